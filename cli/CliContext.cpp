@@ -1,0 +1,20 @@
+#include "cli/CliContext.h"
+
+#include "platform/MessageBox.h"
+
+#include <iostream>
+
+namespace tavrin {
+
+TCliContext::TCliContext()
+{
+    Log.OnLine = [](const std::string& line) { std::cout << line << std::endl; };
+    // Message boxes have no window here: the text goes to standard error, and
+    // into the log through the queue, since workers may raise them.
+    SetMessageBoxHook([this](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+        std::cerr << caption << ": " << text << std::endl;
+        Messages.Post(TTaskMessage::Progress(WM_TOTAL_PROGRESS, -1, caption + ": " + text));
+    });
+}
+
+}  // namespace tavrin

@@ -1,0 +1,10 @@
+# Usage: cmake -DSOURCE=dir -DDESTINATION=dir -P CopyDataFiles.cmake
+file(GLOB_RECURSE files RELATIVE ${SOURCE} ${SOURCE}/*)
+foreach(file IN LISTS files)
+  if(file STREQUAL "CMakeLists.txt" OR file MATCHES "^builtin/")
+    continue()
+  endif()
+  get_filename_component(folder ${DESTINATION}/${file} DIRECTORY)
+  file(MAKE_DIRECTORY ${folder})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E copy_if_different ${SOURCE}/${file} ${DESTINATION}/${file})
+endforeach()

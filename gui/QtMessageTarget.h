@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/MessageTarget.h"
+
+#include <QObject>
+
+namespace tavrin {
+
+// Delivers posted task messages through the Qt event loop: Post wraps the
+// message in an event for an object living on the main thread, and Qt hands
+// events to one receiver in the order they were posted.
+class TQtMessageTarget final : public QObject, public TMessageTarget {
+    Q_OBJECT
+public:
+    // The handler must outlive this object. Create it on the main thread.
+    explicit TQtMessageTarget(TMessageHandler& handler, QObject* parent = nullptr);
+
+    void Post(TTaskMessage message) override;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    TMessageHandler& Handler;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,82 @@
+#include "platform/MessageQueue.h"
+#include "shell/TaskThread.h"
+
+#include <gtest/gtest.h>
+
+#include <sched.h>
+
+#include <atomic>
+#include <stdexcept>
+
+namespace tavrin {
+namespace {
+
+std::atomic<int> LiveTasks{0};
+
+// A task that reports, optionally fails, and records its scheduling class.
+class TProbeTask final : public TTaskThread {
+public:
+    TProbeTask(TMessageTarget& target, std::uint32_t reference, bool fail)
+        : TTaskThread(target, reference, WM_MASTER_DONE), Fail(fail)
+    {
+        ++LiveTasks;
+    }
+    ~TProbeTask() override { --LiveTasks; }
+
+    int Policy = -1;
+
+protected:
+    void Run() override
+    {
+        Policy = sched_getscheduler(0);
+        PostTaskText("working", 50);
+        if (Fail)
+            throw std::runtime_error("disk full");
+        PostLogText("done", 100);
+    }
+
+private:
+    bool Fail;
+};
+
+// Handles messages like the runner does: logs texts, releases on completion.
+struct TReleasingHandler final : TMessageHandler {
+    std::vector<TTaskMessage> Received;
+    bool Completed = false;
+    int PolicySeen = -1;
+    void HandleMessage(TTaskMessage message) override
+    {
+        if (message.IsCompletion()) {
+            PolicySeen = static_cast<TProbeTask*>(message.Thread)->Policy;
+            TWorkerThread::Release(message.Thread);
+            Completed = true;
+        }
+        Received.push_back(std::move(message));
+    }
+};
+
+TEST(TaskThread, PostsItsCompletionLastAndIsReleasedByTheHandler)
+{
+    for (const bool fail : {false, true}) {
+        TMessageQueue queue;
+        auto* task = new TProbeTask(queue, 17, fail);
+        task->Start();
+
+        TReleasingHandler handler;
+        ASSERT_TRUE(queue.PumpUntil(handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
+        EXPECT_EQ(queue.PumpPending(handler), 0) << "nothing may follow the completion message";
+        EXPECT_EQ(LiveTasks.load(), 0);
+        EXPECT_EQ(handler.PolicySeen, SCHED_IDLE);
+
+        ASSERT_EQ(handler.Received.size(), 3u);
+        EXPECT_EQ(handler.Received[0].Number, WM_TASK_PROGRESS);
+        EXPECT_EQ(handler.Received[0].Position, 50);
+        EXPECT_EQ(handler.Received[1].Number, WM_TOTAL_PROGRESS);
+        EXPECT_EQ(*handler.Received[1].Text, fail ? "Task for job 17 failed: disk full" : "done");
+        EXPECT_EQ(handler.Received[2].Number, WM_MASTER_DONE);
+        EXPECT_EQ(handler.Received[2].JobReference, 17u);
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
