@@ -98,5 +98,49 @@ TEST_F(CatalogueConcurrency, ThreadsShareTheConnectionWithoutLosingOrTearingRows
     EXPECT_EQ(plates.size(), expected.size());
 }
 
+// The definition file is applied again at every start-up while workers may
+// be reading: rebuilding a table on the second connection must neither fail
+// their statements nor show them a table without its rows.
+TEST_F(CatalogueConcurrency, WorkersReadWhileTheDefinitionFileRebuildsATable)
+{
+    for (int reference = 1; reference <= 20; ++reference)
+        Run("insert into JobList (JobListName, JobListReference) values (\"job\", " + std::to_string(reference) + ")");
+    const std::string shipped = Folder.Read("tavrin.dbi");
+    std::string required = shipped;
+    const std::string nameLine = "JobList, JobListStatus, adVarWChar, 50, 0, 1,";
+    required.replace(required.find(nameLine), nameLine.size(), "JobList, JobListStatus, adVarWChar, 50, 0, 0,");
+    Run("update JobList set JobListStatus = \"new\"");
+
+    std::atomic<bool> preparing{true};
+    std::atomic<int> failures{0};
+    std::atomic<int> wrongCounts{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 2; ++i)
+        readers.emplace_back([&] {
+            while (preparing) {
+                try {
+                    TRecordSet rows;
+                    OpenQuery(CatalogueConnection.get(), rows, "select * from JobList");
+                    if (rows.RecordCount() != 20)
+                        ++wrongCounts;
+                } catch (const std::exception&) {
+                    ++failures;
+                }
+            }
+        });
+    for (int round = 0; round < 6; ++round) {
+        Folder.Write("tavrin.dbi", round % 2 == 0 ? required : shipped);
+        EXPECT_TRUE(PrepareCatalogue(CatalogueFilePath(), true));
+        const std::string table = Column("select sql from sqlite_master where name = \"JobList\"", "sql").at(0);
+        EXPECT_EQ(table.find("\"JobListStatus\" NVARCHAR(50) NOT NULL") != std::string::npos, round % 2 == 0);
+    }
+    preparing = false;
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(wrongCounts.load(), 0);
+    EXPECT_EQ(Column("select * from JobList", "JobListReference").size(), 20u);
+}
+
 }  // namespace
 }  // namespace tavrin

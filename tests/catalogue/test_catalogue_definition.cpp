@@ -87,8 +87,8 @@ protected:
     void Prepare(const std::string& definitions)
     {
         Folder.Write("tavrin.dbi", definitions);
+        // As at every start-up: the shared connection, once open, stays open.
         ASSERT_TRUE(PrepareCatalogue(Database(), true));
-        CatalogueConnection.reset();
         OpenCatalogueConnection(CatalogueConnection, Database());
     }
 
@@ -153,7 +153,6 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
     EXPECT_EQ(Column("select * from JobList", "JobListID"), std::vector<std::string>{"1"});
 
     const std::string before = Schema();
-    CatalogueConnection.reset();
     ASSERT_TRUE(PrepareCatalogue(Database(), true));
     OpenCatalogueConnection(CatalogueConnection, Database());
     EXPECT_EQ(Schema(), before);
@@ -183,7 +182,6 @@ TEST_F(CatalogueDefinition, NullabilityFollowsTheLineAndKeepsEveryRow)
     Run("delete from T where ID = 3");
 
     // Nullable 0 with no NULL stored: the column becomes required, rows and numbering stay.
-    CatalogueConnection.reset();
     Prepare("T, ID, adInteger, 4, 0, 0, 1, 0, PK_T, 1\nT, Name, adVarWChar, 50, 0, 0, 0, 0, , 0\n");
     EXPECT_EQ(Column("select * from T order by ID", "Name"), (std::vector<std::string>{"a", "b"}));
     EXPECT_THROW(Run("insert into T (ID) values (9)"), ECatalogueError);
@@ -192,14 +190,12 @@ TEST_F(CatalogueDefinition, NullabilityFollowsTheLineAndKeepsEveryRow)
     EXPECT_NE(Schema().find("NOT NULL"), std::string::npos);
 
     // Back to nullable: NULL is taken again.
-    CatalogueConnection.reset();
     Prepare(columns);
     Run("insert into T (ID) values (9)");
     EXPECT_EQ(Column("select * from T order by ID", "Name"), (std::vector<std::string>{"a", "b", "d", ""}));
 
     // Nullable 0 while a NULL is stored: the change cannot be made, nothing is lost.
     const std::string before = Schema();
-    CatalogueConnection.reset();
     Prepare("T, ID, adInteger, 4, 0, 0, 1, 0, PK_T, 1\nT, Name, adVarWChar, 50, 0, 0, 0, 0, , 0\n");
     EXPECT_EQ(Schema(), before);
     EXPECT_EQ(Column("select * from T order by ID", "ID"), (std::vector<std::string>{"1", "2", "4", "9"}));
@@ -210,7 +206,6 @@ TEST_F(CatalogueDefinition, WideTextTypeLiftsTheEmptyTextRuleButNeverChangesTheT
     Prepare("T, Code, adVarChar, 10, 0, 1, 0, 0, , 0\n");
     Run("insert into T (Code) values (\"x\")");
     EXPECT_THROW(Run("insert into T (Code) values (\"\")"), ECatalogueError);
-    CatalogueConnection.reset();
     Prepare("T, Code, adVarWChar, 99, 0, 1, 0, 0, , 0\n");
     Run("insert into T (Code) values (\"\")");
     EXPECT_EQ(Column("select * from T", "Code"), (std::vector<std::string>{"x", ""}));
@@ -221,7 +216,6 @@ TEST_F(CatalogueDefinition, NewColumnJoinsATableHoldingRows)
 {
     Prepare("T, ID, adInteger, 4, 0, 0, 1, 0, PK_T, 1\n");
     Run("insert into T (ID) values (5)");
-    CatalogueConnection.reset();
     Prepare("T, ID, adInteger, 4, 0, 0, 1, 0, PK_T, 1\nT, Note, adLongVarWChar, 0, 0, 1, 0, 0, , 0\n"
             "U, Other, adDouble, 8, 0, 1, 0, 0, , 0\n");
     Run("update T set Note = \"n\" where ID = 5");
@@ -229,7 +223,6 @@ TEST_F(CatalogueDefinition, NewColumnJoinsATableHoldingRows)
     Run("insert into U (Other) values (\"1.5\")");
     EXPECT_EQ(Column("select * from U", "Other"), std::vector<std::string>{"1.5"});
     // A second primary key cannot be added: the engine's error reaches the caller.
-    CatalogueConnection.reset();
     Folder.Write("tavrin.dbi", "T, Second, adInteger, 4, 0, 1, 1, 0, PK2, 0\n");
     EXPECT_THROW(PrepareCatalogue(Database(), true), ECatalogueError);
 }
