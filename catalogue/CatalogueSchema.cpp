@@ -202,7 +202,8 @@ void RestoreSequence(TCatalogueConnection& catalogue, const std::string& table, 
                   rows);
     catalogue.Run({"select seq from sqlite_sequence where name = ?", {table}}, rows);
     if (rows.Eof())
-        catalogue.Run({"insert into sqlite_sequence (name, seq) values (?, cast(? as integer))", {table, sequence}}, rows);
+        catalogue.Run({"insert into sqlite_sequence (name, seq) values (?, cast(? as integer))", {table, sequence}},
+                      rows);
 }
 
 // Replaces the table by one made of the segments, copying the columns both
@@ -254,7 +255,7 @@ void RebuildWith(TCatalogueConnection& catalogue, const std::string& table, cons
     }
 }
 
-}  // namespace
+} // namespace
 
 bool TableExists(TCatalogueConnection& catalogue, const std::string& table)
 {
@@ -335,4 +336,4 @@ void SetColumnRules(TCatalogueConnection& catalogue, const std::string& table, c
     RebuildWith(catalogue, table, segments, changed);
 }
 
-}  // namespace tavrin
+} // namespace tavrin

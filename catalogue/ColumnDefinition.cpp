@@ -15,7 +15,7 @@ enum class TSizeRule { None, Size, Precision };
 struct TAdoType {
     const char* Name;
     int Constant;
-    const char* SqlType;  // chosen for SQLite's type affinity: INT, CHAR/TEXT, BLOB, REAL/DOUB, else numeric
+    const char* SqlType; // chosen for SQLite's type affinity: INT, CHAR/TEXT, BLOB, REAL/DOUB, else numeric
     TSizeRule SizeRule;
 };
 
@@ -98,7 +98,7 @@ bool IntegerField(const std::string& field, int& value)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string StripQuotes(const std::string& field)
 {
@@ -119,9 +119,9 @@ std::string SqlTypeFor(const TColumnDefinition& definition)
     const TAdoType* type = FindAdoType(definition.TypeName);
     if (!type)
         return "BLOB";
-    const int size = type->SizeRule == TSizeRule::Size ? definition.DefinedSize
-                   : type->SizeRule == TSizeRule::Precision ? definition.Precision
-                                                            : 0;
+    const int size = type->SizeRule == TSizeRule::Size        ? definition.DefinedSize
+                     : type->SizeRule == TSizeRule::Precision ? definition.Precision
+                                                              : 0;
     return size > 0 ? std::string(type->SqlType) + "(" + std::to_string(size) + ")" : type->SqlType;
 }
 
@@ -150,13 +150,14 @@ bool ParseColumnDefinition(const std::string& line, TColumnDefinition& definitio
     definition.Type = AdoTypeFromName(fields[2]);
     definition.KeyName = fields[8];
     const bool valid = !definition.Table.empty() && !definition.Column.empty() && definition.Type != -1 &&
-                       IntegerField(fields[3], definition.DefinedSize) && IntegerField(fields[4], definition.Precision) &&
-                       IntegerField(fields[5], nullable) && IntegerField(fields[6], primaryKey) &&
-                       IntegerField(fields[7], definition.Reserved) && IntegerField(fields[9], autoIncrement);
+                       IntegerField(fields[3], definition.DefinedSize) &&
+                       IntegerField(fields[4], definition.Precision) && IntegerField(fields[5], nullable) &&
+                       IntegerField(fields[6], primaryKey) && IntegerField(fields[7], definition.Reserved) &&
+                       IntegerField(fields[9], autoIncrement);
     definition.Nullable = nullable != 0;
     definition.PrimaryKey = primaryKey != 0;
     definition.AutoIncrement = autoIncrement != 0;
     return valid;
 }
 
-}  // namespace tavrin
+} // namespace tavrin

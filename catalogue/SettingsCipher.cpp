@@ -40,8 +40,8 @@ void PutWord(std::uint8_t* to, std::uint32_t word)
 TBlock InitialBlock(const blowfish_ctx& cipher)
 {
     static std::atomic<std::uint32_t> calls{std::random_device{}()};
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     TBlock block;
     PutWord(block.data(), static_cast<std::uint32_t>(milliseconds.count()));
     PutWord(block.data() + 4, calls.fetch_add(1));
@@ -83,7 +83,7 @@ bool FromBase64(const std::string& text, TBytes& bytes)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string EncipherText(const std::string& plainText)
 {
@@ -139,4 +139,4 @@ std::string DecipherText(const std::string& cipherText)
     }
 }
 
-}  // namespace tavrin
+} // namespace tavrin

@@ -1,6 +1,6 @@
 #include "catalogue/StatementTranslation.h"
 
-#include <regex>
+#include <cctype>
 #include <stdexcept>
 
 namespace tavrin {
@@ -28,14 +28,45 @@ std::string ReadQuoted(const std::string& statement, std::size_t& position, char
     throw std::runtime_error("Catalogue error: unterminated text in statement");
 }
 
+// Moves position past blanks; true when there was at least one.
+bool SkipBlanks(const std::string& sql, std::size_t& position)
+{
+    const std::size_t start = position;
+    while (position < sql.size() && std::isspace(static_cast<unsigned char>(sql[position])))
+        ++position;
+    return position > start;
+}
+
+// Moves position past the word (any case) when it stands there.
+bool SkipWord(const std::string& sql, std::size_t& position, const std::string& word)
+{
+    if (sql.size() - position < word.size())
+        return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(sql[position + i])) != word[i])
+            return false;
+    position += word.size();
+    return true;
+}
+
 // "delete * from T" is the station's way of emptying a table; SQLite knows no "*" there.
 std::string WithoutDeleteStar(const std::string& sql)
 {
-    static const std::regex deleteStar(R"(^(\s*delete)\s+\*\s+(from\b))", std::regex::icase);
-    return std::regex_replace(sql, deleteStar, "$1 $2", std::regex_constants::format_first_only);
+    std::size_t position = 0;
+    SkipBlanks(sql, position);
+    if (!SkipWord(sql, position, "delete"))
+        return sql;
+    const std::size_t star = position;
+    if (!SkipBlanks(sql, position) || !SkipWord(sql, position, "*") || !SkipBlanks(sql, position))
+        return sql;
+    const std::size_t from = position;
+    if (!SkipWord(sql, position, "from") ||
+        (position < sql.size() && !std::isspace(static_cast<unsigned char>(sql[position]))))
+        return sql;
+    return sql.substr(0, star) + " " + sql.substr(from);
 }
 
-}  // namespace
+} // namespace
 
 TTranslatedStatement TranslateStatement(const std::string& statement)
 {
@@ -60,4 +91,4 @@ TTranslatedStatement TranslateStatement(const std::string& statement)
     return translated;
 }
 
-}  // namespace tavrin
+} // namespace tavrin

@@ -11,6 +11,18 @@
 
 namespace tavrin::testing {
 
+// Runs a statement on the shared connection and returns one column of every row.
+inline std::vector<std::string> ColumnValues(const std::string& statement, const std::string& column)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    std::vector<std::string> values;
+    for (; !rows.Eof(); rows.MoveNext())
+        values.push_back(FieldValue(rows, column));
+    CloseQuery(rows);
+    return values;
+}
+
 // A program folder holding the shipped definition file and a catalogue made
 // from it, with the shared connection open on it.
 class CatalogueFixture : public ::testing::Test {
@@ -37,16 +49,10 @@ protected:
     // One column of every row a statement returns.
     static std::vector<std::string> Column(const std::string& statement, const std::string& column)
     {
-        TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows, statement);
-        std::vector<std::string> values;
-        for (; !rows.Eof(); rows.MoveNext())
-            values.push_back(FieldValue(rows, column));
-        CloseQuery(rows);
-        return values;
+        return ColumnValues(statement, column);
     }
 
     TScratchProgramFolder Folder;
 };
 
-}  // namespace tavrin::testing
+} // namespace tavrin::testing

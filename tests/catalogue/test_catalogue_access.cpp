@@ -19,7 +19,8 @@ const std::vector<std::string>& HostileTexts()
         "x\" , AddressListEmail = \"evil",
         "delete * from PlateList",
         "select * from JobList inner join PlateList on 1=1",
-        "?", "?1 :name @x $y",
+        "?",
+        "?1 :name @x $y",
         "\"\"\"",
         "a;b;c",
         std::string("nul\0inside", 10),
@@ -41,12 +42,16 @@ TEST(FieldValues, DefaultsStandForEmptyAndUnconvertibleValues)
 {
     struct TCase {
         const char* Value;
-        std::int32_t Integer;  // with default 7
-        const char* Text;      // with default "dflt"
+        std::int32_t Integer; // with default 7
+        const char* Text;     // with default "dflt"
     };
     const TCase cases[] = {
-        {"", 7, "dflt"},          {"42", 42, "42"},        {"-2147483648", INT32_MIN, "-2147483648"},
-        {"2147483648", 7, "2147483648"}, {"12abc", 7, "12abc"}, {"1.5", 7, "1.5"},
+        {"", 7, "dflt"},
+        {"42", 42, "42"},
+        {"-2147483648", INT32_MIN, "-2147483648"},
+        {"2147483648", 7, "2147483648"},
+        {"12abc", 7, "12abc"},
+        {"1.5", 7, "1.5"},
         {"+3", 3, "+3"},
     };
     for (const TCase& c : cases) {
@@ -151,10 +156,10 @@ TEST_F(CatalogueAccess, FailuresRaiseAndChangeNothing)
 {
     Run("insert into JobList (JobListReference) values (1)");
     const char* statements[] = {
-        "delete from JobList; delete from PlateList",  // two statements in one text
+        "delete from JobList; delete from PlateList", // two statements in one text
         "select * from NoSuchTable",
         "delete frm JobList",
-        "select * from JobList where JobListReference = ?",  // a parameter no text fills
+        "select * from JobList where JobListReference = ?", // a parameter no text fills
         "select * from JobList where JobListName = \"open",
     };
     for (const char* statement : statements) {
@@ -182,5 +187,5 @@ TEST_F(CatalogueAccess, RolledBackTransactionsLeaveNoRowsAndNestedOnesKeepTheirO
     EXPECT_THROW(CatalogueConnection->CommitTrans(), ECatalogueError);
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

@@ -1,7 +1,5 @@
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
 #include "catalogue/ColumnDefinition.h"
-#include "tests/support/ScratchProgramFolder.h"
+#include "tests/catalogue/CatalogueFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +22,8 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
     const TCase cases[] = {
         {ValidLine, true},
         {"  'JobList' ,\"JobListID\", adInteger,4,10,0,1,0,'PK_Job',1  ", true},
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0, 7", false},  // tenth field "0, 7"
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, 0", false},       // nine fields
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0, 7", false}, // tenth field "0, 7"
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, 0", false},      // nine fields
         {"JobList, JobListName, adWideString, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, JobListName, advarwchar, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, JobListName, adVarWChar, -1, 0, 1, 0, 0, , 0", false},
@@ -34,7 +32,7 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
         {"JobList, JobListName, adVarWChar, 255, 0, 1, -1, 0, , 0", false},
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, -1, , 0", false},
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , -1", false},
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, , , 0", false},  // empty reserved field
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, , , 0", false}, // empty reserved field
         {"JobList, JobListName, adVarWChar, 2x5, 0, 1, 0, 0, , 0", false},
         {", JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, '', adVarWChar, 255, 0, 1, 0, 0, , 0", false},
@@ -54,21 +52,54 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
 
 TEST(DefinitionLine, StripQuotesRemovesOneMatchingPair)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"'a'", "a"}, {"\"a\"", "a"}, {"'a\"", "'a\""}, {"''", ""}, {"'", "'"}, {"\"'a'\"", "'a'"}, {"a", "a"}};
+    const std::pair<const char*, const char*> cases[] = {{"'a'", "a"}, {"\"a\"", "a"},     {"'a\"", "'a\""}, {"''", ""},
+                                                         {"'", "'"},   {"\"'a'\"", "'a'"}, {"a", "a"}};
     for (const auto& [field, stripped] : cases)
         EXPECT_EQ(StripQuotes(field), stripped) << field;
 }
 
 TEST(DefinitionLine, KnowsTheFortyTypeNamesExactly)
 {
-    const char* names[] = {"adEmpty", "adTinyInt", "adSmallInt", "adInteger", "adBigInt", "adUnsignedTinyInt",
-                           "adUnsignedSmallInt", "adUnsignedInt", "adUnsignedBigInt", "adSingle", "adDouble",
-                           "adCurrency", "adDecimal", "adNumeric", "adBoolean", "adError", "adUserDefined",
-                           "adVariant", "adIDispatch", "adIUnknown", "adGUID", "adDate", "adDBDate", "adDBTime",
-                           "adDBTimeStamp", "adBSTR", "adChar", "adVarChar", "adLongVarChar", "adWChar",
-                           "adVarWChar", "adLongVarWChar", "adBinary", "adVarBinary", "adLongVarBinary",
-                           "adChapter", "adFileTime", "adDBFileTime", "adPropVariant", "adVarNumeric"};
+    const char* names[] = {"adEmpty",
+                           "adTinyInt",
+                           "adSmallInt",
+                           "adInteger",
+                           "adBigInt",
+                           "adUnsignedTinyInt",
+                           "adUnsignedSmallInt",
+                           "adUnsignedInt",
+                           "adUnsignedBigInt",
+                           "adSingle",
+                           "adDouble",
+                           "adCurrency",
+                           "adDecimal",
+                           "adNumeric",
+                           "adBoolean",
+                           "adError",
+                           "adUserDefined",
+                           "adVariant",
+                           "adIDispatch",
+                           "adIUnknown",
+                           "adGUID",
+                           "adDate",
+                           "adDBDate",
+                           "adDBTime",
+                           "adDBTimeStamp",
+                           "adBSTR",
+                           "adChar",
+                           "adVarChar",
+                           "adLongVarChar",
+                           "adWChar",
+                           "adVarWChar",
+                           "adLongVarWChar",
+                           "adBinary",
+                           "adVarBinary",
+                           "adLongVarBinary",
+                           "adChapter",
+                           "adFileTime",
+                           "adDBFileTime",
+                           "adPropVariant",
+                           "adVarNumeric"};
     for (const char* name : names)
         EXPECT_NE(AdoTypeFromName(name), -1) << name;
     EXPECT_EQ(AdoTypeFromName("adVarWChar"), 202);
@@ -94,12 +125,7 @@ protected:
 
     static std::vector<std::string> Column(const std::string& statement, const std::string& column)
     {
-        TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows, statement);
-        std::vector<std::string> values;
-        for (; !rows.Eof(); rows.MoveNext())
-            values.push_back(FieldValue(rows, column));
-        return values;
+        return testing::ColumnValues(statement, column);
     }
 
     static void Run(const std::string& statement)
@@ -123,13 +149,13 @@ protected:
 TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNothing)
 {
     Folder.CopyStationFile("tavrin.dbi");
-    ASSERT_TRUE(PrepareCatalogue(Database(), true));  // creates the file
+    ASSERT_TRUE(PrepareCatalogue(Database(), true)); // creates the file
     OpenCatalogueConnection(CatalogueConnection, Database());
     const std::map<std::string, std::vector<std::string>> columns = {
         {"JobList",
          {"JobListID", "JobListName", "JobListCustomerID", "JobListStatus", "JobListReference", "JobListXResolution",
-          "JobListYResolution", "JobListImageNegate", "JobListMarginNegate", "JobListImageWidth",
-          "JobListImageHeight", "JobListUniqueID", "JobListDataWidth", "JobListPageCount"}},
+          "JobListYResolution", "JobListImageNegate", "JobListMarginNegate", "JobListImageWidth", "JobListImageHeight",
+          "JobListUniqueID", "JobListDataWidth", "JobListPageCount"}},
         {"PlateList",
          {"PlateListJobReference", "PlateListPageNumber", "PlateListPlateColor", "PlateListSource",
           "PlateListPlateColorValue"}},
@@ -139,10 +165,10 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
     };
     for (const auto& [table, names] : columns)
         for (const std::string& name : names)
-            EXPECT_EQ(Column("select name from pragma_table_info(\"" + table + "\") where name = \"" + name + "\"",
-                             "name")
-                          .size(),
-                      1u)
+            EXPECT_EQ(
+                Column("select name from pragma_table_info(\"" + table + "\") where name = \"" + name + "\"", "name")
+                    .size(),
+                1u)
                 << table << "." << name;
     // Every text column takes the empty text.
     Run("insert into JobList (JobListName, JobListStatus, JobListUniqueID) values (\"\", \"\", \"\")");
@@ -230,7 +256,7 @@ TEST_F(CatalogueDefinition, NewColumnJoinsATableHoldingRows)
 TEST_F(CatalogueDefinition, UpdateFlagFalseLeavesAnExistingFileAlone)
 {
     Folder.Write("tavrin.mdb", "");
-    EXPECT_FALSE(PrepareCatalogue(Database(), false));  // no definition file: not even looked for
+    EXPECT_FALSE(PrepareCatalogue(Database(), false)); // no definition file: not even looked for
     EXPECT_THROW(PrepareCatalogue(Database(), true), std::runtime_error);
 }
 
@@ -277,5 +303,5 @@ TEST_F(CatalogueDefinition, ForeignOrLockedFileGivesAClearErrorAndIsNeverOverwri
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

@@ -29,7 +29,8 @@ TEST(StatementTranslation, TextsBecomeParametersAndDeleteStarLosesItsStar)
          "delete from JobList where not JobListReference in (1, 2)",
          {}},
         // Statement words inside a text stay text.
-        {"update JobList set JobListName = \"delete * from JobList; --\"", "update JobList set JobListName = ?",
+        {"update JobList set JobListName = \"delete * from JobList; --\"",
+         "update JobList set JobListName = ?",
          {"delete * from JobList; --"}},
         // A double quote inside a single-quoted literal opens nothing.
         {"select 'a\"b' as x where y = \"c\"", "select 'a\"b' as x where y = ?", {"c"}},
@@ -47,5 +48,5 @@ TEST(StatementTranslation, UnterminatedTextIsRefused)
         EXPECT_THROW(TranslateStatement(statement), std::runtime_error) << statement;
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

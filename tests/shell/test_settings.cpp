@@ -17,12 +17,12 @@ using testing::TScratchProgramFolder;
 std::string Describe(const TSettingsRecord& r)
 {
     const auto flag = [](bool b) { return b ? "1" : "0"; };
-    return r.InputFolder + "|" + r.FTPServer + "|" + r.FTPUserName + "|" + r.FTPPassword + "|" +
-           r.FTPInitialDirectory + "|" + flag(r.FTPPassiveMode) + flag(r.FTPUseKeepAlives) + "|" + r.SMTPHost + "|" +
-           r.SMTPPort + "|" + flag(r.AuthenticationRequired) + "|" + r.SMTPUsername + "|" + r.SMTPPassword + "|" +
-           r.FromEmail + "|" + r.FromEmailName + "|" + r.ReplyEmail + "|" + r.ReplyEmailName + "|" + r.CC + "|" +
-           r.CCName + "|" + r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" +
-           flag(r.ShowHint) + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
+    return r.InputFolder + "|" + r.FTPServer + "|" + r.FTPUserName + "|" + r.FTPPassword + "|" + r.FTPInitialDirectory +
+           "|" + flag(r.FTPPassiveMode) + flag(r.FTPUseKeepAlives) + "|" + r.SMTPHost + "|" + r.SMTPPort + "|" +
+           flag(r.AuthenticationRequired) + "|" + r.SMTPUsername + "|" + r.SMTPPassword + "|" + r.FromEmail + "|" +
+           r.FromEmailName + "|" + r.ReplyEmail + "|" + r.ReplyEmailName + "|" + r.CC + "|" + r.CCName + "|" +
+           r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" + flag(r.ShowHint) + "|" +
+           r.ApprovalText + "|" + flag(r.ProfilesValid);
 }
 
 TSettingsRecord FullRecord()
@@ -61,7 +61,7 @@ TEST(Settings, MissingFileReadsAsAllDefaults)
     record.ProfilesValid = true;
     LoadSettings(record);
     TSettingsRecord expected;
-    expected.ApprovalText = "edited.html";  // never read from the file
+    expected.ApprovalText = "edited.html"; // never read from the file
     expected.ProfilesValid = true;
     EXPECT_EQ(Describe(record), Describe(expected));
     EXPECT_EQ(expected.SMTPPort, "25");
@@ -74,15 +74,32 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
     TScratchProgramFolder folder;
     EXPECT_EQ(SettingsFilePath(), folder.Path("tavrin.ini").string());
     TSettingsRecord saved = FullRecord();
-    saved.FTPUserName = "";  // empty stays empty, not enciphered
+    saved.FTPUserName = ""; // empty stays empty, not enciphered
     SaveSettings(saved);
 
     const std::string text = folder.Read("tavrin.ini");
-    const char* keys[] = {"InputFolder=/srv/rip/pgb/", "FTPServer=", "FTPUserName=\n", "FTPPassword=",
-                          "FTPInitialDirectory=", "FTPPassiveMode=False", "FTPUseKeepAlives=False", "SMTPHost=",
-                          "SMTPPort=587", "AuthenticationRequired=True", "SMTPUsername=", "SMTPPassword=",
-                          "FromEmail=", "FromEmailName=", "ReplyEmail=", "ReplyEmailName=", "CC=", "CCName=",
-                          "WebRoot=", "SourceColorProfile=", "DestinationColorProfile=", "ShowHint=True"};
+    const char* keys[] = {"InputFolder=/srv/rip/pgb/",
+                          "FTPServer=",
+                          "FTPUserName=\n",
+                          "FTPPassword=",
+                          "FTPInitialDirectory=",
+                          "FTPPassiveMode=False",
+                          "FTPUseKeepAlives=False",
+                          "SMTPHost=",
+                          "SMTPPort=587",
+                          "AuthenticationRequired=True",
+                          "SMTPUsername=",
+                          "SMTPPassword=",
+                          "FromEmail=",
+                          "FromEmailName=",
+                          "ReplyEmail=",
+                          "ReplyEmailName=",
+                          "CC=",
+                          "CCName=",
+                          "WebRoot=",
+                          "SourceColorProfile=",
+                          "DestinationColorProfile=",
+                          "ShowHint=True"};
     std::size_t position = text.find("[Main]");
     ASSERT_NE(position, std::string::npos) << text;
     for (const char* key : keys) {
@@ -116,7 +133,7 @@ TEST(Settings, StoredTextsReadByTheFileRules)
         {"FTPPassiveMode=\nAuthenticationRequired=True\n", false, "25", true, ""},
         {"FTPPassiveMode=1\n", false, "25", false, ""},
         {"SMTPPort=\n", true, "", false, ""},
-        {"smtpport=2525\n", true, "2525", false, ""},  // keys are found without regard to case
+        {"smtpport=2525\n", true, "2525", false, ""}, // keys are found without regard to case
         {"FTPPassword=not a cipher text\nSMTPPort=26\n", true, "26", false, ""},
         {"FTPPassword=QUJDREVGR0hJSktMTU5PUA==\n", true, "25", false, ""},
     };
@@ -216,5 +233,5 @@ TEST(SharedSettings, ReadersCopyWholeRecordsWhileTheMainThreadReplacesThem)
     EXPECT_EQ(torn.load(), 0);
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin
