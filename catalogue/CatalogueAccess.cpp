@@ -69,4 +69,4 @@ std::string QuoteText(const std::string& text)
     return quoted + "\"";
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -43,4 +43,4 @@ std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber
 // The text in double quotes with each inner double quote doubled.
 std::string QuoteText(const std::string& text);
 
-} // namespace tavrin
+}  // namespace tavrin

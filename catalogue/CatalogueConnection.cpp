@@ -36,7 +36,7 @@ std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column)
     }
 }
 
-} // namespace
+}  // namespace
 
 TCatalogueConnection::~TCatalogueConnection()
 {
@@ -205,4 +205,4 @@ void TCatalogueConnection::RollbackTrans()
     EndTransactionLevel();
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -74,4 +74,4 @@ private:
     int TransactionDepth = 0;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -36,7 +36,7 @@ void ApplyInTransaction(TCatalogueConnection& catalogue, const std::string& line
     }
 }
 
-} // namespace
+}  // namespace
 
 bool ApplyColumnDefinition(TCatalogueConnection& catalogue, const std::string& line)
 {
@@ -99,4 +99,4 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
     return true;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

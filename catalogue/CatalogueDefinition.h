@@ -24,4 +24,4 @@ bool ApplyColumnDefinition(TCatalogueConnection& catalogue, const std::string& l
 // is never replaced.
 bool PrepareCatalogue(const std::string& databasePath, bool update);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -255,7 +255,7 @@ void RebuildWith(TCatalogueConnection& catalogue, const std::string& table, cons
     }
 }
 
-} // namespace
+}  // namespace
 
 bool TableExists(TCatalogueConnection& catalogue, const std::string& table)
 {
@@ -336,4 +336,4 @@ void SetColumnRules(TCatalogueConnection& catalogue, const std::string& table, c
     RebuildWith(catalogue, table, segments, changed);
 }
 
-} // namespace tavrin
+}  // namespace tavrin

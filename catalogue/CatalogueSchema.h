@@ -40,4 +40,4 @@ void SetColumnRules(TCatalogueConnection& catalogue, const std::string& table, c
 // The column's definition in SQLite's CREATE TABLE form.
 std::string ColumnSql(const TColumnDefinition& definition);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -15,7 +15,7 @@ enum class TSizeRule { None, Size, Precision };
 struct TAdoType {
     const char* Name;
     int Constant;
-    const char* SqlType; // chosen for SQLite's type affinity: INT, CHAR/TEXT, BLOB, REAL/DOUB, else numeric
+    const char* SqlType;  // chosen for SQLite's type affinity: INT, CHAR/TEXT, BLOB, REAL/DOUB, else numeric
     TSizeRule SizeRule;
 };
 
@@ -98,7 +98,7 @@ bool IntegerField(const std::string& field, int& value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string StripQuotes(const std::string& field)
 {
@@ -160,4 +160,4 @@ bool ParseColumnDefinition(const std::string& line, TColumnDefinition& definitio
     return valid;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -8,14 +8,14 @@ namespace tavrin {
 struct TColumnDefinition {
     std::string Table;
     std::string Column;
-    std::string TypeName; // one of the forty ADO type names
+    std::string TypeName;  // one of the forty ADO type names
     int Type = 0;         // its ADO type constant
     int DefinedSize = 0;
     int Precision = 0;
     bool Nullable = false;
     bool PrimaryKey = false;
     int Reserved = 0;
-    std::string KeyName; // may be empty
+    std::string KeyName;  // may be empty
     bool AutoIncrement = false;
 };
 
@@ -41,4 +41,4 @@ bool IsOtherTextType(const std::string& typeName);
 // definition unspecified, when the line is rejected.
 bool ParseColumnDefinition(const std::string& line, TColumnDefinition& definition);
 
-} // namespace tavrin
+}  // namespace tavrin

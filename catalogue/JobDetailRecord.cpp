@@ -12,7 +12,7 @@ std::string JobStatement(std::int32_t reference)
     return "select * from JobList where JobListReference = " + std::to_string(reference);
 }
 
-} // namespace
+}  // namespace
 
 void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record)
 {
@@ -51,4 +51,4 @@ std::string JobOutputFolder(std::int32_t reference)
     return uniqueID.empty() ? std::string() : OutputFolder() + uniqueID + PathDelimiter;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -32,4 +32,4 @@ void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record);
 // has no row or no UniqueID. Catalogue errors reach the caller.
 std::string JobOutputFolder(std::int32_t reference);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -16,7 +16,7 @@ std::string WithoutTrailing(std::string text, char c)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::string ProgramFolder()
 {
@@ -60,4 +60,4 @@ std::string WithoutTrailingSlash(const std::string& text)
     return WithoutTrailing(text, '/');
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -28,4 +28,4 @@ std::string WithSingleTrailingSlash(const std::string& text);
 // All trailing "/" removed.
 std::string WithoutTrailingSlash(const std::string& text);
 
-} // namespace tavrin
+}  // namespace tavrin

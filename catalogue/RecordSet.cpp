@@ -36,4 +36,4 @@ std::optional<std::string> TRecordSet::Value(const std::string& column) const
     return std::nullopt;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -12,7 +12,7 @@ namespace tavrin {
 // record set at a time.
 class TRecordSet {
 public:
-    using TRow = std::vector<std::optional<std::string>>; // nullopt: NULL or not text
+    using TRow = std::vector<std::optional<std::string>>;  // nullopt: NULL or not text
 
     // Takes the result of a statement that returns rows and stands on the first.
     void Open(std::vector<std::string> columns, std::vector<TRow> rows);
@@ -37,4 +37,4 @@ private:
     std::size_t Position = 0;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -83,7 +83,7 @@ bool FromBase64(const std::string& text, TBytes& bytes)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string EncipherText(const std::string& plainText)
 {
@@ -139,4 +139,4 @@ std::string DecipherText(const std::string& cipherText)
     }
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -16,4 +16,4 @@ std::string EncipherText(const std::string& plainText);
 // Never raises.
 std::string DecipherText(const std::string& cipherText);
 
-} // namespace tavrin
+}  // namespace tavrin

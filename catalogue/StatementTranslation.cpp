@@ -66,7 +66,7 @@ std::string WithoutDeleteStar(const std::string& sql)
     return sql.substr(0, star) + " " + sql.substr(from);
 }
 
-} // namespace
+}  // namespace
 
 TTranslatedStatement TranslateStatement(const std::string& statement)
 {
@@ -91,4 +91,4 @@ TTranslatedStatement TranslateStatement(const std::string& statement)
     return translated;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

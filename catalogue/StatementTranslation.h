@@ -19,4 +19,4 @@ struct TTranslatedStatement {
 // unterminated text literal.
 TTranslatedStatement TranslateStatement(const std::string& statement);
 
-} // namespace tavrin
+}  // namespace tavrin

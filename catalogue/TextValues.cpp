@@ -43,4 +43,4 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b)
     return true;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

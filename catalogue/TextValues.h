@@ -15,4 +15,4 @@ bool TryParseInt32(const std::string& text, std::int32_t& number);
 // ASCII comparison without regard to case.
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -18,7 +18,7 @@ int UsageError(const char* synopsis)
     return ExitUsage;
 }
 
-} // namespace
+}  // namespace
 
 int RunEncipher(TCliContext&, const std::vector<std::string>& arguments)
 {
@@ -61,4 +61,4 @@ int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
     return ExitDone;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

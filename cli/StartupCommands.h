@@ -14,4 +14,4 @@ int RunDecipher(TCliContext& context, const std::vector<std::string>& arguments)
 // the error on standard error when the catalogue cannot be made ready.
 int RunStartup(TCliContext& context, const std::vector<std::string>& arguments);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -54,7 +54,7 @@ const TCliCommand* FindCommand(const std::vector<std::string>& arguments)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

@@ -29,7 +29,7 @@ void WriteAll(int file, const std::string& text, const std::string& path)
     }
 }
 
-} // namespace
+}  // namespace
 
 void ReplaceFileContents(const std::string& path, const std::string& text)
 {
@@ -65,4 +65,4 @@ void ReplaceFileContents(const std::string& path, const std::string& text)
     }
 }
 
-} // namespace tavrin
+}  // namespace tavrin

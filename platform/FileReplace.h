@@ -10,4 +10,4 @@ namespace tavrin {
 // renamed over the file. Raises std::runtime_error when it cannot.
 void ReplaceFileContents(const std::string& path, const std::string& text);
 
-} // namespace tavrin
+}  // namespace tavrin

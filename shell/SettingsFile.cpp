@@ -92,7 +92,7 @@ int ReadInteger(const TIniFile& file, const char* key)
     return (value && TryParseInt32(Trimmed(value), number)) ? number : -1;
 }
 
-} // namespace
+}  // namespace
 
 std::string SettingsFilePath()
 {
@@ -167,4 +167,4 @@ TWindowBounds TWindowBounds::OverDesign() const
     return bounds;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -27,4 +27,4 @@ TWindowBounds LoadWindowBounds();
 // Writes Left, Top, Width and Height in decimal, as SaveSettings writes.
 void SaveWindowBounds(const TWindowBounds& bounds);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -10,16 +10,16 @@ namespace tavrin {
 struct TSettingsRecord {
     std::string InputFolder;
     std::string FTPServer;
-    std::string FTPUserName; // stored enciphered
-    std::string FTPPassword; // stored enciphered
+    std::string FTPUserName;  // stored enciphered
+    std::string FTPPassword;  // stored enciphered
     std::string FTPInitialDirectory;
     bool FTPPassiveMode = true;
     bool FTPUseKeepAlives = true;
     std::string SMTPHost;
     std::string SMTPPort = "25";
     bool AuthenticationRequired = false;
-    std::string SMTPUsername; // stored enciphered
-    std::string SMTPPassword; // stored enciphered
+    std::string SMTPUsername;  // stored enciphered
+    std::string SMTPPassword;  // stored enciphered
     std::string FromEmail;
     std::string FromEmailName;
     std::string ReplyEmail;
@@ -52,4 +52,4 @@ struct TWindowBounds {
     TWindowBounds OverDesign() const;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -26,4 +26,4 @@ TSharedSettings& StationSettings()
     return settings;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -29,4 +29,4 @@ private:
 // The one settings record of the station.
 TSharedSettings& StationSettings();
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -55,4 +55,4 @@ protected:
     TScratchProgramFolder Folder;
 };
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

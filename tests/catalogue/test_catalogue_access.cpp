@@ -42,7 +42,7 @@ TEST(FieldValues, DefaultsStandForEmptyAndUnconvertibleValues)
 {
     struct TCase {
         const char* Value;
-        std::int32_t Integer; // with default 7
+        std::int32_t Integer;  // with default 7
         const char* Text;     // with default "dflt"
     };
     const TCase cases[] = {
@@ -156,10 +156,10 @@ TEST_F(CatalogueAccess, FailuresRaiseAndChangeNothing)
 {
     Run("insert into JobList (JobListReference) values (1)");
     const char* statements[] = {
-        "delete from JobList; delete from PlateList", // two statements in one text
+        "delete from JobList; delete from PlateList",  // two statements in one text
         "select * from NoSuchTable",
         "delete frm JobList",
-        "select * from JobList where JobListReference = ?", // a parameter no text fills
+        "select * from JobList where JobListReference = ?",  // a parameter no text fills
         "select * from JobList where JobListName = \"open",
     };
     for (const char* statement : statements) {
@@ -187,5 +187,5 @@ TEST_F(CatalogueAccess, RolledBackTransactionsLeaveNoRowsAndNestedOnesKeepTheirO
     EXPECT_THROW(CatalogueConnection->CommitTrans(), ECatalogueError);
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

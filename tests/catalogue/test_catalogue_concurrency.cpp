@@ -142,5 +142,5 @@ TEST_F(CatalogueConcurrency, WorkersReadWhileTheDefinitionFileRebuildsATable)
     EXPECT_EQ(Column("select * from JobList", "JobListReference").size(), 20u);
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -22,7 +22,7 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
     const TCase cases[] = {
         {ValidLine, true},
         {"  'JobList' ,\"JobListID\", adInteger,4,10,0,1,0,'PK_Job',1  ", true},
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0, 7", false}, // tenth field "0, 7"
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0, 7", false},  // tenth field "0, 7"
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, 0", false},      // nine fields
         {"JobList, JobListName, adWideString, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, JobListName, advarwchar, 255, 0, 1, 0, 0, , 0", false},
@@ -32,7 +32,7 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
         {"JobList, JobListName, adVarWChar, 255, 0, 1, -1, 0, , 0", false},
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, -1, , 0", false},
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , -1", false},
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, , , 0", false}, // empty reserved field
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, , , 0", false},  // empty reserved field
         {"JobList, JobListName, adVarWChar, 2x5, 0, 1, 0, 0, , 0", false},
         {", JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, '', adVarWChar, 255, 0, 1, 0, 0, , 0", false},
@@ -149,7 +149,7 @@ protected:
 TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNothing)
 {
     Folder.CopyStationFile("tavrin.dbi");
-    ASSERT_TRUE(PrepareCatalogue(Database(), true)); // creates the file
+    ASSERT_TRUE(PrepareCatalogue(Database(), true));  // creates the file
     OpenCatalogueConnection(CatalogueConnection, Database());
     const std::map<std::string, std::vector<std::string>> columns = {
         {"JobList",
@@ -256,7 +256,7 @@ TEST_F(CatalogueDefinition, NewColumnJoinsATableHoldingRows)
 TEST_F(CatalogueDefinition, UpdateFlagFalseLeavesAnExistingFileAlone)
 {
     Folder.Write("tavrin.mdb", "");
-    EXPECT_FALSE(PrepareCatalogue(Database(), false)); // no definition file: not even looked for
+    EXPECT_FALSE(PrepareCatalogue(Database(), false));  // no definition file: not even looked for
     EXPECT_THROW(PrepareCatalogue(Database(), true), std::runtime_error);
 }
 
@@ -303,5 +303,5 @@ TEST_F(CatalogueDefinition, ForeignOrLockedFileGivesAClearErrorAndIsNeverOverwri
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

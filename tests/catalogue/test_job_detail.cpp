@@ -81,5 +81,5 @@ TEST(OutputLayout, PathsAndPageNumbers)
     }
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

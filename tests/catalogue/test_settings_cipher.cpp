@@ -39,9 +39,9 @@ TEST(SettingsCipher, TwoEnciphermentsDifferAndBothDecipher)
 
 TEST(SettingsCipher, AnythingButItsOwnCipherTextDeciphersToNothing)
 {
-    const std::string good = EncipherText("password"); // 32 characters
+    const std::string good = EncipherText("password");  // 32 characters
     std::string flipped = good;
-    flipped[20] = flipped[20] == 'A' ? 'B' : 'A'; // last block damaged: the padding no longer fits
+    flipped[20] = flipped[20] == 'A' ? 'B' : 'A';  // last block damaged: the padding no longer fits
     const std::string cases[] = {
         "plain text",
         "not base64!",
@@ -51,12 +51,12 @@ TEST(SettingsCipher, AnythingButItsOwnCipherTextDeciphersToNothing)
         good + "AAAA",              // a block too long for its padding
         " " + good,                 // blanks are not Base64
         good.substr(0, 30) + "==",  // padding in the wrong place
-        "AAAAAAAAAAAAAAAAAAAAAA==", // 16 zero bytes
+        "AAAAAAAAAAAAAAAAAAAAAA==",  // 16 zero bytes
         flipped,
     };
     for (const std::string& text : cases)
         EXPECT_EQ(DecipherText(text), "") << text;
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -48,5 +48,5 @@ TEST(StatementTranslation, UnterminatedTextIsRefused)
         EXPECT_THROW(TranslateStatement(statement), std::runtime_error) << statement;
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

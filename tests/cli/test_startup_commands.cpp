@@ -16,7 +16,7 @@ TEST(CipherCommands, EncipherAndDecipherForHandEditedSettings)
 {
     const auto enciphered = RunProgram("tavrin-cli", "encipher 'pass \"word\"'");
     ASSERT_EQ(enciphered.ExitStatus, 0);
-    ASSERT_EQ(enciphered.Output.size(), 33u); // 12 bytes: 24 cipher bytes, 32 characters and a line break
+    ASSERT_EQ(enciphered.Output.size(), 33u);  // 12 bytes: 24 cipher bytes, 32 characters and a line break
     const auto deciphered = RunProgram("tavrin-cli", "decipher '" + enciphered.Output.substr(0, 32) + "'");
     EXPECT_EQ(deciphered.ExitStatus, 0);
     EXPECT_EQ(deciphered.Output, "pass \"word\"\n");
@@ -66,5 +66,5 @@ TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
     EXPECT_EQ(Folder.Read("tavrin.mdb"), foreign);
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -61,7 +61,7 @@ TEST(Settings, MissingFileReadsAsAllDefaults)
     record.ProfilesValid = true;
     LoadSettings(record);
     TSettingsRecord expected;
-    expected.ApprovalText = "edited.html"; // never read from the file
+    expected.ApprovalText = "edited.html";  // never read from the file
     expected.ProfilesValid = true;
     EXPECT_EQ(Describe(record), Describe(expected));
     EXPECT_EQ(expected.SMTPPort, "25");
@@ -74,7 +74,7 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
     TScratchProgramFolder folder;
     EXPECT_EQ(SettingsFilePath(), folder.Path("tavrin.ini").string());
     TSettingsRecord saved = FullRecord();
-    saved.FTPUserName = ""; // empty stays empty, not enciphered
+    saved.FTPUserName = "";  // empty stays empty, not enciphered
     SaveSettings(saved);
 
     const std::string text = folder.Read("tavrin.ini");
@@ -133,7 +133,7 @@ TEST(Settings, StoredTextsReadByTheFileRules)
         {"FTPPassiveMode=\nAuthenticationRequired=True\n", false, "25", true, ""},
         {"FTPPassiveMode=1\n", false, "25", false, ""},
         {"SMTPPort=\n", true, "", false, ""},
-        {"smtpport=2525\n", true, "2525", false, ""}, // keys are found without regard to case
+        {"smtpport=2525\n", true, "2525", false, ""},  // keys are found without regard to case
         {"FTPPassword=not a cipher text\nSMTPPort=26\n", true, "26", false, ""},
         {"FTPPassword=QUJDREVGR0hJSktMTU5PUA==\n", true, "25", false, ""},
     };
@@ -233,5 +233,5 @@ TEST(SharedSettings, ReadersCopyWholeRecordsWhileTheMainThreadReplacesThem)
     EXPECT_EQ(torn.load(), 0);
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -56,4 +56,4 @@ private:
     std::filesystem::path Folder;
 };
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing
