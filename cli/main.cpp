@@ -1,4 +1,5 @@
 #include "cli/CliContext.h"
+#include "cli/StartupCommands.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
 
@@ -12,7 +13,11 @@ namespace {
 // The commands of the front end; each subsystem adds its own.
 const std::vector<TCliCommand>& Commands()
 {
-    static const std::vector<TCliCommand> commands = {};
+    static const std::vector<TCliCommand> commands = {
+        {{"startup"}, "", "load the settings, prepare and open the catalogue", RunStartup},
+        {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
+        {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
+    };
     return commands;
 }
 

@@ -1,0 +1,102 @@
+#include "catalogue/CatalogueDefinition.h"
+
+#include "catalogue/CatalogueSchema.h"
+#include "catalogue/ColumnDefinition.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace tavrin {
+
+namespace {
+
+// An empty line and one whose first character is ";" define nothing.
+bool IsSkipped(const std::string& line)
+{
+    return line.empty() || line.front() == ';';
+}
+
+void ApplyInTransaction(TCatalogueConnection& catalogue, const std::string& line)
+{
+    catalogue.Execute("begin");
+    try {
+        ApplyColumnDefinition(catalogue, line);
+        catalogue.Execute("commit");
+    } catch (...) {
+        try {
+            catalogue.Execute("rollback");
+        } catch (const ECatalogueError&) {
+            // Already rolled back by the engine.
+        }
+        throw;
+    }
+}
+
+}  // namespace
+
+bool ApplyColumnDefinition(TCatalogueConnection& catalogue, const std::string& line)
+{
+    TColumnDefinition definition;
+    if (!ParseColumnDefinition(line, definition))
+        return false;
+    if (!TableExists(catalogue, definition.Table)) {
+        CreateTableWithColumn(catalogue, definition);
+        return true;
+    }
+    const std::optional<TColumnRules> current = FindColumn(catalogue, definition.Table, definition.Column);
+    if (!current) {
+        AddColumn(catalogue, definition);
+        return true;
+    }
+    // Existing column: only nullability and the empty-text rule follow the line.
+    TColumnRules wanted = *current;
+    wanted.Nullable = definition.Nullable;
+    if (IsWideTextType(definition.TypeName))
+        wanted.AllowsEmptyText = true;
+    try {
+        SetColumnRules(catalogue, definition.Table, definition.Column, wanted);
+    } catch (const ECatalogueError&) {
+        // Rows that break the new rule keep the old one; nothing is lost.
+    }
+    return true;
+}
+
+bool PrepareCatalogue(const std::string& databasePath, bool update)
+{
+    // 1. Create a missing file, or 2. open a connection of our own on an existing one.
+    std::error_code error;
+    const bool created = !std::filesystem::exists(databasePath, error);
+    if (!created && !update)
+        return false;
+    TCatalogueConnection catalogue;
+    {
+        std::lock_guard lock(CatalogueLock);
+        catalogue.Open(databasePath, created);
+    }
+    // 3. Apply the definition file line by line.
+    const std::string definitionPath = std::filesystem::path(databasePath).replace_extension(".dbi").string();
+    std::ifstream definitions(definitionPath, std::ios::binary);
+    if (!definitions)
+        throw std::runtime_error("Cannot open the catalogue definition file " + definitionPath + ": " +
+                                 std::strerror(errno));
+    std::string line;
+    while (std::getline(definitions, line)) {
+        if (IsSkipped(line))
+            continue;
+        std::lock_guard lock(CatalogueLock);
+        if (created)
+            ApplyColumnDefinition(catalogue, line);
+        else
+            ApplyInTransaction(catalogue, line);
+    }
+    // 4. A new file gets a moment to settle before the shared connection opens it.
+    if (created)
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace tavrin {
+
+// The separator of local paths: "/" here, a backslash on Windows. The
+// "Backslash" functions below work on it; remote paths always use "/".
+constexpr char PathDelimiter = '/';
+
+// The folder of the program file, with a trailing separator.
+std::string ProgramFolder();
+
+// The program folder + "output" + separator: every job's files live below it.
+std::string OutputFolder();
+
+// A page number as it appears in file names: "-%4.4d" ("-0001", "-12345").
+std::string PageNumberText(int page);
+
+// The text with one separator appended unless it ends with one; "" stays "".
+std::string WithTrailingBackslash(const std::string& text);
+// All trailing separators removed and one appended; "" gives one separator.
+std::string WithSingleTrailingBackslash(const std::string& text);
+// All trailing separators removed.
+std::string WithoutTrailingBackslash(const std::string& text);
+// All trailing "/" removed and one appended; "" gives "/".
+std::string WithSingleTrailingSlash(const std::string& text);
+// All trailing "/" removed.
+std::string WithoutTrailingSlash(const std::string& text);
+
+}  // namespace tavrin

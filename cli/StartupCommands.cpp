@@ -1,0 +1,64 @@
+#include "cli/StartupCommands.h"
+
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
+#include "catalogue/SettingsCipher.h"
+#include "shell/SettingsFile.h"
+#include "shell/SharedSettings.h"
+
+#include <iostream>
+
+namespace tavrin {
+
+namespace {
+
+int UsageError(const char* synopsis)
+{
+    std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
+    return ExitUsage;
+}
+
+}  // namespace
+
+int RunEncipher(TCliContext&, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 1)
+        return UsageError("encipher TEXT");
+    std::cout << EncipherText(arguments[0]) << "\n";
+    return ExitDone;
+}
+
+int RunDecipher(TCliContext&, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 1)
+        return UsageError("decipher TEXT");
+    const std::string plain = DecipherText(arguments[0]);
+    if (plain.empty() && !arguments[0].empty()) {
+        std::cerr << "tavrin-cli: not a cipher text of this station\n";
+        return ExitFailed;
+    }
+    std::cout << plain << "\n";
+    return ExitDone;
+}
+
+int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return UsageError("startup");
+    try {
+        // The file's keys replace the record's; the approval text and profile check stay.
+        TSettingsRecord settings = StationSettings().Copy();
+        LoadSettings(settings);
+        StationSettings().Assign(settings);
+        PrepareCatalogue(CatalogueFilePath(), true);
+        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+        if (!CatalogueConnection->IsOpen())
+            throw ECatalogueError("Cannot open the catalogue file " + CatalogueFilePath());
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << "\n";
+        return ExitFailed;
+    }
+    return ExitDone;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/CliContext.h"
+
+namespace tavrin {
+
+// encipher TEXT: prints the settings cipher text of TEXT.
+int RunEncipher(TCliContext& context, const std::vector<std::string>& arguments);
+
+// decipher TEXT: prints the text; exit 1 when TEXT is not a cipher text of this station.
+int RunDecipher(TCliContext& context, const std::vector<std::string>& arguments);
+
+// startup: loads the settings, prepares and opens the catalogue; exit 1 with
+// the error on standard error when the catalogue cannot be made ready.
+int RunStartup(TCliContext& context, const std::vector<std::string>& arguments);
+
+}  // namespace tavrin

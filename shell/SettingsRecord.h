@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+
+namespace tavrin {
+
+// The current settings: one field per key of the settings file, in the
+// file's order, plus two fields that never reach the file. An empty text
+// means "not configured".
+struct TSettingsRecord {
+    std::string InputFolder;
+    std::string FTPServer;
+    std::string FTPUserName;  // stored enciphered
+    std::string FTPPassword;  // stored enciphered
+    std::string FTPInitialDirectory;
+    bool FTPPassiveMode = true;
+    bool FTPUseKeepAlives = true;
+    std::string SMTPHost;
+    std::string SMTPPort = "25";
+    bool AuthenticationRequired = false;
+    std::string SMTPUsername;  // stored enciphered
+    std::string SMTPPassword;  // stored enciphered
+    std::string FromEmail;
+    std::string FromEmailName;
+    std::string ReplyEmail;
+    std::string ReplyEmailName;
+    std::string CC;
+    std::string CCName;
+    std::string WebRoot;
+    std::string SourceColorProfile;
+    std::string DestinationColorProfile;
+    bool ShowHint = false;
+
+    // Not in the file: lasts until the process ends.
+    std::string ApprovalText = "approval.txt";
+    // Set by the configuration check: the configured colour profiles were accepted.
+    bool ProfilesValid = false;
+};
+
+// The main window's outer bounds in pixels; -1 keeps the design value.
+struct TWindowBounds {
+    static constexpr int DesignWidth = 1029;
+    static constexpr int DesignHeight = 666;
+
+    int Left = -1;
+    int Top = -1;
+    int Width = -1;
+    int Height = -1;
+
+    // These bounds with each -1 replaced by the design value; the position
+    // stays -1, for the window system to choose.
+    TWindowBounds OverDesign() const;
+};
+
+}  // namespace tavrin

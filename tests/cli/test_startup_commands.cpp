@@ -1,0 +1,70 @@
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tavrin {
+namespace {
+
+using testing::RunProgram;
+using testing::TScratchProgramFolder;
+
+TEST(CipherCommands, EncipherAndDecipherForHandEditedSettings)
+{
+    const auto enciphered = RunProgram("tavrin-cli", "encipher 'pass \"word\"'");
+    ASSERT_EQ(enciphered.ExitStatus, 0);
+    ASSERT_EQ(enciphered.Output.size(), 33u);  // 12 bytes: 24 cipher bytes, 32 characters and a line break
+    const auto deciphered = RunProgram("tavrin-cli", "decipher '" + enciphered.Output.substr(0, 32) + "'");
+    EXPECT_EQ(deciphered.ExitStatus, 0);
+    EXPECT_EQ(deciphered.Output, "pass \"word\"\n");
+
+    const auto garbage = RunProgram("tavrin-cli", "decipher not-a-cipher-text");
+    EXPECT_EQ(garbage.ExitStatus, 1);
+    EXPECT_NE(garbage.Errors.find("not a cipher text"), std::string::npos);
+    EXPECT_EQ(RunProgram("tavrin-cli", "encipher").ExitStatus, 2);
+    EXPECT_EQ(RunProgram("tavrin-cli", "decipher a b").ExitStatus, 2);
+}
+
+// Runs the front end from a copy in a scratch program folder, so that it
+// works on that folder's files.
+class StartupCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* station = std::getenv("TAVRIN_STATION_DIR");
+        Station = station ? station : ".";
+        std::filesystem::copy_file(std::filesystem::path(Station) / "tavrin-cli", Folder.Path("tavrin-cli"));
+        setenv("TAVRIN_STATION_DIR", Folder.Path("").c_str(), 1);
+    }
+    void TearDown() override { setenv("TAVRIN_STATION_DIR", Station.c_str(), 1); }
+
+    std::string Station;
+    TScratchProgramFolder Folder;
+};
+
+TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
+{
+    // No definition file: the catalogue cannot be made.
+    auto result = RunProgram("tavrin-cli", "startup");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_NE(result.Errors.find("tavrin.dbi"), std::string::npos) << result.Errors;
+
+    std::filesystem::copy_file(std::filesystem::path(Station) / "tavrin.dbi", Folder.Path("tavrin.dbi"));
+    result = RunProgram("tavrin-cli", "startup");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_TRUE(std::filesystem::file_size(Folder.Path("tavrin.mdb")) > 0);
+    EXPECT_EQ(RunProgram("tavrin-cli", "startup").ExitStatus, 0);
+
+    const std::string foreign = "a spreadsheet, not a catalogue\n" + std::string(1000, '#');
+    Folder.Write("tavrin.mdb", foreign);
+    result = RunProgram("tavrin-cli", "startup");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_NE(result.Errors.find("is not a database"), std::string::npos) << result.Errors;
+    EXPECT_EQ(Folder.Read("tavrin.mdb"), foreign);
+}
+
+}  // namespace
+}  // namespace tavrin

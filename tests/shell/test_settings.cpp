@@ -1,0 +1,237 @@
+#include "shell/SettingsFile.h"
+#include "shell/SharedSettings.h"
+#include "tests/support/ScratchProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+namespace tavrin {
+namespace {
+
+using testing::TScratchProgramFolder;
+
+// Every field of the record, for comparing whole records.
+std::string Describe(const TSettingsRecord& r)
+{
+    const auto flag = [](bool b) { return b ? "1" : "0"; };
+    return r.InputFolder + "|" + r.FTPServer + "|" + r.FTPUserName + "|" + r.FTPPassword + "|" + r.FTPInitialDirectory +
+           "|" + flag(r.FTPPassiveMode) + flag(r.FTPUseKeepAlives) + "|" + r.SMTPHost + "|" + r.SMTPPort + "|" +
+           flag(r.AuthenticationRequired) + "|" + r.SMTPUsername + "|" + r.SMTPPassword + "|" + r.FromEmail + "|" +
+           r.FromEmailName + "|" + r.ReplyEmail + "|" + r.ReplyEmailName + "|" + r.CC + "|" + r.CCName + "|" +
+           r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" + flag(r.ShowHint) + "|" +
+           r.ApprovalText + "|" + flag(r.ProfilesValid);
+}
+
+TSettingsRecord FullRecord()
+{
+    TSettingsRecord r;
+    r.InputFolder = "/srv/rip/pgb/";
+    r.FTPServer = "ftp.example.com";
+    r.FTPUserName = "proof user";
+    r.FTPPassword = "p=a;s\"s'w[o]rd";
+    r.FTPInitialDirectory = "public_html/";
+    r.FTPPassiveMode = false;
+    r.FTPUseKeepAlives = false;
+    r.SMTPHost = "mail.example.com";
+    r.SMTPPort = "587";
+    r.AuthenticationRequired = true;
+    r.SMTPUsername = "mailer";
+    r.SMTPPassword = "12345678";
+    r.FromEmail = "proofs@example.com";
+    r.FromEmailName = "Proof Desk";
+    r.ReplyEmail = "desk@example.com";
+    r.ReplyEmailName = "Desk";
+    r.CC = "boss@example.com";
+    r.CCName = "Boss";
+    r.WebRoot = "http://proofs.example.com/";
+    r.SourceColorProfile = "/usr/share/color/icc/cmyk.icc";
+    r.DestinationColorProfile = "/usr/share/color/icc/srgb.icc";
+    r.ShowHint = true;
+    return r;
+}
+
+TEST(Settings, MissingFileReadsAsAllDefaults)
+{
+    TScratchProgramFolder folder;
+    TSettingsRecord record = FullRecord();
+    record.ApprovalText = "edited.html";
+    record.ProfilesValid = true;
+    LoadSettings(record);
+    TSettingsRecord expected;
+    expected.ApprovalText = "edited.html";  // never read from the file
+    expected.ProfilesValid = true;
+    EXPECT_EQ(Describe(record), Describe(expected));
+    EXPECT_EQ(expected.SMTPPort, "25");
+    EXPECT_TRUE(expected.FTPPassiveMode && expected.FTPUseKeepAlives);
+    EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
+}
+
+TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
+{
+    TScratchProgramFolder folder;
+    EXPECT_EQ(SettingsFilePath(), folder.Path("tavrin.ini").string());
+    TSettingsRecord saved = FullRecord();
+    saved.FTPUserName = "";  // empty stays empty, not enciphered
+    SaveSettings(saved);
+
+    const std::string text = folder.Read("tavrin.ini");
+    const char* keys[] = {"InputFolder=/srv/rip/pgb/",
+                          "FTPServer=",
+                          "FTPUserName=\n",
+                          "FTPPassword=",
+                          "FTPInitialDirectory=",
+                          "FTPPassiveMode=False",
+                          "FTPUseKeepAlives=False",
+                          "SMTPHost=",
+                          "SMTPPort=587",
+                          "AuthenticationRequired=True",
+                          "SMTPUsername=",
+                          "SMTPPassword=",
+                          "FromEmail=",
+                          "FromEmailName=",
+                          "ReplyEmail=",
+                          "ReplyEmailName=",
+                          "CC=",
+                          "CCName=",
+                          "WebRoot=",
+                          "SourceColorProfile=",
+                          "DestinationColorProfile=",
+                          "ShowHint=True"};
+    std::size_t position = text.find("[Main]");
+    ASSERT_NE(position, std::string::npos) << text;
+    for (const char* key : keys) {
+        const std::size_t found = text.find(std::string("\n") + key, position);
+        ASSERT_NE(found, std::string::npos) << key << " missing or out of order in\n" << text;
+        position = found + 1;
+    }
+    for (const char* secret : {"p=a;s", "mailer", "12345678"})
+        EXPECT_EQ(text.find(secret), std::string::npos) << secret;
+    EXPECT_EQ(text.find("Left="), std::string::npos);
+    EXPECT_EQ(text.find("approval"), std::string::npos);
+
+    TSettingsRecord loaded;
+    LoadSettings(loaded);
+    EXPECT_EQ(Describe(loaded), Describe(saved));
+}
+
+TEST(Settings, StoredTextsReadByTheFileRules)
+{
+    struct TCase {
+        const char* Lines;
+        bool PassiveMode;
+        const char* Port;
+        bool Authentication;
+        const char* FTPPassword;
+    };
+    const TCase cases[] = {
+        {"", true, "25", false, ""},
+        {"FTPPassiveMode=True\n", true, "25", false, ""},
+        {"FTPPassiveMode=true\nAuthenticationRequired=TRUE\n", false, "25", false, ""},
+        {"FTPPassiveMode=\nAuthenticationRequired=True\n", false, "25", true, ""},
+        {"FTPPassiveMode=1\n", false, "25", false, ""},
+        {"SMTPPort=\n", true, "", false, ""},
+        {"smtpport=2525\n", true, "2525", false, ""},  // keys are found without regard to case
+        {"FTPPassword=not a cipher text\nSMTPPort=26\n", true, "26", false, ""},
+        {"FTPPassword=QUJDREVGR0hJSktMTU5PUA==\n", true, "25", false, ""},
+    };
+    TScratchProgramFolder folder;
+    for (const TCase& c : cases) {
+        folder.Write("tavrin.ini", std::string("[Main]\n") + c.Lines);
+        TSettingsRecord record;
+        LoadSettings(record);
+        EXPECT_EQ(record.FTPPassiveMode, c.PassiveMode) << c.Lines;
+        EXPECT_EQ(record.SMTPPort, c.Port) << c.Lines;
+        EXPECT_EQ(record.AuthenticationRequired, c.Authentication) << c.Lines;
+        EXPECT_EQ(record.FTPPassword, c.FTPPassword) << c.Lines;
+    }
+}
+
+TEST(Settings, SavingKeepsOtherSectionsLinesAndWindowBounds)
+{
+    TScratchProgramFolder folder;
+    folder.Write("tavrin.ini",
+                 "[Other]\nx=1\n\n; a note on the main section\n[Main]\nLeft=5\nCustomKey=abc\nFTPServer=old\n");
+    SaveSettings(FullRecord());
+    const std::string text = folder.Read("tavrin.ini");
+    for (const char* kept : {"[Other]\nx=1", "; a note on the main section", "Left=5", "CustomKey=abc"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept << " lost from\n" << text;
+    EXPECT_EQ(text.find("FTPServer=old"), std::string::npos);
+    // An existing key keeps its place: before the keys the file did not have.
+    EXPECT_LT(text.find("FTPServer=ftp.example.com"), text.find("InputFolder="));
+    EXPECT_EQ(LoadWindowBounds().Left, 5);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path("tavrin.ini.tmp")));
+}
+
+TEST(WindowBounds, AbsentOrUnreadableBoundsKeepTheDesignValues)
+{
+    TScratchProgramFolder folder;
+    folder.Write("tavrin.ini", "[Main]\nLeft=10\nTop=20\nWidth=800\nFTPServer=keep\n");
+    TWindowBounds bounds = LoadWindowBounds();
+    EXPECT_EQ(bounds.Height, -1);
+    const TWindowBounds shown = bounds.OverDesign();
+    EXPECT_EQ(shown.Left, 10);
+    EXPECT_EQ(shown.Top, 20);
+    EXPECT_EQ(shown.Width, 800);
+    EXPECT_EQ(shown.Height, 666);
+
+    folder.Write("tavrin.ini", "[Main]\nLeft=abc\nTop=\nWidth=12x\n");
+    bounds = LoadWindowBounds();
+    EXPECT_EQ(bounds.Left, -1);
+    EXPECT_EQ(bounds.Top, -1);
+    EXPECT_EQ(bounds.OverDesign().Width, 1029);
+
+    SaveWindowBounds({-8, 0, 1200, 700});
+    bounds = LoadWindowBounds();
+    EXPECT_EQ(bounds.Left, -8);
+    EXPECT_EQ(bounds.Height, 700);
+    EXPECT_NE(folder.Read("tavrin.ini").find("Width=1200"), std::string::npos);
+}
+
+TEST(Settings, AFailedWriteLeavesTheFileAsItWas)
+{
+    TScratchProgramFolder folder;
+    SaveSettings(FullRecord());
+    const std::string before = folder.Read("tavrin.ini");
+    // The temporary file cannot be made where a folder of its name stands.
+    std::filesystem::create_directory(folder.Path("tavrin.ini.tmp"));
+    TSettingsRecord changed = FullRecord();
+    changed.FTPServer = "other";
+    EXPECT_THROW(SaveSettings(changed), std::runtime_error);
+    EXPECT_EQ(folder.Read("tavrin.ini"), before);
+}
+
+// Readers on worker threads never see a record half replaced.
+TEST(SharedSettings, ReadersCopyWholeRecordsWhileTheMainThreadReplacesThem)
+{
+    TSharedSettings shared;
+    const auto uniform = [](const std::string& value) {
+        TSettingsRecord r;
+        r.FTPServer = r.FTPUserName = r.FTPPassword = r.WebRoot = r.FromEmail = value;
+        return r;
+    };
+    std::atomic<bool> running{true};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i)
+        readers.emplace_back([&] {
+            while (running) {
+                const TSettingsRecord r = shared.Copy();
+                if (r.FTPServer != r.WebRoot || r.FTPUserName != r.FromEmail || r.FTPPassword != r.FTPServer)
+                    ++torn;
+            }
+        });
+    for (int i = 0; i < 2000; ++i) {
+        shared.Assign(uniform(std::string(static_cast<std::size_t>(i % 50), 'a' + static_cast<char>(i % 26))));
+        shared.Update([](TSettingsRecord& r) { r.ProfilesValid = !r.ProfilesValid; });
+    }
+    running = false;
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(torn.load(), 0);
+}
+
+}  // namespace
+}  // namespace tavrin
