@@ -324,23 +324,29 @@ TBandBlock TPGBObject::BlankBand()
     return std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(BytesInBand));
 }
 
-// Opens the file and reads band index's stored bytes into `into`; false (with
-// the reason set) when the file does not hold all of them.
-bool TPGBObject::ReadStoredBytes(int index, std::uint8_t* into)
+// Opens the file positioned at band index's stored bytes; null (with the
+// reason set) when the file does not hold all of them, so nothing is
+// allocated for bytes that are not there.
+std::unique_ptr<TStringStream> TPGBObject::OpenStoredBytes(int index)
 {
-    TStringStream stream(Path);
+    auto stream = std::make_unique<TStringStream>(Path);
     const std::uint64_t offset = BandOffsets[index];
     const std::uint64_t size = BandSizes[index];
-    if (offset > stream.Size() || size > stream.Size() - offset) {
+    if (offset > stream->Size() || size > stream->Size() - offset) {
         LastReadError = "the file ends inside the band's stored bytes";
-        return false;
+        return nullptr;
     }
-    stream.Seek(offset);
-    if (stream.Read(into, size) != size) {
-        LastReadError = "the file ends inside the band's stored bytes";
-        return false;
-    }
-    return true;
+    stream->Seek(offset);
+    return stream;
+}
+
+bool TPGBObject::ReadStoredBytes(TStringStream& stream, int index, std::uint8_t* into)
+{
+    if (stream.Read(into, BandSizes[index]) == BandSizes[index])
+        return true;
+    // The file shrank since it was measured.
+    LastReadError = "the file ends inside the band's stored bytes";
+    return false;
 }
 
 TBandBlock TPGBObject::ReadRawBand(int index)
@@ -348,9 +354,12 @@ TBandBlock TPGBObject::ReadRawBand(int index)
     const std::uint32_t size = BandSizes[index];
     if (size > MaxBandBytes)
         return Fail("stored size " + std::to_string(size) + " is too large");
+    const auto stream = OpenStoredBytes(index);
+    if (!stream)
+        return nullptr;
     // A raw band stored shorter than BytesInBand still hands over a whole band.
     auto block = std::make_unique<std::uint8_t[]>(std::max<std::size_t>(size, std::size_t(BytesInBand)));
-    if (!ReadStoredBytes(index, block.get()))
+    if (!ReadStoredBytes(*stream, index, block.get()))
         return nullptr;
     LastBand = index;
     return block;
@@ -365,8 +374,11 @@ TBandBlock TPGBObject::ReadCompressedBand(int index)
                     " (last band read: " + std::to_string(LastBand) + ")");
     if (BytesInLine <= 0 || BytesInLine > MaxBandBytes)
         return Fail("BytesInLine " + std::to_string(BytesInLine) + " is not a usable line size");
+    const auto stream = OpenStoredBytes(index);
+    if (!stream)
+        return nullptr;
     std::vector<std::uint8_t> stored(BandSizes[index]);
-    if (!ReadStoredBytes(index, stored.data()))
+    if (!ReadStoredBytes(*stream, index, stored.data()))
         return nullptr;
     if (stored[0] != CompressionSeven)
         return Fail("compressed band starts with " + std::to_string(stored[0]) + ", not 7");

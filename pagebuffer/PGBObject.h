@@ -8,6 +8,8 @@
 
 namespace tavrin {
 
+class TStringStream;
+
 // A band as ReadBand hands it over: the caller owns it.
 using TBandBlock = std::unique_ptr<std::uint8_t[]>;
 
@@ -132,10 +134,11 @@ public:
 private:
     class THeaderParser;
 
-    void ReadBandTables(class TStringStream& stream);
+    void ReadBandTables(TStringStream& stream);
     TBandBlock Fail(std::string reason);
     TBandBlock BlankBand();
-    bool ReadStoredBytes(int index, std::uint8_t* into);
+    std::unique_ptr<TStringStream> OpenStoredBytes(int index);
+    bool ReadStoredBytes(TStringStream& stream, int index, std::uint8_t* into);
     TBandBlock ReadRawBand(int index);
     TBandBlock ReadCompressedBand(int index);
 
