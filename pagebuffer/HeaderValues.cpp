@@ -29,8 +29,7 @@ bool ParseNumber(const std::string& item, double& value)
     if (text.size() > 1 && text.front() == '+' && text[1] != '-')
         text.remove_prefix(1);
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size() &&
-           std::isfinite(value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite(value);
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
@@ -44,7 +43,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
     text = std::move(result);
 }
 
-}  // namespace
+} // namespace
 
 std::string TrimHeaderText(std::string_view text)
 {
@@ -100,4 +99,4 @@ std::string UnescapedText(std::string text)
     return text;
 }
 
-}  // namespace tavrin
+} // namespace tavrin

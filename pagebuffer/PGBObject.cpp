@@ -116,12 +116,10 @@ const THeaderKey* FindHeaderKey(const std::string& key)
     return nullptr;
 }
 
-template <class... F>
-struct TOverloaded : F... {
+template <class... F> struct TOverloaded : F... {
     using F::operator()...;
 };
-template <class... F>
-TOverloaded(F...) -> TOverloaded<F...>;
+template <class... F> TOverloaded(F...) -> TOverloaded<F...>;
 
 // Stores the items of one header key into its field; no items set nothing.
 void SetField(TPGBObject& object, const TFieldRef& field, const std::vector<std::string>& items)
@@ -160,8 +158,7 @@ std::string RealText(double value)
     return std::string(text, result.ptr);
 }
 
-template <class T>
-std::string ListText(const std::vector<T>& values)
+template <class T> std::string ListText(const std::vector<T>& values)
 {
     std::string text;
     for (const T& value : values) {
@@ -196,7 +193,7 @@ std::uint64_t LittleEndian(const std::uint8_t* bytes, int count)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 // Reads header lines up to "pgbimage" into the fields of one object.
 class TPGBObject::THeaderParser {
@@ -417,4 +414,4 @@ TBandBlock TPGBObject::ReadBand(int index)
     return Fail("unknown compression " + std::to_string(Compressed));
 }
 
-}  // namespace tavrin
+} // namespace tavrin

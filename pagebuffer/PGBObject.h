@@ -147,4 +147,4 @@ private:
     std::string LastReadError;
 };
 
-}  // namespace tavrin
+} // namespace tavrin

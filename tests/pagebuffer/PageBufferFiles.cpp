@@ -28,17 +28,15 @@ std::string PageBufferFiles::Write(const std::string& name, const TPageBufferLay
     return Write(name, PageBufferBytes(layout));
 }
 
-TPageBufferLayout PageBufferFiles::Layout(int bytesInLine, int bytesInBand, std::vector<std::vector<std::uint8_t>> bands,
-                                          int compressed)
+TPageBufferLayout PageBufferFiles::Layout(int bytesInLine, int bytesInBand,
+                                          std::vector<std::vector<std::uint8_t>> bands, int compressed)
 {
     TPageBufferLayout layout;
-    layout.HeaderLines = {"/PageHeaderVersion 20",
-                          "/BytesInLine " + std::to_string(bytesInLine),
-                          "/BytesInBand " + std::to_string(bytesInBand),
-                          "/MaxBand " + std::to_string(bands.size()),
+    layout.HeaderLines = {"/PageHeaderVersion 20", "/BytesInLine " + std::to_string(bytesInLine),
+                          "/BytesInBand " + std::to_string(bytesInBand), "/MaxBand " + std::to_string(bands.size()),
                           "/Compressed " + std::to_string(compressed)};
     layout.Bands = std::move(bands);
     return layout;
 }
 
-}  // namespace tavrin::testing
+} // namespace tavrin::testing

@@ -42,27 +42,34 @@ const Bytes Line1 = {0x00, 0x0f, 0xa5, 0x3c};
 struct TCodeCase {
     const char* Name;
     Bytes Codes;
-    Bytes After;  // expected output after Line1, the rest of the band zero
+    Bytes After; // expected output after Line1, the rest of the band zero
 };
 
 // Each case codes the first line as literals, then exercises one code family
 // in a band of 4 lines of 4 bytes.
 const TCodeCase CodeCases[] = {
     {"copies with one literal", Concat({FirstLine(Line1), {0, 0x11}}), {0x00, 0x0f, 0xa5, 0x3c ^ 0x11}},
-    {"copies with two literals", Concat({FirstLine(Line1), {38 + 1, 0x01, 0x02}}),
+    {"copies with two literals",
+     Concat({FirstLine(Line1), {38 + 1, 0x01, 0x02}}),
      {0x00, 0x0f, 0xa5, 0x3c, 0x01, 0x0f ^ 0x02}},
-    {"copies with three literals", Concat({FirstLine(Line1), {76, 1, 2, 3}}), {0x00, 0x0f, 0xa5, 0x3c ^ 1, 2, 0x0f ^ 3}},
+    {"copies with three literals",
+     Concat({FirstLine(Line1), {76, 1, 2, 3}}),
+     {0x00, 0x0f, 0xa5, 0x3c ^ 1, 2, 0x0f ^ 3}},
     {"inverted copies with a literal", Concat({FirstLine(Line1), {114, 0xff}}), {0xff, 0xf0, 0x5a, 0x3c ^ 0xff}},
-    {"masked run 5: literal, copy, literal, no second mask", Concat({FirstLine(Line1), {154, 5, 0x10, 0x20}}),
+    {"masked run 5: literal, copy, literal, no second mask",
+     Concat({FirstLine(Line1), {154, 5, 0x10, 0x20}}),
      {0x10, 0x0f, 0xa5 ^ 0x20}},
-    {"masked run of 9 reads a second mask", Concat({FirstLine(Line1), {160, 0x80, 0x01, 0x01, 0x02}}),
+    {"masked run of 9 reads a second mask",
+     Concat({FirstLine(Line1), {160, 0x80, 0x01, 0x01, 0x02}}),
      {0x00, 0x0f, 0xa5, 0x3c, 0x00, 0x0f, 0xa5, 0x3c ^ 0x01, 0x02}},
     {"literal run under the line above", Concat({FirstLine(Line1), {251, 1, 201, 0x42}}), {0x00, 0x42 ^ 0x0f}},
-    {"one-byte count of copies spans lines", Concat({FirstLine(Line1), {251, 6}}),
+    {"one-byte count of copies spans lines",
+     Concat({FirstLine(Line1), {251, 6}}),
      {0x00, 0x0f, 0xa5, 0x3c, 0x00, 0x0f}},
     {"two-byte count, little-endian", Concat({FirstLine(Line1), {252, 5, 0}}), {0x00, 0x0f, 0xa5, 0x3c, 0x00}},
     {"one-byte count of inverted copies", Concat({FirstLine(Line1), {253, 2}}), {0xff, 0xf0}},
-    {"two-byte count of inverted copies", Concat({FirstLine(Line1), {254, 6, 0}}),
+    {"two-byte count of inverted copies",
+     Concat({FirstLine(Line1), {254, 6, 0}}),
      {0xff, 0xf0, 0x5a, 0xc3, 0x00, 0x0f}},
     {"zero counts write nothing", Concat({FirstLine(Line1), {251, 0, 252, 0, 0, 253, 0, 254, 0, 0, 201, 1}}), {0x01}},
     {"end code stops early", Concat({FirstLine(Line1), {255, 201, 9}}), {}},
@@ -94,8 +101,12 @@ TEST(BandDecoder, LongestShortCodes)
     Bytes first(64);
     for (std::size_t i = 0; i < first.size(); ++i)
         first[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    const Bytes codes = Concat({{247}, Bytes(first.begin(), first.begin() + 47), {217},
-                                Bytes(first.begin() + 47, first.end()), {37, 0xff}, {153, 0x00},
+    const Bytes codes = Concat({{247},
+                                Bytes(first.begin(), first.begin() + 47),
+                                {217},
+                                Bytes(first.begin() + 47, first.end()),
+                                {37, 0xff},
+                                {153, 0x00},
                                 {200, 0xff, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0x01, 9}});
     const TDecoded decoded = Decode(codes, 64, 64 * 4);
     ASSERT_EQ(decoded.Result, TBandDecodeResult::Done);
@@ -150,5 +161,5 @@ TEST(BandDecoder, FaultsStopTheBand)
         EXPECT_EQ(Decode(c.Codes, 4, 8).Result, c.Result) << c.Name;
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

@@ -79,10 +79,10 @@ TEST_F(PGBHeader, ListsOnFollowingLinesAndSingleItems)
 
 TEST_F(PGBHeader, ValueForms)
 {
-    const TPGBObject pgb = Read({"/JobNumber 12", "/JobNumber 34", "/PageNumber +7", "/BandHeight abc",
-                                 "/MaxBand 99999999999", "/TrimStart -5", "/XResFrac 1.5", "/YResFrac -2e3",
-                                 "/JobName (12.Brochure \\(final\\) a\\\\b.ps)", "/Colorants", "[", "x", "]",
-                                 "/ImageNegate TRUE", "/MarginNegate 1", "/Locked false", "/RunLength 0"});
+    const TPGBObject pgb =
+        Read({"/JobNumber 12", "/JobNumber 34", "/PageNumber +7", "/BandHeight abc", "/MaxBand 99999999999",
+              "/TrimStart -5", "/XResFrac 1.5", "/YResFrac -2e3", "/JobName (12.Brochure \\(final\\) a\\\\b.ps)",
+              "/Colorants", "[", "x", "]", "/ImageNegate TRUE", "/MarginNegate 1", "/Locked false", "/RunLength 0"});
     EXPECT_EQ(pgb.JobNumber, 34);
     EXPECT_EQ(pgb.PageNumber, 7);
     EXPECT_EQ(pgb.BandHeight, 0);
@@ -126,7 +126,8 @@ TEST_F(PGBHeader, BrokenFilesFailConstructionNamingTheFile)
         {"/JobNumber 1\npgbimag", "ends before its \"pgbimage\" line"},
         {"/JobNumber\n", "ends before its \"pgbimage\" line"},
         {"/ColorValues\n[\n1\n2\npgbimage\n", "ends inside a bracketed list"},
-        {"/PageHeaderVersion 20\n/MaxBand 3\npgbimage\n" + std::string(35, '\0'), "The band tables of 3 bands do not fit"},
+        {"/PageHeaderVersion 20\n/MaxBand 3\npgbimage\n" + std::string(35, '\0'),
+         "The band tables of 3 bands do not fit"},
         {"/MaxBand 2147483647\npgbimage\n" + std::string(100, '\0'), "do not fit in the page buffer file \"" + path},
         {"/PageHeaderVersion 19\n/MaxBand 3\npgbimage\n" + std::string(23, '\0'), "do not fit"},
         {std::string(3 << 20, 'x'), "Header line longer than"},
@@ -172,5 +173,5 @@ TEST_F(PGBHeader, JobTitle)
     }
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

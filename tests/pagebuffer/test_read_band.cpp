@@ -82,8 +82,8 @@ TEST_F(ReadBand, BlankAndRawBandsCountAsRead)
 TEST_F(ReadBand, FailedBandsAndTheReadingState)
 {
     auto bands = CompressedBands(5);
-    bands[1][0] = 6;         // not compression 7: state unchanged
-    bands[3] = {7, 248, 1};  // invalid code: state moves on
+    bands[1][0] = 6;        // not compression 7: state unchanged
+    bands[3] = {7, 248, 1}; // invalid code: state moves on
     TPGBObject pgb = Open(Layout(4, 8, bands));
     EXPECT_NE(pgb.ReadBand(0), nullptr);
     EXPECT_EQ(pgb.ReadBand(1), nullptr);
@@ -160,5 +160,5 @@ TEST_F(ReadBand, EachCallOpensTheFile)
     }
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

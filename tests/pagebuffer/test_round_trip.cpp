@@ -176,7 +176,10 @@ TEST_F(PlateRoundTrip, WrittenPlatesReadBack)
         bool Compress;
         int BandHeight;
     };
-    const TCase cases[] = {{20, "\n", true, 64}, {19, "\r", true, 7}, {19, "\r\n", false, 50}, {20, "\r", false, 200},
+    const TCase cases[] = {{20, "\n", true, 64},
+                           {19, "\r", true, 7},
+                           {19, "\r\n", false, 50},
+                           {20, "\r", false, 200},
                            {20, "\r\n", true, 1}};
     for (const TCase& c : cases) {
         TPlateOptions options;
@@ -192,5 +195,5 @@ TEST_F(PlateRoundTrip, WrittenPlatesReadBack)
     }
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

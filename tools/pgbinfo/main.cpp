@@ -14,12 +14,11 @@ using namespace tavrin;
 
 namespace {
 
-const char* const Usage =
-    "Usage: pgbinfo FILE               header fields, job title and band tables\n"
-    "       pgbinfo --read I,J,K FILE  read bands in that order: size and SHA-256, or null\n"
-    "       pgbinfo --dump I FILE      band I as delivered, after reading bands 0..I-1 in order\n"
-    "       pgbinfo --pbm FILE         the whole plate as a binary PBM (a band that cannot be\n"
-    "                                  delivered is blank)\n";
+const char* const Usage = "Usage: pgbinfo FILE               header fields, job title and band tables\n"
+                          "       pgbinfo --read I,J,K FILE  read bands in that order: size and SHA-256, or null\n"
+                          "       pgbinfo --dump I FILE      band I as delivered, after reading bands 0..I-1 in order\n"
+                          "       pgbinfo --pbm FILE         the whole plate as a binary PBM (a band that cannot be\n"
+                          "                                  delivered is blank)\n";
 
 int UsageError()
 {
@@ -27,8 +26,7 @@ int UsageError()
     return 2;
 }
 
-template <class T>
-std::string Joined(const std::vector<T>& values)
+template <class T> std::string Joined(const std::vector<T>& values)
 {
     std::string text;
     for (const T& value : values)
@@ -136,7 +134,7 @@ int WritePlatePBM(TPGBObject& pgb)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -15,19 +15,18 @@ using namespace tavrin;
 
 namespace {
 
-const char* const Usage =
-    "Usage: pgbwrite [OPTIONS] INPUT OUTPUT.pgb\n"
-    "Writes a page buffer from a binary PBM (P4) or a 1-bit TIFF (set bits are ink).\n"
-    "  --version N          PageHeaderVersion; below 20: 4-byte sizes then offsets,\n"
-    "                       20 and above: 8-byte offsets then sizes (default 20)\n"
-    "  --line-end lf|cr|crlf  header line ends (default lf)\n"
-    "  --raw                store bands uncompressed (Compressed -1); default compression 7\n"
-    "  --band-height N      lines per band (default 64)\n"
-    "  --bytes-in-line N    bytes per line, a multiple of 4 (default: whole 32-bit words)\n"
-    "  --job-number N  --page-number N  --job-name TEXT  --color-name TEXT\n"
-    "  --color-values C,M,Y,K  --resolution DPI\n"
-    "  --set /Key=VALUE     replace or add a header key; VALUE is written as is,\n"
-    "                       [a,b,...] as a bracketed list\n";
+const char* const Usage = "Usage: pgbwrite [OPTIONS] INPUT OUTPUT.pgb\n"
+                          "Writes a page buffer from a binary PBM (P4) or a 1-bit TIFF (set bits are ink).\n"
+                          "  --version N          PageHeaderVersion; below 20: 4-byte sizes then offsets,\n"
+                          "                       20 and above: 8-byte offsets then sizes (default 20)\n"
+                          "  --line-end lf|cr|crlf  header line ends (default lf)\n"
+                          "  --raw                store bands uncompressed (Compressed -1); default compression 7\n"
+                          "  --band-height N      lines per band (default 64)\n"
+                          "  --bytes-in-line N    bytes per line, a multiple of 4 (default: whole 32-bit words)\n"
+                          "  --job-number N  --page-number N  --job-name TEXT  --color-name TEXT\n"
+                          "  --color-values C,M,Y,K  --resolution DPI\n"
+                          "  --set /Key=VALUE     replace or add a header key; VALUE is written as is,\n"
+                          "                       [a,b,...] as a bracketed list\n";
 
 int UsageError(const std::string& text)
 {
@@ -96,7 +95,7 @@ bool ApplyOption(TPlateOptions& options, const std::string& name, const std::str
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
