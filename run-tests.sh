@@ -21,3 +21,6 @@ echo "== Core under the thread sanitizer"
 tools/configure-build.sh build-tsan -DTAVRIN_BUILD_GUI=OFF -DTAVRIN_SANITIZE=thread
 cmake --build build-tsan -j "$jobs"
 (cd build-tsan && ctest -j "$jobs" --output-on-failure)
+
+echo "== Fuzz targets, 30 seconds each"
+fuzz/run-fuzzers.sh 30

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and runs each for SECONDS (default 30),
+# starting from the corpus kept in fuzz/corpus/. Fails when a target finds a
+# crash; the crashing input is left in build-fuzz/artifacts/.
+# Usage: fuzz/run-fuzzers.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer)
+
+if [ ! -f build-fuzz/build.ninja ]; then
+  CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build build-fuzz -j 2 >/dev/null
+
+mkdir -p build-fuzz/artifacts
+for target in "${targets[@]}"; do
+  seeds=fuzz/corpus/${target%_fuzzer}
+  # New inputs go to a scratch corpus; the kept corpus stays small.
+  scratch=build-fuzz/corpus/${target%_fuzzer}
+  mkdir -p "$scratch"
+  echo "== $target for $seconds s"
+  build-fuzz/$target "$scratch" "$seeds" -dict=fuzz/pgb.dict -max_total_time="$seconds" \
+    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log || {
+    tail -n 60 build-fuzz/$target.log
+    echo "$target found a fault" >&2
+    exit 1
+  }
+  grep -E "stat::number_of_executed_units|Done" build-fuzz/$target.log | tail -n 2
+done

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Renders a PostScript test page into 1-bit screened separations with
+# Ghostscript's tiffsep1 device (as a RIP would) and writes one compressed
+# page buffer per separation with pgbwrite.
+# Usage: tools/render-testpage.sh [-r DPI] [-p PAGE.ps] [-j JOB] [-w PGBWRITE] OUTDIR
+# Writes OUTDIR/<job>-<page>-<Colorant>.pgb for every page and separation.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dpi=600
+page=$root/tools/testpages/proof-page.ps
+job=1
+pgbwrite=$root/build/tools/pgbwrite/pgbwrite
+while getopts "r:p:j:w:" option; do
+  case $option in
+    r) dpi=$OPTARG ;;
+    p) page=$OPTARG ;;
+    j) job=$OPTARG ;;
+    w) pgbwrite=$OPTARG ;;
+    *) exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -eq 1 ] || { echo "Usage: $0 [-r DPI] [-p PAGE.ps] [-j JOB] [-w PGBWRITE] OUTDIR" >&2; exit 2; }
+out=$1
+mkdir -p "$out"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffsep1 -r"$dpi" -o "$scratch/page%d.tif" "$page"
+
+# 16-bit colour values (cyan, magenta, yellow, black) of the process inks.
+color_values() {
+  case $1 in
+    Cyan) echo 65535,0,0,0 ;;
+    Magenta) echo 0,65535,0,0 ;;
+    Yellow) echo 0,0,65535,0 ;;
+    Black) echo 0,0,0,65535 ;;
+    *) echo 0,0,0,0 ;;
+  esac
+}
+
+name=$(basename "$page" .ps)
+for separation in "$scratch"/page*\(*\).tif; do
+  base=$(basename "$separation" .tif)         # page1(Cyan)
+  number=${base%%(*}; number=${number#page}   # 1
+  colorant=${base#*(}; colorant=${colorant%)} # Cyan
+  "$pgbwrite" --resolution "$dpi" --job-number "$job" --page-number "$number" \
+    --job-name "$job.$name.ps" --color-name "${colorant^^}" --color-values "$(color_values "$colorant")" \
+    "$separation" "$out/$job-$number-$colorant.pgb"
+done
+ls "$out"/"$job"-*.pgb
