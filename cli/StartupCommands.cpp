@@ -41,10 +41,8 @@ int RunDecipher(TCliContext&, const std::vector<std::string>& arguments)
     return ExitDone;
 }
 
-int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
+bool PrepareStationFiles()
 {
-    if (!arguments.empty())
-        return UsageError("startup");
     try {
         // The file's keys replace the record's; the approval text and profile check stay.
         TSettingsRecord settings = StationSettings().Copy();
@@ -56,9 +54,16 @@ int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
             throw ECatalogueError("Cannot open the catalogue file " + CatalogueFilePath());
     } catch (const std::exception& error) {
         std::cerr << error.what() << "\n";
-        return ExitFailed;
+        return false;
     }
-    return ExitDone;
+    return true;
+}
+
+int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return UsageError("startup");
+    return PrepareStationFiles() ? ExitDone : ExitFailed;
 }
 
 }  // namespace tavrin

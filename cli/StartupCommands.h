@@ -10,6 +10,10 @@ int RunEncipher(TCliContext& context, const std::vector<std::string>& arguments)
 // decipher TEXT: prints the text; exit 1 when TEXT is not a cipher text of this station.
 int RunDecipher(TCliContext& context, const std::vector<std::string>& arguments);
 
+// Loads the settings into the station's record, prepares and opens the
+// catalogue; false, with the reason on standard error, when it cannot.
+bool PrepareStationFiles();
+
 // startup: loads the settings, prepares and opens the catalogue; exit 1 with
 // the error on standard error when the catalogue cannot be made ready.
 int RunStartup(TCliContext& context, const std::vector<std::string>& arguments);

@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 #include "cli/StartupCommands.h"
+#include "cli/TreeCommand.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
 
@@ -17,6 +18,7 @@ const std::vector<TCliCommand>& Commands()
         {{"startup"}, "", "load the settings, prepare and open the catalogue", RunStartup},
         {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
         {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
+        {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
     };
     return commands;
 }

@@ -1,5 +1,5 @@
 #include "tests/support/CliRunner.h"
-#include "tests/support/ScratchProgramFolder.h"
+#include "tests/support/ScratchStation.h"
 
 #include <gtest/gtest.h>
 
@@ -28,22 +28,7 @@ TEST(CipherCommands, EncipherAndDecipherForHandEditedSettings)
     EXPECT_EQ(RunProgram("tavrin-cli", "decipher a b").ExitStatus, 2);
 }
 
-// Runs the front end from a copy in a scratch program folder, so that it
-// works on that folder's files.
-class StartupCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const char* station = std::getenv("TAVRIN_STATION_DIR");
-        Station = station ? station : ".";
-        std::filesystem::copy_file(std::filesystem::path(Station) / "tavrin-cli", Folder.Path("tavrin-cli"));
-        setenv("TAVRIN_STATION_DIR", Folder.Path("").c_str(), 1);
-    }
-    void TearDown() override { setenv("TAVRIN_STATION_DIR", Station.c_str(), 1); }
-
-    std::string Station;
-    TScratchProgramFolder Folder;
-};
+using StartupCommand = testing::ScratchStation;
 
 TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
 {
@@ -52,7 +37,7 @@ TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
     EXPECT_EQ(result.ExitStatus, 1);
     EXPECT_NE(result.Errors.find("tavrin.dbi"), std::string::npos) << result.Errors;
 
-    std::filesystem::copy_file(std::filesystem::path(Station) / "tavrin.dbi", Folder.Path("tavrin.dbi"));
+    CopyFromStation("tavrin.dbi");
     result = RunProgram("tavrin-cli", "startup");
     EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
     EXPECT_TRUE(std::filesystem::file_size(Folder.Path("tavrin.mdb")) > 0);

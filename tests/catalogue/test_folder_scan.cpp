@@ -1,0 +1,243 @@
+#include "catalogue/FolderScan.h"
+#include "imaging/ColorTableGenerator.h"
+#include "shell/SettingsRecord.h"
+#include "shell/StationLog.h"
+#include "tests/catalogue/CatalogueFixture.h"
+#include "tools/pgbwrite/PageBufferWriter.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tavrin::testing {
+namespace {
+
+struct TPlate {
+    int Job = 12;
+    int Page = 1;
+    std::string Color = "CYAN";
+    std::vector<int> ColorValues = {32767, 0, 0, 0};
+    int ColorType = 1;
+    std::string JobName = "12.Brochure.ps";
+};
+
+class FolderScan : public CatalogueFixture {
+protected:
+    void SetUp() override
+    {
+        CatalogueFixture::SetUp();
+        Settings.InputFolder = Folder.Path("pagebuffers").string();
+        std::filesystem::create_directories(Settings.InputFolder);
+    }
+
+    std::filesystem::path PageBufferPath(const std::string& name) const
+    {
+        return std::filesystem::path(Settings.InputFolder) / name;
+    }
+
+    void WritePlate(const std::string& name, const TPlate& plate) const
+    {
+        TBitmap bitmap{32, 4, std::vector<std::uint8_t>(16, 0)};
+        TPlateOptions options;
+        options.JobNumber = plate.Job;
+        options.PageNumber = plate.Page;
+        options.ColorName = plate.Color;
+        options.ColorValues = plate.ColorValues;
+        options.JobName = plate.JobName;
+        options.Overrides = {{"/ColorType", std::to_string(plate.ColorType)}};
+        WriteFileBytes(PageBufferPath(name).string(), PageBufferBytes(PlateLayout(bitmap, options)));
+    }
+
+    void Scan() { ScanPageBufferFolder(Settings, Log); }
+
+    std::vector<std::string> Texts(const TJobTreeNode& job) const
+    {
+        std::vector<std::string> texts;
+        for (const TJobTreeNode& plate : job.Children)
+            texts.push_back(plate.Text);
+        return texts;
+    }
+
+    TSettingsRecord Settings;
+    TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
+    TJobTree Tree;
+};
+
+TEST_F(FolderScan, EightPlatesOfJob12GiveOneJobWithItsPlatesInOrderAndAPageCount)
+{
+    // Written out of order: the tree sorts, the catalogue keeps one row per plate.
+    const char* colors[] = {"BLACK", "YELLOW", "CYAN", "MAGENTA"};
+    for (int page : {2, 1})
+        for (const char* color : colors)
+            WritePlate(std::string("p") + std::to_string(page) + color + ".pgb", {12, page, color});
+
+    BuildJobTree(Tree, Settings, Log);
+
+    const auto uniqueIDs = Column("select * from JobList", "JobListUniqueID");
+    ASSERT_EQ(uniqueIDs.size(), 1u);
+    EXPECT_EQ(uniqueIDs[0].size(), 17u);
+    EXPECT_EQ(Column("select * from PlateList", "PlateListSource").size(), 8u);
+    ASSERT_EQ(Tree.Jobs.size(), 1u);
+    const TJobTreeNode& job = Tree.Jobs[0];
+    EXPECT_EQ(job.Text, "12) Brochure.ps (2400 x 2400) [" + uniqueIDs[0] + "]");
+    EXPECT_EQ(job.ImageIndex, JobCollapsedImage);
+    EXPECT_EQ(job.Data.PageCount, 2);
+    EXPECT_EQ(Texts(job), (std::vector<std::string>{"1) CYAN", "1) MAGENTA", "1) YELLOW", "1) BLACK", "2) CYAN",
+                                                    "2) MAGENTA", "2) YELLOW", "2) BLACK"}));
+    std::vector<int> images;
+    for (const TJobTreeNode& plate : job.Children)
+        images.push_back(plate.ImageIndex);
+    EXPECT_EQ(images, (std::vector<int>{2, 3, 4, 5, 2, 3, 4, 5}));
+    EXPECT_EQ(Column("select * from JobList", "JobListPageCount"), std::vector<std::string>{"2"});
+    EXPECT_TRUE(Tree.Swatches.empty());
+}
+
+TEST_F(FolderScan, SpotColoursSortAfterBlackAndGetSwatchesOfTheirColour)
+{
+    WritePlate("k.pgb", {3, 1, "BLACK", {0, 0, 0, 32767}});
+    WritePlate("o.pgb", {3, 1, "Orange", {0, 16384, 32767, 0}});
+    WritePlate("g.pgb", {3, 1, "Green", {32767, 0, 32767, 0}});
+    WritePlate("v.pgb", {3, 1, "Varnish", {0, 0, 0, 0}});
+
+    BuildJobTree(Tree, Settings, Log);
+
+    ASSERT_EQ(Tree.Jobs.size(), 1u);
+    EXPECT_EQ(Texts(Tree.Jobs[0]), (std::vector<std::string>{"1) BLACK", "1) Green", "1) Orange", "1) Varnish"}));
+    // A spot without colour values keeps the plain spot image.
+    EXPECT_EQ(Tree.Jobs[0].Children[3].ImageIndex, OtherPlateImage);
+    ASSERT_EQ(Tree.Swatches.size(), 2u);
+    for (int child : {1, 2}) {
+        const TJobTreeNode& plate = Tree.Jobs[0].Children[child];
+        ASSERT_GE(plate.ImageIndex, FixedImageCount);
+        const std::string packed =
+            Column("select * from PlateList where PlateListPlateColor = " + QuoteText(plate.Data.Name),
+                   "PlateListPlateColorValue")[0];
+        const auto value = static_cast<std::uint32_t>(std::stol(packed));
+        TColorTableGenerator generator("", "");
+        generator.AddSpotColor({plate.Data.Name, static_cast<std::uint8_t>(value >> 24),
+                                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                                static_cast<std::uint8_t>(value)});
+        ASSERT_TRUE(generator.BuildTable());
+        const TColorTableEntry expected = generator.ColorTable()[239];
+        const auto shown = Tree.Swatches[static_cast<std::size_t>(plate.ImageIndex - FixedImageCount)].Pixel(6, 6);
+        EXPECT_EQ(shown, (std::array<std::uint8_t, 3>{expected.R, expected.G, expected.B})) << plate.Data.Name;
+    }
+}
+
+TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptiesEverything)
+{
+    WritePlate("a.pgb", {1, 1, "CYAN"});
+    WritePlate("b.pgb", {2, 1, "CYAN"});
+    WritePlate("c.pgb", {3, 1, "CYAN"});
+    Scan();
+    ASSERT_EQ(Column("select * from JobList", "JobListReference").size(), 3u);
+
+    // Job 1 is queued, job 2 processed; all files vanish but job 3's.
+    Run("insert into QueueList (QueueListJobReference, QueueListTasks) values (1, \"Master\")");
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (2, \"Master\")");
+    std::filesystem::remove(PageBufferPath("a.pgb"));
+    std::filesystem::remove(PageBufferPath("b.pgb"));
+    std::filesystem::remove(PageBufferPath("c.pgb"));
+    WritePlate("d.pgb", {4, 1, "CYAN"});
+    Scan();
+    auto references = Column("select * from JobList", "JobListReference");
+    std::sort(references.begin(), references.end());
+    EXPECT_EQ(references, (std::vector<std::string>{"1", "2", "4"}));
+    EXPECT_EQ(Column("select * from PlateList", "PlateListJobReference").size(), 3u);
+
+    // Nothing queued, no page buffers at all: both tables empty.
+    Run("delete * from QueueList");
+    Run("delete * from PostQueueList");
+    std::filesystem::remove(PageBufferPath("d.pgb"));
+    Scan();
+    EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
+    EXPECT_TRUE(Column("select * from PlateList", "PlateListJobReference").empty());
+}
+
+TEST_F(FolderScan, FoldersThatGiveNoReferenceDeleteNothing)
+{
+    WritePlate("a.pgb", {1, 1, "CYAN"});
+    Scan();
+    std::filesystem::remove(PageBufferPath("a.pgb"));
+
+    // Only other colour types: names found, none catalogued.
+    WritePlate("composite.pgb", {9, 1, "Composite", {}, 2});
+    Scan();
+    EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
+    EXPECT_TRUE(Log.Lines().empty());
+
+    // A folder that is missing, or none configured at all, cannot be listed.
+    for (const std::string& folder : {Folder.Path("no-such-folder").string(), std::string()}) {
+        Settings.InputFolder = folder;
+        Scan();
+        EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
+        ASSERT_FALSE(Log.Lines().empty());
+        EXPECT_EQ(Log.Lines().back(),
+                  "[2026:12:10:09:00:00:000]: Could not get the directory listing for the page buffer folder");
+    }
+}
+
+TEST_F(FolderScan, AnUnreadablePageBufferIsLoggedAndSkippedAndPrunesNothing)
+{
+    WritePlate("old.pgb", {7, 1, "CYAN"});
+    Scan();
+    // The RIP is still writing job 7's file: its header is cut short.
+    WriteFileBytes(PageBufferPath("old.pgb").string(), "/JobNumber 7\n/PageNumber 1\n");
+    WritePlate("new.pgb", {8, 1, "CYAN"});
+
+    BuildJobTree(Tree, Settings, Log);
+
+    auto references = Column("select * from JobList", "JobListReference");
+    std::sort(references.begin(), references.end());
+    EXPECT_EQ(references, (std::vector<std::string>{"7", "8"}));
+    ASSERT_EQ(Log.Lines().size(), 1u);
+    EXPECT_NE(Log.Lines()[0].find("Could not read the page buffer old.pgb: "), std::string::npos) << Log.Lines()[0];
+    EXPECT_EQ(Tree.Jobs.size(), 2u);
+}
+
+TEST_F(FolderScan, NewJobsGetTimeStampsAtLeast66MillisecondsApartAndRowsAreNeverUpdated)
+{
+    for (int job : {21, 22, 23})
+        WritePlate("j" + std::to_string(job) + ".pgb", {job, 1, "BLACK"});
+    Scan();
+    std::vector<long long> stamps;
+    for (const std::string& id : Column("select * from JobList", "JobListUniqueID")) {
+        ASSERT_EQ(id.size(), 17u);
+        // hhnnsszzz as milliseconds of the day (the test does not run across midnight).
+        const long long hh = std::stoll(id.substr(8, 2)), nn = std::stoll(id.substr(10, 2)),
+                        ss = std::stoll(id.substr(12, 2)), zzz = std::stoll(id.substr(14, 3));
+        stamps.push_back(((hh * 60 + nn) * 60 + ss) * 1000 + zzz);
+    }
+    ASSERT_EQ(stamps.size(), 3u);
+    std::sort(stamps.begin(), stamps.end());
+    EXPECT_GE(stamps[1] - stamps[0], 66);
+    EXPECT_GE(stamps[2] - stamps[1], 66);
+
+    // A later file of job 21 with another title and source keeps the first row's values.
+    const auto before = Column("select * from JobList where JobListReference = 21", "JobListUniqueID");
+    std::filesystem::remove(PageBufferPath("j21.pgb"));
+    WritePlate("renamed.pgb", {21, 1, "BLACK", {0, 0, 0, 32767}, 1, "21.Other title.ps"});
+    Scan();
+    EXPECT_EQ(Column("select * from JobList where JobListReference = 21", "JobListUniqueID"), before);
+    EXPECT_EQ(Column("select * from JobList where JobListReference = 21", "JobListName"),
+              std::vector<std::string>{"Brochure.ps"});
+    EXPECT_EQ(Column("select * from PlateList where PlateListJobReference = 21", "PlateListSource"),
+              std::vector<std::string>{"j21.pgb"});
+}
+
+TEST_F(FolderScan, AHostileJobNameIsStoredAndShownIntact)
+{
+    const std::string title = "O'Brien \"; delete * from JobList; -- ) select";
+    WritePlate("hostile.pgb", {5, 1, "Spot \"X\"; drop table PlateList", {0, 32767, 0, 0}, 1, "5." + title});
+
+    BuildJobTree(Tree, Settings, Log);
+
+    EXPECT_EQ(Column("select * from JobList", "JobListName"), std::vector<std::string>{title});
+    ASSERT_EQ(Tree.Jobs.size(), 1u);
+    EXPECT_EQ(Tree.Jobs[0].Data.Name, title);
+    EXPECT_EQ(Tree.Jobs[0].Text.substr(0, 3 + title.size()), "5) " + title);
+    ASSERT_EQ(Tree.Jobs[0].Children.size(), 1u);
+    EXPECT_EQ(Tree.Jobs[0].Children[0].Text, "1) Spot \"X\"; drop table PlateList");
+}
+
+}  // namespace
+}  // namespace tavrin::testing

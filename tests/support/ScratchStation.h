@@ -1,0 +1,36 @@
+#pragma once
+
+#include "tests/support/ScratchProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tavrin::testing {
+
+// Runs the front end from a copy in a scratch program folder, so that it
+// works on that folder's files and never on the build's program folder.
+class ScratchStation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* station = std::getenv("TAVRIN_STATION_DIR");
+        Station = station ? station : ".";
+        std::filesystem::copy_file(std::filesystem::path(Station) / "tavrin-cli", Folder.Path("tavrin-cli"));
+        setenv("TAVRIN_STATION_DIR", Folder.Path("").c_str(), 1);
+    }
+    void TearDown() override { setenv("TAVRIN_STATION_DIR", Station.c_str(), 1); }
+
+    // Copies a file of the build's program folder into the scratch one.
+    void CopyFromStation(const std::string& name) const
+    {
+        std::filesystem::copy_file(std::filesystem::path(Station) / name, Folder.Path(name));
+    }
+
+    std::string Station;
+    TScratchProgramFolder Folder;
+};
+
+}  // namespace tavrin::testing
