@@ -1,0 +1,67 @@
+// Rescan of a page buffer folder whose jobs are all catalogued already: the
+// header read and two catalogue look-ups per file are the only work.
+// Usage: folder_rescan_bench [FILES]   (default 1000: 250 jobs of four plates)
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
+#include "catalogue/FolderScan.h"
+#include "platform/ProgramPath.h"
+#include "shell/SettingsRecord.h"
+#include "shell/StationLog.h"
+#include "tools/pgbwrite/PageBufferWriter.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace tavrin;
+
+int main(int argc, char* argv[])
+{
+    const int files = argc > 1 ? std::stoi(argv[1]) : 1000;
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-rescan-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "pgb");
+    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
+    OverrideProgramFilePath((folder / "tavrin").string());
+    PrepareCatalogue(CatalogueFilePath(), true);
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+
+    // Realistic headers and band tables: an A4 plate at 2400 dpi has about 230 bands of 128 lines.
+    const char* colors[] = {"CYAN", "MAGENTA", "YELLOW", "BLACK"};
+    const TBitmap blank{64, 128 * 230, std::vector<std::uint8_t>(8u * 128 * 230, 0)};
+    for (int i = 0; i < files; ++i) {
+        TPlateOptions options;
+        options.JobNumber = 1000 + i / 4;
+        options.ColorName = colors[i % 4];
+        options.BandHeight = 128;
+        WriteFileBytes((folder / "pgb" / (std::to_string(i) + ".pgb")).string(),
+                       PageBufferBytes(PlateLayout(blank, options)));
+    }
+
+    TSettingsRecord settings;
+    settings.InputFolder = (folder / "pgb").string();
+    TStationLog log;
+    const auto first = std::chrono::steady_clock::now();
+    ScanPageBufferFolder(settings, log);  // catalogues every job: 66 ms each by design
+    const auto second = std::chrono::steady_clock::now();
+    constexpr int Rounds = 5;
+    for (int round = 0; round < Rounds; ++round)
+        ScanPageBufferFolder(settings, log);
+    const auto end = std::chrono::steady_clock::now();
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double firstSeconds = std::chrono::duration<double>(second - first).count();
+    const double rescanSeconds = std::chrono::duration<double>(end - second).count() / Rounds;
+    std::printf("files %d, jobs %d\n", files, (files + 3) / 4);
+    std::printf("first scan (new jobs, 66 ms pause each): %.2f s\n", firstSeconds);
+    std::printf("rescan (all catalogued), mean of %d: %.3f s (%.0f us per file)\n", Rounds, rescanSeconds,
+                rescanSeconds * 1e6 / files);
+    std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
