@@ -72,17 +72,18 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
     const bool created = !std::filesystem::exists(databasePath, error);
     if (!created && !update)
         return false;
+    // Without its definition file no catalogue is made, not even an empty one.
+    const std::string definitionPath = std::filesystem::path(databasePath).replace_extension(".dbi").string();
+    std::ifstream definitions(definitionPath, std::ios::binary);
+    if (!definitions)
+        throw std::runtime_error("Cannot open the catalogue definition file " + definitionPath + ": " +
+                                 std::strerror(errno));
     TCatalogueConnection catalogue;
     {
         std::lock_guard lock(CatalogueLock);
         catalogue.Open(databasePath, created);
     }
     // 3. Apply the definition file line by line.
-    const std::string definitionPath = std::filesystem::path(databasePath).replace_extension(".dbi").string();
-    std::ifstream definitions(definitionPath, std::ios::binary);
-    if (!definitions)
-        throw std::runtime_error("Cannot open the catalogue definition file " + definitionPath + ": " +
-                                 std::strerror(errno));
     std::string line;
     while (std::getline(definitions, line)) {
         if (IsSkipped(line))

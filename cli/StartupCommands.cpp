@@ -59,11 +59,4 @@ bool PrepareStationFiles()
     return true;
 }
 
-int RunStartup(TCliContext&, const std::vector<std::string>& arguments)
-{
-    if (!arguments.empty())
-        return UsageError("startup");
-    return PrepareStationFiles() ? ExitDone : ExitFailed;
-}
-
 }  // namespace tavrin

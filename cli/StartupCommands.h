@@ -14,8 +14,4 @@ int RunDecipher(TCliContext& context, const std::vector<std::string>& arguments)
 // catalogue; false, with the reason on standard error, when it cannot.
 bool PrepareStationFiles();
 
-// startup: loads the settings, prepares and opens the catalogue; exit 1 with
-// the error on standard error when the catalogue cannot be made ready.
-int RunStartup(TCliContext& context, const std::vector<std::string>& arguments);
-
 }  // namespace tavrin

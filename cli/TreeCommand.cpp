@@ -1,8 +1,6 @@
 #include "cli/TreeCommand.h"
 
-#include "catalogue/FolderScan.h"
-#include "cli/StartupCommands.h"
-#include "shell/SharedSettings.h"
+#include "cli/CliStation.h"
 
 #include <iostream>
 
@@ -26,16 +24,10 @@ int RunTree(TCliContext& context, const std::vector<std::string>& arguments)
         std::cerr << "Usage: tavrin-cli tree\n";
         return ExitUsage;
     }
-    if (!PrepareStationFiles())
-        return ExitFailed;
-    TJobTree tree;
-    try {
-        BuildJobTree(tree, StationSettings().Copy(), context.Log);
-    } catch (const std::exception& error) {
-        std::cerr << error.what() << "\n";
-        return ExitFailed;
-    }
-    for (const TJobTreeNode& job : tree.Jobs)
+    TCliStation& station = Station(context);
+    station.Prepare();
+    station.Startup.RebuildJobTree();
+    for (const TJobTreeNode& job : station.Startup.Tree().Jobs)
         PrintNode(job, 0);
     return ExitDone;
 }

@@ -1,4 +1,6 @@
 #include "cli/CliContext.h"
+#include "cli/CliStation.h"
+#include "cli/RunnerCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
 #include "platform/ProcessPriority.h"
@@ -15,10 +17,24 @@ namespace {
 const std::vector<TCliCommand>& Commands()
 {
     static const std::vector<TCliCommand> commands = {
-        {{"startup"}, "", "load the settings, prepare and open the catalogue", RunStartup},
+        {{"startup"}, "", "the start-up operation: settings, catalogue, configuration check, scan, queues", RunStartupOperation},
+        {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
+        {{"queue", "list"}, "", "the queue: reference, tick, name, status, task set, recipients", RunQueueList},
+        {{"queue", "add"}, "REF", "add a catalogued job to the queue", RunQueueAdd},
+        {{"queue", "tasks"}, "REF TEXT", "give a queued job a task set, e.g. \"Master, Preview\"", RunQueueTasks},
+        {{"queue", "tick"}, "REF", "process from the first task this run (follow with: then start)", RunQueueTick},
+        {{"queue", "remove"}, "REF", "remove a job from the queue", RunQueueRemove},
+        {{"queue", "recipient", "add"}, "REF ID", "notify contact ID about a queued job", RunRecipientAdd},
+        {{"queue", "recipient", "remove"}, "REF ID", "stop notifying contact ID", RunRecipientRemove},
+        {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
+        {{"postqueue", "list"}, "", "the post queue: reference, name, status, task set", RunPostQueueList},
+        {{"postqueue", "delete"}, "REF --yes", "delete a finished job's files here and on the web server", RunPostQueueDelete},
+        {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
+        {{"contacts", "list"}, "", "the address book", RunContactsList},
+        {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},
+        {{"contacts", "delete"}, "ID", "delete a contact", RunContactsDelete},
         {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
         {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
-        {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
     };
     return commands;
 }
@@ -30,6 +46,8 @@ void PrintUsage(std::ostream& out)
            "in this program folder (tavrin.ini, tavrin.mdb, tavrin.dbi, output/).\n"
            "Exit status: 0 done, 1 the operation reported a failure, 2 usage error.\n\nCommands:\n";
     out << "  --help                   this text\n";
+    out << "Several commands run in one station session when joined by the word \"then\":\n"
+           "  tavrin-cli queue tick 12 then start --yes\n\n";
     for (const TCliCommand& command : Commands()) {
         std::string synopsis;
         for (const std::string& word : command.Words)
@@ -56,11 +74,35 @@ const TCliCommand* FindCommand(const std::vector<std::string>& arguments)
     return found;
 }
 
+// The command lines of one run: the arguments split at each word "then".
+std::vector<std::vector<std::string>> CommandLines(const std::vector<std::string>& arguments)
+{
+    std::vector<std::vector<std::string>> lines(1);
+    for (const std::string& argument : arguments) {
+        if (argument == "then")
+            lines.emplace_back();
+        else
+            lines.back().push_back(argument);
+    }
+    return lines;
+}
+
+int RunCommand(TCliContext& context, const TCliCommand& command, std::vector<std::string> arguments)
+{
+    arguments.erase(arguments.begin(), arguments.begin() + static_cast<std::ptrdiff_t>(command.Words.size()));
+    try {
+        return command.Run(context, arguments);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << std::endl;
+        return ExitFailed;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         PrintUsage(std::cerr);
         return ExitUsage;
@@ -69,11 +111,16 @@ int main(int argc, char* argv[])
         PrintUsage(std::cout);
         return ExitDone;
     }
-    const TCliCommand* command = FindCommand(arguments);
-    if (!command) {
-        std::cerr << "tavrin-cli: unknown command \"" << arguments.front() << "\"\n\n";
-        PrintUsage(std::cerr);
-        return ExitUsage;
+    // Every command of the run is known before the first one runs.
+    std::vector<std::pair<const TCliCommand*, std::vector<std::string>>> run;
+    for (const auto& line : CommandLines(arguments)) {
+        const TCliCommand* command = FindCommand(line);
+        if (!command) {
+            std::cerr << "tavrin-cli: unknown command \"" << (line.empty() ? "" : line.front()) << "\"\n\n";
+            PrintUsage(std::cerr);
+            return ExitUsage;
+        }
+        run.emplace_back(command, line);
     }
 
     SetProcessIdlePriority();
@@ -83,6 +130,13 @@ int main(int argc, char* argv[])
     OverrideProgramFilePath((folder / "tavrin").string());
 
     TCliContext context;
-    arguments.erase(arguments.begin(), arguments.begin() + static_cast<std::ptrdiff_t>(command->Words.size()));
-    return command->Run(context, arguments);
+    int status = ExitDone;
+    for (const auto& [command, line] : run) {
+        status = RunCommand(context, *command, line);
+        if (status != ExitDone)
+            break;
+    }
+    // Tasks still running are waited for, so that nothing is left half written.
+    CloseStation();
+    return status;
 }

@@ -36,6 +36,7 @@ TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
     auto result = RunProgram("tavrin-cli", "startup");
     EXPECT_EQ(result.ExitStatus, 1);
     EXPECT_NE(result.Errors.find("tavrin.dbi"), std::string::npos) << result.Errors;
+    EXPECT_FALSE(std::filesystem::exists(Folder.Path("tavrin.mdb"))) << "no catalogue without its definition";
 
     CopyFromStation("tavrin.dbi");
     result = RunProgram("tavrin-cli", "startup");

@@ -1,0 +1,129 @@
+#include "cli/CliStation.h"
+
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
+#include "shell/SettingsFile.h"
+#include "shell/SharedSettings.h"
+
+#include <charconv>
+#include <iostream>
+#include <memory>
+
+namespace tavrin {
+
+namespace {
+
+std::unique_ptr<TCliStation> TheStation;
+
+// The texts of message boxes use CR LF; a terminal wants plain line ends.
+std::string ForTerminal(std::string text)
+{
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
+}
+
+}  // namespace
+
+bool TCliDialogs::AskYesNo(const std::string& caption, const std::string& text, TDialogIcon)
+{
+    const bool yes = Answer.value_or(false);
+    std::cerr << caption << ": " << ForTerminal(text) << "\n"
+              << (Answer ? (yes ? "Answered Yes (--yes)" : "Answered No (--no)")
+                         : "Answered No (give --yes to answer Yes)")
+              << std::endl;
+    return yes;
+}
+
+void TCliDialogs::Tell(const std::string& caption, const std::string& text, TDialogIcon)
+{
+    std::cerr << caption << ": " << ForTerminal(text) << std::endl;
+}
+
+TCliStation::TCliStation(TCliContext& context)
+    : Context(context), Runner(context.Messages, context.Log, Dialogs, StationTaskKinds()),
+      Startup(Runner, context.Log, Dialogs)
+{
+    Runner.Observer = this;
+}
+
+TCliStation::~TCliStation()
+{
+    Runner.Observer = nullptr;
+}
+
+void TCliStation::Prepare()
+{
+    if (Prepared)
+        return;
+    Prepared = true;
+    TSettingsRecord settings = StationSettings().Copy();
+    LoadSettings(settings);
+    PrepareCatalogue(CatalogueFilePath(), true);
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    if (!CatalogueConnection->IsOpen())
+        throw ECatalogueError("The catalogue " + CatalogueFilePath() + " could not be opened");
+    ConfigurationCheck(settings);
+    StationSettings().Assign(settings);
+    Runner.ReloadQueueList();
+    Runner.ReloadPostQueueList();
+}
+
+void TCliStation::RunUntilIdle()
+{
+    // Tasks post at least now and then; a long silence is a task still at work.
+    while (Runner.HasRunningTasks())
+        Context.Messages.PumpOne(Runner, std::chrono::seconds(1));
+    Context.Messages.PumpPending(Runner);
+}
+
+int TCliStation::QueueRowOf(std::uint32_t jobReference) const
+{
+    const auto& rows = Runner.QueueRows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].JobReference == jobReference)
+            return static_cast<int>(i);
+    std::cerr << "tavrin-cli: job " << jobReference << " is not in the queue\n";
+    return -1;
+}
+
+void TCliStation::ProgressChanged()
+{
+    if (Runner.TotalProgress() != LastTotal) {
+        LastTotal = Runner.TotalProgress();
+        std::cout << "Total progress: " << LastTotal << "%" << std::endl;
+    }
+    if (Runner.TaskProgress() != LastTask) {
+        LastTask = Runner.TaskProgress();
+        std::cout << "Task progress: " << LastTask << "%" << std::endl;
+    }
+}
+
+TCliStation& Station(TCliContext& context)
+{
+    if (!TheStation)
+        TheStation = std::make_unique<TCliStation>(context);
+    return *TheStation;
+}
+
+std::optional<std::uint32_t> ParseReference(const std::string& text)
+{
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        std::cerr << "tavrin-cli: \"" << text << "\" is not a job reference\n";
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+void CloseStation()
+{
+    TheStation.reset();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "cli/CliContext.h"
+#include "shell/OperatorDialogs.h"
+#include "shell/QueueRunner.h"
+#include "shell/StartupOperation.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavrin {
+
+// Answers the operator's questions from the command line: --yes or --no
+// given with the command, otherwise No. Every question and warning is
+// written to standard error.
+class TCliDialogs final : public TOperatorDialogs {
+public:
+    std::optional<bool> Answer;
+
+    bool AskYesNo(const std::string& caption, const std::string& text, TDialogIcon icon) override;
+    void Tell(const std::string& caption, const std::string& text, TDialogIcon icon) override;
+};
+
+// The station without windows: the runner fed by the context's message
+// queue, and the start-up operation.
+class TCliStation final : public TRunnerObserver {
+public:
+    explicit TCliStation(TCliContext& context);
+    ~TCliStation() override;
+
+    // Settings, catalogue, a silent configuration check (for the colour
+    // profiles) and the queue lists: what every command but startup needs.
+    // Done once per run, so that ticks survive between chained commands.
+    void Prepare();
+
+    // Pumps the task messages until no task runs any more.
+    void RunUntilIdle();
+
+    // The queue row of a job, or -1 (after saying so on standard error).
+    int QueueRowOf(std::uint32_t jobReference) const;
+
+    void ProgressChanged() override;
+
+    TCliContext& Context;
+    TCliDialogs Dialogs;
+    TQueueRunner Runner;
+    TStartupOperation Startup;
+
+private:
+    bool Prepared = false;
+    int LastTotal = -1;
+    int LastTask = -1;
+};
+
+// The station of this run, made on first use.
+TCliStation& Station(TCliContext& context);
+
+// A job reference argument, or nothing after a usage message.
+std::optional<std::uint32_t> ParseReference(const std::string& text);
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+// Ends the station of this run: waits for tasks still running. Call before the context goes.
+void CloseStation();
+
+}  // namespace tavrin

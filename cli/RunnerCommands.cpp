@@ -1,0 +1,358 @@
+#include "cli/RunnerCommands.h"
+
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/JobDetailRecord.h"
+#include "cli/CliStation.h"
+#include "platform/WorkerThread.h"
+#include "shell/AddressBook.h"
+#include "shell/SharedSettings.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace tavrin {
+
+namespace {
+
+int Usage(const char* synopsis)
+{
+    std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
+    return ExitUsage;
+}
+
+// The one job reference argument of a command, or nothing after a usage message.
+std::optional<std::uint32_t> OnlyReference(const std::vector<std::string>& arguments, const char* synopsis)
+{
+    if (arguments.size() != 1) {
+        Usage(synopsis);
+        return std::nullopt;
+    }
+    return ParseReference(arguments[0]);
+}
+
+TCliStation& PreparedStation(TCliContext& context)
+{
+    TCliStation& station = Station(context);
+    station.Prepare();
+    return station;
+}
+
+// --yes or --no among the arguments answers the operator's questions; the rest stay.
+std::vector<std::string> TakeAnswer(TCliStation& station, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> rest;
+    for (const std::string& argument : arguments) {
+        if (argument == "--yes")
+            station.Dialogs.Answer = true;
+        else if (argument == "--no")
+            station.Dialogs.Answer = false;
+        else
+            rest.push_back(argument);
+    }
+    return rest;
+}
+
+void PrintQueue(const TQueueRunner& runner)
+{
+    for (const TQueueRow& row : runner.QueueRows()) {
+        std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << row.Caption << "\t" << row.Status
+                  << "\t" << row.Tasks << "\t" << "recipients: "
+                  << FieldValueOf("select * from QueueList where QueueListJobReference = " +
+                                      std::to_string(row.JobReference),
+                                  "QueueListRecipients")
+                  << "\n";
+    }
+}
+
+bool JobIsCatalogued(std::uint32_t reference)
+{
+    TJobDetailRecord job;
+    LoadJobDetail(reference, job);
+    if (job.ID == 0)
+        std::cerr << "tavrin-cli: no job " << reference << " in the catalogue (run tavrin-cli tree to scan)\n";
+    return job.ID != 0;
+}
+
+// Prints what one task posts and waits for its completion.
+class TSingleTaskHandler final : public TMessageHandler {
+public:
+    explicit TSingleTaskHandler(TStationLog& log) : Log(log) {}
+    bool Done = false;
+
+    void HandleMessage(TTaskMessage message) override
+    {
+        if (!message.IsCompletion()) {
+            if (message.Text && !message.Text->empty())
+                Log.Log(*message.Text);
+            return;
+        }
+        Log.Log(CompletionLogText(message.Number, message.JobReference));
+        TWorkerThread::Release(message.Thread);
+        Done = true;
+    }
+
+private:
+    TStationLog& Log;
+};
+
+}  // namespace
+
+std::string FieldValueOf(const std::string& statement, const std::string& column)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    const std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
+    CloseQuery(rows);
+    return value;
+}
+
+int RunStartupOperation(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return Usage("startup");
+    TCliStation& station = Station(context);
+    station.Startup.Run();
+    std::cout << "Queue:\n";
+    PrintQueue(station.Runner);
+    std::cout << "Post queue:\n";
+    for (const TPostQueueRow& row : station.Runner.PostQueueRows())
+        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\n";
+    return ExitDone;
+}
+
+int RunQueueList(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return Usage("queue list");
+    PrintQueue(PreparedStation(context).Runner);
+    return ExitDone;
+}
+
+int RunQueueAdd(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    const auto reference = OnlyReference(arguments, "queue add REF");
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    if (!JobIsCatalogued(*reference))
+        return ExitFailed;
+    station.Runner.DropJob(*reference);
+    PrintQueue(station.Runner);
+    return ExitDone;
+}
+
+int RunQueueTasks(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2)
+        return Usage("queue tasks REF TEXT   (TEXT: one of the five task sets, e.g. \"Master, Preview\")");
+    const auto reference = ParseReference(arguments[0]);
+    const int level = ExactTaskSetLevel(arguments[1]);
+    if (!reference)
+        return ExitUsage;
+    if (level < 0) {
+        std::cerr << "tavrin-cli: the task set is one of:";
+        for (const std::string& text : TaskSetTexts)
+            std::cerr << " \"" << text << "\"";
+        std::cerr << "\n";
+        return ExitUsage;
+    }
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    station.Runner.SelectQueueRow(row);
+    station.Runner.ChooseTaskLevel(level);
+    PrintQueue(station.Runner);
+    return ExitDone;
+}
+
+int RunQueueTick(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    const auto reference = OnlyReference(arguments, "queue tick REF");
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    station.Runner.SetQueueRowChecked(row, true);
+    PrintQueue(station.Runner);
+    std::cerr << "Ticks last for this run only, like the station's check boxes: follow with \"then start\".\n";
+    return ExitDone;
+}
+
+int RunQueueRemove(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    const auto reference = OnlyReference(arguments, "queue remove REF");
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    station.Runner.SelectQueueRow(row);
+    station.Runner.RemoveQueueRow();
+    PrintQueue(station.Runner);
+    return ExitDone;
+}
+
+int RunRecipientAdd(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2)
+        return Usage("queue recipient add REF ID");
+    const auto reference = ParseReference(arguments[0]);
+    const auto id = ParseReference(arguments[1]);
+    if (!reference || !id)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    TAddressBook book;
+    book.Reload("");
+    const auto& contacts = book.Rows();
+    const auto contact = std::find_if(contacts.begin(), contacts.end(),
+                                      [&](const TContactRow& c) { return c.AddressID == static_cast<std::int32_t>(*id); });
+    if (contact == contacts.end()) {
+        std::cerr << "Error: No contact was selected. (no contact " << *id << ")\n";
+        return ExitFailed;
+    }
+    station.Runner.SelectQueueRow(row);
+    station.Runner.AddRecipient(contact->AddressID, contact->Email);
+    PrintQueue(station.Runner);
+    return contact->Email.empty() ? ExitFailed : ExitDone;
+}
+
+int RunRecipientRemove(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2)
+        return Usage("queue recipient remove REF ID");
+    const auto reference = ParseReference(arguments[0]);
+    const auto id = ParseReference(arguments[1]);
+    if (!reference || !id)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    station.Runner.SelectQueueRow(row);
+    const auto& recipients = station.Runner.RecipientRows();
+    for (std::size_t i = 0; i < recipients.size(); ++i)
+        if (recipients[i].AddressID == static_cast<std::int32_t>(*id))
+            station.Runner.SelectRecipientRow(static_cast<int>(i));
+    station.Runner.RemoveRecipient();
+    PrintQueue(station.Runner);
+    return ExitDone;
+}
+
+int RunStart(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    TCliStation& station = Station(context);
+    if (!TakeAnswer(station, arguments).empty())
+        return Usage("start [--yes|--no]");
+    station.Prepare();
+    station.Runner.Start();
+    station.RunUntilIdle();
+    std::cout << "Queue:\n";
+    PrintQueue(station.Runner);
+    return ExitDone;
+}
+
+int RunPostQueueList(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return Usage("postqueue list");
+    TCliStation& station = PreparedStation(context);
+    for (const TPostQueueRow& row : station.Runner.PostQueueRows())
+        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t"
+                  << FieldValueOf("select * from PostQueueList where PostQueueListJobReference = " +
+                                      std::to_string(row.JobReference),
+                                  "PostQueueListTasks")
+                  << "\n";
+    return ExitDone;
+}
+
+int RunPostQueueDelete(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    TCliStation& station = PreparedStation(context);
+    const auto rest = TakeAnswer(station, arguments);
+    const auto reference = OnlyReference(rest, "postqueue delete REF [--yes|--no]");
+    if (!reference)
+        return ExitUsage;
+    const auto& rows = station.Runner.PostQueueRows();
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const TPostQueueRow& r) { return r.JobReference == *reference; });
+    if (row == rows.end()) {
+        std::cerr << "tavrin-cli: job " << *reference << " is not in the post queue\n";
+        return ExitFailed;
+    }
+    station.Runner.SelectPostQueueRow(static_cast<int>(row - rows.begin()));
+    station.Runner.DeleteFromPostQueue();
+    station.RunUntilIdle();
+    return ExitDone;
+}
+
+int RunTask(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    static const std::vector<std::string> kinds = {"master", "preview", "web", "transfer", "notify", "delete"};
+    const auto kind = arguments.empty() ? kinds.end() : std::find(kinds.begin(), kinds.end(), arguments[0]);
+    if (arguments.size() != 2 || kind == kinds.end())
+        return Usage("task master|preview|web|transfer|notify|delete REF");
+    const auto reference = ParseReference(arguments[1]);
+    if (!reference)
+        return ExitUsage;
+    PreparedStation(context);
+    const TTaskKinds tasks = StationTaskKinds();
+    const auto index = static_cast<std::size_t>(kind - kinds.begin());
+    const TTaskFactory& factory = index < tasks.Chain.size() ? tasks.Chain[index] : tasks.Deletion;
+    if (!factory) {
+        std::cerr << "tavrin-cli: the " << *kind << " task is not available in this build\n";
+        return ExitFailed;
+    }
+    TSingleTaskHandler handler(context.Log);
+    factory(context.Messages, *reference, StationSettings().Copy()).release()->Start();
+    while (!handler.Done)
+        context.Messages.PumpOne(handler, std::chrono::seconds(1));
+    return ExitDone;
+}
+
+int RunContactsList(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty())
+        return Usage("contacts list");
+    PreparedStation(context);
+    TAddressBook book;
+    book.Reload("");
+    for (const TContactRow& contact : book.Rows())
+        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    return ExitDone;
+}
+
+int RunContactsSave(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 2)
+        return Usage("contacts save NAME EMAIL");
+    TCliStation& station = PreparedStation(context);
+    TAddressBook book;
+    book.Reload("");
+    if (book.SaveContact(arguments[0], arguments[1], station.Dialogs) < 0 && arguments[1].empty())
+        return ExitFailed;
+    for (const TContactRow& contact : book.Rows())
+        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    return ExitDone;
+}
+
+int RunContactsDelete(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    const auto id = OnlyReference(arguments, "contacts delete ID");
+    if (!id)
+        return ExitUsage;
+    PreparedStation(context);
+    TAddressBook book;
+    book.DeleteContact(static_cast<std::int32_t>(*id), "");
+    for (const TContactRow& contact : book.Rows())
+        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    return ExitDone;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,81 @@
+#include "shell/AddressBook.h"
+
+#include "catalogue/CatalogueAccess.h"
+#include "shell/OperatorDialogs.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tavrin {
+
+namespace {
+
+std::string LowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n\f\v");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
+}
+
+void Execute(const std::string& statement)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    CloseQuery(rows);
+}
+
+}  // namespace
+
+int TAddressBook::Reload(const std::string& emailField)
+{
+    Contacts.clear();
+    // Only the two known column names ever reach the statement.
+    const std::string column = SortColumn == "AddressListEmail" ? "AddressListEmail" : "AddressListName";
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList order by " + column + " asc");
+    for (; !rows.Eof(); rows.MoveNext())
+        Contacts.push_back(TContactRow{FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"),
+                                       ValueAsInteger(FieldValue(rows, "AddressListID"), 0)});
+    CloseQuery(rows);
+    if (emailField.empty())
+        return Contacts.empty() ? -1 : 0;
+    for (std::size_t i = 0; i < Contacts.size(); ++i)
+        if (Contacts[i].Email == emailField)
+            return static_cast<int>(i);
+    return -1;
+}
+
+int TAddressBook::SaveContact(const std::string& name, const std::string& email, TOperatorDialogs& dialogs)
+{
+    if (email.empty()) {
+        dialogs.Tell("Cannot add contact", "Email address cannot be blank", TDialogIcon::Warning);
+        return -1;
+    }
+    const auto match = std::find_if(Contacts.begin(), Contacts.end(), [&](const TContactRow& contact) {
+        return LowerCase(contact.Email) == LowerCase(email);
+    });
+    if (match != Contacts.end())
+        Execute("update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
+                "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
+                "where AddressListID = " + std::to_string(match->AddressID));
+    else
+        Execute("insert into AddressList (AddressListName, AddressListEmail) values (" + QuoteText(Trimmed(name)) +
+                ", " + QuoteText(Trimmed(email)) + ")");
+    return Reload(email);
+}
+
+int TAddressBook::DeleteContact(std::int32_t addressID, const std::string& emailField)
+{
+    Execute("delete from AddressList where AddressListID = " + std::to_string(addressID));
+    return Reload(emailField);
+}
+
+}  // namespace tavrin

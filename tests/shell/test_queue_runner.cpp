@@ -1,0 +1,345 @@
+#include "catalogue/OutputLayout.h"
+#include "platform/MessageQueue.h"
+#include "shell/QueueRunner.h"
+#include "shell/SharedSettings.h"
+#include "shell/StartupOperation.h"
+#include "shell/StationLog.h"
+#include "tests/catalogue/CatalogueFixture.h"
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+namespace tavrin::testing {
+namespace {
+
+// Answers questions from a script and records what was asked and told.
+struct TScriptedDialogs final : TOperatorDialogs {
+    std::deque<bool> Answers;
+    std::vector<std::string> Asked;
+    std::vector<std::string> Told;
+    bool AskYesNo(const std::string& caption, const std::string& text, TDialogIcon) override
+    {
+        Asked.push_back(caption + ": " + text);
+        const bool answer = !Answers.empty() && Answers.front();
+        if (!Answers.empty())
+            Answers.pop_front();
+        return answer;
+    }
+    void Tell(const std::string& caption, const std::string& text, TDialogIcon) override
+    {
+        Told.push_back(caption + ": " + text);
+    }
+};
+
+// A task that only says that it ran.
+class TScriptedTask final : public TTaskThread {
+public:
+    TScriptedTask(TMessageTarget& target, std::uint32_t reference, int task)
+        : TTaskThread(target, reference, task < 0 ? WM_DELETE_DONE : static_cast<TMessageNumber>(WM_MASTER_DONE + task)),
+          Task(task)
+    {
+    }
+
+protected:
+    void Run() override
+    {
+        PostLogText((Task < 0 ? std::string("Delete") : TaskWords[static_cast<std::size_t>(Task)]) + " ran for job " +
+                    std::to_string(JobReference()));
+    }
+
+private:
+    int Task;
+};
+
+TTaskKinds ScriptedKinds()
+{
+    TTaskKinds kinds;
+    for (int task = 0; task < TaskCount; ++task)
+        kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, std::uint32_t reference,
+                                                             const TSettingsRecord&) {
+            return std::make_unique<TScriptedTask>(target, reference, task);
+        };
+    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TScriptedTask>(target, reference, -1);
+    };
+    return kinds;
+}
+
+class QueueRunner : public CatalogueFixture {
+protected:
+    void AddJob(int reference, const std::string& uniqueID, int pages)
+    {
+        Run("insert into JobList (JobListName, JobListReference, JobListUniqueID, JobListPageCount) values (\"Job " +
+            std::to_string(reference) + "\", " + std::to_string(reference) + ", \"" + uniqueID + "\", " +
+            std::to_string(pages) + ")");
+    }
+
+    void Touch(const std::string& path)
+    {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path) << "x";
+    }
+
+    // Every file a finished job of two pages has.
+    void MakeAllFiles(const std::string& uniqueID)
+    {
+        Touch(OutputFolder() + uniqueID + "/index.html");
+        for (int page : {1, 2}) {
+            Touch(OutputFolder() + uniqueID + "/overview" + PageNumberText(page) + ".png");
+            Touch(OutputFolder() + uniqueID + PageNumberText(page) + ".tif");
+        }
+    }
+
+    void Queue(int reference, const std::string& tasks, const std::string& recipients = "1")
+    {
+        Runner.AddToQueue(static_cast<std::uint32_t>(reference));
+        Runner.SetTaskSet(static_cast<std::uint32_t>(reference), tasks);
+        Run("update QueueList set QueueListRecipients = \"" + recipients + "\" where QueueListJobReference = " +
+            std::to_string(reference));
+        Runner.ReloadQueueList();
+    }
+
+    void RunUntilIdle()
+    {
+        while (Runner.HasRunningTasks())
+            ASSERT_TRUE(Messages.PumpOne(Runner, std::chrono::seconds(10)));
+    }
+
+    // The lines the tasks logged, without time stamps.
+    std::vector<std::string> Ran() const
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : Log.Lines())
+            lines.push_back(line.substr(line.find("]: ") + 3));
+        return lines;
+    }
+
+    TMessageQueue Messages;
+    TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
+    TScriptedDialogs Dialogs;
+    TQueueRunner Runner{Messages, Log, Dialogs, ScriptedKinds()};
+};
+
+TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
+{
+    struct TCase {
+        const char* Name;
+        const char* Tasks;
+        bool Ticked;
+        const char* MissingFile;  // relative to the output folder
+        std::vector<std::string> Expected;
+    };
+    const TCase cases[] = {
+        {"all files", "Master, Preview, Web, Transfer, Notify", false, nullptr,
+         {"Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
+          "Notification for job 5 complete."}},
+        {"all files, short task set", "Master, Preview, Web", false, nullptr, {}},
+        {"no master of page 2", "Master, Preview, Web, Transfer, Notify", false, "U5-0002.tif",
+         {"Master ran for job 5", "Master for job 5 complete.", "Preview ran for job 5",
+          "Preview for job 5 complete.", "Web ran for job 5", "Web files for job 5 complete.",
+          "Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
+          "Notification for job 5 complete."}},
+        {"no overview of page 1", "Master, Preview", false, "U5/overview-0001.png",
+         {"Preview ran for job 5", "Preview for job 5 complete."}},
+        {"ticked", "Master", true, nullptr, {"Master ran for job 5", "Master for job 5 complete."}},
+    };
+    AddJob(5, "U5", 2);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(OutputFolder());
+        MakeAllFiles("U5");
+        if (c.MissingFile)
+            std::filesystem::remove(OutputFolder() + c.MissingFile);
+        Run("delete * from PostQueueList");
+        Queue(5, c.Tasks);
+        Runner.SetQueueRowChecked(0, c.Ticked);
+        const std::size_t logged = Log.Lines().size();
+
+        Runner.Start();
+        RunUntilIdle();
+
+        const auto lines = Ran();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(logged), lines.end()),
+                  c.Expected);
+        EXPECT_TRUE(Runner.QueueControlsEnabled());
+        // Nothing started: the entry stays at the head of the queue.
+        EXPECT_EQ(Runner.QueueRows().size(), c.Expected.empty() ? 1u : 0u);
+        EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListTasks"),
+                  c.Expected.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Tasks});
+        Run("delete * from QueueList");
+        Runner.ReloadQueueList();
+    }
+}
+
+TEST_F(QueueRunner, EveryStartAsksAboutMissingRecipientsAndNoLeavesTheQueueIdle)
+{
+    AddJob(1, "U1", 1);
+    AddJob(2, "U2", 1);
+    Queue(1, "Master", "");
+    Queue(2, "Master, Preview, Web, Transfer, Notify", "");
+    Dialogs.Answers = {true, false};
+
+    Runner.Start();
+    EXPECT_FALSE(Runner.QueueControlsEnabled());
+    RunUntilIdle();
+
+    // Asked at Start and again at the automatic Start after job 1 finished.
+    ASSERT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_EQ(Dialogs.Asked[0], "Error: One or more jobs has notification selected,\r\nbut does not have any "
+                                "recipients listed.\r\nWould you like to continue?");
+    EXPECT_EQ(Dialogs.Asked[1], Dialogs.Asked[0]);
+    EXPECT_TRUE(Runner.QueueControlsEnabled());
+    ASSERT_EQ(Runner.QueueRows().size(), 1u);
+    EXPECT_EQ(Runner.QueueRows()[0].JobReference, 2u);
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"), std::vector<std::string>{"1"});
+}
+
+TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)
+{
+    struct TCase {
+        TMessageNumber Number;
+        int Position;
+        std::optional<std::string> Text;
+        int Total;
+        int Task;
+        std::size_t LogLines;
+    };
+    const TCase cases[] = {
+        {WM_TOTAL_PROGRESS, -1, "one line", 0, 0, 1},
+        {WM_TOTAL_PROGRESS, 40, std::nullopt, 40, 0, 1},
+        {WM_TASK_PROGRESS, 70, std::string(), 40, 70, 1},
+        {WM_TASK_PROGRESS, -1, std::nullopt, 40, 70, 1},
+        {WM_TASK_PROGRESS, 0, "another", 40, 0, 2},
+    };
+    for (const TCase& c : cases) {
+        Messages.Post(TTaskMessage::Progress(c.Number, c.Position, c.Text));
+        Messages.PumpPending(Runner);
+        EXPECT_EQ(Runner.TotalProgress(), c.Total);
+        EXPECT_EQ(Runner.TaskProgress(), c.Task);
+        EXPECT_EQ(Log.Lines().size(), c.LogLines);
+    }
+}
+
+TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
+{
+    AddJob(3, "U3", 1);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
+    Queue(3, "Master, Preview");
+    Runner.SetQueueRowChecked(0, true);
+
+    Runner.Start();
+    RunUntilIdle();
+
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListTasks"),
+              std::vector<std::string>{"Master, Preview"});
+    ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
+    EXPECT_EQ(Runner.PostQueueRows()[0].Status, "complete");
+}
+
+TEST_F(QueueRunner, ARowRemovedWhileItsJobRunsStopsAfterTheRunningTask)
+{
+    AddJob(4, "U4", 1);
+    Queue(4, "Master, Preview, Web, Transfer, Notify");
+    Runner.SetQueueRowChecked(0, true);
+
+    Runner.Start();
+    Runner.SelectQueueRow(0);
+    Runner.RemoveQueueRow();  // Start and Remove are disabled, the Delete key is not
+    RunUntilIdle();
+
+    EXPECT_EQ(Ran(), (std::vector<std::string>{"Master ran for job 4", "Master for job 4 complete."}));
+    EXPECT_TRUE(Column("select * from PostQueueList", "PostQueueListJobReference").empty());
+    EXPECT_TRUE(Runner.QueueControlsEnabled());
+}
+
+TEST_F(QueueRunner, DeletingFromThePostQueueAsksFirstAndNeedsASelectedRow)
+{
+    AddJob(6, "U6", 1);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (6, \"Master\")");
+    Runner.ReloadPostQueueList();
+
+    Dialogs.Answers = {true};
+    Runner.DeleteFromPostQueue();  // nothing selected
+    EXPECT_EQ(Dialogs.Asked, std::vector<std::string>{"Confimation: Are you sure you want to delete all files for "
+                                                      "this job?"});
+    EXPECT_FALSE(Runner.HasRunningTasks());
+    EXPECT_EQ(Runner.PostQueueRows().size(), 1u);
+
+    Runner.SelectPostQueueRow(0);
+    Dialogs.Answers = {false};
+    Runner.DeleteFromPostQueue();
+    EXPECT_EQ(Runner.PostQueueRows().size(), 1u);
+
+    Dialogs.Answers = {true};
+    Runner.DeleteFromPostQueue();
+    EXPECT_TRUE(Runner.PostQueueRows().empty());
+    RunUntilIdle();
+    EXPECT_EQ(Ran().back(), "Deletion from FTP server for job 6 complete.");
+}
+
+TEST_F(QueueRunner, RecipientsAreKeptSortedAsTextWithoutDuplicates)
+{
+    AddJob(8, "U8", 1);
+    for (const char* contact : {"A", "B", "C"})
+        Run(std::string("insert into AddressList (AddressListName, AddressListEmail) values (\"") + contact +
+            "\", \"" + contact + "@example.com\")");
+    Queue(8, "Master", "12,5");
+    Runner.SelectQueueRow(0);
+
+    Runner.AddRecipient(3, "C@example.com");
+    Runner.AddRecipient(3, "C@example.com");
+    EXPECT_EQ(Column("select * from QueueList", "QueueListRecipients"), std::vector<std::string>{"12,3,5"});
+    ASSERT_EQ(Runner.RecipientRows().size(), 1u);  // 12 and 5 are no contacts
+    Runner.AddRecipient(4, "");
+    EXPECT_EQ(Dialogs.Told, std::vector<std::string>{"Error: Cannot use a blank Email address."});
+
+    Runner.SelectRecipientRow(0);
+    Runner.RemoveRecipient();
+    EXPECT_EQ(Column("select * from QueueList", "QueueListRecipients"), std::vector<std::string>{"12,5"});
+}
+
+TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
+{
+    const std::string missingAll = "Input Folder requires configuration\r\nFTP Server requires configuration\r\nFTP "
+                                   "UserName requires configuration\r\nFTP Password requires configuration\r\nSMTP Host "
+                                   "requires configuration\r\n";
+    const std::string tail = "From Email requires configuration\r\nURL Base requires configuration";
+    struct TCase {
+        std::string Port;
+        bool Authentication;
+        std::string Expected;
+    };
+    const TCase cases[] = {
+        {"25", false, missingAll + tail},
+        {"", false, missingAll + "SMTP Port requires configuration\r\n" + tail},
+        {"25", true,
+         missingAll + "The SMTP Username requires configuration\r\nSMTP Password requires configuration\r\n" + tail},
+    };
+    for (const TCase& c : cases) {
+        TSettingsRecord settings;
+        settings.SMTPPort = c.Port;
+        settings.AuthenticationRequired = c.Authentication;
+        EXPECT_EQ(ConfigurationCheck(settings), c.Expected);
+        EXPECT_FALSE(settings.ProfilesValid);
+    }
+
+    TSettingsRecord complete;
+    for (std::string* field : {&complete.InputFolder, &complete.FTPServer, &complete.FTPUserName,
+                               &complete.FTPPassword, &complete.SMTPHost, &complete.FromEmail, &complete.WebRoot})
+        *field = " ";  // blanks count as set
+    EXPECT_EQ(ConfigurationCheck(complete), "");
+    EXPECT_FALSE(complete.ProfilesValid);
+
+    complete.SourceColorProfile = "/usr/share/color/icc/sRGB.icc";
+    EXPECT_EQ(ConfigurationCheck(complete),
+              "Color profile error: Incorrect input color space. If ignored, one or more default profiles will be used.");
+    EXPECT_FALSE(complete.ProfilesValid);
+    complete.SourceColorProfile.clear();
+    complete.DestinationColorProfile = "/usr/share/color/icc/sRGB.icc";
+    EXPECT_EQ(ConfigurationCheck(complete), "");
+    EXPECT_TRUE(complete.ProfilesValid);
+}
+
+}  // namespace
+}  // namespace tavrin::testing
