@@ -123,6 +123,10 @@ namespace tavrin {
 
 void CloseStation()
 {
+    if (!TheStation)
+        return;
+    TheStation->Runner.BeginShutdown();
+    TheStation->RunUntilIdle();
     TheStation.reset();
 }
 

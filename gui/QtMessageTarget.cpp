@@ -17,7 +17,9 @@ public:
 
 }  // namespace
 
-TQtMessageTarget::TQtMessageTarget(TMessageHandler& handler, QObject* parent) : QObject(parent), Handler(handler) {}
+TQtMessageTarget::TQtMessageTarget(TMessageHandler& handler, QObject* parent) : QObject(parent), Handler(&handler) {}
+
+TQtMessageTarget::TQtMessageTarget(QObject* parent) : QObject(parent) {}
 
 void TQtMessageTarget::Post(TTaskMessage message)
 {
@@ -29,7 +31,8 @@ bool TQtMessageTarget::event(QEvent* event)
 {
     if (event->type() != TaskMessageEventType)
         return QObject::event(event);
-    Handler.HandleMessage(std::move(static_cast<TTaskMessageEvent*>(event)->Message));
+    if (Handler)
+        Handler->HandleMessage(std::move(static_cast<TTaskMessageEvent*>(event)->Message));
     return true;
 }
 

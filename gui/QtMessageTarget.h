@@ -14,14 +14,17 @@ class TQtMessageTarget final : public QObject, public TMessageTarget {
 public:
     // The handler must outlive this object. Create it on the main thread.
     explicit TQtMessageTarget(TMessageHandler& handler, QObject* parent = nullptr);
+    // For a handler that needs the target to exist first: set it before any task starts.
+    explicit TQtMessageTarget(QObject* parent = nullptr);
 
+    void SetHandler(TMessageHandler& handler) { Handler = &handler; }
     void Post(TTaskMessage message) override;
 
 protected:
     bool event(QEvent* event) override;
 
 private:
-    TMessageHandler& Handler;
+    TMessageHandler* Handler = nullptr;
 };
 
 }  // namespace tavrin

@@ -176,6 +176,8 @@ void TQueueRunner::HandleCompletion(const TTaskMessage& message)
     Log.Log(CompletionLogText(message.Number, message.JobReference));
     const std::uint32_t reference = static_cast<TTaskThread*>(message.Thread)->JobReference();
     ReleaseThread(message.Thread);
+    if (Closing)
+        return;
     const std::string taskSet = TaskSetOf(reference);
     const int next = static_cast<int>(message.Number - WM_MASTER_DONE) + 1;
     if (next < TaskCount && TaskSetNames(taskSet, static_cast<TTaskIndex>(next)))
@@ -197,8 +199,17 @@ void TQueueRunner::StartThread(std::unique_ptr<TTaskThread> thread)
     started->Start();
 }
 
+void TQueueRunner::BeginShutdown()
+{
+    Closing = true;
+    if (HasRunningTasks())
+        Log.Log("Waiting for the running task to finish before the station closes.");
+}
+
 void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
 {
+    if (Closing)
+        return;  // the job stays queued and goes on at the next start
     const TTaskFactory& factory = Kinds.Chain[static_cast<std::size_t>(task)];
     if (!factory) {
         // The chain cannot go further in this build: the job is done as far as it can be.
@@ -256,6 +267,8 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
 
 void TQueueRunner::Start()
 {
+    if (Closing)
+        return;
     if (!NotificationCheckPassed())
         return;
     if (Queue.empty())
@@ -427,7 +440,7 @@ void TQueueRunner::DeleteFromPostQueue()
     PostQueue.erase(PostQueue.begin() + SelectedPostRow);
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
-    if (Kinds.Deletion)
+    if (Kinds.Deletion && !Closing)
         StartThread(Kinds.Deletion(Target, reference, StationSettings().Copy()));
     else
         Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");

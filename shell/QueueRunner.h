@@ -115,6 +115,11 @@ public:
     // Whether a task chain or a deletion task is running.
     bool HasRunningTasks() const { return !Running.empty(); }
 
+    // The station is closing: no further task is started, and the log says
+    // so when a task is still running. The front end then delivers messages
+    // until HasRunningTasks is false, so that nothing is left half written.
+    void BeginShutdown();
+
     TRunnerObserver* Observer = nullptr;
 
 private:
@@ -145,6 +150,7 @@ private:
     int Total = 0;
     int TaskPosition = 0;
     std::set<TWorkerThread*> Running;
+    bool Closing = false;
 };
 
 }  // namespace tavrin

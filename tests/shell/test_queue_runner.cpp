@@ -343,3 +343,24 @@ TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
 
 }  // namespace
 }  // namespace tavrin::testing
+
+namespace tavrin::testing {
+namespace {
+
+TEST_F(QueueRunner, ClosingLetsTheRunningTaskFinishAndStartsNoOther)
+{
+    AddJob(9, "U9", 1);
+    Queue(9, "Master, Preview");
+    Runner.SetQueueRowChecked(0, true);
+
+    Runner.Start();
+    Runner.BeginShutdown();
+    RunUntilIdle();
+
+    EXPECT_EQ(Ran(), (std::vector<std::string>{"Waiting for the running task to finish before the station closes.",
+                                               "Master ran for job 9", "Master for job 9 complete."}));
+    EXPECT_EQ(Column("select * from QueueList", "QueueListJobReference"), std::vector<std::string>{"9"});
+}
+
+}  // namespace
+}  // namespace tavrin::testing
