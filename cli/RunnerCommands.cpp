@@ -73,6 +73,28 @@ bool JobIsCatalogued(std::uint32_t reference)
     return job.ID != 0;
 }
 
+// Runs a command on the selected queue row of the job named by the first
+// argument; the action gets the second argument, if the command has one,
+// and the queue is printed afterwards.
+template <typename TAction>
+int OnQueueRow(TCliContext& context, const std::vector<std::string>& arguments, std::size_t count,
+               const char* synopsis, TAction action)
+{
+    if (arguments.size() != count)
+        return Usage(synopsis);
+    const auto reference = ParseReference(arguments[0]);
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = PreparedStation(context);
+    const int row = station.QueueRowOf(*reference);
+    if (row < 0)
+        return ExitFailed;
+    station.Runner.SelectQueueRow(row);
+    const int status = action(station, count > 1 ? arguments[1] : std::string());
+    PrintQueue(station.Runner);
+    return status;
+}
+
 // Prints what one task posts and waits for its completion.
 class TSingleTaskHandler final : public TMessageHandler {
 public:
@@ -143,106 +165,71 @@ int RunQueueAdd(TCliContext& context, const std::vector<std::string>& arguments)
 
 int RunQueueTasks(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 2)
-        return Usage("queue tasks REF TEXT   (TEXT: one of the five task sets, e.g. \"Master, Preview\")");
-    const auto reference = ParseReference(arguments[0]);
-    const int level = ExactTaskSetLevel(arguments[1]);
-    if (!reference)
-        return ExitUsage;
-    if (level < 0) {
-        std::cerr << "tavrin-cli: the task set is one of:";
-        for (const std::string& text : TaskSetTexts)
-            std::cerr << " \"" << text << "\"";
-        std::cerr << "\n";
-        return ExitUsage;
-    }
-    TCliStation& station = PreparedStation(context);
-    const int row = station.QueueRowOf(*reference);
-    if (row < 0)
-        return ExitFailed;
-    station.Runner.SelectQueueRow(row);
-    station.Runner.ChooseTaskLevel(level);
-    PrintQueue(station.Runner);
-    return ExitDone;
+    return OnQueueRow(context, arguments, 2, "queue tasks REF TEXT", [](TCliStation& station, const std::string& text) {
+        const int level = ExactTaskSetLevel(text);
+        if (level < 0) {
+            std::cerr << "tavrin-cli: the task set is one of:";
+            for (const std::string& known : TaskSetTexts)
+                std::cerr << " \"" << known << "\"";
+            std::cerr << "\n";
+            return ExitUsage;
+        }
+        station.Runner.ChooseTaskLevel(level);
+        return ExitDone;
+    });
 }
 
 int RunQueueTick(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    const auto reference = OnlyReference(arguments, "queue tick REF");
-    if (!reference)
-        return ExitUsage;
-    TCliStation& station = PreparedStation(context);
-    const int row = station.QueueRowOf(*reference);
-    if (row < 0)
-        return ExitFailed;
-    station.Runner.SetQueueRowChecked(row, true);
-    PrintQueue(station.Runner);
-    std::cerr << "Ticks last for this run only, like the station's check boxes: follow with \"then start\".\n";
-    return ExitDone;
+    return OnQueueRow(context, arguments, 1, "queue tick REF", [](TCliStation& station, const std::string&) {
+        station.Runner.SetQueueRowChecked(station.Runner.SelectedQueueRow(), true);
+        std::cerr << "Ticks last for this run only, like the station's check boxes: follow with \"then start\".\n";
+        return ExitDone;
+    });
 }
 
 int RunQueueRemove(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    const auto reference = OnlyReference(arguments, "queue remove REF");
-    if (!reference)
-        return ExitUsage;
-    TCliStation& station = PreparedStation(context);
-    const int row = station.QueueRowOf(*reference);
-    if (row < 0)
-        return ExitFailed;
-    station.Runner.SelectQueueRow(row);
-    station.Runner.RemoveQueueRow();
-    PrintQueue(station.Runner);
-    return ExitDone;
+    return OnQueueRow(context, arguments, 1, "queue remove REF", [](TCliStation& station, const std::string&) {
+        station.Runner.RemoveQueueRow();
+        return ExitDone;
+    });
 }
 
 int RunRecipientAdd(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 2)
-        return Usage("queue recipient add REF ID");
-    const auto reference = ParseReference(arguments[0]);
-    const auto id = ParseReference(arguments[1]);
-    if (!reference || !id)
-        return ExitUsage;
-    TCliStation& station = PreparedStation(context);
-    const int row = station.QueueRowOf(*reference);
-    if (row < 0)
-        return ExitFailed;
-    TAddressBook book;
-    book.Reload("");
-    const auto& contacts = book.Rows();
-    const auto contact = std::find_if(contacts.begin(), contacts.end(),
-                                      [&](const TContactRow& c) { return c.AddressID == static_cast<std::int32_t>(*id); });
-    if (contact == contacts.end()) {
-        std::cerr << "Error: No contact was selected. (no contact " << *id << ")\n";
-        return ExitFailed;
-    }
-    station.Runner.SelectQueueRow(row);
-    station.Runner.AddRecipient(contact->AddressID, contact->Email);
-    PrintQueue(station.Runner);
-    return contact->Email.empty() ? ExitFailed : ExitDone;
+    return OnQueueRow(context, arguments, 2, "queue recipient add REF ID", [](TCliStation& station, const std::string& text) {
+        const auto id = ParseReference(text);
+        if (!id)
+            return ExitUsage;
+        TAddressBook book;
+        book.Reload("");
+        const auto& contacts = book.Rows();
+        const auto contact = std::find_if(contacts.begin(), contacts.end(), [&](const TContactRow& c) {
+            return c.AddressID == static_cast<std::int32_t>(*id);
+        });
+        if (contact == contacts.end()) {
+            std::cerr << "Error: No contact was selected. (there is no contact " << *id << ")\n";
+            return ExitFailed;
+        }
+        station.Runner.AddRecipient(contact->AddressID, contact->Email);
+        return contact->Email.empty() ? ExitFailed : ExitDone;
+    });
 }
 
 int RunRecipientRemove(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 2)
-        return Usage("queue recipient remove REF ID");
-    const auto reference = ParseReference(arguments[0]);
-    const auto id = ParseReference(arguments[1]);
-    if (!reference || !id)
-        return ExitUsage;
-    TCliStation& station = PreparedStation(context);
-    const int row = station.QueueRowOf(*reference);
-    if (row < 0)
-        return ExitFailed;
-    station.Runner.SelectQueueRow(row);
-    const auto& recipients = station.Runner.RecipientRows();
-    for (std::size_t i = 0; i < recipients.size(); ++i)
-        if (recipients[i].AddressID == static_cast<std::int32_t>(*id))
-            station.Runner.SelectRecipientRow(static_cast<int>(i));
-    station.Runner.RemoveRecipient();
-    PrintQueue(station.Runner);
-    return ExitDone;
+    return OnQueueRow(context, arguments, 2, "queue recipient remove REF ID", [](TCliStation& station, const std::string& text) {
+        const auto id = ParseReference(text);
+        if (!id)
+            return ExitUsage;
+        const auto& recipients = station.Runner.RecipientRows();
+        for (std::size_t i = 0; i < recipients.size(); ++i)
+            if (recipients[i].AddressID == static_cast<std::int32_t>(*id))
+                station.Runner.SelectRecipientRow(static_cast<int>(i));
+        station.Runner.RemoveRecipient();
+        return ExitDone;
+    });
 }
 
 int RunStart(TCliContext& context, const std::vector<std::string>& arguments)
