@@ -1,6 +1,8 @@
 #include "cli/CliContext.h"
 #include "cli/StartupCommands.h"
+#include "cli/TaskCommands.h"
 #include "cli/TreeCommand.h"
+#include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
 
@@ -19,6 +21,7 @@ const std::vector<TCliCommand>& Commands()
         {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
         {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
+        {{"task", "master"}, "REF", "write the master images of job REF and print its messages", RunTaskMaster},
     };
     return commands;
 }
@@ -60,6 +63,7 @@ const TCliCommand* FindCommand(const std::vector<std::string>& arguments)
 
 int main(int argc, char* argv[])
 {
+    InstallTiffErrorHandler();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         PrintUsage(std::cerr);

@@ -1,5 +1,6 @@
 #include "gui/MainWindow.h"
 #include "gui/QtMessageBoxHook.h"
+#include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "shell/StationLog.h"
 
@@ -8,6 +9,7 @@
 int main(int argc, char* argv[])
 {
     using namespace tavrin;
+    InstallTiffErrorHandler();
     SetProcessIdlePriority();
     SetCurrentThreadIdlePriority();
 
