@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Renders a PostScript test page into 1-bit screened separations with
-# Ghostscript's tiffsep1 device (as a RIP would) and writes one compressed
-# page buffer per separation with pgbwrite.
+# Renders a PostScript test page (or a job of several pages) into 1-bit
+# screened separations with Ghostscript's tiffsep1 device (as a RIP would) and
+# writes one compressed page buffer per separation with pgbwrite. Spot inks
+# (Separation colour spaces) get their CMYK appearance as the device reports
+# it as their colour values.
 # Usage: tools/render-testpage.sh [-r DPI] [-p PAGE.ps] [-j JOB] [-w PGBWRITE] OUTDIR
 # Writes OUTDIR/<job>-<page>-<Colorant>.pgb for every page and separation.
 set -euo pipefail
@@ -26,16 +28,29 @@ mkdir -p "$out"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffsep1 -r"$dpi" -o "$scratch/page%d.tif" "$page"
+# The device reports each spot ink as "%%SeparationName: NAME CMYK = [ c m y k ]"
+# on its 0..32760 scale (on standard error).
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffsep1 -r"$dpi" -o "$scratch/page%d.tif" "$page" >"$scratch/gs.out" 2>&1 || { cat "$scratch/gs.out" >&2; exit 1; }
+declare -A spot_values
+while IFS= read -r line; do
+  case $line in
+    "%%SeparationName: "*" CMYK = ["*)
+      spot=${line#%%SeparationName: }; spot=${spot% CMYK = *}
+      read -r -a cmyk <<<"${line#*[}"
+      values=""
+      for i in 0 1 2 3; do values+="${values:+,}$(( (cmyk[i] * 32767 + 16380) / 32760 ))"; done
+      spot_values[$spot]=$values ;;
+  esac
+done <"$scratch/gs.out"
 
-# 16-bit colour values (cyan, magenta, yellow, black) of the process inks.
+# Header colour values (cyan, magenta, yellow, black; 0..32767) of an ink.
 color_values() {
   case $1 in
-    Cyan) echo 65535,0,0,0 ;;
-    Magenta) echo 0,65535,0,0 ;;
-    Yellow) echo 0,0,65535,0 ;;
-    Black) echo 0,0,0,65535 ;;
-    *) echo 0,0,0,0 ;;
+    Cyan) echo 32767,0,0,0 ;;
+    Magenta) echo 0,32767,0,0 ;;
+    Yellow) echo 0,0,32767,0 ;;
+    Black) echo 0,0,0,32767 ;;
+    *) echo "${spot_values[$1]:-0,0,0,0}" ;;
   esac
 }
 
