@@ -7,6 +7,7 @@
 #include <tiffio.h>
 
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <stdexcept>
 
@@ -31,6 +32,7 @@ std::unique_ptr<TProofImage> TProofImage::CreateForWrite(const std::string& file
     image->NegateBits = negate;
     image->TableGenerator = std::make_unique<TColorTableGenerator>(sourceProfile, destinationProfile);
     image->FileToCreate = true;
+    image->ExceptionsAtCreation = std::uncaught_exceptions();
     return image;
 }
 
@@ -50,7 +52,23 @@ std::unique_ptr<TProofImage> TProofImage::CreateForRead(const std::string& fileN
 
 TProofImage::~TProofImage()
 {
-    Close();
+    // A page cut short by an error must not pass for a master.
+    if (Broken || std::uncaught_exceptions() > ExceptionsAtCreation)
+        Abandon();
+    else
+        Close();
+}
+
+void TProofImage::Abandon()
+{
+    Strips.reset();
+    if (Handle)
+        TIFFClose(Handle);
+    Handle = nullptr;
+    std::error_code ignored;
+    if (!PartPath.empty())
+        std::filesystem::remove(PartPath, ignored);
+    PartPath.clear();
 }
 
 bool TProofImage::AddSpotColor(const std::string& name, std::uint16_t c, std::uint16_t m, std::uint16_t y,
@@ -123,10 +141,12 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
     if (!Strips || firstLine >= ImageHeight)
         return;
     lineCount = std::min(lineCount, ImageHeight - firstLine);
-    if (firstLine != Strips->LinesCommitted())
+    if (firstLine != Strips->LinesCommitted()) {
+        Broken = true;
         throw std::invalid_argument("Master lines must be written in order without gaps: line " +
                                     std::to_string(firstLine) + " follows line " +
                                     std::to_string(Strips->LinesCommitted()));
+    }
     const std::size_t lineBytes = std::size_t(LineWords) * 4;
     const std::uint8_t flip = NegateBits ? 0xFF : 0x00;
     for (std::uint32_t j = 0; j < lineCount; ++j) {
@@ -140,6 +160,8 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
 
 bool TProofImage::Close()
 {
+    if (Broken)
+        Abandon();
     if (!Handle)
         return false;
     bool complete = true;

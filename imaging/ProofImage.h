@@ -38,7 +38,9 @@ public:
     // without a handle. The caller owns the result.
     static std::unique_ptr<TProofImage> CreateForRead(const std::string& fileName);
 
-    // Completes a writer's master (see Close), or closes the reader.
+    // Completes a writer's master (see Close), or closes the reader. A writer
+    // destroyed while an exception unwinds, or after a band out of order, is
+    // abandoned instead: no file is left.
     ~TProofImage();
     TProofImage(const TProofImage&) = delete;
     TProofImage& operator=(const TProofImage&) = delete;
@@ -93,6 +95,7 @@ private:
 
     void OpenWriter();
     void SetColorMap();
+    void Abandon();
 
     std::string Path;
     std::uint32_t ImageWidth = 0;
@@ -114,6 +117,8 @@ private:
     std::string PartPath;
     std::unique_ptr<TMasterStripWriter> Strips;
     std::unique_ptr<std::uint8_t[]> LineBuffer;
+    bool Broken = false;
+    int ExceptionsAtCreation = 0;
 };
 
 }  // namespace tavrin
