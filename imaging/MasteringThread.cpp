@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/JobDetailRecord.h"
 #include "catalogue/OutputLayout.h"
+#include "imaging/MasterImagePath.h"
 #include "imaging/ProofImage.h"
 #include "pagebuffer/PGBObject.h"
 
@@ -191,10 +192,9 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
 {
     PostLogText("Source Profile: " + ProfileText(SourceProfile));
     PostLogText("Destination Profile: " + ProfileText(DestinationProfile));
-    // Masters lie in the output folder itself, beside the job folders.
     std::error_code ignored;
     std::filesystem::create_directories(OutputFolder(), ignored);
-    const std::string path = OutputFolder() + job.UniqueID + PageNumberText(page) + ".tif";
+    const std::string path = MasterImagePath(job.UniqueID, page);
     auto image = TProofImage::CreateForWrite(path, NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
                                              NonNegative(job.DataWidth), NonNegative(job.XResolution),
                                              NonNegative(job.YResolution), job.MarginNegate > 0,
