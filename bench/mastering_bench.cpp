@@ -72,7 +72,8 @@ double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
     const auto start = Clock::now();
     auto* task = new TMasteringThread(queue, inputFolder, reference, "", "");
     task->Start();
-    queue.PumpUntil(completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+    queue.PumpUntil(
+        completion, [&] { return completion.Done; }, std::chrono::minutes(10));
     return Seconds(start);
 }
 
@@ -84,7 +85,7 @@ double TimedCommand(const std::string& command)
     return Seconds(start);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -113,8 +114,8 @@ int main(int argc, char* argv[])
     CloseQuery(jobs);
     TJobDetailRecord job;
     LoadJobDetail(reference, job);
-    std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight,
-                job.XResolution, LoadAverage().c_str());
+    std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
+                LoadAverage().c_str());
 
     // 2. Ours and the peer in turn; the best of each counts.
     const std::string master = MasterImagePath(job.UniqueID, 1);

@@ -51,12 +51,21 @@ toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
     return offset;
 }
 
-int MemoryClose(thandle_t) { return 0; }
-toff_t MemorySize(thandle_t handle) { return static_cast<TMemoryFile*>(handle)->Bytes.size(); }
-int MemoryMap(thandle_t, void**, toff_t*) { return 0; }
+int MemoryClose(thandle_t)
+{
+    return 0;
+}
+toff_t MemorySize(thandle_t handle)
+{
+    return static_cast<TMemoryFile*>(handle)->Bytes.size();
+}
+int MemoryMap(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
 void MemoryUnmap(thandle_t, void*, toff_t) {}
 
-}  // namespace
+} // namespace
 
 TMasterStripWriter::TMasterStripWriter(tiff* file, std::uint32_t width, std::uint32_t height,
                                        std::uint32_t rowsPerStrip)
@@ -189,8 +198,8 @@ void TMasterStripWriter::EncodeStrip(TStrip& strip) const
 {
     TMemoryFile memory;
     memory.Bytes.reserve(std::size_t(strip.Rows) * Width / 4 + 4096);
-    TIFF* encoder = TIFFClientOpen("strip", "w", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose,
-                                   MemorySize, MemoryMap, MemoryUnmap);
+    TIFF* encoder = TIFFClientOpen("strip", "w", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
+                                   MemoryMap, MemoryUnmap);
     if (!encoder)
         return;
     TIFFSetField(encoder, TIFFTAG_IMAGEWIDTH, Width);
@@ -217,4 +226,4 @@ void TMasterStripWriter::EncodeStrip(TStrip& strip) const
     strip.Encoded = std::move(memory.Bytes);
 }
 
-}  // namespace tavrin
+} // namespace tavrin

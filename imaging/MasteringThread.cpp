@@ -44,12 +44,12 @@ std::uint16_t ColorValue(const TPGBObject& plate, std::size_t i)
     return i < plate.ColorValues.size() ? plate.ColorValues[i] : 0;
 }
 
-}  // namespace
+} // namespace
 
 // The readers of one page and the band geometry they share.
 struct TMasteringThread::TPagePlates {
-    std::array<std::unique_ptr<TPGBObject>, 4> Process;  // cyan, magenta, yellow, black
-    std::vector<std::unique_ptr<TPGBObject>> Spots;      // in PlateList order
+    std::array<std::unique_ptr<TPGBObject>, 4> Process; // cyan, magenta, yellow, black
+    std::vector<std::unique_ptr<TPGBObject>> Spots;     // in PlateList order
     std::uint32_t BandHeight = 0;
     std::uint32_t BandCount = 0;
     std::size_t BlankSize = 0;
@@ -135,14 +135,12 @@ private:
     std::array<std::vector<std::uint8_t>, 8> Padded;
 };
 
-}  // namespace
+} // namespace
 
 TMasteringThread::TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
                                    std::string sourceColorProfile, std::string destinationColorProfile)
-    : TTaskThread(target, jobReference, WM_MASTER_DONE),
-      InputFolder(std::move(inputFolder)),
-      SourceProfile(std::move(sourceColorProfile)),
-      DestinationProfile(std::move(destinationColorProfile))
+    : TTaskThread(target, jobReference, WM_MASTER_DONE), InputFolder(std::move(inputFolder)),
+      SourceProfile(std::move(sourceColorProfile)), DestinationProfile(std::move(destinationColorProfile))
 {
 }
 
@@ -197,8 +195,8 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     const std::string path = MasterImagePath(job.UniqueID, page);
     auto image = TProofImage::CreateForWrite(path, NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
                                              NonNegative(job.DataWidth), NonNegative(job.XResolution),
-                                             NonNegative(job.YResolution), job.MarginNegate > 0,
-                                             job.ImageNegate > 0, SourceProfile, DestinationProfile);
+                                             NonNegative(job.YResolution), job.MarginNegate > 0, job.ImageNegate > 0,
+                                             SourceProfile, DestinationProfile);
     for (const auto& spot : plates.Spots)
         image->AddSpotColor(spot->ColorName, ColorValue(*spot, 0), ColorValue(*spot, 1), ColorValue(*spot, 2),
                             ColorValue(*spot, 3));
@@ -217,4 +215,4 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     image->Close();
 }
 
-}  // namespace tavrin
+} // namespace tavrin

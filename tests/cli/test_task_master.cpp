@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
-#include <cstring>
 
 namespace tavrin {
 namespace {
@@ -92,9 +92,8 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
 
     // libtiff's own tool and libvips read it as the palette image it is.
     const std::string info = testing::CommandOutput("tiffinfo '" + masters[0].string() + "' 2>&1");
-    for (const char* line : {"Image Width: 331 Image Length: 468", "Resolution: 40, 40 pixels/inch",
-                             "Bits/Sample: 8", "Compression Scheme: LZW",
-                             "Photometric Interpretation: palette color (RGB from colormap)",
+    for (const char* line : {"Image Width: 331 Image Length: 468", "Resolution: 40, 40 pixels/inch", "Bits/Sample: 8",
+                             "Compression Scheme: LZW", "Photometric Interpretation: palette color (RGB from colormap)",
                              "Orientation: row 0 top, col 0 lhs", "Samples/Pixel: 1", "Rows/Strip: 288",
                              "Planar Configuration: single image plane", "Color Map: (present)"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
@@ -116,5 +115,5 @@ TEST_F(TaskMasterCommand, TakesOneJobReference)
         EXPECT_EQ(testing::RunProgram("tavrin-cli", arguments).ExitStatus, 2) << arguments;
 }
 
-}  // namespace
-}  // namespace tavrin
+} // namespace
+} // namespace tavrin

@@ -104,7 +104,8 @@ protected:
         auto* task = new TMasteringThread(queue, InputFolder, reference, "", "");
         task->Start();
         TMessageRecorder recorder;
-        EXPECT_TRUE(queue.PumpUntil(recorder, [&] { return recorder.Completed; }, std::chrono::seconds(60)));
+        EXPECT_TRUE(queue.PumpUntil(
+            recorder, [&] { return recorder.Completed; }, std::chrono::seconds(60)));
         EXPECT_EQ(queue.PumpPending(recorder), 0) << "nothing may follow the completion message";
         return recorder.Seen;
     }
@@ -119,8 +120,7 @@ protected:
     // The plate files of a page in PlateList order.
     static std::vector<std::string> PagePlates(int page)
     {
-        return Column("select * from PlateList where PlateListPageNumber = " + std::to_string(page),
-                      "PlateListSource");
+        return Column("select * from PlateList where PlateListPageNumber = " + std::to_string(page), "PlateListSource");
     }
 
     std::string InputFolder;
@@ -219,8 +219,8 @@ TEST_F(MasteringTask, PlatesAreChosenByColourNameAndOnlyTheFirstFourSpotsRender)
         std::uint16_t v[4] = {};
         for (std::size_t j = 0; j < std::min<std::size_t>(4, plate.ColorValues.size()); ++j)
             v[j] = plate.ColorValues[j];
-        expected.AddSpotColor({plate.ColorName, ColorValueToByte(v[0]), ColorValueToByte(v[1]),
-                               ColorValueToByte(v[2]), ColorValueToByte(v[3])});
+        expected.AddSpotColor({plate.ColorName, ColorValueToByte(v[0]), ColorValueToByte(v[1]), ColorValueToByte(v[2]),
+                               ColorValueToByte(v[3])});
     }
     ASSERT_TRUE(expected.BuildTable());
     for (std::size_t i = 0; i < 256; ++i)
@@ -249,7 +249,7 @@ TEST(MasteringProgress, RoundsToNearestWithTiesToEven)
     const struct {
         std::uint32_t Band, Count;
         int Percent;
-    } cases[] = {{0, 3, 0},  {1, 3, 33}, {2, 3, 67},  {1, 8, 12},  {3, 8, 38},   {5, 8, 62},
+    } cases[] = {{0, 3, 0},  {1, 3, 33}, {2, 3, 67},  {1, 8, 12},  {3, 8, 38},      {5, 8, 62},
                  {7, 8, 88}, {1, 2, 50}, {1, 200, 0}, {3, 200, 2}, {199, 200, 100}, {0, 0, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(TMasteringThread::BandProgress(c.Band, c.Count), c.Percent) << c.Band << "/" << c.Count;
@@ -262,5 +262,5 @@ TEST(MasterImagePath, NamesThePageWithAtLeastFourDigits)
     EXPECT_EQ(MasterImagePath("ABC", 10000), OutputFolder() + "ABC-10000.tif");
 }
 
-}  // namespace
-}  // namespace tavrin::testing
+} // namespace
+} // namespace tavrin::testing

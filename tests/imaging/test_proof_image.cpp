@@ -63,8 +63,7 @@ void WritePlainMaster(const std::string& path, const TMasterContents& image, std
     TIFFSetField(tiff, TIFFTAG_YRESOLUTION, double(resolution));
     TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    TIFFSetField(tiff, TIFFTAG_COLORMAP, image.ColorMap[0].data(), image.ColorMap[1].data(),
-                 image.ColorMap[2].data());
+    TIFFSetField(tiff, TIFFTAG_COLORMAP, image.ColorMap[0].data(), image.ColorMap[1].data(), image.ColorMap[2].data());
     std::vector<std::uint8_t> line(image.Width);
     for (std::uint32_t y = 0; y < image.Height; ++y) {
         std::copy_n(image.Pixels.begin() + std::ptrdiff_t(y) * image.Width, image.Width, line.begin());
@@ -98,7 +97,7 @@ TEST(ProofImage, PixelsMatchAPerPixelComputationAndTheFileEqualsThePlainWriters)
     // a twelfth band at 1056 writes nothing. Height 1500 has six strips, more than the
     // writer keeps in work at once.
     const TPageCase cases[] = {
-        {33, 64, 5, false, false},   {33, 64, 5, true, true},      {70, 96, 1000, false, true},
+        {33, 64, 5, false, false},   {33, 64, 5, true, true},        {70, 96, 1000, false, true},
         {70, 96, 1000, true, false}, {100, 128, 1500, false, false},
     };
     TScratchProgramFolder folder;
@@ -181,8 +180,8 @@ TEST(ProofImage, ColourMapHoldsTheColourTableBytesUnscaled)
         const auto& v = values[i];
         const std::string name = "SPOT " + std::to_string(i);
         EXPECT_EQ(image->AddSpotColor(name, v[0], v[1], v[2], v[3]), i < 4);
-        expected.AddSpotColor({name, ColorValueToByte(v[0]), ColorValueToByte(v[1]), ColorValueToByte(v[2]),
-                               ColorValueToByte(v[3])});
+        expected.AddSpotColor(
+            {name, ColorValueToByte(v[0]), ColorValueToByte(v[1]), ColorValueToByte(v[2]), ColorValueToByte(v[3])});
     }
     ASSERT_TRUE(expected.BuildTable());
     const std::vector<std::uint8_t> blank(8, 0);
@@ -261,5 +260,5 @@ TEST(ProofImage, LibtiffErrorsAndUnreadableMastersAreShownAsBoxes)
     EXPECT_EQ(reader->Height(), 3u);
 }
 
-}  // namespace
-}  // namespace tavrin::testing
+} // namespace
+} // namespace tavrin::testing
