@@ -85,7 +85,7 @@ double TimedCommand(const std::string& command)
     return Seconds(start);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

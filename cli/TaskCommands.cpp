@@ -44,7 +44,7 @@ private:
     TStationLog& Log;
 };
 
-} // namespace
+}  // namespace
 
 int RunTaskMaster(TCliContext& context, const std::vector<std::string>& arguments)
 {
@@ -68,4 +68,4 @@ int RunTaskMaster(TCliContext& context, const std::vector<std::string>& argument
     return ExitDone;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

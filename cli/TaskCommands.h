@@ -10,4 +10,4 @@ namespace tavrin {
 // 2 when REF is not a job reference.
 int RunTaskMaster(TCliContext& context, const std::vector<std::string>& arguments);
 
-} // namespace tavrin
+}  // namespace tavrin

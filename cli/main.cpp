@@ -59,7 +59,7 @@ const TCliCommand* FindCommand(const std::vector<std::string>& arguments)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

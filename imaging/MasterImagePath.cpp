@@ -9,4 +9,4 @@ std::string MasterImagePath(const std::string& uniqueID, int page)
     return OutputFolder() + uniqueID + PageNumberText(page) + ".tif";
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -9,4 +9,4 @@ namespace tavrin {
 // Masters lie in the output folder itself, beside the job folders.
 std::string MasterImagePath(const std::string& uniqueID, int page);
 
-} // namespace tavrin
+}  // namespace tavrin

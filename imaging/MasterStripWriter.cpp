@@ -65,7 +65,7 @@ int MemoryMap(thandle_t, void**, toff_t*)
 }
 void MemoryUnmap(thandle_t, void*, toff_t) {}
 
-} // namespace
+}  // namespace
 
 TMasterStripWriter::TMasterStripWriter(tiff* file, std::uint32_t width, std::uint32_t height,
                                        std::uint32_t rowsPerStrip)
@@ -226,4 +226,4 @@ void TMasterStripWriter::EncodeStrip(TStrip& strip) const
     strip.Encoded = std::move(memory.Bytes);
 }
 
-} // namespace tavrin
+}  // namespace tavrin

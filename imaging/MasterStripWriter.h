@@ -40,7 +40,7 @@ private:
         std::uint32_t Index = 0;
         std::uint32_t Rows = 0;
         std::unique_ptr<std::uint8_t[]> Pixels;
-        std::vector<std::uint8_t> Encoded; // an in-memory TIFF holding the strip
+        std::vector<std::uint8_t> Encoded;  // an in-memory TIFF holding the strip
         std::uint64_t EncodedOffset = 0;
         std::uint64_t EncodedSize = 0;
         bool Done = false;
@@ -64,7 +64,7 @@ private:
 
     std::unique_ptr<TStrip> Filling;
     std::vector<std::unique_ptr<TStrip>> Spare;
-    std::deque<std::unique_ptr<TStrip>> InWork; // strip order; owned here, encoded by the workers
+    std::deque<std::unique_ptr<TStrip>> InWork;  // strip order; owned here, encoded by the workers
 
     std::mutex Mutex;
     std::condition_variable WorkArrived;
@@ -74,4 +74,4 @@ private:
     std::vector<std::thread> Workers;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

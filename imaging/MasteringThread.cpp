@@ -44,11 +44,11 @@ std::uint16_t ColorValue(const TPGBObject& plate, std::size_t i)
     return i < plate.ColorValues.size() ? plate.ColorValues[i] : 0;
 }
 
-} // namespace
+}  // namespace
 
 // The readers of one page and the band geometry they share.
 struct TMasteringThread::TPagePlates {
-    std::array<std::unique_ptr<TPGBObject>, 4> Process; // cyan, magenta, yellow, black
+    std::array<std::unique_ptr<TPGBObject>, 4> Process;  // cyan, magenta, yellow, black
     std::vector<std::unique_ptr<TPGBObject>> Spots;     // in PlateList order
     std::uint32_t BandHeight = 0;
     std::uint32_t BandCount = 0;
@@ -135,7 +135,7 @@ private:
     std::array<std::vector<std::uint8_t>, 8> Padded;
 };
 
-} // namespace
+}  // namespace
 
 TMasteringThread::TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
                                    std::string sourceColorProfile, std::string destinationColorProfile)
@@ -215,4 +215,4 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     image->Close();
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -37,4 +37,4 @@ private:
     void MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates);
 };
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -48,7 +48,7 @@ std::uint64_t ComposeGroup(const std::uint32_t (&words)[8], int shift)
     return group;
 }
 
-} // namespace
+}  // namespace
 
 void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_t flip, std::uint8_t* out)
 {
@@ -94,4 +94,4 @@ void ComposeIndexLine(const TPlatePlanes& lines, std::size_t width, std::uint8_t
     }
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -26,4 +26,4 @@ void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_
 void ComposeIndexLine(const TPlatePlanes& lines, std::size_t width, std::uint8_t flip, bool mirror,
                       std::uint8_t* scratch, std::uint8_t* out);
 
-} // namespace tavrin
+}  // namespace tavrin

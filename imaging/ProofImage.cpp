@@ -190,4 +190,4 @@ bool TProofImage::Close()
     return named;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

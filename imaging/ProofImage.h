@@ -121,4 +121,4 @@ private:
     int ExceptionsAtCreation = 0;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -20,7 +20,7 @@ void ShowTiffError(const char* module, const char* format, va_list arguments)
     ShowMessageBox("Tiff Error", std::string(message) + "\n\r" + (module ? module : ""), TMessageBoxIcon::Error);
 }
 
-} // namespace
+}  // namespace
 
 void InstallTiffErrorHandler()
 {
@@ -31,4 +31,4 @@ void InstallTiffErrorHandler()
     });
 }
 
-} // namespace tavrin
+}  // namespace tavrin

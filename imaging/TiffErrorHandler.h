@@ -9,4 +9,4 @@ namespace tavrin {
 // calls change nothing.
 void InstallTiffErrorHandler();
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -115,5 +115,5 @@ TEST_F(TaskMasterCommand, TakesOneJobReference)
         EXPECT_EQ(testing::RunProgram("tavrin-cli", arguments).ExitStatus, 2) << arguments;
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

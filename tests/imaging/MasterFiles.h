@@ -19,7 +19,7 @@ struct TMasterContents {
     std::uint16_t Compression = 0;
     std::uint16_t Photometric = 0;
     std::array<std::vector<std::uint16_t>, 3> ColorMap;
-    std::vector<std::uint8_t> Pixels; // Height rows of Width bytes
+    std::vector<std::uint8_t> Pixels;  // Height rows of Width bytes
 
     std::uint8_t At(std::uint32_t x, std::uint32_t y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
@@ -79,4 +79,4 @@ inline std::string CommandOutput(const std::string& command)
     return output;
 }
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

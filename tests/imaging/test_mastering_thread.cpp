@@ -262,5 +262,5 @@ TEST(MasterImagePath, NamesThePageWithAtLeastFourDigits)
     EXPECT_EQ(MasterImagePath("ABC", 10000), OutputFolder() + "ABC-10000.tif");
 }
 
-} // namespace
-} // namespace tavrin::testing
+}  // namespace
+}  // namespace tavrin::testing

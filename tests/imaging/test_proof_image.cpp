@@ -260,5 +260,5 @@ TEST(ProofImage, LibtiffErrorsAndUnreadableMastersAreShownAsBoxes)
     EXPECT_EQ(reader->Height(), 3u);
 }
 
-} // namespace
-} // namespace tavrin::testing
+}  // namespace
+}  // namespace tavrin::testing
