@@ -49,7 +49,7 @@ std::uint16_t ColorValue(const TPGBObject& plate, std::size_t i)
 // The readers of one page and the band geometry they share.
 struct TMasteringThread::TPagePlates {
     std::array<std::unique_ptr<TPGBObject>, 4> Process;  // cyan, magenta, yellow, black
-    std::vector<std::unique_ptr<TPGBObject>> Spots;     // in PlateList order
+    std::vector<std::unique_ptr<TPGBObject>> Spots;      // in PlateList order
     std::uint32_t BandHeight = 0;
     std::uint32_t BandCount = 0;
     std::size_t BlankSize = 0;
