@@ -5,6 +5,7 @@
 // station's tasks do. Prints times, their ratio, the machine's load and the
 // peak memory of this process.
 // Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
+#include "bench/BenchMeasures.h"
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/CatalogueDefinition.h"
 #include "catalogue/FolderScan.h"
@@ -25,24 +26,9 @@
 #include <string>
 
 using namespace tavrin;
-using Clock = std::chrono::steady_clock;
+using namespace tavrin::bench;
 
 namespace {
-
-double Seconds(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Peak resident memory of this process in MiB (Linux /proc).
-double PeakMemoryMiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024;
-    return 0;
-}
 
 std::string LoadAverage()
 {
