@@ -2,6 +2,7 @@
 // (ReadBand in order) and compares the output rate with memcpy of the same
 // bytes in the same run. Prints rates, their ratio and peak memory.
 // Usage: pgb_decode_bench FILE.pgb [REPEATS]
+#include "bench/BenchMeasures.h"
 #include "pagebuffer/BandDecoder.h"
 #include "pagebuffer/PGBObject.h"
 
@@ -14,24 +15,9 @@
 #include <vector>
 
 using namespace tavrin;
-using Clock = std::chrono::steady_clock;
+using namespace tavrin::bench;
 
 namespace {
-
-double Seconds(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Peak resident memory of this process in MiB (Linux /proc).
-double PeakMemoryMiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024;
-    return 0;
-}
 
 struct TCompressedTime {
     double Seconds = 0;

@@ -3,6 +3,7 @@
 #include "cli/RunnerCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
+#include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
 
@@ -102,6 +103,7 @@ int RunCommand(TCliContext& context, const TCliCommand& command, std::vector<std
 
 int main(int argc, char* argv[])
 {
+    InstallTiffErrorHandler();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty()) {
         PrintUsage(std::cerr);

@@ -2,6 +2,7 @@
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"
+#include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "shell/QueueRunner.h"
 #include "shell/StartupOperation.h"
@@ -14,6 +15,7 @@ using namespace tavrin;
 
 int main(int argc, char* argv[])
 {
+    InstallTiffErrorHandler();
     SetProcessIdlePriority();
     SetCurrentThreadIdlePriority();
 

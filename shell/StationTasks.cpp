@@ -1,3 +1,4 @@
+#include "imaging/MasteringThread.h"
 #include "shell/TaskKinds.h"
 
 namespace tavrin {
@@ -6,6 +7,13 @@ namespace tavrin {
 TTaskKinds StationTaskKinds()
 {
     TTaskKinds kinds;
+    kinds.Chain[MasterTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord& settings) {
+        // The configured profiles only when the configuration check accepted them.
+        const bool profiles = settings.ProfilesValid;
+        return std::make_unique<TMasteringThread>(target, settings.InputFolder, reference,
+                                                  profiles ? settings.SourceColorProfile : "",
+                                                  profiles ? settings.DestinationColorProfile : "");
+    };
     return kinds;
 }
 

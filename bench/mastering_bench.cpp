@@ -1,0 +1,144 @@
+// Masters page 1 of a rendered job with the mastering task (page buffer
+// decoding, composing, LZW on the strip encoders) and compares it in the same
+// run with libtiff's tiffcp compressing the same master, stored uncompressed,
+// to LZW: the cost of LZW alone on one core. Both run at idle priority, as the
+// station's tasks do. Prints times, their ratio, the machine's load and the
+// peak memory of this process.
+// Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
+#include "bench/BenchMeasures.h"
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
+#include "catalogue/FolderScan.h"
+#include "catalogue/JobDetailRecord.h"
+#include "imaging/MasterImagePath.h"
+#include "imaging/MasteringThread.h"
+#include "platform/MessageQueue.h"
+#include "platform/ProgramPath.h"
+#include "shell/SettingsRecord.h"
+#include "shell/StationLog.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/resource.h>
+
+using namespace tavrin;
+using namespace tavrin::bench;
+
+namespace {
+
+// Processor seconds (user and system) of this process, or of its waited-for children.
+double ProcessorSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream load("/proc/loadavg");
+    std::string one, five;
+    load >> one >> five;
+    return one + " (1 min), " + five + " (5 min)";
+}
+
+struct TCompletion final : TMessageHandler {
+    bool Done = false;
+    void HandleMessage(TTaskMessage message) override
+    {
+        if (message.IsCompletion()) {
+            TWorkerThread::Release(message.Thread);
+            Done = true;
+        } else if (message.Text && !message.Text->empty() && message.Text->find("failed") != std::string::npos) {
+            std::fprintf(stderr, "%s\n", message.Text->c_str());
+        }
+    }
+};
+
+double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
+{
+    TMessageQueue queue;
+    TCompletion completion;
+    const auto start = Clock::now();
+    auto* task = new TMasteringThread(queue, inputFolder, reference, "", "");
+    task->Start();
+    queue.PumpUntil(
+        completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+    return Seconds(start);
+}
+
+double TimedCommand(const std::string& command)
+{
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return Seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]\n");
+        return 2;
+    }
+    const std::string inputFolder = std::filesystem::absolute(argv[1]).string() + "/";
+    const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+
+    // 1. A scratch station that catalogues the folder.
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-mastering-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
+    OverrideProgramFilePath((folder / "tavrin").string());
+    PrepareCatalogue(CatalogueFilePath(), false);
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TSettingsRecord settings;
+    settings.InputFolder = inputFolder;
+    TStationLog log;
+    ScanPageBufferFolder(settings, log);
+    TRecordSet jobs;
+    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
+    const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
+    CloseQuery(jobs);
+    TJobDetailRecord job;
+    LoadJobDetail(reference, job);
+    std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
+                LoadAverage().c_str());
+
+    // 2. Ours and the peer in turn; the best of each counts.
+    const std::string master = MasterImagePath(job.UniqueID, 1);
+    const std::string plain = (folder / "uncompressed.tif").string();
+    const std::string peer = (folder / "tiffcp-lzw.tif").string();
+    double ours = 1e9, floor = 1e9, oursProcessor = 1e9, floorProcessor = 1e9;
+    for (int round = 0; round < repeats; ++round) {
+        const double processor = ProcessorSeconds(RUSAGE_SELF);
+        ours = std::min(ours, MasterOnce(inputFolder, static_cast<std::uint32_t>(reference)));
+        oursProcessor = std::min(oursProcessor, ProcessorSeconds(RUSAGE_SELF) - processor);
+        if (round == 0)
+            TimedCommand("tiffcp -c none '" + master + "' '" + plain + "'");
+        const double children = ProcessorSeconds(RUSAGE_CHILDREN);
+        floor = std::min(floor, TimedCommand("chrt --idle 0 tiffcp -c lzw '" + plain + "' '" + peer + "'"));
+        floorProcessor = std::min(floorProcessor, ProcessorSeconds(RUSAGE_CHILDREN) - children);
+    }
+    const double peak = PeakMemoryMiB();
+    std::printf("mastering (decode + compose + LZW), best of %d: %.2f s\n", repeats, ours);
+    std::printf("tiffcp -c lzw of the uncompressed master (floor), best of %d: %.2f s\n", repeats, floor);
+    std::printf("ratio: %.2f\n", ours / floor);
+    std::printf("processor time (all threads), best of %d: mastering %.2f s, tiffcp %.2f s\n", repeats,
+                oursProcessor, floorProcessor);
+    std::printf("master %.1f MB, tiffcp's LZW file %.1f MB\n", std::filesystem::file_size(master) / 1048576.0,
+                std::filesystem::file_size(peer) / 1048576.0);
+    std::printf("peak memory of the mastering process: %.1f MB\n", peak);
+    std::printf("load after: %s\n", LoadAverage().c_str());
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,12 @@
+#include "imaging/MasterImagePath.h"
+
+#include "catalogue/OutputLayout.h"
+
+namespace tavrin {
+
+std::string MasterImagePath(const std::string& uniqueID, int page)
+{
+    return OutputFolder() + uniqueID + PageNumberText(page) + ".tif";
+}
+
+}  // namespace tavrin

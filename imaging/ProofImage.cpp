@@ -1,0 +1,193 @@
+#include "imaging/ProofImage.h"
+
+#include "imaging/MasterStripWriter.h"
+#include "imaging/SpotColor.h"
+#include "platform/MessageBox.h"
+
+#include <tiffio.h>
+
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <stdexcept>
+
+namespace tavrin {
+
+std::unique_ptr<TProofImage> TProofImage::CreateForWrite(const std::string& fileName, std::uint32_t width,
+                                                         std::uint32_t height, std::uint32_t dataWidth,
+                                                         std::uint32_t xResolution, std::uint32_t yResolution,
+                                                         bool mirror, bool negate, const std::string& sourceProfile,
+                                                         const std::string& destinationProfile)
+{
+    std::unique_ptr<TProofImage> image(new TProofImage);
+    image->Path = fileName;
+    image->ImageWidth = width;
+    image->ImageHeight = height;
+    image->PlateDataWidth = dataWidth;
+    // Lines are read up to Width even if the header claims less data.
+    image->LineWords = static_cast<std::uint32_t>((std::max<std::uint64_t>(dataWidth, width) + 31) / 32);
+    image->XDotsPerInch = xResolution;
+    image->YDotsPerInch = yResolution;
+    image->MirrorLines = mirror;
+    image->NegateBits = negate;
+    image->TableGenerator = std::make_unique<TColorTableGenerator>(sourceProfile, destinationProfile);
+    image->FileToCreate = true;
+    image->ExceptionsAtCreation = std::uncaught_exceptions();
+    return image;
+}
+
+std::unique_ptr<TProofImage> TProofImage::CreateForRead(const std::string& fileName)
+{
+    std::unique_ptr<TProofImage> image(new TProofImage);
+    image->Path = fileName;
+    image->Handle = TIFFOpen(fileName.c_str(), "r");
+    if (!image->Handle) {
+        ShowMessageBox("Error", "Error opening " + fileName, TMessageBoxIcon::Error);
+        return image;
+    }
+    TIFFGetField(image->Handle, TIFFTAG_IMAGEWIDTH, &image->ImageWidth);
+    TIFFGetField(image->Handle, TIFFTAG_IMAGELENGTH, &image->ImageHeight);
+    return image;
+}
+
+TProofImage::~TProofImage()
+{
+    // A page cut short by an error must not pass for a master.
+    if (Broken || std::uncaught_exceptions() > ExceptionsAtCreation)
+        Abandon();
+    else
+        Close();
+}
+
+void TProofImage::Abandon()
+{
+    Strips.reset();
+    if (Handle)
+        TIFFClose(Handle);
+    Handle = nullptr;
+    std::error_code ignored;
+    if (!PartPath.empty())
+        std::filesystem::remove(PartPath, ignored);
+    PartPath.clear();
+}
+
+bool TProofImage::AddSpotColor(const std::string& name, std::uint16_t c, std::uint16_t m, std::uint16_t y,
+                               std::uint16_t k)
+{
+    if (!TableGenerator)
+        return false;
+    return TableGenerator->AddSpotColor(
+        {name, ColorValueToByte(c), ColorValueToByte(m), ColorValueToByte(y), ColorValueToByte(k)});
+}
+
+std::uint32_t TProofImage::StripRows(std::uint32_t height)
+{
+    std::uint64_t rows = 288;
+    while ((height + rows - 1) / rows > 288)
+        rows += 288;
+    return static_cast<std::uint32_t>(rows);
+}
+
+// Creates the file under a passing name, sets the tags in their order and
+// the colour map, and gets the strip writer ready.
+void TProofImage::OpenWriter()
+{
+    FileToCreate = false;
+    if (ImageWidth == 0 || ImageHeight == 0)
+        return;
+    // A master of an earlier run no longer stands for this page.
+    std::error_code ignored;
+    std::filesystem::remove(Path, ignored);
+    PartPath = Path + ".part";
+    Handle = TIFFOpen(PartPath.c_str(), "w");
+    if (!Handle)
+        return;
+    TIFFSetField(Handle, TIFFTAG_IMAGEWIDTH, ImageWidth);
+    TIFFSetField(Handle, TIFFTAG_IMAGELENGTH, ImageHeight);
+    TIFFSetField(Handle, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(Handle, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(Handle, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(Handle, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(Handle, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+    TIFFSetField(Handle, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(Handle, TIFFTAG_XRESOLUTION, static_cast<double>(XDotsPerInch));
+    TIFFSetField(Handle, TIFFTAG_YRESOLUTION, static_cast<double>(YDotsPerInch));
+    TIFFSetField(Handle, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    const std::uint32_t rowsPerStrip = TIFFDefaultStripSize(Handle, StripRows(ImageHeight));
+    TIFFSetField(Handle, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    SetColorMap();
+    Strips = std::make_unique<TMasterStripWriter>(Handle, ImageWidth, ImageHeight, rowsPerStrip);
+    LineBuffer.reset(new std::uint8_t[std::size_t(LineWords) * 32]);
+}
+
+// The colour table's bytes as they are, widened to 16 bits without scaling.
+// A failed build leaves the unfilled, all-black table.
+void TProofImage::SetColorMap()
+{
+    TableGenerator->BuildTable();
+    const TColorTable& table = TableGenerator->ColorTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        RedMap[i] = table[i].R;
+        GreenMap[i] = table[i].G;
+        BlueMap[i] = table[i].B;
+    }
+    TIFFSetField(Handle, TIFFTAG_COLORMAP, RedMap.data(), GreenMap.data(), BlueMap.data());
+}
+
+void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, const TPlatePlanes& planes)
+{
+    if (FileToCreate)
+        OpenWriter();
+    if (!Strips || firstLine >= ImageHeight)
+        return;
+    lineCount = std::min(lineCount, ImageHeight - firstLine);
+    if (firstLine != Strips->LinesCommitted()) {
+        Broken = true;
+        throw std::invalid_argument("Master lines must be written in order without gaps: line " +
+                                    std::to_string(firstLine) + " follows line " +
+                                    std::to_string(Strips->LinesCommitted()));
+    }
+    const std::size_t lineBytes = std::size_t(LineWords) * 4;
+    const std::uint8_t flip = NegateBits ? 0xFF : 0x00;
+    for (std::uint32_t j = 0; j < lineCount; ++j) {
+        TPlatePlanes lines;
+        for (std::size_t plane = 0; plane < lines.size(); ++plane)
+            lines[plane] = planes[plane] + j * lineBytes;
+        ComposeIndexLine(lines, ImageWidth, flip, MirrorLines, LineBuffer.get(), Strips->NextLine());
+        Strips->CommitLine();
+    }
+}
+
+bool TProofImage::Close()
+{
+    if (Broken)
+        Abandon();
+    if (!Handle)
+        return false;
+    bool complete = true;
+    if (Strips) {
+        // Lines no band reached read as a page without plates.
+        const std::uint8_t absent = NegateBits ? 0xFF : 0x00;
+        while (Strips->LinesCommitted() < ImageHeight) {
+            std::memset(Strips->NextLine(), absent, ImageWidth);
+            Strips->CommitLine();
+        }
+        complete = Strips->Finish();
+        Strips.reset();
+        complete = TIFFFlush(Handle) == 1 && complete;
+    }
+    TIFFClose(Handle);
+    Handle = nullptr;
+    if (PartPath.empty())
+        return true;
+    std::error_code error;
+    if (complete)
+        std::filesystem::rename(PartPath, Path, error);
+    const bool named = complete && !error;
+    if (!named)
+        std::filesystem::remove(PartPath, error);
+    PartPath.clear();
+    return named;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,119 @@
+#include "pagebuffer/PGBObject.h"
+#include "tests/imaging/MasterFiles.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchStation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+namespace tavrin {
+namespace {
+
+using TaskMasterCommand = testing::ScratchStation;
+
+// The planes of one rendered page, whole: cyan, magenta, yellow, black, spot 0..3.
+struct TPagePlanes {
+    std::array<std::vector<std::uint8_t>, 8> Planes;
+    std::size_t WordsPerLine = 0;
+};
+
+TPagePlanes ReadPagePlanes(const std::filesystem::path& folder, const std::string& prefix, std::uint32_t height)
+{
+    const std::pair<const char*, std::size_t> plates[] = {
+        {"Cyan", 0}, {"Magenta", 1}, {"Yellow", 2}, {"Black", 3}, {"PANTONE 185 C", 4}};
+    TPagePlanes page;
+    for (const auto& [name, plane] : plates) {
+        TPGBObject plate((folder / (prefix + name + ".pgb")).string());
+        page.WordsPerLine = std::size_t(plate.BytesInLine) / 4;
+        auto& bytes = page.Planes[plane];
+        bytes.assign(std::size_t(plate.BandHeight) * plate.MaxBand * plate.BytesInLine, 0);
+        for (int band = 0; band < plate.MaxBand; ++band)
+            std::memcpy(bytes.data() + std::size_t(band) * plate.BytesInBand, plate.ReadBand(band).get(),
+                        std::size_t(plate.BytesInBand));
+    }
+    for (auto& bytes : page.Planes)
+        if (bytes.empty())
+            bytes.assign(page.WordsPerLine * 4 * height, 0);
+    return page;
+}
+
+TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
+{
+    CopyFromStation("tavrin.dbi");
+    const auto pageBuffers = Folder.Path("pgb");
+    ASSERT_EQ(std::system(("'" TAVRIN_SOURCE_DIR "/tools/render-testpage.sh' -r 40 -p '" TAVRIN_SOURCE_DIR
+                           "/tools/testpages/proof-job.ps' -j 7 -w '" PGBWRITE_PROGRAM "' '" +
+                           pageBuffers.string() + "' >/dev/null")
+                              .c_str()),
+              0);
+    Folder.Write("tavrin.ini", "[Main]\nInputFolder=" + pageBuffers.string() + "/\n");
+
+    // The scan catalogues the job; the task reads the catalogue only.
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+    const auto result = testing::RunProgram("tavrin-cli", "task master 7");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    // Log lines: the time stamp is "[" + 23 characters + "]: ".
+    std::vector<std::string> texts;
+    std::istringstream lines(result.Output);
+    for (std::string line; std::getline(lines, line);)
+        texts.push_back(line.substr(27));
+    std::vector<std::string> expected = {"Creating master tiff image(s)..."};
+    for (int page = 0; page < 3; ++page) {
+        expected.push_back("Source Profile: Default");
+        expected.push_back("Destination Profile: Default");
+    }
+    expected.push_back("Finished creating master image");
+    expected.push_back("Master for job 7 complete.");
+    EXPECT_EQ(texts, expected);
+
+    // Three masters; page 1 composed of its five plates, pixel for pixel.
+    std::vector<std::filesystem::path> masters;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder.Path("output")))
+        masters.push_back(entry.path());
+    std::sort(masters.begin(), masters.end());
+    ASSERT_EQ(masters.size(), 3u);
+    EXPECT_EQ(masters[0].filename().string().substr(17), "-0001.tif");
+    EXPECT_EQ(masters[2].filename().string().substr(17), "-0003.tif");
+    const testing::TMasterContents master = testing::ReadMaster(masters[0].string());
+    ASSERT_TRUE(master.Opened);
+    const TPagePlanes page = ReadPagePlanes(pageBuffers, "7-1-", master.Height);
+    std::array<const std::uint8_t*, 8> planes;
+    for (std::size_t k = 0; k < 8; ++k)
+        planes[k] = page.Planes[k].data();
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < master.Height; ++y)
+        for (std::uint32_t x = 0; x < master.Width; ++x)
+            wrong += master.At(x, y) != testing::PixelIndex(planes, page.WordsPerLine, x, y, true);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(std::count(master.Pixels.begin(), master.Pixels.end(), 0xEF), 0) << "no pixel of the spot ink alone";
+
+    // libtiff's own tool and libvips read it as the palette image it is.
+    const std::string info = testing::CommandOutput("tiffinfo '" + masters[0].string() + "' 2>&1");
+    for (const char* line : {"Image Width: 331 Image Length: 468", "Resolution: 40, 40 pixels/inch", "Bits/Sample: 8",
+                             "Compression Scheme: LZW", "Photometric Interpretation: palette color (RGB from colormap)",
+                             "Orientation: row 0 top, col 0 lhs", "Samples/Pixel: 1", "Rows/Strip: 288",
+                             "Planar Configuration: single image plane", "Color Map: (present)"})
+        EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
+    for (const auto& [x, y] : {std::pair{5u, 5u}, {60u, 100u}, {200u, 250u}, {120u, 380u}, {330u, 467u}}) {
+        const unsigned index = master.At(x, y);
+        const std::string rgb = std::to_string(master.ColorMap[0][index]) + " " +
+                                std::to_string(master.ColorMap[1][index]) + " " +
+                                std::to_string(master.ColorMap[2][index]) + " ";
+        EXPECT_EQ(testing::CommandOutput("vips getpoint '" + masters[0].string() + "' " + std::to_string(x) + " " +
+                                         std::to_string(y) + " 2>/dev/null"),
+                  rgb + "\n")
+            << x << "," << y;
+    }
+}
+
+TEST_F(TaskMasterCommand, TakesOneJobReference)
+{
+    for (const char* arguments : {"task master", "task master seven", "task master 7 8", "task master -7"})
+        EXPECT_EQ(testing::RunProgram("tavrin-cli", arguments).ExitStatus, 2) << arguments;
+}
+
+}  // namespace
+}  // namespace tavrin
