@@ -11,6 +11,7 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
+#include <cctype>
 #include <istream>
 
 namespace tavrin {
@@ -31,13 +32,19 @@ Poco::Timespan AsTimespan(std::chrono::milliseconds duration)
     return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duration.count()) * 1000);
 }
 
-// The text of a failure: an FTP failure carries the server's reply, any other
-// names what failed and where.
+// The text of a failure: an FTP failure is the server's reply (the library
+// puts its own words before it), any other names what failed and where.
 std::string ErrorText(const Poco::Exception& error)
 {
-    if (dynamic_cast<const Poco::Net::FTPException*>(&error) && !error.message().empty())
-        return error.message();
-    return error.displayText();
+    if (!dynamic_cast<const Poco::Net::FTPException*>(&error) || error.message().empty())
+        return error.displayText();
+    const std::string& text = error.message();
+    const std::size_t reply = text.find(": ");
+    const bool codeFollows = reply != std::string::npos && reply + 5 <= text.size() &&
+                             std::isdigit(static_cast<unsigned char>(text[reply + 2])) &&
+                             std::isdigit(static_cast<unsigned char>(text[reply + 3])) &&
+                             std::isdigit(static_cast<unsigned char>(text[reply + 4]));
+    return codeFollows ? text.substr(reply + 2) : text;
 }
 
 // Runs one operation, turning the library's failures into EFTPError.
