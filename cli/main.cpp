@@ -1,4 +1,5 @@
 #include "cli/CliContext.h"
+#include "cli/DeliveryCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
 #include "platform/ProcessPriority.h"
@@ -19,6 +20,9 @@ const std::vector<TCliCommand>& Commands()
         {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
         {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
+        {{"task", "transfer"}, "REF", "upload the job's web proof and print the task's log", RunTaskTransfer},
+        {{"task", "delete"}, "REF", "delete the job's files here and on the web server", RunTaskDelete},
+        {{"common-files"}, "", "send the shared scripts and images to the web server", RunCommonFiles},
     };
     return commands;
 }

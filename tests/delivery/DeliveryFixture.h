@@ -55,6 +55,25 @@ struct TPostedMessages final : TMessageHandler {
     }
 };
 
+// Starts tests/delivery/ftp_server.py serving folder/"root" to user "u"
+// (password "secret"), its command log in folder/"commands.log".
+inline std::unique_ptr<TServerProcess> StartScriptedFTPServer(const TTemporaryFolder& folder,
+                                                             const std::vector<std::string>& options = {})
+{
+    std::filesystem::create_directories(folder.Path() / "root");
+    std::filesystem::remove(folder.Path() / "port");
+    std::vector<std::string> command = {"/usr/bin/python3",
+                                        TAVRIN_DELIVERY_TEST_DIR "/ftp_server.py",
+                                        "--root",
+                                        (folder.Path() / "root").string(),
+                                        "--port-file",
+                                        (folder.Path() / "port").string(),
+                                        "--command-log",
+                                        (folder.Path() / "commands.log").string()};
+    command.insert(command.end(), options.begin(), options.end());
+    return std::make_unique<TServerProcess>(command, folder.Path() / "port");
+}
+
 // A scratch program folder with a catalogue, and the scripted FTP server
 // (tests/delivery/ftp_server.py) on 127.0.0.1 serving a temporary folder.
 class DeliveryFixture : public CatalogueFixture {
@@ -62,19 +81,8 @@ protected:
     // Starts the server with the given options of ftp_server.py.
     void StartServer(const std::vector<std::string>& options = {})
     {
-        std::filesystem::create_directories(ServerRoot());
         Server.reset();
-        std::filesystem::remove(Temporary.Path() / "port");
-        std::vector<std::string> command = {"/usr/bin/python3",
-                                            TAVRIN_DELIVERY_TEST_DIR "/ftp_server.py",
-                                            "--root",
-                                            ServerRoot().string(),
-                                            "--port-file",
-                                            (Temporary.Path() / "port").string(),
-                                            "--command-log",
-                                            CommandLogPath().string()};
-        command.insert(command.end(), options.begin(), options.end());
-        Server = std::make_unique<TServerProcess>(command, Temporary.Path() / "port");
+        Server = StartScriptedFTPServer(Temporary, options);
     }
 
     // Points the station's FTP settings at the server.
