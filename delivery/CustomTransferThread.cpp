@@ -73,6 +73,19 @@ void TCustomTransferThread::PostTaskLog(const std::string& text, int progress)
     PostTaskText(text, progress);
 }
 
+bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence)
+{
+    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    if (job.ID <= 0)
+        return false;
+    localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
+    if (job.UniqueID.empty() || localFolder.empty()) {
+        PostLog("Job " + std::to_string(JobReference()) + " has no unique id; " + consequence, 100);
+        return false;
+    }
+    return true;
+}
+
 void TCustomTransferThread::CreateClient()
 {
     Client = std::make_unique<TFTPClient>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/JobDetailRecord.h"
 #include "delivery/FTPClient.h"
 #include "shell/TaskThread.h"
 
@@ -48,6 +49,12 @@ protected:
     virtual bool Disconnect();
     // Changes to the normalised full remote path, creating missing folders.
     virtual bool ChangeRemoteDirectory(const std::string& remotePath);
+
+    // Loads the task's job and its local folder. False when the task has
+    // nothing to do: no such job (nothing is posted), or a job without a
+    // unique id, whose folder would be the whole output folder (a log line
+    // ending in the consequence).
+    bool LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence);
 
     // The FTP client lives from the first to the last step of the task.
     void CreateClient();

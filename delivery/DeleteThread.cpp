@@ -1,6 +1,5 @@
 #include "delivery/DeleteThread.h"
 
-#include "catalogue/JobDetailRecord.h"
 #include "catalogue/OutputLayout.h"
 #include "delivery/TransferHelpers.h"
 
@@ -101,15 +100,9 @@ void TDeleteThread::DeleteRemoteFolder(const std::string& uniqueID)
 void TDeleteThread::Run()
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
-    if (job.ID <= 0)
+    std::string local;
+    if (!LoadJob(job, local, "no files are deleted."))
         return;
-    const std::string local = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
-    if (job.UniqueID.empty() || local.empty()) {
-        // Without its own folder the job would name the working folder and the whole "tavrin" folder.
-        PostLog("Job " + std::to_string(JobReference()) + " has no unique id; no files are deleted.", 100);
-        return;
-    }
     PostLog("Local Path: " + local, 0);
     DeleteLocalFiles(local);
     CreateClient();

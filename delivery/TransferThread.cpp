@@ -1,6 +1,5 @@
 #include "delivery/TransferThread.h"
 
-#include "catalogue/JobDetailRecord.h"
 #include "catalogue/OutputLayout.h"
 #include "delivery/TransferHelpers.h"
 
@@ -49,15 +48,9 @@ bool TTransferThread::SendSharedFolder(const std::string& localFolder, const std
 void TTransferThread::Run()
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
-    if (job.ID <= 0)
+    std::string local;
+    if (!LoadJob(job, local, "no files are sent."))
         return;
-    const std::string local = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
-    if (job.UniqueID.empty() || local.empty()) {
-        // Without its own folder the job would send the whole working folder.
-        PostLog("Job " + std::to_string(JobReference()) + " has no unique id; no files are sent.", 100);
-        return;
-    }
     PostLog("Local Path: " + local, 0);
     CreateClient();
     bool reached = Connect();
