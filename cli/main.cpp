@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 #include "cli/CliStation.h"
 #include "cli/RunnerCommands.h"
+#include "cli/DeliveryCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
 #include "imaging/TiffErrorHandler.h"
@@ -36,6 +37,9 @@ const std::vector<TCliCommand>& Commands()
         {{"contacts", "delete"}, "ID", "delete a contact", RunContactsDelete},
         {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
         {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
+        {{"task", "transfer"}, "REF", "upload the job's web proof and print the task's log", RunTaskTransfer},
+        {{"task", "delete"}, "REF", "delete the job's files here and on the web server", RunTaskDelete},
+        {{"common-files"}, "", "send the shared scripts and images to the web server", RunCommonFiles},
     };
     return commands;
 }

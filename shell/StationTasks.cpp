@@ -1,3 +1,5 @@
+#include "delivery/DeleteThread.h"
+#include "delivery/TransferThread.h"
 #include "imaging/MasteringThread.h"
 #include "shell/TaskKinds.h"
 
@@ -13,6 +15,12 @@ TTaskKinds StationTaskKinds()
         return std::make_unique<TMasteringThread>(target, settings.InputFolder, reference,
                                                   profiles ? settings.SourceColorProfile : "",
                                                   profiles ? settings.DestinationColorProfile : "");
+    };
+    kinds.Chain[TransferTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TTransferThread>(target, reference);
+    };
+    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TDeleteThread>(target, reference);
     };
     return kinds;
 }

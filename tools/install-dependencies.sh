@@ -11,7 +11,7 @@ build_and_run=(
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  python3-pyftpdlib vsftpd python3-aiosmtpd nginx chromium
+  python3-pyftpdlib vsftpd curl python3-aiosmtpd nginx chromium
   ghostscript libtiff-tools libvips-tools argyll icc-profiles-free
 )
 

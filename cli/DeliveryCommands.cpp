@@ -1,0 +1,117 @@
+#include "cli/DeliveryCommands.h"
+
+#include "cli/StartupCommands.h"
+#include "delivery/DeleteThread.h"
+#include "delivery/TransferCommonFiles.h"
+#include "delivery/TransferThread.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <limits>
+
+namespace tavrin {
+
+namespace {
+
+// Shows what a task posts as the main window would: each non-empty text
+// becomes a log line; the completion releases the thread.
+class TTaskPrinter final : public TMessageHandler {
+public:
+    explicit TTaskPrinter(TStationLog& log) : Log(log) {}
+
+    void HandleMessage(TTaskMessage message) override
+    {
+        if (message.IsCompletion()) {
+            TWorkerThread::Release(message.Thread);
+            Completed = true;
+            return;
+        }
+        if (message.Text && !message.Text->empty()) {
+            Log.Log(*message.Text);
+            Texts.push_back(*message.Text);
+        }
+    }
+
+    bool Completed = false;
+    std::vector<std::string> Texts;
+
+private:
+    TStationLog& Log;
+};
+
+bool ParseReference(const std::string& text, std::uint32_t& reference)
+{
+    try {
+        std::size_t used = 0;
+        const unsigned long long value = std::stoull(text, &used);
+        if (used != text.size() || text.front() == '-' || value > std::numeric_limits<std::uint32_t>::max())
+            return false;
+        reference = static_cast<std::uint32_t>(value);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool AnyBeginsWith(const std::vector<std::string>& texts, const std::vector<std::string>& beginnings)
+{
+    for (const std::string& text : texts)
+        for (const std::string& beginning : beginnings)
+            if (text.rfind(beginning, 0) == 0)
+                return true;
+    return false;
+}
+
+// Runs one delivery task to its completion, printing its log. Done when the
+// task reached its "Done." and logged none of the failures.
+template <typename TTask>
+int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& arguments, const char* synopsis,
+                    const std::vector<std::string>& failures)
+{
+    std::uint32_t reference = 0;
+    if (arguments.size() != 1 || !ParseReference(arguments[0], reference)) {
+        std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
+        return ExitUsage;
+    }
+    if (!PrepareStationFiles())
+        return ExitFailed;
+    auto* task = new TTask(context.Messages, reference);
+    task->Start();
+    TTaskPrinter printer(context.Log);
+    // The task always ends with its completion; a server may take its time.
+    while (!printer.Completed)
+        context.Messages.PumpOne(printer, std::chrono::seconds(1));
+    const bool finished = std::find(printer.Texts.begin(), printer.Texts.end(), "Done.") != printer.Texts.end();
+    return finished && !AnyBeginsWith(printer.Texts, failures) ? ExitDone : ExitFailed;
+}
+
+}  // namespace
+
+int RunTaskTransfer(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    return RunDeliveryTask<TTransferThread>(context, arguments, "task transfer REF",
+                                            {"Error sending files. ", "Could not send "});
+}
+
+int RunTaskDelete(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    return RunDeliveryTask<TDeleteThread>(context, arguments, "task delete REF", {"Could not delete "});
+}
+
+int RunCommonFiles(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (!arguments.empty()) {
+        std::cerr << "Usage: tavrin-cli common-files\n";
+        return ExitUsage;
+    }
+    if (!PrepareStationFiles())
+        return ExitFailed;
+    const bool sent = TransferCommonFiles(context.Log);
+    // The error's message box reached the queue as a log text.
+    TTaskPrinter printer(context.Log);
+    context.Messages.PumpPending(printer);
+    return sent ? ExitDone : ExitFailed;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,72 @@
+#include "delivery/TransferCommonFiles.h"
+
+#include "catalogue/OutputLayout.h"
+#include "delivery/CustomTransferThread.h"
+#include "delivery/FTPClient.h"
+#include "delivery/FTPServerAddress.h"
+#include "delivery/TransferHelpers.h"
+#include "platform/MessageBox.h"
+#include "shell/SharedSettings.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+/*
+ * 1. Log on without keep-alives or a connect time-out of its own.
+ * 2. MKD the remote folder (it may exist), then CWD into it.
+ * 3. STOR every file of the local folder, in binary.
+ * Raises on any failure.
+ */
+void SendCommonFolder(TStationLog& log, const std::string& folderName)
+{
+    const TSettingsRecord settings = StationSettings().Copy();
+    const std::string local = ProgramFolder() + folderName;
+    // Exactly as typed: a hand-edited "/www" gives "/wwwtavrin/images".
+    const std::string remote = settings.FTPInitialDirectory + "tavrin/" + folderName;
+    const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
+
+    TFTPClient client;
+    client.SetPassive(false);
+    client.Open(server.Host, server.Port, std::chrono::milliseconds(0), TCustomTransferThread::ReadTimeout);
+    client.LogOn(settings.FTPUserName, settings.FTPPassword);
+    client.Command("TYPE", "I", {200});
+    if (!remote.empty()) {
+        try {
+            client.Command("MKD", remote, {257});
+        } catch (const EFTPError&) {
+            // Usually there already.
+        }
+        client.Command("CWD", remote, {200, 250});
+    }
+    for (const std::string& name : ListFolderFiles(local)) {
+        const std::string path = local + PathDelimiter + name;
+        log.Log("Sending " + path);
+        std::ifstream content(path, std::ios::binary);
+        if (!content)
+            throw std::runtime_error("Could not open the file " + path + ".");
+        client.Store(name, content, {});
+        log.Log("Done sending " + path);
+    }
+    client.Close();
+    log.Log("Done");
+}
+
+}  // namespace
+
+bool TransferCommonFiles(TStationLog& log)
+{
+    try {
+        SendCommonFolder(log, "images");
+        SendCommonFolder(log, "scripts");
+    } catch (const std::exception& error) {
+        ShowMessageBox("Error", TrimmedText(error.what()), TMessageBoxIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tavrin

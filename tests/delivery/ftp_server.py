@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""A scriptable FTP server for the delivery tests: pyftpdlib on 127.0.0.1,
+one user "u" with password "secret" whose home is --root, plus the faults
+and quirks the tests ask for. Writes its port to --port-file once it listens
+and every command it receives to --command-log."""
+
+import argparse
+import fnmatch
+import os
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--command-log", required=True)
+    parser.add_argument("--pwd-template", default="{cwd}",
+                        help="what PWD reports; {cwd} stands for the real directory")
+    parser.add_argument("--refuse-stor", action="store_true")
+    parser.add_argument("--refuse-mkd", action="store_true")
+    parser.add_argument("--refuse-dele", default="", help="a name whose DELE is refused")
+    parser.add_argument("--list-extra", default="",
+                        help="names, separated by commas, that NLST adds to every listing")
+    parser.add_argument("--drop-after", type=int, default=0,
+                        help="once, drop both connections after a STOR received this many bytes")
+    return parser.parse_args()
+
+
+ARGUMENTS = parse_arguments()
+DROP = {"after": ARGUMENTS.drop_after}
+
+
+class DroppingDTPHandler(DTPHandler):
+    def handle_read(self):
+        DTPHandler.handle_read(self)
+        if DROP["after"] and getattr(self, "cmd", None) == "STOR" and self.tot_bytes_received >= DROP["after"]:
+            DROP["after"] = 0
+            command = self.cmd_channel
+            self.close()
+            command.close()
+
+    handle_read_event = handle_read
+
+
+class ScriptedHandler(FTPHandler):
+    dtp_handler = DroppingDTPHandler
+    auth_failed_timeout = 0
+
+    def pre_process_command(self, line, cmd, arg):
+        with open(ARGUMENTS.command_log, "a") as log:
+            log.write(("PASS ***" if cmd == "PASS" else line) + "\n")
+        return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+    def ftp_PWD(self, line):
+        shown = ARGUMENTS.pwd_template.replace("{cwd}", self.fs.cwd)
+        self.respond('257 "%s" is the current directory.' % shown.replace('"', '""'))
+
+    def ftp_STOR(self, file, mode="w"):
+        if ARGUMENTS.refuse_stor:
+            self.respond("550 Uploads are refused here.")
+            return
+        return FTPHandler.ftp_STOR(self, file, mode)
+
+    def ftp_MKD(self, path):
+        if ARGUMENTS.refuse_mkd:
+            self.respond("550 Folders cannot be made here.")
+            return
+        return FTPHandler.ftp_MKD(self, path)
+
+    def ftp_DELE(self, path):
+        if ARGUMENTS.refuse_dele and os.path.basename(path) == ARGUMENTS.refuse_dele:
+            self.respond("550 This file is protected.")
+            return
+        return FTPHandler.ftp_DELE(self, path)
+
+    def ftp_NLST(self, path):
+        # Patterns such as "*.*" list the matching names, as common servers do.
+        pattern = os.path.basename(path)
+        if not any(c in pattern for c in "*?["):
+            return FTPHandler.ftp_NLST(self, path)
+        folder = os.path.dirname(path)
+        try:
+            names = sorted(n for n in self.fs.listdir(folder) if fnmatch.fnmatchcase(n, pattern))
+        except OSError as error:
+            self.respond("550 %s." % error.strerror)
+            return
+        names += [n for n in ARGUMENTS.list_extra.split(",") if n]
+        data = "".join(n + "\r\n" for n in names).encode("utf8")
+        self.push_dtp_data(data, cmd="NLST")
+        return path
+
+
+def main():
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("u", "secret", ARGUMENTS.root, perm="elradfmwMT")
+    ScriptedHandler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), ScriptedHandler)
+    written = ARGUMENTS.port_file + ".tmp"
+    with open(written, "w") as port_file:
+        port_file.write(str(server.address[1]))
+    os.rename(written, ARGUMENTS.port_file)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()

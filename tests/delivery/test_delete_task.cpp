@@ -1,0 +1,142 @@
+#include "catalogue/OutputLayout.h"
+#include "delivery/DeleteThread.h"
+#include "tests/delivery/DeliveryFixture.h"
+
+namespace tavrin {
+namespace {
+
+using testing::FileBytes;
+using testing::WriteBytes;
+
+constexpr const char* JobID = "20240314092653120";
+
+class DeleteTask : public testing::DeliveryFixture {
+protected:
+    std::string LocalJobFolder() const { return Local("output/").string() + JobID + "/"; }
+};
+
+TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParent)
+{
+    std::filesystem::create_directories(ServerRoot() / "www");
+    for (const char* name : {"index.html", "print.html", "tile0-0001.tdb"})
+        WriteBytes(ServerRoot() / "www/tavrin" / JobID / name, name);
+    WriteBytes(ServerRoot() / "www/tavrin/images/logo.jpg", "shared");
+    StartServer();
+    UseServer("/www/");
+    AddJob(7, JobID);
+    for (const char* name : {"index.html", "print.html", "tile0-0001.tdb", "overview-0001.png"})
+        WriteBytes(LocalJobFolder() + name, name);
+    // The master of page 2 is gone already: the search stops there and page 3 stays.
+    WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
+    WriteBytes(Local("output/").string() + JobID + "-0003.tif", "master 3");
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_EQ(posted.Completions[0].Number, WM_DELETE_DONE);
+    EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+
+    EXPECT_EQ(posted.Log[0], std::make_pair("Local Path: " + LocalJobFolder(), 0));
+    std::vector<int> localProgress;
+    for (const auto& [text, progress] : posted.LogStartingWith("Done deleting " + LocalJobFolder()))
+        localProgress.push_back(progress);
+    EXPECT_EQ(localProgress, (std::vector<int>{0, 25, 50, 75}));
+    for (const auto& [text, progress] : posted.LogStartingWith("Deleting " + LocalJobFolder()))
+        EXPECT_EQ(progress, 0);
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+    EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
+    EXPECT_TRUE(std::filesystem::exists(Local("output/").string() + JobID + "-0003.tif"));
+
+    const std::string remote = "/www/tavrin/" + std::string(JobID) + "/";
+    EXPECT_EQ(posted.LogStartingWith("Remote Path: "), (std::vector<std::pair<std::string, int>>{{"Remote Path: " + remote, -1}}));
+    const auto remoteDone = posted.LogStartingWith("Done deleting " + remote + "/");
+    ASSERT_EQ(remoteDone.size(), 3u);
+    EXPECT_EQ(remoteDone[0], std::make_pair("Done deleting " + remote + "/index.html", 0));
+    EXPECT_EQ(remoteDone[2].second, 67);
+    EXPECT_EQ(posted.LogStartingWith("Deleting directory "),
+              (std::vector<std::pair<std::string, int>>{{"Deleting directory " + std::string(JobID), 0}}));
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    // The final task progress comes before the session is closed.
+    EXPECT_NE(std::find(posted.TaskLog.begin(), posted.TaskLog.end(), std::make_pair(std::string(), 100)),
+              posted.TaskLog.end());
+
+    // RMD is sent from the parent folder.
+    const auto commands = Commands();
+    const auto rmd = std::find(commands.begin(), commands.end(), "RMD " + std::string(JobID));
+    ASSERT_NE(rmd, commands.end());
+    EXPECT_EQ(*std::find_if(std::make_reverse_iterator(rmd), commands.rend(),
+                            [](const std::string& line) { return line.rfind("CWD ", 0) == 0; }),
+              "CWD /www/tavrin");
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin" / JobID));
+    EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin/images/logo.jpg"), "shared");
+}
+
+TEST_F(DeleteTask, ARemoteFolderThatNeverExistedIsMadeAndRemovedAgain)
+{
+    StartServer();
+    UseServer();
+    AddJob(7, JobID);
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_EQ(CommandCount("MKD " + std::string(JobID)), 1u);
+    EXPECT_EQ(CommandCount("RMD " + std::string(JobID)), 1u);
+    EXPECT_TRUE(posted.LogStartingWith("Done deleting /").empty());
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "tavrin"));
+}
+
+TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedAndPassedBy)
+{
+    for (const char* name : {"index.html", "print.html", "keep.png"})
+        WriteBytes(ServerRoot() / "tavrin" / JobID / name, name);
+    WriteBytes(ServerRoot() / "tavrin/outside.png", "another job's");
+    WriteBytes(ServerRoot() / "tavrin/images/logo.jpg", "shared");
+    StartServer({"--refuse-dele", "keep.png", "--list-extra", "../outside.png,../images/logo.jpg,..,sub\\x.png"});
+    UseServer();
+    AddJob(7, JobID);
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_EQ(CommandCount("DELE index.html"), 1u);
+    EXPECT_EQ(CommandCount("DELE print.html"), 1u);
+    for (const std::string& line : Commands())
+        EXPECT_TRUE(line.rfind("DELE ", 0) != 0 || line.find("..") == std::string::npos) << line;
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/outside.png"), "another job's");
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/logo.jpg"), "shared");
+    EXPECT_EQ(posted.LogStartingWith("Not deleting ").size(), 4u);
+
+    // The refused file stays, its reply is logged, the others go; the folder then stays too.
+    const std::string remote = "/tavrin/" + std::string(JobID) + "/";
+    EXPECT_EQ(posted.LogStartingWith("Could not delete " + remote + "/keep.png").size(), 1u);
+    EXPECT_NE(posted.LogStartingWith("Could not delete " + remote + "/keep.png")[0].first.find("550 This file is protected."),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "keep.png"));
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "index.html"));
+    EXPECT_EQ(posted.LogStartingWith("Could not delete directory " + std::string(JobID) + ". 550").size(), 1u);
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    EXPECT_EQ(posted.Completions.size(), 1u);
+}
+
+TEST_F(DeleteTask, AJobWithoutUniqueIDDeletesNothingAnywhere)
+{
+    WriteBytes(ServerRoot() / "tavrin/20230101000000000/index.html", "another job's page");
+    StartServer();
+    UseServer();
+    AddJob(9, "");
+    WriteBytes(Local("output/other-0001.tif"), "another job's master");
+    WriteBytes(Local("output/notes.txt"), "the shop's notes");
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 9));
+    EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are deleted."});
+    EXPECT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(Local("output/other-0001.tif")));
+    EXPECT_TRUE(std::filesystem::exists(Local("output/notes.txt")));
+    EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin/20230101000000000/index.html"));
+    EXPECT_TRUE(Commands().empty());
+
+    // A job that does not exist: only the completion.
+    const auto missing = RunTask(new TDeleteThread(Messages, 99));
+    EXPECT_TRUE(missing.Log.empty());
+    EXPECT_EQ(missing.Completions.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,83 @@
+#include "delivery/FTPServerAddress.h"
+#include "delivery/TransferHelpers.h"
+#include "platform/SocketOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavrin {
+namespace {
+
+TEST(DeliveryHelpers, PercentagesRoundHalvesToTheEvenNeighbour)
+{
+    const struct {
+        std::int64_t Part, Whole;
+        int Percent;
+    } cases[] = {{0, 12, 0}, {1, 12, 8},   {2, 12, 17}, {3, 12, 25}, {11, 12, 92}, {1, 8, 12},
+                 {3, 8, 38}, {5, 8, 62},   {7, 8, 88},  {1, 200, 0}, {3, 200, 2},  {5, 1000, 0},
+                 {15, 1000, 2}, {7, 7, 100}, {5, 0, 0}, {3000000000LL, 4000000000LL, 75}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundedPercent(c.Part, c.Whole), c.Percent) << c.Part << " of " << c.Whole;
+}
+
+TEST(DeliveryHelpers, ServerSettingMayNameAPort)
+{
+    const struct {
+        const char* Setting;
+        const char* Host;
+        int Port;
+    } cases[] = {{"ftp.example.com", "ftp.example.com", 21},
+                 {"ftp.example.com:2121", "ftp.example.com", 2121},
+                 {"127.0.0.1:65535", "127.0.0.1", 65535},
+                 {"host:0", "host:0", 21},
+                 {"host:65536", "host:65536", 21},
+                 {"host:ftp", "host:ftp", 21},
+                 {"host:", "host:", 21},
+                 {":2121", ":2121", 21},
+                 {"::1", "::1", 21},
+                 {"[::1]:2121", "::1", 2121},
+                 {"", "", 21}};
+    for (const auto& c : cases) {
+        const TFTPServerAddress address = ParseFTPServer(c.Setting);
+        EXPECT_EQ(address.Host, c.Host) << c.Setting;
+        EXPECT_EQ(address.Port, c.Port) << c.Setting;
+    }
+}
+
+TEST(DeliveryHelpers, TextFilesAreKnownByTheirExtensionInAnyCase)
+{
+    for (const char* name : {"INDEX.HTML", "print.html", "a.htm", "x.PHP", "tavrin.js", "help.txt"})
+        EXPECT_TRUE(IsTextTransferName(name)) << name;
+    for (const char* name : {"logo.jpg", "tile0-0001.tdb", "overview-0001.png", "html", "a.json", "js", "a.txt.gz"})
+        EXPECT_FALSE(IsTextTransferName(name)) << name;
+    EXPECT_EQ(TrimmedText(" \r\n550 Refused.\r\n"), "550 Refused.");
+    EXPECT_EQ(TrimmedText("\t \n"), "");
+}
+
+TEST(SocketOptions, KeepAliveTimingReachesTheSocket)
+{
+    const int handle = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(handle, 0);
+    ASSERT_EQ(SetSocketKeepAlive(handle, 0xFFFFFFFFu, 300000, 1000), 0);
+    int value = 0;
+    socklen_t size = sizeof value;
+    ASSERT_EQ(getsockopt(handle, SOL_SOCKET, SO_KEEPALIVE, &value, &size), 0);
+    EXPECT_NE(value, 0);
+    ASSERT_EQ(getsockopt(handle, IPPROTO_TCP, TCP_KEEPIDLE, &value, &size), 0);
+    EXPECT_EQ(value, 300);
+    ASSERT_EQ(getsockopt(handle, IPPROTO_TCP, TCP_KEEPINTVL, &value, &size), 0);
+    EXPECT_EQ(value, 1);
+    ::close(handle);
+
+    // A request the system refuses gives its error code.
+    EXPECT_EQ(SetSocketKeepAlive(-1, 0xFFFFFFFFu, 300000, 1000), EBADF);
+}
+
+}  // namespace
+}  // namespace tavrin

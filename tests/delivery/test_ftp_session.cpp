@@ -1,0 +1,265 @@
+#include "tests/delivery/DeliveryFixture.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+namespace tavrin {
+namespace {
+
+using testing::FileBytes;
+using testing::NoiseBytes;
+using testing::WriteBytes;
+
+// The session's operations, called directly on the test's thread.
+class TProbeSession final : public TCustomTransferThread {
+public:
+    explicit TProbeSession(TMessageTarget& target) : TCustomTransferThread(target, 1, WM_TRANSFER_DONE)
+    {
+        CreateClient();
+    }
+    using TCustomTransferThread::ChangeRemoteDirectory;
+    using TCustomTransferThread::Client;
+    using TCustomTransferThread::Connect;
+    using TCustomTransferThread::CurrentRemotePath;
+    using TCustomTransferThread::Disconnect;
+    using TCustomTransferThread::LastError;
+    using TCustomTransferThread::RootRemotePath;
+    using TCustomTransferThread::SendFile;
+
+protected:
+    void Run() override {}
+};
+
+class FTPSession : public testing::DeliveryFixture {
+protected:
+    // What was posted since the last call.
+    testing::TPostedMessages Posted()
+    {
+        testing::TPostedMessages posted;
+        Messages.PumpPending(posted);
+        return posted;
+    }
+
+    int SocketOption(const TProbeSession& session, int level, int name) const
+    {
+        int value = -1;
+        socklen_t size = sizeof value;
+        EXPECT_EQ(getsockopt(static_cast<int>(session.Client->ControlSocketHandle()), level, name, &value, &size), 0);
+        return value;
+    }
+};
+
+TEST_F(FTPSession, LogsOnWithTheListedCommandsAndSetsKeepAlivesBeforeTheGreeting)
+{
+    StartServer();
+    for (const bool keepAlives : {true, false}) {
+        UseServer("", true, keepAlives);
+        ClearCommands();
+        TProbeSession session(Messages);
+        ASSERT_TRUE(session.Connect()) << session.LastError;
+        EXPECT_EQ(session.RootRemotePath, "/");
+        EXPECT_EQ(session.CurrentRemotePath, "/");
+        EXPECT_EQ(Commands(), (std::vector<std::string>{"USER u", "PASS ***", "SYST", "PWD"}));
+        EXPECT_EQ(SocketOption(session, SOL_SOCKET, SO_KEEPALIVE) != 0, keepAlives);
+        if (keepAlives) {
+            EXPECT_EQ(SocketOption(session, IPPROTO_TCP, TCP_KEEPIDLE), 300);
+            EXPECT_EQ(SocketOption(session, IPPROTO_TCP, TCP_KEEPINTVL), 1);
+        }
+
+        EXPECT_TRUE(session.Disconnect());
+        EXPECT_EQ(session.RootRemotePath, "");
+        EXPECT_EQ(session.CurrentRemotePath, "");
+        EXPECT_FALSE(session.Client->Connected());
+        // The client's status texts are task log lines without progress.
+        const auto posted = Posted();
+        EXPECT_TRUE(posted.Log.empty());
+        ASSERT_GE(posted.TaskLog.size(), 3u);
+        for (const auto& [text, progress] : posted.TaskLog) {
+            EXPECT_FALSE(text.empty());
+            EXPECT_EQ(progress, -1);
+        }
+    }
+}
+
+TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
+{
+    std::filesystem::create_directories(ServerRoot() / "www");
+    const struct {
+        const char* PwdTemplate;
+        const char* InitialDirectory;
+        const char* Password;
+        bool Connects;
+        const char* Root;  // or the beginning of the error text
+    } cases[] = {
+        {"/home/u{cwd}", "/www/", "secret", true, "/home/u/www/"},
+        {"/srv/site", "/www/", "secret", false,
+         "Could not find the initial directory, \"/www/\", in the current working directory retrieved from the "
+         "server, \"/srv/site/\""},
+        {"{cwd}", "/missing/", "secret", false, "550 "},
+        {"{cwd}", "", "wrong", false, "530 "},
+    };
+    for (const auto& c : cases) {
+        StartServer({"--pwd-template", c.PwdTemplate});
+        UseServer(c.InitialDirectory);
+        StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
+        TProbeSession session(Messages);
+        const bool connected = session.Connect();
+        EXPECT_EQ(connected, c.Connects) << c.PwdTemplate << " " << session.LastError;
+        if (connected) {
+            EXPECT_EQ(session.RootRemotePath, c.Root);
+            EXPECT_EQ(CommandCount("CWD /www"), 1u);
+        } else {
+            EXPECT_EQ(session.LastError.rfind(c.Root, 0), 0u) << session.LastError;
+            EXPECT_FALSE(session.Client->Connected()) << "a failed logon must not leave a session behind";
+            EXPECT_EQ(session.RootRemotePath, "");
+        }
+    }
+
+    // Nobody listening: the reason comes from the socket.
+    const int port = Server->Port();
+    Server->Stop();
+    StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
+    TProbeSession session(Messages);
+    EXPECT_FALSE(session.Connect());
+    EXPECT_FALSE(session.LastError.empty());
+}
+
+TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissing)
+{
+    std::filesystem::create_directories(ServerRoot() / "www/tavrin/images");
+    StartServer();
+    UseServer();
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect());
+    ASSERT_TRUE(session.ChangeRemoteDirectory("/www/tavrin/")) << session.LastError;
+
+    const struct {
+        const char* Wanted;
+        std::vector<std::string> Commands;
+    } walks[] = {
+        {"/www/tavrin/J1/", {"CWD J1", "MKD J1", "CWD J1", "PWD"}},
+        {"/www/tavrin/images/", {"CWD /www/tavrin", "PWD", "CWD images", "PWD"}},
+        {"/www/", {"CWD /www", "PWD"}},
+        {"/www/", {}},
+        {"/other/deep/", {"CWD other", "MKD other", "CWD other", "PWD", "CWD deep", "MKD deep", "CWD deep", "PWD"}},
+    };
+    for (const auto& walk : walks) {
+        ClearCommands();
+        EXPECT_TRUE(session.ChangeRemoteDirectory(walk.Wanted)) << walk.Wanted << ": " << session.LastError;
+        EXPECT_EQ(session.CurrentRemotePath, walk.Wanted);
+        // The root has no shorter name than "/".
+        auto expected = walk.Commands;
+        if (std::string(walk.Wanted) == "/other/deep/")
+            expected.insert(expected.begin(), {"CWD /", "PWD"});
+        EXPECT_EQ(Commands(), expected) << walk.Wanted;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "www/tavrin/J1"));
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "other/deep"));
+
+    EXPECT_FALSE(session.ChangeRemoteDirectory("www/tavrin/"));
+    EXPECT_EQ(session.LastError, "Could not change directories. A full path is required.");
+    session.Disconnect();
+    EXPECT_FALSE(session.ChangeRemoteDirectory("/www/"));
+    EXPECT_EQ(session.LastError, "Could not change directories. The current remote path is invalid.");
+
+    // A server that reports a path that never holds the wanted one.
+    StartServer({"--pwd-template", "/srv/site"});
+    UseServer();
+    TProbeSession fixed(Messages);
+    ASSERT_TRUE(fixed.Connect());
+    EXPECT_FALSE(fixed.ChangeRemoteDirectory("/srv/site/x/"));
+    EXPECT_EQ(fixed.LastError,
+              "The current remote path, \"/srv/site/\", is not a subset of the desired remote path, \"/srv/site/x/\"");
+}
+
+TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
+{
+    StartServer();
+    const std::pair<const char*, std::string> files[] = {{"INDEX.HTML", "<html>\n<body>proof</body>\n</html>\n"},
+                                                         {"logo.jpg", NoiseBytes(40000, 1)},
+                                                         {"tile0-0001.tdb", NoiseBytes(1500000, 2)},
+                                                         {"empty.txt", ""}};
+    for (const auto& [name, bytes] : files)
+        WriteBytes(Local(std::string("output/J/") + name), bytes);
+
+    for (const bool passive : {true, false}) {
+        UseServer("", passive);
+        ClearCommands();
+        TProbeSession session(Messages);
+        ASSERT_TRUE(session.Connect());
+        const std::string remote = passive ? "/passive/" : "/active/";
+        ASSERT_TRUE(session.ChangeRemoteDirectory(remote));
+        for (const auto& [name, bytes] : files) {
+            Posted();
+            ASSERT_TRUE(session.SendFile(Local("output/J").string(), remote, name)) << session.LastError;
+            EXPECT_EQ(FileBytes(ServerRoot() / remote.substr(1) / name), bytes) << name;
+
+            // Progress: rounded percentages, each posted once, up to 100; none for an empty file.
+            std::vector<int> percents;
+            for (const auto& [text, progress] : Posted().TaskLog)
+                if (progress >= 0)
+                    percents.push_back(progress);
+            if (bytes.empty()) {
+                EXPECT_TRUE(percents.empty());
+            } else if (bytes.size() > 300000) {
+                ASSERT_GE(percents.size(), 2u) << name;
+                EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+                EXPECT_EQ(std::adjacent_find(percents.begin(), percents.end()), percents.end());
+                EXPECT_EQ(percents.back(), 100);
+            }
+        }
+        const auto commands = Commands();
+        const auto typeBefore = [&](const std::string& store) {
+            const auto at = std::find(commands.begin(), commands.end(), "STOR " + store);
+            EXPECT_NE(at, commands.end()) << store;
+            const auto type = std::find_if(std::make_reverse_iterator(at), commands.rend(),
+                                           [](const std::string& line) { return line.rfind("TYPE ", 0) == 0; });
+            return type == commands.rend() ? std::string() : *type;
+        };
+        EXPECT_EQ(typeBefore("INDEX.HTML"), "TYPE A");
+        EXPECT_EQ(typeBefore("logo.jpg"), "TYPE I");
+        EXPECT_EQ(typeBefore("tile0-0001.tdb"), "TYPE I");
+        EXPECT_EQ(typeBefore("empty.txt"), "TYPE A");
+        for (const std::string& line : commands) {
+            EXPECT_NE(line.rfind("EPSV", 0), 0u);
+            EXPECT_NE(line.rfind("EPRT", 0), 0u);
+            EXPECT_NE(line.rfind(passive ? "PORT" : "PASV", 0), 0u) << line;
+        }
+        EXPECT_EQ(CommandCount("PASV"), passive ? 4u : 0u);
+    }
+}
+
+TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
+{
+    StartServer({"--refuse-stor"});
+    UseServer();
+    WriteBytes(Local("output/J/index.html"), "<html></html>\n");
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect());
+    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    EXPECT_FALSE(session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"));
+    EXPECT_EQ(session.LastError, "550 Uploads are refused here.");
+    EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"550 Uploads are refused here.", -1})));
+    EXPECT_EQ(CommandCount("STOR index.html"), 3u);
+    EXPECT_EQ(CommandCount("USER u"), 3u);
+}
+
+TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileArrivesWhole)
+{
+    StartServer({"--drop-after", "1000000"});
+    UseServer();
+    const std::string bytes = NoiseBytes(4000000, 3);
+    WriteBytes(Local("output/J/tile1-0001.tdb"), bytes);
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect());
+    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    ASSERT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile1-0001.tdb")) << session.LastError;
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/J/tile1-0001.tdb"), bytes);
+    EXPECT_EQ(Posted().Log.size(), 1u) << "one failed attempt is one log line";
+    EXPECT_EQ(CommandCount("USER u"), 2u);
+    EXPECT_EQ(session.CurrentRemotePath, "/tavrin/J/");
+}
+
+}  // namespace
+}  // namespace tavrin

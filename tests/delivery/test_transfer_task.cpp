@@ -1,0 +1,201 @@
+#include "catalogue/OutputLayout.h"
+#include "delivery/TransferCommonFiles.h"
+#include "delivery/TransferHelpers.h"
+#include "delivery/TransferThread.h"
+#include "platform/MessageBox.h"
+#include "tests/delivery/DeliveryFixture.h"
+
+namespace tavrin {
+namespace {
+
+using testing::FileBytes;
+using testing::NoiseBytes;
+using testing::WriteBytes;
+
+constexpr const char* FirstID = "20240314092653120";
+constexpr const char* SecondID = "20240314092653121";
+
+class TransferTask : public testing::DeliveryFixture {
+protected:
+    // A job folder as the web task leaves it: the two pages and ten tile databases.
+    std::vector<std::string> WriteJobFolder(const std::string& uniqueID)
+    {
+        std::vector<std::string> names = {"index.html", "print.html"};
+        for (int page = 1; page <= 2; ++page)
+            for (int zoom = 0; zoom <= 4; ++zoom)
+                names.push_back("tile" + std::to_string(zoom) + PageNumberText(page) + ".tdb");
+        unsigned seed = 10;
+        for (const std::string& name : names)
+            WriteBytes(Local("output/" + uniqueID + "/" + name),
+                       IsTextTransferName(name) ? "<html>\n" + name + "\n</html>\n" : NoiseBytes(30000, ++seed));
+        return names;
+    }
+
+    void WriteSharedFiles(const std::vector<std::string>& files)
+    {
+        unsigned seed = 50;
+        for (const std::string& file : files)
+            WriteBytes(Local(file), NoiseBytes(2000, ++seed));
+    }
+
+    // The progress values of the "Done sending " lines of files in the folder.
+    static std::vector<int> DoneProgress(const testing::TPostedMessages& posted, const std::string& folder)
+    {
+        std::vector<int> values;
+        for (const auto& [text, progress] : posted.LogStartingWith("Done sending " + folder))
+            values.push_back(progress);
+        return values;
+    }
+};
+
+TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFile)
+{
+    StartServer();
+    UseServer();
+    AddJob(7, FirstID);
+    const auto jobFiles = WriteJobFolder(FirstID);
+    WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png"});
+
+    const auto posted = RunTask(new TTransferThread(Messages, 7));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_EQ(posted.Completions[0].Number, WM_TRANSFER_DONE);
+    EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+
+    const std::string local = Local("output/").string() + FirstID + "/";
+    ASSERT_GE(posted.Log.size(), 2u);
+    EXPECT_EQ(posted.Log[0], std::make_pair("Local Path: " + local, 0));
+    EXPECT_EQ(posted.Log[1], std::make_pair("Remote Path: /tavrin/" + std::string(FirstID) + "/", -1));
+    EXPECT_EQ(posted.LogStartingWith("Sending " + local).size(), 12u);
+    EXPECT_EQ(DoneProgress(posted, local), (std::vector<int>{0, 8, 17, 25, 33, 42, 50, 58, 67, 75, 83, 92}));
+    EXPECT_EQ(posted.LogStartingWith("Sending " + ProgramFolder()).size(), 12u + 3u);
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    EXPECT_EQ(posted.TaskLog.back(), std::make_pair(std::string(), 100));
+
+    for (const std::string& name : jobFiles)
+        EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / FirstID / name), FileBytes(local + name)) << name;
+    for (const char* shared : {"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png"})
+        EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / shared), FileBytes(Local(shared))) << shared;
+    EXPECT_EQ(CommandCount("NLST *.*"), 2u);
+}
+
+TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLacks)
+{
+    WriteBytes(ServerRoot() / "tavrin/scripts/tavrin.js", "old script");
+    WriteBytes(ServerRoot() / "tavrin/images/LOGO.JPG", "their logo");
+    WriteBytes(ServerRoot() / "tavrin/images/zoom-in.png", "old zoom");
+    StartServer();
+    UseServer();
+    AddJob(8, SecondID);
+    WriteJobFolder(SecondID);
+    WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png", "images/new.png"});
+
+    const auto posted = RunTask(new TTransferThread(Messages, 8));
+    const std::string images = ProgramFolder() + "images/";
+    EXPECT_EQ(posted.LogStartingWith("Sending " + Local("output/").string()).size(), 12u);
+    EXPECT_TRUE(posted.LogStartingWith("Sending " + ProgramFolder() + "scripts/").empty());
+    // Only the new image is sent; its progress counts every local image, sent or not.
+    const auto imageNames = ListFolderFiles(images);
+    const auto newIndex = std::find(imageNames.begin(), imageNames.end(), "new.png") - imageNames.begin();
+    EXPECT_EQ(posted.LogStartingWith("Sending " + images),
+              (std::vector<std::pair<std::string, int>>{{"Sending " + images + "new.png", -1}}));
+    EXPECT_EQ(DoneProgress(posted, images), std::vector<int>{RoundedPercent(newIndex, static_cast<std::int64_t>(imageNames.size()))});
+
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/LOGO.JPG"), "their logo");
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/scripts/tavrin.js"), "old script");
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/images/logo.jpg"));
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/new.png"), FileBytes(images + "new.png"));
+}
+
+TEST_F(TransferTask, FailuresAreLoggedAndTheCompletionAlwaysFollows)
+{
+    StartServer();
+    UseServer();
+    // No job: only the completion.
+    auto posted = RunTask(new TTransferThread(Messages, 99));
+    EXPECT_TRUE(posted.Log.empty());
+    EXPECT_EQ(posted.Completions.size(), 1u);
+
+    // A job without a unique id would name the whole output folder: nothing is sent.
+    AddJob(9, "");
+    WriteBytes(Local("output/stray.tif"), "another job's master");
+    posted = RunTask(new TTransferThread(Messages, 9));
+    EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are sent."});
+    EXPECT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(Commands().empty()) << "no session for such a job";
+
+    // A logon that fails, and a job folder the server will not make.
+    AddJob(10, FirstID);
+    WriteJobFolder(FirstID);
+    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+    posted = RunTask(new TTransferThread(Messages, 10));
+    ASSERT_EQ(posted.Log.size(), 2u);
+    EXPECT_EQ(posted.Log[1].first.rfind("Error sending files. 530 ", 0), 0u) << posted.Log[1].first;
+    EXPECT_EQ(posted.Log[1].second, 100);
+
+    StartServer({"--refuse-mkd"});
+    UseServer();
+    posted = RunTask(new TTransferThread(Messages, 10));
+    ASSERT_EQ(posted.Log.size(), 3u);
+    EXPECT_EQ(posted.Log[1].first, "Remote Path: /tavrin/" + std::string(FirstID) + "/");
+    EXPECT_EQ(posted.Log[2], std::make_pair(std::string("Error sending files. 550 Folders cannot be made here."), 100));
+    EXPECT_EQ(posted.Completions.size(), 1u);
+
+    // Every file refused: three retry lines and a "Could not send " line each, then the task goes on.
+    std::filesystem::create_directories(ServerRoot() / "tavrin" / FirstID);
+    StartServer({"--refuse-stor"});
+    UseServer();
+    posted = RunTask(new TTransferThread(Messages, 10));
+    const std::string index = Local("output/").string() + FirstID + "/index.html";
+    const auto at = std::find(posted.Log.begin(), posted.Log.end(), std::make_pair("Sending " + index, -1));
+    ASSERT_LT(std::distance(at, posted.Log.end()), static_cast<std::ptrdiff_t>(posted.Log.size()));
+    ASSERT_GE(std::distance(at, posted.Log.end()), 5);
+    for (int retry = 1; retry <= 3; ++retry)
+        EXPECT_EQ(at[retry].first, "550 Uploads are refused here.");
+    EXPECT_EQ(at[4].first, "Could not send " + index);
+    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u);
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+}
+
+TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMessageBox)
+{
+    std::filesystem::create_directories(ServerRoot() / "www/tavrin");
+    StartServer();
+    UseServer("/www/");
+    WriteSharedFiles({"images/logo.jpg", "images/zoom-in.png", "scripts/tavrin.js"});
+    std::vector<std::string> boxes;
+    SetMessageBoxHook([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+        boxes.push_back(caption + ": " + text);
+    });
+
+    // Twice: the second time the folders exist and their MKD fails harmlessly.
+    for (int round = 0; round < 2; ++round) {
+        TStationLog log;
+        ASSERT_TRUE(TransferCommonFiles(log)) << (boxes.empty() ? "" : boxes.back());
+        std::vector<std::string> texts;
+        for (const std::string& line : log.Lines())
+            texts.push_back(line.substr(line.find("]: ") + 3));
+        EXPECT_EQ(texts.size(), 3u * 2u + 2u);
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "Done"), 2);
+        EXPECT_EQ(texts.back(), "Done");
+        EXPECT_EQ(texts[texts.size() - 3], "Sending " + ProgramFolder() + "scripts/tavrin.js");
+    }
+    for (const char* shared : {"images/logo.jpg", "images/zoom-in.png", "scripts/tavrin.js"})
+        EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / shared), FileBytes(Local(shared))) << shared;
+    EXPECT_EQ(CommandCount("CWD /www/tavrin/images"), 2u);
+    EXPECT_EQ(CommandCount("PASV"), 0u);
+    EXPECT_EQ(CommandCount("TYPE I"), 4u);
+    EXPECT_TRUE(boxes.empty());
+
+    // A hand-edited initial directory without its slash names "/wwwtavrin/images", which cannot be made.
+    UseServer("/www");
+    TStationLog log;
+    EXPECT_FALSE(TransferCommonFiles(log));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Error: 550 ", 0), 0u) << boxes[0];
+    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_EQ(CommandCount("MKD /wwwtavrin/images"), 1u);
+    SetMessageBoxHook({});
+}
+
+}  // namespace
+}  // namespace tavrin
