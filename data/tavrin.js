@@ -49,6 +49,7 @@ var TavrinViewer = (function () {
       self.blockSize = readWord(view, 16);
       self.dataStart = 20 + self.columns * self.rows * 8;
       if (self.file) return self.file.slice(20, self.dataStart);
+      if (self.dataStart === 20) return new ArrayBuffer(0);
       return fetchBytes(self.url, 20, self.dataStart - 1).then(function (index) {
         if (index.whole) {
           self.file = index.buffer;

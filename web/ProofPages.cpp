@@ -170,6 +170,14 @@ void WriteZoomFunctions(TLineWriter& line)
         line(fixed);
 }
 
+// The cell holding the viewer's container, and the end of both pages.
+void WritePageContainer(TLineWriter& line, const std::string& background)
+{
+    line("<td align=\"left\" valign=\"top\" class=\"datatext\" bgcolor=\"" + background + "\">" + PageContainerCell);
+    for (const char* fixed : {"</tr>", "</tbody>", "</table>", "</body>", "</html>"})
+        line(fixed);
+}
+
 // Lines 143 to 160: the page layout around the viewer's container.
 void WriteBody(TLineWriter& line, const std::string& logoURL)
 {
@@ -185,9 +193,7 @@ void WriteBody(TLineWriter& line, const std::string& logoURL)
     line("<table width=\"100%\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\">");
     line("<tbody>");
     line("<tr>");
-    line(std::string("<td align=\"left\" valign=\"top\" class=\"datatext\" bgcolor=\"#F0F0FF\">") + PageContainerCell);
-    for (const char* fixed : {"</tr>", "</tbody>", "</table>", "</body>", "</html>"})
-        line(fixed);
+    WritePageContainer(line, "#F0F0FF");
 }
 
 void WritePrintPage(const std::string& fileName, const std::string& pageTitle)
@@ -201,9 +207,7 @@ void WritePrintPage(const std::string& fileName, const std::string& pageTitle)
     line("<tbody>");
     line("<tr>");
     line("<table width=\"100%\" border=\"0\" cellpadding=\"0\" cellspacing=\"0\">");
-    line(std::string("<td align=\"left\" valign=\"top\" class=\"datatext\" bgcolor=\"#FFFFFF\">") + PageContainerCell);
-    for (const char* fixed : {"</tr>", "</tbody>", "</table>", "</body>", "</html>"})
-        line(fixed);
+    WritePageContainer(line, "#FFFFFF");
     line.Close();
 }
 
