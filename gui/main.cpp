@@ -2,13 +2,13 @@
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"
+#include "gui/SplashForm.h"
 #include "platform/ProcessPriority.h"
 #include "shell/QueueRunner.h"
 #include "shell/StartupOperation.h"
 #include "shell/StationLog.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 using namespace tavrin;
 
@@ -28,16 +28,14 @@ int main(int argc, char* argv[])
     messages.SetHandler(runner);
     TStartupOperation startup(runner, log, dialogs);
 
-    TMainForm mainForm(log);
+    // The main window first (it creates the configuration dialog, the about
+    // box and the address book), the splash window last.
+    TMainForm mainForm(runner, startup, log, dialogs);
     dialogs.Owner = &mainForm;
+    TSplashForm splash;
     mainForm.show();
-    try {
-        startup.Run();
-    } catch (const std::exception& error) {
-        // The station cannot work without its catalogue: say why, and stay open for the log.
-        QMessageBox::critical(&mainForm, QApplication::applicationName(), QString::fromStdString(error.what()));
-        log.Log(error.what());
-    }
+    splash.ShowNow();
+    mainForm.RunStartup();
     const int status = QApplication::exec();
 
     // A task still running finishes, so that no master or upload is left half written.
