@@ -38,9 +38,9 @@ TApplicationPage::TApplicationPage(QWidget* parent) : QWidget(parent)
     ApprovalText = AddEditRow(miscellaneousForm, "ApprovalText", "Approve text file",
                               "Select the file containing Text/HTML that will be displayed on the resulting  web page "
                               "on the reply tab.");
-    WebRoot = AddEditRow(miscellaneousForm, "WebRoot", "URL Base (http://www.example.com/)",
+    WebRoot = AddEditRow(miscellaneousForm, "WebRoot", "URL Base (http://example.com/)",
                          "Enter the URL that represents the root of your domains home website. "
-                         "(http://www.example.com/)");
+                         "(http://example.com/)");
 
     auto* profiles = new QGroupBox("Color Profiles", this);
     QFormLayout* profileForm = NewFormLayout(profiles);

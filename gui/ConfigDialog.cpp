@@ -19,6 +19,10 @@ TConfigDlg::TConfigDlg(QWidget* parent)
     setObjectName("ConfigDlg");
     setWindowTitle("Configuration");
     setFixedSize(329, 512);
+    // The dialog was laid out for a small 8-point face.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     Pages = new QTabWidget(this);
     ApplicationPage = new TApplicationPage(Pages);

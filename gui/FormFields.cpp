@@ -14,6 +14,8 @@ namespace {
 QLabel* NewLabel(QWidget* parent, const QString& text)
 {
     auto* label = new QLabel(text, parent);
+    // A narrow label column: long labels break into lines beside their field.
+    label->setFixedWidth(100);
     label->setWordWrap(true);
     return label;
 }
@@ -31,8 +33,9 @@ QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint)
 QFormLayout* NewFormLayout(QWidget* parent)
 {
     auto* form = new QFormLayout(parent);
-    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-    form->setVerticalSpacing(2);
+    form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    form->setVerticalSpacing(4);
     form->setContentsMargins(6, 4, 6, 4);
     return form;
 }

@@ -9,7 +9,7 @@ class QWidget;
 
 namespace tavrin {
 
-// A new form layout with room-saving spacing and long labels above their fields.
+// A new form layout: labels in a narrow column left of their fields.
 QFormLayout* NewFormLayout(QWidget* parent);
 
 // An edit field named after its setting, with its label and hint, added as a form row.

@@ -43,16 +43,15 @@ TQueueTab::TQueueTab(TQueueRunner& runner, QWidget* parent) : QWidget(parent), R
     auto* queueLayout = new QVBoxLayout(queueGroup);
     queueLayout->addWidget(QueueListView);
 
+    // The Actions captions are long: the group takes the whole width.
     auto* lower = new QHBoxLayout;
-    lower->addWidget(NewActionsGroup(), 3);
-    auto* right = new QVBoxLayout;
-    right->addWidget(NewRecipientsGroup(), 1);
-    right->addWidget(NewQueueControls());
-    lower->addLayout(right, 2);
+    lower->addWidget(NewRecipientsGroup(), 1);
+    lower->addWidget(NewQueueControls(), 0, Qt::AlignBottom);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(queueGroup, 1);
-    layout->addLayout(lower, 1);
+    layout->addWidget(queueGroup, 3);
+    layout->addWidget(NewActionsGroup());
+    layout->addLayout(lower, 2);
 }
 
 QGroupBox* TQueueTab::NewActionsGroup()
@@ -62,12 +61,12 @@ QGroupBox* TQueueTab::NewActionsGroup()
     group->setToolTip("Select the desired action to be taken for the selected queue item.");
     TaskRadioGroup = new QButtonGroup(group);
     auto* layout = new QVBoxLayout(group);
+    layout->setSpacing(2);
     for (int level = 0; level < TaskCount; ++level) {
         auto* radio = new QRadioButton(QString::fromStdString(TaskSetCaptions[static_cast<std::size_t>(level)]), group);
         TaskRadioGroup->addButton(radio, level);
         layout->addWidget(radio);
     }
-    layout->addStretch();
     TaskRadioGroup->button(NotifyTask)->setChecked(true);
     connect(TaskRadioGroup, &QButtonGroup::idClicked, this, [this](int level) {
         Run([&] { Runner.ChooseTaskLevel(level); });
@@ -111,10 +110,9 @@ QGroupBox* TQueueTab::NewQueueControls()
     auto* remove =
         NewButton(QueueControlsGroupBox, "RemoveFromQueueBtn", "Remove", "Click to remove an item from the queue.");
     connect(remove, &QPushButton::clicked, this, [this] { Run([&] { Runner.RemoveQueueRow(); }); });
-    auto* layout = new QHBoxLayout(QueueControlsGroupBox);
+    auto* layout = new QVBoxLayout(QueueControlsGroupBox);
     layout->addWidget(start);
     layout->addWidget(remove);
-    layout->addStretch();
     return QueueControlsGroupBox;
 }
 
