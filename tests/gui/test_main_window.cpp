@@ -155,7 +155,7 @@ TEST_F(MainWindow, TheActionsGroupFollowsTheSelectedRowAndSetsItsTaskSet)
 {
     QueueAllJobs();
     QueueList->setCurrentItem(QueueList->topLevelItem(0));
-    QTest::mouseClick(ActionButton(1), Qt::LeftButton);
+    ActionButton(1)->click();
     const std::string first = QueueList->topLevelItem(0)->text(0).toStdString();
     EXPECT_EQ(QueueList->topLevelItem(0)->text(2), "Master, Preview");
 
