@@ -27,8 +27,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 
 QStringList TAboutBox::Lines()
 {
-    return {"Tavrin", "Version " TAVRIN_FILE_VERSION, "Remote Proofing System", "Dranwick",
-            "Soft proofs from Harlequin page buffers,", "delivered to the web."};
+    return {"Tavrin",
+            "Version " TAVRIN_FILE_VERSION,
+            "Remote Proofing System",
+            "Dranwick",
+            "Soft proofs from Harlequin page buffers,",
+            "delivered to the web."};
 }
 
 void TAboutBox::paintEvent(QPaintEvent* event)

@@ -13,8 +13,7 @@
 
 namespace tavrin {
 
-TConfigDlg::TConfigDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName("ConfigDlg");
     setWindowTitle("Configuration");

@@ -1,6 +1,7 @@
 #include "gui/ContactDialog.h"
 
 #include "gui/ErrorBox.h"
+#include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
 
 #include <QFormLayout>
@@ -15,22 +16,12 @@ namespace tavrin {
 
 namespace {
 
-QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint)
+// Enter selects only from the list, never through a default button.
+QPushButton* NewDialogButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint)
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setToolTip(hint);
-    // Enter selects only from the list.
+    QPushButton* button = NewButton(parent, name, caption, hint);
     button->setAutoDefault(false);
     return button;
-}
-
-QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setToolTip(hint);
-    return edit;
 }
 
 }  // namespace
@@ -58,13 +49,13 @@ TContactDlg::TContactDlg(QWidget* parent, TOperatorDialogs* dialogs)
     fields->addRow("Name", Name);
     fields->addRow("Email Address", Email);
 
-    auto* save = NewButton(this, "SaveBtn", "Save", "Click to save the currently selected item.");
+    auto* save = NewDialogButton(this, "SaveBtn", "Save", "Click to save the currently selected item.");
     connect(save, &QPushButton::clicked, this, &TContactDlg::Save);
-    auto* remove = NewButton(this, "DeleteBtn", "Delete", "Click to delete the currently selected item.");
+    auto* remove = NewDialogButton(this, "DeleteBtn", "Delete", "Click to delete the currently selected item.");
     connect(remove, &QPushButton::clicked, this, &TContactDlg::Delete);
-    auto* select = NewButton(this, "SelectBtn", "Select", "Click to select the currently selected item.");
+    auto* select = NewDialogButton(this, "SelectBtn", "Select", "Click to select the currently selected item.");
     connect(select, &QPushButton::clicked, this, &QDialog::accept);
-    auto* cancel = NewButton(this, "CancelBtn", "Cancel", "Click to cancel and close the dialog.");
+    auto* cancel = NewDialogButton(this, "CancelBtn", "Cancel", "Click to cancel and close the dialog.");
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 
 namespace tavrin {
@@ -20,6 +21,8 @@ QLabel* NewLabel(QWidget* parent, const QString& text)
     return label;
 }
 
+}  // namespace
+
 QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint)
 {
     auto* edit = new QLineEdit(parent);
@@ -28,7 +31,13 @@ QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint)
     return edit;
 }
 
-}  // namespace
+QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    return button;
+}
 
 QFormLayout* NewFormLayout(QWidget* parent)
 {

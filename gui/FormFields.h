@@ -5,9 +5,16 @@
 class QCheckBox;
 class QFormLayout;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace tavrin {
+
+// An edit field with its object name and hint.
+QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint);
+
+// A push button with its object name, caption and hint.
+QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint);
 
 // A new form layout: labels in a narrow column left of their fields.
 QFormLayout* NewFormLayout(QWidget* parent);

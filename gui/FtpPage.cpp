@@ -19,8 +19,7 @@ TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
     FTPUserName = AddEditRow(form, "FTPUserName", "FTP Username",
                              "Enter the user name for ftp access. The account requires full access to be able to "
                              "send, receive, and delete files.");
-    FTPPassword =
-        AddEditRow(form, "FTPPassword", "FTP Password", "Enter the password for the FTP user account.");
+    FTPPassword = AddEditRow(form, "FTPPassword", "FTP Password", "Enter the password for the FTP user account.");
     FTPPassword->setEchoMode(QLineEdit::Password);
     FTPInitialDirectory = AddEditRow(form, "FTPInitialDirectory", "FTP Initial Directory",
                                      "Enter the initial path in which the software should navigate to to get to the "

@@ -28,8 +28,8 @@ private:
 
 }  // namespace
 
-QTreeWidget* NewReportList(QWidget* parent, const QString& name,
-                           std::initializer_list<std::pair<QString, int>> columns, const QString& hint)
+QTreeWidget* NewReportList(QWidget* parent, const QString& name, std::initializer_list<std::pair<QString, int>> columns,
+                           const QString& hint)
 {
     auto* list = new QTreeWidget(parent);
     list->setObjectName(name);

@@ -11,8 +11,8 @@ namespace tavrin {
 
 // A read-only report-style list with whole-row selection and the given
 // columns (caption, width).
-QTreeWidget* NewReportList(QWidget* parent, const QString& name,
-                           std::initializer_list<std::pair<QString, int>> columns, const QString& hint);
+QTreeWidget* NewReportList(QWidget* parent, const QString& name, std::initializer_list<std::pair<QString, int>> columns,
+                           const QString& hint);
 
 // The row of the selected item, or -1.
 int SelectedRow(const QTreeWidget& list);

@@ -244,8 +244,7 @@ void TMainForm::Configure()
 {
     ConfigDlg->Load(StationSettings().Copy());
     const bool accepted = ConfigDlg->exec() == QDialog::Accepted;
-    RunReportingErrors(this,
-                       [&] { KeepConfiguration(ConfigDlg->Settings(), accepted, ShowHintsItem->isChecked()); });
+    RunReportingErrors(this, [&] { KeepConfiguration(ConfigDlg->Settings(), accepted, ShowHintsItem->isChecked()); });
     RunStartup();
 }
 

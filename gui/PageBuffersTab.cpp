@@ -1,5 +1,6 @@
 #include "gui/PageBuffersTab.h"
 
+#include "gui/FormFields.h"
 #include "gui/JobTreeWidget.h"
 
 #include <QHBoxLayout>
@@ -12,14 +13,10 @@ TPageBuffersTab::TPageBuffersTab(QWidget* parent) : QWidget(parent)
 {
     JobList = new TJobTreeWidget(this);
 
-    auto* refresh = new QPushButton("Refresh", this);
-    refresh->setObjectName("RefreshBtn");
-    refresh->setToolTip("Click to refresh the list of avaiable files. ");
+    QPushButton* refresh = NewButton(this, "RefreshBtn", "Refresh", "Click to refresh the list of avaiable files. ");
     connect(refresh, &QPushButton::clicked, this, &TPageBuffersTab::RefreshClicked);
 
-    auto* add = new QPushButton("Add to Queue", this);
-    add->setObjectName("AddToQueueBtn");
-    add->setToolTip("Click to add the selected item to the queue.");
+    QPushButton* add = NewButton(this, "AddToQueueBtn", "Add to Queue", "Click to add the selected item to the queue.");
     connect(add, &QPushButton::clicked, this, &TPageBuffersTab::AddToQueueClicked);
 
     auto* buttons = new QHBoxLayout;

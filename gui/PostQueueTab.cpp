@@ -1,6 +1,7 @@
 #include "gui/PostQueueTab.h"
 
 #include "gui/ErrorBox.h"
+#include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
 #include "shell/QueueRunner.h"
 
@@ -27,14 +28,12 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TOperatorDialogs& dialogs, QW
     listLayout->addWidget(PostQueueListView);
 
     auto* controls = new QGroupBox("Post Queue Controls", this);
-    auto* remove = new QPushButton("Delete", controls);
-    remove->setObjectName("DeleteFromPostQueueBtn");
-    remove->setToolTip("Click to delete the post-queue item and all associated files from the local hard drive and "
-                       "the remote web server.");
+    QPushButton* remove = NewButton(controls, "DeleteFromPostQueueBtn", "Delete",
+                                    "Click to delete the post-queue item and all associated files from the local "
+                                    "hard drive and the remote web server.");
     connect(remove, &QPushButton::clicked, this, deleteJob);
-    auto* browse = new QPushButton("Browse...", controls);
-    browse->setObjectName("PostQueueBrowseBtn");
-    browse->setToolTip("Click to launch your default browser to view the resultant web page.");
+    QPushButton* browse = NewButton(controls, "PostQueueBrowseBtn", "Browse...",
+                                    "Click to launch your default browser to view the resultant web page.");
     connect(browse, &QPushButton::clicked, this, &TPostQueueTab::OpenWebPage);
     auto* controlsLayout = new QHBoxLayout(controls);
     controlsLayout->addWidget(remove);

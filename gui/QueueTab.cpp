@@ -1,6 +1,7 @@
 #include "gui/QueueTab.h"
 
 #include "gui/ErrorBox.h"
+#include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
 #include "gui/QueueListWidget.h"
 #include "shell/QueueRunner.h"
@@ -15,18 +16,6 @@
 #include <QVBoxLayout>
 
 namespace tavrin {
-
-namespace {
-
-QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setToolTip(hint);
-    return button;
-}
-
-}  // namespace
 
 TQueueTab::TQueueTab(TQueueRunner& runner, QWidget* parent) : QWidget(parent), Runner(runner)
 {
@@ -68,9 +57,8 @@ QGroupBox* TQueueTab::NewActionsGroup()
         layout->addWidget(radio);
     }
     TaskRadioGroup->button(NotifyTask)->setChecked(true);
-    connect(TaskRadioGroup, &QButtonGroup::idClicked, this, [this](int level) {
-        Run([&] { Runner.ChooseTaskLevel(level); });
-    });
+    connect(TaskRadioGroup, &QButtonGroup::idClicked, this,
+            [this](int level) { Run([&] { Runner.ChooseTaskLevel(level); }); });
     return group;
 }
 

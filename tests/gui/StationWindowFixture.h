@@ -108,7 +108,8 @@ protected:
         options.JobNumber = job;
         options.ColorName = color;
         options.JobName = std::to_string(job) + ".Job" + std::to_string(job) + ".ps";
-        WriteFileBytes(folder + std::to_string(job) + "-" + color + ".pgb", PageBufferBytes(PlateLayout(bitmap, options)));
+        WriteFileBytes(folder + std::to_string(job) + "-" + color + ".pgb",
+                       PageBufferBytes(PlateLayout(bitmap, options)));
     }
 
     TOffscreenApplication Application;
