@@ -1,36 +1,279 @@
 #include "gui/MainWindow.h"
 
+#include "gui/AboutBox.h"
+#include "gui/ConfigDialog.h"
+#include "gui/ContactDialog.h"
+#include "gui/ErrorBox.h"
+#include "gui/HintFilter.h"
+#include "gui/JobTreeWidget.h"
+#include "gui/LogTab.h"
+#include "gui/MainPageControl.h"
+#include "gui/PageBuffersTab.h"
+#include "gui/PostQueueTab.h"
+#include "gui/PreviewTab.h"
+#include "gui/QueueListWidget.h"
+#include "gui/QueueTab.h"
+#include "gui/TiffTab.h"
+#include "gui/WindowBounds.h"
+#include "shell/ConfigurationRules.h"
+#include "shell/OperatorDialogs.h"
+#include "shell/SettingsFile.h"
+#include "shell/SharedSettings.h"
+#include "shell/StartupOperation.h"
 #include "shell/StationLog.h"
 
-#include <QPlainTextEdit>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QVBoxLayout>
 
 namespace tavrin {
 
-TMainForm::TMainForm(TStationLog& log, QWidget* parent) : QMainWindow(parent), Log(log)
+TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationLog& log, TOperatorDialogs& dialogs,
+                     QWidget* parent)
+    : QMainWindow(parent), Runner(runner), Startup(startup), Log(log), Dialogs(dialogs)
 {
+    setObjectName("MainForm");
     setWindowTitle("Dranwick Tavrin Remote Proofing System");
-    resize(1029, 666);
+    resize(DesignWidth, DesignHeight);
+    Hints = new THintFilter(this);
+    qApp->installEventFilter(Hints);
 
-    LogWin = new QPlainTextEdit(this);
-    LogWin->setObjectName("LogWin");
-    LogWin->setReadOnly(true);
-    // The widget keeps the same cap as the station's log.
-    LogWin->setMaximumBlockCount(static_cast<int>(TStationLog::MaxLines));
-    setCentralWidget(LogWin);
+    auto* panel4 = new QWidget(this);
+    panel4->setObjectName("Panel4");
+    panel4->setFixedHeight(17);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(panel4);
+    layout->addWidget(NewPageControls(), 1);
+    layout->addWidget(NewProgressStrip());
+    setCentralWidget(central);
+    CreateMenus();
 
-    for (const std::string& line : Log.Lines())
-        AppendLogLine(QString::fromStdString(line));
-    Log.OnLine = [this](const std::string& line) { AppendLogLine(QString::fromStdString(line)); };
+    Runner.Observer = this;
+    // The windows the main window opens, created once, in this order.
+    ConfigDlg = new TConfigDlg(this);
+    AboutBox = new TAboutBox(this);
+    ContactDlg = new TContactDlg(this);
 }
 
 TMainForm::~TMainForm()
 {
-    Log.OnLine = nullptr;
+    Runner.Observer = nullptr;
+    qApp->removeEventFilter(Hints);
 }
 
-void TMainForm::AppendLogLine(const QString& line)
+QWidget* TMainForm::NewPageControls()
 {
-    LogWin->appendPlainText(line);
+    PageControlArea = new QWidget(this);
+    PageControlArea->setMinimumHeight(PageControlHeight);
+
+    InputsPageControl = new QTabWidget(PageControlArea);
+    InputsPageControl->setObjectName("InputsPageControl");
+    PageBuffers = new TPageBuffersTab(InputsPageControl);
+    InputsPageControl->addTab(PageBuffers, "Page Buffers");
+    InputsPageControl->addTab(new TTiffTab(InputsPageControl), "Tiff");
+    connect(PageBuffers, &TPageBuffersTab::RefreshClicked, this, [this] {
+        RunReportingErrors(this, [&] { Startup.RebuildJobTree(); });
+        ShowJobTree();
+    });
+    connect(PageBuffers, &TPageBuffersTab::AddToQueueClicked, this, &TMainForm::AddToQueue);
+    connect(PageBuffers->JobList, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (MainPageControl->currentWidget() == PreviewTab)
+            DrawPreview();
+    });
+
+    MainPageControl = new TMainPageControl(PageControlArea);
+    QueueTab = new TQueueTab(Runner, MainPageControl);
+    PostQueueTab = new TPostQueueTab(Runner, Dialogs, MainPageControl);
+    PreviewTab = new TPreviewTab(MainPageControl);
+    LogTab = new TLogTab(Log, MainPageControl);
+    MainPageControl->addTab(QueueTab, "Queue");
+    MainPageControl->addTab(PostQueueTab, "Post Queue");
+    MainPageControl->addTab(PreviewTab, "Preview");
+    MainPageControl->addTab(LogTab, "Log");
+    MainPageControl->QueuePage = QueueTab;
+    MainPageControl->setCurrentWidget(QueueTab);
+    connect(QueueTab, &TQueueTab::JobDropped, this, &TMainForm::DropJob);
+    connect(QueueTab, &TQueueTab::AddRecipientClicked, this, &TMainForm::AddRecipient);
+    connect(PreviewTab, &TPreviewTab::PageChanged, this, &TMainForm::DrawPreview);
+    connect(MainPageControl, &QTabWidget::currentChanged, this, [this] {
+        if (MainPageControl->currentWidget() == PreviewTab)
+            DrawPreview();
+    });
+    return PageControlArea;
+}
+
+QWidget* TMainForm::NewProgressStrip()
+{
+    auto* panel6 = new QWidget(this);
+    panel6->setObjectName("Panel6");
+    panel6->setFixedHeight(36);
+    auto* layout = new QVBoxLayout(panel6);
+    layout->setContentsMargins(0, 1, 0, 1);
+    layout->setSpacing(0);
+    for (QProgressBar** bar : {&TotalProgress, &TaskProgress}) {
+        *bar = new QProgressBar(panel6);
+        (*bar)->setRange(0, 100);
+        (*bar)->setFixedHeight(17);
+        (*bar)->setTextVisible(false);
+        layout->addWidget(*bar);
+    }
+    TotalProgress->setObjectName("TotalProgress");
+    TaskProgress->setObjectName("TaskProgress");
+    return panel6;
+}
+
+void TMainForm::CreateMenus()
+{
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Configure", this, &TMainForm::Configure)->setObjectName("ConfigureItem");
+    file->addAction("&Address Book", this, [this] { ContactDlg->exec(); })->setObjectName("AddressBookItem");
+    TransferCommonFilesItem = file->addAction("Transfer Common Files", this, [this] {
+        if (TransferCommonFiles)
+            RunReportingErrors(this, TransferCommonFiles);
+    });
+    TransferCommonFilesItem->setObjectName("TransferCommonFilesItem");
+    TransferCommonFilesItem->setEnabled(false);
+    file->addAction("E&xit", this, &QWidget::close)->setObjectName("ExitItem");
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction("&About", this, [this] { AboutBox->exec(); })->setObjectName("AboutItem");
+    ShowHintsItem = help->addAction("&Show Hints");
+    ShowHintsItem->setObjectName("ShowHintsItem");
+    ShowHintsItem->setCheckable(true);
+    connect(ShowHintsItem, &QAction::toggled, this, [this](bool show) { Hints->SetShowHints(show); });
+}
+
+void TMainForm::SetCommonFilesTransfer(std::function<void()> transfer)
+{
+    TransferCommonFiles = std::move(transfer);
+    TransferCommonFilesItem->setEnabled(static_cast<bool>(TransferCommonFiles));
+}
+
+// ---- Start-up and shutdown -----------------------------------------------------
+
+void TMainForm::RunStartup()
+{
+    if (!Startup.FirstRunDone())
+        RunReportingErrors(this, [&] { ApplyWindowBounds(*this, LoadWindowBounds()); });
+    try {
+        Startup.Run();
+    } catch (const std::exception& error) {
+        // The station cannot work without its catalogue: say why, and stay open for the log.
+        Log.Log(error.what());
+        ShowErrorBox(this, error);
+    }
+    SetShowHints(StationSettings().Copy().ShowHint);
+    ShowJobTree();
+}
+
+void TMainForm::SetShowHints(bool show)
+{
+    ShowHintsItem->setChecked(show);
+    Hints->SetShowHints(show);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    RunReportingErrors(this, [&] { SaveWindowBounds(CurrentWindowBounds(*this)); });
+    QMainWindow::closeEvent(event);
+}
+
+// ---- Layout ---------------------------------------------------------------------
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    ApplyLayoutRule();
+}
+
+// The two page controls share the outer width; their height stays.
+void TMainForm::ApplyLayoutRule()
+{
+    const int outerWidth = frameGeometry().width();
+    const int inputsWidth = outerWidth / 2 - 12;
+    InputsPageControl->setGeometry(0, 0, inputsWidth, PageControlHeight);
+    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, PageControlHeight);
+}
+
+// ---- Handlers -------------------------------------------------------------------
+
+void TMainForm::ShowJobTree()
+{
+    PageBuffers->JobList->ShowTree(Startup.Tree());
+}
+
+void TMainForm::DropJob()
+{
+    const std::optional<std::int32_t> job = PageBuffers->JobList->SelectedJobReference();
+    if (job)
+        RunReportingErrors(this, [&] { Runner.DropJob(static_cast<std::uint32_t>(*job)); });
+}
+
+void TMainForm::AddToQueue()
+{
+    if (!PageBuffers->JobList->SelectedJobReference()) {
+        Dialogs.Tell("Error", "Please select a job", TDialogIcon::Warning);
+        return;
+    }
+    DropJob();
+}
+
+void TMainForm::AddRecipient()
+{
+    if (ContactDlg->exec() != QDialog::Accepted)
+        return;
+    const std::optional<TContactRow> contact = ContactDlg->SelectedContact();
+    if (!contact) {
+        Dialogs.Tell("Error", "No contact was selected.", TDialogIcon::Warning);
+        return;
+    }
+    RunReportingErrors(this, [&] { Runner.AddRecipient(contact->AddressID, contact->Email); });
+}
+
+void TMainForm::DrawPreview()
+{
+    RunReportingErrors(this, [&] { PreviewTab->DrawPreview(PageBuffers->JobList->SelectedJobReference()); });
+}
+
+void TMainForm::Configure()
+{
+    ConfigDlg->Load(StationSettings().Copy());
+    const bool accepted = ConfigDlg->exec() == QDialog::Accepted;
+    RunReportingErrors(this, [&] { KeepConfiguration(ConfigDlg->Settings(), accepted, ShowHintsItem->isChecked()); });
+    RunStartup();
+}
+
+// ---- What the runner tells ---------------------------------------------------------
+
+void TMainForm::QueueChanged()
+{
+    QueueTab->ShowQueue();
+}
+
+void TMainForm::PostQueueChanged()
+{
+    PostQueueTab->ShowPostQueue();
+}
+
+void TMainForm::RecipientsChanged()
+{
+    QueueTab->ShowRecipients();
+}
+
+void TMainForm::ProgressChanged()
+{
+    TotalProgress->setValue(Runner.TotalProgress());
+    TaskProgress->setValue(Runner.TaskProgress());
+}
+
+void TMainForm::QueueControlsChanged()
+{
+    QueueTab->ShowQueueControls();
 }
 
 }  // namespace tavrin

@@ -1,25 +1,102 @@
 #pragma once
 
+#include "shell/QueueRunner.h"
+
 #include <QMainWindow>
 
-class QPlainTextEdit;
+#include <functional>
+
+class QAction;
+class QProgressBar;
+class QTabWidget;
 
 namespace tavrin {
 
+class TAboutBox;
+class TConfigDlg;
+class TContactDlg;
+class THintFilter;
+class TLogTab;
+class TMainPageControl;
+class TOperatorDialogs;
+class TPageBuffersTab;
+class TPostQueueTab;
+class TPreviewTab;
+class TQueueTab;
+class TStartupOperation;
 class TStationLog;
 
-// The station's main window. It shows the station's log in LogWin.
-class TMainForm final : public QMainWindow {
+// The station's main window (TMainForm): the job tree on the left, the queue,
+// post queue, preview and log on the right, two progress bars below. It
+// shows the runner's lists and calls its operations; it also creates the
+// configuration dialog, the about box and the address book, in that order.
+class TMainForm final : public QMainWindow, public TRunnerObserver {
     Q_OBJECT
 public:
-    explicit TMainForm(TStationLog& log, QWidget* parent = nullptr);
+    static constexpr int DesignWidth = 1029;
+    static constexpr int DesignHeight = 666;
+    static constexpr int PageControlHeight = 555;
+
+    // Operator questions of the window go through dialogs (the runner's own).
+    TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationLog& log, TOperatorDialogs& dialogs,
+              QWidget* parent = nullptr);
     ~TMainForm() override;
 
-private:
-    void AppendLogLine(const QString& line);
+    // The start-up operation with the window's part: the stored bounds at the
+    // first run only, the Show Hints tick from the settings, the job tree.
+    // Its errors are shown and logged; the window stays usable.
+    void RunStartup();
 
+    // The upload of the shared web files ("Transfer Common Files"); the menu
+    // item is disabled while there is none.
+    void SetCommonFilesTransfer(std::function<void()> transfer);
+
+    void QueueChanged() override;
+    void PostQueueChanged() override;
+    void RecipientsChanged() override;
+    void ProgressChanged() override;
+    void QueueControlsChanged() override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* NewPageControls();
+    QWidget* NewProgressStrip();
+    void CreateMenus();
+    void ApplyLayoutRule();
+    void ShowJobTree();
+    void DropJob();
+    void AddToQueue();
+    void AddRecipient();
+    void DrawPreview();
+    void Configure();
+    void SetShowHints(bool show);
+
+    TQueueRunner& Runner;
+    TStartupOperation& Startup;
     TStationLog& Log;
-    QPlainTextEdit* LogWin = nullptr;
+    TOperatorDialogs& Dialogs;
+    std::function<void()> TransferCommonFiles;
+
+    QWidget* PageControlArea = nullptr;
+    QTabWidget* InputsPageControl = nullptr;
+    TMainPageControl* MainPageControl = nullptr;
+    TPageBuffersTab* PageBuffers = nullptr;
+    TQueueTab* QueueTab = nullptr;
+    TPostQueueTab* PostQueueTab = nullptr;
+    TPreviewTab* PreviewTab = nullptr;
+    TLogTab* LogTab = nullptr;
+    QProgressBar* TotalProgress = nullptr;
+    QProgressBar* TaskProgress = nullptr;
+    QAction* TransferCommonFilesItem = nullptr;
+    QAction* ShowHintsItem = nullptr;
+    THintFilter* Hints = nullptr;
+
+    TConfigDlg* ConfigDlg = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TContactDlg* ContactDlg = nullptr;
 };
 
 }  // namespace tavrin

@@ -1,7 +1,9 @@
+#include "delivery/TransferCommonFiles.h"
 #include "gui/MainWindow.h"
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"
+#include "gui/SplashForm.h"
 #include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "shell/QueueRunner.h"
@@ -9,7 +11,6 @@
 #include "shell/StationLog.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 using namespace tavrin;
 
@@ -30,16 +31,15 @@ int main(int argc, char* argv[])
     messages.SetHandler(runner);
     TStartupOperation startup(runner, log, dialogs);
 
-    TMainForm mainForm(log);
+    // The main window first (it creates the configuration dialog, the about
+    // box and the address book), the splash window last.
+    TMainForm mainForm(runner, startup, log, dialogs);
     dialogs.Owner = &mainForm;
+    mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(log); });
+    TSplashForm splash;
     mainForm.show();
-    try {
-        startup.Run();
-    } catch (const std::exception& error) {
-        // The station cannot work without its catalogue: say why, and stay open for the log.
-        QMessageBox::critical(&mainForm, QApplication::applicationName(), QString::fromStdString(error.what()));
-        log.Log(error.what());
-    }
+    splash.ShowNow();
+    mainForm.RunStartup();
     const int status = QApplication::exec();
 
     // A task still running finishes, so that no master or upload is left half written.

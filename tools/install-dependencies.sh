@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the station needs. Idempotent and quick when
-# everything is present. Usage: tools/install-dependencies.sh [run|test]
+# everything is present. Usage: tools/install-dependencies.sh [run|test|docs]
 set -euo pipefail
 
 build_and_run=(
@@ -14,10 +14,16 @@ test_only=(
   python3-pyftpdlib vsftpd curl python3-aiosmtpd nginx chromium
   ghostscript libtiff-tools libvips-tools argyll icc-profiles-free
 )
+# The screenshots of the windows for the README (tools/screenshot-station.sh).
+docs_only=(
+  ghostscript imagemagick openbox xdotool
+)
 
 packages=("${build_and_run[@]}")
 if [ "${1:-run}" = "test" ]; then
   packages+=("${test_only[@]}")
+elif [ "${1:-run}" = "docs" ]; then
+  packages+=("${docs_only[@]}")
 fi
 
 missing=()

@@ -5,32 +5,13 @@
 #include "shell/StartupOperation.h"
 #include "shell/StationLog.h"
 #include "tests/catalogue/CatalogueFixture.h"
+#include "tests/support/ScriptedDialogs.h"
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
 
 namespace tavrin::testing {
 namespace {
-
-// Answers questions from a script and records what was asked and told.
-struct TScriptedDialogs final : TOperatorDialogs {
-    std::deque<bool> Answers;
-    std::vector<std::string> Asked;
-    std::vector<std::string> Told;
-    bool AskYesNo(const std::string& caption, const std::string& text, TDialogIcon) override
-    {
-        Asked.push_back(caption + ": " + text);
-        const bool answer = !Answers.empty() && Answers.front();
-        if (!Answers.empty())
-            Answers.pop_front();
-        return answer;
-    }
-    void Tell(const std::string& caption, const std::string& text, TDialogIcon) override
-    {
-        Told.push_back(caption + ": " + text);
-    }
-};
 
 // A task that only says that it ran.
 class TScriptedTask final : public TTaskThread {

@@ -1,0 +1,116 @@
+#include "gui/EmailPage.h"
+
+#include "gui/FormFields.h"
+#include "shell/SettingsRecord.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace tavrin {
+
+namespace {
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string Text(const QLineEdit* edit)
+{
+    return edit->text().toStdString();
+}
+
+}  // namespace
+
+TEmailPage::TEmailPage(QWidget* parent) : QWidget(parent)
+{
+    new QVBoxLayout(this);
+    AddServerGroup();
+    AddMessageGroup();
+    static_cast<QVBoxLayout*>(layout())->addStretch();
+}
+
+void TEmailPage::AddServerGroup()
+{
+    auto* group = new QGroupBox("Server Settings", this);
+    QFormLayout* form = NewFormLayout(group);
+    SMTPHost = AddEditRow(form, "SMTPHost", "SMTP Host",
+                          "Enter the SMTP host name for sending email. Your ISP can provide this information.");
+    SMTPPort = AddEditRow(form, "SMTPPort", "SMTP Port",
+                          "Enter the port for the SMTP host. Your ISP can provide this information. The default is "
+                          "25, but in recent times, a lot of ISP's have changed this to prevent spamming.");
+    AuthenticationRequired =
+        AddCheckRow(form, "AuthenticationRequired", "Authentication Required",
+                    "Check this box if authentication is required.  Some ISP's do not require authentication since "
+                    "they can verify the email is originating from their own network, but recently, more and more "
+                    "ISP's are requiring authentication to prevent spammers from using an unsecured wireless network "
+                    "to perform mass emailings.");
+    connect(AuthenticationRequired, &QCheckBox::clicked, this, &TEmailPage::ApplyAuthenticationRule);
+    SMTPUsername = AddEditRow(form, "SMTPUsername", "SMTP Username",
+                              "Enter the SMTP username for the account. This is usually the same username as the one "
+                              "used for receiving email. ");
+    SMTPPassword = AddEditRow(form, "SMTPPassword", "SMTP Password", "Enter the SMTP password for the account.");
+    SMTPPassword->setEchoMode(QLineEdit::Password);
+    layout()->addWidget(group);
+}
+
+void TEmailPage::AddMessageGroup()
+{
+    auto* group = new QGroupBox("Message Settings", this);
+    QFormLayout* form = NewFormLayout(group);
+    FromEmailName = AddEditRow(form, "FromEmailName", "From Email Name",
+                               "Enter the textual \"From\" email name. This will be used to enhance the look of email "
+                               "links by  providing a user friendly name for display purposes in email software and "
+                               "links on web pages.");
+    FromEmail = AddEditRow(form, "FromEmail", "From Email Address",
+                           "Enter the \"From\" email address. This address will be used in all emails sent out, as "
+                           "well as the email addresses provided on the Reply tab of the resulting web page if a "
+                           "reply email address is not provided.");
+    ReplyEmailName = AddEditRow(form, "ReplyEmailName", "Reply Email Name (Blank if same as From Email Name)",
+                                "Enter a textual \"Reply To\" email name if desired.");
+    ReplyEmail = AddEditRow(form, "ReplyEmail", "Reply Email", "Enter a \"Reply To\" email address if desired.");
+    CCName = AddEditRow(form, "CCName", "CC Name", "Enter a textual \"CC\"  (Carbon Copy) email name if  desired.");
+    CC = AddEditRow(form, "CC", "CC", "Enter a \"CC\"  (Carbon Copy) email address if desired.");
+    layout()->addWidget(group);
+}
+
+void TEmailPage::ApplyAuthenticationRule()
+{
+    SMTPUsername->setEnabled(AuthenticationRequired->isChecked());
+    SMTPPassword->setEnabled(AuthenticationRequired->isChecked());
+}
+
+void TEmailPage::Load(const TSettingsRecord& settings)
+{
+    SMTPHost->setText(Text(settings.SMTPHost));
+    SMTPPort->setText(Text(settings.SMTPPort));
+    AuthenticationRequired->setChecked(settings.AuthenticationRequired);
+    SMTPUsername->setText(Text(settings.SMTPUsername));
+    SMTPPassword->setText(Text(settings.SMTPPassword));
+    FromEmailName->setText(Text(settings.FromEmailName));
+    FromEmail->setText(Text(settings.FromEmail));
+    ReplyEmailName->setText(Text(settings.ReplyEmailName));
+    ReplyEmail->setText(Text(settings.ReplyEmail));
+    CCName->setText(Text(settings.CCName));
+    CC->setText(Text(settings.CC));
+}
+
+void TEmailPage::Store(TSettingsRecord& settings) const
+{
+    settings.SMTPHost = Text(SMTPHost);
+    settings.SMTPPort = Text(SMTPPort);
+    settings.AuthenticationRequired = AuthenticationRequired->isChecked();
+    settings.SMTPUsername = Text(SMTPUsername);
+    settings.SMTPPassword = Text(SMTPPassword);
+    settings.FromEmailName = Text(FromEmailName);
+    settings.FromEmail = Text(FromEmail);
+    settings.ReplyEmailName = Text(ReplyEmailName);
+    settings.ReplyEmail = Text(ReplyEmail);
+    settings.CCName = Text(CCName);
+    settings.CC = Text(CC);
+}
+
+}  // namespace tavrin

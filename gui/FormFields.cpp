@@ -1,0 +1,87 @@
+#include "gui/FormFields.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace tavrin {
+
+namespace {
+
+QLabel* NewLabel(QWidget* parent, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    // A narrow label column: long labels break into lines beside their field.
+    label->setFixedWidth(100);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setToolTip(hint);
+    return edit;
+}
+
+QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    return button;
+}
+
+QFormLayout* NewFormLayout(QWidget* parent)
+{
+    auto* form = new QFormLayout(parent);
+    form->setRowWrapPolicy(QFormLayout::DontWrapRows);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    form->setVerticalSpacing(4);
+    form->setContentsMargins(6, 4, 6, 4);
+    return form;
+}
+
+QLineEdit* AddEditRow(QFormLayout* form, const QString& name, const QString& label, const QString& hint)
+{
+    QWidget* parent = form->parentWidget();
+    QLineEdit* edit = NewEdit(parent, name, hint);
+    form->addRow(NewLabel(parent, label), edit);
+    return edit;
+}
+
+QCheckBox* AddCheckRow(QFormLayout* form, const QString& name, const QString& caption, const QString& hint)
+{
+    auto* box = new QCheckBox(caption, form->parentWidget());
+    box->setObjectName(name);
+    box->setToolTip(hint);
+    form->addRow(box);
+    return box;
+}
+
+QLineEdit* AddBrowseRow(QFormLayout* form, const QString& name, const QString& label, const QString& hint,
+                        const QString& browseHint, QWidget** browseButton)
+{
+    QWidget* parent = form->parentWidget();
+    QLineEdit* edit = NewEdit(parent, name, hint);
+    auto* browse = new QToolButton(parent);
+    browse->setObjectName(name + "Browse");
+    browse->setText("...");
+    browse->setToolTip(browseHint);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(2);
+    row->addWidget(edit);
+    row->addWidget(browse);
+    form->addRow(NewLabel(parent, label), row);
+    *browseButton = browse;
+    return edit;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,59 @@
+#include "gui/FtpPage.h"
+
+#include "gui/FormFields.h"
+#include "shell/SettingsRecord.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace tavrin {
+
+TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
+{
+    auto* group = new QGroupBox("FTP Server Settings", this);
+    QFormLayout* form = NewFormLayout(group);
+    FTPServer = AddEditRow(form, "FTPServer", "FTP Server", "Enter the FTP server name or IP address.");
+    FTPUserName = AddEditRow(form, "FTPUserName", "FTP Username",
+                             "Enter the user name for ftp access. The account requires full access to be able to "
+                             "send, receive, and delete files.");
+    FTPPassword = AddEditRow(form, "FTPPassword", "FTP Password", "Enter the password for the FTP user account.");
+    FTPPassword->setEchoMode(QLineEdit::Password);
+    FTPInitialDirectory = AddEditRow(form, "FTPInitialDirectory", "FTP Initial Directory",
+                                     "Enter the initial path in which the software should navigate to to get to the "
+                                     "web root. This is usually where your index.html file is located.");
+    FTPPassiveMode = AddCheckRow(form, "FTPPassiveMode", "Passive Mode",
+                                 "Select passive mode if conecting through a firewall or through certain routers. The "
+                                 "use of passive mode is usually OK in any circumstance.");
+    FTPUseKeepAlives = AddCheckRow(form, "FTPUseKeepAlives", "Use Keep-Alives",
+                                   "The use of Keep-Alives is required through some routers during a long file "
+                                   "transfer because most SOHO type routers close supposedly inactive ports after "
+                                   "about 15 minutes.");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addStretch();
+}
+
+void TFtpPage::Load(const TSettingsRecord& settings)
+{
+    FTPServer->setText(QString::fromStdString(settings.FTPServer));
+    FTPUserName->setText(QString::fromStdString(settings.FTPUserName));
+    FTPPassword->setText(QString::fromStdString(settings.FTPPassword));
+    FTPInitialDirectory->setText(QString::fromStdString(settings.FTPInitialDirectory));
+    FTPPassiveMode->setChecked(settings.FTPPassiveMode);
+    FTPUseKeepAlives->setChecked(settings.FTPUseKeepAlives);
+}
+
+void TFtpPage::Store(TSettingsRecord& settings) const
+{
+    settings.FTPServer = FTPServer->text().toStdString();
+    settings.FTPUserName = FTPUserName->text().toStdString();
+    settings.FTPPassword = FTPPassword->text().toStdString();
+    settings.FTPInitialDirectory = FTPInitialDirectory->text().toStdString();
+    settings.FTPPassiveMode = FTPPassiveMode->isChecked();
+    settings.FTPUseKeepAlives = FTPUseKeepAlives->isChecked();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QTreeWidget>
+
+namespace tavrin {
+
+// The queue list (QueueListView): report style with check boxes; anything
+// dragged over it is accepted, and a job dropped from the job tree is
+// announced.
+class TQueueListWidget final : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TQueueListWidget(QWidget* parent = nullptr);
+
+signals:
+    void JobDropped();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,168 @@
+#include "gui/QueueTab.h"
+
+#include "gui/ErrorBox.h"
+#include "gui/FormFields.h"
+#include "gui/ListWidgets.h"
+#include "gui/QueueListWidget.h"
+#include "shell/QueueRunner.h"
+#include "shell/TaskSets.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace tavrin {
+
+TQueueTab::TQueueTab(TQueueRunner& runner, QWidget* parent) : QWidget(parent), Runner(runner)
+{
+    QueueListView = new TQueueListWidget(this);
+    connect(QueueListView, &TQueueListWidget::JobDropped, this, &TQueueTab::JobDropped);
+    connect(QueueListView, &QTreeWidget::itemSelectionChanged, this, &TQueueTab::QueueRowSelected);
+    connect(QueueListView, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
+        const int row = QueueListView->indexOfTopLevelItem(item);
+        Run([&] { Runner.SetQueueRowChecked(row, item->checkState(0) == Qt::Checked); });
+    });
+    OnDeleteKey(*QueueListView, [this] { Run([&] { Runner.RemoveQueueRow(); }); });
+
+    auto* queueGroup = new QGroupBox("Queue", this);
+    auto* queueLayout = new QVBoxLayout(queueGroup);
+    queueLayout->addWidget(QueueListView);
+
+    // The Actions captions are long: the group takes the whole width.
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(NewRecipientsGroup(), 1);
+    lower->addWidget(NewQueueControls(), 0, Qt::AlignBottom);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(queueGroup, 3);
+    layout->addWidget(NewActionsGroup());
+    layout->addLayout(lower, 2);
+}
+
+QGroupBox* TQueueTab::NewActionsGroup()
+{
+    auto* group = new QGroupBox("Actions", this);
+    group->setObjectName("TaskRadioGroup");
+    group->setToolTip("Select the desired action to be taken for the selected queue item.");
+    TaskRadioGroup = new QButtonGroup(group);
+    auto* layout = new QVBoxLayout(group);
+    layout->setSpacing(2);
+    for (int level = 0; level < TaskCount; ++level) {
+        auto* radio = new QRadioButton(QString::fromStdString(TaskSetCaptions[static_cast<std::size_t>(level)]), group);
+        TaskRadioGroup->addButton(radio, level);
+        layout->addWidget(radio);
+    }
+    TaskRadioGroup->button(NotifyTask)->setChecked(true);
+    connect(TaskRadioGroup, &QButtonGroup::idClicked, this,
+            [this](int level) { Run([&] { Runner.ChooseTaskLevel(level); }); });
+    return group;
+}
+
+QGroupBox* TQueueTab::NewRecipientsGroup()
+{
+    auto* group = new QGroupBox("Recipients", this);
+    RecipientListView = NewReportList(group, "RecipientListView", {{"Name", 200}, {"Email", 200}},
+                                      "Displays a list of notification recipients for the currently selected queue "
+                                      "item.");
+    connect(RecipientListView, &QTreeWidget::itemSelectionChanged, this,
+            [this] { Runner.SelectRecipientRow(SelectedRow(*RecipientListView)); });
+    OnDeleteKey(*RecipientListView, [this] { RemoveRecipient(); });
+
+    auto* add = NewButton(group, "AddressDlgBtn", "Add...",
+                          "Click to display the address book for selecting a notification recipent.");
+    connect(add, &QPushButton::clicked, this, &TQueueTab::AddRecipientClicked);
+    auto* remove = NewButton(group, "RemoveRecipientBtn", "Remove",
+                             "Click to remove the currently selected notification recipient.");
+    connect(remove, &QPushButton::clicked, this, &TQueueTab::RemoveRecipient);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(RecipientListView);
+    layout->addLayout(buttons);
+    return group;
+}
+
+QGroupBox* TQueueTab::NewQueueControls()
+{
+    QueueControlsGroupBox = new QGroupBox("Queue Controls", this);
+    QueueControlsGroupBox->setObjectName("QueueControlsGroupBox");
+    auto* start = NewButton(QueueControlsGroupBox, "StartBtn", "Start", "Click to start the queue.");
+    connect(start, &QPushButton::clicked, this, [this] { Run([&] { Runner.Start(); }); });
+    auto* remove =
+        NewButton(QueueControlsGroupBox, "RemoveFromQueueBtn", "Remove", "Click to remove an item from the queue.");
+    connect(remove, &QPushButton::clicked, this, [this] { Run([&] { Runner.RemoveQueueRow(); }); });
+    auto* layout = new QVBoxLayout(QueueControlsGroupBox);
+    layout->addWidget(start);
+    layout->addWidget(remove);
+    return QueueControlsGroupBox;
+}
+
+void TQueueTab::Run(const std::function<void()>& operation)
+{
+    RunReportingErrors(window(), operation);
+}
+
+void TQueueTab::ShowQueue()
+{
+    const std::vector<TQueueRow>& rows = Runner.QueueRows();
+    FillRowsQuietly(*QueueListView, static_cast<int>(rows.size()), [&](QTreeWidgetItem& item, int row) {
+        const TQueueRow& queued = rows[static_cast<std::size_t>(row)];
+        item.setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item.setText(0, QString::fromStdString(queued.Caption));
+        item.setText(1, QString::fromStdString(queued.Status));
+        item.setText(2, QString::fromStdString(queued.Tasks));
+        item.setCheckState(0, queued.Checked ? Qt::Checked : Qt::Unchecked);
+    });
+    ShowSelection();
+}
+
+// The list and the Actions group follow the row the runner has selected.
+void TQueueTab::ShowSelection()
+{
+    const int row = Runner.SelectedQueueRow();
+    SelectRowQuietly(*QueueListView, row);
+    if (row < 0)
+        return;
+    const int level = ExactTaskSetLevel(Runner.QueueRows()[static_cast<std::size_t>(row)].Tasks);
+    if (level >= 0) {
+        const QSignalBlocker blocker(TaskRadioGroup);
+        TaskRadioGroup->button(level)->setChecked(true);
+    }
+}
+
+void TQueueTab::QueueRowSelected()
+{
+    Run([&] { Runner.SelectQueueRow(SelectedRow(*QueueListView)); });
+    ShowSelection();
+}
+
+void TQueueTab::ShowRecipients()
+{
+    const std::vector<TRecipientRow>& rows = Runner.RecipientRows();
+    FillRowsQuietly(*RecipientListView, static_cast<int>(rows.size()), [&](QTreeWidgetItem& item, int row) {
+        item.setText(0, QString::fromStdString(rows[static_cast<std::size_t>(row)].Name));
+        item.setText(1, QString::fromStdString(rows[static_cast<std::size_t>(row)].Email));
+    });
+    SelectRowQuietly(*RecipientListView, Runner.SelectedRecipientRow());
+    // Selecting a queue row reloads its recipients: the list shows that row.
+    ShowSelection();
+}
+
+void TQueueTab::RemoveRecipient()
+{
+    Run([&] { Runner.RemoveRecipient(); });
+}
+
+void TQueueTab::ShowQueueControls()
+{
+    QueueControlsGroupBox->setEnabled(Runner.QueueControlsEnabled());
+}
+
+}  // namespace tavrin

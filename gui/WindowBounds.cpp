@@ -1,0 +1,24 @@
+#include "gui/WindowBounds.h"
+
+#include <QWidget>
+
+namespace tavrin {
+
+void ApplyWindowBounds(QWidget& window, const TWindowBounds& bounds)
+{
+    const QRect outer = window.frameGeometry();
+    // The window system adds the frame to the client size we set.
+    const QSize frame = outer.size() - window.size();
+    const TWindowBounds placed = bounds.OverDesign();
+    if (bounds.Left != -1 || bounds.Top != -1)
+        window.move(bounds.Left != -1 ? bounds.Left : outer.left(), bounds.Top != -1 ? bounds.Top : outer.top());
+    window.resize(placed.Width - frame.width(), placed.Height - frame.height());
+}
+
+TWindowBounds CurrentWindowBounds(const QWidget& window)
+{
+    const QRect outer = window.frameGeometry();
+    return TWindowBounds{outer.left(), outer.top(), outer.width(), outer.height()};
+}
+
+}  // namespace tavrin

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "gui/MainWindow.h"
+#include "gui/QtMessageTarget.h"
+#include "shell/QueueRunner.h"
+#include "shell/SettingsFile.h"
+#include "shell/StartupOperation.h"
+#include "shell/StationLog.h"
+#include "tests/catalogue/CatalogueFixture.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tools/pgbwrite/PageBufferWriter.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace tavrin::testing {
+
+// An application object for one test, on the offscreen platform.
+class TOffscreenApplication {
+public:
+    TOffscreenApplication()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        Application = std::make_unique<QApplication>(Argc, Argv);
+        QApplication::setApplicationName("Tavrin Remote Proofing System");
+    }
+
+private:
+    int Argc = 1;
+    char Name[10] = "gui_tests";
+    char* Argv[2] = {Name, nullptr};
+    std::unique_ptr<QApplication> Application;
+};
+
+// Runs answer on the modal dialog of type T once it is up (opened by what
+// the test does next, which blocks until the dialog is closed).
+template <typename T>
+void WhenModal(std::function<void(T&)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no modal dialog of the expected type";
+            if (QWidget* other = QApplication::activeModalWidget())
+                other->close();
+            return;
+        }
+        answer(*dialog);
+    });
+}
+
+// The station's main window over a scratch program folder: a complete
+// configuration whose page buffer folder holds jobs 7, 12 (two plates) and 30,
+// no tasks (a started job ends at once and reaches the post queue), and
+// operator questions answered by the test.
+class StationWindow : public CatalogueFixture {
+protected:
+    void SetUp() override
+    {
+        CatalogueFixture::SetUp();
+        Messages.SetHandler(Runner);
+        TSettingsRecord settings;
+        settings.InputFolder = Folder.Path("pagebuffers").string() + "/";
+        settings.FTPServer = "ftp.example.com";
+        settings.FTPUserName = "proofs";
+        settings.FTPPassword = "secret";
+        settings.SMTPHost = "mail.example.com";
+        settings.FromEmail = "proofs@example.com";
+        settings.WebRoot = "http://proofs.example.com/";
+        SaveSettings(settings);
+        std::filesystem::create_directories(settings.InputFolder);
+        WritePlate(settings.InputFolder, 12, "CYAN");
+        WritePlate(settings.InputFolder, 12, "BLACK");
+        WritePlate(settings.InputFolder, 7, "BLACK");
+        WritePlate(settings.InputFolder, 30, "BLACK");
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        CatalogueFixture::TearDown();
+    }
+
+    // Makes and shows the window, then runs the start-up operation.
+    void OpenWindow()
+    {
+        Form = std::make_unique<TMainForm>(Runner, Startup, Log, Dialogs);
+        Form->show();
+        Form->RunStartup();
+    }
+
+    template <typename T>
+    T* Child(const char* name) const
+    {
+        T* child = Form->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+
+    static void WritePlate(const std::string& folder, int job, const std::string& color)
+    {
+        TBitmap bitmap{32, 4, std::vector<std::uint8_t>(16, 0)};
+        TPlateOptions options;
+        options.JobNumber = job;
+        options.ColorName = color;
+        options.JobName = std::to_string(job) + ".Job" + std::to_string(job) + ".ps";
+        WriteFileBytes(folder + std::to_string(job) + "-" + color + ".pgb",
+                       PageBufferBytes(PlateLayout(bitmap, options)));
+    }
+
+    TOffscreenApplication Application;
+    TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
+    TScriptedDialogs Dialogs;
+    TQtMessageTarget Messages;
+    TQueueRunner Runner{Messages, Log, Dialogs, TTaskKinds{}};
+    TStartupOperation Startup{Runner, Log, Dialogs};
+    std::unique_ptr<TMainForm> Form;
+};
+
+}  // namespace tavrin::testing
