@@ -58,6 +58,31 @@ std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber
     return TryParseInt32(Trimmed(value), number) ? number : defaultNumber;
 }
 
+void ExecuteStatement(const std::string& statement)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    CloseQuery(rows);
+}
+
+bool StatementReturnsRows(const std::string& statement)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    const bool found = !rows.Eof();
+    CloseQuery(rows);
+    return found;
+}
+
+std::string FirstFieldValue(const std::string& statement, const std::string& column)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    const std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
+    CloseQuery(rows);
+    return value;
+}
+
 std::string QuoteText(const std::string& text)
 {
     std::string quoted = "\"";

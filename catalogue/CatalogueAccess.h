@@ -40,6 +40,16 @@ std::string ValueAsText(const std::string& value, const std::string& defaultText
 // (an empty text is not).
 std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber);
 
+// Runs a statement that returns no rows on the shared connection; raises like OpenQuery.
+void ExecuteStatement(const std::string& statement);
+
+// Whether a statement on the shared connection returns at least one row.
+bool StatementReturnsRows(const std::string& statement);
+
+// One column of the first row a statement on the shared connection returns,
+// or the empty text when it returns none.
+std::string FirstFieldValue(const std::string& statement, const std::string& column);
+
 // The text in double quotes with each inner double quote doubled.
 std::string QuoteText(const std::string& text);
 

@@ -71,15 +71,6 @@ TFolderListing ListPageBuffers(const std::string& folder)
     return listing;
 }
 
-bool ReturnsRows(const std::string& statement)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    const bool found = rows.Active() && !rows.Eof();
-    CloseQuery(rows);
-    return found;
-}
-
 // Collects the non-empty references of one column of a queue table.
 void AddReferences(const std::string& statement, const std::string& column, std::set<std::string>& keep)
 {
@@ -129,7 +120,7 @@ std::string Flag(bool value)
 void CatalogueJob(const TPGBObject& plate)
 {
     const std::string reference = std::to_string(plate.JobNumber);
-    if (ReturnsRows("select * from JobList where JobListReference = " + reference))
+    if (StatementReturnsRows("select * from JobList where JobListReference = " + reference))
         return;
     const std::string uniqueID = MakeUniqueID();
     // No two jobs catalogued in one scan may share a time stamp.
@@ -149,7 +140,7 @@ void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
 {
     const std::string reference = std::to_string(plate.JobNumber);
     const std::string page = std::to_string(plate.PageNumber);
-    if (ReturnsRows("select * from PlateList where PlateListJobReference = " + reference +
+    if (StatementReturnsRows("select * from PlateList where PlateListJobReference = " + reference +
                     " and PlateListPageNumber = " + page + " and PlateListPlateColor = " +
                     QuoteText(plate.ColorName)))
         return;

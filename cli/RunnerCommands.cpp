@@ -57,7 +57,7 @@ void PrintQueue(const TQueueRunner& runner)
     for (const TQueueRow& row : runner.QueueRows()) {
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << row.Caption << "\t" << row.Status
                   << "\t" << row.Tasks << "\t" << "recipients: "
-                  << FieldValueOf("select * from QueueList where QueueListJobReference = " +
+                  << FirstFieldValue("select * from QueueList where QueueListJobReference = " +
                                       std::to_string(row.JobReference),
                                   "QueueListRecipients")
                   << "\n";
@@ -118,15 +118,6 @@ private:
 };
 
 }  // namespace
-
-std::string FieldValueOf(const std::string& statement, const std::string& column)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    const std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
-    CloseQuery(rows);
-    return value;
-}
 
 int RunStartupOperation(TCliContext& context, const std::vector<std::string>& arguments)
 {
@@ -252,7 +243,7 @@ int RunPostQueueList(TCliContext& context, const std::vector<std::string>& argum
     TCliStation& station = PreparedStation(context);
     for (const TPostQueueRow& row : station.Runner.PostQueueRows())
         std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t"
-                  << FieldValueOf("select * from PostQueueList where PostQueueListJobReference = " +
+                  << FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " +
                                       std::to_string(row.JobReference),
                                   "PostQueueListTasks")
                   << "\n";

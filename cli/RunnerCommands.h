@@ -4,9 +4,6 @@
 
 namespace tavrin {
 
-// The first row's value of one column of a statement's result, or empty.
-std::string FieldValueOf(const std::string& statement, const std::string& column);
-
 // The station's main loop from the command line: start-up, the queue and its
 // recipients, Start, the post queue, single tasks and the address book.
 int RunStartupOperation(TCliContext& context, const std::vector<std::string>& arguments);

@@ -1,6 +1,7 @@
 #include "shell/AddressBook.h"
 
 #include "catalogue/CatalogueAccess.h"
+#include "catalogue/TextValues.h"
 #include "shell/OperatorDialogs.h"
 
 #include <algorithm>
@@ -15,21 +16,6 @@ std::string LowerCase(std::string text)
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n\f\v");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n\f\v") - first + 1);
-}
-
-void Execute(const std::string& statement)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    CloseQuery(rows);
 }
 
 }  // namespace
@@ -63,18 +49,18 @@ int TAddressBook::SaveContact(const std::string& name, const std::string& email,
         return LowerCase(contact.Email) == LowerCase(email);
     });
     if (match != Contacts.end())
-        Execute("update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
+        ExecuteStatement("update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
                 "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
                 "where AddressListID = " + std::to_string(match->AddressID));
     else
-        Execute("insert into AddressList (AddressListName, AddressListEmail) values (" + QuoteText(Trimmed(name)) +
+        ExecuteStatement("insert into AddressList (AddressListName, AddressListEmail) values (" + QuoteText(Trimmed(name)) +
                 ", " + QuoteText(Trimmed(email)) + ")");
     return Reload(email);
 }
 
 int TAddressBook::DeleteContact(std::int32_t addressID, const std::string& emailField)
 {
-    Execute("delete from AddressList where AddressListID = " + std::to_string(addressID));
+    ExecuteStatement("delete from AddressList where AddressListID = " + std::to_string(addressID));
     return Reload(emailField);
 }
 

@@ -22,33 +22,6 @@ std::string Decimal(std::uint32_t number)
     return std::to_string(number);
 }
 
-// Runs a statement that returns no rows on the shared connection.
-void Execute(const std::string& statement)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    CloseQuery(rows);
-}
-
-// The first row's value of one column, or empty.
-std::string FirstValue(const std::string& statement, const std::string& column)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    const std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
-    CloseQuery(rows);
-    return value;
-}
-
-bool ReturnsRows(const std::string& statement)
-{
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
-    const bool found = !rows.Eof();
-    CloseQuery(rows);
-    return found;
-}
-
 // Runs the statements in one transaction; a failure is rolled back and not reported.
 template <typename TWork>
 void InTransaction(TWork work)
@@ -296,14 +269,14 @@ void TQueueRunner::FinishJob(std::uint32_t jobReference)
 
         const std::string reference = Decimal(jobReference);
         const std::string taskSet =
-            FirstValue("select * from QueueList where QueueListJobReference = " + reference, "QueueListTasks");
+            FirstFieldValue("select * from QueueList where QueueListJobReference = " + reference, "QueueListTasks");
         InTransaction([&] {
-            Execute("delete from QueueList where QueueListJobReference = " + reference);
-            if (!ReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
-                Execute("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
+            ExecuteStatement("delete from QueueList where QueueListJobReference = " + reference);
+            if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
+                ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
                         reference + ", " + QuoteText(taskSet) + ")");
             else
-                Execute("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
+                ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                         " where PostQueueListJobReference = " + reference);
         });
     }
@@ -318,10 +291,10 @@ void TQueueRunner::FinishJob(std::uint32_t jobReference)
 void TQueueRunner::AddToQueue(std::uint32_t jobReference)
 {
     const std::string reference = Decimal(jobReference);
-    if (ReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
+    if (StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
         return;
     InTransaction([&] {
-        Execute("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+        ExecuteStatement("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
                 "QueueListRecipients) values (" +
                 reference + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " + QuoteText("new") + ", " +
                 QuoteText("") + ")");
@@ -331,17 +304,17 @@ void TQueueRunner::AddToQueue(std::uint32_t jobReference)
 void TQueueRunner::SetTaskSet(std::uint32_t jobReference, const std::string& taskSet)
 {
     const std::string reference = Decimal(jobReference);
-    if (!ReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
+    if (!StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
         return;
     InTransaction([&] {
-        Execute("update Queuelist set QueueListTasks = " + QuoteText(taskSet) +
+        ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) +
                 " where QueueListJobReference = " + reference);
     });
 }
 
 void TQueueRunner::RemoveFromQueue(std::uint32_t jobReference)
 {
-    InTransaction([&] { Execute("delete from QueueList where QueueListJobReference = " + Decimal(jobReference)); });
+    InTransaction([&] { ExecuteStatement("delete from QueueList where QueueListJobReference = " + Decimal(jobReference)); });
     ReloadRecipients();
 }
 
@@ -396,13 +369,13 @@ void TQueueRunner::ReloadPostQueueList()
 
 std::string TQueueRunner::StoredRecipients(std::uint32_t jobReference) const
 {
-    return FirstValue("select * from QueueList where QueueListJobReference = " + Decimal(jobReference),
+    return FirstFieldValue("select * from QueueList where QueueListJobReference = " + Decimal(jobReference),
                       "QueueListRecipients");
 }
 
 void TQueueRunner::StoreRecipients(std::uint32_t jobReference, const std::string& recipients)
 {
-    Execute("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
+    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
             " where QueueListJobReference = " + Decimal(jobReference));
 }
 
@@ -436,7 +409,7 @@ void TQueueRunner::DeleteFromPostQueue()
     if (SelectedPostRow < 0 || SelectedPostRow >= static_cast<int>(PostQueue.size()))
         return;
     const std::uint32_t reference = PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference;
-    Execute("delete from PostQueueList where PostQueueListJobReference = " + Decimal(reference));
+    ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(reference));
     PostQueue.erase(PostQueue.begin() + SelectedPostRow);
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
@@ -532,13 +505,13 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
     }
     const std::string reference = Decimal(PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference);
     const std::string tasks =
-        FirstValue("select * from PostQueueList where PostQueueListJobReference = " + reference, "PostQueueListTasks");
+        FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " + reference, "PostQueueListTasks");
     if (!TaskSetNames(tasks, TransferTask)) {
         Dialogs.Tell("Browse Error", "This job was never transferred", TDialogIcon::Warning);
         return std::nullopt;
     }
     const std::string uniqueID =
-        FirstValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
+        FirstFieldValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
     if (uniqueID.empty())
         return std::nullopt;
     return StationSettings().Copy().WebRoot + "tavrin/" + uniqueID + "/index.html";
