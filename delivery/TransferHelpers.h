@@ -1,14 +1,12 @@
 #pragma once
 
+#include "shell/RoundedPercent.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tavrin {
-
-// part × 100 / whole rounded to the nearest integer, halves to the even
-// neighbour (1 of 8 gives 12, 3 of 8 gives 38); 0 when whole is not positive.
-int RoundedPercent(std::int64_t part, std::int64_t whole);
 
 // The text without leading and trailing blanks and control characters.
 std::string TrimmedText(const std::string& text);

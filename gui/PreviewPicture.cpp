@@ -1,5 +1,7 @@
 #include "gui/PreviewPicture.h"
 
+#include "imaging/PreviewBitmap.h"
+
 #include <QFont>
 #include <QPainter>
 
@@ -7,8 +9,13 @@ namespace tavrin {
 
 QImage LoadPreviewPicture(const std::string& overviewFile)
 {
-    QImage picture(QString::fromStdString(overviewFile));
-    return picture.isNull() ? picture : picture.convertToFormat(QImage::Format_RGB888);
+    const TPreviewBitmap bitmap = LoadPreviewBitmap(overviewFile);
+    if (bitmap.Empty())
+        return QImage();
+    // The bitmap's rows are packed red, green, blue: the layout of RGB888.
+    const QImage view(bitmap.Bytes.data(), static_cast<int>(bitmap.Width), static_cast<int>(bitmap.Height),
+                      static_cast<qsizetype>(bitmap.Width) * 3, QImage::Format_RGB888);
+    return view.copy();
 }
 
 QImage PreviewNotAvailablePicture()

@@ -6,6 +6,7 @@
 #include "imaging/MasterImagePath.h"
 #include "imaging/ProofImage.h"
 #include "pagebuffer/PGBObject.h"
+#include "shell/RoundedPercent.h"
 
 #include <algorithm>
 #include <array>
@@ -144,18 +145,6 @@ TMasteringThread::TMasteringThread(TMessageTarget& target, std::string inputFold
 {
 }
 
-int TMasteringThread::BandProgress(std::uint32_t band, std::uint32_t bandCount)
-{
-    if (bandCount == 0)
-        return 0;
-    const std::uint64_t scaled = std::uint64_t(band) * 100;
-    std::uint64_t percent = scaled / bandCount;
-    const std::uint64_t twiceRest = 2 * (scaled % bandCount);
-    if (twiceRest > bandCount || (twiceRest == bandCount && percent % 2 == 1))
-        ++percent;
-    return static_cast<int>(percent);
-}
-
 void TMasteringThread::Run()
 {
     const std::string reference = std::to_string(JobReference());
@@ -209,7 +198,7 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
                          plates.BandHeight, row.Read(planes, band));
         row.Release();
-        PostLogText("", BandProgress(band, plates.BandCount));
+        PostLogText("", RoundedPercent(band, plates.BandCount));
     }
     // Completing the writer gives the master its name.
     image->Close();

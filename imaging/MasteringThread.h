@@ -26,9 +26,6 @@ public:
     const std::string SourceProfile;
     const std::string DestinationProfile;
 
-    // band / bandCount × 100 rounded to nearest, ties to even; 0 for no bands.
-    static int BandProgress(std::uint32_t band, std::uint32_t bandCount);
-
 protected:
     void Run() override;
 

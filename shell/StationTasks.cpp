@@ -1,6 +1,8 @@
 #include "delivery/DeleteThread.h"
 #include "delivery/TransferThread.h"
 #include "imaging/MasteringThread.h"
+#include "imaging/PreviewThread.h"
+#include "imaging/TilingThread.h"
 #include "shell/TaskKinds.h"
 
 namespace tavrin {
@@ -15,6 +17,12 @@ TTaskKinds StationTaskKinds()
         return std::make_unique<TMasteringThread>(target, settings.InputFolder, reference,
                                                   profiles ? settings.SourceColorProfile : "",
                                                   profiles ? settings.DestinationColorProfile : "");
+    };
+    kinds.Chain[PreviewTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TPreviewThread>(target, reference);
+    };
+    kinds.Chain[WebTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TTilingThread>(target, reference);
     };
     kinds.Chain[TransferTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
         return std::make_unique<TTransferThread>(target, reference);

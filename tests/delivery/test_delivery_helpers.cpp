@@ -14,18 +14,6 @@
 namespace tavrin {
 namespace {
 
-TEST(DeliveryHelpers, PercentagesRoundHalvesToTheEvenNeighbour)
-{
-    const struct {
-        std::int64_t Part, Whole;
-        int Percent;
-    } cases[] = {{0, 12, 0}, {1, 12, 8},   {2, 12, 17}, {3, 12, 25}, {11, 12, 92}, {1, 8, 12},
-                 {3, 8, 38}, {5, 8, 62},   {7, 8, 88},  {1, 200, 0}, {3, 200, 2},  {5, 1000, 0},
-                 {15, 1000, 2}, {7, 7, 100}, {5, 0, 0}, {3000000000LL, 4000000000LL, 75}};
-    for (const auto& c : cases)
-        EXPECT_EQ(RoundedPercent(c.Part, c.Whole), c.Percent) << c.Part << " of " << c.Whole;
-}
-
 TEST(DeliveryHelpers, ServerSettingMayNameAPort)
 {
     const struct {

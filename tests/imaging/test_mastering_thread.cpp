@@ -9,6 +9,7 @@
 #include "shell/SettingsRecord.h"
 #include "shell/StationLog.h"
 #include "tests/catalogue/CatalogueFixture.h"
+#include "tests/imaging/JobFixture.h"
 #include "tests/imaging/MasterFiles.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 
@@ -21,44 +22,6 @@
 namespace tavrin::testing {
 namespace {
 
-// A message as the tests compare it: number, position, text.
-struct TSeen {
-    unsigned Number;
-    int Position;
-    std::string Text;
-    bool operator==(const TSeen&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const TSeen& seen)
-{
-    return out << seen.Number << " " << seen.Position << " \"" << seen.Text << "\"";
-}
-
-struct TMessageRecorder final : TMessageHandler {
-    std::vector<TSeen> Seen;
-    bool Completed = false;
-    void HandleMessage(TTaskMessage message) override
-    {
-        if (message.IsCompletion()) {
-            Seen.push_back({message.Number, static_cast<int>(message.JobReference), "done"});
-            TWorkerThread::Release(message.Thread);
-            Completed = true;
-        } else {
-            Seen.push_back({message.Number, message.Position, message.Text.value_or("(null)")});
-        }
-    }
-};
-
-TBitmap RandomBitmap(int width, int height, unsigned seed)
-{
-    TBitmap bitmap{width, height, {}};
-    bitmap.Bits.resize(bitmap.RowBytes() * std::size_t(height));
-    std::mt19937 random(seed);
-    for (auto& byte : bitmap.Bits)
-        byte = static_cast<std::uint8_t>(random() & random());
-    return bitmap;
-}
-
 bool Ink(const TBitmap& bitmap, int x, int y)
 {
     if (y >= bitmap.Height)
@@ -66,55 +29,13 @@ bool Ink(const TBitmap& bitmap, int x, int y)
     return (bitmap.Bits[std::size_t(y) * bitmap.RowBytes() + std::size_t(x) / 8] >> (7 - x % 8)) & 1;
 }
 
-class MasteringTask : public CatalogueFixture {
+class MasteringTask : public JobFixture {
 protected:
-    void SetUp() override
-    {
-        CatalogueFixture::SetUp();
-        InputFolder = Folder.Path("pgb").string() + "/";
-        std::filesystem::create_directories(InputFolder);
-    }
-
-    void WritePlate(const std::string& name, int page, const std::string& color, const TBitmap& bitmap,
-                    std::vector<int> values = {0, 0, 0, 32767},
-                    std::vector<std::pair<std::string, std::string>> overrides = {})
-    {
-        TPlateOptions options;
-        options.JobNumber = 5;
-        options.PageNumber = page;
-        options.ColorName = color;
-        options.ColorValues = std::move(values);
-        options.JobName = "5.Leaflet.ps";
-        options.Resolution = 300;
-        options.Overrides = std::move(overrides);
-        WriteFileBytes(InputFolder + name, PageBufferBytes(PlateLayout(bitmap, options)));
-        Bitmaps[name] = bitmap;
-    }
-
-    void Scan()
-    {
-        TSettingsRecord settings;
-        settings.InputFolder = InputFolder;
-        ScanPageBufferFolder(settings, Log);
-    }
-
     std::vector<TSeen> RunTask(std::uint32_t reference)
     {
-        TMessageQueue queue;
-        auto* task = new TMasteringThread(queue, InputFolder, reference, "", "");
-        task->Start();
-        TMessageRecorder recorder;
-        EXPECT_TRUE(queue.PumpUntil(
-            recorder, [&] { return recorder.Completed; }, std::chrono::seconds(60)));
-        EXPECT_EQ(queue.PumpPending(recorder), 0) << "nothing may follow the completion message";
-        return recorder.Seen;
-    }
-
-    static std::string UniqueID(int reference)
-    {
-        TJobDetailRecord job;
-        LoadJobDetail(reference, job);
-        return job.UniqueID;
+        return RunTaskThread([&](TMessageTarget& target) {
+            return new TMasteringThread(target, InputFolder, reference, "", "");
+        });
     }
 
     // The plate files of a page in PlateList order.
@@ -122,10 +43,6 @@ protected:
     {
         return Column("select * from PlateList where PlateListPageNumber = " + std::to_string(page), "PlateListSource");
     }
-
-    std::string InputFolder;
-    std::map<std::string, TBitmap> Bitmaps;
-    TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
 };
 
 TEST_F(MasteringTask, PagesOneTwoAndFourGiveMastersForPagesOneAndTwo)
@@ -242,17 +159,6 @@ TEST_F(MasteringTask, FailuresAreLoggedAndTheTaskStillCompletes)
     EXPECT_NE(seen[1].Text.find("gone.pgb"), std::string::npos) << seen[1].Text;
     EXPECT_EQ(seen[2], (TSeen{WM_MASTER_DONE, 5, "done"}));
     EXPECT_FALSE(std::filesystem::exists(MasterImagePath(UniqueID(5), 1)));
-}
-
-TEST(MasteringProgress, RoundsToNearestWithTiesToEven)
-{
-    const struct {
-        std::uint32_t Band, Count;
-        int Percent;
-    } cases[] = {{0, 3, 0},  {1, 3, 33}, {2, 3, 67},  {1, 8, 12},  {3, 8, 38},      {5, 8, 62},
-                 {7, 8, 88}, {1, 2, 50}, {1, 200, 0}, {3, 200, 2}, {199, 200, 100}, {0, 0, 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(TMasteringThread::BandProgress(c.Band, c.Count), c.Percent) << c.Band << "/" << c.Count;
 }
 
 TEST(MasterImagePath, NamesThePageWithAtLeastFourDigits)

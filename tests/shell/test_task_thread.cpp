@@ -1,4 +1,5 @@
 #include "platform/MessageQueue.h"
+#include "shell/RoundedPercent.h"
 #include "shell/TaskThread.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +77,19 @@ TEST(TaskThread, PostsItsCompletionLastAndIsReleasedByTheHandler)
         EXPECT_EQ(handler.Received[2].Number, WM_MASTER_DONE);
         EXPECT_EQ(handler.Received[2].JobReference, 17u);
     }
+}
+
+TEST(TaskProgress, PercentagesRoundHalvesToTheEvenNeighbour)
+{
+    const struct {
+        std::int64_t Part, Whole;
+        int Percent;
+    } cases[] = {{0, 12, 0},  {1, 12, 8},  {2, 12, 17},   {3, 12, 25}, {11, 12, 92}, {0, 3, 0},
+                 {1, 3, 33},  {2, 3, 67},  {1, 2, 50},    {1, 8, 12},  {3, 8, 38},   {5, 8, 62},
+                 {7, 8, 88},  {1, 200, 0}, {3, 200, 2},   {199, 200, 100}, {5, 1000, 0}, {15, 1000, 2},
+                 {7, 7, 100}, {5, 0, 0},   {3000000000LL, 4000000000LL, 75}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RoundedPercent(c.Part, c.Whole), c.Percent) << c.Part << " of " << c.Whole;
 }
 
 }  // namespace
