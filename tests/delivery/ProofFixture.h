@@ -1,31 +1,76 @@
 #pragma once
 
+#include "catalogue/CatalogueAccess.h"
 #include "catalogue/OutputLayout.h"
-#include "tests/delivery/ServerProcess.h"
+#include "imaging/MasterImagePath.h"
+#include "imaging/PreviewThread.h"
+#include "imaging/ProofImage.h"
+#include "imaging/TilingThread.h"
+#include "platform/MessageQueue.h"
 
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace tavrin::testing {
 
-// Fills a job folder with the kinds of files a web proof holds: the two
-// pages, one tile database per zoom level (a few MB at the deepest) and the
-// overview picture; returns their names. A proof made by the mastering,
-// preview and web tasks can take its place: the tests only list the folder.
-inline std::vector<std::string> WriteProofFixture(const std::string& jobFolder, std::size_t deepestTileBytes)
+// A real web proof of job `reference` (its JobList row must exist): a
+// 4800 x 3200 pixel master at 600 dpi of blocks of cyan, magenta and black
+// dots (no yellow, no spot colours), then the Preview and Web tasks as the runner runs them. Returns the
+// names in the job folder.
+inline std::vector<std::string> WriteWebProof(int reference, const std::string& uniqueID, TMessageQueue& messages)
 {
-    std::vector<std::string> names = {"index.html", "print.html"};
-    WriteBytes(jobFolder + "index.html", "<!DOCTYPE html>\n<html><head><title>Leaflet</title></head>\n</html>\n");
-    WriteBytes(jobFolder + "print.html", "<!DOCTYPE html>\n<html><body onload=\"print()\"></body></html>\n");
-    std::size_t bytes = deepestTileBytes;
-    for (int zoom = 4; zoom >= 0; --zoom, bytes /= 4) {
-        const std::string name = "tile" + std::to_string(zoom) + PageNumberText(1) + ".tdb";
-        WriteBytes(jobFolder + name, NoiseBytes(bytes + 17, static_cast<unsigned>(zoom) + 100));
-        names.push_back(name);
+    constexpr std::uint32_t width = 4800, height = 3200, band = 64, words = width / 32;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "update JobList set JobListImageWidth = 4800, JobListImageHeight = 3200, JobListXResolution = 600, "
+              "JobListYResolution = 600, JobListDataWidth = 4800 where JobListReference = " +
+                  std::to_string(reference));
+    CloseQuery(rows);
+
+    // 1. The master: each plane inks a different pattern of 32-pixel words.
+    std::filesystem::create_directories(OutputFolder());
+    auto master = TProofImage::CreateForWrite(MasterImagePath(uniqueID, 1), width, height, width, 600, 600, false,
+                                              false, "", "");
+    // A set bit is paper: the master is not negated.
+    std::vector<std::vector<std::uint8_t>> planes(8, std::vector<std::uint8_t>(band * words * 4, 0xFF));
+    std::mt19937 random(7);
+    for (std::uint32_t first = 0; first < height; first += band) {
+        for (std::size_t plane : {0, 1, 3})
+            for (std::size_t word = 0; word < band * words; ++word) {
+                const std::size_t x = word % words, y = first / band;
+                const bool inked = (x / 16 + y + plane) % 3 != 0;
+                for (std::size_t byte = 0; byte < 4; ++byte)
+                    planes[plane][word * 4 + byte] =
+                        inked ? static_cast<std::uint8_t>(random() | random()) : std::uint8_t(0xFF);
+            }
+        TPlatePlanes pointers{};
+        for (std::size_t plane = 0; plane < 8; ++plane)
+            pointers[plane] = planes[plane].data();
+        master->WriteBand(first, band, pointers);
     }
-    const std::string png = "\x89PNG\r\n\x1a\n" + NoiseBytes(9000, 7);
-    WriteBytes(jobFolder + "overview" + PageNumberText(1) + ".png", png);
-    names.push_back("overview" + PageNumberText(1) + ".png");
+    master->Close();
+
+    // 2. The overview, the tiles and the pages.
+    for (TTaskThread* task : std::initializer_list<TTaskThread*>{new TPreviewThread(messages, reference),
+                                                                  new TTilingThread(messages, reference)}) {
+        struct TUntilDone final : TMessageHandler {
+            bool Done = false;
+            void HandleMessage(TTaskMessage message) override
+            {
+                if (message.IsCompletion()) {
+                    TWorkerThread::Release(message.Thread);
+                    Done = true;
+                }
+            }
+        } handler;
+        task->Start();
+        messages.PumpUntil(handler, [&] { return handler.Done; }, std::chrono::seconds(300));
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(OutputFolder() + uniqueID))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 

@@ -42,7 +42,11 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
 {
     AddJob(7, JobID);
     const std::string local = Local("output/").string() + JobID + "/";
-    const auto names = testing::WriteProofFixture(local, 4 * 1024 * 1024);
+    Folder.CopyStationFile("tavrin.js");
+    const auto names = testing::WriteWebProof(7, JobID, Messages);
+    // Two pages, an overview and five tile databases, the deepest one several megabytes.
+    ASSERT_EQ(names.size(), 8u);
+    ASSERT_GT(std::filesystem::file_size(local + "tile4-0001.tdb"), 1000000u);
     WriteBytes(Local("scripts/tavrin.js"), "function zoom() {}\n");
     WriteBytes(Local("images/logo.jpg"), testing::NoiseBytes(20000, 5));
 
