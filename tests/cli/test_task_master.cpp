@@ -1,3 +1,4 @@
+#include "imaging/PreviewBitmap.h"
 #include "pagebuffer/PGBObject.h"
 #include "tests/imaging/MasterFiles.h"
 #include "tests/support/CliRunner.h"
@@ -107,6 +108,17 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
                   rgb + "\n")
             << x << "," << y;
     }
+
+    // The Preview and Web tasks carry the job on: three overviews, fifteen tile databases, the pages.
+    const auto proof = testing::RunProgram("tavrin-cli", "task preview 7 then task web 7");
+    ASSERT_EQ(proof.ExitStatus, 0) << proof.Errors;
+    EXPECT_NE(proof.Output.find("Created preview for page 3"), std::string::npos) << proof.Output;
+    EXPECT_NE(proof.Output.find("Finished creating page 3 zoom level 4"), std::string::npos) << proof.Output;
+    const auto jobFolder = Folder.Path("output") / masters[0].filename().string().substr(0, 17);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 2);
+    EXPECT_TRUE(std::filesystem::exists(jobFolder / "index.html"));
+    const TPreviewBitmap overview = LoadPreviewBitmap((jobFolder / "overview-0002.png").string());
+    EXPECT_EQ(std::make_pair(overview.Width, overview.Height), std::make_pair(204u, 288u));
 }
 
 TEST_F(TaskMasterCommand, TakesOneJobReference)
