@@ -1,14 +1,19 @@
 #include "imaging/ProofImage.h"
 
+#include "imaging/MasterResampler.h"
 #include "imaging/MasterStripWriter.h"
 #include "imaging/SpotColor.h"
+#include "imaging/TileCutter.h"
 #include "platform/MessageBox.h"
 
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <stdexcept>
 
 namespace tavrin {
@@ -188,6 +193,66 @@ bool TProofImage::Close()
         std::filesystem::remove(PartPath, error);
     PartPath.clear();
     return named;
+}
+
+namespace {
+
+// A side of the overview: rounded to nearest, ties to even, at least 1; 0
+// when no picture can have it.
+int OverviewSide(std::uint32_t side, double factor)
+{
+    const double scaled = std::nearbyint(static_cast<double>(side) * factor);
+    if (!(scaled < std::numeric_limits<int>::max()))
+        return 0;
+    return std::max(1, static_cast<int>(scaled));
+}
+
+void WriteWholeFile(const std::string& fileName, const void* data, std::size_t size)
+{
+    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.close();
+    if (!file) {
+        std::error_code ignored;
+        std::filesystem::remove(fileName, ignored);
+        throw std::runtime_error("Could not write overview " + fileName);
+    }
+}
+
+}  // namespace
+
+void TProofImage::MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor)
+{
+    if (!Handle || TableGenerator)
+        return;
+    CutTiles(Handle, fileName, tileSize, factor, OnProgress, DefaultTileWorkers());
+}
+
+void TProofImage::MakePreview(const std::string& fileName, double factor)
+{
+    if (!Handle || TableGenerator)
+        return;
+    // 1. The picture.
+    const int width = OverviewSide(ImageWidth, factor), height = OverviewSide(ImageHeight, factor);
+    std::unique_ptr<gdImage, void (*)(gdImagePtr)> picture(
+        width > 0 && height > 0 ? gdImageCreateTrueColor(width, height) : nullptr, gdImageDestroy);
+    if (!picture)
+        throw std::runtime_error("Could not make an overview of " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels for " + fileName);
+    // 2, 3. The whole page in one pass.
+    CopyResampledFromMaster(picture.get(), Handle, 0, 0, 0, 0, width, height, static_cast<int>(ImageWidth),
+                            static_cast<int>(ImageHeight));
+    if (OnProgress)
+        OnProgress(50);
+    // 4. Encode and write.
+    int size = 0;
+    std::unique_ptr<void, void (*)(void*)> png(gdImagePngPtr(picture.get(), &size), gdFree);
+    if (!png)
+        throw std::runtime_error("Could not encode overview " + fileName);
+    WriteWholeFile(fileName, png.get(), static_cast<std::size_t>(size));
+    // 5.
+    if (OnProgress)
+        OnProgress(100);
 }
 
 }  // namespace tavrin

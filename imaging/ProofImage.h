@@ -97,6 +97,23 @@ public:
     // Reader only: told the percentage done by the picture operations.
     std::function<void(int percentage)> OnProgress;
 
+    // Writes one zoom level of the tile pyramid into a new tile database
+    // fileName: tiles of tileSize pixels at scale factor (see CutTiles),
+    // reporting 0 and then each grid row's share through OnProgress. Raises
+    // std::runtime_error from the tile database (file cannot be created or
+    // written). Does nothing on a reader whose open failed, or a writer.
+    void MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor);
+
+    // Writes the overview fileName: a true-colour PNG of Width x factor by
+    // Height x factor pixels (rounded to nearest, ties to even, at least 1)
+    // reduced from the whole master by area averaging; reports 50 through
+    // OnProgress once it is drawn and 100 once it is written. Master read
+    // errors are boxes and the overview keeps what was drawn. Raises
+    // std::runtime_error when the overview file cannot be written (nothing is
+    // left under fileName then) or the picture cannot be made. Does nothing on
+    // a reader whose open failed, or a writer.
+    void MakePreview(const std::string& fileName, double factor);
+
     // Rows per strip for an image height: the smallest multiple of 288 that
     // gives at most 288 strips.
     static std::uint32_t StripRows(std::uint32_t height);

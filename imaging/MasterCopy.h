@@ -1,0 +1,81 @@
+#pragma once
+
+#include "imaging/AreaAveraging.h"
+
+#include <gd.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace tavrin {
+
+struct TMasterLayout;
+class TRowWindow;
+
+// The rectangles of one copy from a master into a libgd image, in the
+// argument order of libgd's copy functions.
+struct TCopyRectangle {
+    int DstX = 0;
+    int DstY = 0;
+    int SrcX = 0;
+    int SrcY = 0;
+    int DstW = 0;
+    int DstH = 0;
+    int SrcW = 0;
+    int SrcH = 0;
+};
+
+// False for a source size the copies refuse: negative, or four times it
+// beyond a signed 32-bit integer.
+bool SourceSizeAccepted(const TCopyRectangle& rect);
+
+// The area-averaging copy of one rectangle, restricted to the destination
+// pixels inside the image's clipping rectangle (the others would be dropped
+// by gdImageSetPixel): the spans of those rows and columns.
+class TAveragingPlan {
+public:
+    TAveragingPlan(gdImagePtr dest, const TCopyRectangle& rect);
+
+    bool Empty() const { return RowBegin >= RowEnd || ColumnBegin >= ColumnEnd; }
+    // Destination rows and columns that are drawn, counted from DstY and DstX.
+    std::int32_t FirstRow() const { return RowBegin; }
+    std::int32_t EndRow() const { return RowEnd; }
+    std::int32_t FirstColumn() const { return ColumnBegin; }
+    std::int32_t EndColumn() const { return ColumnEnd; }
+    // The source rows destination row r (from DstY) reads.
+    std::int64_t FirstSourceRow(std::int32_t r) const { return Rows[std::size_t(r - RowBegin)].First; }
+    std::int64_t LastSourceRow(std::int32_t r) const;
+
+    // Draws destination rows [rowBegin, rowEnd) by columns [columnBegin,
+    // columnEnd) (all from the rectangle's corner) from the window's lines,
+    // which must hold every row they read.
+    void Draw(gdImagePtr dest, std::int32_t rowBegin, std::int32_t rowEnd, std::int32_t columnBegin,
+              std::int32_t columnEnd, const TRowWindow& window, const TMasterColors& colors,
+              std::uint32_t width) const;
+
+private:
+    TCopyRectangle Rect;
+    std::int32_t RowBegin = 0;
+    std::int32_t RowEnd = 0;
+    std::int32_t ColumnBegin = 0;
+    std::int32_t ColumnEnd = 0;
+    std::vector<TResampleSpan> Rows;     // from RowBegin
+    std::vector<TResampleSpan> Columns;  // from ColumnBegin
+};
+
+// Gives the line of source row y, taken into the image, or null where the
+// copy must end (a strip that could not be read).
+using TLineSource = std::function<const std::uint8_t*(std::int64_t y)>;
+
+// The pixel replication copy into a palette image (into a true-colour one
+// it writes resolved true-colour values): stretch counts in integer
+// arithmetic, source rows in ascending order each repeated by its count,
+// every destination pixel resolved with gdImageColorResolve, so the palette
+// grows exactly as a per-pixel copy grows it; pixels outside the clipping
+// rectangle are resolved but not set. Columns outside the image read its
+// edge column. The rectangle must pass SourceSizeAccepted.
+void ReplicateFromLines(gdImagePtr dest, const TCopyRectangle& rect, const TMasterLayout& layout,
+                        const TLineSource& line);
+
+}  // namespace tavrin

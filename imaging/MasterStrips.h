@@ -1,0 +1,117 @@
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+struct tiff;
+
+namespace tavrin {
+
+// What the copies need to know of an open master: its size, its strips and
+// the colour of each palette index.
+struct TMasterLayout {
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;  // rows the strips can deliver
+    std::uint32_t RowsPerStrip = 0;
+    std::uint32_t StripCount = 0;
+    std::size_t LineBytes = 0;
+    std::size_t StripBytes = 0;  // a full strip
+    bool HasColorMap = false;
+    // The low bytes of the colour map entries; a colour map has 0..255 values in 16-bit entries.
+    std::array<std::uint8_t, 256> Red{};
+    std::array<std::uint8_t, 256> Green{};
+    std::array<std::uint8_t, 256> Blue{};
+
+    // Reads the layout of an open master; a master without a colour map
+    // leaves HasColorMap false.
+    static TMasterLayout Read(tiff* master);
+
+    // True when there are rows and each line holds at least Width bytes, so
+    // that a copy never reads past a line.
+    bool LinesReadable() const { return Width > 0 && Height > 0 && RowsPerStrip > 0 && LineBytes >= Width; }
+    // The row or column nearest to the given one inside the image.
+    std::uint32_t ClampRow(std::int64_t row) const;
+    std::uint32_t ClampColumn(std::int64_t column) const;
+    std::uint32_t StripOfRow(std::int64_t row) const { return ClampRow(row) / RowsPerStrip; }
+};
+
+// One decoded strip. A strip that could not be read is marked Failed and
+// shows the lines of the last strip read before it, as a reading window that
+// keeps its buffer unchanged would; with no strip before it, zero lines.
+struct TMasterStrip {
+    std::uint32_t Number = 0;
+    bool Failed = false;
+    std::shared_ptr<const std::uint8_t[]> Pixels;  // RowsPerStrip lines of LineBytes
+};
+
+// Decodes the strips first..last of an open master in order. With readAhead
+// above 0 a thread of its own decodes up to that many strips ahead of the
+// caller, so that decoding and the caller's work share the cores. Nobody else
+// may use the master while the reader lives.
+class TStripReader {
+public:
+    TStripReader(tiff* master, const TMasterLayout& layout, std::uint32_t first, std::uint32_t last,
+                 unsigned readAhead);
+    // Stops the decoding thread.
+    ~TStripReader();
+    TStripReader(const TStripReader&) = delete;
+    TStripReader& operator=(const TStripReader&) = delete;
+
+    // The next strip in order; null past the last one. Raises std::bad_alloc
+    // when no strip buffer can be had.
+    std::shared_ptr<const TMasterStrip> Next();
+
+private:
+    std::shared_ptr<const TMasterStrip> Decode(std::uint32_t number);
+    void ReadAheadLoop();
+
+    tiff* const Master;
+    const TMasterLayout& Layout;
+    std::uint32_t NextNumber;
+    const std::uint32_t Last;
+    const unsigned Depth;
+    std::shared_ptr<const std::uint8_t[]> LastRead;
+
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    std::deque<std::shared_ptr<const TMasterStrip>> Ready;
+    bool Finished = false;
+    bool Stopping = false;
+    std::exception_ptr Error;
+    std::thread Thread;
+};
+
+// Master rows through the strips that hold them. Strips are read in order as
+// rows further down are reached, and forgotten once no row above a given one
+// is needed. Shows "Could not read strip" (caption "Error") for every strip
+// that cannot be read.
+class TRowWindow {
+public:
+    TRowWindow(const TMasterLayout& layout, TStripReader& reader) : Layout(layout), Reader(reader) {}
+
+    // Reads strips until the one holding row (taken into the image) is held,
+    // or the reader has no more.
+    void Reach(std::int64_t row);
+    // Forgets the strips that lie wholly above row.
+    void Forget(std::int64_t row);
+    // The strip holding row (taken into the image), or null when not held.
+    const std::shared_ptr<const TMasterStrip>* StripOf(std::int64_t row) const;
+    // The line of row, taken into the image; its strip must be held.
+    const std::uint8_t* Line(std::int64_t row) const;
+    // The last image row held; -1 when none.
+    std::int64_t LastRow() const;
+
+private:
+    const TMasterLayout& Layout;
+    TStripReader& Reader;
+    std::deque<std::shared_ptr<const TMasterStrip>> Strips;  // consecutive numbers
+    bool ReaderDone = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,364 @@
+#include "imaging/TileCutter.h"
+
+#include "imaging/MasterStrips.h"
+#include "imaging/TileDB.h"
+#include "imaging/TileEncoder.h"
+#include "imaging/WorkerPool.h"
+#include "platform/MessageBox.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t Int32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t MaxTiles = std::uint64_t(1) << 26;
+constexpr std::uint32_t TileBlockSize = 64;
+// Strips decoded ahead of the cutting on a thread of its own.
+constexpr unsigned ReadAheadStrips = 2;
+
+// Rounds to nearest with ties to even; false when the value is not a size.
+bool RoundedSize(long double value, std::int64_t& size)
+{
+    if (!std::isfinite(value) || value < 0 || value > Int32Max)
+        return false;
+    size = static_cast<std::int64_t>(std::nearbyintl(value));
+    return true;
+}
+
+// (i + 1) x 100 / rows rounded to nearest, ties to even, in exact integers.
+int RowProgress(std::uint32_t i, std::uint32_t rows)
+{
+    const std::uint64_t scaled = std::uint64_t(i + 1) * 100;
+    std::uint64_t quotient = scaled / rows;
+    const std::uint64_t twice = 2 * (scaled % rows);
+    if (twice > rows || (twice == rows && quotient % 2 == 1))
+        ++quotient;
+    return static_cast<int>(quotient);
+}
+
+using TTileImage = TTileEncoder::TTile;
+
+// Steps 1, 2 and 4 of a tile: the image, white as its first colour, and
+// white paint on the grid's border.
+TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border)
+{
+    const int side = static_cast<int>(size);
+    gdImagePtr image = trueColor ? gdImageCreateTrueColor(side, side) : gdImageCreate(side, side);
+    TTileImage tile(image, [](gdImagePtr created) {
+        if (created)
+            gdImageDestroy(created);
+    });
+    if (!tile)
+        throw std::runtime_error("Could not create a tile image of " + std::to_string(size) + " pixels");
+    const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
+    if (border)
+        gdImageFilledRectangle(tile.get(), 0, 0, side - 1, side - 1, white);
+    return tile;
+}
+
+// Step 8: a rectangle with a side of 0 is not copied.
+bool Copied(const TCopyRectangle& rect)
+{
+    return rect.DstW != 0 && rect.DstH != 0 && rect.SrcW != 0 && rect.SrcH != 0 && SourceSizeAccepted(rect);
+}
+
+// One zoom level cut in a single pass over the master. The calling thread
+// reads the strips, draws its share of the averaged rows and stores the
+// encoded tiles in grid order; the pool draws the rest and encodes.
+class TLevelPass {
+public:
+    TLevelPass(tiff* master, const TTileGrid& grid, double factor, TTileDB& db,
+               const std::function<void(int)>& onProgress, unsigned workers);
+    void Run();
+
+private:
+    struct TPendingTile {
+        std::uint32_t GridRow = 0;
+        std::uint32_t Column = 0;
+        std::shared_ptr<TTileEncoder::TBytes> Png;
+        std::future<void> Done;
+    };
+
+    void CutAveragedRow(std::uint32_t i);
+    void CutReplicatedRow(std::uint32_t i);
+    void DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
+                  std::int32_t rowBegin, std::int32_t rowEnd);
+    bool FirstRowReadable(std::int64_t row);
+    void Store(std::uint32_t i, std::uint32_t j, std::function<TTileEncoder::TBytes()> encode);
+    void WriteFinished(std::size_t keep);
+
+    tiff* const Master;
+    const TTileGrid Grid;
+    TTileDB& Database;
+    const std::function<void(int)>& OnProgress;
+    const unsigned Workers;
+    const TMasterLayout Layout;
+    const TMasterColors Colors;
+    const bool Scaled;
+    bool CanCopy = false;
+    TTileEncoder Encoder;
+    std::unique_ptr<TStripReader> Reader;
+    std::unique_ptr<TRowWindow> Window;
+    std::deque<TPendingTile> Pending;
+    TWorkerPool Pool;  // last: its jobs use everything above
+};
+
+TLevelPass::TLevelPass(tiff* master, const TTileGrid& grid, double factor, TTileDB& db,
+                       const std::function<void(int)>& onProgress, unsigned workers)
+    : Master(master), Grid(grid), Database(db), OnProgress(onProgress), Workers(workers),
+      Layout(TMasterLayout::Read(master)), Colors(Layout), Scaled(factor != 1.0), Pool(workers)
+{
+}
+
+void TLevelPass::Run()
+{
+    // The common start of every tile's copy, told once for the level.
+    if (!Layout.HasColorMap)
+        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
+    else if (!Layout.LinesReadable())
+        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
+    else
+        CanCopy = true;
+    if (CanCopy) {
+        Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
+                                                Workers > 0 ? ReadAheadStrips : 0);
+        Window = std::make_unique<TRowWindow>(Layout, *Reader);
+    }
+    for (std::uint32_t i = 0; i < Grid.Rows; ++i) {
+        if (Scaled)
+            CutAveragedRow(i);
+        else
+            CutReplicatedRow(i);
+    }
+    WriteFinished(0);
+}
+
+// The strip of a tile row's first source row must be readable, or the
+// row's tiles copy nothing.
+bool TLevelPass::FirstRowReadable(std::int64_t row)
+{
+    Window->Reach(row);
+    Window->Forget(row);
+    const auto* strip = Window->StripOf(row);
+    return strip && !(*strip)->Failed;
+}
+
+void TLevelPass::CutAveragedRow(std::uint32_t i)
+{
+    // 1. The row's tiles and the spans of their copies; every tile of a grid
+    //    row shares its destination and source rows.
+    std::vector<TTileImage> tiles;
+    std::vector<std::optional<TAveragingPlan>> plans(Grid.Columns);
+    const TAveragingPlan* rows = nullptr;
+    for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
+        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j)));
+        const TCopyRectangle rect = Grid.Rectangle(i, j);
+        if (!CanCopy || !Copied(rect))
+            continue;
+        plans[j].emplace(tiles.back().get(), rect);
+        if (plans[j]->Empty())
+            plans[j].reset();
+        else if (!rows)
+            rows = &*plans[j];
+    }
+    // 2. Draw band by band, each band the rows the strips read so far serve.
+    if (rows && FirstRowReadable(rows->FirstSourceRow(rows->FirstRow()))) {
+        for (std::int32_t r = rows->FirstRow(); r < rows->EndRow();) {
+            Window->Reach(rows->LastSourceRow(r));
+            Window->Forget(rows->FirstSourceRow(r));
+            std::int32_t end = r + 1;
+            while (end < rows->EndRow() && Layout.ClampRow(rows->LastSourceRow(end)) <= Window->LastRow())
+                ++end;
+            DrawBand(plans, tiles, r, end);
+            r = end;
+        }
+    }
+    // 3. Encode and store.
+    for (std::uint32_t j = 0; j < Grid.Columns; ++j)
+        Store(i, j, [this, tile = std::move(tiles[j])] { return Encoder.Encode(tile); });
+}
+
+void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans,
+                          const std::vector<TTileImage>& tiles, std::int32_t rowBegin, std::int32_t rowEnd)
+{
+    // Destination columns of all tiles of the row, dealt out in equal shares.
+    struct TSegment {
+        std::size_t Tile;
+        std::int32_t Begin, End;
+    };
+    std::int64_t total = 0;
+    for (const auto& plan : plans)
+        if (plan)
+            total += plan->EndColumn() - plan->FirstColumn();
+    const std::int64_t shares = std::clamp<std::int64_t>(Workers + 1, 1, std::max<std::int64_t>(total / 8, 1));
+    std::vector<std::vector<TSegment>> parts(static_cast<std::size_t>(shares));
+    std::int64_t offset = 0;  // of the tile's first column among all
+    for (std::size_t j = 0; j < plans.size(); ++j) {
+        if (!plans[j])
+            continue;
+        const std::int32_t first = plans[j]->FirstColumn();
+        const std::int64_t count = plans[j]->EndColumn() - first;
+        for (std::int64_t p = 0; p < shares; ++p) {
+            const std::int64_t low = std::max(offset, p * total / shares);
+            const std::int64_t high = std::min(offset + count, (p + 1) * total / shares);
+            if (low < high)
+                parts[std::size_t(p)].push_back(
+                    {j, first + static_cast<std::int32_t>(low - offset), first + static_cast<std::int32_t>(high - offset)});
+        }
+        offset += count;
+    }
+    std::vector<std::function<void()>> jobs;
+    for (const auto& segments : parts)
+        jobs.push_back([&, segments] {
+            for (const TSegment& segment : segments)
+                plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
+                                          *Window, Colors, Layout.Width);
+        });
+    Pool.RunAll(jobs);
+}
+
+void TLevelPass::CutReplicatedRow(std::uint32_t i)
+{
+    // The strips of the row's source rows go with its tiles' jobs.
+    const TCopyRectangle first = Grid.Rectangle(i, 0);
+    std::vector<std::shared_ptr<const TMasterStrip>> strips;
+    std::uint32_t firstStrip = 0;
+    if (CanCopy && first.SrcH > 0 && FirstRowReadable(first.SrcY)) {
+        const std::int64_t lastRow = std::int64_t(first.SrcY) + first.SrcH - 1;
+        Window->Reach(lastRow);
+        firstStrip = Layout.StripOfRow(first.SrcY);
+        for (std::uint32_t s = firstStrip; s <= Layout.StripOfRow(lastRow); ++s)
+            if (const auto* strip = Window->StripOf(std::int64_t(s) * Layout.RowsPerStrip))
+                strips.push_back(*strip);
+    }
+    for (std::uint32_t j = 0; j < Grid.Columns; ++j)
+        Store(i, j, [this, i, j, strips, firstStrip] {
+            TTileImage tile = BlankTile(Grid.T, false, Grid.OnBorder(i, j));
+            const TCopyRectangle rect = Grid.Rectangle(i, j);
+            if (!strips.empty() && Copied(rect))
+                ReplicateFromLines(tile.get(), rect, Layout, [&](std::int64_t y) -> const std::uint8_t* {
+                    const std::size_t index = Layout.StripOfRow(y) - firstStrip;
+                    if (index >= strips.size() || strips[index]->Failed)
+                        return nullptr;
+                    const std::uint32_t row = Layout.ClampRow(y) % Layout.RowsPerStrip;
+                    return strips[index]->Pixels.get() + std::size_t(row) * Layout.LineBytes;
+                });
+            return Encoder.Encode(tile);
+        });
+}
+
+void TLevelPass::Store(std::uint32_t i, std::uint32_t j, std::function<TTileEncoder::TBytes()> encode)
+{
+    auto png = std::make_shared<TTileEncoder::TBytes>();
+    std::future<void> done = Pool.Submit([png, encode = std::move(encode)] { *png = encode(); });
+    Pending.push_back({i, j, png, std::move(done)});
+    // Two grid rows in work keep both cores busy and the memory small.
+    WriteFinished(2 * std::size_t(Grid.Columns) + 2 * Workers);
+}
+
+// Stores the finished tiles at the front in grid order, and waits for the
+// oldest while more than keep are in work.
+void TLevelPass::WriteFinished(std::size_t keep)
+{
+    while (!Pending.empty()) {
+        TPendingTile& tile = Pending.front();
+        if (Pending.size() <= keep && tile.Done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        tile.Done.get();
+        const std::vector<std::uint8_t>& png = **tile.Png;
+        Database.AddTile(tile.Column, Grid.Rows - 1 - tile.GridRow, png.data(), static_cast<std::uint32_t>(png.size()));
+        if (tile.Column + 1 == Grid.Columns && OnProgress)
+            OnProgress(RowProgress(tile.GridRow, Grid.Rows));
+        Pending.pop_front();
+    }
+}
+
+}  // namespace
+
+TTileGrid TTileGrid::For(std::uint32_t width, std::uint32_t height, std::uint32_t tileSize, double factor)
+{
+    TTileGrid grid;
+    std::int64_t s = 0, dw = 0, dh = 0;
+    if (!RoundedSize((1.0L / factor) * tileSize, s) || !RoundedSize(static_cast<long double>(width) * factor, dw) ||
+        !RoundedSize(static_cast<long double>(height) * factor, dh))
+        throw std::runtime_error("Zoom factor " + std::to_string(factor) + " gives no tile grid");
+    const std::int64_t t = tileSize;
+    const std::int64_t columns = dw / t + ((dw / t) * s < width ? 1 : 0);
+    const std::int64_t rows = dh / t + ((dh / t) * s < height ? 1 : 0);
+    if (columns * t > Int32Max || rows * t > Int32Max || columns * s > Int32Max || rows * s > Int32Max ||
+        std::uint64_t(columns) * std::uint64_t(rows) > MaxTiles)
+        throw std::runtime_error("Zoom factor " + std::to_string(factor) + " gives too many tiles");
+    grid.T = tileSize;
+    grid.S = static_cast<std::uint32_t>(s);
+    grid.DW = static_cast<std::uint32_t>(dw);
+    grid.DH = static_cast<std::uint32_t>(dh);
+    grid.Columns = static_cast<std::uint32_t>(columns);
+    grid.Rows = static_cast<std::uint32_t>(rows);
+    grid.ODX = static_cast<std::int32_t>(columns * t - dw);
+    grid.ODY = static_cast<std::int32_t>(rows * t - dh);
+    grid.OSX = static_cast<std::int32_t>(columns * s - width);
+    grid.OSY = static_cast<std::int32_t>(rows * s - height);
+    return grid;
+}
+
+TCopyRectangle TTileGrid::Rectangle(std::uint32_t i, std::uint32_t j) const
+{
+    const int t = static_cast<int>(T), s = static_cast<int>(S);
+    TCopyRectangle rect{0, 0, int(j) * s, int(i) * s - OSY, t, t, s, s};
+    if (i == 0) {
+        rect.SrcY = 0;
+        rect.DstY = ODY;
+        rect.DstH = t - ODY;
+        rect.SrcH = s - OSY;
+    }
+    if (j + 1 == Columns) {
+        rect.DstW = t - ODX;
+        rect.SrcW = s - OSX;
+    }
+    if (i + 1 == Rows && i > 0) {
+        rect.DstY = 0;
+        rect.DstH = t;
+        rect.SrcH = s;
+    }
+    return rect;
+}
+
+bool TTileGrid::OnBorder(std::uint32_t i, std::uint32_t j) const
+{
+    return i == 0 || j == 0 || i + 1 == Rows || j + 1 == Columns;
+}
+
+unsigned DefaultTileWorkers()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+}
+
+void CutTiles(tiff* master, const std::string& fileName, std::uint32_t tileSize, double factor,
+              const std::function<void(int)>& onProgress, unsigned workers)
+{
+    if (onProgress)
+        onProgress(0);
+    if (!master || tileSize == 0 || !(factor > 0) || !std::isfinite(factor))
+        return;
+    std::uint32_t width = 0, height = 0;
+    TIFFGetField(master, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(master, TIFFTAG_IMAGELENGTH, &height);
+    const TTileGrid grid = TTileGrid::For(width, height, tileSize, factor);
+    TTileDB database(fileName, grid.Columns, grid.Rows, TileBlockSize);
+    TLevelPass(master, grid, factor, database, onProgress, workers).Run();
+    database.Close();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <gd.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tavrin {
+
+// Encodes tiles as PNG files with gdImagePngPtr. A tile whose pixels and
+// palette equal those of a tile encoded before (blank paper, solid ink) gets
+// that tile's bytes again without being encoded, which are the bytes its own
+// encoding gives. Safe to use from several threads at once.
+class TTileEncoder {
+public:
+    using TBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+    using TTile = std::shared_ptr<gdImage>;
+
+    // The PNG bytes of tile, which may be kept to recognise its copies and
+    // must not change any more. Raises std::runtime_error when libgd cannot
+    // encode it.
+    TBytes Encode(const TTile& tile);
+
+    // How many tiles were given bytes without being encoded.
+    std::uint64_t Reused() const;
+
+private:
+    struct TEntry {
+        std::uint64_t Hash = 0;
+        TTile Tile;
+        TBytes Png;
+        std::uint64_t Hits = 0;
+    };
+
+    TBytes Find(std::uint64_t hash, gdImagePtr tile);
+    void Remember(std::uint64_t hash, const TTile& tile, const TBytes& png);
+
+    mutable std::mutex Mutex;
+    std::vector<TEntry> Entries;
+    std::uint64_t ReusedCount = 0;
+};
+
+}  // namespace tavrin
