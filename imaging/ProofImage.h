@@ -83,17 +83,6 @@ public:
     // The writer's colour table generator; null for a reader.
     TColorTableGenerator* Generator() const { return TableGenerator.get(); }
 
-    // Writes one zoom level of the page's tile pyramid into a new tile
-    // database: square tiles of tileSize pixels scaled by factor, the grid
-    // anchored at the page's bottom-left corner, white where the page ends.
-    // Raises std::runtime_error when the database cannot be written; does
-    // nothing on a reader whose open failed.
-    void MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor);
-
-    // Writes the overview PNG: the whole page scaled by factor by area
-    // averaging. Raises std::runtime_error when the file cannot be written.
-    void MakePreview(const std::string& fileName, double factor);
-
     // Reader only: told the percentage done by the picture operations.
     std::function<void(int percentage)> OnProgress;
 
