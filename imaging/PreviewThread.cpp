@@ -34,8 +34,8 @@ void TPreviewThread::Run()
         image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
         image->MakePreview(jobFolder + "overview" + PageNumberText(page) + ".png", factor);
         image.reset();
-        // A record without a page count cannot share out the bar: each page fills it.
-        const int progress = job.PageCount > 0 ? RoundedPercent(page, job.PageCount) : 100;
+        // A record without a page count, or with a stale one, cannot share out the bar: it stays full.
+        const int progress = job.PageCount > 0 ? std::min(100, RoundedPercent(page, job.PageCount)) : 100;
         PostLogText("Created preview for page " + std::to_string(page), progress);
     }
 }

@@ -68,17 +68,23 @@ TEST_F(ProofTasks, PreviewWritesAnOverviewPerPageAndSharesTheBarOutByPage)
 {
     MasterJob(2);
 
-    const auto seen = RunPreview(5);
-
-    const std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating preview..."},
-                                         {WM_TASK_PROGRESS, 50, ""},
-                                         {WM_TASK_PROGRESS, 100, ""},
-                                         {WM_TOTAL_PROGRESS, 50, "Created preview for page 1"},
-                                         {WM_TASK_PROGRESS, 50, ""},
-                                         {WM_TASK_PROGRESS, 100, ""},
-                                         {WM_TOTAL_PROGRESS, 100, "Created preview for page 2"},
-                                         {WM_PREVIEW_DONE, 5, "done"}};
-    EXPECT_EQ(seen, expected);
+    // The page count the job tree records; a stale or missing one keeps the bar full.
+    const struct {
+        int PageCount;
+        int First, Second;
+    } cases[] = {{2, 50, 100}, {1, 100, 100}, {0, 100, 100}};
+    for (const auto& c : cases) {
+        Run("update JobList set JobListPageCount = " + std::to_string(c.PageCount));
+        const std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating preview..."},
+                                             {WM_TASK_PROGRESS, 50, ""},
+                                             {WM_TASK_PROGRESS, 100, ""},
+                                             {WM_TOTAL_PROGRESS, c.First, "Created preview for page 1"},
+                                             {WM_TASK_PROGRESS, 50, ""},
+                                             {WM_TASK_PROGRESS, 100, ""},
+                                             {WM_TOTAL_PROGRESS, c.Second, "Created preview for page 2"},
+                                             {WM_PREVIEW_DONE, 5, "done"}};
+        EXPECT_EQ(RunPreview(5), expected) << "page count " << c.PageCount;
+    }
     for (int page : {1, 2}) {
         const TPreviewBitmap overview = LoadPreviewBitmap(JobFolder + "overview" + PageNumberText(page) + ".png");
         EXPECT_EQ(overview.Width, 288u);
