@@ -44,6 +44,7 @@ TPagePlanes ReadPagePlanes(const std::filesystem::path& folder, const std::strin
 TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
 {
     CopyFromStation("tavrin.dbi");
+    CopyFromStation("tavrin.js");
     const auto pageBuffers = Folder.Path("pgb");
     ASSERT_EQ(std::system(("'" TAVRIN_SOURCE_DIR "/tools/render-testpage.sh' -r 40 -p '" TAVRIN_SOURCE_DIR
                            "/tools/testpages/proof-job.ps' -j 7 -w '" PGBWRITE_PROGRAM "' '" +
@@ -115,7 +116,7 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
     EXPECT_NE(proof.Output.find("Created preview for page 3"), std::string::npos) << proof.Output;
     EXPECT_NE(proof.Output.find("Finished creating page 3 zoom level 4"), std::string::npos) << proof.Output;
     const auto jobFolder = Folder.Path("output") / masters[0].filename().string().substr(0, 17);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 2) << proof.Output;
     EXPECT_TRUE(std::filesystem::exists(jobFolder / "index.html"));
     const TPreviewBitmap overview = LoadPreviewBitmap((jobFolder / "overview-0002.png").string());
     EXPECT_EQ(std::make_pair(overview.Width, overview.Height), std::make_pair(204u, 288u));
