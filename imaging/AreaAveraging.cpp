@@ -9,46 +9,71 @@ namespace tavrin {
 
 namespace {
 
-struct TSums {
-    double Red = 0;
-    double Green = 0;
-    double Blue = 0;
-    double Weight = 0;
+// Tables beyond this many steps (a reduction no page needs) are not made;
+// such columns are summed one by one.
+constexpr std::size_t MaxTableSteps = std::size_t(1) << 20;
 
-    void Add(const std::array<double, 4>& color, double w)
-    {
-        Red += color[0] * w;
-        Green += color[1] * w;
-        Blue += color[2] * w;
-        Weight += w;
-    }
-};
-
-// Adds the covered columns of one source line, weighted by yportion times
-// each column's portion (1 between the first and the last, so w = yportion).
-template <bool Clamp>
-void AddLine(TSums& sums, const std::uint8_t* line, const TResampleSpan& columns, double yportion,
-             const TMasterColors& colors, std::int64_t width)
-{
-    const auto at = [&](std::int64_t m) {
-        std::int64_t column = columns.First + m;
-        if constexpr (Clamp)
-            column = std::clamp<std::int64_t>(column, 0, width - 1);
-        return line[column];
-    };
-    sums.Add(colors.Of[at(0)], columns.FirstPortion * yportion);
-    if (columns.Count == 1)
-        return;
-    const double middle = 1.0 * yportion;
-    const std::int64_t last = columns.Count - 1;
-    for (std::int64_t m = 1; m < last; ++m)
-        sums.Add(colors.Of[at(m)], middle);
-    sums.Add(colors.Of[at(last)], columns.LastPortion * yportion);
-}
+#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#define TAVRIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TAVRIN_VECTOR_CLONES
+#endif
 
 int ChannelValue(double sum)
 {
     return static_cast<int>(std::floor(std::min(sum, 255.0)));
+}
+
+// The true-colour value of one pixel's sums.
+int PixelValue(const TColorSum& sums)
+{
+    double red = sums[0], green = sums[1], blue = sums[2];
+    const double weight = sums[3];
+    if (weight != 0) {
+        red /= weight;
+        green /= weight;
+        blue /= weight;
+    }
+    return (ChannelValue(red) << 16) + (ChannelValue(green) << 8) + ChannelValue(blue);
+}
+
+double RowPortion(const TResampleSpan& rows, std::int32_t k)
+{
+    return k == 0 ? rows.FirstPortion : k == rows.Count - 1 ? rows.LastPortion : 1.0;
+}
+
+// Sums groups [first, last) of four columns, each step adding four columns'
+// colours; lanes outside [begin, end) of the row are not written.
+TAVRIN_VECTOR_CLONES
+void SumGroups(const std::uint8_t* const* lines, const TResampleSpan& rows, const std::int32_t* steps,
+               const std::size_t* offsets, const std::uint32_t* columns, const double* portions,
+               const TColorSum* colors, std::int32_t first, std::int32_t last, std::int32_t begin, std::int32_t end,
+               int* out)
+{
+    for (std::int32_t g = first; g < last; ++g) {
+        TColorSum s0 = {0, 0, 0, 0}, s1 = s0, s2 = s0, s3 = s0;
+        const std::uint32_t* column = columns + offsets[g] * 4;
+        const double* portion = portions + offsets[g] * 4;
+        const std::int32_t count = steps[g];
+        for (std::int32_t k = 0; k < rows.Count; ++k) {
+            const double yportion = RowPortion(rows, k);
+            const std::uint8_t* line = lines[k];
+            for (std::int32_t m = 0; m < count; ++m) {
+                const std::uint32_t* c = column + 4 * m;
+                const double* p = portion + 4 * m;
+                s0 += colors[line[c[0]]] * (p[0] * yportion);
+                s1 += colors[line[c[1]]] * (p[1] * yportion);
+                s2 += colors[line[c[2]]] * (p[2] * yportion);
+                s3 += colors[line[c[3]]] * (p[3] * yportion);
+            }
+        }
+        const TColorSum sums[4] = {s0, s1, s2, s3};
+        for (std::int32_t lane = 0; lane < 4; ++lane) {
+            const std::int32_t x = 4 * g + lane;
+            if (x >= begin && x < end)
+                out[x - begin] = PixelValue(sums[lane]);
+        }
+    }
 }
 
 }  // namespace
@@ -79,32 +104,73 @@ std::vector<TResampleSpan> ResampleSpans(std::int32_t srcOrigin, std::int32_t sr
 
 TMasterColors::TMasterColors(const TMasterLayout& layout)
 {
-    for (std::size_t v = 0; v < Of.size(); ++v)
-        Of[v] = {double(layout.Red[v]), double(layout.Green[v]), double(layout.Blue[v]), 0.0};
+    for (std::size_t v = 0; v < 256; ++v)
+        Of[v] = TColorSum{double(layout.Red[v]), double(layout.Green[v]), double(layout.Blue[v]), 1.0};
 }
 
-void AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, const TResampleSpan* columns,
-                std::int32_t count, const TMasterColors& colors, std::uint32_t width, int* out)
+TAveragingColumns::TAveragingColumns(std::vector<TResampleSpan> spans, std::uint32_t width)
+    : Spans(std::move(spans)), Width(width)
 {
-    const std::int64_t lastRow = rows.Count - 1;
-    for (std::int32_t c = 0; c < count; ++c) {
-        const TResampleSpan& span = columns[c];
-        const bool inside = span.First >= 0 && span.First + span.Count <= std::int64_t(width);
-        TSums sums;
-        for (std::int64_t k = 0; k <= lastRow; ++k) {
-            const double yportion = k == 0 ? rows.FirstPortion : k == lastRow ? rows.LastPortion : 1.0;
-            if (inside)
-                AddLine<false>(sums, lines[k], span, yportion, colors, width);
-            else
-                AddLine<true>(sums, lines[k], span, yportion, colors, width);
+    // 1. The steps of each group of four: its longest span.
+    const std::size_t groups = (Spans.size() + 3) / 4;
+    std::size_t total = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        std::int32_t longest = 0;
+        for (std::size_t x = 4 * g; x < std::min(Spans.size(), 4 * g + 4); ++x)
+            longest = std::max(longest, Spans[x].Count);
+        Steps.push_back(longest);
+        Offset.push_back(total);
+        total += static_cast<std::size_t>(longest);
+        if (total > MaxTableSteps) {
+            Steps.clear();
+            Offset.clear();
+            return;
         }
-        if (sums.Weight != 0) {
-            sums.Red /= sums.Weight;
-            sums.Green /= sums.Weight;
-            sums.Blue /= sums.Weight;
+    }
+    // 2. Source column and portion of every step of every lane; a lane past
+    //    its span, or past the last column, weighs 0.
+    SourceColumns.assign(total * 4, 0);
+    Portions.assign(total * 4, 0.0);
+    for (std::size_t x = 0; x < Spans.size(); ++x) {
+        const TResampleSpan& span = Spans[x];
+        const std::size_t base = Offset[x / 4] * 4 + x % 4;
+        for (std::int32_t m = 0; m < span.Count; ++m) {
+            const std::size_t at = base + 4 * std::size_t(m);
+            SourceColumns[at] =
+                static_cast<std::uint32_t>(std::clamp<std::int64_t>(span.First + m, 0, std::max<std::int64_t>(Width - 1, 0)));
+            Portions[at] = m == 0 ? span.FirstPortion : m == span.Count - 1 ? span.LastPortion : 1.0;
         }
-        // gdTrueColorAlpha with alpha 0.
-        out[c] = (ChannelValue(sums.Red) << 16) + (ChannelValue(sums.Green) << 8) + ChannelValue(sums.Blue);
+    }
+}
+
+void TAveragingColumns::AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,
+                                   std::int32_t end, const TMasterColors& colors, int* out) const
+{
+    if (Steps.empty()) {
+        AverageOneByOne(lines, rows, begin, end, colors, out);
+        return;
+    }
+    SumGroups(lines, rows, Steps.data(), Offset.data(), SourceColumns.data(), Portions.data(), colors.Of, begin / 4,
+              (end + 3) / 4, begin, end, out);
+}
+
+// The plain order of the sums, for spans too long for tables.
+void TAveragingColumns::AverageOneByOne(const std::uint8_t* const* lines, const TResampleSpan& rows,
+                                        std::int32_t begin, std::int32_t end, const TMasterColors& colors,
+                                        int* out) const
+{
+    for (std::int32_t x = begin; x < end; ++x) {
+        const TResampleSpan& span = Spans[std::size_t(x)];
+        TColorSum sums = {0, 0, 0, 0};
+        for (std::int32_t k = 0; k < rows.Count; ++k) {
+            const double yportion = RowPortion(rows, k);
+            for (std::int32_t m = 0; m < span.Count; ++m) {
+                const double xportion = m == 0 ? span.FirstPortion : m == span.Count - 1 ? span.LastPortion : 1.0;
+                const std::int64_t column = std::clamp<std::int64_t>(span.First + m, 0, Width - 1);
+                sums += colors.Of[lines[k][column]] * (xportion * yportion);
+            }
+        }
+        out[x - begin] = PixelValue(sums);
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -21,29 +20,55 @@ struct TResampleSpan {
 
 // The spans of destination positions from..to - 1 (of 0..dstSize - 1) for
 // srcSize source positions from srcOrigin on, as the copy walks them in
-// double precision:
-// scale := srcSize / dstSize; s1 := d x scale; s2 := (d + 1) x scale; the
-// first position floor(s1) weighs 1 - (s1 - floor(s1)), lowered to s2 - s1
-// if larger; then s steps by 1 while s < s2, weighing s2 - floor(s2) at
-// s = floor(s2) and 1 elsewhere. srcSize >= 0, dstSize > 0.
+// double precision: scale := srcSize / dstSize; s1 := d x scale;
+// s2 := (d + 1) x scale; the first position floor(s1) weighs
+// 1 - (s1 - floor(s1)), lowered to s2 - s1 if larger; then s steps by 1
+// while s < s2, weighing s2 - floor(s2) at s = floor(s2) and 1 elsewhere.
+// srcSize >= 0, dstSize > 0.
 std::vector<TResampleSpan> ResampleSpans(std::int32_t srcOrigin, std::int32_t srcSize, std::int32_t dstSize,
                                          std::int32_t from, std::int32_t to);
 
-// The colour of each palette index of a master, as the averaging weighs it.
-struct TMasterColors {
-    std::array<std::array<double, 4>, 256> Of{};  // red, green, blue, unused
+// Four doubles that the compiler keeps in one or two vector registers.
+typedef double TColorSum __attribute__((vector_size(32)));
 
+// The colour of each palette index of a master as (red, green, blue, 1):
+// multiplied by a weight it adds the weight itself to the fourth sum.
+struct TMasterColors {
     explicit TMasterColors(const TMasterLayout& layout);
+    alignas(32) TColorSum Of[256];
 };
 
-// Area averages of count destination pixels of one destination row:
-// lines[k] is the source line of the k-th position of rows, columns[c] the
-// span of pixel c. Each pixel is summed rows outer, columns inner,
+// The destination columns of one area-averaging copy, ready for summing.
+// Each destination pixel is summed rows outer, columns inner,
 // w := xportion x yportion, colour x w added to the sums and w to the
 // weight, all in double precision; the sums are divided by the weight (when
-// not 0), kept at most 255 and floored. Writes the true-colour values
-// (alpha 0) to out[c]. Columns outside the image read its edge column.
-void AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, const TResampleSpan* columns,
-                std::int32_t count, const TMasterColors& colors, std::uint32_t width, int* out);
+// not 0), kept at most 255 and floored, giving a true-colour value with
+// alpha 0. Neighbouring columns are summed four at a time from tables of
+// source columns and portions padded with portion 0 to the longest span of
+// the four (colour x 0 leaves a sum as it is), which gives the same sums.
+// Columns outside the image read its edge column.
+class TAveragingColumns {
+public:
+    TAveragingColumns(std::vector<TResampleSpan> spans, std::uint32_t width);
+
+    // Averages columns [begin, end) (indexes into the spans) of the
+    // destination row whose span is rows; lines[k] is the source line of the
+    // k-th position of rows. Writes out[0 .. end - begin).
+    void AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,
+                    std::int32_t end, const TMasterColors& colors, int* out) const;
+
+private:
+    void AverageOneByOne(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,
+                         std::int32_t end, const TMasterColors& colors, int* out) const;
+
+    std::vector<TResampleSpan> Spans;
+    std::int64_t Width;
+    // Group g holds columns 4g..4g + 3: Steps[g] steps from Offset[g] on, each
+    // step four source columns and four portions.
+    std::vector<std::int32_t> Steps;
+    std::vector<std::size_t> Offset;
+    std::vector<std::uint32_t> SourceColumns;
+    std::vector<double> Portions;
+};
 
 }  // namespace tavrin

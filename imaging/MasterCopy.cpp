@@ -44,14 +44,14 @@ bool SourceSizeAccepted(const TCopyRectangle& rect)
     return rect.SrcW >= 0 && rect.SrcH >= 0 && rect.SrcW <= limit && rect.SrcH <= limit;
 }
 
-TAveragingPlan::TAveragingPlan(gdImagePtr dest, const TCopyRectangle& rect) : Rect(rect)
+TAveragingPlan::TAveragingPlan(gdImagePtr dest, const TCopyRectangle& rect, std::uint32_t width) : Rect(rect)
 {
     std::tie(RowBegin, RowEnd) = ClippedRange(rect.DstY, rect.DstH, dest->cy1, dest->cy2);
     std::tie(ColumnBegin, ColumnEnd) = ClippedRange(rect.DstX, rect.DstW, dest->cx1, dest->cx2);
     if (Empty())
         return;
     Rows = ResampleSpans(rect.SrcY, rect.SrcH, rect.DstH, RowBegin, RowEnd);
-    Columns = ResampleSpans(rect.SrcX, rect.SrcW, rect.DstW, ColumnBegin, ColumnEnd);
+    Columns.emplace(ResampleSpans(rect.SrcX, rect.SrcW, rect.DstW, ColumnBegin, ColumnEnd), width);
 }
 
 std::int64_t TAveragingPlan::LastSourceRow(std::int32_t r) const
@@ -61,8 +61,7 @@ std::int64_t TAveragingPlan::LastSourceRow(std::int32_t r) const
 }
 
 void TAveragingPlan::Draw(gdImagePtr dest, std::int32_t rowBegin, std::int32_t rowEnd, std::int32_t columnBegin,
-                          std::int32_t columnEnd, const TRowWindow& window, const TMasterColors& colors,
-                          std::uint32_t width) const
+                          std::int32_t columnEnd, const TRowWindow& window, const TMasterColors& colors) const
 {
     std::vector<const std::uint8_t*> lines;
     for (std::int32_t r = rowBegin; r < rowEnd; ++r) {
@@ -71,8 +70,7 @@ void TAveragingPlan::Draw(gdImagePtr dest, std::int32_t rowBegin, std::int32_t r
         for (std::int32_t k = 0; k < span.Count; ++k)
             lines[std::size_t(k)] = window.Line(span.First + k);
         int* out = dest->tpixels[Rect.DstY + r] + Rect.DstX + columnBegin;
-        AverageRow(lines.data(), span, Columns.data() + (columnBegin - ColumnBegin), columnEnd - columnBegin, colors,
-                   width, out);
+        Columns->AverageRow(lines.data(), span, columnBegin - ColumnBegin, columnEnd - ColumnBegin, colors, out);
     }
 }
 
@@ -84,6 +82,17 @@ void ReplicateFromLines(gdImagePtr dest, const TCopyRectangle& rect, const TMast
     std::vector<std::uint32_t> sourceColumn(stx.size());
     for (std::size_t x = 0; x < stx.size(); ++x)
         sourceColumn[x] = layout.ClampColumn(std::int64_t(rect.SrcX) + std::int64_t(x));
+    // The source column of every destination column inside the clip.
+    const std::int64_t clipLeft = dest->cx1, clipRight = dest->cx2;
+    std::vector<std::uint32_t> sourceOf;
+    std::int64_t firstSet = -1;
+    for (std::int64_t x = 0, tox = rect.DstX; x < std::int64_t(stx.size()); ++x)
+        for (std::int64_t i = 0; i < stx[std::size_t(x)]; ++i, ++tox)
+            if (tox >= clipLeft && tox <= clipRight) {
+                if (firstSet < 0)
+                    firstSet = tox;
+                sourceOf.push_back(static_cast<std::uint32_t>(x));
+            }
     // A colour resolved once resolves the same way for the rest of the copy.
     std::array<int, 256> resolved;
     resolved.fill(-1);
@@ -97,6 +106,7 @@ void ReplicateFromLines(gdImagePtr dest, const TCopyRectangle& rect, const TMast
         if (repeats <= 0)
             continue;
         // 1. Resolve the row's colours in the order its pixels are set.
+        bool unresolved = false;
         for (std::size_t x = 0; x < stx.size(); ++x) {
             if (stx[x] <= 0)
                 continue;
@@ -104,16 +114,17 @@ void ReplicateFromLines(gdImagePtr dest, const TCopyRectangle& rect, const TMast
             if (resolved[v] < 0)
                 resolved[v] = gdImageColorResolve(dest, layout.Red[v], layout.Green[v], layout.Blue[v]);
             rowColors[x] = resolved[v];
+            unresolved = unresolved || rowColors[x] < 0;
         }
         // 2. Set the stretched row as often as it repeats, inside the clip only.
         for (std::int64_t repeat = 0; repeat < repeats; ++repeat, ++toy) {
             if (toy < dest->cy1 || toy > dest->cy2)
                 continue;
-            std::int64_t tox = rect.DstX;
-            for (std::size_t x = 0; x < stx.size(); ++x)
-                for (std::int64_t i = 0; i < stx[x]; ++i, ++tox)
-                    if (tox >= dest->cx1 && tox <= dest->cx2 && rowColors[x] >= 0)
-                        SetResolved(dest, int(tox), int(toy), rowColors[x]);
+            for (std::size_t t = 0; t < sourceOf.size(); ++t) {
+                const int color = rowColors[sourceOf[t]];
+                if (!unresolved || color >= 0)
+                    SetResolved(dest, int(firstSet + std::int64_t(t)), int(toy), color);
+            }
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tavrin {
@@ -35,7 +36,8 @@ bool SourceSizeAccepted(const TCopyRectangle& rect);
 // by gdImageSetPixel): the spans of those rows and columns.
 class TAveragingPlan {
 public:
-    TAveragingPlan(gdImagePtr dest, const TCopyRectangle& rect);
+    // width: the master's.
+    TAveragingPlan(gdImagePtr dest, const TCopyRectangle& rect, std::uint32_t width);
 
     bool Empty() const { return RowBegin >= RowEnd || ColumnBegin >= ColumnEnd; }
     // Destination rows and columns that are drawn, counted from DstY and DstX.
@@ -51,8 +53,7 @@ public:
     // columnEnd) (all from the rectangle's corner) from the window's lines,
     // which must hold every row they read.
     void Draw(gdImagePtr dest, std::int32_t rowBegin, std::int32_t rowEnd, std::int32_t columnBegin,
-              std::int32_t columnEnd, const TRowWindow& window, const TMasterColors& colors,
-              std::uint32_t width) const;
+              std::int32_t columnEnd, const TRowWindow& window, const TMasterColors& colors) const;
 
 private:
     TCopyRectangle Rect;
@@ -60,8 +61,8 @@ private:
     std::int32_t RowEnd = 0;
     std::int32_t ColumnBegin = 0;
     std::int32_t ColumnEnd = 0;
-    std::vector<TResampleSpan> Rows;     // from RowBegin
-    std::vector<TResampleSpan> Columns;  // from ColumnBegin
+    std::vector<TResampleSpan> Rows;  // from RowBegin
+    std::optional<TAveragingColumns> Columns;  // from ColumnBegin
 };
 
 // Gives the line of source row y, taken into the image, or null where the

@@ -48,7 +48,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     const TMasterLayout layout = TMasterLayout::Read(master);
     if (!MasterCopyable(layout) || !SourceSizeAccepted(rect))
         return;
-    const TAveragingPlan plan(dest, rect);
+    const TAveragingPlan plan(dest, rect, layout.Width);
     if (plan.Empty())
         return;
     const std::int64_t firstRow = plan.FirstSourceRow(plan.FirstRow());
@@ -61,7 +61,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     for (std::int32_t r = plan.FirstRow(); r < plan.EndRow(); ++r) {
         window.Reach(plan.LastSourceRow(r));
         window.Forget(plan.FirstSourceRow(r));
-        plan.Draw(dest, r, r + 1, plan.FirstColumn(), plan.EndColumn(), window, colors, layout.Width);
+        plan.Draw(dest, r, r + 1, plan.FirstColumn(), plan.EndColumn(), window, colors);
     }
 }
 

@@ -167,7 +167,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!CanCopy || !Copied(rect))
             continue;
-        plans[j].emplace(tiles.back().get(), rect);
+        plans[j].emplace(tiles.back().get(), rect, Layout.Width);
         if (plans[j]->Empty())
             plans[j].reset();
         else if (!rows)
@@ -224,7 +224,7 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
         jobs.push_back([&, segments] {
             for (const TSegment& segment : segments)
                 plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
-                                          *Window, Colors, Layout.Width);
+                                          *Window, Colors);
         });
     Pool.RunAll(jobs);
 }

@@ -1,0 +1,221 @@
+// Tiling and overview benchmark. "master" masters page 1 of a rendered job
+// into a master file kept for the runs (in a process of its own, so that the
+// peak memory of "run" is the tiling's alone). "run" cuts the five zoom
+// levels of that master and its overview as the Web and Preview tasks do,
+// at idle priority, and compares them in the same run with vips dzsave
+// (288-pixel PNG tiles, no overlap) and vipsthumbnail -s 288, also at idle
+// priority. Prints times (best of the repeats), processor times, their
+// ratios, the machine's load and the peak memory of this process.
+// Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif
+//        tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]
+//        tiling_bench ours MASTER.tif RESOLUTION [REPEATS]   (no peers, for profiling)
+#include "bench/BenchMeasures.h"
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
+#include "catalogue/FolderScan.h"
+#include "catalogue/JobDetailRecord.h"
+#include "imaging/MasterImagePath.h"
+#include "imaging/MasteringThread.h"
+#include "imaging/ProofImage.h"
+#include "platform/MessageQueue.h"
+#include "platform/ProcessPriority.h"
+#include "platform/ProgramPath.h"
+#include "shell/SettingsRecord.h"
+#include "shell/StationLog.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/resource.h>
+
+using namespace tavrin;
+using namespace tavrin::bench;
+
+namespace {
+
+double ProcessorSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream load("/proc/loadavg");
+    std::string one, five;
+    load >> one >> five;
+    return one + " (1 min), " + five + " (5 min)";
+}
+
+struct TCompletion final : TMessageHandler {
+    bool Done = false;
+    void HandleMessage(TTaskMessage message) override
+    {
+        if (message.IsCompletion()) {
+            TWorkerThread::Release(message.Thread);
+            Done = true;
+        }
+    }
+};
+
+// Masters page 1 of the job in the folder through a scratch station.
+int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
+    OverrideProgramFilePath((folder / "tavrin").string());
+    PrepareCatalogue(CatalogueFilePath(), false);
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TSettingsRecord settings;
+    settings.InputFolder = inputFolder;
+    TStationLog log;
+    ScanPageBufferFolder(settings, log);
+    TRecordSet jobs;
+    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
+    const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
+    CloseQuery(jobs);
+    TJobDetailRecord job;
+    LoadJobDetail(reference, job);
+    TMessageQueue queue;
+    TCompletion completion;
+    auto* task = new TMasteringThread(queue, inputFolder, static_cast<std::uint32_t>(reference), "", "");
+    task->Start();
+    queue.PumpUntil(
+        completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+    std::filesystem::create_directories(std::filesystem::absolute(masterPath).parent_path());
+    std::filesystem::copy_file(MasterImagePath(job.UniqueID, 1), masterPath,
+                               std::filesystem::copy_options::overwrite_existing);
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    std::printf("master of %d x %d pixels at %d dpi: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
+                masterPath.c_str());
+    return 0;
+}
+
+struct TTimes {
+    double Wall = 1e9;
+    double Processor = 1e9;
+    void Keep(double wall, double processor)
+    {
+        Wall = std::min(Wall, wall);
+        Processor = std::min(Processor, processor);
+    }
+};
+
+double TimedCommand(const std::string& command)
+{
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return Seconds(start);
+}
+
+std::uintmax_t FolderBytes(const std::filesystem::path& folder)
+{
+    std::uintmax_t bytes = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            bytes += entry.file_size();
+    return bytes;
+}
+
+int Run(const std::string& master, int resolution, int repeats, const std::string& keep, bool withPeers)
+{
+    SetProcessIdlePriority();
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-run";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "ours");
+
+    auto image = TProofImage::CreateForRead(master);
+    if (!image->Tiff())
+        return 1;
+    const double larger = std::max(image->Width(), image->Height());
+    const std::array<double, 5> factors = {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution,
+                                           1.0};
+    std::printf("master %u x %u pixels at %d dpi, %.1f MB; load before: %s\n", image->Width(), image->Height(),
+                resolution, std::filesystem::file_size(master) / 1048576.0, LoadAverage().c_str());
+
+    // 1. Ours: the five levels, then the overview.
+    TTimes tiles, overview;
+    std::array<double, 5> levels;
+    levels.fill(1e9);
+    for (int round = 0; round < repeats; ++round) {
+        const auto start = Clock::now();
+        const double processor = ProcessorSeconds(RUSAGE_SELF);
+        for (std::size_t z = 0; z < factors.size(); ++z) {
+            const auto levelStart = Clock::now();
+            image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288,
+                             factors[z]);
+            levels[z] = std::min(levels[z], Seconds(levelStart));
+        }
+        tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+        const auto previewStart = Clock::now();
+        const double previewProcessor = ProcessorSeconds(RUSAGE_SELF);
+        image->MakePreview((folder / "ours" / "overview-0001.png").string(), 288 / larger);
+        overview.Keep(Seconds(previewStart), ProcessorSeconds(RUSAGE_SELF) - previewProcessor);
+    }
+    const double peak = PeakMemoryMiB();
+    const std::uintmax_t ourBytes = FolderBytes(folder / "ours");
+    image.reset();
+
+    // 2. The peers on the same master.
+    TTimes dzsave, thumbnail;
+    for (int round = 0; round < repeats && withPeers; ++round) {
+        std::filesystem::remove_all(folder / "vips");
+        std::filesystem::create_directories(folder / "vips");
+        double children = ProcessorSeconds(RUSAGE_CHILDREN);
+        const double wall = TimedCommand("chrt --idle 0 vips dzsave '" + master + "' '" + (folder / "vips" / "out").string() +
+                                         "' --tile-size 288 --overlap 0 --suffix .png");
+        dzsave.Keep(wall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
+        children = ProcessorSeconds(RUSAGE_CHILDREN);
+        const double thumbnailWall = TimedCommand("chrt --idle 0 vipsthumbnail '" + master + "' -s 288 -o '" +
+                                                  (folder / "vips" / "thumbnail.png").string() + "'");
+        thumbnail.Keep(thumbnailWall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
+    }
+
+    std::printf("tile levels 0..4, best of %d:", repeats);
+    for (double level : levels)
+        std::printf(" %.2f", level);
+    std::printf(" s\n");
+    std::printf("tiles: ours %.2f s (processor %.2f s), vips dzsave %.2f s (processor %.2f s), ratio %.3f\n",
+                tiles.Wall, tiles.Processor, dzsave.Wall, dzsave.Processor, tiles.Wall / dzsave.Wall);
+    std::printf("overview: ours %.2f s (processor %.2f s), vipsthumbnail %.2f s (processor %.2f s), ratio %.3f\n",
+                overview.Wall, overview.Processor, thumbnail.Wall, thumbnail.Processor,
+                overview.Wall / thumbnail.Wall);
+    std::printf("files: ours %.1f MB, vips dzsave %.1f MB\n", ourBytes / 1048576.0,
+                FolderBytes(folder / "vips") / 1048576.0);
+    std::printf("peak memory of the tiling process: %.1f MB\n", peak);
+    std::printf("load after: %s\n", LoadAverage().c_str());
+    if (!keep.empty()) {
+        std::filesystem::remove_all(keep);
+        std::filesystem::copy(folder / "ours", keep, std::filesystem::copy_options::recursive);
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "master" && argc == 4)
+        return MakeMaster(std::filesystem::absolute(argv[2]).string() + "/", argv[3]);
+    if (mode == "run" && argc >= 4)
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
+                   argc > 5 ? argv[5] : "", true);
+    if (mode == "ours" && argc >= 4)
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, "", false);
+    std::fprintf(stderr, "Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif\n"
+                         "       tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]\n"
+                         "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS]\n");
+    return 2;
+}
