@@ -8,7 +8,8 @@
 // ratios, the machine's load and the peak memory of this process.
 // Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif
 //        tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]
-//        tiling_bench ours MASTER.tif RESOLUTION [REPEATS]   (no peers, for profiling)
+//        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
+//        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
 #include "bench/BenchMeasures.h"
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/CatalogueDefinition.h"
@@ -17,6 +18,7 @@
 #include "imaging/MasterImagePath.h"
 #include "imaging/MasteringThread.h"
 #include "imaging/ProofImage.h"
+#include "imaging/TileCutter.h"
 #include "platform/MessageQueue.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
@@ -127,19 +129,24 @@ std::uintmax_t FolderBytes(const std::filesystem::path& folder)
     return bytes;
 }
 
-int Run(const std::string& master, int resolution, int repeats, const std::string& keep, bool withPeers)
+int Run(const std::string& master, int resolution, int repeats, const std::string& keep, bool withPeers,
+        const std::string& levelsToCut = "01234")
 {
+    // As the station's tasks run; the peers run under chrt --idle as well.
     SetProcessIdlePriority();
+    SetCurrentThreadIdlePriority();
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-run";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "ours");
 
+    const double baseline = PeakMemoryMiB();
     auto image = TProofImage::CreateForRead(master);
     if (!image->Tiff())
         return 1;
     const double larger = std::max(image->Width(), image->Height());
     const std::array<double, 5> factors = {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution,
                                            1.0};
+    std::printf("memory before cutting: %.1f MB\n", baseline);
     std::printf("master %u x %u pixels at %d dpi, %.1f MB; load before: %s\n", image->Width(), image->Height(),
                 resolution, std::filesystem::file_size(master) / 1048576.0, LoadAverage().c_str());
 
@@ -151,10 +158,14 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
         const auto start = Clock::now();
         const double processor = ProcessorSeconds(RUSAGE_SELF);
         for (std::size_t z = 0; z < factors.size(); ++z) {
+            if (levelsToCut.find(char('0' + z)) == std::string::npos)
+                continue;
             const auto levelStart = Clock::now();
             image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288,
                              factors[z]);
             levels[z] = std::min(levels[z], Seconds(levelStart));
+            if (!withPeers)
+                std::printf("level %zu: %.2f s, peak memory so far %.1f MB\n", z, Seconds(levelStart), PeakMemoryMiB());
         }
         tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
         const auto previewStart = Clock::now();
@@ -185,6 +196,13 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
     for (double level : levels)
         std::printf(" %.2f", level);
     std::printf(" s\n");
+    if (!withPeers) {
+        std::printf("tiles: ours %.2f s (processor %.2f s); overview: ours %.2f s (processor %.2f s)\n", tiles.Wall,
+                    tiles.Processor, overview.Wall, overview.Processor);
+        std::printf("peak memory of the tiling process: %.1f MB\n", peak);
+        std::filesystem::remove_all(folder);
+        return 0;
+    }
     std::printf("tiles: ours %.2f s (processor %.2f s), vips dzsave %.2f s (processor %.2f s), ratio %.3f\n",
                 tiles.Wall, tiles.Processor, dzsave.Wall, dzsave.Processor, tiles.Wall / dzsave.Wall);
     std::printf("overview: ours %.2f s (processor %.2f s), vipsthumbnail %.2f s (processor %.2f s), ratio %.3f\n",
@@ -202,6 +220,33 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
     return 0;
 }
 
+// Processor time of each level cut on the calling thread alone (no helper
+// threads): the cost of the work itself, steadier than wall times on a
+// loaded machine.
+int SingleThreaded(const std::string& master, int resolution, int repeats, const std::string& levelsToCut)
+{
+    auto image = TProofImage::CreateForRead(master);
+    if (!image->Tiff())
+        return 1;
+    const double larger = std::max(image->Width(), image->Height());
+    const std::array<double, 5> factors = {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution,
+                                           1.0};
+    const auto file = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-level.tdb";
+    for (std::size_t z = 0; z < factors.size(); ++z) {
+        if (levelsToCut.find(char('0' + z)) == std::string::npos)
+            continue;
+        double best = 1e9;
+        for (int round = 0; round < repeats; ++round) {
+            const double processor = ProcessorSeconds(RUSAGE_SELF);
+            CutTiles(image->Tiff(), file.string(), 288, factors[z], nullptr, 0);
+            best = std::min(best, ProcessorSeconds(RUSAGE_SELF) - processor);
+        }
+        std::printf("level %zu on one thread: processor %.3f s\n", z, best);
+    }
+    std::filesystem::remove(file);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -212,10 +257,15 @@ int main(int argc, char* argv[])
     if (mode == "run" && argc >= 4)
         return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
                    argc > 5 ? argv[5] : "", true);
+    if (mode == "single" && argc >= 4)
+        return SingleThreaded(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
+                              argc > 5 ? argv[5] : "01234");
     if (mode == "ours" && argc >= 4)
-        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, "", false);
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, "", false,
+                   argc > 5 ? argv[5] : "01234");
     std::fprintf(stderr, "Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif\n"
                          "       tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]\n"
-                         "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS]\n");
+                         "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
+                         "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n");
     return 2;
 }

@@ -29,6 +29,8 @@ std::vector<TResampleSpan> ResampleSpans(std::int32_t srcOrigin, std::int32_t sr
                                          std::int32_t from, std::int32_t to);
 
 // Four doubles that the compiler keeps in one or two vector registers.
+// Arrays of them are declared alignas(32): code built for the widest
+// registers expects it.
 typedef double TColorSum __attribute__((vector_size(32)));
 
 // The colour of each palette index of a master as (red, green, blue, 1):
@@ -64,9 +66,13 @@ private:
     std::vector<TResampleSpan> Spans;
     std::int64_t Width;
     // Group g holds columns 4g..4g + 3: Steps[g] steps from Offset[g] on, each
-    // step four source columns and four portions.
+    // step four portions and (unless the group's lanes read consecutive
+    // columns from Starts[4g + lane] on) four source columns.
     std::vector<std::int32_t> Steps;
+    std::vector<std::int32_t> MiddleEnd;  // steps 1..MiddleEnd - 1 are inner columns of all four lanes
     std::vector<std::size_t> Offset;
+    std::vector<std::uint8_t> Consecutive;
+    std::vector<std::uint32_t> Starts;
     std::vector<std::uint32_t> SourceColumns;
     std::vector<double> Portions;
 };

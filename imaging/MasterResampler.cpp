@@ -8,8 +8,9 @@ namespace tavrin {
 
 namespace {
 
-// Strips decoded ahead of the copy on a thread of its own.
-constexpr unsigned ReadAheadStrips = 2;
+// Strips decoded ahead of the copy, on two threads of their own.
+constexpr unsigned ReadAheadStrips = 3;
+constexpr unsigned Decoders = 2;
 
 // The common start: a colour map and lines a copy can read.
 bool MasterCopyable(const TMasterLayout& layout)
@@ -53,7 +54,8 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
         return;
     const std::int64_t firstRow = plan.FirstSourceRow(plan.FirstRow());
     const std::int64_t lastRow = plan.LastSourceRow(plan.EndRow() - 1);
-    TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips);
+    TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips,
+                        Decoders);
     TRowWindow window(layout, reader);
     if (!FirstStripRead(window, firstRow))
         return;
@@ -75,7 +77,8 @@ void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, in
     if (!MasterCopyable(layout) || SrcH == 0)
         return;
     const std::int64_t firstRow = SrcY, lastRow = std::int64_t(SrcY) + SrcH - 1;
-    TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips);
+    TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips,
+                        Decoders);
     TRowWindow window(layout, reader);
     if (!FirstStripRead(window, firstRow))
         return;

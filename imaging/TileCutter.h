@@ -45,8 +45,8 @@ struct TTileGrid {
     bool OnBorder(std::uint32_t i, std::uint32_t j) const;
 };
 
-// Threads that help the calling thread cut a level: the processor's cores,
-// at most four.
+// Threads that help the calling thread cut a level: one less than the
+// processor's cores, at least one, at most three.
 unsigned DefaultTileWorkers();
 
 // Writes one zoom level of an open master into a new tile database: reports
