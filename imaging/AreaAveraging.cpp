@@ -13,10 +13,8 @@ namespace {
 // such columns are summed one by one.
 constexpr std::size_t MaxTableSteps = std::size_t(1) << 20;
 
-#if defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
-#define TAVRIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TAVRIN_VECTOR_CLONES
+#if defined(__GNUC__) && defined(__x86_64__)
+#define TAVRIN_AVX2_SUMS 1
 #endif
 
 // Sums are never negative, so truncation is the floor.
@@ -117,7 +115,6 @@ struct alignas(32) TGroupSums {
 // Sums groups [first, last) of four columns, line by line so that each
 // line is read from left to right; lanes outside [begin, end) of the row are
 // not written. sums holds last - first groups.
-TAVRIN_VECTOR_CLONES
 void SumGroups(const std::uint8_t* const* lines, const TResampleSpan& rows, const TGroupTables& tables,
                const TColorSum* colors, std::int32_t first, std::int32_t last, std::int32_t begin, std::int32_t end,
                TGroupSums* sums, int* out)
@@ -153,6 +150,31 @@ void SumGroups(const std::uint8_t* const* lines, const TResampleSpan& rows, cons
             if (x >= begin && x < end)
                 out[x - begin] = PixelValue(sums[g - first].Lane[lane]);
         }
+}
+
+using TSumGroups = decltype(&SumGroups);
+
+#if defined(TAVRIN_AVX2_SUMS)
+// The same loop built for AVX2 registers, everything it calls inlined into
+// it. Chosen at run time (not by an ifunc: the sanitizers' runtimes must be
+// up before any of our code runs).
+__attribute__((target("avx2"), flatten)) void SumGroupsAvx2(const std::uint8_t* const* lines,
+                                                              const TResampleSpan& rows, const TGroupTables& tables,
+                                                              const TColorSum* colors, std::int32_t first,
+                                                              std::int32_t last, std::int32_t begin, std::int32_t end,
+                                                              TGroupSums* sums, int* out)
+{
+    SumGroups(lines, rows, tables, colors, first, last, begin, end, sums, out);
+}
+#endif
+
+TSumGroups ChosenSumGroups()
+{
+#if defined(TAVRIN_AVX2_SUMS)
+    if (__builtin_cpu_supports("avx2"))
+        return SumGroupsAvx2;
+#endif
+    return SumGroups;
 }
 
 }  // namespace
@@ -249,7 +271,8 @@ void TAveragingColumns::AverageRow(const std::uint8_t* const* lines, const TResa
                               Starts.data(), SourceColumns.data(), Portions.data()};
     const std::int32_t first = begin / 4, last = (end + 3) / 4;
     std::vector<TGroupSums> sums(std::size_t(last - first));
-    SumGroups(lines, rows, tables, colors.Of, first, last, begin, end, sums.data(), out);
+    static const TSumGroups sumGroups = ChosenSumGroups();
+    sumGroups(lines, rows, tables, colors.Of, first, last, begin, end, sums.data(), out);
 }
 
 // The plain order of the sums, for spans too long for tables.
