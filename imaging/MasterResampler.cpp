@@ -1,7 +1,8 @@
 #include "imaging/MasterResampler.h"
 
-#include "imaging/MasterCopy.h"
-#include "imaging/MasterStrips.h"
+#include "imaging/AveragingPlan.h"
+#include "imaging/Replication.h"
+#include "imaging/RowWindow.h"
 #include "platform/MessageBox.h"
 
 namespace tavrin {

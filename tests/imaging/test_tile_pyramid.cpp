@@ -1,5 +1,6 @@
 #include "imaging/ProofImage.h"
 #include "imaging/TileCutter.h"
+#include "imaging/TileGrid.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/ScratchProgramFolder.h"
 

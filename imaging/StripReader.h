@@ -1,6 +1,7 @@
 #pragma once
 
-#include <array>
+#include "imaging/MasterLayout.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -13,34 +14,6 @@
 struct tiff;
 
 namespace tavrin {
-
-// What the copies need to know of an open master: its size, its strips and
-// the colour of each palette index.
-struct TMasterLayout {
-    std::uint32_t Width = 0;
-    std::uint32_t Height = 0;  // rows the strips can deliver
-    std::uint32_t RowsPerStrip = 0;
-    std::uint32_t StripCount = 0;
-    std::size_t LineBytes = 0;
-    std::size_t StripBytes = 0;  // a full strip
-    bool HasColorMap = false;
-    // The low bytes of the colour map entries; a colour map has 0..255 values in 16-bit entries.
-    std::array<std::uint8_t, 256> Red{};
-    std::array<std::uint8_t, 256> Green{};
-    std::array<std::uint8_t, 256> Blue{};
-
-    // Reads the layout of an open master; a master without a colour map
-    // leaves HasColorMap false.
-    static TMasterLayout Read(tiff* master);
-
-    // True when there are rows and each line holds at least Width bytes, so
-    // that a copy never reads past a line.
-    bool LinesReadable() const { return Width > 0 && Height > 0 && RowsPerStrip > 0 && LineBytes >= Width; }
-    // The row or column nearest to the given one inside the image.
-    std::uint32_t ClampRow(std::int64_t row) const;
-    std::uint32_t ClampColumn(std::int64_t column) const;
-    std::uint32_t StripOfRow(std::int64_t row) const { return ClampRow(row) / RowsPerStrip; }
-};
 
 // Zero bytes after the last line of every strip buffer, so that a reader may
 // run a few bytes past a line's end (at a weight of 0).
@@ -104,33 +77,6 @@ private:
     std::exception_ptr Error;
     std::vector<tiff*> Opened;
     std::vector<std::thread> Decoders;
-};
-
-// Master rows through the strips that hold them. Strips are read in order as
-// rows further down are reached, and forgotten once no row above a given one
-// is needed. Shows "Could not read strip" (caption "Error") for every strip
-// that cannot be read.
-class TRowWindow {
-public:
-    TRowWindow(const TMasterLayout& layout, TStripReader& reader) : Layout(layout), Reader(reader) {}
-
-    // Reads strips until the one holding row (taken into the image) is held,
-    // or the reader has no more.
-    void Reach(std::int64_t row);
-    // Forgets the strips that lie wholly above row.
-    void Forget(std::int64_t row);
-    // The strip holding row (taken into the image), or null when not held.
-    const std::shared_ptr<const TMasterStrip>* StripOf(std::int64_t row) const;
-    // The line of row, taken into the image; its strip must be held.
-    const std::uint8_t* Line(std::int64_t row) const;
-    // The last image row held; -1 when none.
-    std::int64_t LastRow() const;
-
-private:
-    const TMasterLayout& Layout;
-    TStripReader& Reader;
-    std::deque<std::shared_ptr<const TMasterStrip>> Strips;  // consecutive numbers
-    bool ReaderDone = false;
 };
 
 }  // namespace tavrin
