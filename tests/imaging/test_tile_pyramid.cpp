@@ -1,5 +1,6 @@
 #include "imaging/ProofImage.h"
 #include "imaging/TileCutter.h"
+#include "imaging/TileEncoder.h"
 #include "imaging/TileGrid.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/ScratchProgramFolder.h"
@@ -255,6 +256,56 @@ TEST_F(TilePyramidTest, DamagedMastersGiveBoxesAndStillEveryFile)
         EXPECT_EQ(boxes.Count("Error|Could not read strip"), 3u);
         EXPECT_TRUE(std::filesystem::exists(Path("damaged.png")));
     }
+}
+
+TEST(TileEncoder, ARepeatedTileGetsTheBytesOfItsFirstEncoding)
+{
+    TTileEncoder encoder;
+    const auto tile = [](int color) {
+        TTileEncoder::TTile image(gdImageCreate(288, 288), gdImageDestroy);
+        gdImageColorResolve(image.get(), 255, 255, 255);
+        gdImageSetPixel(image.get(), 5, 7, gdImageColorResolve(image.get(), color, 0, 0));
+        return image;
+    };
+    const auto first = encoder.Encode(tile(10));
+    const auto again = encoder.Encode(tile(10));
+    const auto other = encoder.Encode(tile(11));
+    EXPECT_EQ(first, again);  // the same bytes, not encoded twice
+    EXPECT_NE(*first, *other);
+    EXPECT_EQ(encoder.Reused(), 1u);
+    int size = 0;
+    void* png = gdImagePngPtr(tile(10).get(), &size);
+    EXPECT_EQ(*again, std::vector<std::uint8_t>(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + size));
+    gdFree(png);
+}
+
+TEST_F(TilePyramidTest, ATiledImageInsteadOfAMasterIsABoxNotACrash)
+{
+    const std::string path = Path("tiled.tif");
+    {
+        TIFF* tiff = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tiff, nullptr);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 64);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 64);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+        std::vector<std::uint16_t> map(256, 0);
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+        std::vector<std::uint8_t> block(16 * 16, 3);
+        for (std::uint32_t t = 0; t < 16; ++t)
+            TIFFWriteEncodedTile(tiff, t, block.data(), tmsize_t(block.size()));
+        TIFFClose(tiff);
+    }
+    TBoxRecorder boxes;
+    auto image = Open(path);
+    image->MakeTiles(Path("tiled.tdb"), 288, 1.0);
+    image->MakePreview(Path("tiled.png"), 0.5);
+    EXPECT_EQ(boxes.Count("Error|Could not read strip"), 2u);
+    EXPECT_EQ(TTileFile::Read(Path("tiled.tdb")).Tiles.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(Path("tiled.png")));
 }
 
 }  // namespace
