@@ -1,5 +1,7 @@
 #include "imaging/MasterLayout.h"
 
+#include "platform/MessageBox.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -41,6 +43,19 @@ TMasterLayout TMasterLayout::Read(tiff* master)
         }
     }
     return layout;
+}
+
+bool TMasterLayout::CopyCanStart() const
+{
+    if (!HasColorMap) {
+        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
+        return false;
+    }
+    if (!LinesReadable()) {
+        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
+        return false;
+    }
+    return true;
 }
 
 std::uint32_t TMasterLayout::ClampRow(std::int64_t row) const

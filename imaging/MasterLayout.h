@@ -34,6 +34,11 @@ struct TMasterLayout {
     std::uint32_t ClampRow(std::int64_t row) const;
     std::uint32_t ClampColumn(std::int64_t column) const;
     std::uint32_t StripOfRow(std::int64_t row) const { return ClampRow(row) / RowsPerStrip; }
+
+    // The common start of every copy: a colour map, or the box "Could not
+    // get Color Map", and lines a copy can read, or the box "Could not read
+    // strip" (caption "Error"). False after a box.
+    bool CopyCanStart() const;
 };
 
 }  // namespace tavrin

@@ -3,7 +3,6 @@
 #include "imaging/AveragingPlan.h"
 #include "imaging/Replication.h"
 #include "imaging/RowWindow.h"
-#include "platform/MessageBox.h"
 
 namespace tavrin {
 
@@ -12,28 +11,6 @@ namespace {
 // Strips decoded ahead of the copy, on two threads of their own.
 constexpr unsigned ReadAheadStrips = 3;
 constexpr unsigned Decoders = 2;
-
-// The common start: a colour map and lines a copy can read.
-bool MasterCopyable(const TMasterLayout& layout)
-{
-    if (!layout.HasColorMap) {
-        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
-        return false;
-    }
-    if (!layout.LinesReadable()) {
-        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
-        return false;
-    }
-    return true;
-}
-
-// Reads the strip of the first row; false when it could not be read.
-bool FirstStripRead(TRowWindow& window, std::int64_t row)
-{
-    window.Reach(row);
-    const auto* strip = window.StripOf(row);
-    return strip && !(*strip)->Failed;
-}
 
 }  // namespace
 
@@ -48,7 +25,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     }
     const TCopyRectangle rect{DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH};
     const TMasterLayout layout = TMasterLayout::Read(master);
-    if (!MasterCopyable(layout) || !SourceSizeAccepted(rect))
+    if (!layout.CopyCanStart() || !SourceSizeAccepted(rect))
         return;
     const TAveragingPlan plan(dest, rect, layout.Width);
     if (plan.Empty())
@@ -58,7 +35,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips,
                         Decoders);
     TRowWindow window(layout, reader);
-    if (!FirstStripRead(window, firstRow))
+    if (!window.Read(firstRow))
         return;
     const TMasterColors colors(layout);
     for (std::int32_t r = plan.FirstRow(); r < plan.EndRow(); ++r) {
@@ -75,20 +52,16 @@ void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, in
     if (!dest || !master || !SourceSizeAccepted(rect))
         return;
     const TMasterLayout layout = TMasterLayout::Read(master);
-    if (!MasterCopyable(layout) || SrcH == 0)
+    if (!layout.CopyCanStart() || SrcH == 0)
         return;
     const std::int64_t firstRow = SrcY, lastRow = std::int64_t(SrcY) + SrcH - 1;
     TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips,
                         Decoders);
     TRowWindow window(layout, reader);
-    if (!FirstStripRead(window, firstRow))
+    if (!window.Read(firstRow))
         return;
-    ReplicateFromLines(dest, rect, layout, [&window](std::int64_t y) -> const std::uint8_t* {
-        window.Reach(y);
-        window.Forget(y);
-        const auto* strip = window.StripOf(y);
-        return strip && !(*strip)->Failed ? window.Line(y) : nullptr;
-    });
+    ReplicateFromLines(dest, rect, layout,
+                       [&window](std::int64_t y) { return window.Read(y) ? window.Line(y) : nullptr; });
 }
 
 }  // namespace tavrin

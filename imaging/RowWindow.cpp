@@ -28,6 +28,14 @@ void TRowWindow::Forget(std::int64_t row)
         Strips.pop_front();
 }
 
+bool TRowWindow::Read(std::int64_t row)
+{
+    Reach(row);
+    Forget(row);
+    const auto* strip = StripOf(row);
+    return strip && !(*strip)->Failed;
+}
+
 const std::shared_ptr<const TMasterStrip>* TRowWindow::StripOf(std::int64_t row) const
 {
     if (Strips.empty())

@@ -21,6 +21,9 @@ public:
     void Reach(std::int64_t row);
     // Forgets the strips that lie wholly above row.
     void Forget(std::int64_t row);
+    // Reaches row and forgets the strips above it; false when its strip
+    // could not be read.
+    bool Read(std::int64_t row);
     // The strip holding row (taken into the image), or null when not held.
     const std::shared_ptr<const TMasterStrip>* StripOf(std::int64_t row) const;
     // The line of row, taken into the image; its strip must be held.

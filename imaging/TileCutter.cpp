@@ -7,7 +7,6 @@
 #include "imaging/TileEncoder.h"
 #include "imaging/TileGrid.h"
 #include "imaging/WorkerPool.h"
-#include "platform/MessageBox.h"
 
 #include <tiffio.h>
 
@@ -109,7 +108,6 @@ private:
     void CutReplicatedRow(std::uint32_t i);
     void DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
                   std::int32_t rowBegin, std::int32_t rowEnd);
-    bool FirstRowReadable(std::int64_t row);
     std::vector<TTileEncoder::TBytes> CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn,
                                                           std::uint32_t count,
                                                           const std::vector<std::shared_ptr<const TMasterStrip>>& strips);
@@ -143,12 +141,7 @@ TLevelPass::TLevelPass(tiff* master, const TTileGrid& grid, double factor, TTile
 void TLevelPass::Run()
 {
     // The common start of every tile's copy, told once for the level.
-    if (!Layout.HasColorMap)
-        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
-    else if (!Layout.LinesReadable())
-        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
-    else
-        CanCopy = true;
+    CanCopy = Layout.CopyCanStart();
     if (CanCopy) {
         Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
                                                 Workers > 0 ? ReadAheadStrips : 0, Decoders);
@@ -161,16 +154,6 @@ void TLevelPass::Run()
             CutReplicatedRow(i);
     }
     WriteFinished(0);
-}
-
-// The strip of a tile row's first source row must be readable, or the
-// row's tiles copy nothing.
-bool TLevelPass::FirstRowReadable(std::int64_t row)
-{
-    Window->Reach(row);
-    Window->Forget(row);
-    const auto* strip = Window->StripOf(row);
-    return strip && !(*strip)->Failed;
 }
 
 void TLevelPass::CutAveragedRow(std::uint32_t i)
@@ -191,8 +174,9 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
         else if (!rows)
             rows = &*plans[j];
     }
-    // 2. Draw band by band, each band the rows the strips read so far serve.
-    if (rows && FirstRowReadable(rows->FirstSourceRow(rows->FirstRow()))) {
+    // 2. Draw band by band, each band the rows the strips read so far serve;
+    //    nothing when the strip of the first source row could not be read.
+    if (rows && Window->Read(rows->FirstSourceRow(rows->FirstRow()))) {
         for (std::int32_t r = rows->FirstRow(); r < rows->EndRow();) {
             Window->Reach(rows->LastSourceRow(r));
             Window->Forget(rows->FirstSourceRow(r));
@@ -249,10 +233,11 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
 
 void TLevelPass::CutReplicatedRow(std::uint32_t i)
 {
-    // 1. The strips of the row's source rows go with its tiles' jobs.
+    // 1. The strips of the row's source rows go with its tiles' jobs; none
+    //    when the first could not be read.
     const TCopyRectangle first = Grid.Rectangle(i, 0);
     auto strips = std::make_shared<std::vector<std::shared_ptr<const TMasterStrip>>>();
-    if (CanCopy && first.SrcH > 0 && FirstRowReadable(first.SrcY)) {
+    if (CanCopy && first.SrcH > 0 && Window->Read(first.SrcY)) {
         const std::int64_t lastRow = std::int64_t(first.SrcY) + first.SrcH - 1;
         Window->Reach(lastRow);
         for (std::uint32_t s = Layout.StripOfRow(first.SrcY); s <= Layout.StripOfRow(lastRow); ++s)
