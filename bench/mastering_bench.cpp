@@ -6,6 +6,7 @@
 // peak memory of this process.
 // Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
 #include "bench/BenchMeasures.h"
+#include "bench/TaskCompletion.h"
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/CatalogueDefinition.h"
 #include "catalogue/FolderScan.h"
@@ -25,41 +26,10 @@
 #include <fstream>
 #include <string>
 
-#include <sys/resource.h>
-
 using namespace tavrin;
 using namespace tavrin::bench;
 
 namespace {
-
-// Processor seconds (user and system) of this process, or of its waited-for children.
-double ProcessorSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::string LoadAverage()
-{
-    std::ifstream load("/proc/loadavg");
-    std::string one, five;
-    load >> one >> five;
-    return one + " (1 min), " + five + " (5 min)";
-}
-
-struct TCompletion final : TMessageHandler {
-    bool Done = false;
-    void HandleMessage(TTaskMessage message) override
-    {
-        if (message.IsCompletion()) {
-            TWorkerThread::Release(message.Thread);
-            Done = true;
-        } else if (message.Text && !message.Text->empty() && message.Text->find("failed") != std::string::npos) {
-            std::fprintf(stderr, "%s\n", message.Text->c_str());
-        }
-    }
-};
 
 double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
 {

@@ -11,6 +11,7 @@
 //        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
 #include "bench/BenchMeasures.h"
+#include "bench/TaskCompletion.h"
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/CatalogueDefinition.h"
 #include "catalogue/FolderScan.h"
@@ -33,38 +34,10 @@
 #include <fstream>
 #include <string>
 
-#include <sys/resource.h>
-
 using namespace tavrin;
 using namespace tavrin::bench;
 
 namespace {
-
-double ProcessorSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::string LoadAverage()
-{
-    std::ifstream load("/proc/loadavg");
-    std::string one, five;
-    load >> one >> five;
-    return one + " (1 min), " + five + " (5 min)";
-}
-
-struct TCompletion final : TMessageHandler {
-    bool Done = false;
-    void HandleMessage(TTaskMessage message) override
-    {
-        if (message.IsCompletion()) {
-            TWorkerThread::Release(message.Thread);
-            Done = true;
-        }
-    }
-};
 
 // Masters page 1 of the job in the folder through a scratch station.
 int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
@@ -100,6 +73,13 @@ int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
     std::printf("master of %d x %d pixels at %d dpi: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
                 masterPath.c_str());
     return 0;
+}
+
+// The Web task's five zoom factors for a page of the master's size.
+std::array<double, 5> LevelFactors(const TProofImage& image, int resolution)
+{
+    const double larger = std::max(image.Width(), image.Height());
+    return {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution, 1.0};
 }
 
 struct TTimes {
@@ -143,9 +123,7 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
     auto image = TProofImage::CreateForRead(master);
     if (!image->Tiff())
         return 1;
-    const double larger = std::max(image->Width(), image->Height());
-    const std::array<double, 5> factors = {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution,
-                                           1.0};
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
     std::printf("memory before cutting: %.1f MB\n", baseline);
     std::printf("master %u x %u pixels at %d dpi, %.1f MB; load before: %s\n", image->Width(), image->Height(),
                 resolution, std::filesystem::file_size(master) / 1048576.0, LoadAverage().c_str());
@@ -170,7 +148,7 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
         tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
         const auto previewStart = Clock::now();
         const double previewProcessor = ProcessorSeconds(RUSAGE_SELF);
-        image->MakePreview((folder / "ours" / "overview-0001.png").string(), 288 / larger);
+        image->MakePreview((folder / "ours" / "overview-0001.png").string(), 288.0 / std::max(image->Width(), image->Height()));
         overview.Keep(Seconds(previewStart), ProcessorSeconds(RUSAGE_SELF) - previewProcessor);
     }
     const double peak = PeakMemoryMiB();
@@ -228,9 +206,7 @@ int SingleThreaded(const std::string& master, int resolution, int repeats, const
     auto image = TProofImage::CreateForRead(master);
     if (!image->Tiff())
         return 1;
-    const double larger = std::max(image->Width(), image->Height());
-    const std::array<double, 5> factors = {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution,
-                                           1.0};
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
     const auto file = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-level.tdb";
     for (std::size_t z = 0; z < factors.size(); ++z) {
         if (levelsToCut.find(char('0' + z)) == std::string::npos)
