@@ -6,24 +6,20 @@
 // peak memory of this process.
 // Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
 #include "bench/BenchMeasures.h"
+#include "bench/BenchStation.h"
 #include "bench/TaskCompletion.h"
 #include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/FolderScan.h"
 #include "catalogue/JobDetailRecord.h"
 #include "imaging/MasterImagePath.h"
 #include "imaging/MasteringThread.h"
 #include "platform/MessageQueue.h"
 #include "platform/ProgramPath.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 using namespace tavrin;
@@ -43,14 +39,6 @@ double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
     return Seconds(start);
 }
 
-double TimedCommand(const std::string& command)
-{
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return Seconds(start);
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -64,22 +52,8 @@ int main(int argc, char* argv[])
 
     // 1. A scratch station that catalogues the folder.
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-mastering-bench";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
-    OverrideProgramFilePath((folder / "tavrin").string());
-    PrepareCatalogue(CatalogueFilePath(), false);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-    TSettingsRecord settings;
-    settings.InputFolder = inputFolder;
-    TStationLog log;
-    ScanPageBufferFolder(settings, log);
-    TRecordSet jobs;
-    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
-    const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
-    CloseQuery(jobs);
-    TJobDetailRecord job;
-    LoadJobDetail(reference, job);
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const std::int32_t reference = job.Reference;
     std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
                 LoadAverage().c_str());
 

@@ -11,10 +11,9 @@
 //        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
 #include "bench/BenchMeasures.h"
+#include "bench/BenchStation.h"
 #include "bench/TaskCompletion.h"
 #include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/FolderScan.h"
 #include "catalogue/JobDetailRecord.h"
 #include "imaging/MasterImagePath.h"
 #include "imaging/MasteringThread.h"
@@ -23,15 +22,12 @@
 #include "platform/MessageQueue.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 using namespace tavrin;
@@ -43,22 +39,8 @@ namespace {
 int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
 {
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
-    OverrideProgramFilePath((folder / "tavrin").string());
-    PrepareCatalogue(CatalogueFilePath(), false);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-    TSettingsRecord settings;
-    settings.InputFolder = inputFolder;
-    TStationLog log;
-    ScanPageBufferFolder(settings, log);
-    TRecordSet jobs;
-    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
-    const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
-    CloseQuery(jobs);
-    TJobDetailRecord job;
-    LoadJobDetail(reference, job);
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const std::int32_t reference = job.Reference;
     TMessageQueue queue;
     TCompletion completion;
     auto* task = new TMasteringThread(queue, inputFolder, static_cast<std::uint32_t>(reference), "", "");
@@ -91,14 +73,6 @@ struct TTimes {
         Processor = std::min(Processor, processor);
     }
 };
-
-double TimedCommand(const std::string& command)
-{
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return Seconds(start);
-}
 
 std::uintmax_t FolderBytes(const std::filesystem::path& folder)
 {
