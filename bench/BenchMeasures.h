@@ -1,8 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace tavrin::bench {
 
@@ -22,6 +26,33 @@ inline double PeakMemoryMiB()
         if (line.rfind("VmHWM:", 0) == 0)
             return std::stod(line.substr(6)) / 1024;
     return 0;
+}
+
+// Processor seconds (user and system) of this process (RUSAGE_SELF), or of
+// its waited-for children (RUSAGE_CHILDREN).
+inline double ProcessorSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Seconds a shell command takes; a failure is told on standard error.
+inline double TimedCommand(const std::string& command)
+{
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return Seconds(start);
+}
+
+// The machine's load average over 1 and 5 minutes, as text.
+inline std::string LoadAverage()
+{
+    std::ifstream load("/proc/loadavg");
+    std::string one, five;
+    load >> one >> five;
+    return one + " (1 min), " + five + " (5 min)";
 }
 
 }  // namespace tavrin::bench

@@ -6,60 +6,26 @@
 // peak memory of this process.
 // Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
 #include "bench/BenchMeasures.h"
+#include "bench/BenchStation.h"
+#include "bench/TaskCompletion.h"
 #include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/FolderScan.h"
 #include "catalogue/JobDetailRecord.h"
 #include "imaging/MasterImagePath.h"
 #include "imaging/MasteringThread.h"
 #include "platform/MessageQueue.h"
 #include "platform/ProgramPath.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-
-#include <sys/resource.h>
 
 using namespace tavrin;
 using namespace tavrin::bench;
 
 namespace {
-
-// Processor seconds (user and system) of this process, or of its waited-for children.
-double ProcessorSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::string LoadAverage()
-{
-    std::ifstream load("/proc/loadavg");
-    std::string one, five;
-    load >> one >> five;
-    return one + " (1 min), " + five + " (5 min)";
-}
-
-struct TCompletion final : TMessageHandler {
-    bool Done = false;
-    void HandleMessage(TTaskMessage message) override
-    {
-        if (message.IsCompletion()) {
-            TWorkerThread::Release(message.Thread);
-            Done = true;
-        } else if (message.Text && !message.Text->empty() && message.Text->find("failed") != std::string::npos) {
-            std::fprintf(stderr, "%s\n", message.Text->c_str());
-        }
-    }
-};
 
 double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
 {
@@ -70,14 +36,6 @@ double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
     task->Start();
     queue.PumpUntil(
         completion, [&] { return completion.Done; }, std::chrono::minutes(10));
-    return Seconds(start);
-}
-
-double TimedCommand(const std::string& command)
-{
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
     return Seconds(start);
 }
 
@@ -94,22 +52,8 @@ int main(int argc, char* argv[])
 
     // 1. A scratch station that catalogues the folder.
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-mastering-bench";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
-    OverrideProgramFilePath((folder / "tavrin").string());
-    PrepareCatalogue(CatalogueFilePath(), false);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-    TSettingsRecord settings;
-    settings.InputFolder = inputFolder;
-    TStationLog log;
-    ScanPageBufferFolder(settings, log);
-    TRecordSet jobs;
-    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
-    const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
-    CloseQuery(jobs);
-    TJobDetailRecord job;
-    LoadJobDetail(reference, job);
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const std::int32_t reference = job.Reference;
     std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
                 LoadAverage().c_str());
 

@@ -45,7 +45,9 @@ std::unique_ptr<TProofImage> TProofImage::CreateForRead(const std::string& fileN
 {
     std::unique_ptr<TProofImage> image(new TProofImage);
     image->Path = fileName;
-    image->Handle = TIFFOpen(fileName.c_str(), "r");
+    // Not mapped into memory: a pass over a large master then holds no more
+    // of it than the strips being read.
+    image->Handle = TIFFOpen(fileName.c_str(), "rm");
     if (!image->Handle) {
         ShowMessageBox("Error", "Error opening " + fileName, TMessageBoxIcon::Error);
         return image;

@@ -1,10 +1,12 @@
 #include "imaging/TileCutter.h"
 
-#include "imaging/MasterStrips.h"
+#include "imaging/AveragingPlan.h"
+#include "imaging/Replication.h"
+#include "imaging/RowWindow.h"
 #include "imaging/TileDB.h"
 #include "imaging/TileEncoder.h"
+#include "imaging/TileGrid.h"
 #include "imaging/WorkerPool.h"
-#include "platform/MessageBox.h"
 
 #include <tiffio.h>
 
@@ -12,7 +14,6 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -22,20 +23,12 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t Int32Max = std::numeric_limits<std::int32_t>::max();
-constexpr std::uint64_t MaxTiles = std::uint64_t(1) << 26;
 constexpr std::uint32_t TileBlockSize = 64;
-// Strips decoded ahead of the cutting on a thread of its own.
-constexpr unsigned ReadAheadStrips = 2;
-
-// Rounds to nearest with ties to even; false when the value is not a size.
-bool RoundedSize(long double value, std::int64_t& size)
-{
-    if (!std::isfinite(value) || value < 0 || value > Int32Max)
-        return false;
-    size = static_cast<std::int64_t>(std::nearbyintl(value));
-    return true;
-}
+// Strips decoded ahead of the cutting, on two threads of their own.
+constexpr unsigned ReadAheadStrips = 3;
+constexpr unsigned Decoders = 2;
+// Palette tiles copied and encoded by one job.
+constexpr std::uint32_t ReplicatedGroup = 8;
 
 // (i + 1) x 100 / rows rounded to nearest, ties to even, in exact integers.
 int RowProgress(std::uint32_t i, std::uint32_t rows)
@@ -63,9 +56,27 @@ TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border)
     if (!tile)
         throw std::runtime_error("Could not create a tile image of " + std::to_string(size) + " pixels");
     const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
-    if (border)
-        gdImageFilledRectangle(tile.get(), 0, 0, side - 1, side - 1, white);
+    if (!border)
+        return tile;
+    // What gdImageFilledRectangle over the whole tile sets (an opaque colour
+    // replaces what it covers), without its call per pixel.
+    for (int y = 0; y < side; ++y) {
+        if (trueColor)
+            std::fill_n(tile->tpixels[y], side, white);
+        else
+            std::fill_n(tile->pixels[y], side, static_cast<unsigned char>(white));
+    }
     return tile;
+}
+
+// Asks the processor to fetch a cache line that will be read soon.
+void PrefetchForReading(const void* address)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(address, 0, 1);
+#else
+    (void)address;
+#endif
 }
 
 // Step 8: a rectangle with a side of 0 is not copied.
@@ -84,19 +95,24 @@ public:
     void Run();
 
 private:
+    // A tile in work: the Index-th PNG of its group's job.
     struct TPendingTile {
         std::uint32_t GridRow = 0;
         std::uint32_t Column = 0;
-        std::shared_ptr<TTileEncoder::TBytes> Png;
-        std::future<void> Done;
+        std::shared_ptr<std::vector<TTileEncoder::TBytes>> Pngs;
+        std::uint32_t Index = 0;
+        std::shared_future<void> Done;
     };
 
     void CutAveragedRow(std::uint32_t i);
     void CutReplicatedRow(std::uint32_t i);
     void DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
                   std::int32_t rowBegin, std::int32_t rowEnd);
-    bool FirstRowReadable(std::int64_t row);
-    void Store(std::uint32_t i, std::uint32_t j, std::function<TTileEncoder::TBytes()> encode);
+    std::vector<TTileEncoder::TBytes> CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn,
+                                                          std::uint32_t count,
+                                                          const std::vector<std::shared_ptr<const TMasterStrip>>& strips);
+    void StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                    std::function<std::vector<TTileEncoder::TBytes>()> make);
     void WriteFinished(std::size_t keep);
 
     tiff* const Master;
@@ -125,15 +141,10 @@ TLevelPass::TLevelPass(tiff* master, const TTileGrid& grid, double factor, TTile
 void TLevelPass::Run()
 {
     // The common start of every tile's copy, told once for the level.
-    if (!Layout.HasColorMap)
-        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
-    else if (!Layout.LinesReadable())
-        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
-    else
-        CanCopy = true;
+    CanCopy = Layout.CopyCanStart();
     if (CanCopy) {
         Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
-                                                Workers > 0 ? ReadAheadStrips : 0);
+                                                Workers > 0 ? ReadAheadStrips : 0, Decoders);
         Window = std::make_unique<TRowWindow>(Layout, *Reader);
     }
     for (std::uint32_t i = 0; i < Grid.Rows; ++i) {
@@ -143,16 +154,6 @@ void TLevelPass::Run()
             CutReplicatedRow(i);
     }
     WriteFinished(0);
-}
-
-// The strip of a tile row's first source row must be readable, or the
-// row's tiles copy nothing.
-bool TLevelPass::FirstRowReadable(std::int64_t row)
-{
-    Window->Reach(row);
-    Window->Forget(row);
-    const auto* strip = Window->StripOf(row);
-    return strip && !(*strip)->Failed;
 }
 
 void TLevelPass::CutAveragedRow(std::uint32_t i)
@@ -167,14 +168,15 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!CanCopy || !Copied(rect))
             continue;
-        plans[j].emplace(tiles.back().get(), rect);
+        plans[j].emplace(tiles.back().get(), rect, Layout.Width);
         if (plans[j]->Empty())
             plans[j].reset();
         else if (!rows)
             rows = &*plans[j];
     }
-    // 2. Draw band by band, each band the rows the strips read so far serve.
-    if (rows && FirstRowReadable(rows->FirstSourceRow(rows->FirstRow()))) {
+    // 2. Draw band by band, each band the rows the strips read so far serve;
+    //    nothing when the strip of the first source row could not be read.
+    if (rows && Window->Read(rows->FirstSourceRow(rows->FirstRow()))) {
         for (std::int32_t r = rows->FirstRow(); r < rows->EndRow();) {
             Window->Reach(rows->LastSourceRow(r));
             Window->Forget(rows->FirstSourceRow(r));
@@ -187,7 +189,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
     }
     // 3. Encode and store.
     for (std::uint32_t j = 0; j < Grid.Columns; ++j)
-        Store(i, j, [this, tile = std::move(tiles[j])] { return Encoder.Encode(tile); });
+        StoreGroup(i, j, 1, [this, tile = std::move(tiles[j])] { return std::vector{Encoder.Encode(tile)}; });
 }
 
 void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans,
@@ -224,48 +226,87 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
         jobs.push_back([&, segments] {
             for (const TSegment& segment : segments)
                 plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
-                                          *Window, Colors, Layout.Width);
+                                          *Window, Colors);
         });
     Pool.RunAll(jobs);
 }
 
 void TLevelPass::CutReplicatedRow(std::uint32_t i)
 {
-    // The strips of the row's source rows go with its tiles' jobs.
+    // 1. The strips of the row's source rows go with its tiles' jobs; none
+    //    when the first could not be read.
     const TCopyRectangle first = Grid.Rectangle(i, 0);
-    std::vector<std::shared_ptr<const TMasterStrip>> strips;
-    std::uint32_t firstStrip = 0;
-    if (CanCopy && first.SrcH > 0 && FirstRowReadable(first.SrcY)) {
+    auto strips = std::make_shared<std::vector<std::shared_ptr<const TMasterStrip>>>();
+    if (CanCopy && first.SrcH > 0 && Window->Read(first.SrcY)) {
         const std::int64_t lastRow = std::int64_t(first.SrcY) + first.SrcH - 1;
         Window->Reach(lastRow);
-        firstStrip = Layout.StripOfRow(first.SrcY);
-        for (std::uint32_t s = firstStrip; s <= Layout.StripOfRow(lastRow); ++s)
+        for (std::uint32_t s = Layout.StripOfRow(first.SrcY); s <= Layout.StripOfRow(lastRow); ++s)
             if (const auto* strip = Window->StripOf(std::int64_t(s) * Layout.RowsPerStrip))
-                strips.push_back(*strip);
+                strips->push_back(*strip);
     }
-    for (std::uint32_t j = 0; j < Grid.Columns; ++j)
-        Store(i, j, [this, i, j, strips, firstStrip] {
-            TTileImage tile = BlankTile(Grid.T, false, Grid.OnBorder(i, j));
-            const TCopyRectangle rect = Grid.Rectangle(i, j);
-            if (!strips.empty() && Copied(rect))
-                ReplicateFromLines(tile.get(), rect, Layout, [&](std::int64_t y) -> const std::uint8_t* {
-                    const std::size_t index = Layout.StripOfRow(y) - firstStrip;
-                    if (index >= strips.size() || strips[index]->Failed)
-                        return nullptr;
-                    const std::uint32_t row = Layout.ClampRow(y) % Layout.RowsPerStrip;
-                    return strips[index]->Pixels.get() + std::size_t(row) * Layout.LineBytes;
-                });
-            return Encoder.Encode(tile);
-        });
+    // 2. Tiles in groups, each group's rows copied from left to right across
+    //    its tiles, so that the master's lines are read in order.
+    for (std::uint32_t j = 0; j < Grid.Columns; j += ReplicatedGroup) {
+        const std::uint32_t count = std::min(ReplicatedGroup, Grid.Columns - j);
+        StoreGroup(i, j, count, [this, i, j, count, strips] { return CopyReplicatedTiles(i, j, count, *strips); });
+    }
 }
 
-void TLevelPass::Store(std::uint32_t i, std::uint32_t j, std::function<TTileEncoder::TBytes()> encode)
+std::vector<TTileEncoder::TBytes> TLevelPass::CopyReplicatedTiles(
+    std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+    const std::vector<std::shared_ptr<const TMasterStrip>>& strips)
 {
-    auto png = std::make_shared<TTileEncoder::TBytes>();
-    std::future<void> done = Pool.Submit([png, encode = std::move(encode)] { *png = encode(); });
-    Pending.push_back({i, j, png, std::move(done)});
+    std::vector<TTileImage> tiles;
+    std::vector<std::optional<TReplication>> copies(count);
+    TCopyRectangle rows{};  // every tile of a grid row reads the same source rows
+    for (std::uint32_t c = 0; c < count; ++c) {
+        const std::uint32_t j = firstColumn + c;
+        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j)));
+        const TCopyRectangle rect = Grid.Rectangle(i, j);
+        if (!strips.empty() && Copied(rect)) {
+            copies[c].emplace(tiles.back().get(), rect, Layout);
+            rows = rect;
+        }
+    }
+    // A strip that could not be read ends every copy at its first row.
+    const std::uint32_t firstStrip = strips.empty() ? 0 : strips.front()->Number;
+    const auto lineOf = [&](std::int64_t row) -> const std::uint8_t* {
+        const std::size_t index = Layout.StripOfRow(row) - firstStrip;
+        if (index >= strips.size() || strips[index]->Failed)
+            return nullptr;
+        return strips[index]->Pixels.get() + std::size_t(Layout.ClampRow(row) % Layout.RowsPerStrip) * Layout.LineBytes;
+    };
+    // The group's part of each line, fetched a few lines ahead.
+    const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn) * Grid.S, Layout.Width);
+    const std::size_t to = std::min<std::size_t>(std::size_t(firstColumn + count) * Grid.S, Layout.Width);
+    constexpr std::int32_t ahead = 4;
+    for (std::int32_t y = 0; y < rows.SrcH; ++y) {
+        const std::uint8_t* line = lineOf(std::int64_t(rows.SrcY) + y);
+        if (!line)
+            break;
+        if (y + ahead < rows.SrcH)
+            if (const std::uint8_t* later = lineOf(std::int64_t(rows.SrcY) + y + ahead))
+                for (std::size_t at = from; at < to; at += 64)
+                    PrefetchForReading(later + at);
+        for (auto& copy : copies)
+            if (copy)
+                copy->Row(y, line);
+    }
+    std::vector<TTileEncoder::TBytes> encoded;
+    for (const TTileImage& tile : tiles)
+        encoded.push_back(Encoder.Encode(tile));
+    return encoded;
+}
+
+void TLevelPass::StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                            std::function<std::vector<TTileEncoder::TBytes>()> make)
+{
+    auto pngs = std::make_shared<std::vector<TTileEncoder::TBytes>>();
+    std::shared_future<void> done = Pool.Submit([pngs, make = std::move(make)] { *pngs = make(); }).share();
+    for (std::uint32_t c = 0; c < count; ++c)
+        Pending.push_back({i, firstColumn + c, pngs, c, done});
     // Two grid rows in work keep both cores busy and the memory small.
-    WriteFinished(2 * std::size_t(Grid.Columns) + 2 * Workers);
+    WriteFinished(2 * std::size_t(Grid.Columns) + 2 * ReplicatedGroup * Workers);
 }
 
 // Stores the finished tiles at the front in grid order, and waits for the
@@ -276,8 +317,9 @@ void TLevelPass::WriteFinished(std::size_t keep)
         TPendingTile& tile = Pending.front();
         if (Pending.size() <= keep && tile.Done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             return;
+        Pool.WaitHelping(tile.Done);
         tile.Done.get();
-        const std::vector<std::uint8_t>& png = **tile.Png;
+        const std::vector<std::uint8_t>& png = *(*tile.Pngs)[tile.Index];
         Database.AddTile(tile.Column, Grid.Rows - 1 - tile.GridRow, png.data(), static_cast<std::uint32_t>(png.size()));
         if (tile.Column + 1 == Grid.Columns && OnProgress)
             OnProgress(RowProgress(tile.GridRow, Grid.Rows));
@@ -287,62 +329,10 @@ void TLevelPass::WriteFinished(std::size_t keep)
 
 }  // namespace
 
-TTileGrid TTileGrid::For(std::uint32_t width, std::uint32_t height, std::uint32_t tileSize, double factor)
-{
-    TTileGrid grid;
-    std::int64_t s = 0, dw = 0, dh = 0;
-    if (!RoundedSize((1.0L / factor) * tileSize, s) || !RoundedSize(static_cast<long double>(width) * factor, dw) ||
-        !RoundedSize(static_cast<long double>(height) * factor, dh))
-        throw std::runtime_error("Zoom factor " + std::to_string(factor) + " gives no tile grid");
-    const std::int64_t t = tileSize;
-    const std::int64_t columns = dw / t + ((dw / t) * s < width ? 1 : 0);
-    const std::int64_t rows = dh / t + ((dh / t) * s < height ? 1 : 0);
-    if (columns * t > Int32Max || rows * t > Int32Max || columns * s > Int32Max || rows * s > Int32Max ||
-        std::uint64_t(columns) * std::uint64_t(rows) > MaxTiles)
-        throw std::runtime_error("Zoom factor " + std::to_string(factor) + " gives too many tiles");
-    grid.T = tileSize;
-    grid.S = static_cast<std::uint32_t>(s);
-    grid.DW = static_cast<std::uint32_t>(dw);
-    grid.DH = static_cast<std::uint32_t>(dh);
-    grid.Columns = static_cast<std::uint32_t>(columns);
-    grid.Rows = static_cast<std::uint32_t>(rows);
-    grid.ODX = static_cast<std::int32_t>(columns * t - dw);
-    grid.ODY = static_cast<std::int32_t>(rows * t - dh);
-    grid.OSX = static_cast<std::int32_t>(columns * s - width);
-    grid.OSY = static_cast<std::int32_t>(rows * s - height);
-    return grid;
-}
-
-TCopyRectangle TTileGrid::Rectangle(std::uint32_t i, std::uint32_t j) const
-{
-    const int t = static_cast<int>(T), s = static_cast<int>(S);
-    TCopyRectangle rect{0, 0, int(j) * s, int(i) * s - OSY, t, t, s, s};
-    if (i == 0) {
-        rect.SrcY = 0;
-        rect.DstY = ODY;
-        rect.DstH = t - ODY;
-        rect.SrcH = s - OSY;
-    }
-    if (j + 1 == Columns) {
-        rect.DstW = t - ODX;
-        rect.SrcW = s - OSX;
-    }
-    if (i + 1 == Rows && i > 0) {
-        rect.DstY = 0;
-        rect.DstH = t;
-        rect.SrcH = s;
-    }
-    return rect;
-}
-
-bool TTileGrid::OnBorder(std::uint32_t i, std::uint32_t j) const
-{
-    return i == 0 || j == 0 || i + 1 == Rows || j + 1 == Columns;
-}
-
 unsigned DefaultTileWorkers()
 {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    // The calling thread works too.
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u) - 1;
 }
 
 void CutTiles(tiff* master, const std::string& fileName, std::uint32_t tileSize, double factor,

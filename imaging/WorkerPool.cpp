@@ -1,5 +1,7 @@
 #include "imaging/WorkerPool.h"
 
+#include <chrono>
+
 namespace tavrin {
 
 TWorkerPool::TWorkerPool(unsigned threads)
@@ -34,7 +36,34 @@ std::future<void> TWorkerPool::Submit(std::function<void()> job)
         Queued.push_back(std::move(task));
     }
     WorkArrived.notify_one();
+    Changed.notify_all();
     return done;
+}
+
+void TWorkerPool::WaitHelping(const std::shared_future<void>& done)
+{
+    std::unique_lock lock(Mutex);
+    while (done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        auto& from = !Urgent.empty() ? Urgent : Queued;
+        if (from.empty()) {
+            Changed.wait(lock);
+            continue;
+        }
+        std::packaged_task<void()> job = std::move(from.front());
+        from.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+    }
+}
+
+void TWorkerPool::JobEnded()
+{
+    {
+        // Taken so that a waiter between its check and its wait hears this.
+        std::lock_guard lock(Mutex);
+    }
+    Changed.notify_all();
 }
 
 void TWorkerPool::RunAll(std::vector<std::function<void()>>& jobs)
@@ -84,6 +113,7 @@ void TWorkerPool::WorkerLoop()
             from.pop_front();
         }
         job();
+        JobEnded();
     }
 }
 

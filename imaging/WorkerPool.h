@@ -33,12 +33,17 @@ public:
     // rethrows the first exception any of them raised.
     void RunAll(std::vector<std::function<void()>>& jobs);
 
+    // Waits until done is ready, running queued jobs meanwhile.
+    void WaitHelping(const std::shared_future<void>& done);
+
 private:
     bool TakeUrgent(std::packaged_task<void()>& job);
     void WorkerLoop();
+    void JobEnded();
 
     std::mutex Mutex;
     std::condition_variable WorkArrived;
+    std::condition_variable Changed;  // a job ended or was queued
     std::deque<std::packaged_task<void()>> Urgent;
     std::deque<std::packaged_task<void()>> Queued;
     bool Stopping = false;

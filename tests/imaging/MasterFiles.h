@@ -1,10 +1,15 @@
 #pragma once
 
+#include "imaging/TiffErrorHandler.h"
+#include "platform/MessageBox.h"
+
 #include <tiffio.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -48,6 +53,43 @@ inline TMasterContents ReadMaster(const std::string& path)
     return master;
 }
 
+// Writes a master as the plain writer does, every line through
+// TIFFWriteScanline, with any strip height; without the colour map when
+// colorMap is false (then as a grey image, which libtiff accepts). False when
+// libtiff failed.
+inline bool WriteMasterFile(const std::string& path, const TMasterContents& image, std::uint32_t resolution,
+                            std::uint32_t rowsPerStrip, bool colorMap = true)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (!tiff)
+        return false;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, image.Width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, image.Height);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, colorMap ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, double(resolution));
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, double(resolution));
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (colorMap) {
+        // libtiff keeps the arrays it is given only during the call.
+        auto map = image.ColorMap;
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, map[0].data(), map[1].data(), map[2].data());
+    }
+    std::vector<std::uint8_t> line(image.Width);
+    bool written = true;
+    for (std::uint32_t y = 0; y < image.Height; ++y) {
+        std::copy_n(image.Pixels.begin() + std::ptrdiff_t(y) * image.Width, image.Width, line.begin());
+        written = written && TIFFWriteScanline(tiff, line.data(), y, 0) == 1;
+    }
+    TIFFClose(tiff);
+    return written;
+}
+
 // The plate combination index of one pixel, computed bit by bit from the
 // eight planes (cyan, magenta, yellow, black, spot 0..3): pixel x of line y
 // is bit 31 - x % 32 of little-endian word x / 32 of the line; an index bit
@@ -65,6 +107,33 @@ inline std::uint8_t PixelIndex(const std::array<const std::uint8_t*, 8>& planes,
     }
     return static_cast<std::uint8_t>(index);
 }
+
+// Collects the message boxes shown while it lives, from any thread, as
+// "caption|text".
+struct TBoxRecorder {
+    TBoxRecorder()
+    {
+        InstallTiffErrorHandler();
+        SetMessageBoxHook([this](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+            std::lock_guard lock(Mutex);
+            Boxes.push_back(caption + "|" + text);
+        });
+    }
+    ~TBoxRecorder() { SetMessageBoxHook(nullptr); }
+    std::vector<std::string> Shown()
+    {
+        std::lock_guard lock(Mutex);
+        return Boxes;
+    }
+    std::size_t Count(const std::string& box)
+    {
+        std::lock_guard lock(Mutex);
+        return static_cast<std::size_t>(std::count(Boxes.begin(), Boxes.end(), box));
+    }
+
+    std::mutex Mutex;
+    std::vector<std::string> Boxes;
+};
 
 // What a command printed on standard output.
 inline std::string CommandOutput(const std::string& command)

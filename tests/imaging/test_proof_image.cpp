@@ -45,46 +45,6 @@ std::string FileBytes(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The master as the plain writer makes it: every line through TIFFWriteScanline.
-void WritePlainMaster(const std::string& path, const TMasterContents& image, std::uint32_t resolution,
-                      std::uint32_t rowsPerStrip)
-{
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tiff, nullptr);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, image.Width);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, image.Height);
-    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, double(resolution));
-    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, double(resolution));
-    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    TIFFSetField(tiff, TIFFTAG_COLORMAP, image.ColorMap[0].data(), image.ColorMap[1].data(), image.ColorMap[2].data());
-    std::vector<std::uint8_t> line(image.Width);
-    for (std::uint32_t y = 0; y < image.Height; ++y) {
-        std::copy_n(image.Pixels.begin() + std::ptrdiff_t(y) * image.Width, image.Width, line.begin());
-        ASSERT_EQ(TIFFWriteScanline(tiff, line.data(), y, 0), 1);
-    }
-    TIFFClose(tiff);
-}
-
-// Collects the message boxes shown while it lives.
-struct TBoxRecorder {
-    TBoxRecorder()
-    {
-        InstallTiffErrorHandler();
-        SetMessageBoxHook([this](const std::string& caption, const std::string& text, TMessageBoxIcon) {
-            Boxes.push_back(caption + "|" + text);
-        });
-    }
-    ~TBoxRecorder() { SetMessageBoxHook(nullptr); }
-    std::vector<std::string> Boxes;
-};
-
 struct TPageCase {
     std::uint32_t Width, DataWidth, Height;
     bool Mirror, Negate;
@@ -130,7 +90,7 @@ TEST(ProofImage, PixelsMatchAPerPixelComputationAndTheFileEqualsThePlainWriters)
             }
         EXPECT_EQ(wrong, 0);
 
-        WritePlainMaster(folder.Path("plain.tif").string(), master, 600, 288);
+        ASSERT_TRUE(WriteMasterFile(folder.Path("plain.tif").string(), master, 600, 288));
         EXPECT_TRUE(FileBytes(path) == FileBytes(folder.Path("plain.tif"))) << "not the plain writer's file";
     }
 }

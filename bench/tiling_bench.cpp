@@ -1,0 +1,221 @@
+// Tiling and overview benchmark. "master" masters page 1 of a rendered job
+// into a master file kept for the runs (in a process of its own, so that the
+// peak memory of "run" is the tiling's alone). "run" cuts the five zoom
+// levels of that master and its overview as the Web and Preview tasks do,
+// at idle priority, and compares them in the same run with vips dzsave
+// (288-pixel PNG tiles, no overlap) and vipsthumbnail -s 288, also at idle
+// priority. Prints times (best of the repeats), processor times, their
+// ratios, the machine's load and the peak memory of this process.
+// Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif
+//        tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]
+//        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
+//        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
+#include "bench/BenchMeasures.h"
+#include "bench/BenchStation.h"
+#include "bench/TaskCompletion.h"
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/JobDetailRecord.h"
+#include "imaging/MasterImagePath.h"
+#include "imaging/MasteringThread.h"
+#include "imaging/ProofImage.h"
+#include "imaging/TileCutter.h"
+#include "platform/MessageQueue.h"
+#include "platform/ProcessPriority.h"
+#include "platform/ProgramPath.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+using namespace tavrin;
+using namespace tavrin::bench;
+
+namespace {
+
+// Masters page 1 of the job in the folder through a scratch station.
+int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench";
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const std::int32_t reference = job.Reference;
+    TMessageQueue queue;
+    TCompletion completion;
+    auto* task = new TMasteringThread(queue, inputFolder, static_cast<std::uint32_t>(reference), "", "");
+    task->Start();
+    queue.PumpUntil(
+        completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+    std::filesystem::create_directories(std::filesystem::absolute(masterPath).parent_path());
+    std::filesystem::copy_file(MasterImagePath(job.UniqueID, 1), masterPath,
+                               std::filesystem::copy_options::overwrite_existing);
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    std::printf("master of %d x %d pixels at %d dpi: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
+                masterPath.c_str());
+    return 0;
+}
+
+// The Web task's five zoom factors for a page of the master's size.
+std::array<double, 5> LevelFactors(const TProofImage& image, int resolution)
+{
+    const double larger = std::max(image.Width(), image.Height());
+    return {576 / larger, 96.0 / resolution, 192.0 / resolution, 384.0 / resolution, 1.0};
+}
+
+struct TTimes {
+    double Wall = 1e9;
+    double Processor = 1e9;
+    void Keep(double wall, double processor)
+    {
+        Wall = std::min(Wall, wall);
+        Processor = std::min(Processor, processor);
+    }
+};
+
+std::uintmax_t FolderBytes(const std::filesystem::path& folder)
+{
+    std::uintmax_t bytes = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            bytes += entry.file_size();
+    return bytes;
+}
+
+int Run(const std::string& master, int resolution, int repeats, const std::string& keep, bool withPeers,
+        const std::string& levelsToCut = "01234")
+{
+    // As the station's tasks run; the peers run under chrt --idle as well.
+    SetProcessIdlePriority();
+    SetCurrentThreadIdlePriority();
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-run";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "ours");
+
+    const double baseline = PeakMemoryMiB();
+    auto image = TProofImage::CreateForRead(master);
+    if (!image->Tiff())
+        return 1;
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
+    std::printf("memory before cutting: %.1f MB\n", baseline);
+    std::printf("master %u x %u pixels at %d dpi, %.1f MB; load before: %s\n", image->Width(), image->Height(),
+                resolution, std::filesystem::file_size(master) / 1048576.0, LoadAverage().c_str());
+
+    // 1. Ours: the five levels, then the overview.
+    TTimes tiles, overview;
+    std::array<double, 5> levels;
+    levels.fill(1e9);
+    for (int round = 0; round < repeats; ++round) {
+        const auto start = Clock::now();
+        const double processor = ProcessorSeconds(RUSAGE_SELF);
+        for (std::size_t z = 0; z < factors.size(); ++z) {
+            if (levelsToCut.find(char('0' + z)) == std::string::npos)
+                continue;
+            const auto levelStart = Clock::now();
+            image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288,
+                             factors[z]);
+            levels[z] = std::min(levels[z], Seconds(levelStart));
+            if (!withPeers)
+                std::printf("level %zu: %.2f s, peak memory so far %.1f MB\n", z, Seconds(levelStart), PeakMemoryMiB());
+        }
+        tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+        const auto previewStart = Clock::now();
+        const double previewProcessor = ProcessorSeconds(RUSAGE_SELF);
+        image->MakePreview((folder / "ours" / "overview-0001.png").string(), 288.0 / std::max(image->Width(), image->Height()));
+        overview.Keep(Seconds(previewStart), ProcessorSeconds(RUSAGE_SELF) - previewProcessor);
+    }
+    const double peak = PeakMemoryMiB();
+    const std::uintmax_t ourBytes = FolderBytes(folder / "ours");
+    image.reset();
+
+    // 2. The peers on the same master.
+    TTimes dzsave, thumbnail;
+    for (int round = 0; round < repeats && withPeers; ++round) {
+        std::filesystem::remove_all(folder / "vips");
+        std::filesystem::create_directories(folder / "vips");
+        double children = ProcessorSeconds(RUSAGE_CHILDREN);
+        const double wall = TimedCommand("chrt --idle 0 vips dzsave '" + master + "' '" + (folder / "vips" / "out").string() +
+                                         "' --tile-size 288 --overlap 0 --suffix .png");
+        dzsave.Keep(wall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
+        children = ProcessorSeconds(RUSAGE_CHILDREN);
+        const double thumbnailWall = TimedCommand("chrt --idle 0 vipsthumbnail '" + master + "' -s 288 -o '" +
+                                                  (folder / "vips" / "thumbnail.png").string() + "'");
+        thumbnail.Keep(thumbnailWall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
+    }
+
+    std::printf("tile levels 0..4, best of %d:", repeats);
+    for (double level : levels)
+        std::printf(" %.2f", level);
+    std::printf(" s\n");
+    if (!withPeers) {
+        std::printf("tiles: ours %.2f s (processor %.2f s); overview: ours %.2f s (processor %.2f s)\n", tiles.Wall,
+                    tiles.Processor, overview.Wall, overview.Processor);
+        std::printf("peak memory of the tiling process: %.1f MB\n", peak);
+        std::filesystem::remove_all(folder);
+        return 0;
+    }
+    std::printf("tiles: ours %.2f s (processor %.2f s), vips dzsave %.2f s (processor %.2f s), ratio %.3f\n",
+                tiles.Wall, tiles.Processor, dzsave.Wall, dzsave.Processor, tiles.Wall / dzsave.Wall);
+    std::printf("overview: ours %.2f s (processor %.2f s), vipsthumbnail %.2f s (processor %.2f s), ratio %.3f\n",
+                overview.Wall, overview.Processor, thumbnail.Wall, thumbnail.Processor,
+                overview.Wall / thumbnail.Wall);
+    std::printf("files: ours %.1f MB, vips dzsave %.1f MB\n", ourBytes / 1048576.0,
+                FolderBytes(folder / "vips") / 1048576.0);
+    std::printf("peak memory of the tiling process: %.1f MB\n", peak);
+    std::printf("load after: %s\n", LoadAverage().c_str());
+    if (!keep.empty()) {
+        std::filesystem::remove_all(keep);
+        std::filesystem::copy(folder / "ours", keep, std::filesystem::copy_options::recursive);
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
+// Processor time of each level cut on the calling thread alone (no helper
+// threads): the cost of the work itself, steadier than wall times on a
+// loaded machine.
+int SingleThreaded(const std::string& master, int resolution, int repeats, const std::string& levelsToCut)
+{
+    auto image = TProofImage::CreateForRead(master);
+    if (!image->Tiff())
+        return 1;
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
+    const auto file = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-level.tdb";
+    for (std::size_t z = 0; z < factors.size(); ++z) {
+        if (levelsToCut.find(char('0' + z)) == std::string::npos)
+            continue;
+        double best = 1e9;
+        for (int round = 0; round < repeats; ++round) {
+            const double processor = ProcessorSeconds(RUSAGE_SELF);
+            CutTiles(image->Tiff(), file.string(), 288, factors[z], nullptr, 0);
+            best = std::min(best, ProcessorSeconds(RUSAGE_SELF) - processor);
+        }
+        std::printf("level %zu on one thread: processor %.3f s\n", z, best);
+    }
+    std::filesystem::remove(file);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "master" && argc == 4)
+        return MakeMaster(std::filesystem::absolute(argv[2]).string() + "/", argv[3]);
+    if (mode == "run" && argc >= 4)
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
+                   argc > 5 ? argv[5] : "", true);
+    if (mode == "single" && argc >= 4)
+        return SingleThreaded(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
+                              argc > 5 ? argv[5] : "01234");
+    if (mode == "ours" && argc >= 4)
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, "", false,
+                   argc > 5 ? argv[5] : "01234");
+    std::fprintf(stderr, "Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif\n"
+                         "       tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]\n"
+                         "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
+                         "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n");
+    return 2;
+}
