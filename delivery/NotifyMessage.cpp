@@ -26,6 +26,9 @@ using Poco::Net::MailMessage;
 // Header lines are folded before they grow past this many characters.
 constexpr std::size_t FoldColumn = 76;
 
+// The longest encoded word RFC 2047 allows.
+constexpr std::size_t MaxEncodedWord = 75;
+
 bool IsControl(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
@@ -79,10 +82,36 @@ std::string QuotedString(const std::string& text)
     return quoted + "\"";
 }
 
+// The bytes of the UTF-8 character at the position: its lead byte and the
+// continuation bytes that follow it (one byte for anything malformed).
+std::size_t CharacterLength(const std::string& text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t expected = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+    std::size_t length = 1;
+    while (length < expected && at + length < text.size() &&
+           (static_cast<unsigned char>(text[at + length]) & 0xc0) == 0x80)
+        ++length;
+    return length;
+}
+
+// One byte in the "Q" encoding, with only the characters that are safe in a
+// display name left as they are.
+std::string QEncoded(char c)
+{
+    if (c == ' ')
+        return "_";
+    if (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("!*+-/", c))
+        return std::string(1, c);
+    static const char digits[] = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(c);
+    return {'=', digits[byte >> 4], digits[byte & 15]};
+}
+
 // Unstructured header text: RFC 2047 words when it is not plain ASCII.
 std::string HeaderWordText(const std::string& text)
 {
-    return IsASCII(text) ? text : MailMessage::encodeWord(text, "UTF-8");
+    return IsASCII(text) ? text : EncodedWords(text);
 }
 
 // The header values joined by ", ", folded between two values where the line
@@ -197,6 +226,31 @@ void SetAddressHeaders(MailMessage& mail, const TNotifyMessage& message)
 }
 
 }  // namespace
+
+std::string EncodedWords(const std::string& text)
+{
+    const std::string open = "=?UTF-8?Q?";
+    const std::string close = "?=";
+    std::string words;
+    std::string word;
+    const auto closeWord = [&] {
+        words += (words.empty() ? "" : "\r\n ") + open + word + close;
+        word.clear();
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = CharacterLength(text, at);
+        std::string encoded;
+        for (std::size_t i = at; i < at + length; ++i)
+            encoded += QEncoded(text[i]);
+        if (!word.empty() && open.size() + word.size() + encoded.size() + close.size() > MaxEncodedWord)
+            closeWord();
+        word += encoded;
+        at += length;
+    }
+    if (!word.empty())
+        closeWord();
+    return words;
+}
 
 TMailbox MailboxFromText(const std::string& name, const std::string& address)
 {

@@ -52,6 +52,10 @@ std::string MailboxListText(const std::vector<TMailbox>& mailboxes);
 // brackets; the bare address when there is no name.
 std::string MailboxHeaderText(const TMailbox& mailbox);
 
+// The text as RFC 2047 "Q" words in UTF-8, each at most 75 characters long
+// and holding whole characters only, separated by CR LF and a blank.
+std::string EncodedWords(const std::string& text);
+
 // The plain-text part: two lines naming the link.
 std::string NotifyPlainText(const std::string& link);
 
