@@ -1,5 +1,7 @@
 #include "delivery/SMTPClient.h"
 
+#include "delivery/TransferHelpers.h"
+
 #include <Poco/Base64Encoder.h>
 #include <Poco/Exception.h>
 #include <Poco/Net/DialogSocket.h>
@@ -8,7 +10,6 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
-#include <cctype>
 #include <sstream>
 
 namespace tavrin {
@@ -31,13 +32,6 @@ auto Guarded(TOperation&& operation) -> decltype(operation())
     } catch (const Poco::Exception& error) {
         throw ESMTPError(error.displayText());
     }
-}
-
-std::string UpperCaseText(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
 }
 
 // The text with a second "." at the start of every line that begins with one,
@@ -166,12 +160,12 @@ bool ListsLoginMechanism(const std::string& ehloReply)
     std::istringstream lines(ehloReply);
     for (std::string line; std::getline(lines, line);) {
         // "250-AUTH LOGIN PLAIN": the keyword follows the code and its separator.
-        const std::string keyword = UpperCaseText(line.size() > 4 ? line.substr(4) : "");
-        if (keyword.rfind("AUTH ", 0) != 0 && keyword.rfind("AUTH=", 0) != 0)
+        const std::string keyword = LowerCaseText(line.size() > 4 ? line.substr(4) : "");
+        if (keyword.rfind("auth ", 0) != 0 && keyword.rfind("auth=", 0) != 0)
             continue;
         std::istringstream words(keyword.substr(5));
         for (std::string word; words >> word;)
-            if (word == "LOGIN")
+            if (word == "login")
                 return true;
     }
     return false;
