@@ -286,8 +286,8 @@ std::string MailboxHeaderText(const TMailbox& mailbox)
 
 std::string NotifyPlainText(const std::string& link)
 {
-    return JoinedLines({"An online rendering of this print job has been generated.",
-                        "Please visit " + link + " to review this job"});
+    return JoinedLines(
+        {"An online rendering of this print job has been generated.", "Please visit " + link + " to review this job"});
 }
 
 std::string NotifyHTMLText(const std::string& link, const std::string& jobName)

@@ -20,8 +20,8 @@ std::string RecipientIDList(const std::string& recipients)
     std::string list;
     std::istringstream items(recipients);
     for (std::string item; std::getline(items, item, ',');) {
-        const bool decimal = !item.empty() && item.size() <= 10 &&
-                             item.find_first_not_of("0123456789") == std::string::npos;
+        const bool decimal =
+            !item.empty() && item.size() <= 10 && item.find_first_not_of("0123456789") == std::string::npos;
         if (decimal)
             list += (list.empty() ? "" : ",") + item;
     }

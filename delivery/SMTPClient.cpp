@@ -66,7 +66,8 @@ public:
     {
         std::size_t sent = 0;
         while (sent < text.size())
-            sent += static_cast<std::size_t>(socket().sendBytes(text.data() + sent, static_cast<int>(text.size() - sent)));
+            sent +=
+                static_cast<std::size_t>(socket().sendBytes(text.data() + sent, static_cast<int>(text.size() - sent)));
     }
 };
 

@@ -1,5 +1,3 @@
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
 #include "catalogue/SettingsCipher.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
@@ -22,21 +20,13 @@ protected:
     void SetUp() override
     {
         ScratchStation::SetUp();
-        CopyFromStation("tavrin.dbi");
-        ASSERT_TRUE(PrepareCatalogue(CatalogueFilePath(), true));
-        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-        for (const std::string& statement :
-             {"insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) values (7, " +
-                  QuoteText(JobID) + ", \"Leaflet\", 1)",
-              std::string("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
-                          "QueueListRecipients) values (7, \"Master, Preview, Web, Transfer, Notify\", \"new\", "
-                          "\"3\")"),
-              std::string("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values (3, "
-                          "\"Ann Archer\", \"ann@example.com\")")}) {
-            TRecordSet rows;
-            OpenQuery(CatalogueConnection.get(), rows, statement);
-        }
-        CatalogueConnection.reset();
+        MakeCatalogue({"insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) "
+                       "values (7, " +
+                           QuoteText(JobID) + ", \"Leaflet\", 1)",
+                       "insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                       "QueueListRecipients) values (7, \"Master, Preview, Web, Transfer, Notify\", \"new\", \"3\")",
+                       "insert into AddressList (AddressListID, AddressListName, AddressListEmail) values (3, "
+                       "\"Ann Archer\", \"ann@example.com\")"});
 
         WriteBytes(Folder.Path(std::string("output/") + JobID + "-0001.tif"), "master");
         WriteBytes(Folder.Path(std::string("output/") + JobID + "/index.html"), "<html></html>\n");
@@ -45,9 +35,9 @@ protected:
         FTPServer = testing::StartScriptedFTPServer(FTPFolder);
         MailServer = testing::StartSMTPServer(MailFolder);
         Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(FTPServer->Port()) +
-                                       "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
-                                       EncipherText("secret") + "\nSMTPHost=127.0.0.1\nSMTPPort=" +
-                                       std::to_string(MailServer->Port()) +
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText("secret") +
+                                       "\nSMTPHost=127.0.0.1\nSMTPPort=" + std::to_string(MailServer->Port()) +
                                        "\nAuthenticationRequired=True\nSMTPUsername=" + EncipherText("mailer") +
                                        "\nSMTPPassword=" + EncipherText("secret") +
                                        "\nFromEmail=proofs@example.com\nFromEmailName=Proof Desk\n"
@@ -92,7 +82,9 @@ TEST_F(NotifyCommands, StartCarriesTheJobThroughTransferAndNotifyToThePostQueue)
     const auto result = testing::RunProgram("tavrin-cli", "start --yes then postqueue list");
     EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
     const std::vector<std::string> texts = Texts(result.Output);
-    const auto at = [&](const std::string& text) { return std::find(texts.begin(), texts.end(), text) - texts.begin(); };
+    const auto at = [&](const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    };
     const auto transferDone = at("Transfer for job 7 complete.");
     const auto sending = at("Sending email to Ann Archer <ann@example.com>");
     const auto notifyDone = at("Notification for job 7 complete.");
@@ -104,8 +96,8 @@ TEST_F(NotifyCommands, StartCarriesTheJobThroughTransferAndNotifyToThePostQueue)
     EXPECT_EQ(FileBytes(FTPFolder.Path() / "root/tavrin" / JobID / "overview-0001.png"), Overview);
     const auto received = testing::ReceivedMessages(MailFolder);
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_NE(testing::MailSummary(received[0]).find("Please visit http://proofs.example.com/tavrin/" +
-                                                     std::string(JobID) + "/ to review this job"),
+    EXPECT_NE(testing::MailSummary(received[0])
+                  .find("Please visit http://proofs.example.com/tavrin/" + std::string(JobID) + "/ to review this job"),
               std::string::npos);
 }
 

@@ -79,8 +79,7 @@ protected:
 
     void SetRecipients(const std::string& recipients)
     {
-        Run("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
-            " where QueueListJobReference = 7");
+        Run("update QueueList set QueueListRecipients = " + QuoteText(recipients) + " where QueueListJobReference = 7");
     }
 
     // Starts the SMTP server with the options of smtp_server.py and points the settings at it.
@@ -122,10 +121,9 @@ TEST_F(NotifyTask, SendsTheMessageToTheRecipientsWithAnAddress)
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_NOTIFY_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
-    EXPECT_EQ(Conversation(),
-              (std::vector<std::string>{"EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)",
-                                        "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
-                                        "RCPT TO:<archive@example.com>", "DATA", "QUIT"}));
+    EXPECT_EQ(Conversation(), (std::vector<std::string>{"EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)",
+                                                        "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
+                                                        "RCPT TO:<archive@example.com>", "DATA", "QUIT"}));
 
     const auto received = ReceivedMessages(Temporary);
     ASSERT_EQ(received.size(), 1u);
@@ -148,13 +146,19 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
         std::vector<std::string> Expected;
     };
     const TCase cases[] = {
-        {"LOGIN not offered", {"--no-login"}, true,
+        {"LOGIN not offered",
+         {"--no-login"},
+         true,
          {"EHLO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
           "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
-        {"no authentication asked for", {}, false,
+        {"no authentication asked for",
+         {},
+         false,
          {"EHLO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
           "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
-        {"EHLO refused", {"--refuse-ehlo"}, true,
+        {"EHLO refused",
+         {"--refuse-ehlo"},
+         true,
          {"EHLO host", "HELO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
           "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
     };
@@ -168,7 +172,8 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(Temporary.Path() / "mail");
         StartMailServer(c.ServerOptions);
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.AuthenticationRequired = c.Authentication; });
+        StationSettings().Update(
+            [&](TSettingsRecord& settings) { settings.AuthenticationRequired = c.Authentication; });
         const TPostedMessages posted = RunNotify();
 
         EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann Archer <ann@example.com>, bare@example.com");
@@ -196,12 +201,27 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
         const char* LastCommands;             // the end of the conversation
     };
     const TCase cases[] = {
-        {"RCPT refused", {"--refuse-rcpt"}, "3", false, false, {"550 5.1.1 No such mailbox here"},
+        {"RCPT refused",
+         {"--refuse-rcpt"},
+         "3",
+         false,
+         false,
+         {"550 5.1.1 No such mailbox here"},
          "RCPT TO:<ann@example.com>|QUIT"},
-        {"DATA refused", {"--refuse-data"}, "3", false, false, {"554 5.3.0 Transactions are refused here"},
+        {"DATA refused",
+         {"--refuse-data"},
+         "3",
+         false,
+         false,
+         {"554 5.3.0 Transactions are refused here"},
          "DATA|QUIT"},
         {"no recipient with an address", {}, "7", false, false, {"503 Error: need RCPT command"}, "DATA|QUIT"},
-        {"missing overview", {}, "3", true, false, {"File not found: " + OutputFolder() + JobID + "/overview-0001.png"},
+        {"missing overview",
+         {},
+         "3",
+         true,
+         false,
+         {"File not found: " + OutputFolder() + JobID + "/overview-0001.png"},
          "RCPT TO:<ann@example.com>|QUIT"},
         {"closed port", {}, "3", false, true, {"Connection refused*", "Not connected."}, ""},
     };
@@ -224,7 +244,8 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
         for (std::size_t i = 0; i < c.ExpectedLog.size(); ++i) {
             const std::string& expected = c.ExpectedLog[i];
             if (expected.back() == '*')
-                EXPECT_EQ(posted.Log[i].first.rfind(expected.substr(0, expected.size() - 1), 0), 0u) << posted.Log[i].first;
+                EXPECT_EQ(posted.Log[i].first.rfind(expected.substr(0, expected.size() - 1), 0), 0u)
+                    << posted.Log[i].first;
             else
                 EXPECT_EQ(posted.Log[i].first, expected);
             EXPECT_EQ(posted.Log[i].second, -1);
@@ -276,12 +297,13 @@ TEST_F(NotifyTask, TextFromOutsideNeverBreaksAHeaderOrACommandLine)
     const auto received = ReceivedMessages(Temporary);
     ASSERT_EQ(received.size(), 1u);
     // Non-ASCII names travel as RFC 2047 words; the line breaks became blanks.
-    EXPECT_EQ(MailSummary(received[0]), "From: Café Proofs <proofs@example.com>\n"
-                                        "To: \"Ann X-Injected: yes\" <ann@example.com>\n"
-                                        "Subject: Remote Proofing information for Zoë's Brochure für Müller & "
-                                        "Söhne Bcc: evil@example.com\n"
-                                        "Header block: ASCII\n" +
-                                            ExpectedParts("Zoë's Brochure für Müller &amp; Söhne\\r\\nBcc: evil@example.com"));
+    EXPECT_EQ(MailSummary(received[0]),
+              "From: Café Proofs <proofs@example.com>\n"
+              "To: \"Ann X-Injected: yes\" <ann@example.com>\n"
+              "Subject: Remote Proofing information for Zoë's Brochure für Müller & "
+              "Söhne Bcc: evil@example.com\n"
+              "Header block: ASCII\n" +
+                  ExpectedParts("Zoë's Brochure für Müller &amp; Söhne\\r\\nBcc: evil@example.com"));
 }
 
 TEST_F(NotifyTask, LinesBeginningWithADotArriveWhole)
@@ -333,8 +355,8 @@ TEST(NotifyMessage, EncodedWordsAreShortAndHoldWholeCharacters)
 TEST(NotifyMessage, PortIsTheSettingReadAsADecimalNumberOr25)
 {
     const std::pair<const char*, int> cases[] = {
-        {"587", 587}, {"25", 25},   {"2525", 2525}, {"65535", 65535}, {"abc", 25}, {"", 25},
-        {"0", 25},    {"65536", 25}, {" 587", 25},  {"587 ", 25},     {"-1", 25},  {"5x", 25},
+        {"587", 587}, {"25", 25},    {"2525", 2525}, {"65535", 65535}, {"abc", 25}, {"", 25},
+        {"0", 25},    {"65536", 25}, {" 587", 25},   {"587 ", 25},     {"-1", 25},  {"5x", 25},
     };
     for (const auto& [text, port] : cases)
         EXPECT_EQ(SMTPPortNumber(text), port) << "\"" << text << "\"";
