@@ -277,6 +277,19 @@ TEST_F(NotifyTask, WithoutRecipientsNothingIsSent)
     }
 }
 
+TEST_F(NotifyTask, OnlyTheNumbersOfTheRecipientsTextReachTheStatement)
+{
+    // Pasted as it stands, the text would select every contact with an address.
+    SetRecipients("3,7) or (1=1");
+    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
+    StartMailServer();
+    const TPostedMessages posted = RunNotify();
+
+    EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann Archer <ann@example.com>");
+    EXPECT_TRUE(posted.Log.empty()) << posted.Log.front().first;
+    EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+}
+
 TEST_F(NotifyTask, TextFromOutsideNeverBreaksAHeaderOrACommandLine)
 {
     SetJobName("Zoë's Brochure für Müller & Söhne\r\nBcc: evil@example.com");
