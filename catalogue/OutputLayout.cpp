@@ -35,6 +35,11 @@ std::string PageNumberText(int page)
     return text;
 }
 
+std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID)
+{
+    return webRoot + "tavrin/" + uniqueID + "/";
+}
+
 std::string WithTrailingBackslash(const std::string& text)
 {
     return (text.empty() || text.back() == PathDelimiter) ? text : text + PathDelimiter;

@@ -17,6 +17,11 @@ std::string OutputFolder();
 // A page number as it appears in file names: "-%4.4d" ("-0001", "-12345").
 std::string PageNumberText(int page);
 
+// The address of a job's folder on the web site: the web root exactly as
+// typed (a root without its trailing "/" runs into "tavrin/"), "tavrin/",
+// the job's unique id and "/".
+std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID);
+
 // The text with one separator appended unless it ends with one; "" stays "".
 std::string WithTrailingBackslash(const std::string& text);
 // All trailing separators removed and one appended; "" gives one separator.

@@ -193,21 +193,37 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
         throw EFTPError("Not connected.");
     Guarded([&] {
         std::ostream& upload = Session->beginUpload(name);
-        // Large pieces go straight to the socket; the stream's own buffer would cut them small.
-        Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream&>(upload).socket();
-        std::vector<char> piece(StorePieceBytes);
-        std::int64_t sent = 0;
-        while (content.read(piece.data(), static_cast<std::streamsize>(piece.size())) || content.gcount() > 0) {
-            const auto count = static_cast<std::size_t>(content.gcount());
-            SendAll(data, piece.data(), count);
-            sent += static_cast<std::int64_t>(count);
-            if (work)
-                work(sent);
+        try {
+            // Large pieces go straight to the socket; the stream's own buffer would cut them small.
+            Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream&>(upload).socket();
+            std::vector<char> piece(StorePieceBytes);
+            std::int64_t sent = 0;
+            while (content.read(piece.data(), static_cast<std::streamsize>(piece.size())) || content.gcount() > 0) {
+                const auto count = static_cast<std::size_t>(content.gcount());
+                SendAll(data, piece.data(), count);
+                sent += static_cast<std::int64_t>(count);
+                if (work)
+                    work(sent);
+            }
+            if (content.bad())
+                throw EFTPError("Could not read the file " + name + ".");
+        } catch (...) {
+            AbandonUpload();
+            throw;
         }
-        if (content.bad())
-            throw EFTPError("Could not read the file " + name + ".");
         Session->endUpload();
     });
+}
+
+void TFTPClient::AbandonUpload()
+{
+    // Only ending the transfer frees the library's data stream; the reply
+    // that follows is not awaited for long.
+    try {
+        Session->setTimeout(AsTimespan(QuitTimeout));
+        Session->endUpload();
+    } catch (const Poco::Exception&) {
+    }
 }
 
 std::vector<std::string> TFTPClient::NameList(const std::string& argument)

@@ -77,6 +77,8 @@ public:
 
 private:
     void Status(const std::string& text) const;
+    // Ends a failed upload so that its data connection is released.
+    void AbandonUpload();
 
     std::unique_ptr<Poco::Net::FTPClientSession> Session;
     bool Passive = true;

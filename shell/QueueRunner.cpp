@@ -514,7 +514,7 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
         FirstFieldValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
     if (uniqueID.empty())
         return std::nullopt;
-    return StationSettings().Copy().WebRoot + "tavrin/" + uniqueID + "/index.html";
+    return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID) + "index.html";
 }
 
 }  // namespace tavrin

@@ -1,4 +1,5 @@
 #include "delivery/DeleteThread.h"
+#include "delivery/NotifyThread.h"
 #include "delivery/TransferThread.h"
 #include "imaging/MasteringThread.h"
 #include "imaging/PreviewThread.h"
@@ -26,6 +27,9 @@ TTaskKinds StationTaskKinds()
     };
     kinds.Chain[TransferTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
         return std::make_unique<TTransferThread>(target, reference);
+    };
+    kinds.Chain[NotifyTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TNotifyThread>(target, reference);
     };
     kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
         return std::make_unique<TDeleteThread>(target, reference);

@@ -18,15 +18,9 @@ protected:
     void SetUp() override
     {
         ScratchStation::SetUp();
-        CopyFromStation("tavrin.dbi");
         // The station's catalogue with one job, made here and closed again for the front end.
-        ASSERT_TRUE(PrepareCatalogue(CatalogueFilePath(), true));
-        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-        TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "insert into JobList (JobListReference, JobListUniqueID, JobListName) values (7, " +
-                      QuoteText(JobID) + ", \"Leaflet\")");
-        CatalogueConnection.reset();
+        MakeCatalogue({"insert into JobList (JobListReference, JobListUniqueID, JobListName) values (7, " +
+                       QuoteText(JobID) + ", \"Leaflet\")"});
 
         Server = testing::StartScriptedFTPServer(Temporary);
         std::filesystem::create_directories(Temporary.Path() / "root/www/tavrin");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/CatalogueAccess.h"
+#include "catalogue/CatalogueDefinition.h"
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tavrin::testing {
 
@@ -27,6 +30,20 @@ protected:
     void CopyFromStation(const std::string& name) const
     {
         std::filesystem::copy_file(std::filesystem::path(Station) / name, Folder.Path(name));
+    }
+
+    // Makes the station's catalogue from the shipped definition file, runs
+    // the statements on it and closes it again, for the front end to open.
+    void MakeCatalogue(const std::vector<std::string>& statements) const
+    {
+        CopyFromStation("tavrin.dbi");
+        ASSERT_TRUE(PrepareCatalogue(CatalogueFilePath(), true));
+        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+        for (const std::string& statement : statements) {
+            TRecordSet rows;
+            OpenQuery(CatalogueConnection.get(), rows, statement);
+        }
+        CatalogueConnection.reset();
     }
 
     std::string Station;

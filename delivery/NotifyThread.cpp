@@ -1,0 +1,152 @@
+#include "delivery/NotifyThread.h"
+
+#include "catalogue/CatalogueAccess.h"
+#include "delivery/SMTPClient.h"
+#include "shell/SharedSettings.h"
+
+#include <Poco/Environment.h>
+
+#include <sstream>
+
+namespace tavrin {
+
+namespace {
+
+// The decimal items of a recipients text, joined by commas again. The text
+// goes into a statement as it stands, so anything else that a hand-edited
+// catalogue might hold is left out.
+std::string RecipientIDList(const std::string& recipients)
+{
+    std::string list;
+    std::istringstream items(recipients);
+    for (std::string item; std::getline(items, item, ',');) {
+        const bool decimal =
+            !item.empty() && item.size() <= 10 && item.find_first_not_of("0123456789") == std::string::npos;
+        if (decimal)
+            list += (list.empty() ? "" : ",") + item;
+    }
+    return list;
+}
+
+}  // namespace
+
+TNotifyThread::TNotifyThread(TMessageTarget& target, std::uint32_t jobReference)
+    : TTaskThread(target, jobReference, WM_NOTIFY_DONE)
+{
+}
+
+void TNotifyThread::PostLog(const std::string& text, int progress)
+{
+    PostLogText(text, progress);
+}
+
+void TNotifyThread::PostTaskLog(const std::string& text, int progress)
+{
+    PostTaskText(text, progress);
+}
+
+std::string TNotifyThread::QueuedRecipients() const
+{
+    return FirstFieldValue("select * from QueueList where QueueListJobReference = " + std::to_string(JobReference()),
+                           "QueueListRecipients");
+}
+
+std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recipients)
+{
+    std::vector<TMailbox> mailboxes;
+    const std::string ids = RecipientIDList(recipients);
+    if (ids.empty())
+        return mailboxes;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
+    for (; !rows.Eof(); rows.MoveNext()) {
+        TMailbox mailbox = MailboxFromText(FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"));
+        if (!mailbox.Address.empty())
+            mailboxes.push_back(std::move(mailbox));
+    }
+    CloseQuery(rows);
+    return mailboxes;
+}
+
+std::string TNotifyThread::Greet(TSMTPClient& client, const std::string& host, std::uint16_t port)
+{
+    try {
+        client.Open(host, port);
+        const std::string localName = Poco::Environment::nodeName();
+        const TSMTPReply reply = client.Command("EHLO " + localName, {});
+        if (reply.Code == 250)
+            return reply.Text;
+        client.Command("HELO " + localName, {250});
+    } catch (const ESMTPError& error) {
+        PostLog(error.what(), -1);
+        // As a client whose connect failed: what follows meets "Not connected."
+        client.Close();
+    }
+    return {};
+}
+
+/*
+ * 1. "RSET", whatever the reply.
+ * 2. "AUTH LOGIN" with the user name and password when the settings ask for
+ *    it and the server offers LOGIN.
+ * 3. "MAIL FROM", then "RCPT TO" for each To entry and the Cc entry.
+ * 4. The message is composed (the overview is read now), then "DATA", the
+ *    message and ".".
+ */
+void TNotifyThread::Deliver(TSMTPClient& client, const TNotifyMessage& message, const TSettingsRecord& settings,
+                            const std::string& extensions)
+{
+    try {
+        client.Command("RSET", {});
+        if (settings.AuthenticationRequired && ListsLoginMechanism(extensions)) {
+            client.Command("AUTH LOGIN", {334});
+            client.Command(Base64Line(settings.SMTPUsername), {334});
+            client.Command(Base64Line(settings.SMTPPassword), {235});
+        }
+        client.Command("MAIL FROM:<" + message.From.Address + ">", {250});
+        for (const TMailbox& recipient : message.To)
+            client.Command("RCPT TO:<" + recipient.Address + ">", {250, 251});
+        if (message.Cc)
+            client.Command("RCPT TO:<" + message.Cc->Address + ">", {250, 251});
+        const std::string text = ComposedMessage(message);
+        client.Command("DATA", {354});
+        client.SendMessageText(text);
+    } catch (const std::runtime_error& error) {
+        PostLog(error.what(), -1);
+    }
+}
+
+/*
+ * 1. The job record (a job that is gone gives empty texts) and the settings.
+ * 2. The recipients of the job's queue entry; without any, one log line ends the task.
+ * 3. "Sending email to ", the conversation, "Done sending email to ": the
+ *    last line follows whether or not the message went out.
+ * The client and the message are gone before the base posts the completion.
+ */
+void TNotifyThread::Run()
+{
+    const auto reference = static_cast<std::int32_t>(JobReference());
+    TJobDetailRecord job;
+    LoadJobDetail(reference, job);
+    const TSettingsRecord settings = StationSettings().Copy();
+    TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(reference), settings);
+
+    const std::string recipients = QueuedRecipients();
+    if (recipients.empty()) {
+        PostLog("There were no recipients to send the message to", 100);
+        return;
+    }
+    message.To = RecipientMailboxes(recipients);
+
+    const std::string toText = MailboxListText(message.To);
+    PostTaskLog("Sending email to " + toText, 0);
+    {
+        TSMTPClient client;
+        const std::string extensions = Greet(client, settings.SMTPHost, SMTPPortNumber(settings.SMTPPort));
+        Deliver(client, message, settings, extensions);
+        client.Close();
+    }
+    PostTaskLog("Done sending email to " + toText, 0);
+}
+
+}  // namespace tavrin

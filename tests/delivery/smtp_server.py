@@ -1,0 +1,104 @@
+#!/usr/bin/python3
+"""An SMTP server for the notification tests: aiosmtpd on 127.0.0.1 that
+offers AUTH LOGIN without TLS (user "mailer", password "secret"), plus the
+faults the tests ask for. Writes its port to --port-file once it listens,
+every command it receives to --command-log (the login's outcome in
+parentheses) and each message it accepts to --mail-dir as 1.eml, 2.eml, ..."""
+
+import argparse
+import asyncio
+import logging
+import os
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--command-log", required=True)
+    parser.add_argument("--mail-dir", required=True)
+    parser.add_argument("--no-login", action="store_true", help="offer AUTH PLAIN only")
+    parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
+    parser.add_argument("--refuse-rcpt", action="store_true", help="answer every RCPT with 550")
+    parser.add_argument("--refuse-data", action="store_true", help="answer DATA with 554")
+    return parser.parse_args()
+
+
+ARGUMENTS = parse_arguments()
+# aiosmtpd logs a warning about its own use of a deprecated session field.
+logging.getLogger("mail.log").setLevel(logging.ERROR)
+
+
+def record(line):
+    with open(ARGUMENTS.command_log, "a") as log:
+        log.write(line + "\n")
+
+
+class Handler:
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if ARGUMENTS.refuse_rcpt:
+            return "550 5.1.1 No such mailbox here"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        number = len(os.listdir(ARGUMENTS.mail_dir)) + 1
+        with open(os.path.join(ARGUMENTS.mail_dir, "%d.eml" % number), "wb") as mail:
+            mail.write(envelope.original_content)
+        return "250 Message accepted"
+
+
+def authenticate(server, session, envelope, mechanism, auth_data):
+    accepted = auth_data.login == b"mailer" and auth_data.password == b"secret"
+    record("(%s %s %s)" % (mechanism, auth_data.login.decode(), "accepted" if accepted else "refused"))
+    return AuthResult(success=accepted)
+
+
+class RecordingSMTP(SMTP):
+    async def smtp_EHLO(self, hostname):
+        if ARGUMENTS.refuse_ehlo:
+            await self.push("502 5.5.2 Error: command not recognized")
+            return
+        await SMTP.smtp_EHLO(self, hostname)
+
+    async def smtp_DATA(self, arg):
+        if ARGUMENTS.refuse_data:
+            await self.push("554 5.3.0 Transactions are refused here")
+            return
+        await SMTP.smtp_DATA(self, arg)
+
+
+def recorded(name):
+    inner = getattr(RecordingSMTP, "smtp_" + name)
+
+    async def method(self, arg):
+        record(name + (" " + arg if arg else ""))
+        await inner(self, arg)
+
+    return method
+
+
+for command in ("HELO", "EHLO", "RSET", "AUTH", "MAIL", "RCPT", "DATA", "NOOP", "QUIT"):
+    setattr(RecordingSMTP, "smtp_" + command, recorded(command))
+
+
+async def serve():
+    loop = asyncio.get_running_loop()
+    excluded = ["LOGIN"] if ARGUMENTS.no_login else []
+
+    def session():
+        return RecordingSMTP(Handler(), hostname="tavrin-test", auth_require_tls=False,
+                             auth_exclude_mechanism=excluded, authenticator=authenticate, loop=loop)
+
+    server = await loop.create_server(session, "127.0.0.1", 0)
+    written = ARGUMENTS.port_file + ".tmp"
+    with open(written, "w") as port_file:
+        port_file.write(str(server.sockets[0].getsockname()[1]))
+    os.rename(written, ARGUMENTS.port_file)
+    await server.serve_forever()
+
+
+if __name__ == "__main__":
+    os.makedirs(ARGUMENTS.mail_dir, exist_ok=True)
+    asyncio.run(serve())

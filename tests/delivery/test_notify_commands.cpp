@@ -1,0 +1,105 @@
+#include "catalogue/SettingsCipher.h"
+#include "tests/delivery/DeliveryFixture.h"
+#include "tests/delivery/MailFixture.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchStation.h"
+
+namespace tavrin {
+namespace {
+
+using testing::FileBytes;
+using testing::WriteBytes;
+
+constexpr const char* JobID = "20240314092653120";
+
+// A station folder whose catalogue holds job 7 queued for the whole chain
+// with contact 3 as its recipient, the job's files as the earlier tasks
+// leave them, and the FTP and SMTP servers in its settings.
+class NotifyCommands : public testing::ScratchStation {
+protected:
+    void SetUp() override
+    {
+        ScratchStation::SetUp();
+        MakeCatalogue({"insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) "
+                       "values (7, " +
+                           QuoteText(JobID) + ", \"Leaflet\", 1)",
+                       "insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                       "QueueListRecipients) values (7, \"Master, Preview, Web, Transfer, Notify\", \"new\", \"3\")",
+                       "insert into AddressList (AddressListID, AddressListName, AddressListEmail) values (3, "
+                       "\"Ann Archer\", \"ann@example.com\")"});
+
+        WriteBytes(Folder.Path(std::string("output/") + JobID + "-0001.tif"), "master");
+        WriteBytes(Folder.Path(std::string("output/") + JobID + "/index.html"), "<html></html>\n");
+        WriteBytes(Folder.Path(std::string("output/") + JobID + "/overview-0001.png"), Overview);
+
+        FTPServer = testing::StartScriptedFTPServer(FTPFolder);
+        MailServer = testing::StartSMTPServer(MailFolder);
+        Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(FTPServer->Port()) +
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText("secret") +
+                                       "\nSMTPHost=127.0.0.1\nSMTPPort=" + std::to_string(MailServer->Port()) +
+                                       "\nAuthenticationRequired=True\nSMTPUsername=" + EncipherText("mailer") +
+                                       "\nSMTPPassword=" + EncipherText("secret") +
+                                       "\nFromEmail=proofs@example.com\nFromEmailName=Proof Desk\n"
+                                       "WebRoot=http://proofs.example.com/\n");
+    }
+
+    // The printed log lines without their time stamps.
+    static std::vector<std::string> Texts(const std::string& output)
+    {
+        std::vector<std::string> texts;
+        std::istringstream lines(output);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("[", 0) == 0 && line.find("]: ") != std::string::npos)
+                texts.push_back(line.substr(line.find("]: ") + 3));
+        return texts;
+    }
+
+    const std::string Overview = "\x89PNG\r\n\x1a\n" + testing::NoiseBytes(3000, 5);
+    testing::TTemporaryFolder FTPFolder;
+    testing::TTemporaryFolder MailFolder;
+    std::unique_ptr<testing::TServerProcess> FTPServer;
+    std::unique_ptr<testing::TServerProcess> MailServer;
+};
+
+TEST_F(NotifyCommands, TaskNotifySendsTheMessage)
+{
+    const auto result = testing::RunProgram("tavrin-cli", "task notify 7");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_EQ(Texts(result.Output), (std::vector<std::string>{"Sending email to Ann Archer <ann@example.com>",
+                                                              "Done sending email to Ann Archer <ann@example.com>",
+                                                              "Notification for job 7 complete."}));
+    const auto received = testing::ReceivedMessages(MailFolder);
+    ASSERT_EQ(received.size(), 1u);
+    const std::string summary = testing::MailSummary(received[0]);
+    EXPECT_NE(summary.find("Subject: Remote Proofing information for Leaflet\n"), std::string::npos) << summary;
+    EXPECT_EQ(FileBytes(received[0].string() + ".part1"), Overview);
+}
+
+TEST_F(NotifyCommands, StartCarriesTheJobThroughTransferAndNotifyToThePostQueue)
+{
+    // Every file of the job exists: the chain begins again with Transfer.
+    const auto result = testing::RunProgram("tavrin-cli", "start --yes then postqueue list");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    const std::vector<std::string> texts = Texts(result.Output);
+    const auto at = [&](const std::string& text) {
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    };
+    const auto transferDone = at("Transfer for job 7 complete.");
+    const auto sending = at("Sending email to Ann Archer <ann@example.com>");
+    const auto notifyDone = at("Notification for job 7 complete.");
+    EXPECT_LT(transferDone, sending) << result.Output;
+    EXPECT_LT(sending, notifyDone) << result.Output;
+    EXPECT_LT(notifyDone, static_cast<std::ptrdiff_t>(texts.size())) << result.Output;
+    EXPECT_NE(result.Output.find("7\tLeaflet"), std::string::npos) << result.Output;
+
+    EXPECT_EQ(FileBytes(FTPFolder.Path() / "root/tavrin" / JobID / "overview-0001.png"), Overview);
+    const auto received = testing::ReceivedMessages(MailFolder);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_NE(testing::MailSummary(received[0])
+                  .find("Please visit http://proofs.example.com/tavrin/" + std::string(JobID) + "/ to review this job"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrin

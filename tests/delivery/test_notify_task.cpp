@@ -1,0 +1,396 @@
+#include "catalogue/OutputLayout.h"
+#include "delivery/NotifyThread.h"
+#include "delivery/SMTPClient.h"
+#include "tests/delivery/DeliveryFixture.h"
+#include "tests/delivery/MailFixture.h"
+
+namespace tavrin::testing {
+namespace {
+
+constexpr const char* JobID = "20240314092653120";
+const std::string Link = std::string("http://proofs.example.com/tavrin/") + JobID + "/";
+
+using TLines = std::vector<std::pair<std::string, int>>;
+
+// The parts of the message that stay the same whatever the settings: the
+// structure, the texts and the inline overview, for a job of the given
+// HTML-encoded name.
+std::string ExpectedParts(const std::string& encodedName)
+{
+    return "multipart/mixed\n"
+           "  multipart/alternative 7bit\n"
+           "    text/plain quoted-printable inline\n"
+           "      \"An online rendering of this print job has been generated.\\r\\nPlease visit " +
+           Link +
+           " to review this job\"\n"
+           "    text/html quoted-printable inline\n"
+           "      \"<html><head></head><body>\\r\\n"
+           "An online rendering of this print job has been generated.<br><br>\\r\\n"
+           "Please visit <a href=\\\"" +
+           Link + "\\\">" + Link +
+           "</a> to review this job<br><br>\\r\\n"
+           "<img src=\\\"CID:overview-0001.png\\\"><br>\\r\\n"
+           "<i>&nbsp;Page 1 of " +
+           encodedName +
+           "</i>\\r\\n"
+           "</body></html>\"\n"
+           "  image/png base64 inline filename=overview-0001.png id=<overview-0001.png>\n";
+}
+
+class NotifyTask : public DeliveryFixture {
+protected:
+    void SetUp() override
+    {
+        DeliveryFixture::SetUp();
+        SetJobName("A&B");
+        Run("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values "
+            "(3, \"Ann Archer\", \"ann@example.com\"), (7, \"Nobody\", \"\"), (9, \"\", \"bare@example.com\")");
+        Run("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, QueueListRecipients) "
+            "values (7, \"Master, Preview, Web, Transfer, Notify\", \"new\", \"3,7\")");
+        Overview = "\x89PNG\r\n\x1a\n" + NoiseBytes(5000, 12) + "\r\n.\r\n";
+        WriteBytes(OverviewPath(), Overview);
+        StationSettings().Update([](TSettingsRecord& settings) {
+            settings.SMTPHost = "127.0.0.1";
+            settings.AuthenticationRequired = true;
+            settings.SMTPUsername = "mailer";
+            settings.SMTPPassword = "secret";
+            settings.FromEmail = "proofs@example.com";
+            settings.FromEmailName = "Proof Desk";
+            settings.ReplyEmail = "service@example.com";
+            settings.ReplyEmailName = "Customer Service";
+            settings.CC = "archive@example.com";
+            settings.CCName = "Archive";
+            settings.WebRoot = "http://proofs.example.com/";
+        });
+    }
+
+    void TearDown() override
+    {
+        StationSettings().Assign(TSettingsRecord());
+        DeliveryFixture::TearDown();
+    }
+
+    void SetJobName(const std::string& name)
+    {
+        Run("delete from JobList where JobListReference = 7");
+        Run("insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) values (7, " +
+            QuoteText(JobID) + ", " + QuoteText(name) + ", 1)");
+    }
+
+    void SetRecipients(const std::string& recipients)
+    {
+        Run("update QueueList set QueueListRecipients = " + QuoteText(recipients) + " where QueueListJobReference = 7");
+    }
+
+    // Starts the SMTP server with the options of smtp_server.py and points the settings at it.
+    void StartMailServer(const std::vector<std::string>& options = {})
+    {
+        MailServer.reset();
+        ClearCommands();
+        MailServer = StartSMTPServer(Temporary, options);
+        const std::string port = std::to_string(MailServer->Port());
+        StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPPort = port; });
+    }
+
+    TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, 7)); }
+
+    std::string OverviewPath() const { return OutputFolder() + JobID + "/overview-0001.png"; }
+
+    // The commands the server received, the local host name shown as "host".
+    std::vector<std::string> Conversation() const
+    {
+        std::vector<std::string> lines = Commands();
+        for (std::string& line : lines)
+            if (line == "EHLO " + LocalHostName() || line == "HELO " + LocalHostName())
+                line = line.substr(0, 5) + "host";
+        return lines;
+    }
+
+    std::string Overview;
+    std::unique_ptr<TServerProcess> MailServer;
+};
+
+TEST_F(NotifyTask, SendsTheMessageToTheRecipientsWithAnAddress)
+{
+    StartMailServer();
+    const TPostedMessages posted = RunNotify();
+
+    EXPECT_EQ(posted.TaskLog, (TLines{{"Sending email to Ann Archer <ann@example.com>", 0},
+                                      {"Done sending email to Ann Archer <ann@example.com>", 0}}));
+    EXPECT_TRUE(posted.Log.empty()) << posted.Log.front().first;
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_EQ(posted.Completions[0].Number, WM_NOTIFY_DONE);
+    EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+    EXPECT_EQ(Conversation(), (std::vector<std::string>{"EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)",
+                                                        "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
+                                                        "RCPT TO:<archive@example.com>", "DATA", "QUIT"}));
+
+    const auto received = ReceivedMessages(Temporary);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(MailSummary(received[0]), "From: Proof Desk <proofs@example.com>\n"
+                                        "Reply-To: Customer Service <service@example.com>\n"
+                                        "To: Ann Archer <ann@example.com>\n"
+                                        "Cc: Archive <archive@example.com>\n"
+                                        "Subject: Remote Proofing information for A&B\n"
+                                        "Header block: ASCII\n" +
+                                            ExpectedParts("A&amp;B"));
+    EXPECT_EQ(FileBytes(received[0].string() + ".part1"), Overview);
+}
+
+TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        bool Authentication;
+        std::vector<std::string> Expected;
+    };
+    const TCase cases[] = {
+        {"LOGIN not offered",
+         {"--no-login"},
+         true,
+         {"EHLO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
+          "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
+        {"no authentication asked for",
+         {},
+         false,
+         {"EHLO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
+          "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
+        {"EHLO refused",
+         {"--refuse-ehlo"},
+         true,
+         {"EHLO host", "HELO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
+          "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
+    };
+    // Neither Reply-To nor Cc: no such header and no RCPT for them.
+    StationSettings().Update([](TSettingsRecord& settings) {
+        settings.ReplyEmail = "";
+        settings.CC = "";
+    });
+    SetRecipients("3,7,9");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        StartMailServer(c.ServerOptions);
+        StationSettings().Update(
+            [&](TSettingsRecord& settings) { settings.AuthenticationRequired = c.Authentication; });
+        const TPostedMessages posted = RunNotify();
+
+        EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann Archer <ann@example.com>, bare@example.com");
+        EXPECT_TRUE(posted.Log.empty()) << posted.Log.front().first;
+        EXPECT_EQ(Conversation(), c.Expected);
+        const auto received = ReceivedMessages(Temporary);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(MailSummary(received[0]), "From: Proof Desk <proofs@example.com>\n"
+                                            "To: Ann Archer <ann@example.com>, bare@example.com\n"
+                                            "Subject: Remote Proofing information for A&B\n"
+                                            "Header block: ASCII\n" +
+                                                ExpectedParts("A&amp;B"));
+    }
+}
+
+TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        const char* Recipients;
+        bool RemoveOverview;
+        bool StopServer;
+        std::vector<std::string> ExpectedLog;  // a line ending in "*" stands for any line beginning so
+        const char* LastCommands;             // the end of the conversation
+    };
+    const TCase cases[] = {
+        {"RCPT refused",
+         {"--refuse-rcpt"},
+         "3",
+         false,
+         false,
+         {"550 5.1.1 No such mailbox here"},
+         "RCPT TO:<ann@example.com>|QUIT"},
+        {"DATA refused",
+         {"--refuse-data"},
+         "3",
+         false,
+         false,
+         {"554 5.3.0 Transactions are refused here"},
+         "DATA|QUIT"},
+        {"no recipient with an address", {}, "7", false, false, {"503 Error: need RCPT command"}, "DATA|QUIT"},
+        {"missing overview",
+         {},
+         "3",
+         true,
+         false,
+         {"File not found: " + OutputFolder() + JobID + "/overview-0001.png"},
+         "RCPT TO:<ann@example.com>|QUIT"},
+        {"closed port", {}, "3", false, true, {"Connection refused*", "Not connected."}, ""},
+    };
+    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        SetRecipients(c.Recipients);
+        WriteBytes(OverviewPath(), Overview);
+        if (c.RemoveOverview)
+            std::filesystem::remove(OverviewPath());
+        StartMailServer(c.ServerOptions);
+        if (c.StopServer)
+            MailServer->Stop();
+        const TPostedMessages posted = RunNotify();
+
+        const std::string to = std::string(c.Recipients) == "3" ? "Ann Archer <ann@example.com>" : "";
+        EXPECT_EQ(posted.TaskLog, (TLines{{"Sending email to " + to, 0}, {"Done sending email to " + to, 0}}));
+        ASSERT_EQ(posted.Log.size(), c.ExpectedLog.size());
+        for (std::size_t i = 0; i < c.ExpectedLog.size(); ++i) {
+            const std::string& expected = c.ExpectedLog[i];
+            if (expected.back() == '*')
+                EXPECT_EQ(posted.Log[i].first.rfind(expected.substr(0, expected.size() - 1), 0), 0u)
+                    << posted.Log[i].first;
+            else
+                EXPECT_EQ(posted.Log[i].first, expected);
+            EXPECT_EQ(posted.Log[i].second, -1);
+        }
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(ReceivedMessages(Temporary).empty());
+        std::string last;
+        const auto commands = Commands();
+        for (std::size_t i = commands.size() >= 2 ? commands.size() - 2 : 0; i < commands.size(); ++i)
+            last += (last.empty() ? "" : "|") + commands[i];
+        EXPECT_EQ(last, c.LastCommands);
+    }
+}
+
+TEST_F(NotifyTask, WithoutRecipientsNothingIsSent)
+{
+    StartMailServer();
+    for (const char* recipients : {"", "no queue row"}) {
+        SCOPED_TRACE(recipients);
+        if (std::string(recipients) == "no queue row")
+            Run("delete from QueueList");
+        else
+            SetRecipients(recipients);
+        const TPostedMessages posted = RunNotify();
+        EXPECT_EQ(posted.Log, (TLines{{"There were no recipients to send the message to", 100}}));
+        EXPECT_TRUE(posted.TaskLog.empty());
+        EXPECT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(Commands().empty());
+    }
+}
+
+TEST_F(NotifyTask, OnlyTheNumbersOfTheRecipientsTextReachTheStatement)
+{
+    // Pasted as it stands, the text would select every contact with an address.
+    SetRecipients("3,7) or (1=1");
+    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
+    StartMailServer();
+    const TPostedMessages posted = RunNotify();
+
+    EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann Archer <ann@example.com>");
+    EXPECT_TRUE(posted.Log.empty()) << posted.Log.front().first;
+    EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+}
+
+TEST_F(NotifyTask, TextFromOutsideNeverBreaksAHeaderOrACommandLine)
+{
+    SetJobName("Zoë's Brochure für Müller & Söhne\r\nBcc: evil@example.com");
+    Run("update AddressList set AddressListName = \"Ann\r\nX-Injected: yes\", AddressListEmail = "
+        "\"ann@example.com\r\n\" where AddressListID = 3");
+    StationSettings().Update([](TSettingsRecord& settings) {
+        settings.FromEmailName = "Café Proofs";
+        settings.ReplyEmail = "";
+        settings.CC = "";
+    });
+    StartMailServer();
+    const TPostedMessages posted = RunNotify();
+
+    EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann X-Injected: yes <ann@example.com>");
+    EXPECT_TRUE(posted.Log.empty()) << posted.Log.front().first;
+    const auto commands = Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "RCPT TO:<ann@example.com>"), 1);
+    const auto received = ReceivedMessages(Temporary);
+    ASSERT_EQ(received.size(), 1u);
+    // Non-ASCII names travel as RFC 2047 words; the line breaks became blanks.
+    EXPECT_EQ(MailSummary(received[0]),
+              "From: Café Proofs <proofs@example.com>\n"
+              "To: \"Ann X-Injected: yes\" <ann@example.com>\n"
+              "Subject: Remote Proofing information for Zoë's Brochure für Müller & "
+              "Söhne Bcc: evil@example.com\n"
+              "Header block: ASCII\n" +
+                  ExpectedParts("Zoë's Brochure für Müller &amp; Söhne\\r\\nBcc: evil@example.com"));
+}
+
+TEST_F(NotifyTask, LinesBeginningWithADotArriveWhole)
+{
+    // Quoted-printable lines of the HTML part begin with dots here, and one
+    // line of the overview's bytes is a lone dot.
+    const std::string name = "Leaflet" + std::string(300, '.');
+    SetJobName(name);
+    StartMailServer();
+    RunNotify();
+
+    const auto received = ReceivedMessages(Temporary);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_NE(FileBytes(received[0]).find("\r\n."), std::string::npos);
+    EXPECT_NE(MailSummary(received[0]).find(ExpectedParts(name)), std::string::npos);
+    EXPECT_EQ(FileBytes(received[0].string() + ".part1"), Overview);
+}
+
+TEST(NotifyMessage, EncodedWordsAreShortAndHoldWholeCharacters)
+{
+    EXPECT_EQ(EncodedWords("Zoë's proof"), "=?UTF-8?Q?Zo=C3=AB=27s_proof?=");
+    std::string text = "Zo";
+    for (int i = 0; i < 30; ++i)
+        text += "ë";
+    const std::string words = EncodedWords(text);
+    std::vector<std::string> pieces;
+    for (std::size_t at = 0;;) {
+        const std::size_t next = words.find("\r\n ", at);
+        pieces.push_back(words.substr(at, next - at));
+        if (next == std::string::npos)
+            break;
+        at = next + 3;
+    }
+    ASSERT_GT(pieces.size(), 2u);
+    std::string inner;
+    for (const std::string& piece : pieces) {
+        EXPECT_LE(piece.size(), 75u) << piece;
+        ASSERT_EQ(piece.rfind("=?UTF-8?Q?", 0), 0u) << piece;
+        ASSERT_EQ(piece.substr(piece.size() - 2), "?=") << piece;
+        // Whole characters only: what is left without the "ë"s is the plain start.
+        std::string rest = piece.substr(10, piece.size() - 12);
+        for (std::size_t at; (at = rest.find("=C3=AB")) != std::string::npos;)
+            rest.erase(at, 6);
+        inner += rest;
+    }
+    EXPECT_EQ(inner, "Zo");
+}
+
+TEST(NotifyMessage, PortIsTheSettingReadAsADecimalNumberOr25)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"587", 587}, {"25", 25},    {"2525", 2525}, {"65535", 65535}, {"abc", 25}, {"", 25},
+        {"0", 25},    {"65536", 25}, {" 587", 25},   {"587 ", 25},     {"-1", 25},  {"5x", 25},
+    };
+    for (const auto& [text, port] : cases)
+        EXPECT_EQ(SMTPPortNumber(text), port) << "\"" << text << "\"";
+}
+
+TEST(NotifyMessage, LoginIsOfferedOnlyInAnAuthLine)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"250-host\n250-AUTH LOGIN PLAIN\n250 HELP", true},
+        {"250-host\n250-auth plain login\n250 HELP", true},
+        {"250-host\n250-AUTH=LOGIN\n250 HELP", true},
+        {"250-host\n250 AUTH CRAM-MD5 LOGIN", true},
+        {"250-host\n250-AUTH PLAIN CRAM-MD5\n250 HELP", false},
+        {"250-host\n250-AUTH XLOGIN\n250 HELP", false},
+        {"250-host\n250-AUTHLOGIN\n250 HELP", false},
+        {"250-host\n250-X-LOGIN AUTH LOGIN\n250 HELP", false},
+        {"", false},
+    };
+    for (const auto& [reply, listed] : cases)
+        EXPECT_EQ(ListsLoginMechanism(reply), listed) << reply;
+}
+
+}  // namespace
+}  // namespace tavrin::testing
