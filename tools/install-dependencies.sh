@@ -13,7 +13,7 @@ build_and_run=(
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  vsftpd curl chromium x11-utils
+  vsftpd curl chromium x11-utils xdotool
   libtiff-tools libvips-tools argyll icc-profiles-free
 )
 # The screenshots of the windows for the README (tools/screenshot-station.sh).
