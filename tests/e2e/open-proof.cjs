@@ -7,7 +7,7 @@ const assert = require('node:assert/strict');
 const path = require('node:path');
 
 const [modulesDir, link, jobName, screenshot] = process.argv.slice(2);
-const { chromium } = require(path.join(modulesDir, 'playwright-core'));
+const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
 
 // True once every tile in view is drawn and nothing is on its way.
 const drawn = () => {
