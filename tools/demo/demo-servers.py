@@ -84,23 +84,23 @@ def nginx_config(folder, port):
 daemon off;
 {user}
 worker_processes 1;
-pid {run}/nginx.pid;
-error_log {logs}/nginx-error.log;
+pid "{run}/nginx.pid";
+error_log "{logs}/nginx-error.log";
 events {{ worker_connections 64; }}
 http {{
   types {{ text/html html htm; application/javascript js; text/css css; image/png png; image/jpeg jpg;
            text/plain txt; }}
   default_type application/octet-stream;
   charset utf-8;
-  access_log {logs}/nginx-access.log;
-  client_body_temp_path {run}/body;
-  proxy_temp_path {run}/proxy;
-  fastcgi_temp_path {run}/fastcgi;
-  uwsgi_temp_path {run}/uwsgi;
-  scgi_temp_path {run}/scgi;
+  access_log "{logs}/nginx-access.log";
+  client_body_temp_path "{run}/body";
+  proxy_temp_path "{run}/proxy";
+  fastcgi_temp_path "{run}/fastcgi";
+  uwsgi_temp_path "{run}/uwsgi";
+  scgi_temp_path "{run}/scgi";
   server {{
     listen {LOOPBACK}:{port};
-    root {folder}/web;
+    root "{folder}/web";
     autoindex on;
   }}
 }}
