@@ -58,6 +58,7 @@ if [ ! -e "$marker" ]; then
   run_station "$@"
   exit
 fi
+demo=$(cd "$demo" && pwd)
 
 # 2. The servers the settings still point at; port 0 leaves one out.
 ftp_port=0 http_port=0 smtp_port=0
