@@ -191,6 +191,22 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
 {
     if (!Session)
         throw EFTPError("Not connected.");
+    try {
+        SendUpload(name, content, work);
+    } catch (const EFTPError&) {
+        // Poco keeps the data stream of a broken upload until the transfer is ended.
+        try {
+            Session->endUpload();
+        } catch (const Poco::Exception&) {
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+}
+
+void TFTPClient::SendUpload(const std::string& name, std::istream& content,
+                            const std::function<void(std::int64_t)>& work)
+{
     Guarded([&] {
         std::ostream& upload = Session->beginUpload(name);
         // Large pieces go straight to the socket; the stream's own buffer would cut them small.

@@ -77,6 +77,7 @@ public:
 
 private:
     void Status(const std::string& text) const;
+    void SendUpload(const std::string& name, std::istream& content, const std::function<void(std::int64_t)>& work);
 
     std::unique_ptr<Poco::Net::FTPClientSession> Session;
     bool Passive = true;
