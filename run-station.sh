@@ -4,10 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-dependencies.sh run
 tools/configure-build.sh build
-cmake --build build --target tavrin tavrin-cli station_data
+cmake --build build --target tavrin tavrin-cli station_data pgbwrite
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: starting the station on a virtual X display (Xvfb). Stop it with Ctrl+C."
-  exec xvfb-run -a -s "-screen 0 1280x800x24" build/station/tavrin
-fi
-exec build/station/tavrin
+# First run (no build/station/tavrin.ini yet): a demo in build/demo/ with demo
+# jobs and its own FTP web host, web server and mail server on 127.0.0.1,
+# which run as long as the station does. A settings file of the shop's own is
+# left alone. Without a display the station runs on a virtual X display.
+exec tools/demo/run-with-demo.sh build/station build/demo

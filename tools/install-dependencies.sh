@@ -7,16 +7,18 @@ build_and_run=(
   cmake g++ pkg-config ninja-build ccache
   qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev nettle-dev libsimpleini-dev
   xvfb xauth fonts-dejavu-core
+  # The demo of a first run (tools/demo/): test pages, FTP web host, web server, mail server.
+  ghostscript python3-pyftpdlib python3-aiosmtpd nginx
 )
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  python3-pyftpdlib vsftpd curl python3-aiosmtpd nginx chromium
-  ghostscript libtiff-tools libvips-tools argyll icc-profiles-free
+  vsftpd curl chromium x11-utils xdotool
+  libtiff-tools libvips-tools argyll icc-profiles-free
 )
 # The screenshots of the windows for the README (tools/screenshot-station.sh).
 docs_only=(
-  ghostscript imagemagick openbox xdotool
+  imagemagick openbox xdotool
 )
 
 packages=("${build_and_run[@]}")

@@ -6,10 +6,5 @@ set -euo pipefail
 source_dir=$1
 build_dir=$2
 work=$build_dir/tests/viewer
-mkdir -p "$work"
-if ! cmp -s "$source_dir/tests/viewer/package-lock.json" "$work/package-lock.json" ||
-   [ ! -d "$work/node_modules/playwright-core" ]; then
-  cp "$source_dir/tests/viewer/package.json" "$source_dir/tests/viewer/package-lock.json" "$work/"
-  (cd "$work" && npm ci --no-audit --no-fund --loglevel=error)
-fi
+"$source_dir/tests/viewer/install-playwright.sh" "$source_dir" "$build_dir"
 exec node "$source_dir/tests/viewer/viewer-test.cjs" "$source_dir" "$build_dir" "$work/node_modules" "${3:-$work/screenshots}"

@@ -1,0 +1,68 @@
+// Opens a job's proof as the customer does, from the link of the e-mail, in
+// Debian's headless Chromium: the viewer draws page 1 from its tiles, zooms
+// in and turns to page 2 without a script error.
+// Usage: node open-proof.cjs NODE_MODULES LINK JOB_NAME SCREENSHOT
+'use strict';
+const assert = require('node:assert/strict');
+const path = require('node:path');
+
+const [modulesDir, link, jobName, screenshot] = process.argv.slice(2);
+const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
+
+// True once every tile in view is drawn and nothing is on its way.
+const drawn = () => {
+  const viewer = window.TavrinViewer && TavrinViewer.instance;
+  if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
+  return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
+};
+
+// Share of the page's pixels that are not paper white.
+const inked = () => {
+  const viewer = TavrinViewer.instance;
+  const rect = viewer.pageRect;
+  const data = viewer.canvas.getContext('2d')
+    .getImageData(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top).data;
+  let count = 0;
+  for (let i = 0; i < data.length; i += 4) if (data[i] + data[i + 1] + data[i + 2] < 720) count++;
+  return count / (data.length / 4);
+};
+
+async function main() {
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+  try {
+    const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
+    page.setDefaultTimeout(20000);
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(String(error)));
+    page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
+
+    await page.goto(link);
+    await page.waitForFunction(drawn);
+    assert.equal(await page.evaluate(() => jobname), jobName);
+    const ink = await page.evaluate(inked);
+    assert.ok(ink > 0.05, `page 1 shows the job's inks (${ink})`);
+    await page.screenshot({ path: screenshot });
+
+    await page.getByRole('button', { name: 'Zoom in' }).click();
+    await page.waitForFunction(drawn);
+    assert.equal(await page.evaluate(() => map.zoom), 1);
+
+    await page.getByRole('button', { name: 'Whole page' }).click();
+    await page.getByRole('button', { name: 'Next page' }).click();
+    await page.waitForFunction(drawn);
+    assert.match(await page.locator('.tv-toolbar .tv-label').first().textContent(), /^Page 2 of \d+$/);
+    assert.deepEqual(errors, []);
+    console.log('# the proof opened, zoomed and turned its page');
+  } finally {
+    await browser.close();
+  }
+}
+
+main().catch((error) => {
+  console.log(error.stack);
+  process.exitCode = 1;
+});

@@ -1,0 +1,199 @@
+#!/usr/bin/python3
+"""The demo's stand-ins for a shop's web host and mail server, all on
+127.0.0.1: an FTP server (pyftpdlib) whose folder nginx serves over HTTP, and
+an SMTP server (aiosmtpd) that keeps every message it receives as an .eml
+file. One process holds them all and stops them together: on SIGTERM or
+SIGINT, and when the process that started it goes away.
+
+Usage: demo-servers.py --folder DEMO --ftp-port N --http-port N --smtp-port N
+(port 0 leaves that server out)
+The FTP account comes from the environment (DEMO_FTP_USER, DEMO_FTP_PASSWORD)
+so that the password never shows in a process list. Writes DEMO/run/ready
+once every server listens; problems go to standard error."""
+
+import argparse
+import fnmatch
+import os
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+from aiosmtpd.controller import Controller
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+LOOPBACK = "127.0.0.1"
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--folder", required=True)
+    parser.add_argument("--ftp-port", type=int, required=True)
+    parser.add_argument("--http-port", type=int, required=True)
+    parser.add_argument("--smtp-port", type=int, required=True)
+    return parser.parse_args()
+
+
+class DemoFTPHandler(FTPHandler):
+    """Lists names matching a pattern such as "*.*", as common web hosts do:
+    the station asks for the files of a folder that way."""
+
+    def ftp_NLST(self, path):
+        pattern = os.path.basename(path)
+        if not any(c in pattern for c in "*?["):
+            return FTPHandler.ftp_NLST(self, path)
+        try:
+            names = sorted(n for n in self.fs.listdir(os.path.dirname(path)) if fnmatch.fnmatchcase(n, pattern))
+        except OSError as error:
+            self.respond("550 %s." % error.strerror)
+            return None
+        self.push_dtp_data("".join(n + "\r\n" for n in names).encode("utf8"), cmd="NLST")
+        return path
+
+
+class MailFolder:
+    """aiosmtpd handler: each message as received, in a file of its own."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.count = 0
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        name = time.strftime("%Y%m%d-%H%M%S") + "-%d-%d.eml" % (os.getpid(), self.count)
+        path = os.path.join(self.folder, name)
+        # Written whole, then renamed: a reader never sees half a message.
+        with open(path + ".part", "wb") as message:
+            message.write(envelope.original_content)
+        os.rename(path + ".part", path)
+        print("demo: message kept as %s" % path, flush=True)
+        return "250 Message accepted for delivery"
+
+
+def nginx_config(folder, port):
+    run = os.path.join(folder, "run")
+    logs = os.path.join(folder, "logs")
+    # Started by root, nginx would serve as "nobody", who may not reach this
+    # folder; the files are the demo owner's, so the workers stay that user.
+    user = "user root root;" if os.geteuid() == 0 else ""
+    return f"""
+daemon off;
+{user}
+worker_processes 1;
+pid "{run}/nginx.pid";
+error_log "{logs}/nginx-error.log";
+events {{ worker_connections 64; }}
+http {{
+  types {{ text/html html htm; application/javascript js; text/css css; image/png png; image/jpeg jpg;
+           text/plain txt; }}
+  default_type application/octet-stream;
+  charset utf-8;
+  access_log "{logs}/nginx-access.log";
+  client_body_temp_path "{run}/body";
+  proxy_temp_path "{run}/proxy";
+  fastcgi_temp_path "{run}/fastcgi";
+  uwsgi_temp_path "{run}/uwsgi";
+  scgi_temp_path "{run}/scgi";
+  server {{
+    listen {LOOPBACK}:{port};
+    root "{folder}/web";
+    autoindex on;
+  }}
+}}
+"""
+
+
+def wait_for_port(port, process, seconds=10):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            return False
+        try:
+            with socket.create_connection((LOOPBACK, port), timeout=1):
+                return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
+def start_nginx(folder, port):
+    config = os.path.join(folder, "run", "nginx.conf")
+    with open(config, "w") as file:
+        file.write(nginx_config(folder, port))
+    errors = open(os.path.join(folder, "logs", "nginx-error.log"), "a")
+    process = subprocess.Popen(["/usr/sbin/nginx", "-p", os.path.join(folder, "run"), "-c", config,
+                                "-e", os.path.join(folder, "logs", "nginx-error.log")],
+                               stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
+    if not wait_for_port(port, process):
+        process.terminate()
+        raise OSError("nginx did not start on %s:%d (see %s)" % (LOOPBACK, port, errors.name))
+    return process
+
+
+def start_ftp(folder, port):
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(os.environ["DEMO_FTP_USER"], os.environ["DEMO_FTP_PASSWORD"], os.path.join(folder, "web"),
+                        perm="elradfmwMT")
+    DemoFTPHandler.authorizer = authorizer
+    DemoFTPHandler.banner = "Tavrin demo web host ready."
+    server = FTPServer((LOOPBACK, port), DemoFTPHandler)
+    threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.5}, daemon=True).start()
+    return server
+
+
+def start_smtp(folder, port):
+    controller = Controller(MailFolder(os.path.join(folder, "mail")), hostname=LOOPBACK, port=port)
+    controller.start()
+    return controller
+
+
+def main():
+    arguments = parse_arguments()
+    folder = os.path.abspath(arguments.folder)
+    for sub in ("web", "mail", "run", "logs"):
+        os.makedirs(os.path.join(folder, sub), exist_ok=True)
+    stop = threading.Event()
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, lambda *_: stop.set())
+    parent = os.getppid()
+    started = []
+    try:
+        try:
+            # Port 0: the settings no longer point at that server.
+            if arguments.ftp_port:
+                started.append(("FTP", start_ftp(folder, arguments.ftp_port)))
+            if arguments.smtp_port:
+                started.append(("SMTP", start_smtp(folder, arguments.smtp_port)))
+            if arguments.http_port:
+                started.append(("nginx", start_nginx(folder, arguments.http_port)))
+        except Exception as error:  # aiosmtpd passes on its thread's error as it is
+
+            print("demo: cannot start the demo servers: %s" % error, file=sys.stderr, flush=True)
+            return 1
+        with open(os.path.join(folder, "run", "ready"), "w") as ready:
+            ready.write(str(os.getpid()))
+        # Until told to stop, or until the station's launcher is gone.
+        while not stop.wait(1):
+            if os.getppid() != parent:
+                break
+        return 0
+    finally:
+        for name, server in reversed(started):
+            if name == "nginx":
+                server.terminate()
+                server.wait(10)
+            elif name == "SMTP":
+                server.stop()
+            else:
+                server.close_all()
+        ready = os.path.join(folder, "run", "ready")
+        if os.path.exists(ready):
+            os.remove(ready)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

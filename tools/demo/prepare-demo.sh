@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Prepares the demo of a first run in DEMO_FOLDER: demo jobs rendered by
+# Ghostscript from the project's test pages into a page buffer folder, and the
+# folders of the demo's web host and mail server. When PROGRAM_FOLDER has no
+# settings file yet, writes one that points at all of them (ports chosen free
+# on 127.0.0.1, the FTP account enciphered as the station keeps it) and the
+# marker file that tells it is the demo's own. An existing settings file is
+# never touched.
+# Usage: tools/demo/prepare-demo.sh [-w PGBWRITE] PROGRAM_FOLDER DEMO_FOLDER
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+pgbwrite=$root/build/tools/pgbwrite/pgbwrite
+while getopts "w:" option; do
+  case $option in
+    w) pgbwrite=$OPTARG ;;
+    *) exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -eq 2 ] || { echo "Usage: $0 [-w PGBWRITE] PROGRAM_FOLDER DEMO_FOLDER" >&2; exit 2; }
+station=$(cd "$1" && pwd)
+mkdir -p "$2"
+demo=$(cd "$2" && pwd)
+settings=$station/tavrin.ini
+marker=$station/tavrin-demo.txt
+
+# 1. The demo jobs: job number, test page, pages rendered. Rendered aside and
+#    moved in whole, so that an interrupted run leaves no half job behind.
+render_jobs() {
+  local scratch=$demo/pagebuffers.part
+  rm -rf "$scratch"
+  echo "Rendering the demo jobs into $demo/pagebuffers/ ..."
+  "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 101 -p "$root/tools/testpages/proof-job.ps" "$scratch" >/dev/null
+  "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 102 -p "$root/tools/testpages/viewer-job.ps" "$scratch" >/dev/null
+  "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 103 -p "$root/tools/testpages/proof-page.ps" "$scratch" >/dev/null
+  rm -rf "$demo/pagebuffers"
+  mv "$scratch" "$demo/pagebuffers"
+}
+compgen -G "$demo/pagebuffers/*.pgb" >/dev/null || render_jobs
+mkdir -p "$demo/web" "$demo/mail" "$demo/logs" "$demo/run"
+# nginx may serve as another user: the web folder must be readable to all.
+chmod 755 "$demo" "$demo/web"
+
+[ -e "$settings" ] && exit 0
+
+# 2. Three free ports on 127.0.0.1, held together while chosen so that they differ.
+read -r ftp_port http_port smtp_port < <(/usr/bin/python3 - <<'PY'
+import socket
+sockets = [socket.socket() for _ in range(3)]
+for s in sockets:
+    s.bind(("127.0.0.1", 0))
+print(*(s.getsockname()[1] for s in sockets))
+PY
+)
+password=$(/usr/bin/python3 -c 'import secrets; print(secrets.token_urlsafe(12))')
+cli=$station/tavrin-cli
+
+# 3. The settings file, every key in the station's own order, written aside and
+#    moved in whole; then the marker.
+cat >"$settings.part" <<INI
+[Main]
+InputFolder=$demo/pagebuffers/
+FTPServer=127.0.0.1:$ftp_port
+FTPUserName=$("$cli" encipher demo)
+FTPPassword=$("$cli" encipher "$password")
+FTPInitialDirectory=
+FTPPassiveMode=True
+FTPUseKeepAlives=True
+SMTPHost=127.0.0.1
+SMTPPort=$smtp_port
+AuthenticationRequired=False
+SMTPUsername=
+SMTPPassword=
+FromEmail=proofs@demo-prepress.example
+FromEmailName=Demo Prepress proof desk
+ReplyEmail=
+ReplyEmailName=
+CC=
+CCName=
+WebRoot=http://127.0.0.1:$http_port/
+SourceColorProfile=
+DestinationColorProfile=
+ShowHint=True
+INI
+mv "$settings.part" "$settings"
+cat >"$marker" <<TEXT
+The settings file tavrin.ini beside this file was written for the demo.
+While it is here, run-station.sh starts the demo's servers (page buffers,
+web host, mail server in the demo folder below) for as long as the station
+runs, each of them only while the settings still point at it.
+Delete this file to keep tavrin.ini as it is and never start them again.
+DemoFolder=$demo
+TEXT
+
+# 4. A customer in the address book, to be chosen as the recipient of a job.
+"$cli" contacts save "Demo Customer" customer@demo-customer.example >/dev/null
+echo "Demo settings written to $settings"
