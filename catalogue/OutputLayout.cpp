@@ -35,6 +35,11 @@ std::string PageNumberText(int page)
     return text;
 }
 
+std::string OverviewName(int page)
+{
+    return "overview" + PageNumberText(page) + ".png";
+}
+
 std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID)
 {
     return webRoot + "tavrin/" + uniqueID + "/";

@@ -17,6 +17,9 @@ std::string OutputFolder();
 // A page number as it appears in file names: "-%4.4d" ("-0001", "-12345").
 std::string PageNumberText(int page);
 
+// The overview picture of a page in its job folder: "overview-0001.png".
+std::string OverviewName(int page);
+
 // The address of a job's folder on the web site: the web root exactly as
 // typed (a root without its trailing "/" runs into "tavrin/"), "tavrin/",
 // the job's unique id and "/".

@@ -32,7 +32,7 @@ void TPreviewThread::Run()
     for (int page = 1; std::filesystem::exists(MasterImagePath(job.UniqueID, page)); ++page) {
         auto image = TProofImage::CreateForRead(MasterImagePath(job.UniqueID, page));
         image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
-        image->MakePreview(jobFolder + "overview" + PageNumberText(page) + ".png", factor);
+        image->MakePreview(jobFolder + OverviewName(page), factor);
         image.reset();
         // A record without a page count, or with a stale one, cannot share out the bar: it stays full.
         const int progress = job.PageCount > 0 ? std::min(100, RoundedPercent(page, job.PageCount)) : 100;

@@ -226,7 +226,7 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
     if (!FileExists(webFolder + "index.html"))
         first = WebTask;
     for (int page = 1; page <= job.PageCount; ++page)
-        if (!FileExists(webFolder + "overview" + PageNumberText(page) + ".png")) {
+        if (!FileExists(webFolder + OverviewName(page))) {
             first = PreviewTask;
             break;
         }

@@ -57,8 +57,10 @@ TEST(OutputLayout, PathsAndPageNumbers)
     EXPECT_EQ(OutputFolder(), folder.Path("output/").string());
 
     const std::pair<int, const char*> pages[] = {{1, "-0001"}, {12, "-0012"}, {9999, "-9999"}, {12345, "-12345"}};
-    for (const auto& [page, text] : pages)
+    for (const auto& [page, text] : pages) {
         EXPECT_EQ(PageNumberText(page), text);
+        EXPECT_EQ(OverviewName(page), std::string("overview") + text + ".png");
+    }
 
     struct TCase {
         const char* Text;
