@@ -35,6 +35,11 @@ std::string PageNumberText(int page)
     return text;
 }
 
+std::string JobFolderPath(const std::string& uniqueID)
+{
+    return OutputFolder() + uniqueID + PathDelimiter;
+}
+
 std::string OverviewName(int page)
 {
     return "overview" + PageNumberText(page) + ".png";

@@ -17,6 +17,9 @@ std::string OutputFolder();
 // A page number as it appears in file names: "-%4.4d" ("-0001", "-12345").
 std::string PageNumberText(int page);
 
+// A job's folder: the output folder, the job's unique id and a separator.
+std::string JobFolderPath(const std::string& uniqueID);
+
 // The overview picture of a page in its job folder: "overview-0001.png".
 std::string OverviewName(int page);
 

@@ -25,7 +25,7 @@ void TPreviewThread::Run()
         return;
     }
     PostLogText("Creating preview...");
-    const std::string jobFolder = OutputFolder() + job.UniqueID + "/";
+    const std::string jobFolder = JobFolderPath(job.UniqueID);
     std::filesystem::create_directories(jobFolder);
     const double pageSide = std::max(job.ImageWidth, job.ImageHeight);
     const double factor = pageSide > 0 ? OverviewSize / pageSide : 0.0;

@@ -45,7 +45,7 @@ void TTilingThread::Run()
         return;
     }
     PostLogText("Creating web site...");
-    const std::string jobFolder = OutputFolder() + job.UniqueID + "/";
+    const std::string jobFolder = JobFolderPath(job.UniqueID);
     std::filesystem::create_directories(jobFolder);
     const std::vector<double> factors = ProofFactors(NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
                                                      NonNegative(job.XResolution), NonNegative(job.YResolution));

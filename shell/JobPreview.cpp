@@ -32,7 +32,7 @@ std::string TJobPreview::OverviewFile(const std::string& pageText)
     if (UniqueID.empty())
         return {};
     const std::string file =
-        OutputFolder() + UniqueID + PathDelimiter + OverviewName(PageNumberOf(pageText));
+        JobFolderPath(UniqueID) + OverviewName(PageNumberOf(pageText));
     std::error_code error;
     return std::filesystem::is_regular_file(file, error) ? file : std::string();
 }

@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/JobDetailRecord.h"
 #include "catalogue/OutputLayout.h"
+#include "imaging/MasterImagePath.h"
 #include "platform/WorkerThread.h"
 #include "shell/SharedSettings.h"
 #include "shell/StationLog.h"
@@ -220,8 +221,7 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
         return MasterTask;
     TJobDetailRecord job;
     LoadJobDetail(row.JobReference, job);
-    const std::string output = OutputFolder();
-    const std::string webFolder = output + job.UniqueID + PathDelimiter;
+    const std::string webFolder = JobFolderPath(job.UniqueID);
     int first = TransferTask;
     if (!FileExists(webFolder + "index.html"))
         first = WebTask;
@@ -231,7 +231,7 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
             break;
         }
     for (int page = 1; page <= job.PageCount; ++page)
-        if (!FileExists(output + job.UniqueID + PageNumberText(page) + ".tif")) {
+        if (!FileExists(MasterImagePath(job.UniqueID, page))) {
             first = MasterTask;
             break;
         }
