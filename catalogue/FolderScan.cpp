@@ -244,8 +244,8 @@ std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
 // 2. List "*.pgb" in the folder; read each header; catalogue new jobs and
 //    plates of ColorType 1 and keep their references.
 // 3. Prune the rows of every other job, or, for a folder without page
-//    buffers and nothing kept, empty both tables. A failed listing or an
-//    unreadable page buffer prunes nothing.
+//    buffers and nothing kept, empty both tables. A failed listing (logged)
+//    or an unreadable page buffer prunes nothing.
 void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 {
     std::set<std::string> keep;
@@ -272,6 +272,11 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         keep.insert(std::to_string(plate->JobNumber));
     }
 
+    if (listing.Failed) {
+        // An unmounted share is not an empty folder: every job's rows stay.
+        log.Log("Could not get the directory listing for the page buffer folder");
+        return;
+    }
     if (unreadableSeen)
         return;  // a job whose only file was unreadable must keep its rows
     const std::string list = JoinedWithCommas(keep);
@@ -280,8 +285,6 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         OpenQuery(CatalogueConnection.get(), rows, "delete from JobList where not JobListReference in (" + list + ")");
         OpenQuery(CatalogueConnection.get(), rows,
                   "delete from PlateList where not PlateListJobReference in (" + list + ")");
-    } else if (listing.Failed) {
-        log.Log("Could not get the directory listing for the page buffer folder");
     } else if (listing.Names.empty()) {
         OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");

@@ -99,6 +99,12 @@ void TCliStation::ProgressChanged()
     }
 }
 
+void TCliStation::TaskFailed(std::uint32_t, const std::string&, const std::string&)
+{
+    // The log line has said what failed; the exit status tells the caller.
+    ++FailedTasks;
+}
+
 TCliStation& Station(TCliContext& context)
 {
     if (!TheStation)

@@ -41,6 +41,10 @@ public:
     int QueueRowOf(std::uint32_t jobReference) const;
 
     void ProgressChanged() override;
+    void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
+
+    // Tasks that failed in this run: any makes the command's exit status 1.
+    int FailedTasks = 0;
 
     TCliContext& Context;
     TCliDialogs Dialogs;

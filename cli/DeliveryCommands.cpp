@@ -4,6 +4,7 @@
 #include "delivery/DeleteThread.h"
 #include "delivery/TransferCommonFiles.h"
 #include "delivery/TransferThread.h"
+#include "shell/QueueRunner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +24,10 @@ public:
     void HandleMessage(TTaskMessage message) override
     {
         if (message.IsCompletion()) {
+            Log.Log(CompletionLogText(message));
             TWorkerThread::Release(message.Thread);
             Completed = true;
+            Failed = message.Failed;
             return;
         }
         if (message.Text && !message.Text->empty()) {
@@ -34,6 +37,7 @@ public:
     }
 
     bool Completed = false;
+    bool Failed = false;
     std::vector<std::string> Texts;
 
 private:
@@ -54,20 +58,10 @@ bool ParseReference(const std::string& text, std::uint32_t& reference)
     }
 }
 
-bool AnyBeginsWith(const std::vector<std::string>& texts, const std::vector<std::string>& beginnings)
-{
-    for (const std::string& text : texts)
-        for (const std::string& beginning : beginnings)
-            if (text.rfind(beginning, 0) == 0)
-                return true;
-    return false;
-}
-
-// Runs one delivery task to its completion, printing its log. Done when the
-// task reached its "Done." and logged none of the failures.
+// Runs one delivery task to its completion, printing its log; the task's
+// outcome is the exit status.
 template <typename TTask>
-int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& arguments, const char* synopsis,
-                    const std::vector<std::string>& failures)
+int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& arguments, const char* synopsis)
 {
     std::uint32_t reference = 0;
     if (arguments.size() != 1 || !ParseReference(arguments[0], reference)) {
@@ -82,21 +76,19 @@ int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& argume
     // The task always ends with its completion; a server may take its time.
     while (!printer.Completed)
         context.Messages.PumpOne(printer, std::chrono::seconds(1));
-    const bool finished = std::find(printer.Texts.begin(), printer.Texts.end(), "Done.") != printer.Texts.end();
-    return finished && !AnyBeginsWith(printer.Texts, failures) ? ExitDone : ExitFailed;
+    return printer.Failed ? ExitFailed : ExitDone;
 }
 
 }  // namespace
 
 int RunTaskTransfer(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    return RunDeliveryTask<TTransferThread>(context, arguments, "task transfer REF",
-                                            {"Error sending files. ", "Could not send "});
+    return RunDeliveryTask<TTransferThread>(context, arguments, "task transfer REF");
 }
 
 int RunTaskDelete(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    return RunDeliveryTask<TDeleteThread>(context, arguments, "task delete REF", {"Could not delete "});
+    return RunDeliveryTask<TDeleteThread>(context, arguments, "task delete REF");
 }
 
 int RunCommonFiles(TCliContext& context, const std::vector<std::string>& arguments)

@@ -59,8 +59,10 @@ void PrintQueue(const TQueueRunner& runner)
                   << "\t" << row.Tasks << "\t" << "recipients: "
                   << FirstFieldValue("select * from QueueList where QueueListJobReference = " +
                                       std::to_string(row.JobReference),
-                                  "QueueListRecipients")
-                  << "\n";
+                                  "QueueListRecipients");
+        if (!row.FailureReason.empty())
+            std::cout << "\t" << "reason: " << row.FailureReason;
+        std::cout << "\n";
     }
 }
 
@@ -108,10 +110,13 @@ public:
                 Log.Log(*message.Text);
             return;
         }
-        Log.Log(CompletionLogText(message.Number, message.JobReference));
+        Log.Log(CompletionLogText(message));
         TWorkerThread::Release(message.Thread);
         Done = true;
+        Failed = message.Failed;
     }
+
+    bool Failed = false;
 
 private:
     TStationLog& Log;
@@ -229,11 +234,12 @@ int RunStart(TCliContext& context, const std::vector<std::string>& arguments)
     if (!TakeAnswer(station, arguments).empty())
         return Usage("start [--yes|--no]");
     station.Prepare();
+    const int failedBefore = station.FailedTasks;
     station.Runner.Start();
     station.RunUntilIdle();
     std::cout << "Queue:\n";
     PrintQueue(station.Runner);
-    return ExitDone;
+    return station.FailedTasks == failedBefore ? ExitDone : ExitFailed;
 }
 
 int RunPostQueueList(TCliContext& context, const std::vector<std::string>& arguments)
@@ -265,9 +271,10 @@ int RunPostQueueDelete(TCliContext& context, const std::vector<std::string>& arg
         return ExitFailed;
     }
     station.Runner.SelectPostQueueRow(static_cast<int>(row - rows.begin()));
+    const int failedBefore = station.FailedTasks;
     station.Runner.DeleteFromPostQueue();
     station.RunUntilIdle();
-    return ExitDone;
+    return station.FailedTasks == failedBefore ? ExitDone : ExitFailed;
 }
 
 int RunTask(TCliContext& context, const std::vector<std::string>& arguments)
@@ -291,7 +298,7 @@ int RunTask(TCliContext& context, const std::vector<std::string>& arguments)
     factory(context.Messages, *reference, StationSettings().Copy()).release()->Start();
     while (!handler.Done)
         context.Messages.PumpOne(handler, std::chrono::seconds(1));
-    return ExitDone;
+    return handler.Failed ? ExitFailed : ExitDone;
 }
 
 int RunContactsList(TCliContext& context, const std::vector<std::string>& arguments)

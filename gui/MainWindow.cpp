@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -274,6 +275,17 @@ void TMainForm::ProgressChanged()
 void TMainForm::QueueControlsChanged()
 {
     QueueTab->ShowQueueControls();
+}
+
+void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, "Error",
+                                QString::fromStdString(task + " failed for job " + std::to_string(jobReference) +
+                                                       ":\n" + reason),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName("TaskFailedBox");
+    box->open();
 }
 
 }  // namespace tavrin

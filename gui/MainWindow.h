@@ -56,6 +56,9 @@ public:
     void RecipientsChanged() override;
     void ProgressChanged() override;
     void QueueControlsChanged() override;
+    // One box per failed task; it does not wait for the operator, so the
+    // queue goes on with the next job meanwhile.
+    void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -7,6 +7,7 @@
 #include "shell/QueueRunner.h"
 #include "shell/TaskSets.h"
 
+#include <QBrush>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -118,6 +119,10 @@ void TQueueTab::ShowQueue()
         item.setText(0, QString::fromStdString(queued.Caption));
         item.setText(1, QString::fromStdString(queued.Status));
         item.setText(2, QString::fromStdString(queued.Tasks));
+        // A failed job says where in red, and why in the hint.
+        const bool failed = IsFailedStatus(queued.Status);
+        item.setForeground(1, failed ? QBrush(Qt::red) : QBrush());
+        item.setToolTip(1, failed ? QString::fromStdString(queued.FailureReason) : QString());
         item.setCheckState(0, queued.Checked ? Qt::Checked : Qt::Unchecked);
     });
     ShowSelection();

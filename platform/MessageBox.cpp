@@ -9,6 +9,7 @@ namespace {
 
 std::mutex HookMutex;
 TMessageBoxHook Hook;
+thread_local TMessageBoxCapture* ThreadCapture = nullptr;
 
 void WriteToStandardError(const std::string& caption, const std::string& text, TMessageBoxIcon)
 {
@@ -23,8 +24,22 @@ void SetMessageBoxHook(TMessageBoxHook hook)
     Hook = std::move(hook);
 }
 
+TMessageBoxCapture::TMessageBoxCapture(TMessageBoxHook capture) : Capture(std::move(capture)), Outer(ThreadCapture)
+{
+    ThreadCapture = this;
+}
+
+TMessageBoxCapture::~TMessageBoxCapture()
+{
+    ThreadCapture = Outer;
+}
+
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageBoxIcon icon)
 {
+    if (ThreadCapture && ThreadCapture->Capture) {
+        ThreadCapture->Capture(caption, text, icon);
+        return;
+    }
     TMessageBoxHook hook;
     {
         // Copy out so that a blocking box never holds the lock.

@@ -18,4 +18,20 @@ void SetMessageBoxHook(TMessageBoxHook hook);
 
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageBoxIcon icon);
 
+// While an object of this class lives, boxes shown on the thread that made it
+// go to its function instead of the hook: a task reports its own errors.
+// Captures nest; the innermost one receives.
+class TMessageBoxCapture {
+public:
+    explicit TMessageBoxCapture(TMessageBoxHook capture);
+    ~TMessageBoxCapture();
+    TMessageBoxCapture(const TMessageBoxCapture&) = delete;
+    TMessageBoxCapture& operator=(const TMessageBoxCapture&) = delete;
+
+private:
+    friend void ShowMessageBox(const std::string&, const std::string&, TMessageBoxIcon);
+    TMessageBoxHook Capture;
+    TMessageBoxCapture* Outer;
+};
+
 }  // namespace tavrin

@@ -24,13 +24,16 @@ enum TMessageNumber : unsigned {
 // One posted message. The two parameters keep their meaning per number:
 // progress messages carry a bar position (wParam) and an optional text
 // (lParam); completion messages carry the thread object (wParam) and the job
-// reference (lParam). The message is a value: whoever receives it owns the text.
+// reference (lParam), and the task's outcome: whether it failed and why. The
+// message is a value: whoever receives it owns the text.
 struct TTaskMessage {
     TMessageNumber Number = WM_TOTAL_PROGRESS;
     int Position = -1;                // 1124, 1125: 0..100, or -1 for no change
     std::optional<std::string> Text;  // 1124, 1125: empty optional stands for a null lParam
     TWorkerThread* Thread = nullptr;  // 1126..1131: the thread object to release
     std::uint32_t JobReference = 0;   // 1126..1131
+    bool Failed = false;              // 1126..1131: the task did not do its whole work
+    std::string FailureReason;        // 1126..1131: why, when it failed
 
     static TTaskMessage Progress(TMessageNumber number, int position, std::optional<std::string> text)
     {
@@ -41,12 +44,15 @@ struct TTaskMessage {
         return message;
     }
 
-    static TTaskMessage Completion(TMessageNumber number, TWorkerThread* thread, std::uint32_t jobReference)
+    static TTaskMessage Completion(TMessageNumber number, TWorkerThread* thread, std::uint32_t jobReference,
+                                   std::optional<std::string> failure = std::nullopt)
     {
         TTaskMessage message;
         message.Number = number;
         message.Thread = thread;
         message.JobReference = jobReference;
+        message.Failed = failure.has_value();
+        message.FailureReason = failure.value_or(std::string());
         return message;
     }
 

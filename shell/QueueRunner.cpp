@@ -91,6 +91,24 @@ std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference)
     return prefix + Decimal(jobReference) + " complete.";
 }
 
+std::string CompletionLogText(const TTaskMessage& completion)
+{
+    std::string text = CompletionLogText(completion.Number, completion.JobReference);
+    if (completion.Failed)
+        text = text.substr(0, text.size() - std::string("complete.").size()) + "failed: " + completion.FailureReason;
+    return text;
+}
+
+std::string FailedStatus(TTaskIndex task)
+{
+    return "Failed at " + TaskWords[static_cast<std::size_t>(task)];
+}
+
+bool IsFailedStatus(const std::string& status)
+{
+    return status.rfind("Failed at ", 0) == 0;
+}
+
 TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds)
     : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds))
 {
@@ -123,8 +141,10 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
     case WM_TOTAL_PROGRESS: HandleProgress(message, Total); break;
     case WM_TASK_PROGRESS: HandleProgress(message, TaskPosition); break;
     case WM_DELETE_DONE:
-        Log.Log(CompletionLogText(message.Number, message.JobReference));
+        Log.Log(CompletionLogText(message));
         ReleaseThread(message.Thread);
+        if (message.Failed && Observer)
+            Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
         break;
     default:
         if (message.IsCompletion())
@@ -144,12 +164,18 @@ void TQueueRunner::HandleProgress(const TTaskMessage& message, int& position)
 }
 
 // 1. Log the completion. 2. Release the thread. 3. Look up the job's task set
-// in the queue list. 4. Start the next task it names, or finish the job.
+// in the queue list. 4. Start the next task it names, or finish the job. A
+// failed task ends its job's chain instead.
 void TQueueRunner::HandleCompletion(const TTaskMessage& message)
 {
-    Log.Log(CompletionLogText(message.Number, message.JobReference));
+    Log.Log(CompletionLogText(message));
     const std::uint32_t reference = static_cast<TTaskThread*>(message.Thread)->JobReference();
     ReleaseThread(message.Thread);
+    const auto task = static_cast<TTaskIndex>(message.Number - WM_MASTER_DONE);
+    if (message.Failed) {
+        HandleFailure(message, reference, task);
+        return;
+    }
     if (Closing)
         return;
     const std::string taskSet = TaskSetOf(reference);
@@ -158,6 +184,35 @@ void TQueueRunner::HandleCompletion(const TTaskMessage& message)
         CreateChainTask(next, reference);
     else
         FinishJob(reference);
+}
+
+// The job stays queued with its failure, so the operator sees it and a later
+// Start can take it up again; the queue goes on without it.
+void TQueueRunner::HandleFailure(const TTaskMessage& message, std::uint32_t jobReference, TTaskIndex task)
+{
+    FailedSinceStart.insert(jobReference);
+    StoreStatus(jobReference, FailedStatus(task), message.FailureReason);
+    if (Observer)
+        Observer->TaskFailed(jobReference, TaskWords[static_cast<std::size_t>(task)], message.FailureReason);
+    SetControlsEnabled(true);
+    if (!Closing)
+        StartNext();
+}
+
+// The status of a queued job, in the catalogue and in its row.
+void TQueueRunner::StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason)
+{
+    InTransaction([&] {
+        ExecuteStatement("update QueueList set QueueListStatus = " + QuoteText(status) +
+                         ", QueueListFailureReason = " + QuoteText(reason) +
+                         " where QueueListJobReference = " + Decimal(jobReference));
+    });
+    for (TQueueRow& row : Queue)
+        if (row.JobReference == jobReference) {
+            row.Status = status;
+            row.FailureReason = reason;
+        }
+    Notify(&TRunnerObserver::QueueChanged);
 }
 
 void TQueueRunner::ReleaseThread(TWorkerThread* thread)
@@ -240,16 +295,27 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
 
 void TQueueRunner::Start()
 {
+    FailedSinceStart.clear();
+    StartNext();
+}
+
+// The first queued job that has not failed since the operator's Start.
+void TQueueRunner::StartNext()
+{
     if (Closing)
         return;
     if (!NotificationCheckPassed())
         return;
-    if (Queue.empty())
+    const auto next = std::find_if(Queue.begin(), Queue.end(),
+                                   [&](const TQueueRow& row) { return !FailedSinceStart.count(row.JobReference); });
+    if (next == Queue.end())
         return;
-    const TQueueRow row = Queue.front();
+    const TQueueRow row = *next;
     const int first = FirstTask(row);
     if (first > TaskSetLevel(row.Tasks))
-        return;  // stays at the head until ticked, given more tasks or removed
+        return;  // stays until ticked, given more tasks or removed
+    if (IsFailedStatus(row.Status))
+        StoreStatus(row.JobReference, "new", "");
     SetControlsEnabled(false);
     CreateChainTask(first, row.JobReference);
 }
@@ -283,7 +349,7 @@ void TQueueRunner::FinishJob(std::uint32_t jobReference)
     ReloadPostQueueList();
     ReloadRecipients();
     SetControlsEnabled(true);
-    Start();
+    StartNext();
 }
 
 // ---- Queue entries ----------------------------------------------------------
@@ -340,7 +406,7 @@ void TQueueRunner::ReloadQueueList()
                                   ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
                                   FieldValue(rows, "QueueListTasks"),
                                   static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
-                                  false});
+                                  false, FieldValue(rows, "QueueListFailureReason")});
     CloseQuery(rows);
     for (std::size_t i = 0; i < Queue.size() && hadSelection; ++i)
         if (Queue[i].JobReference == selected) {

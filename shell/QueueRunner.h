@@ -23,6 +23,8 @@ struct TQueueRow {
     std::string Tasks;
     std::uint32_t JobReference = 0;
     bool Checked = false;
+    // Why the job failed, when Status says it did; the row's hint.
+    std::string FailureReason;
 };
 
 struct TPostQueueRow {
@@ -39,6 +41,12 @@ struct TRecipientRow {
 
 // The log line of a handled completion message: "Master for job 17 complete."
 std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference);
+// The same for a task's outcome: "Master for job 17 failed: REASON" when it failed.
+std::string CompletionLogText(const TTaskMessage& completion);
+
+// The queue status of a job whose task failed: "Failed at Master".
+std::string FailedStatus(TTaskIndex task);
+bool IsFailedStatus(const std::string& status);
 
 // Told when something the windows show has changed.
 class TRunnerObserver {
@@ -49,6 +57,12 @@ public:
     virtual void RecipientsChanged() {}
     virtual void ProgressChanged() {}
     virtual void QueueControlsChanged() {}
+    // A task failed; its job's chain has stopped. task is the task's word
+    // ("Master" .. "Notify", "Deletion").
+    virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/,
+                            const std::string& /*reason*/)
+    {
+    }
 };
 
 // The station's main loop without windows: the queue, the post queue, the
@@ -67,8 +81,11 @@ public:
 
     void HandleMessage(TTaskMessage message) override;
 
-    // The runner: Start takes the first queue row; Finish job moves a job to
-    // the post queue and starts the next.
+    // The runner: Start (the operator's) takes the first queue row, also one
+    // that failed before; Finish job moves a job to the post queue and starts
+    // the next. A failed task stops its job's chain: the job stays queued as
+    // "Failed at TASK" with the reason, and the runner goes on with the next
+    // queued job that has not failed since the operator's last Start.
     void Start();
     void FinishJob(std::uint32_t jobReference);
 
@@ -125,6 +142,9 @@ public:
 private:
     void HandleProgress(const TTaskMessage& message, int& position);
     void HandleCompletion(const TTaskMessage& message);
+    void HandleFailure(const TTaskMessage& message, std::uint32_t jobReference, TTaskIndex task);
+    void StartNext();
+    void StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
     bool NotificationCheckPassed();
     int FirstTask(const TQueueRow& row) const;
     void CreateChainTask(int task, std::uint32_t jobReference);
@@ -150,6 +170,9 @@ private:
     int Total = 0;
     int TaskPosition = 0;
     std::set<TWorkerThread*> Running;
+    // Jobs that failed since the operator last pressed Start: the automatic
+    // continuation passes over them, so it never loops on one.
+    std::set<std::uint32_t> FailedSinceStart;
     bool Closing = false;
 };
 

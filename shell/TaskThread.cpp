@@ -1,5 +1,7 @@
 #include "shell/TaskThread.h"
 
+#include "platform/MessageBox.h"
+
 #include <exception>
 
 namespace tavrin {
@@ -7,6 +9,12 @@ namespace tavrin {
 TTaskThread::TTaskThread(TMessageTarget& target, std::uint32_t jobReference, TMessageNumber completion)
     : Target(target), Reference(jobReference), CompletionNumber(completion)
 {
+}
+
+void TTaskThread::Fail(const std::string& reason)
+{
+    if (!Failure)
+        Failure = reason.empty() ? std::string("unknown error") : reason;
 }
 
 void TTaskThread::PostLogText(const std::string& text, int totalProgress)
@@ -21,15 +29,28 @@ void TTaskThread::PostTaskText(const std::string& text, int taskProgress)
 
 void TTaskThread::Execute()
 {
-    try {
-        Run();
-    } catch (const std::exception& error) {
-        PostLogText(std::string("Task for job ") + std::to_string(Reference) + " failed: " + error.what());
-    } catch (...) {
-        PostLogText("Task for job " + std::to_string(Reference) + " failed with an unknown error");
+    std::optional<std::string> firstBox;
+    {
+        // A box would stop the worker until someone clicks it, once for every
+        // error of a damaged file; the log keeps them and the outcome tells.
+        TMessageBoxCapture boxes([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+            const std::string line = caption + ": " + text;
+            PostLogText(line);
+            if (!firstBox)
+                firstBox = line;
+        });
+        try {
+            Run();
+        } catch (const std::exception& error) {
+            Fail(error.what());
+        } catch (...) {
+            Fail("unknown error");
+        }
     }
+    if (firstBox)
+        Fail(*firstBox);
     // The last action: after this the handler may release the object.
-    Target.Post(TTaskMessage::Completion(CompletionNumber, this, Reference));
+    Target.Post(TTaskMessage::Completion(CompletionNumber, this, Reference, Failure));
 }
 
 }  // namespace tavrin

@@ -1,3 +1,4 @@
+#include "platform/MessageBox.h"
 #include "platform/MessageQueue.h"
 #include "shell/RoundedPercent.h"
 #include "shell/TaskThread.h"
@@ -44,11 +45,13 @@ private:
 struct TReleasingHandler final : TMessageHandler {
     std::vector<TTaskMessage> Received;
     bool Completed = false;
+    bool RecordPolicy = true;
     int PolicySeen = -1;
     void HandleMessage(TTaskMessage message) override
     {
         if (message.IsCompletion()) {
-            PolicySeen = static_cast<TProbeTask*>(message.Thread)->Policy;
+            if (RecordPolicy)
+                PolicySeen = static_cast<TProbeTask*>(message.Thread)->Policy;
             TWorkerThread::Release(message.Thread);
             Completed = true;
         }
@@ -69,14 +72,52 @@ TEST(TaskThread, PostsItsCompletionLastAndIsReleasedByTheHandler)
         EXPECT_EQ(LiveTasks.load(), 0);
         EXPECT_EQ(handler.PolicySeen, SCHED_IDLE);
 
-        ASSERT_EQ(handler.Received.size(), 3u);
+        // A failure is no log line of the task's own: the completion carries it.
+        ASSERT_EQ(handler.Received.size(), fail ? 2u : 3u);
         EXPECT_EQ(handler.Received[0].Number, WM_TASK_PROGRESS);
         EXPECT_EQ(handler.Received[0].Position, 50);
-        EXPECT_EQ(handler.Received[1].Number, WM_TOTAL_PROGRESS);
-        EXPECT_EQ(*handler.Received[1].Text, fail ? "Task for job 17 failed: disk full" : "done");
-        EXPECT_EQ(handler.Received[2].Number, WM_MASTER_DONE);
-        EXPECT_EQ(handler.Received[2].JobReference, 17u);
+        if (!fail) {
+            EXPECT_EQ(handler.Received[1].Number, WM_TOTAL_PROGRESS);
+            EXPECT_EQ(*handler.Received[1].Text, "done");
+        }
+        const TTaskMessage& completion = handler.Received.back();
+        EXPECT_EQ(completion.Number, WM_MASTER_DONE);
+        EXPECT_EQ(completion.JobReference, 17u);
+        EXPECT_EQ(completion.Failed, fail);
+        EXPECT_EQ(completion.FailureReason, fail ? "disk full" : "");
     }
+}
+
+// Boxes raised on a task's thread (libtiff, the master reader) would block it
+// once per error; they become log lines, and the task has failed.
+TEST(TaskThread, AnErrorBoxOnItsThreadIsALogLineAndFailsTheTask)
+{
+    class TBoxingTask final : public TTaskThread {
+    public:
+        explicit TBoxingTask(TMessageTarget& target) : TTaskThread(target, 9, WM_WEB_DONE) {}
+
+    protected:
+        void Run() override
+        {
+            ShowMessageBox("Tiff Error", "Not a TIFF file", TMessageBoxIcon::Error);
+            ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
+        }
+    };
+    int hookCalls = 0;
+    SetMessageBoxHook([&](const std::string&, const std::string&, TMessageBoxIcon) { ++hookCalls; });
+    TMessageQueue queue;
+    (new TBoxingTask(queue))->Start();
+    TReleasingHandler handler;
+    handler.RecordPolicy = false;
+    ASSERT_TRUE(queue.PumpUntil(handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
+    SetMessageBoxHook({});
+
+    EXPECT_EQ(hookCalls, 0);
+    ASSERT_EQ(handler.Received.size(), 3u);
+    EXPECT_EQ(*handler.Received[0].Text, "Tiff Error: Not a TIFF file");
+    EXPECT_EQ(*handler.Received[1].Text, "Error: Could not read strip");
+    EXPECT_TRUE(handler.Received[2].Failed);
+    EXPECT_EQ(handler.Received[2].FailureReason, "Tiff Error: Not a TIFF file");
 }
 
 TEST(TaskProgress, PercentagesRoundHalvesToTheEvenNeighbour)
