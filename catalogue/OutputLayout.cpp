@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace tavrin {
 
@@ -73,6 +74,53 @@ std::string WithSingleTrailingSlash(const std::string& text)
 std::string WithoutTrailingSlash(const std::string& text)
 {
     return WithoutTrailing(text, '/');
+}
+
+namespace {
+
+constexpr std::string_view UnfinishedSuffix = ".part";
+
+// Removes the unfinished files in folder whose names begin with prefix.
+void RemoveUnfinishedIn(const std::string& folder, const std::string& prefix, std::vector<std::string>& removed)
+{
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    if (error)
+        return;
+    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries);
+         entry.increment(error)) {
+        if (error)
+            return;
+        const std::string name = entry->path().filename().string();
+        std::error_code ignored;
+        if (IsUnfinishedName(name) && name.rfind(prefix, 0) == 0 && entry->is_regular_file(ignored) &&
+            std::filesystem::remove(entry->path(), ignored))
+            removed.push_back(entry->path().string());
+    }
+}
+
+}  // namespace
+
+std::string UnfinishedName(const std::string& path)
+{
+    return path + std::string(UnfinishedSuffix);
+}
+
+bool IsUnfinishedName(const std::string& name)
+{
+    return name.size() > UnfinishedSuffix.size() &&
+           name.compare(name.size() - UnfinishedSuffix.size(), UnfinishedSuffix.size(), UnfinishedSuffix) == 0;
+}
+
+std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID)
+{
+    std::vector<std::string> removed;
+    // Without an id the job folder would be the whole output folder.
+    if (uniqueID.empty())
+        return removed;
+    RemoveUnfinishedIn(JobFolderPath(uniqueID), "", removed);
+    RemoveUnfinishedIn(OutputFolder(), uniqueID + "-", removed);
+    return removed;
 }
 
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -22,6 +23,17 @@ std::string JobFolderPath(const std::string& uniqueID);
 
 // The overview picture of a page in its job folder: "overview-0001.png".
 std::string OverviewName(int page);
+
+// Output files are written under an unfinished name, the final name with
+// ".part" appended, and renamed once complete: a file under its final name is
+// always whole, and a run that was killed leaves only unfinished names.
+std::string UnfinishedName(const std::string& path);
+bool IsUnfinishedName(const std::string& name);
+
+// Removes the unfinished files of a job that a killed run left: those in the
+// job's folder, and the job's masters in the output folder. Returns the paths
+// it removed.
+std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID);
 
 // The address of a job's folder on the web site: the web root exactly as
 // typed (a root without its trailing "/" runs into "tavrin/"), "tavrin/",

@@ -1,5 +1,6 @@
 #include "imaging/ProofImage.h"
 
+#include "catalogue/OutputLayout.h"
 #include "imaging/MasterResampler.h"
 #include "imaging/MasterStripWriter.h"
 #include "imaging/SpotColor.h"
@@ -105,7 +106,7 @@ void TProofImage::OpenWriter()
     // A master of an earlier run no longer stands for this page.
     std::error_code ignored;
     std::filesystem::remove(Path, ignored);
-    PartPath = Path + ".part";
+    PartPath = UnfinishedName(Path);
     Handle = TIFFOpen(PartPath.c_str(), "w");
     if (!Handle)
         return;
