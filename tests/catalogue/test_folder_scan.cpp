@@ -165,11 +165,20 @@ TEST_F(FolderScan, FoldersThatGiveNoReferenceDeleteNothing)
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
     EXPECT_TRUE(Log.Lines().empty());
 
-    // A folder that is missing, or none configured at all, cannot be listed.
+    // A folder that is missing (an unmounted share), or none configured at
+    // all, cannot be listed: nothing is pruned, also while other jobs are
+    // queued or processed, which alone would otherwise survive.
+    WritePlate("a.pgb", {1, 1, "CYAN"});
+    WritePlate("b.pgb", {2, 1, "CYAN"});
+    Scan();
+    Run("insert into QueueList (QueueListJobReference, QueueListTasks) values (2, \"Master\")");
     for (const std::string& folder : {Folder.Path("no-such-folder").string(), std::string()}) {
         Settings.InputFolder = folder;
         Scan();
-        EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
+        auto references = Column("select * from JobList", "JobListReference");
+        std::sort(references.begin(), references.end());
+        EXPECT_EQ(references, (std::vector<std::string>{"1", "2"}));
+        EXPECT_EQ(Column("select * from PlateList", "PlateListJobReference").size(), 2u);
         ASSERT_FALSE(Log.Lines().empty());
         EXPECT_EQ(Log.Lines().back(),
                   "[2026:12:10:09:00:00:000]: Could not get the directory listing for the page buffer folder");

@@ -9,11 +9,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace tavrin::testing {
 namespace {
 
-// A task that only says that it ran.
+// Which tasks fail, as (job reference, task index; -1 the deletion), and why.
+std::map<std::pair<std::uint32_t, int>, std::string> FailingTasks;
+
+// A task that only says that it ran, and fails where the script says.
 class TScriptedTask final : public TTaskThread {
 public:
     TScriptedTask(TMessageTarget& target, std::uint32_t reference, int task)
@@ -27,6 +31,9 @@ protected:
     {
         PostLogText((Task < 0 ? std::string("Delete") : TaskWords[static_cast<std::size_t>(Task)]) + " ran for job " +
                     std::to_string(JobReference()));
+        const auto failure = FailingTasks.find({JobReference(), Task});
+        if (failure != FailingTasks.end())
+            Fail(failure->second);
     }
 
 private:
@@ -47,8 +54,20 @@ TTaskKinds ScriptedKinds()
     return kinds;
 }
 
+// Records the failures the runner reports.
+struct TFailureObserver final : TRunnerObserver {
+    std::vector<std::string> Failures;
+    void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override
+    {
+        Failures.push_back(std::to_string(jobReference) + " " + task + ": " + reason);
+    }
+};
+
 class QueueRunner : public CatalogueFixture {
 protected:
+    QueueRunner() { FailingTasks.clear(); }
+    ~QueueRunner() override { FailingTasks.clear(); }
+
     void AddJob(int reference, const std::string& uniqueID, int pages)
     {
         Run("insert into JobList (JobListName, JobListReference, JobListUniqueID, JobListPageCount) values (\"Job " +
@@ -341,6 +360,82 @@ TEST_F(QueueRunner, ClosingLetsTheRunningTaskFinishAndStartsNoOther)
     EXPECT_EQ(Ran(), (std::vector<std::string>{"Waiting for the running task to finish before the station closes.",
                                                "Master ran for job 9", "Master for job 9 complete."}));
     EXPECT_EQ(Column("select * from QueueList", "QueueListJobReference"), std::vector<std::string>{"9"});
+}
+
+// A failed task ends its job's chain: the job stays queued, failed, with the
+// reason; the queue goes on with the next job and never loops on the failed
+// one. The operator's Start takes it up again from its first missing output.
+TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
+{
+    TFailureObserver observer;
+    Runner.Observer = &observer;
+    AddJob(5, "U5", 2);
+    AddJob(6, "U6", 2);
+    AddJob(7, "U7", 2);
+    Queue(5, "Master, Preview, Web, Transfer, Notify");
+    Queue(6, "Master, Preview");
+    Queue(7, "Master");
+    FailingTasks[{5, WebTask}] = "Could not write index.html: No space left on device";
+    FailingTasks[{7, MasterTask}] = "Cannot open file pb7.pgb";
+
+    Runner.Start();
+    RunUntilIdle();
+
+    EXPECT_EQ(Ran(), (std::vector<std::string>{
+                         "Master ran for job 5", "Master for job 5 complete.", "Preview ran for job 5",
+                         "Preview for job 5 complete.", "Web ran for job 5",
+                         "Web files for job 5 failed: Could not write index.html: No space left on device",
+                         "Master ran for job 6", "Master for job 6 complete.", "Preview ran for job 6",
+                         "Preview for job 6 complete.", "Master ran for job 7",
+                         "Master for job 7 failed: Cannot open file pb7.pgb"}));
+    EXPECT_EQ(observer.Failures,
+              (std::vector<std::string>{"5 Web: Could not write index.html: No space left on device",
+                                        "7 Master: Cannot open file pb7.pgb"}));
+    EXPECT_TRUE(Runner.QueueControlsEnabled());
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"), std::vector<std::string>{"6"});
+    // The failures are kept in the catalogue, so a reload shows them.
+    Runner.ReloadQueueList();
+    ASSERT_EQ(Runner.QueueRows().size(), 2u);
+    EXPECT_EQ(Runner.QueueRows()[0].Status, "Failed at Web");
+    EXPECT_EQ(Runner.QueueRows()[0].FailureReason, "Could not write index.html: No space left on device");
+    EXPECT_EQ(Runner.QueueRows()[1].Status, "Failed at Master");
+
+    // The operator's Start runs job 5 again from its first missing output
+    // (all but the web page exist) and, once it is through, job 7 again.
+    MakeAllFiles("U5");
+    std::filesystem::remove(OutputFolder() + "U5/index.html");
+    FailingTasks.erase({5, WebTask});
+    const std::size_t logged = Log.Lines().size();
+    Runner.Start();
+    RunUntilIdle();
+    const std::vector<std::string> all = Ran();
+    const std::vector<std::string> again(all.begin() + static_cast<std::ptrdiff_t>(logged), all.end());
+    EXPECT_EQ(again, (std::vector<std::string>{"Web ran for job 5", "Web files for job 5 complete.",
+                                               "Transfer ran for job 5", "Transfer for job 5 complete.",
+                                               "Notify ran for job 5", "Notification for job 5 complete.",
+                                               "Master ran for job 7",
+                                               "Master for job 7 failed: Cannot open file pb7.pgb"}));
+    ASSERT_EQ(Runner.QueueRows().size(), 1u);
+    EXPECT_EQ(Runner.QueueRows()[0].JobReference, 7u);
+    EXPECT_EQ(Column("select * from QueueList", "QueueListStatus"), std::vector<std::string>{"Failed at Master"});
+    Runner.Observer = nullptr;
+}
+
+TEST_F(QueueRunner, AFailedDeletionIsReportedOnce)
+{
+    TFailureObserver observer;
+    Runner.Observer = &observer;
+    AddJob(6, "U6", 1);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (6, \"Master\")");
+    Runner.ReloadPostQueueList();
+    FailingTasks[{6, -1}] = "530 Login incorrect.";
+    Runner.SelectPostQueueRow(0);
+    Dialogs.Answers = {true};
+    Runner.DeleteFromPostQueue();
+    RunUntilIdle();
+    EXPECT_EQ(Ran().back(), "Deletion from FTP server for job 6 failed: 530 Login incorrect.");
+    EXPECT_EQ(observer.Failures, std::vector<std::string>{"6 Deletion: 530 Login incorrect."});
+    Runner.Observer = nullptr;
 }
 
 }  // namespace
