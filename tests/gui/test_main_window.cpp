@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -243,6 +244,35 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     EXPECT_EQ(opened[0].toString().toStdString(), "http://proofs.example.com/tavrin/" + uniqueID + "/index.html");
     EXPECT_EQ(Dialogs.Told, (std::vector<std::string>{"Error: Please select a job", "Error: Error 0 launching URL",
                                                       "Browse Error: This job was never transferred"}));
+}
+
+// A task that fails at once, as a Master task meeting a missing plate does.
+class TFailingMaster final : public TTaskThread {
+public:
+    TFailingMaster(TMessageTarget& target, std::uint32_t reference) : TTaskThread(target, reference, WM_MASTER_DONE) {}
+
+protected:
+    void Run() override { Fail("Cannot open file 12-CYAN.pgb"); }
+};
+
+TEST_F(MainWindow, AFailedTaskShowsInItsRowInRedWithTheReasonAndInOneBox)
+{
+    SelectNode(1);
+    Click("AddToQueueBtn");
+    ASSERT_EQ(QueueList->topLevelItemCount(), 1);
+
+    (new TFailingMaster(Messages, 12))->Start();
+    QTRY_COMPARE(QueueList->topLevelItem(0)->text(1), QString("Failed at Master"));
+
+    const QTreeWidgetItem* row = QueueList->topLevelItem(0);
+    EXPECT_EQ(row->foreground(1).color(), QColor(Qt::red));
+    EXPECT_EQ(row->toolTip(1), "Cannot open file 12-CYAN.pgb");
+    const auto boxes = Form->findChildren<QMessageBox*>("TaskFailedBox");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_EQ(boxes[0]->text(), "Master failed for job 12:\nCannot open file 12-CYAN.pgb");
+    EXPECT_TRUE(Child<QGroupBox>("QueueControlsGroupBox")->isEnabled());
+    boxes[0]->accept();
 }
 
 TEST_F(MainWindow, TheLogKeepsItsLast201LinesAndProgressMovesTheBars)
