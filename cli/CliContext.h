@@ -22,12 +22,17 @@ public:
     TMessageQueue Messages;
 };
 
-// One command: its words ("queue add"), its argument synopsis, its help line and its body.
+// Whether a command may change the station's files, and so needs the
+// station to itself, or only reads them.
+enum class TCliAccess { Changes, ReadsOnly };
+
+// One command: its words ("queue add"), its argument synopsis, its help line, its body and its access.
 struct TCliCommand {
     std::vector<std::string> Words;
     std::string Arguments;
     std::string Help;
     int (*Run)(TCliContext& context, const std::vector<std::string>& arguments);
+    TCliAccess Access = TCliAccess::Changes;
 };
 
 }  // namespace tavrin

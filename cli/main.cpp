@@ -7,8 +7,11 @@
 #include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
 #include "platform/ProgramPath.h"
+#include "platform/StationLock.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <iostream>
 
 using namespace tavrin;
@@ -21,7 +24,7 @@ const std::vector<TCliCommand>& Commands()
     static const std::vector<TCliCommand> commands = {
         {{"startup"}, "", "the start-up operation: settings, catalogue, configuration check, scan, queues", RunStartupOperation},
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
-        {{"queue", "list"}, "", "the queue: reference, tick, name, status, task set, recipients", RunQueueList},
+        {{"queue", "list"}, "", "the queue: reference, tick, name, status, task set, recipients", RunQueueList, TCliAccess::ReadsOnly},
         {{"queue", "add"}, "REF", "add a catalogued job to the queue", RunQueueAdd},
         {{"queue", "tasks"}, "REF TEXT", "give a queued job a task set, e.g. \"Master, Preview\"", RunQueueTasks},
         {{"queue", "tick"}, "REF", "process from the first task this run (follow with: then start)", RunQueueTick},
@@ -29,14 +32,14 @@ const std::vector<TCliCommand>& Commands()
         {{"queue", "recipient", "add"}, "REF ID", "notify contact ID about a queued job", RunRecipientAdd},
         {{"queue", "recipient", "remove"}, "REF ID", "stop notifying contact ID", RunRecipientRemove},
         {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
-        {{"postqueue", "list"}, "", "the post queue: reference, name, status, task set", RunPostQueueList},
+        {{"postqueue", "list"}, "", "the post queue: reference, name, status, task set", RunPostQueueList, TCliAccess::ReadsOnly},
         {{"postqueue", "delete"}, "REF --yes", "delete a finished job's files here and on the web server", RunPostQueueDelete},
         {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
-        {{"contacts", "list"}, "", "the address book", RunContactsList},
+        {{"contacts", "list"}, "", "the address book", RunContactsList, TCliAccess::ReadsOnly},
         {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},
         {{"contacts", "delete"}, "ID", "delete a contact", RunContactsDelete},
-        {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher},
-        {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher},
+        {{"encipher"}, "TEXT", "print the settings cipher text of TEXT", RunEncipher, TCliAccess::ReadsOnly},
+        {{"decipher"}, "TEXT", "print the text of a settings cipher text", RunDecipher, TCliAccess::ReadsOnly},
         {{"task", "transfer"}, "REF", "upload the job's web proof and print the task's log", RunTaskTransfer},
         {{"task", "delete"}, "REF", "delete the job's files here and on the web server", RunTaskDelete},
         {{"common-files"}, "", "send the shared scripts and images to the web server", RunCommonFiles},
@@ -134,6 +137,19 @@ int main(int argc, char* argv[])
     // The front end works on the station's files, never on files named after itself.
     const std::filesystem::path folder = std::filesystem::path(ExecutablePath()).parent_path();
     OverrideProgramFilePath((folder / "tavrin").string());
+
+    // Two processes changing one station would scan, queue and run every task
+    // twice; commands that only read need not wait for the other.
+    std::unique_ptr<TStationLock> lock;
+    const bool changes = std::any_of(run.begin(), run.end(),
+                                     [](const auto& command) { return command.first->Access == TCliAccess::Changes; });
+    if (changes) {
+        lock = std::make_unique<TStationLock>(StationLockPath());
+        if (!lock->Held()) {
+            std::cerr << lock->Refusal() << std::endl;
+            return ExitFailed;
+        }
+    }
 
     TCliContext context;
     int status = ExitDone;

@@ -6,11 +6,13 @@
 #include "gui/SplashForm.h"
 #include "imaging/TiffErrorHandler.h"
 #include "platform/ProcessPriority.h"
+#include "platform/StationLock.h"
 #include "shell/QueueRunner.h"
 #include "shell/StartupOperation.h"
 #include "shell/StationLog.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 using namespace tavrin;
 
@@ -23,6 +25,13 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName("Tavrin Remote Proofing System");
     InstallQtMessageBoxHook();
+
+    // One process at a time changes the station's catalogue and output.
+    const TStationLock lock(StationLockPath());
+    if (!lock.Held()) {
+        QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromStdString(lock.Refusal()));
+        return 1;
+    }
 
     TStationLog log;
     TQtOperatorDialogs dialogs;
