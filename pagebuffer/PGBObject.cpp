@@ -256,7 +256,44 @@ TPGBObject::TPGBObject(const std::string& path) : Path(path)
 {
     TStringStream stream(path);
     THeaderParser(*this, stream).ParseHeader();
+    CheckGeometry();
     ReadBandTables(stream);
+}
+
+void TPGBObject::CheckGeometry() const
+{
+    const auto refuse = [&](const std::string& key, std::int64_t value, const std::string& why) {
+        throw std::runtime_error("The page buffer file \"" + Path + "\" has " + key + " " + std::to_string(value) +
+                                 ": " + why);
+    };
+    const std::pair<const char*, int> sizes[] = {{"ImageWidth", ImageWidth},   {"ImageHeight", ImageHeight},
+                                                 {"DataWidth", DataWidth},     {"BandHeight", BandHeight},
+                                                 {"BytesInLine", BytesInLine}, {"BytesInBand", BytesInBand}};
+    for (const auto& [key, value] : sizes)
+        if (value < 0)
+            refuse(key, value, "a size cannot be negative");
+    for (const auto& [key, value] : {sizes[0], sizes[1], sizes[2], sizes[3]})
+        if (value > MaxPlateSide)
+            refuse(key, value, "more than the " + std::to_string(MaxPlateSide) + " pixels of the largest plate");
+    if (BytesInLine > 0 && ImageWidth > 0 && std::int64_t(BytesInLine) * 8 < ImageWidth)
+        refuse("BytesInLine", BytesInLine, "a line of that many bytes cannot hold ImageWidth " +
+                                               std::to_string(ImageWidth) + " pixels");
+    const std::int64_t lineBytes = std::max<std::int64_t>(BytesInLine, (std::int64_t(ImageWidth) + 7) / 8);
+    if (std::int64_t(BandHeight) * lineBytes > MaxBandArea)
+        refuse("BandHeight", BandHeight, "bands of " + std::to_string(lineBytes) + "-byte lines would be larger than " +
+                                             std::to_string(MaxBandArea) + " bytes");
+    if (BytesInBand > MaxBandArea)
+        refuse("BytesInBand", BytesInBand, "more than the " + std::to_string(MaxBandArea) + " bytes of the largest band");
+    if (BytesInBand > 0 && BandHeight > 0 && BytesInLine > 0 &&
+        std::int64_t(BytesInBand) > std::int64_t(BandHeight) * BytesInLine)
+        refuse("BytesInBand", BytesInBand, "more than BandHeight " + std::to_string(BandHeight) + " lines of " +
+                                               std::to_string(BytesInLine) + " bytes");
+    if (MaxBand > MaxPlateSide)
+        refuse("MaxBand", MaxBand, "more bands than the " + std::to_string(MaxPlateSide) + " lines of the largest plate");
+    if (MaxBand > 0 && BandHeight > 0 && ImageHeight > 0 &&
+        std::int64_t(MaxBand) > (std::int64_t(ImageHeight) + BandHeight - 1) / BandHeight)
+        refuse("MaxBand", MaxBand, "more bands of BandHeight " + std::to_string(BandHeight) + " than ImageHeight " +
+                                       std::to_string(ImageHeight) + " needs");
 }
 
 void TPGBObject::ReadBandTables(TStringStream& stream)

@@ -20,9 +20,10 @@ class TPGBObject {
 public:
     // Parses the header and reads the band tables. Raises std::runtime_error
     // when the file cannot be opened, a boolean or real value is malformed,
-    // the file ends before the line "pgbimage" or inside a bracketed list, or
-    // the band tables do not fit in the file. A MaxBand of 0 or less yields
-    // an object without bands.
+    // the file ends before the line "pgbimage" or inside a bracketed list,
+    // the geometry is impossible (see CheckGeometry), or the band tables do
+    // not fit in the file. A MaxBand of 0 or less yields an object without
+    // bands.
     explicit TPGBObject(const std::string& path);
 
     // The job title derived from JobName: "123.Brochure.ps" gives
@@ -130,10 +131,20 @@ public:
 
     // Largest BytesInBand or BytesInLine that ReadBand accepts.
     static constexpr std::int64_t MaxBandBytes = std::int64_t(1) << 30;
+    // The largest plate side in pixels: 5.5 m at 2400 dpi.
+    static constexpr std::int64_t MaxPlateSide = std::int64_t(1) << 19;
+    // The largest band, BandHeight lines of the plate's line: bands are read
+    // one at a time per plate, so this bounds what a page costs.
+    static constexpr std::int64_t MaxBandArea = std::int64_t(1) << 28;
 
 private:
     class THeaderParser;
 
+    // Refuses header values that no plate has, before anything is allocated
+    // for them: negative sizes, sides above MaxPlateSide, lines that do not
+    // cover the width, bands above MaxBandArea, and more bands than the
+    // image height needs. Keys that are absent (0) are not judged.
+    void CheckGeometry() const;
     void ReadBandTables(TStringStream& stream);
     TBandBlock Fail(std::string reason);
     TBandBlock BlankBand();

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """A new user's first run, end to end: a fresh copy of the program folder
 without settings, started by the station's run path (tools/demo/run-with-demo.sh)
-on a virtual X display; a demo job carried through the task chain by tavrin-cli
-against the same demo while the window is up; the proof opened in headless
-Chromium from the demo's nginx address; the notification parsed from the
-demo's mail folder; the window closed by its File menu, and the servers gone
-with it. Then a second start that reuses the demo, and a shop's own settings
+on a virtual X display; a changing tavrin-cli command refused while the
+window is up; the window closed by its File menu, and the
+servers gone with it; the demo job carried through the task chain by
+tavrin-cli with the demo servers up; the proof opened in headless Chromium
+from the demo's nginx address; the notification parsed from the demo's mail
+folder. Then a second start that reuses the demo, and a shop's own settings
 file that stays untouched.
 
 Usage: demo_e2e.py SOURCE_DIR BUILD_DIR NODE_MODULES"""
@@ -191,7 +192,35 @@ def first_run(scratch):
         run_first_start(launch, state)
     finally:
         launch.kill()
+    if "ports" in state:
+        walk_the_road(scratch, state)
     return state
+
+
+def walk_the_road(scratch, state):
+    """The README's command-line road: the window closed, the demo servers up
+    for tavrin-cli, stopped by Ctrl+C."""
+    station, demo = state["station"], state["demo"]
+    launch = Launch(station, demo, scratch, "road", ["sleep", "3600"])
+    try:
+        def servers_up():
+            wait_until(lambda: "Demo servers started" in launch.output() or launch.process.poll() is not None, 60,
+                       "the demo servers")
+            expect(launch.process.poll() is None, launch.output())
+            startup = cli(station, "startup")
+            expect("requires configuration" not in startup.stderr, startup.stderr)
+        check("the demo servers run for tavrin-cli", servers_up)
+        check("a job is carried through the task chain", lambda: carry_job(state))
+        if FULL_CHAIN:
+            check("the proof opens in headless Chromium from the nginx address", lambda: open_proof(state))
+            check("the notification e-mail is in the mail folder", lambda: read_mail(state))
+        else:
+            print("# skipped until Preview, Web and Notify are on main: the browser and e-mail checks")
+        if launch.process.poll() is None:
+            os.killpg(launch.process.pid, signal.SIGINT)
+            launch.wait(30)
+    finally:
+        launch.kill()
 
 
 def run_first_start(launch, state):
@@ -242,22 +271,20 @@ def run_first_start(launch, state):
                "several pages and a spot colour: %s" % names)
         # The window's configuration check found nothing missing.
         expect("Configuration Error" not in window_names(state["x"]), "no configuration error box")
-        startup = cli(station, "startup")
-        expect("requires configuration" not in startup.stderr, startup.stderr)
     check("the demo's settings are complete and point at its servers", settings_point_at_the_demo)
+
+    def one_station_at_a_time():
+        refused = cli(station, "startup", expect_status=1)
+        expect("is in use by process %d." % state["pid"] in refused.stderr, refused.stderr)
+        expect(re.search(r"^\d+\tDemo Customer\t", cli(station, "contacts", "list").stdout, re.MULTILINE),
+               "reading commands still work")
+    check("while the window is up, tavrin-cli only reads the station", one_station_at_a_time)
 
     def loopback_only():
         for name, port in state["ports"].items():
             addresses = listening_addresses(port)
             expect(addresses and all(a == "0100007F" for a in addresses), "%s listens on %s" % (name, addresses))
     check("the demo servers listen on 127.0.0.1 only", loopback_only)
-
-    check("a job is carried through the task chain", lambda: carry_job(state))
-    if FULL_CHAIN:
-        check("the proof opens in headless Chromium from the nginx address", lambda: open_proof(state))
-        check("the notification e-mail is in the mail folder", lambda: read_mail(state))
-    else:
-        print("# skipped until Preview, Web and Notify are on main: the browser and e-mail checks")
 
     def close_window():
         status = None

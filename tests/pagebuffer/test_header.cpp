@@ -128,7 +128,7 @@ TEST_F(PGBHeader, BrokenFilesFailConstructionNamingTheFile)
         {"/ColorValues\n[\n1\n2\npgbimage\n", "ends inside a bracketed list"},
         {"/PageHeaderVersion 20\n/MaxBand 3\npgbimage\n" + std::string(35, '\0'),
          "The band tables of 3 bands do not fit"},
-        {"/MaxBand 2147483647\npgbimage\n" + std::string(100, '\0'), "do not fit in the page buffer file \"" + path},
+        {"/MaxBand 200000\npgbimage\n" + std::string(100, '\0'), "do not fit in the page buffer file \"" + path},
         {"/PageHeaderVersion 19\n/MaxBand 3\npgbimage\n" + std::string(23, '\0'), "do not fit"},
         {std::string(3 << 20, 'x'), "Header line longer than"},
     };
@@ -142,6 +142,31 @@ TEST_F(PGBHeader, BrokenFilesFailConstructionNamingTheFile)
     } catch (const std::runtime_error& error) {
         EXPECT_THAT(error.what(), HasSubstr("missing.pgb\": No such file or directory"));
     }
+}
+
+// A header of a few bytes may claim a plate of any size; what no plate has is
+// refused before anything is allocated for it, naming the key and value.
+TEST_F(PGBHeader, ImpossibleGeometryIsRefusedNamingTheKeyAndValue)
+{
+    const std::string plate = "/ImageWidth 4800\n/ImageHeight 6400\n/BytesInLine 600\n/BandHeight 64\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/ImageWidth 1000000\n/ImageHeight 1000000\n", "has ImageWidth 1000000: more than the 524288 pixels"},
+        {"/ImageHeight -700\n", "has ImageHeight -700: a size cannot be negative"},
+        {"/DataWidth 600000\n", "has DataWidth 600000"},
+        {"/ImageWidth 4800\n/BytesInLine 599\n", "has BytesInLine 599: a line of that many bytes cannot hold ImageWidth 4800"},
+        {"/BytesInLine 600\n/BandHeight 30000000\n", "has BandHeight 30000000: more than the 524288"},
+        {"/BytesInLine 65536\n/BandHeight 8192\n", "has BandHeight 8192: bands of 65536-byte lines would be larger"},
+        {plate + "/BytesInBand 2000000000\n", "has BytesInBand 2000000000: more than the 268435456 bytes"},
+        {plate + "/BytesInBand 38401\n", "has BytesInBand 38401: more than BandHeight 64 lines of 600 bytes"},
+        {plate + "/MaxBand 101\n", "has MaxBand 101: more bands of BandHeight 64 than ImageHeight 6400 needs"},
+        {"/MaxBand 100000000\n", "has MaxBand 100000000: more bands than the 524288 lines"},
+    };
+    for (const auto& [header, message] : cases)
+        EXPECT_THAT(ErrorOf(header + "pgbimage\n" + std::string(64, '\0')), HasSubstr(message)) << header;
+    // The geometry of a real plate, band tables and all, passes.
+    EXPECT_EQ(ErrorOf(plate + "/BytesInBand 38400\n/MaxBand 100\n/PageHeaderVersion 19\npgbimage\n" +
+                      std::string(800, '\0')),
+              "(no error)");
 }
 
 TEST_F(PGBHeader, NoBandsWithoutPositiveMaxBand)

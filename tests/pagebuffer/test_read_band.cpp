@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace tavrin {
 namespace {
 
@@ -108,21 +110,27 @@ TEST_F(ReadBand, UndeliverableBands)
         const char* Name;
         TPageBufferLayout Layout;
         const char* Reason;
+        // Values the header check refuses, set past it: ReadBand guards itself.
+        std::function<void(TPGBObject&)> Tamper;
     };
     const TCase cases[] = {
-        {"size above BytesInBand under 7", Layout(4, 8, {Bytes(9, 7)}), "above BytesInBand"},
-        {"unknown compression", Layout(4, 8, {{7}}, 3), "unknown compression 3"},
-        {"BytesInBand 0", Layout(4, 0, {{7}}), "BytesInBand 0 is not a usable"},
-        {"BytesInBand negative", Layout(4, -8, {{}}), "BytesInBand -8"},
-        {"BytesInBand above 1 GiB", Layout(4, (1 << 30) + 1, {{7}}), "BytesInBand 1073741825"},
-        {"BytesInLine 0", Layout(0, 8, {{7, 0, 1}}), "BytesInLine 0 is not a usable"},
-        {"BytesInLine negative", Layout(-4, 8, {{7, 0, 1}}), "BytesInLine -4"},
-        {"BytesInLine huge", Layout(2147483647, 8, {{7, 0, 1}}), "BytesInLine 2147483647"},
-        {"code writes past the band", Layout(4, 8, {{7, 251, 9}}), "writes past"},
-        {"code reads past the stored bytes", Layout(4, 8, {{7, 204, 1}}), "reads past"},
+        {"size above BytesInBand under 7", Layout(4, 8, {Bytes(9, 7)}), "above BytesInBand", {}},
+        {"unknown compression", Layout(4, 8, {{7}}, 3), "unknown compression 3", {}},
+        {"BytesInBand 0", Layout(4, 0, {{7}}), "BytesInBand 0 is not a usable", {}},
+        {"BytesInBand negative", Layout(4, 8, {{}}), "BytesInBand -8", [](TPGBObject& p) { p.BytesInBand = -8; }},
+        {"BytesInBand above 1 GiB", Layout(4, 8, {{7}}), "BytesInBand 1073741825",
+         [](TPGBObject& p) { p.BytesInBand = (1 << 30) + 1; }},
+        {"BytesInLine 0", Layout(0, 8, {{7, 0, 1}}), "BytesInLine 0 is not a usable", {}},
+        {"BytesInLine negative", Layout(4, 8, {{7, 0, 1}}), "BytesInLine -4", [](TPGBObject& p) { p.BytesInLine = -4; }},
+        {"BytesInLine huge", Layout(4, 8, {{7, 0, 1}}), "BytesInLine 2147483647",
+         [](TPGBObject& p) { p.BytesInLine = 2147483647; }},
+        {"code writes past the band", Layout(4, 8, {{7, 251, 9}}), "writes past", {}},
+        {"code reads past the stored bytes", Layout(4, 8, {{7, 204, 1}}), "reads past", {}},
     };
     for (const TCase& c : cases) {
         TPGBObject pgb = Open(c.Layout);
+        if (c.Tamper)
+            c.Tamper(pgb);
         EXPECT_EQ(pgb.ReadBand(0), nullptr) << c.Name;
         EXPECT_THAT(pgb.ReadBandError(), HasSubstr(c.Reason)) << c.Name;
     }
@@ -140,7 +148,8 @@ TEST_F(ReadBand, TruncatedAndHostileTables)
     EXPECT_THAT(truncated.ReadBandError(), HasSubstr("file ends inside"));
     EXPECT_NE(truncated.ReadBand(2), nullptr);
 
-    TPGBObject hostile = Open(Layout(4, 1 << 30, {{7, 0, 1}, {1, 2}}, -1));
+    TPGBObject hostile = Open(Layout(4, 8, {{7, 0, 1}, {1, 2}}, -1));
+    hostile.BytesInBand = 1 << 30;
     hostile.BandOffsets = {~std::uint64_t(0) - 1, 40};
     hostile.BandSizes = {2, 0xffffffffu};
     for (int i : {0, 1})
