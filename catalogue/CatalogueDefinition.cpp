@@ -36,6 +36,30 @@ void ApplyInTransaction(TCatalogueConnection& catalogue, const std::string& line
     }
 }
 
+// A job reference names one job: two stations scanning at once, or a
+// catalogue from before this rule, may have filed a job twice. The first
+// filing (its unique id names the job's files) stays; the index keeps it so.
+void KeepJobReferencesUnique(TCatalogueConnection& catalogue)
+{
+    if (!TableExists(catalogue, "JobList") || !FindColumn(catalogue, "JobList", "JobListReference") ||
+        !FindColumn(catalogue, "JobList", "JobListID"))
+        return;
+    catalogue.Execute("begin");
+    try {
+        catalogue.Execute("delete from JobList where JobListReference is not null and JobListID not in "
+                          "(select min(JobListID) from JobList where JobListReference is not null "
+                          "group by JobListReference)");
+        catalogue.Execute("create unique index if not exists JobListReferenceUnique on JobList (JobListReference)");
+        catalogue.Execute("commit");
+    } catch (...) {
+        try {
+            catalogue.Execute("rollback");
+        } catch (const ECatalogueError&) {
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 bool ApplyColumnDefinition(TCatalogueConnection& catalogue, const std::string& line)
@@ -93,6 +117,10 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
             ApplyColumnDefinition(catalogue, line);
         else
             ApplyInTransaction(catalogue, line);
+    }
+    {
+        std::lock_guard lock(CatalogueLock);
+        KeepJobReferencesUnique(catalogue);
     }
     // 4. A new file gets a moment to settle before the shared connection opens it.
     if (created)

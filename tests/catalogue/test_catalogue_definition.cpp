@@ -159,7 +159,9 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
         {"PlateList",
          {"PlateListJobReference", "PlateListPageNumber", "PlateListPlateColor", "PlateListSource",
           "PlateListPlateColorValue"}},
-        {"QueueList", {"QueueListJobReference", "QueueListTasks", "QueueListStatus", "QueueListRecipients"}},
+        {"QueueList",
+         {"QueueListJobReference", "QueueListTasks", "QueueListStatus", "QueueListRecipients",
+          "QueueListFailureReason"}},
         {"PostQueueList", {"PostQueueListJobReference", "PostQueueListTasks"}},
         {"AddressList", {"AddressListID", "AddressListName", "AddressListEmail"}},
     };
@@ -183,6 +185,29 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
     OpenCatalogueConnection(CatalogueConnection, Database());
     EXPECT_EQ(Schema(), before);
     EXPECT_EQ(Column("select * from QueueList", "QueueListRecipients"), std::vector<std::string>{""});
+}
+
+// Two scans at once once filed jobs twice; a job reference names one job.
+TEST_F(CatalogueDefinition, AJobIsFiledOnceAndEarlierDuplicatesGoKeepingTheFirst)
+{
+    Folder.CopyStationFile("tavrin.dbi");
+    ASSERT_TRUE(PrepareCatalogue(Database(), true));
+    OpenCatalogueConnection(CatalogueConnection, Database());
+    Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000001\")");
+    EXPECT_THROW(Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000002\")"),
+                 ECatalogueError);
+
+    // A catalogue from before the rule, holding duplicates.
+    Run("drop index JobListReferenceUnique");
+    Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000002\")");
+    Run("insert into JobList (JobListReference, JobListUniqueID) values (8, \"20261210090000003\")");
+    Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000004\")");
+    CatalogueConnection.reset();
+    ASSERT_TRUE(PrepareCatalogue(Database(), true));
+    OpenCatalogueConnection(CatalogueConnection, Database());
+    EXPECT_EQ(Column("select * from JobList order by JobListReference", "JobListUniqueID"),
+              (std::vector<std::string>{"20261210090000001", "20261210090000003"}));
+    EXPECT_THROW(Run("insert into JobList (JobListReference) values (8)"), ECatalogueError);
 }
 
 TEST_F(CatalogueDefinition, SkippedAndRejectedLinesChangeNothing)
