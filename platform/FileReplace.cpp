@@ -31,8 +31,18 @@ void WriteAll(int file, const std::string& text, const std::string& path)
 
 }  // namespace
 
-void ReplaceFileContents(const std::string& path, const std::string& text)
+void ReplaceFileContents(const std::string& linkOrPath, const std::string& text)
 {
+    // A file kept elsewhere and linked here is replaced where it lives: the
+    // link stays a link.
+    std::error_code linkError;
+    std::string path = linkOrPath;
+    if (std::filesystem::is_symlink(linkOrPath, linkError)) {
+        const std::filesystem::path target = std::filesystem::weakly_canonical(linkOrPath, linkError);
+        if (linkError)
+            Fail("follow the link", linkOrPath, linkError.value());
+        path = target.string();
+    }
     const std::string temporary = path + ".tmp";
     const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (file < 0)

@@ -1,5 +1,6 @@
 #include "shell/SettingsFile.h"
 
+#include "catalogue/OutputLayout.h"
 #include "catalogue/SettingsCipher.h"
 #include "catalogue/TextValues.h"
 #include "platform/FileReplace.h"
@@ -117,6 +118,8 @@ void LoadSettings(TSettingsRecord& record)
             break;
         }
     }
+    // Plate paths are the folder and a name joined as they stand.
+    record.InputFolder = WithTrailingBackslash(record.InputFolder);
 }
 
 void SaveSettings(const TSettingsRecord& record)

@@ -121,7 +121,10 @@ THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRe
     }
     record.Colors = DistinctPlateColors(job.Reference);
     record.CreationDate = FileDateTime(OutputFolder() + job.UniqueID + PageNumberText(1) + ".tif", noMasterDate);
-    record.ApprovalText = TextFileAsHTML(settings.ApprovalText);
+    // A relative name means the file beside the program, wherever the station was started from.
+    const std::filesystem::path approval(settings.ApprovalText);
+    record.ApprovalText = TextFileAsHTML(approval.is_relative() && !approval.empty() ? ProgramFolder() + approval.string()
+                                                                                     : approval.string());
     record.HelpText = TextFileAsHTML(ProgramFolder() + "help.txt");
     return record;
 }

@@ -203,6 +203,35 @@ TEST(Settings, AFailedWriteLeavesTheFileAsItWas)
     EXPECT_EQ(folder.Read("tavrin.ini"), before);
 }
 
+// A settings file kept elsewhere and linked into the program folder stays
+// linked; its target takes the new settings.
+TEST(Settings, ALinkedFileIsWrittenThroughToItsTarget)
+{
+    TScratchProgramFolder folder;
+    std::filesystem::create_directory(folder.Path("shared"));
+    folder.Write("shared/station.ini", "[Main]\nFTPServer=old\n");
+    std::filesystem::create_symlink(folder.Path("shared/station.ini"), folder.Path("tavrin.ini"));
+    TSettingsRecord changed = FullRecord();
+    changed.FTPServer = "new.example.com";
+    SaveSettings(changed);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("tavrin.ini")));
+    EXPECT_NE(folder.Read("shared/station.ini").find("FTPServer=new.example.com"), std::string::npos);
+}
+
+// Plate paths join the folder and a file name: a hand-written folder without
+// its separator must not make "pagebuffersjob1.pgb".
+TEST(Settings, TheInputFolderEndsWithASeparatorOnceLoaded)
+{
+    TScratchProgramFolder folder;
+    for (const auto& [stored, loaded] : std::vector<std::pair<std::string, std::string>>{
+             {"/rip/pagebuffers", "/rip/pagebuffers/"}, {"/rip/pagebuffers/", "/rip/pagebuffers/"}, {"", ""}}) {
+        folder.Write("tavrin.ini", "[Main]\nInputFolder=" + stored + "\n");
+        TSettingsRecord record;
+        LoadSettings(record);
+        EXPECT_EQ(record.InputFolder, loaded) << stored;
+    }
+}
+
 // Readers on worker threads never see a record half replaced.
 TEST(SharedSettings, ReadersCopyWholeRecordsWhileTheMainThreadReplacesThem)
 {

@@ -227,6 +227,16 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     EXPECT_EQ(record.ReplyEmailName, "shop@example.com");
     EXPECT_EQ(record.ApprovalText, "I approve<br>Signed<br>");
     EXPECT_EQ(record.HelpText, "Help<br>");
+    {
+        // A relative name is the file beside the program, whatever folder the station started in.
+        TSettingsRecord relative = settings;
+        relative.ApprovalText = "approval-text.txt";
+        const auto workingFolder = std::filesystem::current_path();
+        std::filesystem::current_path("/");
+        const std::string approval = BuildHTMLJobRecord(job, relative, noMaster).ApprovalText;
+        std::filesystem::current_path(workingFolder);
+        EXPECT_EQ(approval, "I approve<br>Signed<br>");
+    }
     EXPECT_EQ(record.Factors.size(), 5u);
     const TLocalTime written = LocalTimeFromDateTime(record.CreationDate);
     const TLocalTime expected = ToLocalTime(std::chrono::system_clock::now() - std::chrono::hours(24 * 400));
