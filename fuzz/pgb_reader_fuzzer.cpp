@@ -3,20 +3,10 @@
 #include "pagebuffer/PGBObject.h"
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <span>
 #include <stdexcept>
-#include <string>
-#include <unistd.h>
 
 namespace {
-
-std::string ScratchFile()
-{
-    const std::filesystem::path shm = "/dev/shm";
-    const auto folder = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
-    return (folder / ("tavrin-fuzz-" + std::to_string(getpid()) + ".pgb")).string();
-}
 
 // Bands larger than this are legal for the reader but only slow the fuzzer down.
 constexpr std::int64_t FuzzBandLimit = 16 << 20;
@@ -42,13 +32,9 @@ void ReadEveryBand(tavrin::TPGBObject& pgb)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = ScratchFile();
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
     try {
-        tavrin::TPGBObject pgb(path);
+        // Read from memory: the same reader as for a file, without a file per input.
+        tavrin::TPGBObject pgb("fuzz.pgb", std::span(data, size));
         pgb.GetJobTitle();
         pgb.HeaderFieldTexts();
         ReadEveryBand(pgb);

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer)
+[ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer definition_fuzzer settings_fuzzer)
 
 if [ ! -f build-fuzz/build.ninja ]; then
   CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -22,7 +22,9 @@ for target in "${targets[@]}"; do
   scratch=build-fuzz/corpus/${target%_fuzzer}
   mkdir -p "$scratch"
   echo "== $target for $seconds s"
-  build-fuzz/$target "$scratch" "$seeds" -dict=fuzz/pgb.dict -max_total_time="$seconds" \
+  dictionary=fuzz/${target%_fuzzer}.dict
+  [ -f "$dictionary" ] || dictionary=fuzz/pgb.dict
+  build-fuzz/$target "$scratch" "$seeds" -dict="$dictionary" -max_total_time="$seconds" \
     -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log || {
     tail -n 60 build-fuzz/$target.log
     echo "$target found a fault" >&2

@@ -254,10 +254,25 @@ private:
 
 TPGBObject::TPGBObject(const std::string& path) : Path(path)
 {
-    TStringStream stream(path);
-    THeaderParser(*this, stream).ParseHeader();
+    ReadHeader();
+}
+
+TPGBObject::TPGBObject(const std::string& name, std::span<const std::uint8_t> bytes) : Path(name), Bytes(bytes)
+{
+    ReadHeader();
+}
+
+void TPGBObject::ReadHeader()
+{
+    const auto stream = OpenSource();
+    THeaderParser(*this, *stream).ParseHeader();
     CheckGeometry();
-    ReadBandTables(stream);
+    ReadBandTables(*stream);
+}
+
+std::unique_ptr<TStringStream> TPGBObject::OpenSource() const
+{
+    return Bytes ? std::make_unique<TStringStream>(Path, *Bytes) : std::make_unique<TStringStream>(Path);
 }
 
 void TPGBObject::CheckGeometry() const
@@ -363,7 +378,7 @@ TBandBlock TPGBObject::BlankBand()
 // allocated for bytes that are not there.
 std::unique_ptr<TStringStream> TPGBObject::OpenStoredBytes(int index)
 {
-    auto stream = std::make_unique<TStringStream>(Path);
+    auto stream = OpenSource();
     const std::uint64_t offset = BandOffsets[index];
     const std::uint64_t size = BandSizes[index];
     if (offset > stream->Size() || size > stream->Size() - offset) {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +27,9 @@ public:
     // not fit in the file. A MaxBand of 0 or less yields an object without
     // bands.
     explicit TPGBObject(const std::string& path);
+    // The same for a page buffer held in memory, named name in messages; the
+    // bytes must outlive the object.
+    TPGBObject(const std::string& name, std::span<const std::uint8_t> bytes);
 
     // The job title derived from JobName: "123.Brochure.ps" gives
     // "Brochure.ps", "7.Cover (2)" gives "Cover"; empty for an all-digit name.
@@ -145,15 +150,18 @@ private:
     // cover the width, bands above MaxBandArea, and more bands than the
     // image height needs. Keys that are absent (0) are not judged.
     void CheckGeometry() const;
+    void ReadHeader();
     void ReadBandTables(TStringStream& stream);
     TBandBlock Fail(std::string reason);
     TBandBlock BlankBand();
+    std::unique_ptr<TStringStream> OpenSource() const;
     std::unique_ptr<TStringStream> OpenStoredBytes(int index);
     bool ReadStoredBytes(TStringStream& stream, int index, std::uint8_t* into);
     TBandBlock ReadRawBand(int index);
     TBandBlock ReadCompressedBand(int index);
 
     std::string Path;
+    std::optional<std::span<const std::uint8_t>> Bytes;  // a page buffer in memory
     int LastBand = -1;
     std::string LastReadError;
 };

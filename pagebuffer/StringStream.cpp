@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace tavrin {
@@ -11,6 +12,35 @@ namespace tavrin {
 namespace {
 
 constexpr std::size_t BlockSize = 64 * 1024;
+
+// Bytes in memory as a seekable stream source.
+class TMemorySource final : public std::streambuf {
+public:
+    explicit TMemorySource(std::span<const std::uint8_t> bytes)
+    {
+        // The stream only reads: the bytes are never written through this pointer.
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+        setg(begin, begin, begin + bytes.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode) override
+    {
+        const off_type base = direction == std::ios_base::beg   ? 0
+                              : direction == std::ios_base::cur ? gptr() - eback()
+                                                                : egptr() - eback();
+        const off_type target = base + offset;
+        if (target < 0 || target > egptr() - eback())
+            return pos_type(off_type(-1));
+        setg(eback(), eback() + target, egptr());
+        return pos_type(target);
+    }
+
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+};
 
 } // namespace
 
@@ -26,21 +56,31 @@ TStringStream::TStringStream(const std::string& path) : Path(path), Buffer(Block
     if (std::filesystem::is_directory(path, error))
         throw std::runtime_error(FileOpenErrorText(path, "Is a directory"));
     errno = 0;
-    File.open(path, std::ios::binary);
-    if (!File.is_open())
+    auto file = std::make_unique<std::filebuf>();
+    if (!file->open(path, std::ios::in | std::ios::binary))
         throw std::runtime_error(FileOpenErrorText(path, errno ? std::strerror(errno) : "unknown error"));
-    File.seekg(0, std::ios::end);
-    const auto end = File.tellg();
+    Source = std::move(file);
+    File = std::make_unique<std::istream>(Source.get());
+    File->seekg(0, std::ios::end);
+    const auto end = File->tellg();
     FileSize = end > 0 ? static_cast<std::uint64_t>(end) : 0;
-    File.seekg(0, std::ios::beg);
+    File->seekg(0, std::ios::beg);
 }
+
+TStringStream::TStringStream(const std::string& name, std::span<const std::uint8_t> bytes)
+    : Path(name), Source(std::make_unique<TMemorySource>(bytes)), File(std::make_unique<std::istream>(Source.get())),
+      FileSize(bytes.size()), Buffer(BlockSize)
+{
+}
+
+TStringStream::~TStringStream() = default;
 
 bool TStringStream::Refill()
 {
-    File.clear();
-    File.read(Buffer.data(), static_cast<std::streamsize>(Buffer.size()));
+    File->clear();
+    File->read(Buffer.data(), static_cast<std::streamsize>(Buffer.size()));
     BufferPos = 0;
-    BufferEnd = static_cast<std::size_t>(File.gcount());
+    BufferEnd = static_cast<std::size_t>(File->gcount());
     FilePos += BufferEnd;
     return BufferEnd > 0;
 }
@@ -82,9 +122,9 @@ std::size_t TStringStream::Read(void* buffer, std::size_t count)
     BufferPos += buffered;
     std::size_t done = buffered;
     if (done < count) {
-        File.clear();
-        File.read(static_cast<char*>(buffer) + done, static_cast<std::streamsize>(count - done));
-        const auto got = static_cast<std::size_t>(File.gcount());
+        File->clear();
+        File->read(static_cast<char*>(buffer) + done, static_cast<std::streamsize>(count - done));
+        const auto got = static_cast<std::size_t>(File->gcount());
         done += got;
         FilePos += got;
         BufferPos = BufferEnd = 0;
@@ -94,8 +134,8 @@ std::size_t TStringStream::Read(void* buffer, std::size_t count)
 
 void TStringStream::Seek(std::uint64_t position)
 {
-    File.clear();
-    File.seekg(static_cast<std::streamoff>(position), std::ios::beg);
+    File->clear();
+    File->seekg(static_cast<std::streamoff>(position), std::ios::beg);
     FilePos = position;
     BufferPos = BufferEnd = 0;
 }

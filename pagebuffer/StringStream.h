@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <istream>
+#include <memory>
+#include <span>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,9 @@ public:
     // Opens the file; raises std::runtime_error naming the path and the
     // system's reason when it cannot be opened.
     explicit TStringStream(const std::string& path);
+    // Reads bytes held in memory, named name in messages; they must outlive the stream.
+    TStringStream(const std::string& name, std::span<const std::uint8_t> bytes);
+    ~TStringStream();
 
     // Appends bytes to line (cleared first) up to and including the first LF
     // or CR. A CR followed by LF consumes the LF without appending it.
@@ -40,7 +46,8 @@ private:
     int NextByte();
 
     std::string Path;
-    std::ifstream File;
+    std::unique_ptr<std::streambuf> Source;
+    std::unique_ptr<std::istream> File;
     std::uint64_t FileSize = 0;
     std::vector<char> Buffer;
     std::uint64_t FilePos = 0; // where the next read of File starts; Buffer ends there

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <filesystem>
+#include <string_view>
 
 namespace tavrin {
 
@@ -72,6 +73,13 @@ struct TIniFile {
         Ini.LoadFile(SettingsFilePath().c_str());
     }
 
+    // The text of a settings file.
+    explicit TIniFile(std::string_view text) : Ini(false, false, false)
+    {
+        Ini.SetSpaces(false);
+        Ini.LoadData(text.data(), text.size());
+    }
+
     const char* Value(const char* key) const { return Ini.GetValue(Section, key, nullptr); }
     void Set(const char* key, const std::string& value) { Ini.SetValue(Section, key, value.c_str()); }
 
@@ -100,9 +108,10 @@ std::string SettingsFilePath()
     return std::filesystem::path(ProgramFilePath()).replace_extension(".ini").string();
 }
 
-void LoadSettings(TSettingsRecord& record)
+namespace {
+
+void ReadKeys(const TIniFile& file, TSettingsRecord& record)
 {
-    const TIniFile file;
     const TSettingsRecord defaults;
     for (const TKey& key : Keys) {
         const char* value = file.Value(key.Name);
@@ -120,6 +129,18 @@ void LoadSettings(TSettingsRecord& record)
     }
     // Plate paths are the folder and a name joined as they stand.
     record.InputFolder = WithTrailingBackslash(record.InputFolder);
+}
+
+}  // namespace
+
+void LoadSettings(TSettingsRecord& record)
+{
+    ReadKeys(TIniFile(), record);
+}
+
+void LoadSettingsText(TSettingsRecord& record, std::string_view text)
+{
+    ReadKeys(TIniFile(text), record);
 }
 
 void SaveSettings(const TSettingsRecord& record)

@@ -3,6 +3,7 @@
 #include "shell/SettingsRecord.h"
 
 #include <string>
+#include <string_view>
 
 namespace tavrin {
 
@@ -14,6 +15,8 @@ std::string SettingsFilePath();
 // exactly when its text is "True", and the four account fields are
 // deciphered. ApprovalText and ProfilesValid are left as they are.
 void LoadSettings(TSettingsRecord& record);
+// The same from the text of a settings file.
+void LoadSettingsText(TSettingsRecord& record, std::string_view text);
 
 // Writes every key in the file's order, the account fields enciphered,
 // booleans as "True"/"False"; keeps the file's other sections and lines.

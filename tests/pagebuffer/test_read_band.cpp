@@ -4,7 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <span>
 
 namespace tavrin {
 namespace {
@@ -155,6 +157,30 @@ TEST_F(ReadBand, TruncatedAndHostileTables)
     for (int i : {0, 1})
         EXPECT_EQ(hostile.ReadBand(i), nullptr) << i;
     EXPECT_THAT(hostile.ReadBandError(), HasSubstr("stored size 4294967295 is too large"));
+}
+
+// The same bytes read from memory give the same header, tables and bands.
+TEST_F(ReadBand, APageBufferInMemoryReadsAsTheFile)
+{
+    const TPageBufferLayout layout = Layout(4, 8, CompressedBands(3));
+    const std::string bytes = PageBufferBytes(layout);
+    TPGBObject fromFile(Write("memory.pgb", bytes));
+    TPGBObject inMemory("memory.pgb", std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    EXPECT_EQ(inMemory.HeaderFieldTexts(), fromFile.HeaderFieldTexts());
+    EXPECT_EQ(inMemory.BandOffsets, fromFile.BandOffsets);
+    for (int band = 0; band < 3; ++band) {
+        const TBandBlock expected = fromFile.ReadBand(band);
+        const TBandBlock read = inMemory.ReadBand(band);
+        ASSERT_TRUE(expected && read) << band << " " << inMemory.ReadBandError();
+        EXPECT_EQ(std::memcmp(read.get(), expected.get(), 8), 0) << band;
+    }
+    // Stored bytes past the end are refused in memory as in a file.
+    const std::string cut = bytes.substr(0, bytes.size() - 2);
+    TPGBObject truncated("cut.pgb", std::span(reinterpret_cast<const std::uint8_t*>(cut.data()), cut.size()));
+    for (int band = 0; band < 2; ++band)
+        truncated.ReadBand(band);
+    EXPECT_EQ(truncated.ReadBand(2), nullptr);
+    EXPECT_THAT(truncated.ReadBandError(), HasSubstr("file ends inside"));
 }
 
 TEST_F(ReadBand, EachCallOpensTheFile)
