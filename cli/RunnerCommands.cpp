@@ -320,8 +320,9 @@ int RunContactsSave(TCliContext& context, const std::vector<std::string>& argume
     TCliStation& station = PreparedStation(context);
     TAddressBook book;
     book.Reload("");
-    if (book.SaveContact(arguments[0], arguments[1], station.Dialogs) < 0 && arguments[1].empty())
-        return ExitFailed;
+    book.SaveContact(arguments[0], arguments[1], station.Dialogs);
+    if (!TAddressBook::AcceptsAddress(arguments[1]))
+        return ExitFailed;  // the reason is on standard error
     for (const TContactRow& contact : book.Rows())
         std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
     return ExitDone;

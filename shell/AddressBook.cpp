@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueAccess.h"
 #include "catalogue/TextValues.h"
+#include "delivery/MailAddress.h"
 #include "shell/OperatorDialogs.h"
 
 #include <algorithm>
@@ -39,10 +40,23 @@ int TAddressBook::Reload(const std::string& emailField)
     return -1;
 }
 
+bool TAddressBook::AcceptsAddress(const std::string& email)
+{
+    // One address a server refuses would cost every recipient of a job the mail.
+    return IsMailAddress(Trimmed(email));
+}
+
 int TAddressBook::SaveContact(const std::string& name, const std::string& email, TOperatorDialogs& dialogs)
 {
     if (email.empty()) {
         dialogs.Tell("Cannot add contact", "Email address cannot be blank", TDialogIcon::Warning);
+        return -1;
+    }
+    if (!AcceptsAddress(email)) {
+        dialogs.Tell("Cannot add contact",
+                     "\"" + email + "\" is not an e-mail address: write it as name@example.com, without "
+                     "blanks, line breaks, quotes or the characters < > ( ) [ ] \\ , ; :",
+                     TDialogIcon::Warning);
         return -1;
     }
     const auto match = std::find_if(Contacts.begin(), Contacts.end(), [&](const TContactRow& contact) {

@@ -24,9 +24,13 @@ public:
     int Reload(const std::string& emailField);
 
     // Updates the contact whose address matches without regard to case, or
-    // adds one; both texts trimmed. A blank address is refused with the
-    // "Cannot add contact" box. Reloads with the address as typed.
+    // adds one; both texts trimmed. A blank address, or one that is not a
+    // mail address (IsMailAddress), is refused with the "Cannot add contact"
+    // box. Reloads with the address as typed.
     int SaveContact(const std::string& name, const std::string& email, TOperatorDialogs& dialogs);
+
+    // Whether SaveContact takes the address.
+    static bool AcceptsAddress(const std::string& email);
 
     // Deletes the contact, without asking; then reloads.
     int DeleteContact(std::int32_t addressID, const std::string& emailField);

@@ -52,5 +52,21 @@ TEST_F(StartupCommand, PreparesTheCatalogueAndReportsWhatStopsIt)
     EXPECT_EQ(Folder.Read("tavrin.mdb"), foreign);
 }
 
+using ContactsCommand = testing::ScratchStation;
+
+TEST_F(ContactsCommand, AnAddressAServerWouldRefuseIsNotSaved)
+{
+    CopyFromStation("tavrin.dbi");
+    const auto refused = RunProgram("tavrin-cli", "contacts save Eve \"$(printf 'eve@example.com\\r\\nDATA')\"");
+    EXPECT_EQ(refused.ExitStatus, 1);
+    // The terminal shows the line break as a plain one.
+    EXPECT_NE(refused.Errors.find("Cannot add contact: \"eve@example.com\nDATA\" is not an e-mail address"),
+              std::string::npos)
+        << refused.Errors;
+    const auto saved = RunProgram("tavrin-cli", "contacts save Ann ann@example.com");
+    EXPECT_EQ(saved.ExitStatus, 0) << saved.Errors;
+    EXPECT_EQ(RunProgram("tavrin-cli", "contacts list").Output, "1\tAnn\tann@example.com\n");
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -61,6 +61,15 @@ TEST_F(ContactDialog, SavingAnAddressAgainInAnyCaseRenamesThatContact)
     Click("SaveBtn");
     EXPECT_EQ(Dialogs.Told, std::vector<std::string>{"Cannot add contact: Email address cannot be blank"});
     EXPECT_EQ(Listed().size(), 2u);
+
+    // An address a mail server would refuse never reaches the book.
+    Type("Email", "eve@example.com> NOTIFY=NEVER");
+    Click("SaveBtn");
+    ASSERT_EQ(Dialogs.Told.size(), 2u);
+    EXPECT_EQ(Dialogs.Told[1], "Cannot add contact: \"eve@example.com> NOTIFY=NEVER\" is not an e-mail address: "
+                               "write it as name@example.com, without blanks, line breaks, quotes or the "
+                               "characters < > ( ) [ ] \\ , ; :");
+    EXPECT_EQ(Listed().size(), 2u);
 }
 
 TEST_F(ContactDialog, TheClickedColumnOrdersTheListAndTheOrderLastsAcrossOpenings)
