@@ -13,6 +13,7 @@
 #include <Poco/Net/StringPartSource.h>
 #include <Poco/StreamCopier.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <sstream>
@@ -28,6 +29,9 @@ constexpr std::size_t FoldColumn = 76;
 
 // The longest encoded word RFC 2047 allows.
 constexpr std::size_t MaxEncodedWord = 75;
+
+// A display name longer than this travels as encoded words, which fold.
+constexpr std::size_t MaxPlainNameLength = 40;
 
 bool IsControl(char c)
 {
@@ -108,10 +112,51 @@ std::string QEncoded(char c)
     return {'=', digits[byte >> 4], digits[byte & 15]};
 }
 
-// Unstructured header text: RFC 2047 words when it is not plain ASCII.
-std::string HeaderWordText(const std::string& text)
+// Whether any run of characters between blanks is longer than length: such
+// a word cannot be folded and would make an overlong header line.
+bool HasLongWord(const std::string& text, std::size_t length)
 {
-    return IsASCII(text) ? text : EncodedWords(text);
+    std::size_t run = 0;
+    for (const char c : text) {
+        run = c == ' ' ? 0 : run + 1;
+        if (run > length)
+            return true;
+    }
+    return false;
+}
+
+// ASCII text folded before a blank wherever the line would pass FoldColumn;
+// the first line begins after the header's name and ": ".
+std::string FoldedAtBlanks(const std::string& text, std::size_t nameLength)
+{
+    std::string folded;
+    std::size_t column = nameLength + 2;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        // A piece is a blank (except at the very start) and the word after it.
+        std::size_t end = text.find(' ', start + 1);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string piece = text.substr(start, end - start);
+        if (!folded.empty() && piece.front() == ' ' && column + piece.size() > FoldColumn) {
+            folded += "\r\n";
+            column = 0;
+        }
+        folded += piece;
+        column += piece.size();
+        start = end;
+    }
+    return folded;
+}
+
+// Unstructured header text: folded at blanks when it is plain ASCII, RFC 2047
+// words (which fold) when it is not or holds a word too long to fold.
+std::string HeaderWordText(const std::string& text, std::size_t nameLength)
+{
+    const std::string utf8 = AsUTF8(text);
+    if (IsASCII(utf8) && !HasLongWord(utf8, FoldColumn - MaxPlainNameLength))
+        return FoldedAtBlanks(utf8, nameLength);
+    return EncodedWords(utf8, nameLength + 2);
 }
 
 // The header values joined by ", ", folded between two values where the line
@@ -227,10 +272,45 @@ void SetAddressHeaders(MailMessage& mail, const TNotifyMessage& message)
 
 }  // namespace
 
-std::string EncodedWords(const std::string& text)
+std::string AsUTF8(const std::string& text)
+{
+    bool valid = true;
+    for (std::size_t at = 0; at < text.size() && valid;) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead <= 0xdf ? 2 : lead >= 0xe0 && lead <= 0xef ? 3
+                                   : lead >= 0xf0 && lead <= 0xf4                ? 4
+                                                                                 : 0;
+        valid = length > 0 && CharacterLength(text, at) == length;
+        if (valid && length > 2) {
+            // No overlong forms, no surrogates, nothing above U+10FFFF.
+            const auto second = static_cast<unsigned char>(text[at + 1]);
+            valid = !(lead == 0xe0 && second < 0xa0) && !(lead == 0xed && second > 0x9f) &&
+                    !(lead == 0xf0 && second < 0x90) && !(lead == 0xf4 && second > 0x8f);
+        }
+        at += length;
+    }
+    if (valid)
+        return text;
+    std::string utf8;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xc0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3f));
+        }
+    }
+    return utf8;
+}
+
+std::string EncodedWords(const std::string& text, std::size_t firstColumn)
 {
     const std::string open = "=?UTF-8?Q?";
     const std::string close = "?=";
+    // The first word shares its line with what stands before it.
+    const std::size_t firstLimit =
+        firstColumn == 0 ? MaxEncodedWord : std::max<std::size_t>(24, std::min(MaxEncodedWord, FoldColumn - firstColumn));
     std::string words;
     std::string word;
     const auto closeWord = [&] {
@@ -242,7 +322,8 @@ std::string EncodedWords(const std::string& text)
         std::string encoded;
         for (std::size_t i = at; i < at + length; ++i)
             encoded += QEncoded(text[i]);
-        if (!word.empty() && open.size() + word.size() + encoded.size() + close.size() > MaxEncodedWord)
+        const std::size_t limit = words.empty() ? firstLimit : MaxEncodedWord;
+        if (!word.empty() && open.size() + word.size() + encoded.size() + close.size() > limit)
             closeWord();
         word += encoded;
         at += length;
@@ -278,9 +359,10 @@ std::string MailboxHeaderText(const TMailbox& mailbox)
 {
     if (mailbox.Name.empty())
         return mailbox.Address;
-    const std::string name = !IsASCII(mailbox.Name)        ? HeaderWordText(mailbox.Name)
-                             : IsPlainPhrase(mailbox.Name) ? mailbox.Name
-                                                           : QuotedString(mailbox.Name);
+    const std::string utf8 = AsUTF8(mailbox.Name);
+    const std::string name = !IsASCII(utf8) || utf8.size() > MaxPlainNameLength ? EncodedWords(utf8)
+                             : IsPlainPhrase(utf8)                               ? utf8
+                                                                                 : QuotedString(utf8);
     return name + " <" + mailbox.Address + ">";
 }
 
@@ -308,10 +390,11 @@ TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& 
         message.ReplyTo = MailboxFromText(settings.ReplyEmailName, settings.ReplyEmail);
     if (!settings.CC.empty())
         message.Cc = MailboxFromText(settings.CCName, settings.CC);
-    message.Subject = WithoutControls("Remote Proofing information for " + job.Name);
+    const std::string jobName = AsUTF8(job.Name);
+    message.Subject = WithoutControls("Remote Proofing information for " + jobName);
     const std::string link = JobWebAddress(settings.WebRoot, job.UniqueID);
     message.PlainText = NotifyPlainText(link);
-    message.HTMLText = NotifyHTMLText(link, job.Name);
+    message.HTMLText = NotifyHTMLText(link, jobName);
     message.OverviewPath = jobFolder.empty() ? std::string() : jobFolder + OverviewFileName;
     return message;
 }
@@ -321,7 +404,7 @@ std::string ComposedMessage(const TNotifyMessage& message)
     try {
         MailMessage mail;
         SetAddressHeaders(mail, message);
-        mail.setSubject(HeaderWordText(message.Subject));
+        mail.setSubject(HeaderWordText(message.Subject, MailMessage::HEADER_SUBJECT.size()));
         mail.addPart("", AlternativePart(message), MailMessage::CONTENT_INLINE, MailMessage::ENCODING_7BIT);
         mail.addPart("", OverviewPart(message.OverviewPath), MailMessage::CONTENT_INLINE, MailMessage::ENCODING_BASE64);
         std::ostringstream text;

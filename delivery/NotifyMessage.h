@@ -53,8 +53,14 @@ std::string MailboxListText(const std::vector<TMailbox>& mailboxes);
 std::string MailboxHeaderText(const TMailbox& mailbox);
 
 // The text as RFC 2047 "Q" words in UTF-8, each at most 75 characters long
-// and holding whole characters only, separated by CR LF and a blank.
-std::string EncodedWords(const std::string& text);
+// and holding whole characters only, separated by CR LF and a blank. A
+// first word that follows firstColumn characters of its line (a header's
+// name) is shortened so that the line stays within 76.
+std::string EncodedWords(const std::string& text, std::size_t firstColumn = 0);
+
+// The text when it is valid UTF-8; otherwise each byte read as Latin-1 (as a
+// RIP on a Western system writes a job name) and written in UTF-8.
+std::string AsUTF8(const std::string& text);
 
 // The plain-text part: two lines naming the link.
 std::string NotifyPlainText(const std::string& link);
