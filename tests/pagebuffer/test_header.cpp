@@ -163,9 +163,14 @@ TEST_F(PGBHeader, ImpossibleGeometryIsRefusedNamingTheKeyAndValue)
     };
     for (const auto& [header, message] : cases)
         EXPECT_THAT(ErrorOf(header + "pgbimage\n" + std::string(64, '\0')), HasSubstr(message)) << header;
-    // The geometry of a real plate, band tables and all, passes.
+    // The geometry of a real plate, band tables and all, passes; so does a
+    // large-format plate 1.6 m wide and 5 m long at 2400 dpi.
     EXPECT_EQ(ErrorOf(plate + "/BytesInBand 38400\n/MaxBand 100\n/PageHeaderVersion 19\npgbimage\n" +
                       std::string(800, '\0')),
+              "(no error)");
+    EXPECT_EQ(ErrorOf("/ImageWidth 151181\n/ImageHeight 472441\n/BytesInLine 18900\n/BandHeight 64\n"
+                      "/BytesInBand 1209600\n/MaxBand 7382\n/PageHeaderVersion 19\npgbimage\n" +
+                      std::string(7382 * 8, '\0')),
               "(no error)");
 }
 
