@@ -124,5 +124,27 @@ TEST_F(DeliveryCommands, ATransferThatDidNotSendEverythingExitsWithOneAndSaysWhy
     }
 }
 
+TEST_F(DeliveryCommands, ADeletionThatLeavesAFileExitsWithOneAndNamesIt)
+{
+    const std::string output = Folder.Path("output/").string();
+    WriteBytes(output + JobID + "/index.html", "<html></html>\n");
+    WriteBytes(output + JobID + "/tile0-0001.tdb.part", "half");
+    WriteBytes(output + JobID + "-0001.tif", "master 1");
+    WriteBytes(output + JobID + "-0002.tif.part", "half a master");
+    WriteBytes(output + JobID + "-0004.tif/stray.txt", "in the way");
+    WriteBytes(output + "20240314092653121-0001.tif", "the next job's master");
+    WriteBytes(Temporary.Path() / "root/www/tavrin" / JobID / "index.html", "<html></html>\n");
+
+    const auto result = testing::RunProgram("tavrin-cli", "task delete 7");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    const std::string reason = "Could not delete " + output + JobID + "-0004.tif: Directory not empty";
+    EXPECT_NE(result.Output.find("]: Deletion from FTP server for job 7 failed: " + reason + "\n"), std::string::npos)
+        << result.Output;
+    for (const char* gone : {"/index.html", "/tile0-0001.tdb.part", "-0001.tif", "-0002.tif.part"})
+        EXPECT_FALSE(std::filesystem::exists(output + JobID + gone)) << gone;
+    EXPECT_EQ(FileBytes(output + "20240314092653121-0001.tif"), "the next job's master");
+    EXPECT_FALSE(std::filesystem::exists(Temporary.Path() / "root/www/tavrin" / JobID));
+}
+
 }  // namespace
 }  // namespace tavrin
