@@ -76,11 +76,15 @@ void TCustomTransferThread::PostTaskLog(const std::string& text, int progress)
 bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence)
 {
     LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
-    if (job.ID <= 0)
+    if (job.ID <= 0) {
+        Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
         return false;
+    }
     localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
     if (job.UniqueID.empty() || localFolder.empty()) {
-        PostLog("Job " + std::to_string(JobReference()) + " has no unique id; " + consequence, 100);
+        const std::string reason = "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence;
+        PostLog(reason, 100);
+        Fail(reason);
         return false;
     }
     return true;
@@ -271,13 +275,12 @@ bool TCustomTransferThread::ChangeRemoteDirectory(const std::string& remotePath)
     return false;
 }
 
-// TYPE, then STOR of the local file; raises EFTPError.
-bool TCustomTransferThread::StoreFile(const std::string& localPath, const std::string& fileName)
+// TYPE, then STOR of the content from its start; raises EFTPError.
+bool TCustomTransferThread::StoreFile(std::istream& content, const std::string& fileName)
 {
     Client->Command("TYPE", IsTextTransferName(fileName) ? "A" : "I", {200});
-    std::ifstream content(localPath, std::ios::binary);
-    if (!content)
-        throw EFTPError("Could not open the file " + localPath + ".");
+    content.clear();
+    content.seekg(0);
     Client->Store(fileName, content, [this](std::int64_t count) { FTPWork(count); });
     return true;
 }
@@ -287,7 +290,8 @@ bool TCustomTransferThread::StoreFile(const std::string& localPath, const std::s
  * closed, then TYPE and STOR. A failed attempt closes the session and is
  * logged; the next one starts from a fresh logon. A failed logon ends the
  * attempts at once. A failed change of folder fails the attempt, so that no
- * file lands in another folder than the one asked for.
+ * file lands in another folder than the one asked for. A local file that
+ * cannot be opened is no matter for the session: it fails at once.
  */
 bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::string& remoteFolder,
                                      const std::string& fileName)
@@ -297,6 +301,12 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
     const auto size = std::filesystem::file_size(localPath, missing);
     TransferSize = missing ? 0 : static_cast<std::int64_t>(size);
     TransferredBytes = 0;
+    std::ifstream content(localPath, std::ios::binary);
+    if (!content) {
+        LastError = "Could not open the file " + localPath + ".";
+        PostLog(LastError, -1);
+        return false;
+    }
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         bool ready = true;
         if (!Client->Connected()) {
@@ -306,7 +316,7 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
         }
         if (ready) {
             try {
-                return StoreFile(localPath, fileName);
+                return StoreFile(content, fileName);
             } catch (const EFTPError& error) {
                 LastError = TrimmedText(error.what());
             }

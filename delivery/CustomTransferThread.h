@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,8 @@ protected:
 
     // Sends localFolder + fileName into the normalised remote folder, trying
     // up to three times and reconnecting after a failure; each failed attempt
-    // is a log line with its reason. False when the file did not arrive.
+    // is a log line with its reason. False when the file did not arrive; a
+    // local file that cannot be opened is one log line and no attempt.
     virtual bool SendFile(const std::string& localFolder, const std::string& remoteFolder,
                           const std::string& fileName);
     // Progress of the current transfer: count bytes sent so far.
@@ -50,10 +52,10 @@ protected:
     // Changes to the normalised full remote path, creating missing folders.
     virtual bool ChangeRemoteDirectory(const std::string& remotePath);
 
-    // Loads the task's job and its local folder. False when the task has
-    // nothing to do: no such job (nothing is posted), or a job without a
-    // unique id, whose folder would be the whole output folder (a log line
-    // ending in the consequence).
+    // Loads the task's job and its local folder. False, with the task
+    // failed, when there is nothing it may work on: no such job (nothing is
+    // posted), or a job without a unique id, whose folder would be the whole
+    // output folder (a log line ending in the consequence).
     bool LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence);
 
     // The FTP client lives from the first to the last step of the task.
@@ -79,7 +81,7 @@ private:
     void AbandonSession();
     bool ReadCurrentRemotePath();
     bool EnterOrMakeFolder(const std::string& name);
-    bool StoreFile(const std::string& localPath, const std::string& fileName);
+    bool StoreFile(std::istream& content, const std::string& fileName);
 };
 
 }  // namespace tavrin

@@ -3,7 +3,9 @@
 #include "catalogue/OutputLayout.h"
 #include "delivery/TransferHelpers.h"
 
+#include <cctype>
 #include <filesystem>
+#include <set>
 
 namespace tavrin {
 
@@ -17,6 +19,52 @@ bool IsPlainRemoteName(const std::string& name)
            name.find("..") == std::string::npos;
 }
 
+// A master of the job, finished or not: the unique id, "-", digits, then
+// ".tif" or ".tif.part". Another job's id never matches, even one that
+// begins with this one.
+bool IsMasterName(const std::string& name, const std::string& uniqueID)
+{
+    const std::string prefix = uniqueID + "-";
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    std::size_t at = prefix.size();
+    const std::size_t digits = at;
+    while (at < name.size() && std::isdigit(static_cast<unsigned char>(name[at])))
+        ++at;
+    const std::string rest = name.substr(at);
+    return at > digits && (rest == ".tif" || rest == UnfinishedName(".tif"));
+}
+
+// The job's masters in the output folder: those its pages name, and any
+// other that a run with more pages, or one that was killed, left.
+std::set<std::string> MasterPaths(const TJobDetailRecord& job)
+{
+    const std::string output = OutputFolder();
+    std::set<std::string> paths;
+    for (int page = 1; page <= job.PageCount; ++page) {
+        const std::string master = output + job.UniqueID + PageNumberText(page) + ".tif";
+        paths.insert(master);
+        paths.insert(UnfinishedName(master));
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator entries(output, error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (IsMasterName(name, job.UniqueID))
+            paths.insert(output + name);
+    }
+    return paths;
+}
+
+// Removes a local file or empty folder: "" when it is gone (or never was),
+// otherwise the line that says why it stays.
+std::string LocalRemovalProblem(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    return error ? "Could not delete " + path + ": " + error.message() : std::string();
+}
+
 }  // namespace
 
 TDeleteThread::TDeleteThread(TMessageTarget& target, std::uint32_t jobReference)
@@ -24,30 +72,46 @@ TDeleteThread::TDeleteThread(TMessageTarget& target, std::uint32_t jobReference)
 {
 }
 
+void TDeleteThread::NotDone(const std::string& problem, int progress)
+{
+    PostLog(problem, progress);
+    Problems.push_back(problem);
+}
+
 /*
- * 1. Every file of the job folder, then the folder when it is empty.
- * 2. The master images, page 1 upwards, up to the first that is missing.
- * Failures to delete are not reported: the files simply stay.
+ * Every file of the job folder (unfinished ones among them), then the
+ * folder, which stays when anything is left in it (a subfolder, say).
  */
 void TDeleteThread::DeleteLocalFiles(const std::string& localFolder)
 {
     const std::vector<std::string> names = ListFolderFiles(localFolder);
     const auto count = static_cast<std::int64_t>(names.size());
+    const std::size_t problemsBefore = Problems.size();
     for (std::int64_t index = 0; index < count; ++index) {
         const std::string path = localFolder + names[static_cast<std::size_t>(index)];
         PostLog("Deleting " + path, 0);
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        PostLog("Done deleting " + path, RoundedPercent(index, count));
+        const std::string problem = LocalRemovalProblem(path);
+        if (problem.empty())
+            PostLog("Done deleting " + path, RoundedPercent(index, count));
+        else
+            NotDone(problem, RoundedPercent(index, count));
     }
-    std::error_code notEmpty;
-    std::filesystem::remove(WithoutTrailingBackslash(localFolder), notEmpty);
-    for (int page = 1;; ++page) {
-        const std::string master = WithoutTrailingBackslash(localFolder) + PageNumberText(page) + ".tif";
-        std::error_code ignored;
-        if (!std::filesystem::exists(master, ignored))
-            break;
-        std::filesystem::remove(master, ignored);
+    // A file that stayed keeps the folder too; that needs no second report.
+    const std::string problem = LocalRemovalProblem(WithoutTrailingBackslash(localFolder));
+    if (!problem.empty() && Problems.size() == problemsBefore)
+        NotDone(problem, -1);
+}
+
+// The masters are deleted without log lines of their own; only one that stays is logged.
+void TDeleteThread::DeleteMasters(const TJobDetailRecord& job)
+{
+    for (const std::string& path : MasterPaths(job)) {
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, error)))
+            continue;
+        const std::string problem = LocalRemovalProblem(path);
+        if (!problem.empty())
+            NotDone(problem, -1);
     }
 }
 
@@ -63,7 +127,7 @@ void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::st
     try {
         Client->Command("DELE", name, {250});
     } catch (const EFTPError& error) {
-        PostLog("Could not delete " + jobFolder + "/" + name + ". " + TrimmedText(error.what()), progress);
+        NotDone("Could not delete " + jobFolder + "/" + name + ". " + TrimmedText(error.what()), progress);
         return;
     }
     PostLog("Done deleting " + jobFolder + "/" + name, progress);
@@ -79,24 +143,35 @@ void TDeleteThread::DeleteRemoteFolder(const std::string& uniqueID)
     const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
     const std::string jobFolder = WithSingleTrailingSlash(base + uniqueID);
     PostLog("Remote Path: " + jobFolder, -1);
-    if (!ChangeRemoteDirectory(jobFolder))
+    if (!ChangeRemoteDirectory(jobFolder)) {
+        NotDone("Could not reach the remote folder " + jobFolder + ": " + LastError, -1);
         return;
+    }
     const std::vector<std::string> names = RemoteNameList();
     const auto count = static_cast<std::int64_t>(names.size());
     for (std::int64_t index = 0; index < count; ++index)
         DeleteRemoteName(jobFolder, names[static_cast<std::size_t>(index)], RoundedPercent(index, count));
-    if (!ChangeRemoteDirectory(base))
+    if (!ChangeRemoteDirectory(base)) {
+        NotDone("Could not reach the remote folder " + base + ": " + LastError, -1);
         return;
+    }
     PostLog("Deleting directory " + uniqueID, 0);
     try {
         Client->Command("RMD", uniqueID, {250});
     } catch (const EFTPError& error) {
-        PostLog("Could not delete directory " + uniqueID + ". " + TrimmedText(error.what()), -1);
+        NotDone("Could not delete directory " + uniqueID + ". " + TrimmedText(error.what()), -1);
     }
-    PostLog("Done.", 100);
+    // Without "Done." the bar still ends: the runner's line tells what failed.
+    PostLog(Problems.empty() ? "Done." : "", 100);
     PostTaskLog("", 100);
 }
 
+/*
+ * 1. The local job folder, then the masters: the local deletion does not
+ *    depend on the server.
+ * 2. Log on and delete the job's folder on the server.
+ * 3. Everything that stayed fails the task, all of it named.
+ */
 void TDeleteThread::Run()
 {
     TJobDetailRecord job;
@@ -105,15 +180,22 @@ void TDeleteThread::Run()
         return;
     PostLog("Local Path: " + local, 0);
     DeleteLocalFiles(local);
+    DeleteMasters(job);
     CreateClient();
     if (!Connect()) {
         if (!LastError.empty())
             PostLog(LastError, -1);
+        Problems.push_back("Could not log on to the FTP server: " + LastError);
     } else {
         DeleteRemoteFolder(job.UniqueID);
         Disconnect();
     }
     DestroyClient();
+    std::string reason;
+    for (const std::string& problem : Problems)
+        reason += (reason.empty() ? "" : "; ") + problem;
+    if (!reason.empty())
+        Fail(reason);
 }
 
 }  // namespace tavrin

@@ -70,18 +70,12 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
 
 std::string TNotifyThread::Greet(TSMTPClient& client, const std::string& host, std::uint16_t port)
 {
-    try {
-        client.Open(host, port);
-        const std::string localName = Poco::Environment::nodeName();
-        const TSMTPReply reply = client.Command("EHLO " + localName, {});
-        if (reply.Code == 250)
-            return reply.Text;
-        client.Command("HELO " + localName, {250});
-    } catch (const ESMTPError& error) {
-        PostLog(error.what(), -1);
-        // As a client whose connect failed: what follows meets "Not connected."
-        client.Close();
-    }
+    client.Open(host, port);
+    const std::string localName = Poco::Environment::nodeName();
+    const TSMTPReply reply = client.Command("EHLO " + localName, {});
+    if (reply.Code == 250)
+        return reply.Text;
+    client.Command("HELO " + localName, {250});
     return {};
 }
 
@@ -91,36 +85,49 @@ std::string TNotifyThread::Greet(TSMTPClient& client, const std::string& host, s
  *    it and the server offers LOGIN.
  * 3. "MAIL FROM", then "RCPT TO" for each To entry and the Cc entry.
  * 4. The message is composed (the overview is read now), then "DATA", the
- *    message and ".".
+ *    message and ".", which the server must accept with 250.
  */
 void TNotifyThread::Deliver(TSMTPClient& client, const TNotifyMessage& message, const TSettingsRecord& settings,
                             const std::string& extensions)
 {
-    try {
-        client.Command("RSET", {});
-        if (settings.AuthenticationRequired && ListsLoginMechanism(extensions)) {
-            client.Command("AUTH LOGIN", {334});
-            client.Command(Base64Line(settings.SMTPUsername), {334});
-            client.Command(Base64Line(settings.SMTPPassword), {235});
-        }
-        client.Command("MAIL FROM:<" + message.From.Address + ">", {250});
-        for (const TMailbox& recipient : message.To)
-            client.Command("RCPT TO:<" + recipient.Address + ">", {250, 251});
-        if (message.Cc)
-            client.Command("RCPT TO:<" + message.Cc->Address + ">", {250, 251});
-        const std::string text = ComposedMessage(message);
-        client.Command("DATA", {354});
-        client.SendMessageText(text);
-    } catch (const std::runtime_error& error) {
-        PostLog(error.what(), -1);
+    client.Command("RSET", {});
+    if (settings.AuthenticationRequired && ListsLoginMechanism(extensions)) {
+        client.Command("AUTH LOGIN", {334});
+        client.Command(Base64Line(settings.SMTPUsername), {334});
+        client.Command(Base64Line(settings.SMTPPassword), {235});
     }
+    client.Command("MAIL FROM:<" + message.From.Address + ">", {250});
+    for (const TMailbox& recipient : message.To)
+        client.Command("RCPT TO:<" + recipient.Address + ">", {250, 251});
+    if (message.Cc)
+        client.Command("RCPT TO:<" + message.Cc->Address + ">", {250, 251});
+    const std::string text = ComposedMessage(message);
+    client.Command("DATA", {354});
+    client.SendMessageText(text);
+}
+
+std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, const TSettingsRecord& settings)
+{
+    std::optional<std::string> failure;
+    TSMTPClient client;
+    try {
+        const std::string extensions = Greet(client, settings.SMTPHost, SMTPPortNumber(settings.SMTPPort));
+        Deliver(client, message, settings, extensions);
+    } catch (const std::exception& error) {
+        failure = error.what();
+        PostLog(*failure, -1);
+    }
+    client.Close();
+    return failure;
 }
 
 /*
- * 1. The job record (a job that is gone gives empty texts) and the settings.
- * 2. The recipients of the job's queue entry; without any, one log line ends the task.
- * 3. "Sending email to ", the conversation, "Done sending email to ": the
- *    last line follows whether or not the message went out.
+ * 1. The job record and the settings; a job that is not catalogued fails.
+ * 2. The recipients of the job's queue entry; without any, one log line and
+ *    the task fails.
+ * 3. "Sending email to ", the conversation, then "Done sending email to "
+ *    only when the server accepted the message; otherwise its error is
+ *    logged and the task fails.
  * The client and the message are gone before the base posts the completion.
  */
 void TNotifyThread::Run()
@@ -128,25 +135,29 @@ void TNotifyThread::Run()
     const auto reference = static_cast<std::int32_t>(JobReference());
     TJobDetailRecord job;
     LoadJobDetail(reference, job);
+    if (job.ID <= 0) {
+        Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
+        return;
+    }
     const TSettingsRecord settings = StationSettings().Copy();
     TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(reference), settings);
 
     const std::string recipients = QueuedRecipients();
     if (recipients.empty()) {
-        PostLog("There were no recipients to send the message to", 100);
+        const std::string reason = "There were no recipients to send the message to";
+        PostLog(reason, 100);
+        Fail(reason);
         return;
     }
     message.To = RecipientMailboxes(recipients);
 
     const std::string toText = MailboxListText(message.To);
     PostTaskLog("Sending email to " + toText, 0);
-    {
-        TSMTPClient client;
-        const std::string extensions = Greet(client, settings.SMTPHost, SMTPPortNumber(settings.SMTPPort));
-        Deliver(client, message, settings, extensions);
-        client.Close();
-    }
-    PostTaskLog("Done sending email to " + toText, 0);
+    const std::optional<std::string> failure = Send(message, settings);
+    if (failure)
+        Fail("The e-mail " + (toText.empty() ? std::string() : "to " + toText + " ") + "was not sent: " + *failure);
+    else
+        PostTaskLog("Done sending email to " + toText, 0);
 }
 
 }  // namespace tavrin

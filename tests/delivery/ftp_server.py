@@ -21,6 +21,7 @@ def parse_arguments():
     parser.add_argument("--pwd-template", default="{cwd}",
                         help="what PWD reports; {cwd} stands for the real directory")
     parser.add_argument("--refuse-stor", action="store_true")
+    parser.add_argument("--refuse-stor-of", default="", help="a name whose STOR is refused")
     parser.add_argument("--refuse-mkd", action="store_true")
     parser.add_argument("--refuse-dele", default="", help="a name whose DELE is refused")
     parser.add_argument("--list-extra", default="",
@@ -60,7 +61,7 @@ class ScriptedHandler(FTPHandler):
         self.respond('257 "%s" is the current directory.' % shown.replace('"', '""'))
 
     def ftp_STOR(self, file, mode="w"):
-        if ARGUMENTS.refuse_stor:
+        if ARGUMENTS.refuse_stor or (ARGUMENTS.refuse_stor_of and os.path.basename(file) == ARGUMENTS.refuse_stor_of):
             self.respond("550 Uploads are refused here.")
             return
         return FTPHandler.ftp_STOR(self, file, mode)

@@ -20,6 +20,7 @@ def parse_arguments():
     parser.add_argument("--mail-dir", required=True)
     parser.add_argument("--no-login", action="store_true", help="offer AUTH PLAIN only")
     parser.add_argument("--refuse-ehlo", action="store_true", help="answer EHLO with 502")
+    parser.add_argument("--refuse-mail", action="store_true", help="answer MAIL FROM with 550")
     parser.add_argument("--refuse-rcpt", action="store_true", help="answer every RCPT with 550")
     parser.add_argument("--refuse-data", action="store_true", help="answer DATA with 554")
     return parser.parse_args()
@@ -36,6 +37,13 @@ def record(line):
 
 
 class Handler:
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        if ARGUMENTS.refuse_mail:
+            return "550 5.7.1 Sender refused"
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if ARGUMENTS.refuse_rcpt:
             return "550 5.1.1 No such mailbox here"

@@ -24,16 +24,16 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
     StartServer();
     UseServer("/www/");
     AddJob(7, JobID);
-    for (const char* name : {"index.html", "print.html", "tile0-0001.tdb", "overview-0001.png"})
+    // A run that was killed left an unfinished tile database in the job folder.
+    for (const char* name : {"index.html", "print.html", "tile0-0001.tdb", "tile1-0001.tdb.part"})
         WriteBytes(LocalJobFolder() + name, name);
-    // The master of page 2 is gone already: the search stops there and page 3 stays.
     WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
-    WriteBytes(Local("output/").string() + JobID + "-0003.tif", "master 3");
 
     const auto posted = RunTask(new TDeleteThread(Messages, 7));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_DELETE_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
 
     EXPECT_EQ(posted.Log[0], std::make_pair("Local Path: " + LocalJobFolder(), 0));
     std::vector<int> localProgress;
@@ -44,7 +44,6 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
         EXPECT_EQ(progress, 0);
     EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
     EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
-    EXPECT_TRUE(std::filesystem::exists(Local("output/").string() + JobID + "-0003.tif"));
 
     const std::string remote = "/www/tavrin/" + std::string(JobID) + "/";
     EXPECT_EQ(posted.LogStartingWith("Remote Path: "), (std::vector<std::pair<std::string, int>>{{"Remote Path: " + remote, -1}}));
@@ -70,6 +69,87 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
     EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin/images/logo.jpg"), "shared");
 }
 
+TEST_F(DeleteTask, EveryMasterOfTheJobGoesFinishedOrNotAndNoOtherName)
+{
+    StartServer();
+    UseServer();
+    AddJob(7, JobID);
+    Run("update JobList set JobListPageCount = 3 where JobListReference = 7");
+    const std::string output = Local("output/").string();
+    // Page 2's master is gone, its unfinished one is not; later pages are past the gap.
+    const std::vector<std::string> masters = {"-0001.tif", "-0002.tif.part", "-0003.tif", "-0012.tif.part",
+                                              "-12345.tif"};
+    for (const std::string& master : masters)
+        WriteBytes(output + JobID + master, "a master");
+    const std::vector<std::string> others = {
+        "20240314092653121-0001.tif",      // the next job
+        "202403140926531200-0001.tif",     // a longer id that begins with this one
+        "20240314092653120-0001.tif.bak",  // not a master's name
+        "20240314092653120-notes.tif",
+        "20240314092653120-.tif",
+        "x20240314092653120-0001.tif",
+    };
+    for (const std::string& other : others)
+        WriteBytes(output + other, "not this job's master");
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    for (const std::string& master : masters)
+        EXPECT_FALSE(std::filesystem::exists(output + JobID + master)) << master;
+    for (const std::string& other : others)
+        EXPECT_EQ(FileBytes(output + other), "not this job's master") << other;
+}
+
+TEST_F(DeleteTask, WhatStaysLocallyIsNamedAndTheRestStillGoes)
+{
+    WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+    StartServer();
+    UseServer();
+    AddJob(7, JobID);
+    const std::string output = Local("output/").string();
+    for (const char* name : {"index.html", "print.html"})
+        WriteBytes(LocalJobFolder() + name, name);
+    // A folder in the job folder keeps it; a folder under a master's name cannot go.
+    WriteBytes(LocalJobFolder() + "notes/todo.txt", "the operator's notes");
+    WriteBytes(output + JobID + "-0001.tif", "master 1");
+    WriteBytes(output + JobID + "-0002.tif/stray.txt", "in the way");
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    const std::string folderLine = "Could not delete " + output + JobID + ": Directory not empty";
+    const std::string masterLine = "Could not delete " + output + JobID + "-0002.tif: Directory not empty";
+    EXPECT_EQ(posted.LogStartingWith("Could not delete "),
+              (std::vector<std::pair<std::string, int>>{{folderLine, -1}, {masterLine, -1}}));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, folderLine + "; " + masterLine);
+    EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
+
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder() + "index.html"));
+    EXPECT_FALSE(std::filesystem::exists(output + JobID + "-0001.tif"));
+    EXPECT_EQ(FileBytes(LocalJobFolder() + "notes/todo.txt"), "the operator's notes");
+    // The server's copy goes all the same.
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
+}
+
+TEST_F(DeleteTask, ARefusedLogOnFailsTheTaskAfterTheLocalFilesAreGone)
+{
+    WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+    StartServer();
+    UseServer();
+    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+    AddJob(7, JobID);
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    ASSERT_EQ(posted.Log.size(), 4u);
+    EXPECT_EQ(posted.Log[3].first.rfind("530 ", 0), 0u) << posted.Log[3].first;
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "Could not log on to the FTP server: " + posted.Log[3].first);
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / JobID / "index.html"), "page");
+}
+
 TEST_F(DeleteTask, ARemoteFolderThatNeverExistedIsMadeAndRemovedAgain)
 {
     StartServer();
@@ -84,7 +164,7 @@ TEST_F(DeleteTask, ARemoteFolderThatNeverExistedIsMadeAndRemovedAgain)
     EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "tavrin"));
 }
 
-TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedAndPassedBy)
+TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFailsTheTask)
 {
     for (const char* name : {"index.html", "print.html", "keep.png"})
         WriteBytes(ServerRoot() / "tavrin" / JobID / name, name);
@@ -111,11 +191,17 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedAndPassedBy)
     EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "keep.png"));
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "index.html"));
     EXPECT_EQ(posted.LogStartingWith("Could not delete directory " + std::string(JobID) + ". 550").size(), 1u);
-    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
-    EXPECT_EQ(posted.Completions.size(), 1u);
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string(), 100));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    const std::string& reason = posted.Completions[0].FailureReason;
+    EXPECT_EQ(reason.rfind("Could not delete " + remote + "/keep.png. 550 This file is protected.; "
+                           "Could not delete directory " + std::string(JobID) + ". 550 ", 0),
+              0u)
+        << reason;
 }
 
-TEST_F(DeleteTask, AJobWithoutUniqueIDDeletesNothingAnywhere)
+TEST_F(DeleteTask, AJobWithoutUniqueIDOrRowFailsAndDeletesNothingAnywhere)
 {
     WriteBytes(ServerRoot() / "tavrin/20230101000000000/index.html", "another job's page");
     StartServer();
@@ -126,7 +212,8 @@ TEST_F(DeleteTask, AJobWithoutUniqueIDDeletesNothingAnywhere)
 
     const auto posted = RunTask(new TDeleteThread(Messages, 9));
     EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are deleted."});
-    EXPECT_EQ(posted.Completions.size(), 1u);
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_TRUE(std::filesystem::exists(Local("output/other-0001.tif")));
     EXPECT_TRUE(std::filesystem::exists(Local("output/notes.txt")));
     EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin/20230101000000000/index.html"));
@@ -135,7 +222,8 @@ TEST_F(DeleteTask, AJobWithoutUniqueIDDeletesNothingAnywhere)
     // A job that does not exist: only the completion.
     const auto missing = RunTask(new TDeleteThread(Messages, 99));
     EXPECT_TRUE(missing.Log.empty());
-    EXPECT_EQ(missing.Completions.size(), 1u);
+    ASSERT_EQ(missing.Completions.size(), 1u);
+    EXPECT_EQ(missing.Completions[0].FailureReason, "Job 99 is not in the catalogue.");
 }
 
 }  // namespace

@@ -58,12 +58,16 @@ TEST_F(DeliveryCommands, TransferDeleteAndCommonFilesPrintTheirLogs)
     EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), "logo");
 
-    // A job that does not exist: the task ends at once, having done nothing.
-    EXPECT_EQ(testing::RunProgram("tavrin-cli", "task transfer 99").ExitStatus, 1);
+    // A job that does not exist: the task fails at once, having done nothing.
+    result = testing::RunProgram("tavrin-cli", "task transfer 99");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_NE(result.Output.find("]: Transfer for job 99 failed: Job 99 is not in the catalogue.\n"), std::string::npos)
+        << result.Output;
     for (const char* usage : {"task transfer", "task transfer x", "task delete 7 8", "common-files now"})
         EXPECT_EQ(testing::RunProgram("tavrin-cli", usage).ExitStatus, 2) << usage;
 
     // A server that is gone: the reason is printed and the exit status says so.
+    WriteBytes(Folder.Path(std::string("output/") + JobID + "/index.html"), "<html></html>\n");
     Server->Stop();
     result = testing::RunProgram("tavrin-cli", "task transfer 7");
     EXPECT_EQ(result.ExitStatus, 1);
@@ -71,6 +75,75 @@ TEST_F(DeliveryCommands, TransferDeleteAndCommonFilesPrintTheirLogs)
     result = testing::RunProgram("tavrin-cli", "common-files");
     EXPECT_EQ(result.ExitStatus, 1);
     EXPECT_NE(result.Errors.find("Error: "), std::string::npos) << result.Errors;
+}
+
+TEST_F(DeliveryCommands, ATransferThatDidNotSendEverythingExitsWithOneAndSaysWhy)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        const char* Password;
+        bool WithIndex;
+        bool OthersSent;
+        std::string Reason;  // how the completion line's reason begins
+    };
+    const std::string local = Folder.Path("output/").string() + JobID + "/";
+    const TCase cases[] = {
+        {"log-on refused", {}, "wrong", true, false, "Could not log on to the FTP server: 530 "},
+        {"one file refused", {"--refuse-stor-of", "tile0-0001.tdb"}, "secret", true, true,
+         "1 file was not sent: " + local + "tile0-0001.tdb"},
+        {"no index page", {}, "secret", false, false,
+         "The web proof is not complete: " + local + "index.html is missing; no files are sent."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Temporary.Path() / "root");
+        std::filesystem::remove_all(Folder.Path("output"));
+        if (c.WithIndex)
+            WriteBytes(local + "index.html", "<html></html>\n");
+        WriteBytes(local + "tile0-0001.tdb", "tiles");
+        WriteBytes(local + "tile1-0001.tdb", "more tiles");
+        WriteBytes(local + "tile0-0002.tdb.part", "half of the tiles of a run that was killed");
+        Server = testing::StartScriptedFTPServer(Temporary, c.ServerOptions);
+        std::filesystem::create_directories(Temporary.Path() / "root/www/tavrin");
+        Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
+                                       "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
+                                       EncipherText(c.Password) + "\nFTPInitialDirectory=/www/\n");
+
+        const auto result = testing::RunProgram("tavrin-cli", "task transfer 7");
+        EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+        EXPECT_NE(result.Output.find("]: Transfer for job 7 failed: " + c.Reason), std::string::npos) << result.Output;
+        EXPECT_EQ(result.Output.find("]: Done.\n"), std::string::npos) << result.Output;
+        EXPECT_EQ(result.Output.find("complete."), std::string::npos) << result.Output;
+
+        const auto remote = Temporary.Path() / "root/www/tavrin" / JobID;
+        EXPECT_FALSE(std::filesystem::exists(remote / "tile0-0002.tdb.part"));
+        EXPECT_FALSE(std::filesystem::exists(remote / "tile0-0001.tdb"));
+        // Only the file the server refused stays behind; the others still go.
+        EXPECT_EQ(FileBytes(remote / "tile1-0001.tdb"), c.OthersSent ? "more tiles" : "");
+    }
+}
+
+TEST_F(DeliveryCommands, ADeletionThatLeavesAFileExitsWithOneAndNamesIt)
+{
+    const std::string output = Folder.Path("output/").string();
+    WriteBytes(output + JobID + "/index.html", "<html></html>\n");
+    WriteBytes(output + JobID + "/tile0-0001.tdb.part", "half");
+    WriteBytes(output + JobID + "-0001.tif", "master 1");
+    WriteBytes(output + JobID + "-0002.tif.part", "half a master");
+    WriteBytes(output + JobID + "-0004.tif/stray.txt", "in the way");
+    WriteBytes(output + "20240314092653121-0001.tif", "the next job's master");
+    WriteBytes(Temporary.Path() / "root/www/tavrin" / JobID / "index.html", "<html></html>\n");
+
+    const auto result = testing::RunProgram("tavrin-cli", "task delete 7");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    const std::string reason = "Could not delete " + output + JobID + "-0004.tif: Directory not empty";
+    EXPECT_NE(result.Output.find("]: Deletion from FTP server for job 7 failed: " + reason + "\n"), std::string::npos)
+        << result.Output;
+    for (const char* gone : {"/index.html", "/tile0-0001.tdb.part", "-0001.tif", "-0002.tif.part"})
+        EXPECT_FALSE(std::filesystem::exists(output + JobID + gone)) << gone;
+    EXPECT_EQ(FileBytes(output + "20240314092653121-0001.tif"), "the next job's master");
+    EXPECT_FALSE(std::filesystem::exists(Temporary.Path() / "root/www/tavrin" / JobID));
 }
 
 }  // namespace

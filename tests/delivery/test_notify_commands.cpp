@@ -33,10 +33,18 @@ protected:
         WriteBytes(Folder.Path(std::string("output/") + JobID + "/overview-0001.png"), Overview);
 
         FTPServer = testing::StartScriptedFTPServer(FTPFolder);
-        MailServer = testing::StartSMTPServer(MailFolder);
+        StartMailServer();
+    }
+
+    // (Re)starts the SMTP server with the options of smtp_server.py and
+    // writes the settings for both servers.
+    void StartMailServer(const std::vector<std::string>& options = {}, const std::string& ftpPassword = "secret")
+    {
+        MailServer.reset();
+        MailServer = testing::StartSMTPServer(MailFolder, options);
         Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(FTPServer->Port()) +
                                        "\nFTPUserName=" + EncipherText("u") +
-                                       "\nFTPPassword=" + EncipherText("secret") +
+                                       "\nFTPPassword=" + EncipherText(ftpPassword) +
                                        "\nSMTPHost=127.0.0.1\nSMTPPort=" + std::to_string(MailServer->Port()) +
                                        "\nAuthenticationRequired=True\nSMTPUsername=" + EncipherText("mailer") +
                                        "\nSMTPPassword=" + EncipherText("secret") +
@@ -99,6 +107,65 @@ TEST_F(NotifyCommands, StartCarriesTheJobThroughTransferAndNotifyToThePostQueue)
     EXPECT_NE(testing::MailSummary(received[0])
                   .find("Please visit http://proofs.example.com/tavrin/" + std::string(JobID) + "/ to review this job"),
               std::string::npos);
+}
+
+TEST_F(NotifyCommands, ARefusedLogOnStopsTheChainAtTransferAndNoMailIsSent)
+{
+    StartMailServer({}, "wrong");
+    auto result = testing::RunProgram("tavrin-cli", "start --yes");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    const std::vector<std::string> texts = Texts(result.Output);
+    const auto failed = std::find_if(texts.begin(), texts.end(), [](const std::string& text) {
+        return text.rfind("Transfer for job 7 failed: Could not log on to the FTP server: 530 ", 0) == 0;
+    });
+    EXPECT_NE(failed, texts.end()) << result.Output;
+    for (const std::string& text : texts) {
+        EXPECT_EQ(text.find("Transfer for job 7 complete."), std::string::npos) << text;
+        EXPECT_EQ(text.find("email"), std::string::npos) << text;
+    }
+    // The queue row keeps the job with its failure.
+    const auto row = result.Output.find("\n7\t");
+    ASSERT_NE(row, std::string::npos) << result.Output;
+    const std::string line = result.Output.substr(row + 1, result.Output.find('\n', row + 1) - row - 1);
+    EXPECT_NE(line.find("\tFailed at Transfer\t"), std::string::npos) << line;
+    EXPECT_NE(line.find("\treason: Could not log on to the FTP server: 530 "), std::string::npos) << line;
+
+    result = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_EQ(result.Output, "");
+    EXPECT_TRUE(testing::ReceivedMessages(MailFolder).empty());
+    EXPECT_EQ(FileBytes(MailFolder.Path() / "commands.log"), "") << "no connection to the mail server at all";
+    EXPECT_FALSE(std::filesystem::exists(FTPFolder.Path() / "root/tavrin"));
+}
+
+TEST_F(NotifyCommands, TaskNotifyExitsWithOneWhenNoRecipientAcceptedTheMessage)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        const char* Commands;
+        const char* Reason;
+    };
+    const TCase cases[] = {
+        {"MAIL FROM refused", {"--refuse-mail"}, "task notify 7",
+         "The e-mail to Ann Archer <ann@example.com> was not sent: 550 5.7.1 Sender refused"},
+        {"RCPT refused", {"--refuse-rcpt"}, "task notify 7",
+         "The e-mail to Ann Archer <ann@example.com> was not sent: 550 5.1.1 No such mailbox here"},
+        {"no recipients", {}, "queue recipient remove 7 3 then task notify 7",
+         "There were no recipients to send the message to"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartMailServer(c.ServerOptions);
+        const auto result = testing::RunProgram("tavrin-cli", c.Commands);
+        EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+        const std::vector<std::string> texts = Texts(result.Output);
+        ASSERT_FALSE(texts.empty()) << result.Output;
+        EXPECT_EQ(texts.back(), "Notification for job 7 failed: " + std::string(c.Reason));
+        for (const std::string& text : texts)
+            EXPECT_EQ(text.rfind("Done sending email", 0), std::string::npos) << text;
+        EXPECT_TRUE(testing::ReceivedMessages(MailFolder).empty());
+    }
 }
 
 }  // namespace

@@ -121,6 +121,7 @@ TEST_F(NotifyTask, SendsTheMessageToTheRecipientsWithAnAddress)
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_NOTIFY_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_EQ(Conversation(), (std::vector<std::string>{"EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)",
                                                         "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
                                                         "RCPT TO:<archive@example.com>", "DATA", "QUIT"}));
@@ -189,7 +190,7 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
     }
 }
 
-TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
+TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
 {
     struct TCase {
         const char* Name;
@@ -201,6 +202,13 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
         const char* LastCommands;             // the end of the conversation
     };
     const TCase cases[] = {
+        {"MAIL FROM refused",
+         {"--refuse-mail"},
+         "3",
+         false,
+         false,
+         {"550 5.7.1 Sender refused"},
+         "MAIL FROM:<proofs@example.com>|QUIT"},
         {"RCPT refused",
          {"--refuse-rcpt"},
          "3",
@@ -223,7 +231,7 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
          false,
          {"File not found: " + OutputFolder() + JobID + "/overview-0001.png"},
          "RCPT TO:<ann@example.com>|QUIT"},
-        {"closed port", {}, "3", false, true, {"Connection refused*", "Not connected."}, ""},
+        {"closed port", {}, "3", false, true, {"Connection refused*"}, ""},
     };
     StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
     for (const TCase& c : cases) {
@@ -239,8 +247,12 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
         const TPostedMessages posted = RunNotify();
 
         const std::string to = std::string(c.Recipients) == "3" ? "Ann Archer <ann@example.com>" : "";
-        EXPECT_EQ(posted.TaskLog, (TLines{{"Sending email to " + to, 0}, {"Done sending email to " + to, 0}}));
+        EXPECT_EQ(posted.TaskLog, (TLines{{"Sending email to " + to, 0}}));
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
         ASSERT_EQ(posted.Log.size(), c.ExpectedLog.size());
+        EXPECT_EQ(posted.Completions[0].FailureReason,
+                  "The e-mail " + (to.empty() ? "" : "to " + to + " ") + "was not sent: " + posted.Log[0].first);
         for (std::size_t i = 0; i < c.ExpectedLog.size(); ++i) {
             const std::string& expected = c.ExpectedLog[i];
             if (expected.back() == '*')
@@ -250,7 +262,6 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
                 EXPECT_EQ(posted.Log[i].first, expected);
             EXPECT_EQ(posted.Log[i].second, -1);
         }
-        ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(ReceivedMessages(Temporary).empty());
         std::string last;
         const auto commands = Commands();
@@ -260,9 +271,10 @@ TEST_F(NotifyTask, FailuresBecomeLogLinesAndTheTaskStillCompletes)
     }
 }
 
-TEST_F(NotifyTask, WithoutRecipientsNothingIsSent)
+TEST_F(NotifyTask, WithoutRecipientsOrJobNothingIsSentAndTheTaskFails)
 {
     StartMailServer();
+    const std::string noRecipients = "There were no recipients to send the message to";
     for (const char* recipients : {"", "no queue row"}) {
         SCOPED_TRACE(recipients);
         if (std::string(recipients) == "no queue row")
@@ -270,11 +282,24 @@ TEST_F(NotifyTask, WithoutRecipientsNothingIsSent)
         else
             SetRecipients(recipients);
         const TPostedMessages posted = RunNotify();
-        EXPECT_EQ(posted.Log, (TLines{{"There were no recipients to send the message to", 100}}));
+        EXPECT_EQ(posted.Log, (TLines{{noRecipients, 100}}));
         EXPECT_TRUE(posted.TaskLog.empty());
-        EXPECT_EQ(posted.Completions.size(), 1u);
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, noRecipients);
         EXPECT_TRUE(Commands().empty());
     }
+
+    // A job that is not catalogued has no link to send.
+    Run("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, QueueListRecipients) "
+        "values (8, \"Notify\", \"new\", \"3\")");
+    const TPostedMessages posted = RunTask(new TNotifyThread(Messages, 8));
+    EXPECT_TRUE(posted.Log.empty());
+    EXPECT_TRUE(posted.TaskLog.empty());
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "Job 8 is not in the catalogue.");
+    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(NotifyTask, OnlyTheNumbersOfTheRecipientsTextReachTheStatement)

@@ -60,6 +60,7 @@ TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFi
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_TRANSFER_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
 
     const std::string local = Local("output/").string() + FirstID + "/";
     ASSERT_GE(posted.Log.size(), 2u);
@@ -106,21 +107,24 @@ TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLack
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/new.png"), FileBytes(images + "new.png"));
 }
 
-TEST_F(TransferTask, FailuresAreLoggedAndTheCompletionAlwaysFollows)
+TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
 {
     StartServer();
     UseServer();
-    // No job: only the completion.
+    // No job: only the completion, which fails.
     auto posted = RunTask(new TTransferThread(Messages, 99));
     EXPECT_TRUE(posted.Log.empty());
-    EXPECT_EQ(posted.Completions.size(), 1u);
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "Job 99 is not in the catalogue.");
 
     // A job without a unique id would name the whole output folder: nothing is sent.
     AddJob(9, "");
     WriteBytes(Local("output/stray.tif"), "another job's master");
     posted = RunTask(new TTransferThread(Messages, 9));
     EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are sent."});
-    EXPECT_EQ(posted.Completions.size(), 1u);
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_TRUE(Commands().empty()) << "no session for such a job";
 
     // A logon that fails, and a job folder the server will not make.
@@ -131,6 +135,9 @@ TEST_F(TransferTask, FailuresAreLoggedAndTheCompletionAlwaysFollows)
     ASSERT_EQ(posted.Log.size(), 2u);
     EXPECT_EQ(posted.Log[1].first.rfind("Error sending files. 530 ", 0), 0u) << posted.Log[1].first;
     EXPECT_EQ(posted.Log[1].second, 100);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason.rfind("Could not log on to the FTP server: 530 ", 0), 0u)
+        << posted.Completions[0].FailureReason;
 
     StartServer({"--refuse-mkd"});
     UseServer();
@@ -138,10 +145,22 @@ TEST_F(TransferTask, FailuresAreLoggedAndTheCompletionAlwaysFollows)
     ASSERT_EQ(posted.Log.size(), 3u);
     EXPECT_EQ(posted.Log[1].first, "Remote Path: /tavrin/" + std::string(FirstID) + "/");
     EXPECT_EQ(posted.Log[2], std::make_pair(std::string("Error sending files. 550 Folders cannot be made here."), 100));
-    EXPECT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "Could not reach the remote folder /tavrin/" + std::string(FirstID) +
+                                                        "/: 550 Folders cannot be made here.");
+
+    // The job folder exists but the shared ones cannot be made: the job's files go, the task fails.
+    std::filesystem::create_directories(ServerRoot() / "tavrin" / FirstID);
+    WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg"});
+    posted = RunTask(new TTransferThread(Messages, 10));
+    EXPECT_EQ(posted.LogStartingWith("Done sending ").size(), 12u);
+    const std::string unreached = "Could not reach the remote folder /tavrin/scripts/: 550 Folders cannot be made here.";
+    EXPECT_EQ(posted.LogStartingWith("Could not reach "), (std::vector<std::pair<std::string, int>>{{unreached, -1}}));
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, unreached);
+    EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
 
     // Every file refused: three retry lines and a "Could not send " line each, then the task goes on.
-    std::filesystem::create_directories(ServerRoot() / "tavrin" / FirstID);
     StartServer({"--refuse-stor"});
     UseServer();
     posted = RunTask(new TTransferThread(Messages, 10));
@@ -152,8 +171,103 @@ TEST_F(TransferTask, FailuresAreLoggedAndTheCompletionAlwaysFollows)
     for (int retry = 1; retry <= 3; ++retry)
         EXPECT_EQ(at[retry].first, "550 Uploads are refused here.");
     EXPECT_EQ(at[4].first, "Could not send " + index);
-    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u);
+    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u + 2u);
+    EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string(), 100));
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason.rfind("14 files were not sent: ", 0), 0u)
+        << posted.Completions[0].FailureReason;
+    EXPECT_NE(posted.Completions[0].FailureReason.find(index), std::string::npos);
+}
+
+TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        bool Unreadable;  // the file is a link to nothing: it cannot be opened here
+    };
+    const TCase cases[] = {
+        {"refused by the server", {"--refuse-stor-of", "tile2-0001.tdb"}, false},
+        {"unreadable here", {}, true},
+    };
+    AddJob(10, FirstID);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(ServerRoot());
+        std::filesystem::remove_all(Local("output"));
+        const auto names = WriteJobFolder(FirstID);
+        const std::string local = Local("output/").string() + FirstID + "/";
+        if (c.Unreadable) {
+            std::filesystem::remove(local + "tile2-0001.tdb");
+            std::filesystem::create_symlink(local + "gone.tdb", local + "tile2-0001.tdb");
+        }
+        StartServer(c.ServerOptions);
+        UseServer();
+        ClearCommands();
+        const auto posted = RunTask(new TTransferThread(Messages, 10));
+
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, "1 file was not sent: " + local + "tile2-0001.tdb");
+        const auto listed = ListFolderFiles(local);
+        const auto index = std::find(listed.begin(), listed.end(), "tile2-0001.tdb") - listed.begin();
+        EXPECT_EQ(posted.LogStartingWith("Could not send "),
+                  (std::vector<std::pair<std::string, int>>{
+                      {"Could not send " + local + "tile2-0001.tdb", RoundedPercent(index, 12)}}));
+        for (const std::string& name : names) {
+            if (name == "tile2-0001.tdb")
+                continue;
+            EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / FirstID / name), FileBytes(local + name)) << name;
+        }
+        EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID / "tile2-0001.tdb"));
+        // A file that cannot be opened costs no attempt on the server.
+        EXPECT_EQ(CommandCount("STOR tile2-0001.tdb"), c.Unreadable ? 0u : 3u);
+    }
+}
+
+TEST_F(TransferTask, UnfinishedFilesOfAKilledRunAreNeverSent)
+{
+    StartServer();
+    UseServer();
+    AddJob(10, FirstID);
+    WriteJobFolder(FirstID);
+    const std::string local = Local("output/").string() + FirstID + "/";
+    WriteBytes(local + "tile0-0001.tdb.part", "half a tile database");
+    WriteBytes(Local("images/zoom-in.png.part"), "half a picture");
+    WriteBytes(Local("images/logo.jpg"), "logo");
+
+    const auto posted = RunTask(new TTransferThread(Messages, 10));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(posted.LogStartingWith("Sending " + local).size(), 12u);
+    EXPECT_EQ(DoneProgress(posted, local).back(), 92) << "the leftover counts for no file";
     EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID / "tile0-0001.tdb.part"));
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/images/zoom-in.png.part"));
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/logo.jpg"), "logo");
+    for (const std::string& line : Commands())
+        EXPECT_EQ(line.find(".part"), std::string::npos) << line;
+}
+
+TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)
+{
+    StartServer();
+    UseServer();
+    AddJob(10, FirstID);
+    WriteJobFolder(FirstID);
+    const std::string local = Local("output/").string() + FirstID + "/";
+    // A web task that was killed while writing the page leaves only its unfinished name.
+    std::filesystem::rename(local + "index.html", local + "index.html.part");
+
+    const auto posted = RunTask(new TTransferThread(Messages, 10));
+    const std::string refusal =
+        "The web proof is not complete: " + local + "index.html is missing; no files are sent.";
+    EXPECT_EQ(posted.Log, (std::vector<std::pair<std::string, int>>{{"Local Path: " + local, 0}, {refusal, 100}}));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, refusal);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin"));
 }
 
 TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMessageBox)
