@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <string_view>
 
 namespace tavrin {
@@ -110,6 +111,26 @@ bool IsUnfinishedName(const std::string& name)
 {
     return name.size() > UnfinishedSuffix.size() &&
            name.compare(name.size() - UnfinishedSuffix.size(), UnfinishedSuffix.size(), UnfinishedSuffix) == 0;
+}
+
+void CompleteUnfinished(const std::string& path)
+{
+    const std::string part = UnfinishedName(path);
+    std::error_code error;
+    std::filesystem::rename(part, path, error);
+    if (!error)
+        return;
+    std::error_code ignored;
+    std::filesystem::remove(part, ignored);
+    throw std::runtime_error("Cannot rename " + part + " to " + path + ": " + error.message());
+}
+
+void RemoveOutputFile(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::remove(path, error);
+    if (error)
+        throw std::runtime_error("Cannot remove " + path + ": " + error.message());
 }
 
 std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID)

@@ -30,6 +30,16 @@ std::string OverviewName(int page);
 std::string UnfinishedName(const std::string& path);
 bool IsUnfinishedName(const std::string& name);
 
+// Gives the complete unfinished file of path its final name, replacing the
+// file that had it. Raises std::runtime_error "Cannot rename PART to PATH:
+// reason" when it cannot, and then removes the unfinished file.
+void CompleteUnfinished(const std::string& path);
+
+// Removes an output file that no longer stands for its source; a file that
+// is not there is fine. Raises std::runtime_error "Cannot remove PATH:
+// reason" when it stays.
+void RemoveOutputFile(const std::string& path);
+
 // Removes the unfinished files of a job that a killed run left: those in the
 // job's folder, and the job's masters in the output folder. Returns the paths
 // it removed.

@@ -1,16 +1,16 @@
 #include "imaging/MasterLayout.h"
 
-#include "platform/MessageBox.h"
-
 #include <tiffio.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tavrin {
 
 TMasterLayout TMasterLayout::Read(tiff* master)
 {
     TMasterLayout layout;
+    layout.FileName = TIFFFileName(master);
     std::uint32_t height = 0, rowsPerStrip = 0;
     TIFFGetField(master, TIFFTAG_IMAGEWIDTH, &layout.Width);
     TIFFGetField(master, TIFFTAG_IMAGELENGTH, &height);
@@ -45,17 +45,15 @@ TMasterLayout TMasterLayout::Read(tiff* master)
     return layout;
 }
 
-bool TMasterLayout::CopyCanStart() const
+void TMasterLayout::CheckCopyCanStart() const
 {
-    if (!HasColorMap) {
-        ShowMessageBox("Error", "Could not get Color Map", TMessageBoxIcon::Error);
-        return false;
-    }
-    if (!LinesReadable()) {
-        ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
-        return false;
-    }
-    return true;
+    if (!HasColorMap)
+        throw std::runtime_error("Could not get Color Map of " + FileName);
+    if (StripCount == 0)
+        throw std::runtime_error("Could not read strip 0 of " + FileName + ": the image is not stored in strips");
+    if (!LinesReadable())
+        throw std::runtime_error("Could not read strip 0 of " + FileName + ": no lines of " + std::to_string(Width) +
+                                 " 8-bit pixels to read");
 }
 
 std::uint32_t TMasterLayout::ClampRow(std::int64_t row) const

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct tiff;
 
@@ -11,6 +12,7 @@ namespace tavrin {
 // What the copies need to know of an open master: its size, its strips and
 // the colour of each palette index.
 struct TMasterLayout {
+    std::string FileName;  // as libtiff opened it, for error texts
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;  // rows the strips can deliver
     std::uint32_t RowsPerStrip = 0;
@@ -35,10 +37,11 @@ struct TMasterLayout {
     std::uint32_t ClampColumn(std::int64_t column) const;
     std::uint32_t StripOfRow(std::int64_t row) const { return ClampRow(row) / RowsPerStrip; }
 
-    // The common start of every copy: a colour map, or the box "Could not
-    // get Color Map", and lines a copy can read, or the box "Could not read
-    // strip" (caption "Error"). False after a box.
-    bool CopyCanStart() const;
+    // The common start of every copy: raises std::runtime_error "Could not
+    // get Color Map of FILE" without a colour map, and "Could not read strip
+    // 0 of FILE: ..." when there are no lines a copy can read. A damaged
+    // master must not pass for a picture of paper.
+    void CheckCopyCanStart() const;
 };
 
 }  // namespace tavrin

@@ -25,7 +25,8 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     }
     const TCopyRectangle rect{DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH};
     const TMasterLayout layout = TMasterLayout::Read(master);
-    if (!layout.CopyCanStart() || !SourceSizeAccepted(rect))
+    layout.CheckCopyCanStart();
+    if (!SourceSizeAccepted(rect))
         return;
     const TAveragingPlan plan(dest, rect, layout.Width);
     if (plan.Empty())
@@ -52,7 +53,8 @@ void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, in
     if (!dest || !master || !SourceSizeAccepted(rect))
         return;
     const TMasterLayout layout = TMasterLayout::Read(master);
-    if (!layout.CopyCanStart() || SrcH == 0)
+    layout.CheckCopyCanStart();
+    if (SrcH == 0)
         return;
     const std::int64_t firstRow = SrcY, lastRow = std::int64_t(SrcY) + SrcH - 1;
     TStripReader reader(master, layout, layout.StripOfRow(firstRow), layout.StripOfRow(lastRow), ReadAheadStrips,

@@ -12,12 +12,10 @@ namespace tavrin {
 // to CopyResizedFromMaster. Each destination pixel is the average of the
 // source colours it covers, weighted by the covered area in double
 // precision, with the colour of palette index v taken from the low bytes of
-// the master's colour map entries. Failures are message boxes (caption
-// "Error") after which dest keeps what was drawn: "Could not get Color Map"
-// (nothing is drawn); "Could not read strip" for a strip that cannot be
-// read (for the first one nothing is drawn, a later one reads as the strip
-// before it). A destination row covering more rows than two strips hold
-// reads as many strips as it needs. A negative source size, or one whose
+// the master's colour map entries. Raises std::runtime_error, with dest
+// holding what was drawn, for a master without a colour map or a strip that
+// cannot be read (see TRowWindow). A destination row covering more rows than
+// two strips hold reads as many strips as it needs. A negative source size, or one whose
 // fourfold exceeds a signed 32-bit integer, copies nothing.
 void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
                              int DstH, int SrcW, int SrcH);
@@ -27,8 +25,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
 // counts stx[i] = ((i + 1) x DstW) div SrcW - (i x DstW) div SrcW (sty
 // likewise), every destination pixel set to gdImageColorResolve of its
 // colour. A negative source size, or one whose fourfold exceeds a signed
-// 32-bit integer, copies nothing. Boxes as above; a strip that cannot be
-// read ends the copy.
+// 32-bit integer, copies nothing. Raises as above.
 void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
                            int DstH, int SrcW, int SrcH);
 

@@ -1,5 +1,7 @@
 #include "imaging/MasterStripWriter.h"
 
+#include "imaging/TiffErrorHandler.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -153,9 +155,19 @@ bool TMasterStripWriter::WriteFinishedStrips(bool waitForOne)
             StripEncoded.wait(lock, [&] { return strip.Done; });
         }
         // Strips are written in their order: the file layout is fixed by it.
-        if (!strip.Ok || TIFFWriteRawStrip(File, strip.Index, strip.Encoded.data() + strip.EncodedOffset,
-                                           static_cast<tmsize_t>(strip.EncodedSize)) < 0)
+        if (WriteFailed) {
+            // The file is lost already; a full disk would refuse every strip again.
+        } else if (!strip.Ok) {
             WriteFailed = true;
+            Failure = "strip " + std::to_string(strip.Index) + " could not be encoded";
+        } else {
+            ClearLastTiffError();
+            if (TIFFWriteRawStrip(File, strip.Index, strip.Encoded.data() + strip.EncodedOffset,
+                                  static_cast<tmsize_t>(strip.EncodedSize)) < 0) {
+                WriteFailed = true;
+                Failure = LastTiffFailure();
+            }
+        }
         strip.Encoded = {};
         Spare.push_back(std::move(InWork.front()));
         InWork.pop_front();
@@ -168,6 +180,8 @@ bool TMasterStripWriter::Finish()
 {
     while (!InWork.empty())
         WriteFinishedStrips(true);
+    if (!WriteFailed && Committed != Height)
+        Failure = "only " + std::to_string(Committed) + " of " + std::to_string(Height) + " lines were written";
     return !WriteFailed && Committed == Height;
 }
 

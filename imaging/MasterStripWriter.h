@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -32,8 +33,10 @@ public:
     std::uint32_t LinesCommitted() const { return Committed; }
 
     // Waits for the strips in work and writes them. False when not every
-    // line was committed, or a strip could not be encoded or written.
+    // line was committed, or a strip could not be encoded or written; then
+    // Error says why. After the first strip that fails no more are written.
     bool Finish();
+    const std::string& Error() const { return Failure; }
 
 private:
     struct TStrip {
@@ -61,6 +64,7 @@ private:
     std::uint32_t Committed = 0;
     std::uint32_t RowInStrip = 0;
     bool WriteFailed = false;
+    std::string Failure;
 
     std::unique_ptr<TStrip> Filling;
     std::vector<std::unique_ptr<TStrip>> Spare;

@@ -5,14 +5,17 @@
 #include "catalogue/OutputLayout.h"
 #include "imaging/MasterImagePath.h"
 #include "imaging/ProofImage.h"
+#include "imaging/TilingThread.h"
 #include "pagebuffer/PGBObject.h"
 #include "shell/RoundedPercent.h"
+#include "web/ProofPages.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 namespace tavrin {
@@ -43,6 +46,17 @@ std::uint32_t NonNegative(std::int64_t value)
 std::uint16_t ColorValue(const TPGBObject& plate, std::size_t i)
 {
     return i < plate.ColorValues.size() ? plate.ColorValues[i] : 0;
+}
+
+// Removes what was made from a page's master: the master itself, its
+// overview and its tile databases. Raises when one cannot be removed.
+void RemovePageOutput(const std::string& uniqueID, int page)
+{
+    const std::string folder = JobFolderPath(uniqueID);
+    RemoveOutputFile(MasterImagePath(uniqueID, page));
+    RemoveOutputFile(folder + OverviewName(page));
+    for (int level = 0; level < TTilingThread::LevelCount; ++level)
+        RemoveOutputFile(folder + TTilingThread::TileDatabaseName(level, page));
 }
 
 }  // namespace
@@ -115,12 +129,14 @@ public:
 private:
     const std::uint8_t* ReadPlane(TPGBObject* plate, std::uint32_t band, std::size_t i)
     {
-        // Bands past a plate's own table, and undeliverable bands, are blank.
+        // Bands past a plate's own table are paper; a band the plate has but
+        // cannot deliver would make a proof that is not the plate.
         if (!plate || band >= NonNegative(plate->MaxBand))
             return Blank.data();
         Blocks[i] = plate->ReadBand(static_cast<int>(band));
         if (!Blocks[i])
-            return Blank.data();
+            throw std::runtime_error("Cannot read band " + std::to_string(band) + " of plate " + plate->FilePath() +
+                                     ": " + plate->ReadBandError());
         const std::size_t delivered = NonNegative(plate->BytesInBand);
         if (delivered >= BandBytes)
             return Blocks[i].get();
@@ -151,25 +167,43 @@ void TMasteringThread::Run()
     TJobDetailRecord job;
     LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
-        PostLogText("Invalid Job for reference " + reference);
+        Fail("Invalid Job for reference " + reference);
         return;
     }
+    // The proof pages stand for the old masters: without them no later start
+    // skips past the tasks that this one is about to redo.
+    RemoveJobProofPages(JobFolderPath(job.UniqueID));
+    RemoveUnfinishedOutput(job.UniqueID);
     PostLogText("Creating master tiff image(s)...");
-    for (int page = 1;; ++page) {
-        // 1. The page's plates; the first page without any ends the job.
-        TPagePlates plates;
+    if (job.PageCount < 1) {
+        Fail("Job " + reference + " has no pages");
+        return;
+    }
+    // 1. The plate files of every page; a page without any makes the job
+    //    incomplete, and nothing is mastered.
+    std::vector<std::vector<std::string>> pagePlates;
+    for (int page = 1; page <= job.PageCount; ++page) {
+        std::vector<std::string>& files = pagePlates.emplace_back();
         TRecordSet rows;
         OpenQuery(CatalogueConnection.get(), rows,
                   "select * from PlateList where (PlateListJobReference = " + reference +
                       ") and (PlateListPageNumber = " + std::to_string(page) + ")");
-        if (rows.Eof()) {
-            CloseQuery(rows);
-            break;
-        }
         for (; !rows.Eof(); rows.MoveNext())
-            plates.Add(InputFolder + FieldValue(rows, "PlateListSource"));
+            files.push_back(InputFolder + FieldValue(rows, "PlateListSource"));
         CloseQuery(rows);
-        // 2. The master of the page.
+        if (files.empty()) {
+            RemovePageOutput(job.UniqueID, page);
+            Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
+                 std::to_string(job.PageCount) + " expected)");
+            return;
+        }
+    }
+    // 2. The master of each page, in place of everything made from the old one.
+    for (int page = 1; page <= job.PageCount; ++page) {
+        RemovePageOutput(job.UniqueID, page);
+        TPagePlates plates;
+        for (const std::string& file : pagePlates[std::size_t(page - 1)])
+            plates.Add(file);
         MasterPage(job, page, plates);
     }
     PostLogText("Finished creating master image", 100);
@@ -198,10 +232,13 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
                          plates.BandHeight, row.Read(planes, band));
         row.Release();
+        if (image->CreateFailed())
+            throw std::runtime_error(image->Error());
         PostLogText("", RoundedPercent(band, plates.BandCount));
     }
     // Completing the writer gives the master its name.
-    image->Close();
+    if (!image->Close())
+        throw std::runtime_error(image->Error());
 }
 
 }  // namespace tavrin

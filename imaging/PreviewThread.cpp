@@ -21,22 +21,32 @@ void TPreviewThread::Run()
     TJobDetailRecord job;
     LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
-        PostLogText("Invalid Job for reference " + std::to_string(JobReference()));
+        Fail("Invalid Job for reference " + std::to_string(JobReference()));
         return;
     }
+    RemoveUnfinishedOutput(job.UniqueID);
     PostLogText("Creating preview...");
     const std::string jobFolder = JobFolderPath(job.UniqueID);
     std::filesystem::create_directories(jobFolder);
     const double pageSide = std::max(job.ImageWidth, job.ImageHeight);
     const double factor = pageSide > 0 ? OverviewSize / pageSide : 0.0;
-    for (int page = 1; std::filesystem::exists(MasterImagePath(job.UniqueID, page)); ++page) {
-        auto image = TProofImage::CreateForRead(MasterImagePath(job.UniqueID, page));
+    if (job.PageCount < 1) {
+        Fail("Job " + std::to_string(JobReference()) + " has no pages");
+        return;
+    }
+    for (int page = 1; page <= job.PageCount; ++page) {
+        const std::string master = MasterImagePath(job.UniqueID, page);
+        // The old overview no longer stands for a page whose master is missing or unreadable.
+        RemoveOutputFile(jobFolder + OverviewName(page));
+        if (!std::filesystem::exists(master)) {
+            Fail("Page " + std::to_string(page) + " has no master: " + master);
+            return;
+        }
+        auto image = TProofImage::CreateForRead(master);
         image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
         image->MakePreview(jobFolder + OverviewName(page), factor);
         image.reset();
-        // A record without a page count, or with a stale one, cannot share out the bar: it stays full.
-        const int progress = job.PageCount > 0 ? std::min(100, RoundedPercent(page, job.PageCount)) : 100;
-        PostLogText("Created preview for page " + std::to_string(page), progress);
+        PostLogText("Created preview for page " + std::to_string(page), RoundedPercent(page, job.PageCount));
     }
 }
 

@@ -1,14 +1,16 @@
 #include "imaging/ProofImage.h"
 
 #include "catalogue/OutputLayout.h"
+#include "imaging/MasterCheck.h"
 #include "imaging/MasterResampler.h"
 #include "imaging/MasterStripWriter.h"
 #include "imaging/SpotColor.h"
+#include "imaging/TiffErrorHandler.h"
 #include "imaging/TileCutter.h"
-#include "platform/MessageBox.h"
 
 #include <tiffio.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -48,11 +50,11 @@ std::unique_ptr<TProofImage> TProofImage::CreateForRead(const std::string& fileN
     image->Path = fileName;
     // Not mapped into memory: a pass over a large master then holds no more
     // of it than the strips being read.
+    ClearLastTiffError();
     image->Handle = TIFFOpen(fileName.c_str(), "rm");
-    if (!image->Handle) {
-        ShowMessageBox("Error", "Error opening " + fileName, TMessageBoxIcon::Error);
-        return image;
-    }
+    if (!image->Handle)
+        throw std::runtime_error("Error opening " + fileName + ": " + LastTiffFailure());
+    CheckMasterTags(image->Handle, fileName);
     TIFFGetField(image->Handle, TIFFTAG_IMAGEWIDTH, &image->ImageWidth);
     TIFFGetField(image->Handle, TIFFTAG_IMAGELENGTH, &image->ImageHeight);
     return image;
@@ -101,15 +103,21 @@ std::uint32_t TProofImage::StripRows(std::uint32_t height)
 void TProofImage::OpenWriter()
 {
     FileToCreate = false;
-    if (ImageWidth == 0 || ImageHeight == 0)
+    if (ImageWidth == 0 || ImageHeight == 0) {
+        Failure = "Cannot write " + Path + ": a page of " + std::to_string(ImageWidth) + " x " +
+                  std::to_string(ImageHeight) + " pixels";
         return;
+    }
     // A master of an earlier run no longer stands for this page.
     std::error_code ignored;
     std::filesystem::remove(Path, ignored);
     PartPath = UnfinishedName(Path);
+    ClearLastTiffError();
     Handle = TIFFOpen(PartPath.c_str(), "w");
-    if (!Handle)
+    if (!Handle) {
+        Failure = "Cannot create " + PartPath + ": " + LastTiffFailure();
         return;
+    }
     TIFFSetField(Handle, TIFFTAG_IMAGEWIDTH, ImageWidth);
     TIFFSetField(Handle, TIFFTAG_IMAGELENGTH, ImageHeight);
     TIFFSetField(Handle, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
@@ -170,8 +178,12 @@ bool TProofImage::Close()
 {
     if (Broken)
         Abandon();
-    if (!Handle)
+    if (!Handle) {
+        if (FileToCreate)
+            Failure = "No band was written to " + Path;
+        FileToCreate = false;
         return false;
+    }
     bool complete = true;
     if (Strips) {
         // Lines no band reached read as a page without plates.
@@ -181,16 +193,25 @@ bool TProofImage::Close()
             Strips->CommitLine();
         }
         complete = Strips->Finish();
+        if (!complete)
+            Failure = "Cannot write " + PartPath + ": " + Strips->Error();
         Strips.reset();
-        complete = TIFFFlush(Handle) == 1 && complete;
+        ClearLastTiffError();
+        if (complete && TIFFFlush(Handle) != 1) {
+            complete = false;
+            Failure = "Cannot write " + PartPath + ": " + LastTiffFailure();
+        }
     }
     TIFFClose(Handle);
     Handle = nullptr;
     if (PartPath.empty())
         return true;
     std::error_code error;
-    if (complete)
+    if (complete) {
         std::filesystem::rename(PartPath, Path, error);
+        if (error)
+            Failure = "Cannot rename " + PartPath + " to " + Path + ": " + error.message();
+    }
     const bool named = complete && !error;
     if (!named)
         std::filesystem::remove(PartPath, error);
@@ -210,16 +231,22 @@ int OverviewSide(std::uint32_t side, double factor)
     return std::max(1, static_cast<int>(scaled));
 }
 
+// Writes the file under its unfinished name and names it once whole.
 void WriteWholeFile(const std::string& fileName, const void* data, std::size_t size)
 {
-    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file.close();
+    const std::string part = UnfinishedName(fileName);
+    std::ofstream file(part, std::ios::binary | std::ios::trunc);
+    if (file)
+        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (file)
+        file.close();
     if (!file) {
+        const int error = errno;
         std::error_code ignored;
-        std::filesystem::remove(fileName, ignored);
-        throw std::runtime_error("Could not write overview " + fileName);
+        std::filesystem::remove(part, ignored);
+        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
     }
+    CompleteUnfinished(fileName);
 }
 
 }  // namespace

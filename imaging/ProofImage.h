@@ -33,9 +33,10 @@ public:
                                                        bool mirror, bool negate, const std::string& sourceProfile,
                                                        const std::string& destinationProfile);
 
-    // The reader: opens an existing master and reads its size. When it cannot,
-    // shows "Error opening " + fileName (caption "Error") and returns an object
-    // without a handle. The caller owns the result.
+    // The reader: opens an existing master, checks its tags (CheckMasterTags)
+    // and reads its size. Raises std::runtime_error "Error opening FILE:
+    // reason" when it cannot be opened, or the check's error. The caller owns
+    // the result.
     static std::unique_ptr<TProofImage> CreateForRead(const std::string& fileName);
 
     // Completes a writer's master (see Close), or closes the reader. A writer
@@ -62,8 +63,12 @@ public:
     // plate were absent, the file is closed and only then takes the name
     // FileName, so a master under that name is always whole. Returns true
     // when it did; false when no band was written or the file failed, and
-    // then no file is left. Closes a reader. Later calls do nothing.
+    // then no file is left and Error says why. Closes a reader. Later calls
+    // do nothing.
     bool Close();
+    // Why the writer failed: the file and the system's or libtiff's reason;
+    // empty while nothing failed.
+    const std::string& Error() const { return Failure; }
 
     const std::string& FileName() const { return Path; }
     std::uint32_t Width() const { return ImageWidth; }
@@ -83,24 +88,28 @@ public:
     // The writer's colour table generator; null for a reader.
     TColorTableGenerator* Generator() const { return TableGenerator.get(); }
 
+    // True once the writer's file could not be created: further bands are ignored.
+    bool CreateFailed() const { return !FileToCreate && !Handle && !Failure.empty(); }
+
     // Reader only: told the percentage done by the picture operations.
     std::function<void(int percentage)> OnProgress;
 
     // Writes one zoom level of the tile pyramid into a new tile database
     // fileName: tiles of tileSize pixels at scale factor (see CutTiles),
-    // reporting 0 and then each grid row's share through OnProgress. Raises
-    // std::runtime_error from the tile database (file cannot be created or
-    // written). Does nothing on a reader whose open failed, or a writer.
+    // reporting 0 and then each grid row's share through OnProgress. The file
+    // takes its name only when complete. Raises std::runtime_error when the
+    // master cannot be read or the tile database cannot be created, written
+    // or named (see CutTiles). Does nothing on a writer.
     void MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor);
 
     // Writes the overview fileName: a true-colour PNG of Width x factor by
     // Height x factor pixels (rounded to nearest, ties to even, at least 1)
     // reduced from the whole master by area averaging; reports 50 through
-    // OnProgress once it is drawn and 100 once it is written. Master read
-    // errors are boxes and the overview keeps what was drawn. Raises
-    // std::runtime_error when the overview file cannot be written (nothing is
-    // left under fileName then) or the picture cannot be made. Does nothing on
-    // a reader whose open failed, or a writer.
+    // OnProgress once it is drawn and 100 once it is written. The file is
+    // written under its unfinished name and named when whole. Raises
+    // std::runtime_error when the master cannot be read, the picture cannot
+    // be made or the file cannot be written or named; nothing of this call is
+    // left on disk then. Does nothing on a writer.
     void MakePreview(const std::string& fileName, double factor);
 
     // Rows per strip for an image height: the smallest multiple of 288 that
@@ -136,6 +145,7 @@ private:
     std::unique_ptr<std::uint8_t[]> LineBuffer;
     bool Broken = false;
     int ExceptionsAtCreation = 0;
+    std::string Failure;
 };
 
 }  // namespace tavrin

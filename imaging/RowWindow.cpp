@@ -1,8 +1,7 @@
 #include "imaging/RowWindow.h"
 
-#include "platform/MessageBox.h"
-
 #include <algorithm>
+#include <stdexcept>
 
 namespace tavrin {
 
@@ -16,7 +15,8 @@ void TRowWindow::Reach(std::int64_t row)
             break;
         }
         if (strip->Failed)
-            ShowMessageBox("Error", "Could not read strip", TMessageBoxIcon::Error);
+            throw std::runtime_error("Could not read strip " + std::to_string(strip->Number) + " of " +
+                                     Layout.FileName + ": " + strip->Error);
         Strips.push_back(std::move(strip));
     }
 }
@@ -32,8 +32,7 @@ bool TRowWindow::Read(std::int64_t row)
 {
     Reach(row);
     Forget(row);
-    const auto* strip = StripOf(row);
-    return strip && !(*strip)->Failed;
+    return StripOf(row) != nullptr;
 }
 
 const std::shared_ptr<const TMasterStrip>* TRowWindow::StripOf(std::int64_t row) const

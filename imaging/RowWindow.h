@@ -10,8 +10,9 @@ namespace tavrin {
 
 // Master rows through the strips that hold them. Strips are read in order as
 // rows further down are reached, and forgotten once no row above a given one
-// is needed. Shows "Could not read strip" (caption "Error") for every strip
-// that cannot be read.
+// is needed. A strip that cannot be read raises std::runtime_error "Could
+// not read strip N of FILE: libtiff's reason", so that nothing is drawn from
+// a damaged master.
 class TRowWindow {
 public:
     TRowWindow(const TMasterLayout& layout, TStripReader& reader) : Layout(layout), Reader(reader) {}
@@ -21,8 +22,8 @@ public:
     void Reach(std::int64_t row);
     // Forgets the strips that lie wholly above row.
     void Forget(std::int64_t row);
-    // Reaches row and forgets the strips above it; false when its strip
-    // could not be read.
+    // Reaches row and forgets the strips above it; false when the reader
+    // has no strip for it.
     bool Read(std::int64_t row);
     // The strip holding row (taken into the image), or null when not held.
     const std::shared_ptr<const TMasterStrip>* StripOf(std::int64_t row) const;

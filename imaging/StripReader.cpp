@@ -1,5 +1,7 @@
 #include "imaging/StripReader.h"
 
+#include "imaging/TiffErrorHandler.h"
+#include "platform/MessageBox.h"
 #include "platform/PageMemory.h"
 
 #include <tiffio.h>
@@ -79,13 +81,32 @@ TStripReader::~TStripReader()
         TIFFClose(handle);
 }
 
-// Reads one strip into a buffer of its own; null pixels when it failed.
+// Reads one strip into a buffer of its own; null pixels and libtiff's
+// reason when it failed.
 TStripReader::TDecoded TStripReader::Decode(tiff* handle, std::uint32_t number) const
 {
-    TDecoded decoded{number, nullptr};
+    TDecoded decoded{number, nullptr, {}};
     std::shared_ptr<std::uint8_t[]> pixels = Buffers->Get();
+    if (!pixels) {
+        decoded.Error = "no memory for a strip of " + std::to_string(Layout.StripBytes) + " bytes";
+        return decoded;
+    }
     const tmsize_t size = static_cast<tmsize_t>(Layout.StripBytes);
-    const tmsize_t read = pixels ? TIFFReadEncodedStrip(handle, number, pixels.get(), size) : -1;
+    tmsize_t read = -1;
+    {
+        // The reason travels with the strip to the reader's caller, who
+        // raises it; no box on a decoding thread.
+        TMessageBoxCapture quiet([](const std::string&, const std::string&, TMessageBoxIcon) {});
+        ClearLastTiffError();
+        read = TIFFReadEncodedStrip(handle, number, pixels.get(), size);
+        if (read < 0) {
+            decoded.Error = LastTiffError().empty() ? "libtiff could not decode it" : LastTiffError();
+            // The caller names the file already.
+            const std::string file = std::string(TIFFFileName(handle)) + ": ";
+            if (decoded.Error.rfind(file, 0) == 0)
+                decoded.Error.erase(0, file.size());
+        }
+    }
     if (read < 0)
         return decoded;
     // A short strip leaves no stale bytes behind.
@@ -104,6 +125,7 @@ std::shared_ptr<const TMasterStrip> TStripReader::Deliver(TDecoded decoded)
         LastRead = std::move(decoded.Pixels);
     } else {
         strip->Failed = true;
+        strip->Error = std::move(decoded.Error);
         if (!LastRead) {
             // Nothing was read before: lines of zeros keep every reader inside a buffer.
             std::shared_ptr<std::uint8_t[]> zeros(new std::uint8_t[Layout.StripBytes + StripSlack]());

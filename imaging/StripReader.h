@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,7 @@ constexpr std::size_t StripSlack = 64;
 struct TMasterStrip {
     std::uint32_t Number = 0;
     bool Failed = false;
+    std::string Error;  // why a failed strip could not be read
     std::shared_ptr<const std::uint8_t[]> Pixels;  // RowsPerStrip lines of LineBytes, then StripSlack zeros
 };
 
@@ -48,10 +50,11 @@ public:
     std::shared_ptr<const TMasterStrip> Next();
 
 private:
-    // A strip as decoded: null pixels when the read failed.
+    // A strip as decoded: null pixels and the reason when the read failed.
     struct TDecoded {
         std::uint32_t Number = 0;
         std::shared_ptr<std::uint8_t[]> Pixels;
+        std::string Error;
     };
 
     class TBuffers;

@@ -1,5 +1,7 @@
 #include "imaging/TileCutter.h"
 
+#include "catalogue/OutputLayout.h"
+
 #include "imaging/AveragingPlan.h"
 #include "imaging/Replication.h"
 #include "imaging/RowWindow.h"
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -123,7 +126,6 @@ private:
     const TMasterLayout Layout;
     const TMasterColors Colors;
     const bool Scaled;
-    bool CanCopy = false;
     TTileEncoder Encoder;
     std::unique_ptr<TStripReader> Reader;
     std::unique_ptr<TRowWindow> Window;
@@ -140,13 +142,11 @@ TLevelPass::TLevelPass(tiff* master, const TTileGrid& grid, double factor, TTile
 
 void TLevelPass::Run()
 {
-    // The common start of every tile's copy, told once for the level.
-    CanCopy = Layout.CopyCanStart();
-    if (CanCopy) {
-        Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
-                                                Workers > 0 ? ReadAheadStrips : 0, Decoders);
-        Window = std::make_unique<TRowWindow>(Layout, *Reader);
-    }
+    // The common start of every tile's copy, checked once for the level.
+    Layout.CheckCopyCanStart();
+    Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
+                                            Workers > 0 ? ReadAheadStrips : 0, Decoders);
+    Window = std::make_unique<TRowWindow>(Layout, *Reader);
     for (std::uint32_t i = 0; i < Grid.Rows; ++i) {
         if (Scaled)
             CutAveragedRow(i);
@@ -166,7 +166,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
     for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
         tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j)));
         const TCopyRectangle rect = Grid.Rectangle(i, j);
-        if (!CanCopy || !Copied(rect))
+        if (!Copied(rect))
             continue;
         plans[j].emplace(tiles.back().get(), rect, Layout.Width);
         if (plans[j]->Empty())
@@ -174,8 +174,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
         else if (!rows)
             rows = &*plans[j];
     }
-    // 2. Draw band by band, each band the rows the strips read so far serve;
-    //    nothing when the strip of the first source row could not be read.
+    // 2. Draw band by band, each band the rows the strips read so far serve.
     if (rows && Window->Read(rows->FirstSourceRow(rows->FirstRow()))) {
         for (std::int32_t r = rows->FirstRow(); r < rows->EndRow();) {
             Window->Reach(rows->LastSourceRow(r));
@@ -233,11 +232,10 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
 
 void TLevelPass::CutReplicatedRow(std::uint32_t i)
 {
-    // 1. The strips of the row's source rows go with its tiles' jobs; none
-    //    when the first could not be read.
+    // 1. The strips of the row's source rows go with its tiles' jobs.
     const TCopyRectangle first = Grid.Rectangle(i, 0);
     auto strips = std::make_shared<std::vector<std::shared_ptr<const TMasterStrip>>>();
-    if (CanCopy && first.SrcH > 0 && Window->Read(first.SrcY)) {
+    if (first.SrcH > 0 && Window->Read(first.SrcY)) {
         const std::int64_t lastRow = std::int64_t(first.SrcY) + first.SrcH - 1;
         Window->Reach(lastRow);
         for (std::uint32_t s = Layout.StripOfRow(first.SrcY); s <= Layout.StripOfRow(lastRow); ++s)
@@ -346,9 +344,17 @@ void CutTiles(tiff* master, const std::string& fileName, std::uint32_t tileSize,
     TIFFGetField(master, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(master, TIFFTAG_IMAGELENGTH, &height);
     const TTileGrid grid = TTileGrid::For(width, height, tileSize, factor);
-    TTileDB database(fileName, grid.Columns, grid.Rows, TileBlockSize);
-    TLevelPass(master, grid, factor, database, onProgress, workers).Run();
-    database.Close();
+    const std::string part = UnfinishedName(fileName);
+    try {
+        TTileDB database(part, grid.Columns, grid.Rows, TileBlockSize);
+        TLevelPass(master, grid, factor, database, onProgress, workers).Run();
+        database.Close();
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(part, ignored);
+        throw;
+    }
+    CompleteUnfinished(fileName);
 }
 
 }  // namespace tavrin

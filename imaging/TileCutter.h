@@ -22,10 +22,11 @@ unsigned DefaultTileWorkers();
 // rounded to nearest, ties to even. The master is decoded once, top to
 // bottom; with workers above 0 the tiles are drawn and encoded on that many
 // threads besides the caller's and still stored in the same order, so the
-// file is byte for byte the one workers = 0 writes. Master read errors are
-// the boxes of CopyResampledFromMaster, shown once per level or strip; the
-// tiles are stored with whatever was drawn. Raises std::runtime_error when
-// the tile database cannot be created or written.
+// file is byte for byte the one workers = 0 writes. The database is written
+// under its unfinished name and takes fileName only when complete. Raises
+// std::runtime_error, leaving no file of this call, when the master cannot
+// be read (as CopyResampledFromMaster) or the tile database cannot be
+// created, written or named.
 void CutTiles(tiff* master, const std::string& fileName, std::uint32_t tileSize, double factor,
               const std::function<void(int)>& onProgress, unsigned workers);
 

@@ -22,6 +22,13 @@ std::uint32_t NonNegative(std::int32_t value)
     return value > 0 ? static_cast<std::uint32_t>(value) : 0;
 }
 
+// Removes every tile database of a page; raises when one stays.
+void RemovePageTiles(const std::string& jobFolder, int page)
+{
+    for (int level = 0; level < TTilingThread::LevelCount; ++level)
+        RemoveOutputFile(jobFolder + TTilingThread::TileDatabaseName(level, page));
+}
+
 }  // namespace
 
 TTilingThread::TTilingThread(TMessageTarget& target, std::uint32_t jobReference)
@@ -41,29 +48,46 @@ void TTilingThread::Run()
     TJobDetailRecord job;
     LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
-        PostLogText("Invalid Job for reference " + std::to_string(JobReference()));
+        Fail("Invalid Job for reference " + std::to_string(JobReference()));
         return;
     }
-    PostLogText("Creating web site...");
     const std::string jobFolder = JobFolderPath(job.UniqueID);
+    // Until this run is complete there are no pages: a failed or killed run
+    // must not leave a page that makes the next start skip to Transfer.
+    RemoveJobProofPages(jobFolder);
+    RemoveUnfinishedOutput(job.UniqueID);
+    PostLogText("Creating web site...");
     std::filesystem::create_directories(jobFolder);
+    if (job.PageCount < 1) {
+        Fail("Job " + std::to_string(JobReference()) + " has no pages");
+        return;
+    }
     const std::vector<double> factors = ProofFactors(NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
                                                      NonNegative(job.XResolution), NonNegative(job.YResolution));
 
-    // 1. The pyramid of every page with a master.
-    for (int page = 1; std::filesystem::exists(MasterImagePath(job.UniqueID, page)); ++page) {
-        auto image = TProofImage::CreateForRead(MasterImagePath(job.UniqueID, page));
-        image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
-        for (int level = 0; level < LevelCount; ++level) {
-            const std::string name = TileDatabaseName(level, page);
-            try {
-                image->MakeTiles(jobFolder + name, TileSize, factors[static_cast<std::size_t>(level)]);
-            } catch (const std::exception& error) {
-                // One level lost is no reason to lose the rest of the proof.
-                PostLogText("Could not create " + jobFolder + name + ": " + error.what());
+    // 1. The pyramid of every page; a page that fails is left without tiles.
+    for (int page = 1; page <= job.PageCount; ++page) {
+        const std::string master = MasterImagePath(job.UniqueID, page);
+        RemovePageTiles(jobFolder, page);
+        if (!std::filesystem::exists(master)) {
+            Fail("Page " + std::to_string(page) + " has no master: " + master);
+            return;
+        }
+        try {
+            auto image = TProofImage::CreateForRead(master);
+            image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
+            for (int level = 0; level < LevelCount; ++level) {
+                image->MakeTiles(jobFolder + TileDatabaseName(level, page), TileSize,
+                                 factors[static_cast<std::size_t>(level)]);
+                PostLogText("Finished creating page " + std::to_string(page) + " zoom level " +
+                                std::to_string(level),
+                            RoundedPercent(level + 2, 6));
             }
-            PostLogText("Finished creating page " + std::to_string(page) + " zoom level " + std::to_string(level),
-                        RoundedPercent(level + 2, 6));
+        } catch (...) {
+            std::error_code ignored;
+            for (int level = 0; level < LevelCount; ++level)
+                std::filesystem::remove(jobFolder + TileDatabaseName(level, page), ignored);
+            throw;
         }
     }
 

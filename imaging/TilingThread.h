@@ -7,12 +7,16 @@
 
 namespace tavrin {
 
-// The Web task: for every page that has a master, a tile pyramid of five
-// zoom levels, one tile database per level ("tile" + level + "-NNNN.tdb" in
-// the job folder); then the job's web proof pages. The page loop stops at
-// the first page without a master. Reports total and task progress, and
-// always ends with WM_WEB_DONE. A tile database that cannot be written is
-// logged with its reason and the task goes on with the next level.
+// The Web task: for each page 1 to the job's page count, a tile pyramid of
+// five zoom levels from its master, one tile database per level ("tile" +
+// level + "-NNNN.tdb" in the job folder); then the job's web proof pages.
+// First it removes the job's proof pages and unfinished files; every file is
+// written under its unfinished name until whole. It fails, naming the page
+// or file and the reason, for a job not in the catalogue, a page without a
+// master, a master that cannot be opened or read, or a file that cannot be
+// written; that page is left without tile databases and the job without
+// proof pages. Reports total and task progress, and always ends with
+// WM_WEB_DONE.
 class TTilingThread final : public TTaskThread {
 public:
     TTilingThread(TMessageTarget& target, std::uint32_t jobReference);

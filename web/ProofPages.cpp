@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -26,35 +27,51 @@ const char* const PageContainerCell =
     "<div id=\"pagecontainer\" style=\"display:block;position:relative;left:0px;top:0px;margin:0px;border:none;"
     "padding:0px;clear:both;height:100%;width:100%;font-size:0px;\"></div></td></tr></td>";
 
-// Writes one file line by line, each line ended with CR LF; raises with the
-// system's reason as soon as the file cannot be opened or written.
+// Writes one file line by line under its unfinished name, each line ended
+// with CR LF; raises with the system's reason as soon as the file cannot be
+// created or written. A writer destroyed before Close removes what it wrote.
 class TLineWriter {
 public:
-    explicit TLineWriter(const std::string& path) : Path(path), Stream(path, std::ios::binary | std::ios::trunc)
+    explicit TLineWriter(const std::string& path)
+        : Path(UnfinishedName(path)), Stream(Path, std::ios::binary | std::ios::trunc)
     {
         if (!Stream)
-            Fail("Could not create ");
+            Fail("create");
     }
+    ~TLineWriter()
+    {
+        if (Closed)
+            return;
+        Stream.close();
+        std::error_code ignored;
+        std::filesystem::remove(Path, ignored);
+    }
+    TLineWriter(const TLineWriter&) = delete;
+    TLineWriter& operator=(const TLineWriter&) = delete;
+
     void operator()(const std::string& line)
     {
         Stream << line << "\r\n";
         if (!Stream)
-            Fail("Could not write ");
+            Fail("write");
     }
+    // Closes the complete file; it keeps its unfinished name.
     void Close()
     {
         Stream.close();
         if (Stream.fail())
-            Fail("Could not write ");
+            Fail("write");
+        Closed = true;
     }
 
 private:
     [[noreturn]] void Fail(const char* what) const
     {
-        throw std::runtime_error(what + Path + ": " + std::strerror(errno));
+        throw std::runtime_error(std::string("Cannot ") + what + " " + Path + ": " + std::strerror(errno));
     }
     std::string Path;
     std::ofstream Stream;
+    bool Closed = false;
 };
 
 template <typename T, typename F> std::string Joined(const std::vector<T>& items, F format)
@@ -232,7 +249,8 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
                      THTMLJobRecord record, const std::string& scriptDirectory, const std::string& imageDirectory,
                      const std::string& dataDirectory)
 {
-    {
+    const std::string printFileName = FolderOf(indexFileName) + "print.html";
+    try {
         TLineWriter line(indexFileName);
         WriteHead(line, pageTitle);
         WriteStyles(line);
@@ -242,8 +260,22 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
         WriteZoomFunctions(line);
         WriteBody(line, baseURL + imageDirectory + "logo.jpg");
         line.Close();
+        WritePrintPage(printFileName, pageTitle);
+        // The viewer page last: once it has its name, both pages are whole.
+        CompleteUnfinished(printFileName);
+        CompleteUnfinished(indexFileName);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(UnfinishedName(indexFileName), ignored);
+        std::filesystem::remove(UnfinishedName(printFileName), ignored);
+        throw;
     }
-    WritePrintPage(FolderOf(indexFileName) + "print.html", pageTitle);
+}
+
+void RemoveJobProofPages(const std::string& jobFolder)
+{
+    RemoveOutputFile(jobFolder + "index.html");
+    RemoveOutputFile(jobFolder + "print.html");
 }
 
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,

@@ -2,6 +2,7 @@
 
 #include "catalogue/FolderScan.h"
 #include "catalogue/JobDetailRecord.h"
+#include "imaging/TiffErrorHandler.h"
 #include "platform/MessageQueue.h"
 #include "shell/SettingsRecord.h"
 #include "shell/StationLog.h"
@@ -32,14 +33,16 @@ inline std::ostream& operator<<(std::ostream& out, const TSeen& seen)
     return out << seen.Number << " " << seen.Position << " \"" << seen.Text << "\"";
 }
 
-// Keeps every message a task posts; the completion releases the task.
+// Keeps every message a task posts; the completion releases the task and
+// reads "done", or "failed: " and the reason.
 struct TMessageRecorder final : TMessageHandler {
     std::vector<TSeen> Seen;
     bool Completed = false;
     void HandleMessage(TTaskMessage message) override
     {
         if (message.IsCompletion()) {
-            Seen.push_back({message.Number, static_cast<int>(message.JobReference), "done"});
+            Seen.push_back({message.Number, static_cast<int>(message.JobReference),
+                            message.Failed ? "failed: " + message.FailureReason : "done"});
             TWorkerThread::Release(message.Thread);
             Completed = true;
         } else {
@@ -65,13 +68,16 @@ protected:
     void SetUp() override
     {
         CatalogueFixture::SetUp();
+        // As the front ends do: libtiff's reasons reach the tasks' failures.
+        InstallTiffErrorHandler();
         InputFolder = Folder.Path("pgb").string() + "/";
         std::filesystem::create_directories(InputFolder);
     }
 
     void WritePlate(const std::string& name, int page, const std::string& color, const TBitmap& bitmap,
                     std::vector<int> values = {0, 0, 0, 32767},
-                    std::vector<std::pair<std::string, std::string>> overrides = {})
+                    std::vector<std::pair<std::string, std::string>> overrides = {},
+                    const std::function<void(TPageBufferLayout&)>& spoil = {})
     {
         TPlateOptions options;
         options.JobNumber = 5;
@@ -81,15 +87,20 @@ protected:
         options.JobName = "5.Leaflet.ps";
         options.Resolution = 300;
         options.Overrides = std::move(overrides);
-        WriteFileBytes(InputFolder + name, PageBufferBytes(PlateLayout(bitmap, options)));
+        TPageBufferLayout layout = PlateLayout(bitmap, options);
+        if (spoil)
+            spoil(layout);
+        WriteFileBytes(InputFolder + name, PageBufferBytes(layout));
         Bitmaps[name] = bitmap;
     }
 
+    // Scans and builds the job tree, as the station does: the tree records the page count.
     void Scan()
     {
         TSettingsRecord settings;
         settings.InputFolder = InputFolder;
-        ScanPageBufferFolder(settings, Log);
+        TJobTree tree;
+        BuildJobTree(tree, settings, Log);
     }
 
     // Starts the task made by the factory and collects its messages until

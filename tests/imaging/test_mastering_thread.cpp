@@ -4,6 +4,7 @@
 #include "imaging/ColorTableGenerator.h"
 #include "imaging/MasterImagePath.h"
 #include "imaging/MasteringThread.h"
+#include "imaging/TilingThread.h"
 #include "pagebuffer/PGBObject.h"
 #include "platform/MessageQueue.h"
 #include "shell/SettingsRecord.h"
@@ -16,11 +17,19 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 
 namespace tavrin::testing {
 namespace {
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 bool Ink(const TBitmap& bitmap, int x, int y)
 {
@@ -45,9 +54,9 @@ protected:
     }
 };
 
-TEST_F(MasteringTask, PagesOneTwoAndFourGiveMastersForPagesOneAndTwo)
+TEST_F(MasteringTask, EachPageUpToThePageCountGetsAMaster)
 {
-    for (int page : {1, 2, 4})
+    for (int page : {1, 2})
         WritePlate("p" + std::to_string(page) + ".pgb", page, "BLACK", RandomBitmap(40, 130, page));
     Scan();
     ASSERT_FALSE(std::filesystem::exists(OutputFolder()));
@@ -69,7 +78,6 @@ TEST_F(MasteringTask, PagesOneTwoAndFourGiveMastersForPagesOneAndTwo)
     const std::string id = UniqueID(5);
     EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));
     EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 2)));
-    EXPECT_FALSE(std::filesystem::exists(MasterImagePath(id, 4)));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(OutputFolder()), {}), 2);
 }
 
@@ -144,21 +152,142 @@ TEST_F(MasteringTask, PlatesAreChosenByColourNameAndOnlyTheFirstFourSpotsRender)
         ASSERT_EQ(master.ColorMap[0][i], expected.ColorTable()[i].R) << i;
 }
 
-TEST_F(MasteringTask, FailuresAreLoggedAndTheTaskStillCompletes)
+// The files a failed page must not keep, besides the master: everything made from it.
+std::vector<std::string> PageProducts(const std::string& id, int page)
 {
-    EXPECT_EQ(RunTask(99), (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Invalid Job for reference 99"},
-                                               {WM_MASTER_DONE, 99, "done"}}));
+    const std::string folder = JobFolderPath(id);
+    std::vector<std::string> files = {MasterImagePath(id, page), UnfinishedName(MasterImagePath(id, page)),
+                                      folder + OverviewName(page)};
+    for (int level = 0; level < TTilingThread::LevelCount; ++level)
+        files.push_back(folder + TTilingThread::TileDatabaseName(level, page));
+    return files;
+}
 
-    WritePlate("gone.pgb", 1, "BLACK", RandomBitmap(8, 8, 1));
+void Touch(const std::string& path)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteFileBytes(path, "old");
+}
+
+// Overwrites the 8-byte offset of the last band in the table of a version 20 plate.
+void PointLastBandPastTheEnd(const std::string& path)
+{
+    const TPGBObject plate(path);
+    std::string bytes = ReadFileBytes(path);
+    const std::size_t tables = bytes.find("pgbimage\n") + 9;
+    const std::uint64_t offset = bytes.size() + 16;
+    for (int i = 0; i < 8; ++i)
+        bytes[tables + std::size_t(plate.MaxBand - 1) * 8 + std::size_t(i)] = char((offset >> (8 * i)) & 0xFF);
+    WriteFileBytes(path, bytes);
+}
+
+TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void(TPageBufferLayout&)> Spoil;
+        std::function<void(const std::string& path)> Damage;
+        int Band;
+        const char* Reason;
+    };
+    const auto halve = [](const std::string& path) {
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    };
+    const TCase cases[] = {
+        {"cut in half", {}, halve, -1, "the file ends inside the band's stored bytes"},
+        {"invalid code", [](TPageBufferLayout& layout) { layout.Bands[3] = {7, 248, 255}; }, {}, 3, "invalid code"},
+        {"stored bytes past the end", {}, PointLastBandPastTheEnd, 6, "the file ends inside the band's stored bytes"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(InputFolder);
+        std::filesystem::create_directories(InputFolder);
+        Run("delete * from PlateList");
+        // The black plate of page 1 is spoilt; cyan is whole. 400 lines: 7 bands.
+        WritePlate("cyan.pgb", 1, "CYAN", RandomBitmap(600, 400, 1));
+        WritePlate("black.pgb", 1, "BLACK", RandomBitmap(600, 400, 2), {0, 0, 0, 32767}, {}, c.Spoil);
+        const std::string plate = InputFolder + "black.pgb";
+        int band = c.Band;
+        if (band < 0) {
+            // The first band whose stored bytes the cut leaves incomplete.
+            const TPGBObject whole(plate);
+            const std::uint64_t half = std::filesystem::file_size(plate) / 2;
+            for (band = 0; whole.BandOffsets[std::size_t(band)] + whole.BandSizes[std::size_t(band)] <= half;)
+                ++band;
+        }
+        if (c.Damage)
+            c.Damage(plate);
+        Scan();
+
+        const auto seen = RunTask(5);
+        EXPECT_EQ(seen.back(), (TSeen{WM_MASTER_DONE, 5,
+                                      "failed: Cannot read band " + std::to_string(band) + " of plate " + plate +
+                                          ": " + c.Reason}));
+        for (const std::string& file : PageProducts(UniqueID(5), 1))
+            EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    }
+}
+
+TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
+{
+    // No such job.
+    EXPECT_EQ(RunTask(99), (std::vector<TSeen>{{WM_MASTER_DONE, 99, "failed: Invalid Job for reference 99"}}));
+
+    // A plate removed after a successful run: its page loses the master and all made from it, the job its pages.
+    for (int page : {1, 2})
+        WritePlate("p" + std::to_string(page) + ".pgb", page, "BLACK", RandomBitmap(40, 130, page));
     Scan();
-    std::filesystem::remove(InputFolder + "gone.pgb");
+    ASSERT_EQ(RunTask(5).back(), (TSeen{WM_MASTER_DONE, 5, "done"}));
+    const std::string id = UniqueID(5);
+    for (int page : {1, 2})
+        for (const std::string& file : PageProducts(id, page))
+            if (file.find(".tif") == std::string::npos)
+                Touch(file);
+    Touch(JobFolderPath(id) + "index.html");
+    Touch(JobFolderPath(id) + "print.html");
+    std::filesystem::remove(InputFolder + "p2.pgb");
+
     const auto seen = RunTask(5);
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].Text, "Creating master tiff image(s)...");
-    EXPECT_EQ(seen[1].Text.rfind("Task for job 5 failed: ", 0), 0u) << seen[1].Text;
-    EXPECT_NE(seen[1].Text.find("gone.pgb"), std::string::npos) << seen[1].Text;
-    EXPECT_EQ(seen[2], (TSeen{WM_MASTER_DONE, 5, "done"}));
-    EXPECT_FALSE(std::filesystem::exists(MasterImagePath(UniqueID(5), 1)));
+    EXPECT_EQ(seen.back(), (TSeen{WM_MASTER_DONE, 5,
+                                  "failed: Cannot open file \"" + InputFolder + "p2.pgb\": No such file or directory"}));
+    EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));
+    EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + OverviewName(1))) << "made from the old master";
+    for (const std::string& file : PageProducts(id, 2))
+        EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "index.html"));
+    EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "print.html"));
+}
+
+TEST_F(MasteringTask, AJobWhosePagesSkipANumberIsIncompleteAndGetsNoMaster)
+{
+    for (int page : {1, 3})
+        WritePlate("p" + std::to_string(page) + ".pgb", page, "BLACK", RandomBitmap(40, 130, page));
+    Scan();
+    ASSERT_EQ(Column("select * from JobList", "JobListPageCount"), std::vector<std::string>{"3"});
+    // A master of page 2 from the time it had plates stands for nothing now.
+    Touch(MasterImagePath(UniqueID(5), 2));
+
+    EXPECT_EQ(RunTask(5), (std::vector<TSeen>{
+                              {WM_TOTAL_PROGRESS, -1, "Creating master tiff image(s)..."},
+                              {WM_MASTER_DONE, 5, "failed: Page 2 of job 5 has no plates (pages 1 to 3 expected)"}}));
+    for (int page : {1, 2, 3})
+        EXPECT_FALSE(std::filesystem::exists(MasterImagePath(UniqueID(5), page))) << page;
+}
+
+TEST_F(MasteringTask, ARunRemovesWhatAKilledRunLeft)
+{
+    WritePlate("p1.pgb", 1, "BLACK", RandomBitmap(40, 130, 1));
+    Scan();
+    const std::string id = UniqueID(5);
+    const std::vector<std::string> leftovers = {UnfinishedName(MasterImagePath(id, 1)),
+                                                UnfinishedName(MasterImagePath(id, 7)),
+                                                JobFolderPath(id) + "tile2-0001.tdb.part"};
+    for (const std::string& file : leftovers)
+        Touch(file);
+    ASSERT_EQ(RunTask(5).back(), (TSeen{WM_MASTER_DONE, 5, "done"}));
+    for (const std::string& file : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));
 }
 
 TEST(MasterImagePath, NamesThePageWithAtLeastFourDigits)

@@ -7,10 +7,12 @@
 #include "tests/imaging/JobFixture.h"
 
 #include <gd.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 
@@ -23,6 +25,12 @@ std::vector<TSeen> OnlyNumber(const std::vector<TSeen>& seen, unsigned number)
     std::copy_if(seen.begin(), seen.end(), std::back_inserter(kept),
                  [&](const TSeen& message) { return message.Number == number; });
     return kept;
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::set<std::string> FolderNames(const std::string& folder)
@@ -68,35 +76,26 @@ TEST_F(ProofTasks, PreviewWritesAnOverviewPerPageAndSharesTheBarOutByPage)
 {
     MasterJob(2);
 
-    // The page count the job tree records; a stale or missing one keeps the bar full.
-    const struct {
-        int PageCount;
-        int First, Second;
-    } cases[] = {{2, 50, 100}, {1, 100, 100}, {0, 100, 100}};
-    for (const auto& c : cases) {
-        Run("update JobList set JobListPageCount = " + std::to_string(c.PageCount));
-        const std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating preview..."},
-                                             {WM_TASK_PROGRESS, 50, ""},
-                                             {WM_TASK_PROGRESS, 100, ""},
-                                             {WM_TOTAL_PROGRESS, c.First, "Created preview for page 1"},
-                                             {WM_TASK_PROGRESS, 50, ""},
-                                             {WM_TASK_PROGRESS, 100, ""},
-                                             {WM_TOTAL_PROGRESS, c.Second, "Created preview for page 2"},
-                                             {WM_PREVIEW_DONE, 5, "done"}};
-        EXPECT_EQ(RunPreview(5), expected) << "page count " << c.PageCount;
-    }
+    const std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating preview..."},
+                                         {WM_TASK_PROGRESS, 50, ""},
+                                         {WM_TASK_PROGRESS, 100, ""},
+                                         {WM_TOTAL_PROGRESS, 50, "Created preview for page 1"},
+                                         {WM_TASK_PROGRESS, 50, ""},
+                                         {WM_TASK_PROGRESS, 100, ""},
+                                         {WM_TOTAL_PROGRESS, 100, "Created preview for page 2"},
+                                         {WM_PREVIEW_DONE, 5, "done"}};
+    EXPECT_EQ(RunPreview(5), expected);
     for (int page : {1, 2}) {
         const TPreviewBitmap overview = LoadPreviewBitmap(JobFolder + "overview" + PageNumberText(page) + ".png");
         EXPECT_EQ(overview.Width, 288u);
         EXPECT_EQ(overview.Height, 192u);
     }
+    EXPECT_EQ(FolderNames(JobFolder), (std::set<std::string>{"overview-0001.png", "overview-0002.png"}));
 }
 
-TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageWithAMasterThenThePages)
+TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
 {
-    MasterJob(3);
-    // Page 3 lost its master: the pyramid ends with page 2.
-    std::filesystem::remove(MasterImagePath(UniqueID(5), 3));
+    MasterJob(2);
 
     const auto seen = RunWeb(5);
 
@@ -122,32 +121,132 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageWithAMasterThenThePages)
     EXPECT_EQ(TTilingThread::TileDatabaseName(4, 12), "tile4-0012.tdb");
 }
 
-TEST_F(ProofTasks, FailuresAreLoggedAndBothTasksStillComplete)
+// A palette master whose tags claim width x height pixels and whose one strip holds a few bytes.
+void WriteClaimingMaster(const std::string& path, std::uint32_t width, std::uint32_t height)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, height);
+    std::vector<std::uint16_t> map(256, 0);
+    TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+    std::uint8_t stream[] = {0x80, 0x00, 0x20, 0x10};
+    TIFFWriteRawStrip(tiff, 0, stream, sizeof stream);
+    TIFFClose(tiff);
+}
+
+TEST_F(ProofTasks, AMasterThatCannotBeReadFailsWebAndLeavesNoTilesOfItsPageAndNoPages)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void(const std::string& master)> Damage;
+        std::function<std::string(const std::string& master)> Reason;  // the start of the failure text
+    };
+    const TCase cases[] = {
+        {"garbage",
+         [](const std::string& master) { WriteFileBytes(master, std::string(4096, 'x')); },
+         [](const std::string& master) { return "Error opening " + master + ": "; }},
+        {"claims 200000 x 200000 pixels",
+         [](const std::string& master) { WriteClaimingMaster(master, 200000, 200000); },
+         [](const std::string& master) {
+             return "Master " + master + " is not readable: it claims 200000 x 200000 pixels but its strips hold 4 bytes";
+         }},
+        {"a spoilt strip",
+         [](const std::string& master) {
+             TIFF* tiff = TIFFOpen(master.c_str(), "r");
+             const std::uint64_t offset = TIFFGetStrileOffset(tiff, 1), size = TIFFGetStrileByteCount(tiff, 1);
+             TIFFClose(tiff);
+             std::fstream file(master, std::ios::in | std::ios::out | std::ios::binary);
+             file.seekp(std::streamoff(offset));
+             file.write(std::string(size, '\xFF').data(), std::streamsize(size));
+         },
+         [](const std::string& master) { return "Could not read strip 1 of " + master + ": Using code not yet in table"; }},
+    };
+    MasterJob(2);
+    ASSERT_EQ(RunWeb(5).back(), (TSeen{WM_WEB_DONE, 5, "done"}));
+    const std::string master = MasterImagePath(UniqueID(5), 2);
+    const std::string good = ReadFileText(master);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        // Strips of 288 lines: the 400-line page has two.
+        WriteFileBytes(master, good);
+        c.Damage(master);
+        const auto seen = RunWeb(5);
+        const std::string reason = "failed: " + c.Reason(master);
+        EXPECT_EQ(seen.back().Text.substr(0, reason.size()), reason) << seen.back().Text;
+        std::set<std::string> files;
+        for (int level = 0; level < 5; ++level)
+            files.insert(TTilingThread::TileDatabaseName(level, 1));
+        EXPECT_EQ(FolderNames(JobFolder), files) << "page 1 is whole; page 2 and the pages are gone";
+        // Preview fails alike and leaves page 2 without an overview.
+        const auto preview = RunPreview(5);
+        EXPECT_EQ(preview.back().Text.substr(0, reason.size()), reason) << preview.back().Text;
+        EXPECT_TRUE(std::filesystem::exists(JobFolder + OverviewName(1)));
+        EXPECT_FALSE(std::filesystem::exists(JobFolder + OverviewName(2)));
+        std::filesystem::remove(JobFolder + OverviewName(1));
+    }
+}
+
+TEST_F(ProofTasks, MissingJobsMastersAndLevelsFailTheTasks)
 {
     // 1. No such job.
-    EXPECT_EQ(RunPreview(99), (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Invalid Job for reference 99"},
-                                                  {WM_PREVIEW_DONE, 99, "done"}}));
-    EXPECT_EQ(RunWeb(99), (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Invalid Job for reference 99"},
-                                              {WM_WEB_DONE, 99, "done"}}));
+    EXPECT_EQ(RunPreview(99), (std::vector<TSeen>{{WM_PREVIEW_DONE, 99, "failed: Invalid Job for reference 99"}}));
+    EXPECT_EQ(RunWeb(99), (std::vector<TSeen>{{WM_WEB_DONE, 99, "failed: Invalid Job for reference 99"}}));
 
-    // 2. A level whose tile database cannot be created is logged; the others and the pages follow.
+    // 2. The master of page 2 of 3 is missing: page 1 is done, page 2 named, nothing after it.
+    MasterJob(3);
+    const std::string missing = MasterImagePath(UniqueID(5), 2);
+    std::filesystem::remove(missing);
+    const auto preview = RunPreview(5);
+    ASSERT_GE(preview.size(), 2u);
+    EXPECT_EQ(preview[preview.size() - 2], (TSeen{WM_TOTAL_PROGRESS, 33, "Created preview for page 1"}));
+    EXPECT_EQ(preview.back(), (TSeen{WM_PREVIEW_DONE, 5, "failed: Page 2 has no master: " + missing}));
+    EXPECT_EQ(FolderNames(JobFolder), (std::set<std::string>{"overview-0001.png"}));
+    EXPECT_EQ(RunWeb(5).back(), (TSeen{WM_WEB_DONE, 5, "failed: Page 2 has no master: " + missing}));
+    EXPECT_FALSE(std::filesystem::exists(JobFolder + "index.html"));
+    EXPECT_FALSE(std::filesystem::exists(JobFolder + TTilingThread::TileDatabaseName(0, 2)));
+
+    // 3. A level that cannot be written fails the task: the levels before it go too, and no pages are written.
     MasterJob(1);
-    std::filesystem::create_directories(JobFolder + "tile2-0001.tdb");
-    const auto seen = OnlyNumber(RunWeb(5), WM_TOTAL_PROGRESS);
-    ASSERT_EQ(seen.size(), 8u);
-    EXPECT_EQ(seen[3].Text.rfind("Could not create " + JobFolder + "tile2-0001.tdb: ", 0), 0u) << seen[3].Text;
-    EXPECT_EQ(seen[4], (TSeen{WM_TOTAL_PROGRESS, 67, "Finished creating page 1 zoom level 2"}));
-    EXPECT_TRUE(std::filesystem::exists(JobFolder + "tile3-0001.tdb"));
-    EXPECT_TRUE(std::filesystem::exists(JobFolder + "index.html"));
-
-    // 3. Without masters there are no tiles and no overviews, but still the pages.
     std::filesystem::remove_all(JobFolder);
+    std::filesystem::create_directories(JobFolder + "tile2-0001.tdb.part/in-the-way");
+    const auto seen = RunWeb(5);
+    EXPECT_EQ(OnlyNumber(seen, WM_TOTAL_PROGRESS),
+              (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Creating web site..."},
+                                  {WM_TOTAL_PROGRESS, 33, "Finished creating page 1 zoom level 0"},
+                                  {WM_TOTAL_PROGRESS, 50, "Finished creating page 1 zoom level 1"}}));
+    EXPECT_EQ(seen.back(), (TSeen{WM_WEB_DONE, 5,
+                                  "failed: Could not create tile database " + JobFolder +
+                                      "tile2-0001.tdb.part: Is a directory"}));
+    EXPECT_EQ(FolderNames(JobFolder), (std::set<std::string>{"tile2-0001.tdb.part"}));
+}
+
+TEST_F(ProofTasks, ARunRemovesWhatAKilledRunLeftAndTheStalePages)
+{
+    MasterJob(1);
+    std::filesystem::create_directories(JobFolder);
+    const std::vector<std::string> leftovers = {JobFolder + "tile2-0001.tdb.part", JobFolder + "index.html.part",
+                                                JobFolder + "overview-0001.png.part",
+                                                UnfinishedName(MasterImagePath(UniqueID(5), 1))};
+    for (const auto& run : {std::function<std::vector<TSeen>()>([&] { return RunWeb(5); }),
+                            std::function<std::vector<TSeen>()>([&] { return RunPreview(5); })}) {
+        for (const std::string& file : leftovers)
+            WriteFileBytes(file, "left");
+        ASSERT_EQ(run().back().Text, "done");
+        for (const std::string& file : leftovers)
+            EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    }
+    // A failed Web run leaves no proof pages of an earlier one.
+    ASSERT_TRUE(std::filesystem::exists(JobFolder + "index.html"));
     std::filesystem::remove(MasterImagePath(UniqueID(5), 1));
-    EXPECT_EQ(OnlyNumber(RunWeb(5), WM_TOTAL_PROGRESS),
-              (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Creating web site..."}, {WM_TOTAL_PROGRESS, 100, ""}}));
-    EXPECT_EQ(FolderNames(JobFolder), (std::set<std::string>{"index.html", "print.html"}));
-    EXPECT_EQ(RunPreview(5), (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Creating preview..."},
-                                                 {WM_PREVIEW_DONE, 5, "done"}}));
+    EXPECT_EQ(RunWeb(5).back().Text.rfind("failed: Page 1 has no master", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(JobFolder + "index.html"));
+    EXPECT_FALSE(std::filesystem::exists(JobFolder + "print.html"));
 }
 
 void WritePng(const std::string& path, gdImagePtr image)

@@ -185,7 +185,7 @@ TEST(ProofImage, OnlyAWholeMasterEverCarriesTheName)
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
 
-TEST(ProofImage, LibtiffErrorsAndUnreadableMastersAreShownAsBoxes)
+TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
 {
     TScratchProgramFolder folder;
     const std::string missing = folder.Path("no-folder/page.tif").string();
@@ -197,17 +197,22 @@ TEST(ProofImage, LibtiffErrorsAndUnreadableMastersAreShownAsBoxes)
         planes.fill(blank.data());
         image->WriteBand(0, 4, planes);
         EXPECT_EQ(image->Tiff(), nullptr);
+        EXPECT_TRUE(image->CreateFailed());
         EXPECT_FALSE(image->Close());
+        EXPECT_EQ(image->Error(), "Cannot create " + missing + ".part: No such file or directory (TIFFOpen: " +
+                                      missing + ".part: No such file or directory)");
         ASSERT_EQ(recorder.Boxes.size(), 1u);
         EXPECT_EQ(recorder.Boxes[0], "Tiff Error|" + missing + ".part: No such file or directory\n\rTIFFOpen");
     }
     {
         TBoxRecorder recorder;
-        const auto reader = TProofImage::CreateForRead(missing);
-        EXPECT_EQ(reader->Tiff(), nullptr);
-        ASSERT_EQ(recorder.Boxes.size(), 2u);
-        EXPECT_EQ(recorder.Boxes[0], "Tiff Error|" + missing + ": No such file or directory\n\rTIFFOpen");
-        EXPECT_EQ(recorder.Boxes[1], "Error|Error opening " + missing);
+        try {
+            TProofImage::CreateForRead(missing);
+            ADD_FAILURE() << "opened " << missing;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(error.what(), "Error opening " + missing + ": No such file or directory (TIFFOpen: " + missing +
+                                        ": No such file or directory)");
+        }
     }
     const std::string path = folder.Path("page.tif").string();
     const std::vector<std::uint8_t> blank(4 * 3, 0);

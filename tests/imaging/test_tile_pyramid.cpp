@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
 
 namespace tavrin::testing {
 namespace {
@@ -171,14 +174,7 @@ TEST_F(TilePyramidTest, UnusableFactorsAndMastersWriteNothing)
     EXPECT_FALSE(std::filesystem::exists(Path("zero.tdb")));
     EXPECT_THROW(image->MakeTiles(Path("no/such/folder/tile.tdb"), 288, 1.0), std::runtime_error);
 
-    TBoxRecorder boxes;
-    auto missing = Open(Path("missing.tif"));
-    Progress.clear();
-    missing->MakeTiles(Path("missing.tdb"), 288, 1.0);
-    missing->MakePreview(Path("missing.png"), 1.0);
-    EXPECT_TRUE(Progress.empty());
-    EXPECT_FALSE(std::filesystem::exists(Path("missing.tdb")));
-    EXPECT_FALSE(std::filesystem::exists(Path("missing.png")));
+    EXPECT_THROW(Open(Path("missing.tif")), std::runtime_error);
 }
 
 TEST_F(TilePyramidTest, OverviewsHaveTheLargerSide288AndThePlainAverages)
@@ -208,34 +204,40 @@ TEST_F(TilePyramidTest, OverviewsHaveTheLargerSide288AndThePlainAverages)
     EXPECT_THROW(image->MakePreview(Path("no/such/folder/overview.png"), 0.288), std::runtime_error);
 }
 
-TEST_F(TilePyramidTest, DamagedMastersGiveBoxesAndStillEveryFile)
+// The text of the runtime_error a call raises; empty when it raises none.
+std::string RaisedText(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return {};
+}
+
+TEST_F(TilePyramidTest, DamagedMastersRaiseAndLeaveNoFile)
 {
     const TMasterContents master = PageLikeMaster(700, 500, 4);
-    // Without a colour map: one box per level or overview; border tiles white.
+    // Without a colour map: refused at open; cut from the bare handle, raised once per level.
     {
-        TBoxRecorder boxes;
-        auto image = Open(Write(master, 64, false));
-        image->MakeTiles(Path("grey0.tdb"), 288, 0.5);
-        image->MakeTiles(Path("grey4.tdb"), 288, 1.0);
-        image->MakePreview(Path("grey.png"), 0.4);
-        EXPECT_EQ(boxes.Shown(), std::vector<std::string>(3, "Error|Could not get Color Map"));
-        const TTileFile level4 = TTileFile::Read(Path("grey4.tdb"));
-        ASSERT_EQ(level4.Tiles.size(), 6u);
-        EXPECT_EQ(PixelColor(level4.Tile(0, 0).get(), 10, 10), 0xFFFFFF);
-        EXPECT_TRUE(std::filesystem::exists(Path("grey.png")));
+        const std::string path = Write(master, 64, false);
+        EXPECT_EQ(RaisedText([&] { Open(path); }),
+                  "Master " + path + " is not readable: 1 sample(s) of 8 bits, photometric 1 instead of one 8-bit "
+                  "palette sample");
+        TIFF* tiff = TIFFOpen(path.c_str(), "r");
+        for (double factor : {0.5, 1.0})
+            EXPECT_EQ(RaisedText([&] { CutTiles(tiff, Path("grey.tdb"), 288, factor, nullptr, 1); }),
+                      "Could not get Color Map of " + path);
+        TIFFClose(tiff);
     }
-    // A strip that cannot be read: one box per pass, every tile still stored.
+    // A strip that cannot be read: every pass raises and leaves neither file nor unfinished file.
     {
         const std::string path = Write(master, 64);
-        std::uint64_t* offsets = nullptr;
-        std::uint64_t* sizes = nullptr;
         std::uint64_t offset = 0, size = 0;
         {
             TIFF* tiff = TIFFOpen(path.c_str(), "r");
-            ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_STRIPOFFSETS, &offsets));
-            ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_STRIPBYTECOUNTS, &sizes));
-            offset = offsets[3];
-            size = sizes[3];
+            offset = TIFFGetStrileOffset(tiff, 3);
+            size = TIFFGetStrileByteCount(tiff, 3);
             TIFFClose(tiff);
         }
         {
@@ -243,18 +245,16 @@ TEST_F(TilePyramidTest, DamagedMastersGiveBoxesAndStillEveryFile)
             file.seekp(std::streamoff(offset));
             file.write(std::string(size, '\xFF').data(), std::streamsize(size));
         }
-        TBoxRecorder boxes;
         auto image = Open(path);
+        const std::string expected = "Could not read strip 3 of " + path + ": ";
         for (double factor : {0.5, 1.0}) {
-            image->MakeTiles(Path("damaged.tdb"), 288, factor);
-            const TTileFile tiles = TTileFile::Read(Path("damaged.tdb"));
-            EXPECT_EQ(tiles.Tiles.size(), std::size_t(tiles.Columns) * tiles.Rows);
-            for (const auto& [position, png] : tiles.Tiles)
-                EXPECT_NE(tiles.Tile(position.first, position.second), nullptr);
+            const std::string text = RaisedText([&] { image->MakeTiles(Path("damaged.tdb"), 288, factor); });
+            EXPECT_EQ(text.substr(0, expected.size()), expected) << text;
         }
-        image->MakePreview(Path("damaged.png"), 0.4);
-        EXPECT_EQ(boxes.Count("Error|Could not read strip"), 3u);
-        EXPECT_TRUE(std::filesystem::exists(Path("damaged.png")));
+        const std::string text = RaisedText([&] { image->MakePreview(Path("damaged.png"), 0.4); });
+        EXPECT_EQ(text.substr(0, expected.size()), expected) << text;
+        for (const char* name : {"damaged.tdb", "damaged.tdb.part", "damaged.png", "damaged.png.part"})
+            EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
     }
 }
 
@@ -279,7 +279,7 @@ TEST(TileEncoder, ARepeatedTileGetsTheBytesOfItsFirstEncoding)
     gdFree(png);
 }
 
-TEST_F(TilePyramidTest, ATiledImageInsteadOfAMasterIsABoxNotACrash)
+TEST_F(TilePyramidTest, ATiledImageInsteadOfAMasterIsRefusedNotACrash)
 {
     const std::string path = Path("tiled.tif");
     {
@@ -299,13 +299,12 @@ TEST_F(TilePyramidTest, ATiledImageInsteadOfAMasterIsABoxNotACrash)
             TIFFWriteEncodedTile(tiff, t, block.data(), tmsize_t(block.size()));
         TIFFClose(tiff);
     }
-    TBoxRecorder boxes;
-    auto image = Open(path);
-    image->MakeTiles(Path("tiled.tdb"), 288, 1.0);
-    image->MakePreview(Path("tiled.png"), 0.5);
-    EXPECT_EQ(boxes.Count("Error|Could not read strip"), 2u);
-    EXPECT_EQ(TTileFile::Read(Path("tiled.tdb")).Tiles.size(), 1u);
-    EXPECT_TRUE(std::filesystem::exists(Path("tiled.png")));
+    EXPECT_EQ(RaisedText([&] { Open(path); }), "Master " + path + " is not readable: stored in tiles, not strips");
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    EXPECT_EQ(RaisedText([&] { CutTiles(tiff, Path("tiled.tdb"), 288, 1.0, nullptr, 1); }),
+              "Could not read strip 0 of " + path + ": the image is not stored in strips");
+    TIFFClose(tiff);
+    EXPECT_FALSE(std::filesystem::exists(Path("tiled.tdb")));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tavrin::testing {
@@ -13,5 +14,11 @@ struct TCliResult {
 // Runs a program of the built program folder (TAVRIN_STATION_DIR) with the
 // given shell-quoted arguments and collects what it printed.
 TCliResult RunProgram(const std::string& program, const std::string& arguments);
+
+// The same in a child whose files may not grow past limitBytes, with
+// SIGXFSZ ignored: a write past the limit fails with "File too large", as on
+// a full disk.
+TCliResult RunProgramWithFileSizeLimit(const std::string& program, const std::string& arguments,
+                                       std::uint64_t limitBytes);
 
 }  // namespace tavrin::testing
