@@ -48,7 +48,7 @@ std::string JobOutputFolder(std::int32_t reference)
     OpenQuery(CatalogueConnection.get(), rows, JobStatement(reference));
     const std::string uniqueID = rows.Eof() ? std::string() : FieldValue(rows, "JobListUniqueID");
     CloseQuery(rows);
-    return uniqueID.empty() ? std::string() : JobFolderPath(uniqueID);
+    return IsUniqueID(uniqueID) ? JobFolderPath(uniqueID) : std::string();
 }
 
 }  // namespace tavrin

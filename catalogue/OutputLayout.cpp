@@ -2,6 +2,7 @@
 
 #include "platform/ProgramPath.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -37,9 +38,22 @@ std::string PageNumberText(int page)
     return text;
 }
 
+bool IsUniqueID(const std::string& text)
+{
+    return text.size() == 17 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+const std::string& CheckedUniqueID(const std::string& uniqueID)
+{
+    if (!IsUniqueID(uniqueID))
+        throw std::invalid_argument("The job's unique id \"" + uniqueID +
+                                    "\" is not 17 digits: no file or folder is named after it");
+    return uniqueID;
+}
+
 std::string JobFolderPath(const std::string& uniqueID)
 {
-    return OutputFolder() + uniqueID + PathDelimiter;
+    return OutputFolder() + CheckedUniqueID(uniqueID) + PathDelimiter;
 }
 
 std::string OverviewName(int page)
@@ -49,7 +63,7 @@ std::string OverviewName(int page)
 
 std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID)
 {
-    return webRoot + "tavrin/" + uniqueID + "/";
+    return webRoot + "tavrin/" + CheckedUniqueID(uniqueID) + "/";
 }
 
 std::string WithTrailingBackslash(const std::string& text)
@@ -136,8 +150,8 @@ void RemoveOutputFile(const std::string& path)
 std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID)
 {
     std::vector<std::string> removed;
-    // Without an id the job folder would be the whole output folder.
-    if (uniqueID.empty())
+    // Without a proper id the job folder could be the whole output folder, or more.
+    if (!IsUniqueID(uniqueID))
         return removed;
     RemoveUnfinishedIn(JobFolderPath(uniqueID), "", removed);
     RemoveUnfinishedIn(OutputFolder(), uniqueID + "-", removed);

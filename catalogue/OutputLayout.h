@@ -18,7 +18,18 @@ std::string OutputFolder();
 // A page number as it appears in file names: "-%4.4d" ("-0001", "-12345").
 std::string PageNumberText(int page);
 
+// Whether text is a job's unique id as the folder scan makes it: exactly 17
+// digits ("yyyymmddhhnnsszzz"). Only such an id may name a file or folder,
+// here or on the web server: anything else ("..", "/", "") could reach out of
+// the job's own folder.
+bool IsUniqueID(const std::string& text);
+
+// The unique id itself; raises std::invalid_argument, naming it, when it is
+// not one (IsUniqueID).
+const std::string& CheckedUniqueID(const std::string& uniqueID);
+
 // A job's folder: the output folder, the job's unique id and a separator.
+// Raises std::invalid_argument for an id that is not one (CheckedUniqueID).
 std::string JobFolderPath(const std::string& uniqueID);
 
 // The overview picture of a page in its job folder: "overview-0001.png".
@@ -47,7 +58,7 @@ std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID);
 
 // The address of a job's folder on the web site: the web root exactly as
 // typed (a root without its trailing "/" runs into "tavrin/"), "tavrin/",
-// the job's unique id and "/".
+// the job's unique id and "/". Raises for an id that is not one.
 std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID);
 
 // The text with one separator appended unless it ends with one; "" stays "".

@@ -80,8 +80,19 @@ bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFol
         Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
         return false;
     }
+    // The id names the job's folders here and on the server: anything but
+    // 17 digits could name a folder of other jobs, or of the program.
+    if (!IsUniqueID(job.UniqueID)) {
+        const std::string reason = job.UniqueID.empty()
+                                       ? "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence
+                                       : "Job " + std::to_string(JobReference()) + " has the unique id \"" +
+                                             job.UniqueID + "\", which is not 17 digits; " + consequence;
+        PostLog(reason, 100);
+        Fail(reason);
+        return false;
+    }
     localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
-    if (job.UniqueID.empty() || localFolder.empty()) {
+    if (localFolder.empty()) {
         const std::string reason = "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence;
         PostLog(reason, 100);
         Fail(reason);

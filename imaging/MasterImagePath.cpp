@@ -6,7 +6,7 @@ namespace tavrin {
 
 std::string MasterImagePath(const std::string& uniqueID, int page)
 {
-    return OutputFolder() + uniqueID + PageNumberText(page) + ".tif";
+    return OutputFolder() + CheckedUniqueID(uniqueID) + PageNumberText(page) + ".tif";
 }
 
 }  // namespace tavrin

@@ -61,8 +61,15 @@ void TTileDB::AddTile(std::uint32_t Column, std::uint32_t Row, const void* Data,
     if (!Stream.is_open())
         throw std::runtime_error("Tile database " + FileName + " is already closed");
     // 1. The end of the file is always data start plus whole blocks.
+    // Moving flushes what earlier tiles left buffered: a full disk shows here.
     Stream.seekp(0, std::ios::end);
-    const std::uint64_t position = static_cast<std::uint64_t>(Stream.tellp());
+    const std::streamoff end = Stream ? static_cast<std::streamoff>(Stream.tellp()) : -1;
+    if (end < 0) {
+        const int error = errno;
+        Stream.close();
+        throw std::runtime_error("Could not write tile database " + FileName + ": " + std::strerror(error));
+    }
+    const std::uint64_t position = static_cast<std::uint64_t>(end);
     const std::uint64_t block = (position - DataStart) / Header.BlockSize;
     if (block > UINT32_MAX)
         throw std::runtime_error("Tile database " + FileName + " outgrows its 32-bit block numbers");

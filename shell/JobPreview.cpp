@@ -29,7 +29,7 @@ bool TJobPreview::BeginDraw(std::int32_t jobReference)
 std::string TJobPreview::OverviewFile(const std::string& pageText)
 {
     Previewed = Drawing;
-    if (UniqueID.empty())
+    if (!IsUniqueID(UniqueID))
         return {};
     const std::string file =
         JobFolderPath(UniqueID) + OverviewName(PageNumberOf(pageText));

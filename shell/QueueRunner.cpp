@@ -276,6 +276,9 @@ int TQueueRunner::FirstTask(const TQueueRow& row) const
         return MasterTask;
     TJobDetailRecord job;
     LoadJobDetail(row.JobReference, job);
+    // A job without a proper id has no files: Master meets it and says why.
+    if (!IsUniqueID(job.UniqueID))
+        return MasterTask;
     const std::string webFolder = JobFolderPath(job.UniqueID);
     int first = TransferTask;
     if (!FileExists(webFolder + "index.html"))
@@ -578,8 +581,11 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
     }
     const std::string uniqueID =
         FirstFieldValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
-    if (uniqueID.empty())
+    if (!IsUniqueID(uniqueID)) {
+        Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: its unique id \"" + uniqueID +
+                                         "\" is not 17 digits", TDialogIcon::Warning);
         return std::nullopt;
+    }
     return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID) + "index.html";
 }
 

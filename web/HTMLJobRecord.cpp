@@ -120,7 +120,7 @@ THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRe
         record.ReplyEmailName = settings.FromEmail;
     }
     record.Colors = DistinctPlateColors(job.Reference);
-    record.CreationDate = FileDateTime(OutputFolder() + job.UniqueID + PageNumberText(1) + ".tif", noMasterDate);
+    record.CreationDate = FileDateTime(OutputFolder() + CheckedUniqueID(job.UniqueID) + PageNumberText(1) + ".tif", noMasterDate);
     // A relative name means the file beside the program, wherever the station was started from.
     const std::filesystem::path approval(settings.ApprovalText);
     record.ApprovalText = TextFileAsHTML(approval.is_relative() && !approval.empty() ? ProgramFolder() + approval.string()

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace tavrin {
 namespace {
 
@@ -48,6 +50,29 @@ TEST_F(JobDetail, LoadsTheRowWithItsDefaultsAndNothingForAMissingJob)
     EXPECT_EQ(job.Reference, 0);
     EXPECT_EQ(job.PageCount, 0);
     EXPECT_EQ(JobOutputFolder(44), "");
+}
+
+// Only the 17 digits the folder scan makes may name a job's files: "..",
+// "." or "/" once named the program folder, or every job's masters.
+TEST(OutputLayout, OnlyAUniqueIDOf17DigitsNamesAPath)
+{
+    testing::TScratchProgramFolder folder;
+    EXPECT_TRUE(IsUniqueID("20261210090000000"));
+    EXPECT_EQ(JobFolderPath("20261210090000000"), folder.Path("output/20261210090000000/").string());
+    EXPECT_EQ(JobWebAddress("http://proofs.example.com/", "20261210090000000"),
+              "http://proofs.example.com/tavrin/20261210090000000/");
+    for (const std::string id : {"", ".", "..", "../..", "/", "2026121009000000", "202612100900000000",
+                                 "2026121009000000a", " 20261210090000000", "2026121009000000/"}) {
+        EXPECT_FALSE(IsUniqueID(id)) << id;
+        EXPECT_THROW(JobFolderPath(id), std::invalid_argument) << id;
+        EXPECT_THROW(JobWebAddress("http://proofs.example.com/", id), std::invalid_argument) << id;
+        EXPECT_TRUE(RemoveUnfinishedOutput(id).empty()) << id;
+    }
+    try {
+        JobFolderPath("..");
+    } catch (const std::invalid_argument& error) {
+        EXPECT_STREQ(error.what(), "The job's unique id \"..\" is not 17 digits: no file or folder is named after it");
+    }
 }
 
 TEST(OutputLayout, PathsAndPageNumbers)

@@ -206,18 +206,33 @@ TEST_F(DeleteTask, AJobWithoutUniqueIDOrRowFailsAndDeletesNothingAnywhere)
     WriteBytes(ServerRoot() / "tavrin/20230101000000000/index.html", "another job's page");
     StartServer();
     UseServer();
-    AddJob(9, "");
     WriteBytes(Local("output/other-0001.tif"), "another job's master");
     WriteBytes(Local("output/notes.txt"), "the shop's notes");
-
-    const auto posted = RunTask(new TDeleteThread(Messages, 9));
-    EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are deleted."});
-    ASSERT_EQ(posted.Completions.size(), 1u);
-    EXPECT_TRUE(posted.Completions[0].Failed);
-    EXPECT_TRUE(std::filesystem::exists(Local("output/other-0001.tif")));
-    EXPECT_TRUE(std::filesystem::exists(Local("output/notes.txt")));
-    EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin/20230101000000000/index.html"));
-    EXPECT_TRUE(Commands().empty());
+    WriteBytes(Local("tavrin.ini.keep"), "the program folder's own file");
+    // An id of anything but 17 digits once named the program folder (".."),
+    // its parent, or every job's masters ("." and "/"), here and on the server.
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "Job 9 has no unique id; no files are deleted."},
+        {"..", "Job 9 has the unique id \"..\", which is not 17 digits; no files are deleted."},
+        {"../..", "Job 9 has the unique id \"../..\", which is not 17 digits; no files are deleted."},
+        {".", "Job 9 has the unique id \".\", which is not 17 digits; no files are deleted."},
+        {"/", "Job 9 has the unique id \"/\", which is not 17 digits; no files are deleted."},
+        {"2023010100000000", "Job 9 has the unique id \"2023010100000000\", which is not 17 digits; no files are "
+                             "deleted."},
+    };
+    for (const auto& [id, reason] : cases) {
+        Run("delete from JobList where JobListReference = 9");
+        AddJob(9, id);
+        const auto posted = RunTask(new TDeleteThread(Messages, 9));
+        EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{reason}) << id;
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, reason);
+        for (const char* file : {"output/other-0001.tif", "output/notes.txt", "tavrin.ini.keep"})
+            EXPECT_TRUE(std::filesystem::exists(Local(file))) << id << " " << file;
+        EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin/20230101000000000/index.html")) << id;
+        EXPECT_TRUE(Commands().empty()) << id;
+    }
 
     // A job that does not exist: only the completion.
     const auto missing = RunTask(new TDeleteThread(Messages, 99));

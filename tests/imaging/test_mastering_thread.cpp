@@ -294,7 +294,10 @@ TEST(MasterImagePath, NamesThePageWithAtLeastFourDigits)
 {
     TScratchProgramFolder folder;
     EXPECT_EQ(MasterImagePath("20261210090000000", 1), OutputFolder() + "20261210090000000-0001.tif");
-    EXPECT_EQ(MasterImagePath("ABC", 10000), OutputFolder() + "ABC-10000.tif");
+    EXPECT_EQ(MasterImagePath("20261210090000000", 10000), OutputFolder() + "20261210090000000-10000.tif");
+    // "." or ".." would name masters of every job, or files beside the output folder.
+    for (const char* id : {"", ".", "..", "ABC"})
+        EXPECT_THROW(MasterImagePath(id, 1), std::invalid_argument) << id;
 }
 
 }  // namespace

@@ -134,5 +134,23 @@ TEST_F(TileDBTest, ErrorsAreRaised)
     EXPECT_EQ(Bytes("small.tdb").size(), 36u);
 }
 
+// A write that fails, as on a full disk, says so with the system's reason.
+TEST_F(TileDBTest, AFullDiskIsReportedWithTheSystemError)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "this system has no /dev/full";
+    std::string message = "(no error)";
+    try {
+        TTileDB db("/dev/full", 64, 1, 64);
+        const auto tile = Tile(5000, 0);
+        for (std::uint32_t column = 0; column < 64; ++column)
+            db.AddTile(column, 0, tile.data(), static_cast<std::uint32_t>(tile.size()));
+        db.Close();
+    } catch (const std::runtime_error& error) {
+        message = error.what();
+    }
+    EXPECT_EQ(message, "Could not write tile database /dev/full: No space left on device");
+}
+
 }  // namespace
 }  // namespace tavrin

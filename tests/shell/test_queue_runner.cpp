@@ -65,6 +65,9 @@ struct TFailureObserver final : TRunnerObserver {
 
 class QueueRunner : public CatalogueFixture {
 protected:
+    // The unique id of job n (0 to 9), 17 digits as the folder scan makes them.
+    static std::string ID(int n) { return "2026121009000000" + std::to_string(n); }
+
     QueueRunner() { FailingTasks.clear(); }
     ~QueueRunner() override { FailingTasks.clear(); }
 
@@ -135,20 +138,20 @@ TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
          {"Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
           "Notification for job 5 complete."}},
         {"all files, short task set", "Master, Preview, Web", false, nullptr, {}},
-        {"no master of page 2", "Master, Preview, Web, Transfer, Notify", false, "U5-0002.tif",
+        {"no master of page 2", "Master, Preview, Web, Transfer, Notify", false, "20261210090000005-0002.tif",
          {"Master ran for job 5", "Master for job 5 complete.", "Preview ran for job 5",
           "Preview for job 5 complete.", "Web ran for job 5", "Web files for job 5 complete.",
           "Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
           "Notification for job 5 complete."}},
-        {"no overview of page 1", "Master, Preview", false, "U5/overview-0001.png",
+        {"no overview of page 1", "Master, Preview", false, "20261210090000005/overview-0001.png",
          {"Preview ran for job 5", "Preview for job 5 complete."}},
         {"ticked", "Master", true, nullptr, {"Master ran for job 5", "Master for job 5 complete."}},
     };
-    AddJob(5, "U5", 2);
+    AddJob(5, ID(5), 2);
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(OutputFolder());
-        MakeAllFiles("U5");
+        MakeAllFiles(ID(5));
         if (c.MissingFile)
             std::filesystem::remove(OutputFolder() + c.MissingFile);
         Run("delete * from PostQueueList");
@@ -174,8 +177,8 @@ TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
 
 TEST_F(QueueRunner, EveryStartAsksAboutMissingRecipientsAndNoLeavesTheQueueIdle)
 {
-    AddJob(1, "U1", 1);
-    AddJob(2, "U2", 1);
+    AddJob(1, ID(1), 1);
+    AddJob(2, ID(2), 1);
     Queue(1, "Master", "");
     Queue(2, "Master, Preview, Web, Transfer, Notify", "");
     Dialogs.Answers = {true, false};
@@ -223,7 +226,7 @@ TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)
 
 TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
 {
-    AddJob(3, "U3", 1);
+    AddJob(3, ID(3), 1);
     Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
     Queue(3, "Master, Preview");
     Runner.SetQueueRowChecked(0, true);
@@ -239,7 +242,7 @@ TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
 
 TEST_F(QueueRunner, ARowRemovedWhileItsJobRunsStopsAfterTheRunningTask)
 {
-    AddJob(4, "U4", 1);
+    AddJob(4, ID(4), 1);
     Queue(4, "Master, Preview, Web, Transfer, Notify");
     Runner.SetQueueRowChecked(0, true);
 
@@ -255,7 +258,7 @@ TEST_F(QueueRunner, ARowRemovedWhileItsJobRunsStopsAfterTheRunningTask)
 
 TEST_F(QueueRunner, DeletingFromThePostQueueAsksFirstAndNeedsASelectedRow)
 {
-    AddJob(6, "U6", 1);
+    AddJob(6, ID(6), 1);
     Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (6, \"Master\")");
     Runner.ReloadPostQueueList();
 
@@ -280,7 +283,7 @@ TEST_F(QueueRunner, DeletingFromThePostQueueAsksFirstAndNeedsASelectedRow)
 
 TEST_F(QueueRunner, RecipientsAreKeptSortedAsTextWithoutDuplicates)
 {
-    AddJob(8, "U8", 1);
+    AddJob(8, ID(8), 1);
     for (const char* contact : {"A", "B", "C"})
         Run(std::string("insert into AddressList (AddressListName, AddressListEmail) values (\"") + contact +
             "\", \"" + contact + "@example.com\")");
@@ -349,7 +352,7 @@ namespace {
 
 TEST_F(QueueRunner, ClosingLetsTheRunningTaskFinishAndStartsNoOther)
 {
-    AddJob(9, "U9", 1);
+    AddJob(9, ID(9), 1);
     Queue(9, "Master, Preview");
     Runner.SetQueueRowChecked(0, true);
 
@@ -369,9 +372,9 @@ TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
 {
     TFailureObserver observer;
     Runner.Observer = &observer;
-    AddJob(5, "U5", 2);
-    AddJob(6, "U6", 2);
-    AddJob(7, "U7", 2);
+    AddJob(5, ID(5), 2);
+    AddJob(6, ID(6), 2);
+    AddJob(7, ID(7), 2);
     Queue(5, "Master, Preview, Web, Transfer, Notify");
     Queue(6, "Master, Preview");
     Queue(7, "Master");
@@ -402,8 +405,8 @@ TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
 
     // The operator's Start runs job 5 again from its first missing output
     // (all but the web page exist) and, once it is through, job 7 again.
-    MakeAllFiles("U5");
-    std::filesystem::remove(OutputFolder() + "U5/index.html");
+    MakeAllFiles(ID(5));
+    std::filesystem::remove(OutputFolder() + ID(5) + "/index.html");
     FailingTasks.erase({5, WebTask});
     const std::size_t logged = Log.Lines().size();
     Runner.Start();
@@ -425,7 +428,7 @@ TEST_F(QueueRunner, AFailedDeletionIsReportedOnce)
 {
     TFailureObserver observer;
     Runner.Observer = &observer;
-    AddJob(6, "U6", 1);
+    AddJob(6, ID(6), 1);
     Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (6, \"Master\")");
     Runner.ReloadPostQueueList();
     FailingTasks[{6, -1}] = "530 Login incorrect.";
