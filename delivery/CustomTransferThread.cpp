@@ -63,6 +63,15 @@ TCustomTransferThread::TCustomTransferThread(TMessageTarget& target, std::uint32
 {
 }
 
+TFTPTimeouts TCustomTransferThread::SessionTimeouts(const TSettingsRecord& settings)
+{
+    TFTPTimeouts timeouts;
+    timeouts.Connect = ConnectTimeout;
+    timeouts.Reply = settings.FTPReplyTimeout;
+    timeouts.Stall = settings.FTPStallTimeout;
+    return timeouts;
+}
+
 void TCustomTransferThread::PostLog(const std::string& text, int progress)
 {
     PostLogText(text, progress);
@@ -146,7 +155,7 @@ bool TCustomTransferThread::LogOn()
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
     const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
     try {
-        Client->Open(server.Host, server.Port, ConnectTimeout, ReadTimeout);
+        Client->Open(server.Host, server.Port, SessionTimeouts(settings));
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
         LastError = TrimmedText(error.what());
@@ -177,7 +186,12 @@ bool TCustomTransferThread::ReadCurrentRemotePath()
  */
 bool TCustomTransferThread::Connect()
 {
+    if (!Unresponsive.empty()) {
+        LastError = "not tried, the FTP server stopped answering (" + Unresponsive + ")";
+        return false;
+    }
     if (!LogOn()) {
+        NoteTimeOut(true);
         AbandonSession();
         return false;
     }
@@ -198,11 +212,22 @@ bool TCustomTransferThread::Connect()
         connected = false;
     }
     if (!connected) {
+        NoteTimeOut(true);
         AbandonSession();
         return false;
     }
     RootRemotePath = CurrentRemotePath;
     return true;
+}
+
+// After a failure: when the session was lost to a time-out, one more
+// attempt timed out, and a log-on that timed out (atOnce) is the last wait.
+void TCustomTransferThread::NoteTimeOut(bool atOnce)
+{
+    if (!Client->TimedOut())
+        return;
+    if (atOnce || ++TimedOutAttempts >= Attempts)
+        Unresponsive = LastError;
 }
 
 // Closes a session that failed to log on, keeping the reason of the failure.
@@ -327,11 +352,14 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
         }
         if (ready) {
             try {
-                return StoreFile(content, fileName);
+                StoreFile(content, fileName);
+                TimedOutAttempts = 0;
+                return true;
             } catch (const EFTPError& error) {
                 LastError = TrimmedText(error.what());
             }
         }
+        NoteTimeOut(false);
         const bool closed = !Client->Connected() || Disconnect();
         PostLog(LastError, -1);
         if (!closed)

@@ -2,6 +2,7 @@
 
 #include "catalogue/JobDetailRecord.h"
 #include "delivery/FTPClient.h"
+#include "shell/SettingsRecord.h"
 #include "shell/TaskThread.h"
 
 #include <chrono>
@@ -24,9 +25,11 @@ public:
     TCustomTransferThread(TMessageTarget& target, std::uint32_t jobReference, TMessageNumber completion);
 
     static constexpr std::chrono::milliseconds ConnectTimeout{30000};
-    static constexpr std::chrono::milliseconds ReadTimeout{2147483647};
     static constexpr int KeepAliveIdleMilliseconds = 300000;
     static constexpr int KeepAliveIntervalMilliseconds = 1000;
+
+    // The settings' reply and stall time-outs, with the session's connect time-out.
+    static TFTPTimeouts SessionTimeouts(const TSettingsRecord& settings);
 
 protected:
     // WM_TOTAL_PROGRESS: a log text (may be empty) and the total progress (-1: no change).
@@ -37,7 +40,8 @@ protected:
     // Sends localFolder + fileName into the normalised remote folder, trying
     // up to three times and reconnecting after a failure; each failed attempt
     // is a log line with its reason. False when the file did not arrive; a
-    // local file that cannot be opened is one log line and no attempt.
+    // local file that cannot be opened is one log line and no attempt. When
+    // three attempts in a row time out, the server counts as unresponsive.
     virtual bool SendFile(const std::string& localFolder, const std::string& remoteFolder,
                           const std::string& fileName);
     // Progress of the current transfer: count bytes sent so far.
@@ -46,6 +50,8 @@ protected:
     virtual void FTPStatus(const std::string& status);
     // Logs on, sets the data connection mode, changes to the initial
     // directory and records the root; on failure the session is closed again.
+    // A time-out here makes the server unresponsive: from then on Connect
+    // fails at once with that reason, so that no later file waits again.
     virtual bool Connect();
     // Clears both remote paths and closes the session if it is open.
     virtual bool Disconnect();
@@ -76,7 +82,12 @@ protected:
     std::uint32_t UseKeepAlive = 0;
 
 private:
+    // Attempts in a row that ended in a time-out; the reason of the last one.
+    int TimedOutAttempts = 0;
+    std::string Unresponsive;
+
     void KeepAliveStep(std::intptr_t socketHandle);
+    void NoteTimeOut(bool atOnce);
     bool LogOn();
     void AbandonSession();
     bool ReadCurrentRemotePath();

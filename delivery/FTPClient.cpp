@@ -6,7 +6,9 @@
 #include <Poco/Net/DialogSocket.h>
 #include <Poco/Net/FTPClientSession.h>
 #include <Poco/Net/NetException.h>
+#include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/SocketDefs.h>
 #include <Poco/Net/SocketStream.h>
 #include <Poco/Net/StreamSocket.h>
 
@@ -47,16 +49,28 @@ std::string ErrorText(const Poco::Exception& error)
     return codeFollows ? text.substr(reply + 2) : text;
 }
 
-// Runs one operation, turning the library's failures into EFTPError.
-template <typename TOperation>
-auto Guarded(TOperation&& operation) -> decltype(operation())
+// A wait as the log says it: "60 s", or "1500 ms" when not whole seconds.
+std::string DurationText(std::chrono::milliseconds wait)
+{
+    if (wait.count() % 1000 == 0)
+        return std::to_string(wait.count() / 1000) + " s";
+    return std::to_string(wait.count()) + " ms";
+}
+
+std::string NoAnswer(const std::string& step, std::chrono::milliseconds wait)
+{
+    return "The FTP server did not answer " + step + " within " + DurationText(wait) + ": timed out";
+}
+
+// Runs one step that waits on a socket; the library's time-out becomes an
+// EFTPTimeout with the text that names the step.
+template <typename TStep>
+auto Timed(const std::string& timedOut, TStep&& step) -> decltype(step())
 {
     try {
-        return operation();
-    } catch (const Poco::Exception& error) {
-        throw EFTPError(ErrorText(error));
-    } catch (const std::ios_base::failure& error) {
-        throw EFTPError(error.what());
+        return step();
+    } catch (const Poco::TimeoutException&) {
+        throw EFTPTimeout(timedOut);
     }
 }
 
@@ -81,12 +95,34 @@ std::string QuotedDirectory(const std::string& reply)
     throw EFTPError(reply);
 }
 
-// Sends the whole piece on the data connection.
-void SendAll(Poco::Net::StreamSocket& data, const char* bytes, std::size_t count)
+// A write that would have waited: the library reports it as a failed write.
+bool WouldBlock(const Poco::Exception& error)
+{
+    return dynamic_cast<const Poco::TimeoutException*>(&error) ||
+           (dynamic_cast<const Poco::IOException*>(&error) &&
+            (error.code() == POCO_EAGAIN || error.code() == POCO_EWOULDBLOCK));
+}
+
+// Sends the whole piece on the data connection, which does not block: each
+// wait for room lasts at most the stall time-out, so the upload fails as
+// soon as no byte has moved for that long, however much was sent before.
+void SendAll(Poco::Net::StreamSocket& data, const char* bytes, std::size_t count, std::chrono::milliseconds stall,
+             const std::string& stalled)
 {
     while (count > 0) {
-        const int sent = data.sendBytes(bytes, static_cast<int>(count));
-        if (sent <= 0)
+        if (!data.poll(AsTimespan(stall), Poco::Net::Socket::SELECT_WRITE))
+            throw EFTPTimeout(stalled);
+        int sent = 0;
+        try {
+            sent = data.sendBytes(bytes, static_cast<int>(count));
+        } catch (const Poco::Exception& error) {
+            if (!WouldBlock(error))
+                throw;
+            continue;
+        }
+        if (sent < 0)
+            continue;
+        if (sent == 0)
             throw EFTPError("The data connection was closed while sending.");
         bytes += sent;
         count -= static_cast<std::size_t>(sent);
@@ -94,6 +130,96 @@ void SendAll(Poco::Net::StreamSocket& data, const char* bytes, std::size_t count
 }
 
 }  // namespace
+
+// Poco's session, with data connections that honour the time-outs: the
+// connection is opened within the stall time-out and every byte on it moves
+// within the stall time-out too. The commands are the library's own.
+class TFTPSession : public FTPClientSession {
+public:
+    TFTPSession(const Poco::Net::StreamSocket& socket, const TFTPTimeouts& timeouts)
+        : FTPClientSession(socket, false), Timeouts(timeouts)
+    {
+        setTimeout(AsTimespan(timeouts.Reply));
+    }
+
+    // Closes both directions of the control connection: whatever still
+    // waits on it fails at once.
+    void ShutDown()
+    {
+        try {
+            if (_pControlSocket)
+                _pControlSocket->shutdown();
+        } catch (const Poco::Exception&) {
+            // Already gone.
+        }
+    }
+
+protected:
+    Poco::Net::StreamSocket establishDataConnection(const std::string& command, const std::string& argument) override
+    {
+        Poco::Net::StreamSocket data = getPassive() ? PassiveData(command, argument) : ActiveData(command, argument);
+        data.setSendTimeout(AsTimespan(Timeouts.Stall));
+        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        return data;
+    }
+
+private:
+    // "PASV", the connection to the address it names, then the command.
+    Poco::Net::StreamSocket PassiveData(const std::string& command, const std::string& argument)
+    {
+        const Poco::Net::SocketAddress address =
+            Timed(NoAnswer("PASV", Timeouts.Reply), [&] { return sendPassiveCommand(); });
+        Poco::Net::StreamSocket data;
+        Timed("Could not open the data connection to " + address.toString() + " within " +
+                  DurationText(Timeouts.Stall) + ": timed out",
+              [&] { data.connect(address, AsTimespan(Timeouts.Stall)); });
+        BeginTransfer(command, argument);
+        return data;
+    }
+
+    // "PORT" with a listening socket, the command, then the server's connection.
+    Poco::Net::StreamSocket ActiveData(const std::string& command, const std::string& argument)
+    {
+        Poco::Net::ServerSocket server(Poco::Net::SocketAddress(_pControlSocket->address().host(), 0));
+        Timed(NoAnswer("PORT", Timeouts.Reply), [&] { sendPortCommand(server.address()); });
+        BeginTransfer(command, argument);
+        if (!server.poll(AsTimespan(Timeouts.Stall), Poco::Net::Socket::SELECT_READ))
+            throw EFTPTimeout("The FTP server did not open the data connection within " +
+                              DurationText(Timeouts.Stall) + ": timed out");
+        return server.acceptConnection();
+    }
+
+    void BeginTransfer(const std::string& command, const std::string& argument)
+    {
+        std::string response;
+        const int status = Timed(NoAnswer(argument.empty() ? command : command + " " + argument, Timeouts.Reply),
+                                 [&] { return sendCommand(command, argument, response); });
+        if (!isPositivePreliminary(status))
+            throw Poco::Net::FTPException(command + " command failed", response, status);
+    }
+
+    const TFTPTimeouts Timeouts;
+};
+
+template <typename TOperation>
+auto TFTPClient::Guarded(TOperation&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const EFTPTimeout& timeout) {
+        Lose(timeout.what());
+        throw;
+    } catch (const Poco::TimeoutException&) {
+        // A wait that no step named is still a time-out of this session.
+        const std::string reason = NoAnswer("in time", Timeouts.Reply);
+        Lose(reason);
+        throw EFTPTimeout(reason);
+    } catch (const Poco::Exception& error) {
+        throw EFTPError(ErrorText(error));
+    } catch (const std::ios_base::failure& error) {
+        throw EFTPError(error.what());
+    }
+}
 
 TFTPClient::TFTPClient() = default;
 
@@ -112,10 +238,11 @@ void TFTPClient::Status(const std::string& text) const
         OnStatus(text);
 }
 
-void TFTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::milliseconds connectTimeout,
-                      std::chrono::milliseconds readTimeout)
+void TFTPClient::Open(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts)
 {
     Close();
+    Lost.clear();
+    Timeouts = timeouts;
     // A peer that vanishes must fail a write, not end the process.
     IgnoreBrokenPipeSignal();
     Guarded([&] {
@@ -123,25 +250,30 @@ void TFTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::
         const Poco::Net::SocketAddress address(host, port);
         Status("Connecting to " + address.toString() + ".");
         Poco::Net::StreamSocket socket;
-        if (connectTimeout.count() > 0)
-            socket.connect(address, AsTimespan(connectTimeout));
+        if (timeouts.Connect.count() > 0)
+            Timed("Could not connect to " + address.toString() + " within " + DurationText(timeouts.Connect) +
+                      ": timed out",
+                  [&] { socket.connect(address, AsTimespan(timeouts.Connect)); });
         else
             socket.connect(address);
         Status("Connected.");
         if (OnConnected)
             OnConnected(static_cast<std::intptr_t>(socket.impl()->sockfd()));
-        socket.setReceiveTimeout(AsTimespan(readTimeout));
+        socket.setReceiveTimeout(AsTimespan(timeouts.Reply));
+        // Commands are short, but a peer that stops reading must not hold them either.
+        socket.setSendTimeout(AsTimespan(timeouts.Reply));
 
         // The greeting is read here, so that only 220 counts; the server says
         // nothing more until it is spoken to, so no reply is read ahead.
         std::string greeting;
         Poco::Net::DialogSocket dialog(socket);
-        const int status = dialog.receiveStatusMessage(greeting);
+        const int status =
+            Timed("The FTP server sent no greeting within " + DurationText(timeouts.Reply) + ": timed out",
+                  [&] { return dialog.receiveStatusMessage(greeting); });
         if (status != 220)
             throw EFTPError(greeting.empty() ? "The server closed the connection without a greeting." : greeting);
 
-        Session = std::make_unique<FTPClientSession>(socket, false);
-        Session->setTimeout(AsTimespan(readTimeout));
+        Session = std::make_unique<TFTPSession>(socket, timeouts);
         Session->setPassive(Passive, false);
         SocketHandle = static_cast<std::intptr_t>(socket.impl()->sockfd());
     });
@@ -149,11 +281,13 @@ void TFTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::
 
 void TFTPClient::LogOn(const std::string& user, const std::string& password)
 {
+    TFTPSession& session = OpenSession();
     Guarded([&] {
         std::string reply;
-        int status = Session->sendCommand("USER", user, reply);
+        int status = Timed(NoAnswer("USER", Timeouts.Reply), [&] { return session.sendCommand("USER", user, reply); });
         if (status == 331)
-            status = Session->sendCommand("PASS", password, reply);
+            status =
+                Timed(NoAnswer("PASS", Timeouts.Reply), [&] { return session.sendCommand("PASS", password, reply); });
         if (status != 230 && status != 202)
             throw EFTPError(reply);
     });
@@ -170,12 +304,13 @@ void TFTPClient::SetPassive(bool passive)
 std::string TFTPClient::Command(const std::string& command, const std::string& argument,
                                 std::initializer_list<int> success)
 {
-    if (!Session)
-        throw EFTPError("Not connected.");
+    TFTPSession& session = OpenSession();
     return Guarded([&] {
         std::string reply;
-        const int status =
-            argument.empty() ? Session->sendCommand(command, reply) : Session->sendCommand(command, argument, reply);
+        const int status = Timed(NoAnswer(command, Timeouts.Reply), [&] {
+            return argument.empty() ? session.sendCommand(command, reply)
+                                    : session.sendCommand(command, argument, reply);
+        });
         if (std::find(success.begin(), success.end(), status) == success.end())
             throw EFTPError(reply.empty() ? "The server closed the connection." : reply);
         return reply;
@@ -189,29 +324,36 @@ std::string TFTPClient::PrintWorkingDirectory()
 
 void TFTPClient::Store(const std::string& name, std::istream& content, const std::function<void(std::int64_t)>& work)
 {
-    if (!Session)
-        throw EFTPError("Not connected.");
+    TFTPSession& session = OpenSession();
     Guarded([&] {
-        std::ostream& upload = Session->beginUpload(name);
+        std::ostream& upload = session.beginUpload(name);
         try {
             // Large pieces go straight to the socket; the stream's own buffer would cut them small.
             Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream&>(upload).socket();
+            data.setBlocking(false);
+            const std::string stalled =
+                "The upload of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
             std::vector<char> piece(StorePieceBytes);
             std::int64_t sent = 0;
             while (content.read(piece.data(), static_cast<std::streamsize>(piece.size())) || content.gcount() > 0) {
                 const auto count = static_cast<std::size_t>(content.gcount());
-                SendAll(data, piece.data(), count);
+                SendAll(data, piece.data(), count, Timeouts.Stall, stalled);
                 sent += static_cast<std::int64_t>(count);
                 if (work)
                     work(sent);
             }
             if (content.bad())
                 throw EFTPError("Could not read the file " + name + ".");
+        } catch (const EFTPTimeout&) {
+            // The session is lost; the upload ends with it.
+            throw;
         } catch (...) {
             AbandonUpload();
             throw;
         }
-        Session->endUpload();
+        Timed("The FTP server did not confirm the upload of " + name + " within " + DurationText(Timeouts.Reply) +
+                  ": timed out",
+              [&] { session.endUpload(); });
     });
 }
 
@@ -220,26 +362,58 @@ void TFTPClient::AbandonUpload()
     // Only ending the transfer frees the library's data stream; the reply
     // that follows is not awaited for long.
     try {
-        Session->setTimeout(AsTimespan(QuitTimeout));
+        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
         Session->endUpload();
     } catch (const Poco::Exception&) {
     }
 }
 
-std::vector<std::string> TFTPClient::NameList(const std::string& argument)
+void TFTPClient::Lose(const std::string& reason)
+{
+    Lost = reason;
+    if (!Session)
+        return;
+    std::unique_ptr<TFTPSession> lost = std::move(Session);
+    SocketHandle = -1;
+    lost->ShutDown();
+    // Frees a data connection that the library still holds; its reply fails at once now.
+    try {
+        lost->endUpload();
+    } catch (const Poco::Exception&) {
+    }
+    try {
+        lost->close();
+    } catch (const Poco::Exception&) {
+    }
+    Status("Disconnected.");
+}
+
+TFTPSession& TFTPClient::OpenSession()
 {
     if (!Session)
-        throw EFTPError("Not connected.");
+        throw EFTPError(Lost.empty() ? "Not connected." : Lost);
+    return *Session;
+}
+
+std::vector<std::string> TFTPClient::NameList(const std::string& argument)
+{
+    TFTPSession& session = OpenSession();
     return Guarded([&] {
-        std::istream& listing = Session->beginList(argument, false);
+        std::istream& listing = session.beginList(argument, false);
+        // A failed read must raise, not pass for the end of the listing.
+        listing.exceptions(std::ios::badbit);
         std::vector<std::string> names;
-        for (std::string line; std::getline(listing, line);) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (!line.empty())
-                names.push_back(line);
-        }
-        Session->endList();
+        Timed("The listing of " + argument + " stalled for " + DurationText(Timeouts.Stall) + ": timed out", [&] {
+            for (std::string line; std::getline(listing, line);) {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!line.empty())
+                    names.push_back(line);
+            }
+        });
+        Timed("The FTP server did not confirm the listing of " + argument + " within " +
+                  DurationText(Timeouts.Reply) + ": timed out",
+              [&] { session.endList(); });
         return names;
     });
 }
@@ -256,14 +430,19 @@ void TFTPClient::Close()
     Status("Disconnecting.");
     // A polite goodbye when the server still listens; it may well not.
     try {
-        Session->setTimeout(AsTimespan(QuitTimeout));
+        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
         std::string reply;
         Session->sendCommand("QUIT", reply);
     } catch (const Poco::Exception&) {
     }
-    std::unique_ptr<FTPClientSession> closing = std::move(Session);
+    std::unique_ptr<TFTPSession> closing = std::move(Session);
     SocketHandle = -1;
-    Guarded([&] { closing->close(); });
+    try {
+        closing->close();
+    } catch (const Poco::Exception& error) {
+        Status("Disconnected.");
+        throw EFTPError(ErrorText(error));
+    }
     Status("Disconnected.");
 }
 

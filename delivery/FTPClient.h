@@ -10,17 +10,31 @@
 #include <string>
 #include <vector>
 
-namespace Poco::Net {
-class FTPClientSession;
-}
-
 namespace tavrin {
+
+class TFTPSession;
 
 // Any failure of the FTP conversation: a reply outside those expected (the
 // text is the server's reply), a socket error or a time-out.
 class EFTPError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A wait that ran out: the text names the step and ends in "timed out". The
+// session it happened on is closed; a later command on it raises the same.
+class EFTPTimeout : public EFTPError {
+public:
+    using EFTPError::EFTPError;
+};
+
+// How long the client waits. A zero connect time-out leaves the system's own.
+struct TFTPTimeouts {
+    std::chrono::milliseconds Connect{0};
+    // For each reply on the control connection.
+    std::chrono::milliseconds Reply{60000};
+    // For a data connection to open, and for each byte to move on it.
+    std::chrono::milliseconds Stall{60000};
 };
 
 // One FTP client: the control connection and the data connections it opens,
@@ -38,11 +52,9 @@ public:
     // Called with the control socket as soon as its TCP connection exists, before the greeting.
     std::function<void(std::intptr_t socketHandle)> OnConnected;
 
-    // Opens the control connection and reads the greeting (220). A zero
-    // connect time-out leaves the system's own; replies are awaited up to
-    // readTimeout. Any session still open is closed first.
-    void Open(const std::string& host, std::uint16_t port, std::chrono::milliseconds connectTimeout,
-              std::chrono::milliseconds readTimeout);
+    // Opens the control connection and reads the greeting (220), waiting
+    // as long as the time-outs allow. Any session still open is closed first.
+    void Open(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts);
 
     // "USER", then "PASS" when the server asks for it, then "SYST" (200, 215 or 500).
     void LogOn(const std::string& user, const std::string& password);
@@ -65,8 +77,11 @@ public:
     std::vector<std::string> NameList(const std::string& argument);
 
     // True while the control connection is open (a dropped connection shows
-    // only when it is next used).
+    // only when it is next used; one that timed out is closed at once).
     bool Connected() const;
+
+    // True when the last session ended in a time-out (until the next Open).
+    bool TimedOut() const { return !Lost.empty(); }
 
     // Sends "QUIT" when it can and closes the control connection; harmless
     // when nothing is open.
@@ -79,10 +94,21 @@ private:
     void Status(const std::string& text) const;
     // Ends a failed upload so that its data connection is released.
     void AbandonUpload();
+    // Runs one operation on the session: the library's failures become
+    // EFTPError, and a time-out closes the session before it is raised.
+    template <typename TOperation>
+    auto Guarded(TOperation&& operation) -> decltype(operation());
+    // Closes a session whose server stopped answering, without a goodbye.
+    void Lose(const std::string& reason);
+    // The session, or EFTPError when there is none.
+    TFTPSession& OpenSession();
 
-    std::unique_ptr<Poco::Net::FTPClientSession> Session;
+    std::unique_ptr<TFTPSession> Session;
+    TFTPTimeouts Timeouts;
     bool Passive = true;
     std::intptr_t SocketHandle = -1;
+    // The time-out that closed the last session; empty while none did.
+    std::string Lost;
 };
 
 }  // namespace tavrin

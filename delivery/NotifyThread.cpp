@@ -1,11 +1,13 @@
 #include "delivery/NotifyThread.h"
 
 #include "catalogue/CatalogueAccess.h"
+#include "delivery/MailAddress.h"
 #include "delivery/SMTPClient.h"
 #include "shell/SharedSettings.h"
 
 #include <Poco/Environment.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace tavrin {
@@ -26,6 +28,13 @@ std::string RecipientIDList(const std::string& recipients)
             list += (list.empty() ? "" : ",") + item;
     }
     return list;
+}
+
+// A reply of the server on one log line.
+std::string OneLine(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
 }
 
 }  // namespace
@@ -61,16 +70,23 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
     OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
     for (; !rows.Eof(); rows.MoveNext()) {
         TMailbox mailbox = MailboxFromText(FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"));
-        if (!mailbox.Address.empty())
+        if (mailbox.Address.empty())
+            continue;
+        // Contacts are checked when saved, but an older catalogue may hold anything.
+        if (IsMailAddress(mailbox.Address))
             mailboxes.push_back(std::move(mailbox));
+        else
+            PostLog("Contact " + FieldValue(rows, "AddressListID") + " (" + MailboxDisplayText(mailbox) +
+                        ") skipped: not a mail address",
+                    -1);
     }
     CloseQuery(rows);
     return mailboxes;
 }
 
-std::string TNotifyThread::Greet(TSMTPClient& client, const std::string& host, std::uint16_t port)
+std::string TNotifyThread::Greet(TSMTPClient& client, const TSettingsRecord& settings)
 {
-    client.Open(host, port);
+    client.Open(settings.SMTPHost, SMTPPortNumber(settings.SMTPPort), settings.SMTPReplyTimeout);
     const std::string localName = Poco::Environment::nodeName();
     const TSMTPReply reply = client.Command("EHLO " + localName, {});
     if (reply.Code == 250)
@@ -79,40 +95,59 @@ std::string TNotifyThread::Greet(TSMTPClient& client, const std::string& host, s
     return {};
 }
 
+bool TNotifyThread::AddRecipient(TSMTPClient& client, const TMailbox& recipient)
+{
+    const TSMTPReply reply = client.Command("RCPT TO:<" + recipient.Address + ">", {});
+    if (reply.Code == 250 || reply.Code == 251)
+        return true;
+    PostLog("Recipient " + recipient.Address + " refused: " + OneLine(reply.Text), -1);
+    return false;
+}
+
 /*
  * 1. "RSET", whatever the reply.
  * 2. "AUTH LOGIN" with the user name and password when the settings ask for
  *    it and the server offers LOGIN.
- * 3. "MAIL FROM", then "RCPT TO" for each To entry and the Cc entry.
- * 4. The message is composed (the overview is read now), then "DATA", the
+ * 3. "MAIL FROM", then "RCPT TO" for each To entry and the Cc entry; the
+ *    server may refuse some of them.
+ * 4. Without an accepted To recipient the message goes nowhere: the Cc alone
+ *    would not tell the customer.
+ * 5. The message is composed (the overview is read now), then "DATA", the
  *    message and ".", which the server must accept with 250.
  */
-void TNotifyThread::Deliver(TSMTPClient& client, const TNotifyMessage& message, const TSettingsRecord& settings,
-                            const std::string& extensions)
+std::vector<TMailbox> TNotifyThread::Deliver(TSMTPClient& client, const TNotifyMessage& message,
+                                             const TSettingsRecord& settings, const std::string& extensions)
 {
     client.Command("RSET", {});
     if (settings.AuthenticationRequired && ListsLoginMechanism(extensions)) {
-        client.Command("AUTH LOGIN", {334});
-        client.Command(Base64Line(settings.SMTPUsername), {334});
-        client.Command(Base64Line(settings.SMTPPassword), {235});
+        client.Command("AUTH LOGIN", {334}, "AUTH LOGIN");
+        client.Command(Base64Line(settings.SMTPUsername), {334}, "the AUTH LOGIN user name");
+        client.Command(Base64Line(settings.SMTPPassword), {235}, "the AUTH LOGIN password");
     }
     client.Command("MAIL FROM:<" + message.From.Address + ">", {250});
+    std::vector<TMailbox> accepted;
     for (const TMailbox& recipient : message.To)
-        client.Command("RCPT TO:<" + recipient.Address + ">", {250, 251});
-    if (message.Cc)
-        client.Command("RCPT TO:<" + message.Cc->Address + ">", {250, 251});
+        if (AddRecipient(client, recipient))
+            accepted.push_back(recipient);
+    const bool copyAccepted = message.Cc && AddRecipient(client, *message.Cc);
+    if (accepted.empty())
+        throw ESMTPError(copyAccepted ? "The mail server refused every To recipient; the Cc alone would not tell "
+                                        "the customer"
+                                      : "The mail server refused every recipient");
     const std::string text = ComposedMessage(message);
     client.Command("DATA", {354});
     client.SendMessageText(text);
+    return accepted;
 }
 
-std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, const TSettingsRecord& settings)
+std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, const TSettingsRecord& settings,
+                                               std::vector<TMailbox>& delivered)
 {
     std::optional<std::string> failure;
     TSMTPClient client;
     try {
-        const std::string extensions = Greet(client, settings.SMTPHost, SMTPPortNumber(settings.SMTPPort));
-        Deliver(client, message, settings, extensions);
+        const std::string extensions = Greet(client, settings);
+        delivered = Deliver(client, message, settings, extensions);
     } catch (const std::exception& error) {
         failure = error.what();
         PostLog(*failure, -1);
@@ -125,9 +160,11 @@ std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, co
  * 1. The job record and the settings; a job that is not catalogued fails.
  * 2. The recipients of the job's queue entry; without any, one log line and
  *    the task fails.
- * 3. "Sending email to ", the conversation, then "Done sending email to "
- *    only when the server accepted the message; otherwise its error is
- *    logged and the task fails.
+ * 3. Without a To recipient that has a mail address, nothing is sent and
+ *    the task fails; so does a Cc that is not a mail address, with a log line.
+ * 4. "Sending email to ", the conversation, then "Done sending email to "
+ *    the recipients that got it, only when the server accepted the message;
+ *    otherwise its error is logged and the task fails.
  * The client and the message are gone before the base posts the completion.
  */
 void TNotifyThread::Run()
@@ -150,14 +187,25 @@ void TNotifyThread::Run()
         return;
     }
     message.To = RecipientMailboxes(recipients);
+    if (message.Cc && !IsMailAddress(message.Cc->Address)) {
+        PostLog("The Cc " + MailboxDisplayText(*message.Cc) + " is not a mail address; no copy is sent", -1);
+        message.Cc.reset();
+    }
+    if (message.To.empty()) {
+        const std::string reason = "The e-mail was not sent: none of the recipients has a mail address";
+        PostLog(reason, 100);
+        Fail(reason);
+        return;
+    }
 
     const std::string toText = MailboxListText(message.To);
     PostTaskLog("Sending email to " + toText, 0);
-    const std::optional<std::string> failure = Send(message, settings);
+    std::vector<TMailbox> delivered;
+    const std::optional<std::string> failure = Send(message, settings, delivered);
     if (failure)
-        Fail("The e-mail " + (toText.empty() ? std::string() : "to " + toText + " ") + "was not sent: " + *failure);
+        Fail("The e-mail to " + toText + " was not sent: " + *failure);
     else
-        PostTaskLog("Done sending email to " + toText, 0);
+        PostTaskLog("Done sending email to " + MailboxListText(delivered), 0);
 }
 
 }  // namespace tavrin

@@ -1,12 +1,14 @@
 #include "delivery/SMTPClient.h"
 
 #include "delivery/TransferHelpers.h"
+#include "platform/SocketOptions.h"
 
 #include <Poco/Base64Encoder.h>
 #include <Poco/Exception.h>
 #include <Poco/Net/DialogSocket.h>
 #include <Poco/Net/SMTPClientSession.h>
 #include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/SocketDefs.h>
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
@@ -16,12 +18,35 @@ namespace tavrin {
 
 namespace {
 
-// How long a reply may take: RFC 5321 asks clients to wait up to ten
-// minutes for the reply to the end of the message.
-const Poco::Timespan ReplyTimeout(10 * 60, 0);
-
 // How long a closing session waits for the reply to "QUIT".
-const Poco::Timespan QuitTimeout(5, 0);
+constexpr std::chrono::seconds QuitTimeout(5);
+
+Poco::Timespan AsTimespan(std::chrono::seconds duration)
+{
+    return Poco::Timespan(static_cast<long>(duration.count()), 0);
+}
+
+std::string SecondsText(std::chrono::seconds wait)
+{
+    return std::to_string(wait.count()) + " s";
+}
+
+// The step a command line stands for in a time-out: up to its ":" ("RCPT
+// TO"), or its first word ("EHLO").
+std::string StepOf(const std::string& line)
+{
+    const std::size_t colon = line.find(':');
+    return line.substr(0, colon != std::string::npos ? colon : line.find(' '));
+}
+
+// A write that gave up: the library reports an expired send time-out as a
+// failed write that would have blocked.
+bool IsSendTimeout(const Poco::Exception& error)
+{
+    return dynamic_cast<const Poco::TimeoutException*>(&error) ||
+           (dynamic_cast<const Poco::IOException*>(&error) &&
+            (error.code() == POCO_EAGAIN || error.code() == POCO_EWOULDBLOCK || error.code() == POCO_ETIMEDOUT));
+}
 
 // Runs one operation, turning the library's failures into ESMTPError.
 template <typename TOperation>
@@ -62,6 +87,18 @@ public:
 
     int ReadReply(std::string& text) { return socket().receiveStatusMessage(text); }
 
+    void SendLine(const std::string& line) { socket().sendMessage(line); }
+
+    // Closes both directions at once: nothing waits on this connection any more.
+    void ShutDown()
+    {
+        try {
+            socket().shutdown();
+        } catch (const Poco::Exception&) {
+            // Already gone.
+        }
+    }
+
     void SendText(const std::string& text)
     {
         std::size_t sent = 0;
@@ -78,53 +115,100 @@ TSMTPClient::~TSMTPClient()
     Close();
 }
 
-void TSMTPClient::Open(const std::string& host, std::uint16_t port)
+void TSMTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)
 {
     Close();
+    ReplyTimeout = replyTimeout;
+    // A connection shut after a time-out must fail a write, not end the process.
+    IgnoreBrokenPipeSignal();
     Guarded([&] {
         Poco::Net::StreamSocket socket;
         socket.connect(Poco::Net::SocketAddress(host, port));
+        // A server that stops reading must not hold a command or the message either.
+        socket.setSendTimeout(AsTimespan(replyTimeout));
         Session = std::make_unique<TSMTPSession>(socket);
-        Session->setTimeout(ReplyTimeout);
     });
     TSMTPReply greeting;
     try {
-        greeting.Code = Guarded([&] { return Session->ReadReply(greeting.Text); });
+        greeting = Reply("The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out",
+                         ReplyTimeout);
     } catch (const ESMTPError&) {
         Session.reset();
         throw;
     }
     if (greeting.Code != 220) {
         Session.reset();
-        throw ESMTPError(greeting.Code == 0 ? "Connection closed by the server." : greeting.Text);
+        throw ESMTPError(greeting.Text);
     }
 }
 
-TSMTPReply TSMTPClient::Command(const std::string& line, std::initializer_list<int> accepted)
+TSMTPReply TSMTPClient::Command(const std::string& line, std::initializer_list<int> accepted, const std::string& step)
 {
     if (!Session)
         throw ESMTPError("Not connected.");
     // A line break inside would let the text speak commands of its own.
     if (line.find_first_of("\r\n") != std::string::npos)
         throw ESMTPError("A command line may not hold a line break.");
+    const std::string shown = step.empty() ? StepOf(line) : step;
+    try {
+        Session->SendLine(line);
+    } catch (const Poco::Exception& error) {
+        if (IsSendTimeout(error))
+            Lose("The mail server did not take " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out");
+        throw ESMTPError(error.displayText());
+    }
+    const TSMTPReply reply =
+        Reply("The mail server did not answer " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out",
+              ReplyTimeout);
+    if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), reply.Code) == accepted.end())
+        throw ESMTPError(reply.Text);
+    return reply;
+}
+
+TSMTPReply TSMTPClient::Reply(const std::string& timedOut, std::chrono::seconds wait)
+{
     TSMTPReply reply;
-    reply.Code = Guarded([&] { return Session->sendCommand(line, reply.Text); });
+    try {
+        Session->setTimeout(AsTimespan(wait));
+        reply.Code = Session->ReadReply(reply.Text);
+    } catch (const Poco::TimeoutException&) {
+        Lose(timedOut);
+    } catch (const Poco::Exception& error) {
+        throw ESMTPError(error.displayText());
+    }
     if (reply.Code == 0) {
         // No reply line at all: the server has gone.
         Session.reset();
         throw ESMTPError("Connection closed by the server.");
     }
-    if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), reply.Code) == accepted.end())
-        throw ESMTPError(reply.Text);
     return reply;
+}
+
+void TSMTPClient::Lose(const std::string& reason)
+{
+    // Shut first, so that the library's own goodbye on closing fails at once.
+    Session->ShutDown();
+    Session.reset();
+    throw ESMTPError(reason);
 }
 
 void TSMTPClient::SendMessageText(const std::string& text)
 {
     if (!Session)
         throw ESMTPError("Not connected.");
-    Guarded([&] { Session->SendText(DotStuffed(text)); });
-    Command(".", {250});
+    try {
+        Session->SendText(DotStuffed(text));
+        Session->SendLine(".");
+    } catch (const Poco::Exception& error) {
+        if (IsSendTimeout(error))
+            Lose("The mail server stopped taking the message for " + SecondsText(ReplyTimeout) + ": timed out");
+        throw ESMTPError(error.displayText());
+    }
+    const std::chrono::seconds wait = std::max(ReplyTimeout, EndOfMessageTimeout);
+    const TSMTPReply reply =
+        Reply("The mail server did not confirm the message within " + SecondsText(wait) + ": timed out", wait);
+    if (reply.Code != 250)
+        throw ESMTPError(reply.Text);
 }
 
 bool TSMTPClient::Connected() const
@@ -137,7 +221,7 @@ void TSMTPClient::Close()
     if (!Session)
         return;
     try {
-        Session->setTimeout(QuitTimeout);
+        Session->setTimeout(AsTimespan(std::min(QuitTimeout, ReplyTimeout)));
         std::string ignored;
         Session->sendCommand("QUIT", ignored);
     } catch (const Poco::Exception&) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -35,13 +36,22 @@ public:
     TSMTPClient(const TSMTPClient&) = delete;
     TSMTPClient& operator=(const TSMTPClient&) = delete;
 
+    // The reply to the "." that ends a message may take this long at least:
+    // the server may check the whole message first.
+    static constexpr std::chrono::seconds EndOfMessageTimeout{300};
+
     // Connects (TCP, with the system's own connect time-out) and reads the
-    // greeting, which must be 220. On failure nothing stays open.
-    void Open(const std::string& host, std::uint16_t port);
+    // greeting, which must be 220. Every reply is then awaited up to
+    // replyTimeout, the one to the end of a message up to the longer of that
+    // and EndOfMessageTimeout. On failure nothing stays open.
+    void Open(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout);
 
     // Sends one command line and returns the reply. A code outside accepted
     // raises with the reply's text; an empty accepted list takes any reply.
-    TSMTPReply Command(const std::string& line, std::initializer_list<int> accepted);
+    // A reply that does not come in time closes the connection and raises a
+    // text that names the step: the line up to its ":" or its first blank,
+    // or the step given (for lines that must not be shown, such as a password).
+    TSMTPReply Command(const std::string& line, std::initializer_list<int> accepted, const std::string& step = {});
 
     // After the server accepted "DATA": sends the message text (each line
     // that begins with "." gets a second one; a CR LF ends the text when it
@@ -57,7 +67,13 @@ public:
     void Close();
 
 private:
+    // Reads the reply to a line already sent, waiting up to wait.
+    TSMTPReply Reply(const std::string& step, std::chrono::seconds wait);
+    // Closes a connection whose server stopped answering, and raises the reason.
+    [[noreturn]] void Lose(const std::string& reason);
+
     std::unique_ptr<TSMTPSession> Session;
+    std::chrono::seconds ReplyTimeout{60};
 };
 
 // A line of text as the SMTP LOGIN mechanism sends it: Base64 on one line.

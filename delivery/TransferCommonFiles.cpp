@@ -16,7 +16,8 @@ namespace tavrin {
 namespace {
 
 /*
- * 1. Log on without keep-alives or a connect time-out of its own.
+ * 1. Log on without keep-alives or a connect time-out of its own; replies
+ *    and data connections wait as long as the settings allow.
  * 2. MKD the remote folder (it may exist), then CWD into it.
  * 3. STOR every file of the local folder, in binary.
  * Raises on any failure.
@@ -31,7 +32,9 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
 
     TFTPClient client;
     client.SetPassive(false);
-    client.Open(server.Host, server.Port, std::chrono::milliseconds(0), TCustomTransferThread::ReadTimeout);
+    TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
+    timeouts.Connect = std::chrono::milliseconds(0);
+    client.Open(server.Host, server.Port, timeouts);
     client.LogOn(settings.FTPUserName, settings.FTPPassword);
     client.Command("TYPE", "I", {200});
     if (!remote.empty()) {

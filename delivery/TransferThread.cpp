@@ -36,8 +36,10 @@ void TTransferThread::SendFiles(const std::string& localFolder, const std::strin
             continue;
         PostLog("Sending " + localFolder + name, -1);
         const bool sent = SendFile(localFolder, remoteFolder, name);
-        if (!sent)
+        if (!sent) {
             NotSent.push_back(localFolder + name);
+            LastNotSentReason = LastError;
+        }
         PostLog((sent ? "Done sending " : "Could not send ") + localFolder + name, RoundedPercent(index, count));
     }
 }
@@ -78,6 +80,8 @@ void TTransferThread::FailForWhatWasNotSent()
         reason = std::to_string(NotSent.size()) + (NotSent.size() == 1 ? " file was" : " files were") + " not sent: ";
         for (std::size_t index = 0; index < NotSent.size(); ++index)
             reason += (index == 0 ? "" : ", ") + NotSent[index];
+        if (!LastNotSentReason.empty())
+            reason += " (" + std::string(NotSent.size() == 1 ? "" : "the last: ") + LastNotSentReason + ")";
     }
     if (!Unreached.empty())
         reason += (reason.empty() ? "" : "; ") + Unreached;

@@ -32,11 +32,13 @@ private:
     // False, with a log line and the task failed, when the job folder lacks
     // its index.html: a partial proof must not be published.
     bool ProofIsComplete(const std::string& localFolder);
-    // Fails the task naming every file that did not arrive and the shared
-    // folder that could not be reached, if any.
+    // Fails the task naming every file that did not arrive, with the reason
+    // the last of them failed, and the shared folder that could not be
+    // reached, if any.
     void FailForWhatWasNotSent();
 
     std::vector<std::string> NotSent;
+    std::string LastNotSentReason;
     std::string Unreached;
 };
 

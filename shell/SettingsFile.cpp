@@ -20,27 +20,33 @@ namespace {
 
 constexpr const char* Section = "Main";
 
-enum class TKind { Text, Enciphered, Boolean };
+enum class TKind { Text, Enciphered, Boolean, Seconds };
 
 struct TKey {
     const char* Name;
     TKind Kind;
     std::string TSettingsRecord::*Text;
     bool TSettingsRecord::*Flag;
+    std::chrono::seconds TSettingsRecord::*Duration;
 };
 
 constexpr TKey TextKey(const char* name, std::string TSettingsRecord::*field, TKind kind = TKind::Text)
 {
-    return {name, kind, field, nullptr};
+    return {name, kind, field, nullptr, nullptr};
 }
 
 constexpr TKey BooleanKey(const char* name, bool TSettingsRecord::*field)
 {
-    return {name, TKind::Boolean, nullptr, field};
+    return {name, TKind::Boolean, nullptr, field, nullptr};
+}
+
+constexpr TKey SecondsKey(const char* name, std::chrono::seconds TSettingsRecord::*field)
+{
+    return {name, TKind::Seconds, nullptr, nullptr, field};
 }
 
 // The keys in the order in which they are read and written.
-constexpr std::array<TKey, 22> Keys = {{
+constexpr std::array<TKey, 25> Keys = {{
     TextKey("InputFolder", &TSettingsRecord::InputFolder),
     TextKey("FTPServer", &TSettingsRecord::FTPServer),
     TextKey("FTPUserName", &TSettingsRecord::FTPUserName, TKind::Enciphered),
@@ -63,6 +69,9 @@ constexpr std::array<TKey, 22> Keys = {{
     TextKey("SourceColorProfile", &TSettingsRecord::SourceColorProfile),
     TextKey("DestinationColorProfile", &TSettingsRecord::DestinationColorProfile),
     BooleanKey("ShowHint", &TSettingsRecord::ShowHint),
+    SecondsKey("FTPReplyTimeout", &TSettingsRecord::FTPReplyTimeout),
+    SecondsKey("FTPStallTimeout", &TSettingsRecord::FTPStallTimeout),
+    SecondsKey("SMTPReplyTimeout", &TSettingsRecord::SMTPReplyTimeout),
 }};
 
 // The settings file as it stands; a missing or unreadable one reads as empty.
@@ -93,6 +102,13 @@ struct TIniFile {
 
     CSimpleIniA Ini;
 };
+
+// A time-out in whole seconds; anything but a positive number gives the default.
+std::chrono::seconds ReadSeconds(const char* value, std::chrono::seconds fallback)
+{
+    std::int32_t number = 0;
+    return (value && TryParseInt32(Trimmed(value), number) && number > 0) ? std::chrono::seconds(number) : fallback;
+}
 
 int ReadInteger(const TIniFile& file, const char* key)
 {
@@ -125,6 +141,9 @@ void ReadKeys(const TIniFile& file, TSettingsRecord& record)
         case TKind::Boolean:
             record.*key.Flag = value ? std::string(value) == "True" : defaults.*key.Flag;
             break;
+        case TKind::Seconds:
+            record.*key.Duration = ReadSeconds(value, defaults.*key.Duration);
+            break;
         }
     }
     // Plate paths are the folder and a name joined as they stand.
@@ -156,6 +175,9 @@ void SaveSettings(const TSettingsRecord& record)
             break;
         case TKind::Boolean:
             file.Set(key.Name, record.*key.Flag ? "True" : "False");
+            break;
+        case TKind::Seconds:
+            file.Set(key.Name, std::to_string((record.*key.Duration).count()));
             break;
         }
     }

@@ -12,7 +12,8 @@ std::string SettingsFilePath();
 
 // Reads every key of section "Main" into the record; an absent key (or a
 // missing or unreadable file) gives the key's default, a boolean is true
-// exactly when its text is "True", and the four account fields are
+// exactly when its text is "True", a time-out is a positive whole number of
+// seconds (anything else gives the default), and the four account fields are
 // deciphered. ApprovalText and ProfilesValid are left as they are.
 void LoadSettings(TSettingsRecord& record);
 // The same from the text of a settings file.

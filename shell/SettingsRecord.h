@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace tavrin {
@@ -30,6 +31,11 @@ struct TSettingsRecord {
     std::string SourceColorProfile;
     std::string DestinationColorProfile;
     bool ShowHint = false;
+    // How long a server may keep the station waiting before the task gives
+    // up; longer for slow hosts. Whole seconds, always positive.
+    std::chrono::seconds FTPReplyTimeout{60};   // a reply on the FTP control connection
+    std::chrono::seconds FTPStallTimeout{60};   // an FTP data connection on which no byte moves
+    std::chrono::seconds SMTPReplyTimeout{60};  // a mail server's reply (the end of a message waits longer)
 
     // Not in the file: lasts until the process ends.
     std::string ApprovalText = "approval.txt";

@@ -2,6 +2,7 @@
 
 #include "delivery/CustomTransferThread.h"
 #include "platform/MessageQueue.h"
+#include "shell/SettingsFile.h"
 #include "shell/SharedSettings.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/delivery/ServerProcess.h"
@@ -78,6 +79,13 @@ inline std::unique_ptr<TServerProcess> StartScriptedFTPServer(const TTemporaryFo
 // (tests/delivery/ftp_server.py) on 127.0.0.1 serving a temporary folder.
 class DeliveryFixture : public CatalogueFixture {
 protected:
+    void TearDown() override
+    {
+        // Short time-outs of one test must not reach the next.
+        StationSettings().Assign(TSettingsRecord());
+        CatalogueFixture::TearDown();
+    }
+
     // Starts the server with the given options of ftp_server.py.
     void StartServer(const std::vector<std::string>& options = {})
     {
@@ -96,6 +104,16 @@ protected:
             settings.FTPPassiveMode = passive;
             settings.FTPUseKeepAlives = keepAlives;
         });
+    }
+
+    // The station's settings as read from a settings file of these lines
+    // (time-outs, say); the servers are set with UseServer afterwards.
+    void LoadSettingsFile(const std::string& lines)
+    {
+        Folder.Write("tavrin.ini", "[Main]\n" + lines);
+        TSettingsRecord settings;
+        LoadSettings(settings);
+        StationSettings().Assign(settings);
     }
 
     // The commands the server received so far, one per line.

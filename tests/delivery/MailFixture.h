@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,6 +44,16 @@ inline std::vector<std::filesystem::path> ReceivedMessages(const TTemporaryFolde
             return messages;
         messages.push_back(path);
     }
+}
+
+// The envelope recipients the server delivered a received message to, in order.
+inline std::vector<std::string> EnvelopeRecipients(const std::filesystem::path& message)
+{
+    std::vector<std::string> recipients;
+    std::istringstream lines(FileBytes(std::filesystem::path(message).replace_extension(".rcpt")));
+    for (std::string line; std::getline(lines, line);)
+        recipients.push_back(line);
+    return recipients;
 }
 
 // tests/delivery/mail_summary.py's description of a received message; its

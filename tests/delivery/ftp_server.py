@@ -7,6 +7,7 @@ and every command it receives to --command-log."""
 import argparse
 import fnmatch
 import os
+import socket
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -28,11 +29,18 @@ def parse_arguments():
                         help="names, separated by commas, that NLST adds to every listing")
     parser.add_argument("--drop-after", type=int, default=0,
                         help="once, drop both connections after a STOR received this many bytes")
+    parser.add_argument("--silent-at", default="",
+                        help='"greeting": accept connections and never say a word; a command such as CWD: '
+                             'answer nothing from that command on (each session)')
+    parser.add_argument("--stall-after", type=int, default=0,
+                        help="stop reading a STOR's data connection once it received this many bytes")
+    parser.add_argument("--stall-once", action="store_true", help="stall only the first such upload")
     return parser.parse_args()
 
 
 ARGUMENTS = parse_arguments()
 DROP = {"after": ARGUMENTS.drop_after}
+STALL = {"after": ARGUMENTS.stall_after}
 
 
 class DroppingDTPHandler(DTPHandler):
@@ -43,6 +51,12 @@ class DroppingDTPHandler(DTPHandler):
             command = self.cmd_channel
             self.close()
             command.close()
+        elif STALL["after"] and getattr(self, "cmd", None) == "STOR" and self.tot_bytes_received >= STALL["after"]:
+            if ARGUMENTS.stall_once:
+                STALL["after"] = 0
+            # Read no more; a small buffer keeps the client from parking much in it.
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            self.modify_ioloop_events(0)
 
     handle_read_event = handle_read
 
@@ -50,10 +64,20 @@ class DroppingDTPHandler(DTPHandler):
 class ScriptedHandler(FTPHandler):
     dtp_handler = DroppingDTPHandler
     auth_failed_timeout = 0
+    silent = False
+
+    def handle(self):
+        if ARGUMENTS.silent_at == "greeting":
+            self.silent = True
+            return
+        FTPHandler.handle(self)
 
     def pre_process_command(self, line, cmd, arg):
         with open(ARGUMENTS.command_log, "a") as log:
             log.write(("PASS ***" if cmd == "PASS" else line) + "\n")
+        if self.silent or cmd == ARGUMENTS.silent_at:
+            self.silent = True
+            return None
         return FTPHandler.pre_process_command(self, line, cmd, arg)
 
     def ftp_PWD(self, line):

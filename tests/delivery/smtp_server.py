@@ -3,7 +3,8 @@
 offers AUTH LOGIN without TLS (user "mailer", password "secret"), plus the
 faults the tests ask for. Writes its port to --port-file once it listens,
 every command it receives to --command-log (the login's outcome in
-parentheses) and each message it accepts to --mail-dir as 1.eml, 2.eml, ..."""
+parentheses) and each message it accepts to --mail-dir as 1.eml, 2.eml, ...
+with its envelope recipients, one a line, in 1.rcpt, 2.rcpt, ..."""
 
 import argparse
 import asyncio
@@ -23,10 +24,18 @@ def parse_arguments():
     parser.add_argument("--refuse-mail", action="store_true", help="answer MAIL FROM with 550")
     parser.add_argument("--refuse-rcpt", action="store_true", help="answer every RCPT with 550")
     parser.add_argument("--refuse-data", action="store_true", help="answer DATA with 554")
+    parser.add_argument("--refuse-rcpt-to", action="append", default=[], metavar="ADDRESS=REPLY",
+                        help="answer RCPT for this address with this reply (repeatable)")
+    parser.add_argument("--silent-at", default="",
+                        help='"greeting": accept connections and never say a word; a command such as RCPT: '
+                             'answer nothing from that command on')
+    parser.add_argument("--slow-end", type=float, default=0,
+                        help="wait this many seconds before answering the end of a message")
     return parser.parse_args()
 
 
 ARGUMENTS = parse_arguments()
+REFUSED = dict(item.split("=", 1) for item in ARGUMENTS.refuse_rcpt_to)
 # aiosmtpd logs a warning about its own use of a deprecated session field.
 logging.getLogger("mail.log").setLevel(logging.ERROR)
 
@@ -47,11 +56,17 @@ class Handler:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if ARGUMENTS.refuse_rcpt:
             return "550 5.1.1 No such mailbox here"
+        if address in REFUSED:
+            return REFUSED[address]
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        number = len(os.listdir(ARGUMENTS.mail_dir)) + 1
+        if ARGUMENTS.slow_end:
+            await asyncio.sleep(ARGUMENTS.slow_end)
+        number = len([name for name in os.listdir(ARGUMENTS.mail_dir) if name.endswith(".eml")]) + 1
+        with open(os.path.join(ARGUMENTS.mail_dir, "%d.rcpt" % number), "w") as recipients:
+            recipients.write("".join(address + "\n" for address in envelope.rcpt_tos))
         with open(os.path.join(ARGUMENTS.mail_dir, "%d.eml" % number), "wb") as mail:
             mail.write(envelope.original_content)
         return "250 Message accepted"
@@ -82,6 +97,9 @@ def recorded(name):
 
     async def method(self, arg):
         record(name + (" " + arg if arg else ""))
+        if name == ARGUMENTS.silent_at:
+            # This session is never answered again.
+            await asyncio.sleep(3600)
         await inner(self, arg)
 
     return method
@@ -99,7 +117,10 @@ async def serve():
         return RecordingSMTP(Handler(), hostname="tavrin-test", auth_require_tls=False,
                              auth_exclude_mechanism=excluded, authenticator=authenticate, loop=loop)
 
-    server = await loop.create_server(session, "127.0.0.1", 0)
+    if ARGUMENTS.silent_at == "greeting":
+        server = await loop.create_server(asyncio.Protocol, "127.0.0.1", 0)
+    else:
+        server = await loop.create_server(session, "127.0.0.1", 0)
     written = ARGUMENTS.port_file + ".tmp"
     with open(written, "w") as port_file:
         port_file.write(str(server.sockets[0].getsockname()[1]))

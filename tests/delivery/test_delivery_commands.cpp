@@ -124,6 +124,31 @@ TEST_F(DeliveryCommands, ATransferThatDidNotSendEverythingExitsWithOneAndSaysWhy
     }
 }
 
+TEST_F(DeliveryCommands, AServerThatStopsAnsweringEndsTransferAndCommonFilesWithTheStepThatTimedOut)
+{
+    WriteBytes(Folder.Path(std::string("output/") + JobID + "/index.html"), "<html></html>\n");
+    WriteBytes(Folder.Path("images/logo.jpg"), "logo");
+    Server = testing::StartScriptedFTPServer(Temporary, {"--silent-at", "STOR"});
+    Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
+                                   "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
+                                   EncipherText("secret") + "\nFTPInitialDirectory=/www/\nFTPReplyTimeout=1\n");
+
+    auto result = testing::RunProgram("tavrin-cli", "task transfer 7");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    const auto failed = result.Output.find("]: Transfer for job 7 failed: 1 file was not sent: ");
+    ASSERT_NE(failed, std::string::npos) << result.Output;
+    EXPECT_NE(result.Output.find("The FTP server did not answer STOR index.html within 1 s: timed out", failed),
+              std::string::npos)
+        << result.Output;
+
+    result = testing::RunProgram("tavrin-cli", "common-files");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    EXPECT_NE(result.Errors.find("The FTP server did not answer STOR logo.jpg within 1 s: timed out"),
+              std::string::npos)
+        << result.Errors;
+    EXPECT_FALSE(std::filesystem::exists(Temporary.Path() / "root/www/tavrin/images/logo.jpg"));
+}
+
 TEST_F(DeliveryCommands, ADeletionThatLeavesAFileExitsWithOneAndNamesIt)
 {
     const std::string output = Folder.Path("output/").string();

@@ -94,6 +94,16 @@ protected:
 
     TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, 7)); }
 
+    // The SMTP reply time-out as a settings file of these lines gives it.
+    void UseReplyTimeoutFromFile(const std::string& lines)
+    {
+        Folder.Write("tavrin.ini", "[Main]\n" + lines);
+        TSettingsRecord loaded;
+        LoadSettings(loaded);
+        StationSettings().Update(
+            [&](TSettingsRecord& settings) { settings.SMTPReplyTimeout = loaded.SMTPReplyTimeout; });
+    }
+
     std::string OverviewPath() const { return OutputFolder() + JobID + "/overview-0001.png"; }
 
     // The commands the server received, the local host name shown as "host".
@@ -214,7 +224,8 @@ TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
          "3",
          false,
          false,
-         {"550 5.1.1 No such mailbox here"},
+         {"Recipient ann@example.com refused: 550 5.1.1 No such mailbox here",
+          "The mail server refused every recipient"},
          "RCPT TO:<ann@example.com>|QUIT"},
         {"DATA refused",
          {"--refuse-data"},
@@ -223,7 +234,6 @@ TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
          false,
          {"554 5.3.0 Transactions are refused here"},
          "DATA|QUIT"},
-        {"no recipient with an address", {}, "7", false, false, {"503 Error: need RCPT command"}, "DATA|QUIT"},
         {"missing overview",
          {},
          "3",
@@ -246,13 +256,13 @@ TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
             MailServer->Stop();
         const TPostedMessages posted = RunNotify();
 
-        const std::string to = std::string(c.Recipients) == "3" ? "Ann Archer <ann@example.com>" : "";
+        const std::string to = "Ann Archer <ann@example.com>";
         EXPECT_EQ(posted.TaskLog, (TLines{{"Sending email to " + to, 0}}));
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
         ASSERT_EQ(posted.Log.size(), c.ExpectedLog.size());
         EXPECT_EQ(posted.Completions[0].FailureReason,
-                  "The e-mail " + (to.empty() ? "" : "to " + to + " ") + "was not sent: " + posted.Log[0].first);
+                  "The e-mail to " + to + " was not sent: " + posted.Log.back().first);
         for (std::size_t i = 0; i < c.ExpectedLog.size(); ++i) {
             const std::string& expected = c.ExpectedLog[i];
             if (expected.back() == '*')
@@ -300,6 +310,152 @@ TEST_F(NotifyTask, WithoutRecipientsOrJobNothingIsSentAndTheTaskFails)
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason, "Job 8 is not in the catalogue.");
     EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmongThem)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Refusals;  // ADDRESS=REPLY
+        const char* CC;
+        std::vector<std::string> Delivered;  // the envelope of the one message; empty: nothing was sent
+        const char* Failure;                 // after "was not sent: "; empty: the task succeeds
+        const char* Done;                    // after "Done sending email to "
+    };
+    const std::string annRefused = "ann@example.com=550 5.1.1 No such user here";
+    const std::string bareRefused = "bare@example.com=501 5.1.3 Bad recipient address syntax";
+    const TCase cases[] = {
+        {"two of three refused", {annRefused, bareRefused}, "", {"carl@example.com"}, "", "Carl <carl@example.com>"},
+        {"the Cc refused", {"archive@example.com=550 5.7.1 Relaying denied"}, "archive@example.com",
+         {"ann@example.com", "bare@example.com", "carl@example.com"}, "",
+         "Ann Archer <ann@example.com>, bare@example.com, Carl <carl@example.com>"},
+        {"every one refused", {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"}, "", {},
+         "The mail server refused every recipient", ""},
+        {"only the Cc accepted", {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"}, "archive@example.com",
+         {}, "The mail server refused every To recipient; the Cc alone would not tell the customer", ""},
+    };
+    Run("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values "
+        "(11, \"Carl\", \"carl@example.com\")");
+    SetRecipients("3,9,11");
+    const std::string to = "Ann Archer <ann@example.com>, bare@example.com, Carl <carl@example.com>";
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        std::vector<std::string> options;
+        for (const std::string& refusal : c.Refusals)
+            options.insert(options.end(), {"--refuse-rcpt-to", refusal});
+        StartMailServer(options);
+        StationSettings().Update([&](TSettingsRecord& settings) { settings.CC = c.CC; });
+        const TPostedMessages posted = RunNotify();
+
+        // Each refusal is a line with the address and the server's reply.
+        std::vector<std::string> expectedLog;
+        for (const std::string& refusal : c.Refusals)
+            expectedLog.push_back("Recipient " + refusal.substr(0, refusal.find('=')) +
+                                  " refused: " + refusal.substr(refusal.find('=') + 1));
+        const bool fails = *c.Failure != '\0';
+        if (fails)
+            expectedLog.push_back(c.Failure);
+        EXPECT_EQ(posted.LogTexts(), expectedLog);
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_EQ(posted.Completions[0].Failed, fails);
+        const auto received = ReceivedMessages(Temporary);
+        const auto commands = Commands();
+        if (fails) {
+            EXPECT_EQ(posted.Completions[0].FailureReason, "The e-mail to " + to + " was not sent: " + c.Failure);
+            EXPECT_TRUE(received.empty());
+            EXPECT_EQ(std::count(commands.begin(), commands.end(), "DATA"), 0);
+            EXPECT_EQ(commands.back(), "QUIT");
+            continue;
+        }
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(EnvelopeRecipients(received[0]), c.Delivered);
+        EXPECT_EQ(posted.TaskLog.back().first, std::string("Done sending email to ") + c.Done);
+    }
+}
+
+TEST_F(NotifyTask, AStoredAddressThatIsNoMailAddressIsSkippedWithALogLine)
+{
+    Run("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values "
+        "(12, \"Old Row\", \"bob at example.com\"), (13, \"\", \"<x>@example.com\")");
+    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = "archive at example.com"; });
+    SetRecipients("3,12,13");
+    StartMailServer();
+    TPostedMessages posted = RunNotify();
+
+    EXPECT_EQ(posted.LogTexts(),
+              (std::vector<std::string>{
+                  "Contact 12 (Old Row <bob at example.com>) skipped: not a mail address",
+                  "Contact 13 (<x>@example.com) skipped: not a mail address",
+                  "The Cc Archive <archive at example.com> is not a mail address; no copy is sent"}));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    const auto commands = Commands();
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                            [](const std::string& line) { return line.rfind("RCPT", 0) == 0; }),
+              1);
+    const auto received = ReceivedMessages(Temporary);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(EnvelopeRecipients(received[0]), std::vector<std::string>{"ann@example.com"});
+    const std::string summary = MailSummary(received[0]);
+    EXPECT_NE(summary.find("\nTo: Ann Archer <ann@example.com>\n"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("Cc:"), std::string::npos) << summary;
+
+    // With none left, nothing is sent: no connection at all.
+    SetRecipients("7,12");
+    ClearCommands();
+    posted = RunNotify();
+    const std::string none = "The e-mail was not sent: none of the recipients has a mail address";
+    EXPECT_EQ(posted.LogTexts().back(), none);
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, none);
+    EXPECT_TRUE(posted.TaskLog.empty());
+    EXPECT_TRUE(Commands().empty());
+}
+
+// Every reply is awaited only as long as the settings allow, and the task
+// says which one did not come.
+TEST_F(NotifyTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOut)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        const char* Reason;
+    };
+    const TCase cases[] = {
+        {"no greeting", {"--silent-at", "greeting"}, "The mail server sent no greeting within 1 s: timed out"},
+        {"silent at MAIL", {"--silent-at", "MAIL"}, "The mail server did not answer MAIL FROM within 1 s: timed out"},
+        {"silent at RCPT", {"--silent-at", "RCPT"}, "The mail server did not answer RCPT TO within 1 s: timed out"},
+    };
+    UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
+    SetRecipients("3");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartMailServer(c.ServerOptions);
+        const TPostedMessages posted = RunNotify();
+
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason,
+                  "The e-mail to Ann Archer <ann@example.com> was not sent: " + std::string(c.Reason));
+        EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{c.Reason});
+        EXPECT_TRUE(ReceivedMessages(Temporary).empty());
+        // The connection was dropped, not closed with a QUIT the server would never answer.
+        const auto commands = Commands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUIT"), 0);
+    }
+}
+
+TEST_F(NotifyTask, TheEndOfTheMessageMayTakeLongerThanOtherReplies)
+{
+    UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
+    StartMailServer({"--slow-end", "2.5"});
+    const TPostedMessages posted = RunNotify();
+
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
 }
 
 TEST_F(NotifyTask, OnlyTheNumbersOfTheRecipientsTextReachTheStatement)

@@ -186,10 +186,12 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
         const char* Name;
         std::vector<std::string> ServerOptions;
         bool Unreadable;  // the file is a link to nothing: it cannot be opened here
+        std::string Why;  // the reason in the completion, after the file's path
     };
+    const std::string local = Local("output/").string() + FirstID + "/";
     const TCase cases[] = {
-        {"refused by the server", {"--refuse-stor-of", "tile2-0001.tdb"}, false},
-        {"unreadable here", {}, true},
+        {"refused by the server", {"--refuse-stor-of", "tile2-0001.tdb"}, false, " (550 Uploads are refused here.)"},
+        {"unreadable here", {}, true, " (Could not open the file " + local + "tile2-0001.tdb.)"},
     };
     AddJob(10, FirstID);
     for (const TCase& c : cases) {
@@ -197,7 +199,6 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
         std::filesystem::remove_all(ServerRoot());
         std::filesystem::remove_all(Local("output"));
         const auto names = WriteJobFolder(FirstID);
-        const std::string local = Local("output/").string() + FirstID + "/";
         if (c.Unreadable) {
             std::filesystem::remove(local + "tile2-0001.tdb");
             std::filesystem::create_symlink(local + "gone.tdb", local + "tile2-0001.tdb");
@@ -209,7 +210,7 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
 
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
-        EXPECT_EQ(posted.Completions[0].FailureReason, "1 file was not sent: " + local + "tile2-0001.tdb");
+        EXPECT_EQ(posted.Completions[0].FailureReason, "1 file was not sent: " + local + "tile2-0001.tdb" + c.Why);
         const auto listed = ListFolderFiles(local);
         const auto index = std::find(listed.begin(), listed.end(), "tile2-0001.tdb") - listed.begin();
         EXPECT_EQ(posted.LogStartingWith("Could not send "),
@@ -224,6 +225,85 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
         // A file that cannot be opened costs no attempt on the server.
         EXPECT_EQ(CommandCount("STOR tile2-0001.tdb"), c.Unreadable ? 0u : 3u);
     }
+}
+
+// A server that stops answering costs each attempt no more than its
+// time-out, and once it has timed out at log-on or on three attempts in a
+// row no further file waits for it.
+TEST_F(TransferTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOut)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        std::string Reason;  // what the completion's reason holds
+        std::size_t Stores;  // STOR commands the server received
+    };
+    const std::string job = "/tavrin/" + std::string(FirstID) + "/";
+    const TCase cases[] = {
+        {"no greeting", {"--silent-at", "greeting"},
+         "Could not log on to the FTP server: The FTP server sent no greeting within 1 s: timed out", 0},
+        {"silent at CWD", {"--silent-at", "CWD"},
+         "Could not reach the remote folder " + job + ": The FTP server did not answer CWD within 1 s: timed out", 0},
+        {"silent at STOR", {"--silent-at", "STOR"}, "did not answer STOR ", 3},
+        {"a data connection that stalls every time", {"--stall-after", "100000"},
+         "The upload of big.tdb stalled for 2 s: timed out", 3},
+    };
+    AddJob(10, FirstID);
+    const std::string local = Local("output/").string() + FirstID + "/";
+    WriteBytes(local + "index.html", "<html></html>\n");
+    // Larger than what the kernel's socket buffers take in before the sender blocks.
+    WriteBytes(local + "big.tdb", NoiseBytes(12 * 1024 * 1024, 3));
+    WriteSharedFiles({"scripts/tavrin.js"});
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(ServerRoot());
+        StartServer(c.ServerOptions);
+        LoadSettingsFile("FTPReplyTimeout=1\nFTPStallTimeout=2\n");
+        UseServer();
+        ClearCommands();
+        const auto posted = RunTask(new TTransferThread(Messages, 10));
+
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        const std::string& reason = posted.Completions[0].FailureReason;
+        EXPECT_NE(reason.find(c.Reason), std::string::npos) << reason;
+        EXPECT_NE(reason.find(": timed out"), std::string::npos) << reason;
+        const auto commands = Commands();
+        std::vector<std::string> stores;
+        std::copy_if(commands.begin(), commands.end(), std::back_inserter(stores),
+                     [](const std::string& line) { return line.rfind("STOR ", 0) == 0; });
+        EXPECT_EQ(stores.size(), c.Stores);
+        // The three attempts are all of one file; no other file waited after them.
+        EXPECT_TRUE(std::all_of(stores.begin(), stores.end(), [&](const std::string& s) { return s == stores[0]; }));
+        if (c.Stores > 0) {
+            EXPECT_NE(reason.find(" files were not sent: "), std::string::npos) << reason;
+            EXPECT_NE(reason.find("Could not reach the remote folder /tavrin/scripts/: "), std::string::npos) << reason;
+            const auto timedOut = std::count_if(posted.Log.begin(), posted.Log.end(), [](const auto& line) {
+                return line.first.find(": timed out") != std::string::npos;
+            });
+            EXPECT_GE(timedOut, 3) << "each attempt's time-out is a log line";
+        }
+    }
+}
+
+TEST_F(TransferTask, AStalledUploadIsAFailedAttemptAndTheNextOneSendsTheFile)
+{
+    AddJob(10, FirstID);
+    const std::string local = Local("output/").string() + FirstID + "/";
+    WriteBytes(local + "index.html", "<html></html>\n");
+    WriteBytes(local + "big.tdb", NoiseBytes(12 * 1024 * 1024, 4));
+    StartServer({"--stall-after", "100000", "--stall-once"});
+    LoadSettingsFile("FTPStallTimeout=1\n");
+    UseServer();
+    const auto posted = RunTask(new TTransferThread(Messages, 10));
+
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / FirstID / "big.tdb"), FileBytes(local + "big.tdb"));
+    EXPECT_EQ(posted.LogStartingWith("The upload of big.tdb "),
+              (std::vector<std::pair<std::string, int>>{{"The upload of big.tdb stalled for 1 s: timed out", -1}}));
+    EXPECT_EQ(CommandCount("STOR big.tdb"), 2u);
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
 }
 
 TEST_F(TransferTask, UnfinishedFilesOfAKilledRunAreNeverSent)

@@ -22,7 +22,8 @@ std::string Describe(const TSettingsRecord& r)
            flag(r.AuthenticationRequired) + "|" + r.SMTPUsername + "|" + r.SMTPPassword + "|" + r.FromEmail + "|" +
            r.FromEmailName + "|" + r.ReplyEmail + "|" + r.ReplyEmailName + "|" + r.CC + "|" + r.CCName + "|" +
            r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" + flag(r.ShowHint) + "|" +
-           r.ApprovalText + "|" + flag(r.ProfilesValid);
+           std::to_string(r.FTPReplyTimeout.count()) + "|" + std::to_string(r.FTPStallTimeout.count()) + "|" +
+           std::to_string(r.SMTPReplyTimeout.count()) + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
 }
 
 TSettingsRecord FullRecord()
@@ -50,6 +51,9 @@ TSettingsRecord FullRecord()
     r.SourceColorProfile = "/usr/share/color/icc/cmyk.icc";
     r.DestinationColorProfile = "/usr/share/color/icc/srgb.icc";
     r.ShowHint = true;
+    r.FTPReplyTimeout = std::chrono::seconds(90);
+    r.FTPStallTimeout = std::chrono::seconds(120);
+    r.SMTPReplyTimeout = std::chrono::seconds(45);
     return r;
 }
 
@@ -66,6 +70,8 @@ TEST(Settings, MissingFileReadsAsAllDefaults)
     EXPECT_EQ(Describe(record), Describe(expected));
     EXPECT_EQ(expected.SMTPPort, "25");
     EXPECT_TRUE(expected.FTPPassiveMode && expected.FTPUseKeepAlives);
+    for (const std::chrono::seconds timeout : {expected.FTPReplyTimeout, expected.FTPStallTimeout, expected.SMTPReplyTimeout})
+        EXPECT_EQ(timeout, std::chrono::seconds(60));
     EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
 }
 
@@ -99,7 +105,10 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
                           "WebRoot=",
                           "SourceColorProfile=",
                           "DestinationColorProfile=",
-                          "ShowHint=True"};
+                          "ShowHint=True",
+                          "FTPReplyTimeout=90",
+                          "FTPStallTimeout=120",
+                          "SMTPReplyTimeout=45"};
     std::size_t position = text.find("[Main]");
     ASSERT_NE(position, std::string::npos) << text;
     for (const char* key : keys) {
@@ -146,6 +155,39 @@ TEST(Settings, StoredTextsReadByTheFileRules)
         EXPECT_EQ(record.SMTPPort, c.Port) << c.Lines;
         EXPECT_EQ(record.AuthenticationRequired, c.Authentication) << c.Lines;
         EXPECT_EQ(record.FTPPassword, c.FTPPassword) << c.Lines;
+    }
+}
+
+TEST(Settings, TimeOutsArePositiveWholeSecondsOrTheDefault)
+{
+    struct TCase {
+        const char* Text;  // nullptr: the key is absent
+        int Seconds;
+    };
+    const TCase cases[] = {
+        {nullptr, 60}, {"", 60}, {"abc", 60}, {"0", 60},    {"-5", 60},   {"1.5", 60},
+        {"5s", 60},    {"1", 1}, {"2", 2},    {"300", 300}, {" 90 ", 90}, {"2147483647", 2147483647},
+    };
+    const std::pair<const char*, int> keys[] = {{"FTPReplyTimeout", 7}, {"FTPStallTimeout", 8}, {"SMTPReplyTimeout", 9}};
+    TScratchProgramFolder folder;
+    for (const auto& [key, _] : keys) {
+        for (const TCase& c : cases) {
+            // The other two keys hold values of their own, so that one read into the wrong field shows.
+            std::string text = "[Main]\n";
+            for (const auto& [other, seconds] : keys)
+                if (other != key)
+                    text += std::string(other) + "=" + std::to_string(seconds) + "\n";
+                else if (c.Text)
+                    text += std::string(key) + "=" + c.Text + "\n";
+            folder.Write("tavrin.ini", text);
+            TSettingsRecord record;
+            LoadSettings(record);
+            const int read[] = {static_cast<int>(record.FTPReplyTimeout.count()),
+                                static_cast<int>(record.FTPStallTimeout.count()),
+                                static_cast<int>(record.SMTPReplyTimeout.count())};
+            for (std::size_t i = 0; i < 3; ++i)
+                EXPECT_EQ(read[i], keys[i].first == key ? c.Seconds : keys[i].second) << text;
+        }
     }
 }
 
