@@ -161,7 +161,8 @@ std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, co
  * 2. The recipients of the job's queue entry; without any, one log line and
  *    the task fails.
  * 3. Without a To recipient that has a mail address, nothing is sent and
- *    the task fails; so does a Cc that is not a mail address, with a log line.
+ *    the task fails; a Cc that is not a mail address is left out, with a
+ *    log line.
  * 4. "Sending email to ", the conversation, then "Done sending email to "
  *    the recipients that got it, only when the server accepted the message;
  *    otherwise its error is logged and the task fails.
