@@ -1,12 +1,12 @@
 #pragma once
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/FolderScan.h"
-#include "catalogue/JobDetailRecord.h"
-#include "platform/ProgramPath.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/platform/ProgramPath.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/StationLog.h"
 
 #include <filesystem>
 #include <string>

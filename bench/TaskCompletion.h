@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/MessageQueue.h"
-#include "platform/WorkerThread.h"
+#include "base/platform/MessageQueue.h"
+#include "base/platform/WorkerThread.h"
 
 #include <cstdio>
 #include <string>

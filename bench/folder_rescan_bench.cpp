@@ -1,12 +1,12 @@
 // Rescan of a page buffer folder whose jobs are all catalogued already: the
 // header read and two catalogue look-ups per file are the only work.
 // Usage: folder_rescan_bench [FILES]   (default 1000: 250 jobs of four plates)
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/FolderScan.h"
-#include "platform/ProgramPath.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "base/platform/ProgramPath.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/StationLog.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 
 #include <sys/resource.h>

@@ -1,14 +1,14 @@
 // Upload of a 200 MB job folder to vsftpd on loopback by the upload task,
 // beside curl -T of the same files to the same server, in one run.
 // Usage: ftp_upload_bench [MEGABYTES] [ROUNDS]   (default 200 MB, 5 rounds; needs root for vsftpd)
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/OutputLayout.h"
-#include "delivery/TransferHelpers.h"
-#include "delivery/TransferThread.h"
-#include "platform/MessageQueue.h"
-#include "platform/ProgramPath.h"
-#include "shell/SharedSettings.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/TransferThread.h"
+#include "base/platform/MessageQueue.h"
+#include "base/platform/ProgramPath.h"
+#include "base/settings/SharedSettings.h"
 #include "tests/delivery/ServerProcess.h"
 
 #include <spawn.h>

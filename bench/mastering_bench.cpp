@@ -8,12 +8,12 @@
 #include "bench/BenchMeasures.h"
 #include "bench/BenchStation.h"
 #include "bench/TaskCompletion.h"
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/JobDetailRecord.h"
-#include "imaging/MasterImagePath.h"
-#include "imaging/MasteringThread.h"
-#include "platform/MessageQueue.h"
-#include "platform/ProgramPath.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "tasks/imaging/MasteringThread.h"
+#include "base/platform/MessageQueue.h"
+#include "base/platform/ProgramPath.h"
 
 #include <algorithm>
 #include <chrono>

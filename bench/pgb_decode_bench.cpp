@@ -3,8 +3,8 @@
 // bytes in the same run. Prints rates, their ratio and peak memory.
 // Usage: pgb_decode_bench FILE.pgb [REPEATS]
 #include "bench/BenchMeasures.h"
-#include "pagebuffer/BandDecoder.h"
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/BandDecoder.h"
+#include "base/pagebuffer/PGBObject.h"
 
 #include <algorithm>
 #include <chrono>

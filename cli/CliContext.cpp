@@ -1,6 +1,6 @@
 #include "cli/CliContext.h"
 
-#include "platform/MessageBox.h"
+#include "base/platform/MessageBox.h"
 
 #include <iostream>
 

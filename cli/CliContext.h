@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/MessageQueue.h"
-#include "shell/StationLog.h"
+#include "base/platform/MessageQueue.h"
+#include "base/tasking/StationLog.h"
 
 #include <string>
 #include <vector>

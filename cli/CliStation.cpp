@@ -1,9 +1,9 @@
 #include "cli/CliStation.h"
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
 
 #include <charconv>
 #include <iostream>

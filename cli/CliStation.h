@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "shell/OperatorDialogs.h"
-#include "shell/QueueRunner.h"
-#include "shell/StartupOperation.h"
+#include "station/OperatorDialogs.h"
+#include "station/QueueRunner.h"
+#include "station/StartupOperation.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,11 +1,11 @@
 #include "cli/RunnerCommands.h"
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/JobDetailRecord.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
 #include "cli/CliStation.h"
-#include "platform/WorkerThread.h"
-#include "shell/AddressBook.h"
-#include "shell/SharedSettings.h"
+#include "base/platform/WorkerThread.h"
+#include "station/AddressBook.h"
+#include "base/settings/SharedSettings.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,10 +1,10 @@
 #include "cli/StartupCommands.h"
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
-#include "catalogue/SettingsCipher.h"
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "base/catalogue/SettingsCipher.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
 
 #include <iostream>
 

@@ -4,10 +4,10 @@
 #include "cli/DeliveryCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
-#include "imaging/TiffErrorHandler.h"
-#include "platform/ProcessPriority.h"
-#include "platform/ProgramPath.h"
-#include "platform/StationLock.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "base/platform/ProcessPriority.h"
+#include "base/platform/ProgramPath.h"
+#include "base/platform/StationLock.h"
 
 #include <algorithm>
 #include <filesystem>

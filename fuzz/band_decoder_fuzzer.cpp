@@ -1,6 +1,6 @@
 // Compression-7 codes of any content decoded into a band of exactly the
 // size the decoder is given, so any write or read outside it is caught.
-#include "pagebuffer/BandDecoder.h"
+#include "base/pagebuffer/BandDecoder.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // memory twice over: once creating, once updating what the first run made.
 // Rejected lines and catalogue errors are fine; crashes and bad memory access
 // are not.
-#include "catalogue/CatalogueDefinition.h"
+#include "base/catalogue/CatalogueDefinition.h"
 
 #include <cstdint>
 #include <sstream>

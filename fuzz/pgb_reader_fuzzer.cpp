@@ -1,6 +1,6 @@
 // Page buffer files of any content: construction, then every band in order
 // and a few out of order. Errors are fine; crashes and bad memory access are not.
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/PGBObject.h"
 
 #include <cstdint>
 #include <span>

@@ -1,7 +1,7 @@
 // Settings files of any content: every key read, the account fields
 // deciphered. Whatever the text, reading gives a record; crashes and bad
 // memory access are faults.
-#include "shell/SettingsFile.h"
+#include "base/settings/SettingsFile.h"
 
 #include <cstdint>
 #include <string_view>

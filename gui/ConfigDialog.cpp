@@ -3,7 +3,7 @@
 #include "gui/ApplicationPage.h"
 #include "gui/EmailPage.h"
 #include "gui/FtpPage.h"
-#include "shell/ConfigurationRules.h"
+#include "station/ConfigurationRules.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

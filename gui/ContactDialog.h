@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gui/QtOperatorDialogs.h"
-#include "shell/AddressBook.h"
+#include "station/AddressBook.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "gui/EmailPage.h"
 
 #include "gui/FormFields.h"
-#include "shell/SettingsRecord.h"
+#include "base/settings/SettingsRecord.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

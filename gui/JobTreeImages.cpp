@@ -1,6 +1,6 @@
 #include "gui/JobTreeImages.h"
 
-#include "catalogue/JobTree.h"
+#include "base/catalogue/JobTree.h"
 
 #include <QImage>
 #include <QPainter>

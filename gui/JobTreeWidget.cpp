@@ -1,6 +1,6 @@
 #include "gui/JobTreeWidget.h"
 
-#include "catalogue/JobTree.h"
+#include "base/catalogue/JobTree.h"
 #include "gui/JobTreeImages.h"
 
 #include <QMimeData>

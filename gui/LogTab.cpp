@@ -1,6 +1,6 @@
 #include "gui/LogTab.h"
 
-#include "shell/StationLog.h"
+#include "base/tasking/StationLog.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

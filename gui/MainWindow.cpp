@@ -15,12 +15,12 @@
 #include "gui/QueueTab.h"
 #include "gui/TiffTab.h"
 #include "gui/WindowBounds.h"
-#include "shell/ConfigurationRules.h"
-#include "shell/OperatorDialogs.h"
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
-#include "shell/StartupOperation.h"
-#include "shell/StationLog.h"
+#include "station/ConfigurationRules.h"
+#include "station/OperatorDialogs.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
+#include "station/StartupOperation.h"
+#include "base/tasking/StationLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/QueueRunner.h"
+#include "station/QueueRunner.h"
 
 #include <QMainWindow>
 

@@ -3,7 +3,7 @@
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
-#include "shell/QueueRunner.h"
+#include "station/QueueRunner.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>

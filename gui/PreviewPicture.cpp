@@ -1,6 +1,6 @@
 #include "gui/PreviewPicture.h"
 
-#include "imaging/PreviewBitmap.h"
+#include "engines/imaging/PreviewBitmap.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/JobPreview.h"
+#include "station/JobPreview.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "gui/QtMessageBoxHook.h"
 
-#include "platform/MessageBox.h"
+#include "base/platform/MessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MessageTarget.h"
+#include "base/platform/MessageTarget.h"
 
 #include <QObject>
 

@@ -4,8 +4,8 @@
 #include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
 #include "gui/QueueListWidget.h"
-#include "shell/QueueRunner.h"
-#include "shell/TaskSets.h"
+#include "station/QueueRunner.h"
+#include "base/tasking/TaskSets.h"
 
 #include <QBrush>
 #include <QButtonGroup>

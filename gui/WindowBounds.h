@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/SettingsRecord.h"
+#include "base/settings/SettingsRecord.h"
 
 class QWidget;
 

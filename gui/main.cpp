@@ -1,15 +1,15 @@
-#include "delivery/TransferCommonFiles.h"
+#include "tasks/delivery/TransferCommonFiles.h"
 #include "gui/MainWindow.h"
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"
 #include "gui/SplashForm.h"
-#include "imaging/TiffErrorHandler.h"
-#include "platform/ProcessPriority.h"
-#include "platform/StationLock.h"
-#include "shell/QueueRunner.h"
-#include "shell/StartupOperation.h"
-#include "shell/StationLog.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "base/platform/ProcessPriority.h"
+#include "base/platform/StationLock.h"
+#include "station/QueueRunner.h"
+#include "station/StartupOperation.h"
+#include "base/tasking/StationLog.h"
 
 #include <QApplication>
 #include <QMessageBox>

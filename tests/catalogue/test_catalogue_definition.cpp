@@ -1,4 +1,4 @@
-#include "catalogue/ColumnDefinition.h"
+#include "base/catalogue/ColumnDefinition.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "catalogue/FolderScan.h"
-#include "imaging/ColorTableGenerator.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/StationLog.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 

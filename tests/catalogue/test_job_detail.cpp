@@ -1,5 +1,5 @@
-#include "catalogue/JobDetailRecord.h"
-#include "catalogue/OutputLayout.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
 #include <gtest/gtest.h>

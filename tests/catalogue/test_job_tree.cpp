@@ -1,5 +1,5 @@
-#include "catalogue/FolderScan.h"
-#include "catalogue/JobTree.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "base/catalogue/JobTree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "catalogue/SettingsCipher.h"
+#include "base/catalogue/SettingsCipher.h"
 
 #include <gtest/gtest.h>
 

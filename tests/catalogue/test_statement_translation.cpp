@@ -1,4 +1,4 @@
-#include "catalogue/StatementTranslation.h"
+#include "base/catalogue/StatementTranslation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/StationLock.h"
+#include "base/platform/StationLock.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"
 #include "tools/pgbwrite/PageBufferWriter.h"

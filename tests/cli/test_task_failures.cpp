@@ -1,4 +1,4 @@
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/PGBObject.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"
 #include "tools/pgbwrite/PageBufferWriter.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "delivery/CustomTransferThread.h"
-#include "platform/MessageQueue.h"
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
+#include "tasks/delivery/CustomTransferThread.h"
+#include "base/platform/MessageQueue.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/delivery/ServerProcess.h"
 

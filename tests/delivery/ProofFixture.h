@@ -1,12 +1,12 @@
 #pragma once
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/OutputLayout.h"
-#include "imaging/MasterImagePath.h"
-#include "imaging/PreviewThread.h"
-#include "imaging/ProofImage.h"
-#include "imaging/TilingThread.h"
-#include "platform/MessageQueue.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "tasks/imaging/PreviewThread.h"
+#include "engines/imaging/ProofImage.h"
+#include "tasks/imaging/TilingThread.h"
+#include "base/platform/MessageQueue.h"
 
 #include <filesystem>
 #include <random>

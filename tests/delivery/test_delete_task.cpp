@@ -1,5 +1,5 @@
-#include "catalogue/OutputLayout.h"
-#include "delivery/DeleteThread.h"
+#include "base/catalogue/OutputLayout.h"
+#include "tasks/delivery/DeleteThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 
 namespace tavrin {

@@ -1,4 +1,4 @@
-#include "delivery/MailAddress.h"
+#include "engines/delivery/MailAddress.h"
 
 #include <gtest/gtest.h>
 

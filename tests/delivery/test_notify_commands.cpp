@@ -1,4 +1,4 @@
-#include "catalogue/SettingsCipher.h"
+#include "base/catalogue/SettingsCipher.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
 #include "tests/support/CliRunner.h"

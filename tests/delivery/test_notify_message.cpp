@@ -1,4 +1,4 @@
-#include "delivery/NotifyMessage.h"
+#include "engines/delivery/NotifyMessage.h"
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "catalogue/OutputLayout.h"
-#include "delivery/NotifyThread.h"
-#include "delivery/SMTPClient.h"
+#include "base/catalogue/OutputLayout.h"
+#include "tasks/delivery/NotifyThread.h"
+#include "engines/delivery/SMTPClient.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
 

@@ -1,8 +1,8 @@
-#include "catalogue/OutputLayout.h"
-#include "delivery/TransferCommonFiles.h"
-#include "delivery/TransferHelpers.h"
-#include "delivery/TransferThread.h"
-#include "platform/MessageBox.h"
+#include "base/catalogue/OutputLayout.h"
+#include "tasks/delivery/TransferCommonFiles.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/TransferThread.h"
+#include "base/platform/MessageBox.h"
 #include "tests/delivery/DeliveryFixture.h"
 
 namespace tavrin {

@@ -1,6 +1,6 @@
-#include "delivery/DeleteThread.h"
-#include "delivery/TransferHelpers.h"
-#include "delivery/TransferThread.h"
+#include "tasks/delivery/DeleteThread.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/ProofFixture.h"
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "catalogue/FolderScan.h"
-#include "catalogue/JobDetailRecord.h"
-#include "imaging/TiffErrorHandler.h"
-#include "platform/MessageQueue.h"
-#include "shell/SettingsRecord.h"
-#include "shell/StationLog.h"
-#include "shell/TaskThread.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "base/platform/MessageQueue.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/StationLog.h"
+#include "base/tasking/TaskThread.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "imaging/TiffErrorHandler.h"
-#include "platform/MessageBox.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "base/platform/MessageBox.h"
 
 #include <tiffio.h>
 

@@ -3,7 +3,7 @@
 // Plain, pixel by pixel versions of the copies and of one zoom level, written
 // straight from their rules against a master held whole in memory: what the
 // streaming code must reproduce byte for byte.
-#include "imaging/TileDB.h"
+#include "engines/imaging/TileDB.h"
 #include "tests/imaging/MasterFiles.h"
 
 #include <gd.h>

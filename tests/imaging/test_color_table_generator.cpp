@@ -1,5 +1,5 @@
-#include "imaging/BuiltinProfile.h"
-#include "imaging/ColorTableGenerator.h"
+#include "engines/imaging/BuiltinProfile.h"
+#include "engines/imaging/ColorTableGenerator.h"
 
 #include <lcms2.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/MasterResampler.h"
+#include "engines/imaging/MasterResampler.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/ScratchProgramFolder.h"
 

@@ -1,9 +1,9 @@
-#include "catalogue/OutputLayout.h"
-#include "imaging/MasterImagePath.h"
-#include "imaging/MasteringThread.h"
-#include "imaging/PreviewBitmap.h"
-#include "imaging/PreviewThread.h"
-#include "imaging/TilingThread.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "tasks/imaging/MasteringThread.h"
+#include "engines/imaging/PreviewBitmap.h"
+#include "tasks/imaging/PreviewThread.h"
+#include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/JobFixture.h"
 
 #include <gd.h>

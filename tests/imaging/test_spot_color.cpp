@@ -1,4 +1,4 @@
-#include "imaging/SpotColor.h"
+#include "engines/imaging/SpotColor.h"
 
 #include <gtest/gtest.h>
 

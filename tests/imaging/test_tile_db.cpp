@@ -1,4 +1,4 @@
-#include "imaging/TileDB.h"
+#include "engines/imaging/TileDB.h"
 
 #include <gtest/gtest.h>
 

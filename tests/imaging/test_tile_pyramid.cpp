@@ -1,7 +1,7 @@
-#include "imaging/ProofImage.h"
-#include "imaging/TileCutter.h"
-#include "imaging/TileEncoder.h"
-#include "imaging/TileGrid.h"
+#include "engines/imaging/ProofImage.h"
+#include "engines/imaging/TileCutter.h"
+#include "engines/imaging/TileEncoder.h"
+#include "engines/imaging/TileGrid.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/ScratchProgramFolder.h"
 

@@ -1,4 +1,4 @@
-#include "pagebuffer/BandDecoder.h"
+#include "base/pagebuffer/BandDecoder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/PGBObject.h"
 #include "tests/pagebuffer/PageBufferFiles.h"
 
 #include <gmock/gmock.h>

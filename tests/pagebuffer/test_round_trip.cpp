@@ -1,5 +1,5 @@
-#include "pagebuffer/BandDecoder.h"
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/BandDecoder.h"
+#include "base/pagebuffer/PGBObject.h"
 #include "tests/pagebuffer/PageBufferFiles.h"
 #include "tools/pgbwrite/BandEncoder.h"
 

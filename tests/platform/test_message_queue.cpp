@@ -1,4 +1,4 @@
-#include "platform/MessageQueue.h"
+#include "base/platform/MessageQueue.h"
 
 #include <gtest/gtest.h>
 

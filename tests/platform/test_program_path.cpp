@@ -1,4 +1,4 @@
-#include "platform/ProgramPath.h"
+#include "base/platform/ProgramPath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/StationLog.h"
+#include "base/tasking/StationLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/MessageBox.h"
-#include "platform/MessageQueue.h"
-#include "shell/RoundedPercent.h"
-#include "shell/TaskThread.h"
+#include "base/platform/MessageBox.h"
+#include "base/platform/MessageQueue.h"
+#include "base/tasking/RoundedPercent.h"
+#include "base/tasking/TaskThread.h"
 
 #include <gtest/gtest.h>
 

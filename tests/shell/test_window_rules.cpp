@@ -1,8 +1,8 @@
-#include "catalogue/OutputLayout.h"
-#include "shell/ConfigurationRules.h"
-#include "shell/JobPreview.h"
-#include "shell/SettingsFile.h"
-#include "shell/SharedSettings.h"
+#include "base/catalogue/OutputLayout.h"
+#include "station/ConfigurationRules.h"
+#include "station/JobPreview.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ProgramPath.h"
+#include "base/platform/ProgramPath.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "catalogue/CatalogueAccess.h"
-#include "catalogue/CatalogueDefinition.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/OperatorDialogs.h"
+#include "station/OperatorDialogs.h"
 
 #include <deque>
 #include <string>

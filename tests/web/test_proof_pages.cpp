@@ -1,8 +1,8 @@
-#include "web/ProofPages.h"
+#include "engines/web/ProofPages.h"
 
-#include "catalogue/JobDetailRecord.h"
-#include "catalogue/OutputLayout.h"
-#include "shell/SettingsRecord.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
+#include "base/settings/SettingsRecord.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScratchProgramFolder.h"
 

@@ -1,4 +1,4 @@
-#include "web/TextEncoders.h"
+#include "engines/web/TextEncoders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // pgbinfo: shows what the RIP wrote into one page buffer file, for support
 // staff and end-to-end tests.
-#include "pagebuffer/PGBObject.h"
+#include "base/pagebuffer/PGBObject.h"
 
 #include <cstdio>
 #include <exception>

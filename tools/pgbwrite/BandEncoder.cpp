@@ -1,6 +1,6 @@
 #include "tools/pgbwrite/BandEncoder.h"
 
-#include "pagebuffer/BandDecoder.h"
+#include "base/pagebuffer/BandDecoder.h"
 
 #include <algorithm>
 

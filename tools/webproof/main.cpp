@@ -4,11 +4,11 @@
 // job's pages, laid out as the Web task lays out a job folder, so that the
 // viewer can be tested before and apart from the Web task. Plain and slow:
 // whole pages in memory, libgd's resampling, every tile encoded.
-#include "catalogue/OutputLayout.h"
-#include "imaging/TileDB.h"
-#include "platform/LocalClock.h"
-#include "platform/ProgramPath.h"
-#include "web/ProofPages.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/TileDB.h"
+#include "base/platform/LocalClock.h"
+#include "base/platform/ProgramPath.h"
+#include "engines/web/ProofPages.h"
 
 #include <gd.h>
 

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "base/catalogue/RecordSet.h"
+#include "base/catalogue/StatementTranslation.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+struct sqlite3;
+
+namespace tavrin {
+
+// An error of the catalogue engine or file, with a text fit for the operator.
+class ECatalogueError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The process-wide lock under which statements are run: every connection's
+// statements, so that the station never meets its own file locks.
+extern std::mutex CatalogueLock;
+
+// One connection to a catalogue file. The shared connection is used by the
+// main thread and the workers at once: statements run under CatalogueLock,
+// and while one thread holds a transaction the statements of other threads
+// wait for its end, so a rollback never takes another thread's rows with it.
+// A thread holding a transaction must therefore never wait for another
+// thread that uses the catalogue.
+class TCatalogueConnection {
+public:
+    TCatalogueConnection() = default;
+    ~TCatalogueConnection();
+    TCatalogueConnection(const TCatalogueConnection&) = delete;
+    TCatalogueConnection& operator=(const TCatalogueConnection&) = delete;
+
+    // Opens the database file, making it only when create is true. Raises
+    // ECatalogueError when the file cannot be opened, is not a database or
+    // is locked by another program; the file is never overwritten.
+    void Open(const std::string& path, bool create);
+    void Close();
+    bool IsOpen() const { return Database != nullptr; }
+    const std::string& Path() const { return FilePath; }
+
+    // Runs one translated statement and, when it returns rows, opens the
+    // record set on them (otherwise leaves it closed). The caller holds
+    // CatalogueLock (RunStatement) or is the connection's only user.
+    // Raises ECatalogueError.
+    void Run(const TTranslatedStatement& statement, TRecordSet& rows);
+    void Execute(const std::string& sql);
+
+    // Takes CatalogueLock itself and waits until no other thread holds a transaction.
+    void RunStatement(const TTranslatedStatement& statement, TRecordSet& rows);
+
+    // Transactions; nested ones (same thread) become savepoints. Commit and
+    // rollback by a thread that holds none raise ECatalogueError; a failed
+    // rollback is ignored (the transaction is over either way).
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
+private:
+    [[noreturn]] void Raise(int code, const std::string& sql) const;
+    void WaitForTurn(std::unique_lock<std::mutex>& lock);
+    void EndTransactionLevel();
+
+    sqlite3* Database = nullptr;
+    std::string FilePath;
+    // Guarded by CatalogueLock.
+    std::condition_variable TransactionEnded;
+    std::thread::id TransactionOwner;
+    int TransactionDepth = 0;
+};
+
+}  // namespace tavrin

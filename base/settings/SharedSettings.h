@@ -1,0 +1,32 @@
+#pragma once
+
+#include "base/settings/SettingsRecord.h"
+
+#include <functional>
+#include <mutex>
+
+namespace tavrin {
+
+// The settings record of the process. The main thread replaces it while
+// worker threads run; each reader takes a copy under the lock, so no value
+// is ever seen half written.
+class TSharedSettings {
+public:
+    // A copy of the whole record.
+    TSettingsRecord Copy() const;
+
+    // Replaces the whole record.
+    void Assign(const TSettingsRecord& record);
+
+    // Changes fields in place under the lock (for instance ProfilesValid).
+    void Update(const std::function<void(TSettingsRecord&)>& change);
+
+private:
+    mutable std::mutex Lock;
+    TSettingsRecord Record;
+};
+
+// The one settings record of the station.
+TSharedSettings& StationSettings();
+
+}  // namespace tavrin

@@ -1,0 +1,56 @@
+#include "base/tasking/TaskThread.h"
+
+#include "base/platform/MessageBox.h"
+
+#include <exception>
+
+namespace tavrin {
+
+TTaskThread::TTaskThread(TMessageTarget& target, std::uint32_t jobReference, TMessageNumber completion)
+    : Target(target), Reference(jobReference), CompletionNumber(completion)
+{
+}
+
+void TTaskThread::Fail(const std::string& reason)
+{
+    if (!Failure)
+        Failure = reason.empty() ? std::string("unknown error") : reason;
+}
+
+void TTaskThread::PostLogText(const std::string& text, int totalProgress)
+{
+    Target.Post(TTaskMessage::Progress(WM_TOTAL_PROGRESS, totalProgress, text));
+}
+
+void TTaskThread::PostTaskText(const std::string& text, int taskProgress)
+{
+    Target.Post(TTaskMessage::Progress(WM_TASK_PROGRESS, taskProgress, text));
+}
+
+void TTaskThread::Execute()
+{
+    std::optional<std::string> firstBox;
+    {
+        // A box would stop the worker until someone clicks it, once for every
+        // error of a damaged file; the log keeps them and the outcome tells.
+        TMessageBoxCapture boxes([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+            const std::string line = caption + ": " + text;
+            PostLogText(line);
+            if (!firstBox)
+                firstBox = line;
+        });
+        try {
+            Run();
+        } catch (const std::exception& error) {
+            Fail(error.what());
+        } catch (...) {
+            Fail("unknown error");
+        }
+    }
+    if (firstBox)
+        Fail(*firstBox);
+    // The last action: after this the handler may release the object.
+    Target.Post(TTaskMessage::Completion(CompletionNumber, this, Reference, Failure));
+}
+
+}  // namespace tavrin

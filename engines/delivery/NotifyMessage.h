@@ -1,0 +1,90 @@
+#pragma once
+
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/settings/SettingsRecord.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// One address of the notification: a display name (may be empty) and the address.
+struct TMailbox {
+    std::string Name;
+    std::string Address;
+
+    bool operator==(const TMailbox&) const = default;
+};
+
+// The notification e-mail of a job before it is composed.
+struct TNotifyMessage {
+    TMailbox From;
+    std::optional<TMailbox> ReplyTo;
+    std::vector<TMailbox> To;
+    std::optional<TMailbox> Cc;
+    std::string Subject;
+    std::string PlainText;  // lines joined with CR LF
+    std::string HTMLText;  // lines joined with CR LF
+    std::string OverviewPath;
+};
+
+// The name of the picture the message shows inline: its file name, the
+// attachment's file name and its content ID.
+inline const std::string OverviewFileName = "overview-0001.png";
+
+// A mailbox made of text from outside (settings, address book): every run of
+// control characters in the name (line breaks among them) becomes one blank,
+// and the address loses its control characters, so that neither can break a
+// header line or a command line.
+TMailbox MailboxFromText(const std::string& name, const std::string& address);
+
+// "Name <address>", or the bare address when there is no name.
+std::string MailboxDisplayText(const TMailbox& mailbox);
+
+// The mailboxes in display form separated by ", ".
+std::string MailboxListText(const std::vector<TMailbox>& mailboxes);
+
+// The mailbox as a header value: a name with non-ASCII characters as RFC 2047
+// words, a name with characters other than letters, digits, blanks and the
+// other atom characters in double quotes, then the address in angle
+// brackets; the bare address when there is no name.
+std::string MailboxHeaderText(const TMailbox& mailbox);
+
+// The text as RFC 2047 "Q" words in UTF-8, each at most 75 characters long
+// and holding whole characters only, separated by CR LF and a blank. A
+// first word that follows firstColumn characters of its line (a header's
+// name) is shortened so that the line stays within 76.
+std::string EncodedWords(const std::string& text, std::size_t firstColumn = 0);
+
+// The text when it is valid UTF-8; otherwise each byte read as Latin-1 (as a
+// RIP on a Western system writes a job name) and written in UTF-8.
+std::string AsUTF8(const std::string& text);
+
+// The plain-text part: two lines naming the link.
+std::string NotifyPlainText(const std::string& link);
+
+// The HTML part: six lines with the link, the inline overview and the job's
+// name, HTML-encoded.
+std::string NotifyHTMLText(const std::string& link, const std::string& jobName);
+
+// The message of a job, To left empty: From, Reply-To and Cc from the
+// settings (Reply-To and Cc only when their address is set), the subject,
+// the two texts with the job's link, and the overview of page 1 in the job
+// folder (empty folder: empty path).
+TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
+                                const TSettingsRecord& settings);
+
+// The whole message as it follows "DATA": header lines, then multipart/mixed
+// holding multipart/alternative (text/plain, text/html, quoted-printable) and
+// the overview inline (image/png, base64, content ID "overview-0001.png").
+// Lines end in CR LF. Reads the overview now; raises std::runtime_error with
+// the file's error text when it cannot be read.
+std::string ComposedMessage(const TNotifyMessage& message);
+
+// The SMTP port of the settings: the text as a decimal port number (1 to
+// 65535), or 25 when it is not one.
+std::uint16_t SMTPPortNumber(const std::string& portText);
+
+}  // namespace tavrin

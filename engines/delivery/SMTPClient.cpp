@@ -1,0 +1,259 @@
+#include "engines/delivery/SMTPClient.h"
+
+#include "engines/delivery/TransferHelpers.h"
+#include "base/platform/SocketOptions.h"
+
+#include <Poco/Base64Encoder.h>
+#include <Poco/Exception.h>
+#include <Poco/Net/DialogSocket.h>
+#include <Poco/Net/SMTPClientSession.h>
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/SocketDefs.h>
+#include <Poco/Net/StreamSocket.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace tavrin {
+
+namespace {
+
+// How long a closing session waits for the reply to "QUIT".
+constexpr std::chrono::seconds QuitTimeout(5);
+
+Poco::Timespan AsTimespan(std::chrono::seconds duration)
+{
+    return Poco::Timespan(static_cast<long>(duration.count()), 0);
+}
+
+std::string SecondsText(std::chrono::seconds wait)
+{
+    return std::to_string(wait.count()) + " s";
+}
+
+// The step a command line stands for in a time-out: up to its ":" ("RCPT
+// TO"), or its first word ("EHLO").
+std::string StepOf(const std::string& line)
+{
+    const std::size_t colon = line.find(':');
+    return line.substr(0, colon != std::string::npos ? colon : line.find(' '));
+}
+
+// A write that gave up: the library reports an expired send time-out as a
+// failed write that would have blocked.
+bool IsSendTimeout(const Poco::Exception& error)
+{
+    return dynamic_cast<const Poco::TimeoutException*>(&error) ||
+           (dynamic_cast<const Poco::IOException*>(&error) &&
+            (error.code() == POCO_EAGAIN || error.code() == POCO_EWOULDBLOCK || error.code() == POCO_ETIMEDOUT));
+}
+
+// Runs one operation, turning the library's failures into ESMTPError.
+template <typename TOperation>
+auto Guarded(TOperation&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (const Poco::Exception& error) {
+        throw ESMTPError(error.displayText());
+    }
+}
+
+// The text with a second "." at the start of every line that begins with one,
+// ending in CR LF, so that no line of it can end the DATA block early.
+std::string DotStuffed(const std::string& text)
+{
+    std::string stuffed;
+    stuffed.reserve(text.size() + text.size() / 64 + 2);
+    bool lineStart = true;
+    for (const char c : text) {
+        if (lineStart && c == '.')
+            stuffed += '.';
+        stuffed += c;
+        lineStart = c == '\n';
+    }
+    if (stuffed.size() < 2 || stuffed.compare(stuffed.size() - 2, 2, "\r\n") != 0)
+        stuffed += "\r\n";
+    return stuffed;
+}
+
+}  // namespace
+
+// Poco's session with its dialog socket in reach: the greeting and the
+// message text are read and written on it directly.
+class TSMTPSession : public Poco::Net::SMTPClientSession {
+public:
+    explicit TSMTPSession(const Poco::Net::StreamSocket& socket) : SMTPClientSession(socket) {}
+
+    int ReadReply(std::string& text) { return socket().receiveStatusMessage(text); }
+
+    void SendLine(const std::string& line) { socket().sendMessage(line); }
+
+    // Closes both directions at once: nothing waits on this connection any more.
+    void ShutDown()
+    {
+        try {
+            socket().shutdown();
+        } catch (const Poco::Exception&) {
+            // Already gone.
+        }
+    }
+
+    void SendText(const std::string& text)
+    {
+        std::size_t sent = 0;
+        while (sent < text.size())
+            sent +=
+                static_cast<std::size_t>(socket().sendBytes(text.data() + sent, static_cast<int>(text.size() - sent)));
+    }
+};
+
+TSMTPClient::TSMTPClient() = default;
+
+TSMTPClient::~TSMTPClient()
+{
+    Close();
+}
+
+void TSMTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)
+{
+    Close();
+    ReplyTimeout = replyTimeout;
+    // A connection shut after a time-out must fail a write, not end the process.
+    IgnoreBrokenPipeSignal();
+    Guarded([&] {
+        Poco::Net::StreamSocket socket;
+        socket.connect(Poco::Net::SocketAddress(host, port));
+        // A server that stops reading must not hold a command or the message either.
+        socket.setSendTimeout(AsTimespan(replyTimeout));
+        Session = std::make_unique<TSMTPSession>(socket);
+    });
+    TSMTPReply greeting;
+    try {
+        greeting = Reply("The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out",
+                         ReplyTimeout);
+    } catch (const ESMTPError&) {
+        Session.reset();
+        throw;
+    }
+    if (greeting.Code != 220) {
+        Session.reset();
+        throw ESMTPError(greeting.Text);
+    }
+}
+
+TSMTPReply TSMTPClient::Command(const std::string& line, std::initializer_list<int> accepted, const std::string& step)
+{
+    if (!Session)
+        throw ESMTPError("Not connected.");
+    // A line break inside would let the text speak commands of its own.
+    if (line.find_first_of("\r\n") != std::string::npos)
+        throw ESMTPError("A command line may not hold a line break.");
+    const std::string shown = step.empty() ? StepOf(line) : step;
+    try {
+        Session->SendLine(line);
+    } catch (const Poco::Exception& error) {
+        if (IsSendTimeout(error))
+            Lose("The mail server did not take " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out");
+        throw ESMTPError(error.displayText());
+    }
+    const TSMTPReply reply =
+        Reply("The mail server did not answer " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out",
+              ReplyTimeout);
+    if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), reply.Code) == accepted.end())
+        throw ESMTPError(reply.Text);
+    return reply;
+}
+
+TSMTPReply TSMTPClient::Reply(const std::string& timedOut, std::chrono::seconds wait)
+{
+    TSMTPReply reply;
+    try {
+        Session->setTimeout(AsTimespan(wait));
+        reply.Code = Session->ReadReply(reply.Text);
+    } catch (const Poco::TimeoutException&) {
+        Lose(timedOut);
+    } catch (const Poco::Exception& error) {
+        throw ESMTPError(error.displayText());
+    }
+    if (reply.Code == 0) {
+        // No reply line at all: the server has gone.
+        Session.reset();
+        throw ESMTPError("Connection closed by the server.");
+    }
+    return reply;
+}
+
+void TSMTPClient::Lose(const std::string& reason)
+{
+    // Shut first, so that the library's own goodbye on closing fails at once.
+    Session->ShutDown();
+    Session.reset();
+    throw ESMTPError(reason);
+}
+
+void TSMTPClient::SendMessageText(const std::string& text)
+{
+    if (!Session)
+        throw ESMTPError("Not connected.");
+    try {
+        Session->SendText(DotStuffed(text));
+        Session->SendLine(".");
+    } catch (const Poco::Exception& error) {
+        if (IsSendTimeout(error))
+            Lose("The mail server stopped taking the message for " + SecondsText(ReplyTimeout) + ": timed out");
+        throw ESMTPError(error.displayText());
+    }
+    const std::chrono::seconds wait = std::max(ReplyTimeout, EndOfMessageTimeout);
+    const TSMTPReply reply =
+        Reply("The mail server did not confirm the message within " + SecondsText(wait) + ": timed out", wait);
+    if (reply.Code != 250)
+        throw ESMTPError(reply.Text);
+}
+
+bool TSMTPClient::Connected() const
+{
+    return Session != nullptr;
+}
+
+void TSMTPClient::Close()
+{
+    if (!Session)
+        return;
+    try {
+        Session->setTimeout(AsTimespan(std::min(QuitTimeout, ReplyTimeout)));
+        std::string ignored;
+        Session->sendCommand("QUIT", ignored);
+    } catch (const Poco::Exception&) {
+        // The connection is closed below all the same.
+    }
+    Session.reset();
+}
+
+std::string Base64Line(const std::string& text)
+{
+    std::ostringstream encoded;
+    Poco::Base64Encoder encoder(encoded);
+    encoder.rdbuf()->setLineLength(0);
+    encoder << text;
+    encoder.close();
+    return encoded.str();
+}
+
+bool ListsLoginMechanism(const std::string& ehloReply)
+{
+    std::istringstream lines(ehloReply);
+    for (std::string line; std::getline(lines, line);) {
+        // "250-AUTH LOGIN PLAIN": the keyword follows the code and its separator.
+        const std::string keyword = LowerCaseText(line.size() > 4 ? line.substr(4) : "");
+        if (keyword.rfind("auth ", 0) != 0 && keyword.rfind("auth=", 0) != 0)
+            continue;
+        std::istringstream words(keyword.substr(5));
+        for (std::string word; words >> word;)
+            if (word == "login")
+                return true;
+    }
+    return false;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engines/imaging/SpotColor.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// One colour of the table, in this byte order.
+struct TColorTableEntry {
+    std::uint8_t R = 0;
+    std::uint8_t G = 0;
+    std::uint8_t B = 0;
+
+    bool operator==(const TColorTableEntry&) const = default;
+};
+
+// Entry i is the colour of plate combination index i: 768 bytes in one block.
+using TColorTable = std::array<TColorTableEntry, 256>;
+static_assert(sizeof(TColorTable) == 768, "the colour table is one packed block of R, G, B bytes");
+
+// Turns the 256 plate combination indexes into RGB through an ICC transform
+// from a CMYK source profile to an RGB destination profile.
+//
+// Index bits, 0 meaning inked: 0 black, 1 yellow, 2 magenta, 3 cyan, 4 + k
+// spot colour k. 255 is bare paper, 0 every ink.
+//
+// An instance belongs to the thread that uses it; instances on different
+// threads never disturb each other.
+class TColorTableGenerator {
+public:
+    static constexpr std::size_t MaxSpotColors = 4;
+
+    // Stores the profile paths, source first. An empty source selects the
+    // built-in CMYK profile, an empty destination sRGB. No file is opened here.
+    TColorTableGenerator(std::string inputProfile, std::string outputProfile);
+
+    // Appends a copy of spot (it belongs to index bit 4 + its position) and
+    // returns true; returns false and changes nothing when four are held.
+    bool AddSpotColor(const TSpotColor& spot);
+
+    // Empties the spot list, zeroes the table and empties ErrorText; the
+    // profile paths stay.
+    void Clear();
+
+    // Fills ColorTable from the current spots and profiles. Returns false and
+    // sets ErrorText when a profile cannot be opened, has the wrong colour
+    // space or no transform can be made; the table is then left as it was.
+    // ErrorText is not touched on success. Profiles are opened and closed
+    // within each call.
+    bool BuildTable();
+
+    const TColorTable& ColorTable() const { return Table; }
+    const std::string& ErrorText() const { return LastError; }
+    const std::string& InputProfile() const { return InputPath; }
+    const std::string& OutputProfile() const { return OutputPath; }
+    const std::vector<TSpotColor>& SpotColors() const { return Spots; }
+
+private:
+    bool Fail(const char* message);
+
+    std::string InputPath;
+    std::string OutputPath;
+    std::vector<TSpotColor> Spots;
+    TColorTable Table{};
+    std::string LastError;
+};
+
+}  // namespace tavrin

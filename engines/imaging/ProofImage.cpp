@@ -1,0 +1,288 @@
+#include "engines/imaging/ProofImage.h"
+
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterCheck.h"
+#include "engines/imaging/MasterResampler.h"
+#include "engines/imaging/MasterStripWriter.h"
+#include "engines/imaging/SpotColor.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "engines/imaging/TileCutter.h"
+
+#include <tiffio.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <stdexcept>
+
+namespace tavrin {
+
+std::unique_ptr<TProofImage> TProofImage::CreateForWrite(const std::string& fileName, std::uint32_t width,
+                                                         std::uint32_t height, std::uint32_t dataWidth,
+                                                         std::uint32_t xResolution, std::uint32_t yResolution,
+                                                         bool mirror, bool negate, const std::string& sourceProfile,
+                                                         const std::string& destinationProfile)
+{
+    std::unique_ptr<TProofImage> image(new TProofImage);
+    image->Path = fileName;
+    image->ImageWidth = width;
+    image->ImageHeight = height;
+    image->PlateDataWidth = dataWidth;
+    // Lines are read up to Width even if the header claims less data.
+    image->LineWords = static_cast<std::uint32_t>((std::max<std::uint64_t>(dataWidth, width) + 31) / 32);
+    image->XDotsPerInch = xResolution;
+    image->YDotsPerInch = yResolution;
+    image->MirrorLines = mirror;
+    image->NegateBits = negate;
+    image->TableGenerator = std::make_unique<TColorTableGenerator>(sourceProfile, destinationProfile);
+    image->FileToCreate = true;
+    image->ExceptionsAtCreation = std::uncaught_exceptions();
+    return image;
+}
+
+std::unique_ptr<TProofImage> TProofImage::CreateForRead(const std::string& fileName)
+{
+    std::unique_ptr<TProofImage> image(new TProofImage);
+    image->Path = fileName;
+    // Not mapped into memory: a pass over a large master then holds no more
+    // of it than the strips being read.
+    ClearLastTiffError();
+    image->Handle = TIFFOpen(fileName.c_str(), "rm");
+    if (!image->Handle)
+        throw std::runtime_error("Error opening " + fileName + ": " + LastTiffFailure());
+    CheckMasterTags(image->Handle, fileName);
+    TIFFGetField(image->Handle, TIFFTAG_IMAGEWIDTH, &image->ImageWidth);
+    TIFFGetField(image->Handle, TIFFTAG_IMAGELENGTH, &image->ImageHeight);
+    return image;
+}
+
+TProofImage::~TProofImage()
+{
+    // A page cut short by an error must not pass for a master.
+    if (Broken || std::uncaught_exceptions() > ExceptionsAtCreation)
+        Abandon();
+    else
+        Close();
+}
+
+void TProofImage::Abandon()
+{
+    Strips.reset();
+    if (Handle)
+        TIFFClose(Handle);
+    Handle = nullptr;
+    std::error_code ignored;
+    if (!PartPath.empty())
+        std::filesystem::remove(PartPath, ignored);
+    PartPath.clear();
+}
+
+bool TProofImage::AddSpotColor(const std::string& name, std::uint16_t c, std::uint16_t m, std::uint16_t y,
+                               std::uint16_t k)
+{
+    if (!TableGenerator)
+        return false;
+    return TableGenerator->AddSpotColor(
+        {name, ColorValueToByte(c), ColorValueToByte(m), ColorValueToByte(y), ColorValueToByte(k)});
+}
+
+std::uint32_t TProofImage::StripRows(std::uint32_t height)
+{
+    std::uint64_t rows = 288;
+    while ((height + rows - 1) / rows > 288)
+        rows += 288;
+    return static_cast<std::uint32_t>(rows);
+}
+
+// Creates the file under a passing name, sets the tags in their order and
+// the colour map, and gets the strip writer ready.
+void TProofImage::OpenWriter()
+{
+    FileToCreate = false;
+    if (ImageWidth == 0 || ImageHeight == 0) {
+        Failure = "Cannot write " + Path + ": a page of " + std::to_string(ImageWidth) + " x " +
+                  std::to_string(ImageHeight) + " pixels";
+        return;
+    }
+    // A master of an earlier run no longer stands for this page.
+    std::error_code ignored;
+    std::filesystem::remove(Path, ignored);
+    PartPath = UnfinishedName(Path);
+    ClearLastTiffError();
+    Handle = TIFFOpen(PartPath.c_str(), "w");
+    if (!Handle) {
+        Failure = "Cannot create " + PartPath + ": " + LastTiffFailure();
+        return;
+    }
+    TIFFSetField(Handle, TIFFTAG_IMAGEWIDTH, ImageWidth);
+    TIFFSetField(Handle, TIFFTAG_IMAGELENGTH, ImageHeight);
+    TIFFSetField(Handle, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(Handle, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(Handle, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(Handle, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(Handle, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+    TIFFSetField(Handle, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(Handle, TIFFTAG_XRESOLUTION, static_cast<double>(XDotsPerInch));
+    TIFFSetField(Handle, TIFFTAG_YRESOLUTION, static_cast<double>(YDotsPerInch));
+    TIFFSetField(Handle, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    const std::uint32_t rowsPerStrip = TIFFDefaultStripSize(Handle, StripRows(ImageHeight));
+    TIFFSetField(Handle, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    SetColorMap();
+    Strips = std::make_unique<TMasterStripWriter>(Handle, ImageWidth, ImageHeight, rowsPerStrip);
+    LineBuffer.reset(new std::uint8_t[std::size_t(LineWords) * 32]);
+}
+
+// The colour table's bytes as they are, widened to 16 bits without scaling.
+// A failed build leaves the unfilled, all-black table.
+void TProofImage::SetColorMap()
+{
+    TableGenerator->BuildTable();
+    const TColorTable& table = TableGenerator->ColorTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        RedMap[i] = table[i].R;
+        GreenMap[i] = table[i].G;
+        BlueMap[i] = table[i].B;
+    }
+    TIFFSetField(Handle, TIFFTAG_COLORMAP, RedMap.data(), GreenMap.data(), BlueMap.data());
+}
+
+void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, const TPlatePlanes& planes)
+{
+    if (FileToCreate)
+        OpenWriter();
+    if (!Strips || firstLine >= ImageHeight)
+        return;
+    lineCount = std::min(lineCount, ImageHeight - firstLine);
+    if (firstLine != Strips->LinesCommitted()) {
+        Broken = true;
+        throw std::invalid_argument("Master lines must be written in order without gaps: line " +
+                                    std::to_string(firstLine) + " follows line " +
+                                    std::to_string(Strips->LinesCommitted()));
+    }
+    const std::size_t lineBytes = std::size_t(LineWords) * 4;
+    const std::uint8_t flip = NegateBits ? 0xFF : 0x00;
+    for (std::uint32_t j = 0; j < lineCount; ++j) {
+        TPlatePlanes lines;
+        for (std::size_t plane = 0; plane < lines.size(); ++plane)
+            lines[plane] = planes[plane] + j * lineBytes;
+        ComposeIndexLine(lines, ImageWidth, flip, MirrorLines, LineBuffer.get(), Strips->NextLine());
+        Strips->CommitLine();
+    }
+}
+
+bool TProofImage::Close()
+{
+    if (Broken)
+        Abandon();
+    if (!Handle) {
+        if (FileToCreate)
+            Failure = "No band was written to " + Path;
+        FileToCreate = false;
+        return false;
+    }
+    bool complete = true;
+    if (Strips) {
+        // Lines no band reached read as a page without plates.
+        const std::uint8_t absent = NegateBits ? 0xFF : 0x00;
+        while (Strips->LinesCommitted() < ImageHeight) {
+            std::memset(Strips->NextLine(), absent, ImageWidth);
+            Strips->CommitLine();
+        }
+        complete = Strips->Finish();
+        if (!complete)
+            Failure = "Cannot write " + PartPath + ": " + Strips->Error();
+        Strips.reset();
+        ClearLastTiffError();
+        if (complete && TIFFFlush(Handle) != 1) {
+            complete = false;
+            Failure = "Cannot write " + PartPath + ": " + LastTiffFailure();
+        }
+    }
+    TIFFClose(Handle);
+    Handle = nullptr;
+    if (PartPath.empty())
+        return true;
+    std::error_code error;
+    if (complete) {
+        std::filesystem::rename(PartPath, Path, error);
+        if (error)
+            Failure = "Cannot rename " + PartPath + " to " + Path + ": " + error.message();
+    }
+    const bool named = complete && !error;
+    if (!named)
+        std::filesystem::remove(PartPath, error);
+    PartPath.clear();
+    return named;
+}
+
+namespace {
+
+// A side of the overview: rounded to nearest, ties to even, at least 1; 0
+// when no picture can have it.
+int OverviewSide(std::uint32_t side, double factor)
+{
+    const double scaled = std::nearbyint(static_cast<double>(side) * factor);
+    if (!(scaled < std::numeric_limits<int>::max()))
+        return 0;
+    return std::max(1, static_cast<int>(scaled));
+}
+
+// Writes the file under its unfinished name and names it once whole.
+void WriteWholeFile(const std::string& fileName, const void* data, std::size_t size)
+{
+    const std::string part = UnfinishedName(fileName);
+    std::ofstream file(part, std::ios::binary | std::ios::trunc);
+    if (file)
+        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (file)
+        file.close();
+    if (!file) {
+        const int error = errno;
+        std::error_code ignored;
+        std::filesystem::remove(part, ignored);
+        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
+    }
+    CompleteUnfinished(fileName);
+}
+
+}  // namespace
+
+void TProofImage::MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor)
+{
+    if (!Handle || TableGenerator)
+        return;
+    CutTiles(Handle, fileName, tileSize, factor, OnProgress, DefaultTileWorkers());
+}
+
+void TProofImage::MakePreview(const std::string& fileName, double factor)
+{
+    if (!Handle || TableGenerator)
+        return;
+    // 1. The picture.
+    const int width = OverviewSide(ImageWidth, factor), height = OverviewSide(ImageHeight, factor);
+    std::unique_ptr<gdImage, void (*)(gdImagePtr)> picture(
+        width > 0 && height > 0 ? gdImageCreateTrueColor(width, height) : nullptr, gdImageDestroy);
+    if (!picture)
+        throw std::runtime_error("Could not make an overview of " + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels for " + fileName);
+    // 2, 3. The whole page in one pass.
+    CopyResampledFromMaster(picture.get(), Handle, 0, 0, 0, 0, width, height, static_cast<int>(ImageWidth),
+                            static_cast<int>(ImageHeight));
+    if (OnProgress)
+        OnProgress(50);
+    // 4. Encode and write.
+    int size = 0;
+    std::unique_ptr<void, void (*)(void*)> png(gdImagePngPtr(picture.get(), &size), gdFree);
+    if (!png)
+        throw std::runtime_error("Could not encode overview " + fileName);
+    WriteWholeFile(fileName, png.get(), static_cast<std::size_t>(size));
+    // 5.
+    if (OnProgress)
+        OnProgress(100);
+}
+
+}  // namespace tavrin

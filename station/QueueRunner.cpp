@@ -1,0 +1,592 @@
+#include "station/QueueRunner.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "base/platform/WorkerThread.h"
+#include "base/settings/SharedSettings.h"
+#include "base/tasking/StationLog.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tavrin {
+
+namespace {
+
+const std::string Notification = "One or more jobs has notification selected,\r\nbut does not have any recipients "
+                                 "listed.\r\nWould you like to continue?";
+
+std::string Decimal(std::uint32_t number)
+{
+    return std::to_string(number);
+}
+
+// Runs the statements in one transaction; a failure is rolled back and not reported.
+template <typename TWork>
+void InTransaction(TWork work)
+{
+    try {
+        CatalogueConnection->BeginTrans();
+        work();
+        CatalogueConnection->CommitTrans();
+    } catch (const std::exception&) {
+        try {
+            CatalogueConnection->RollbackTrans();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+bool FileExists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// A recipient list as the station writes it: decimal ids and commas only.
+// Anything else never reaches a statement.
+bool IsRecipientList(const std::string& recipients)
+{
+    return !recipients.empty() &&
+           std::all_of(recipients.begin(), recipients.end(), [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+}
+
+// The items of a recipient list, sorted as texts, without duplicates.
+std::set<std::string> RecipientSet(const std::string& recipients)
+{
+    std::set<std::string> items;
+    std::size_t start = 0;
+    while (start <= recipients.size()) {
+        const std::size_t comma = std::min(recipients.find(',', start), recipients.size());
+        if (comma > start)
+            items.insert(recipients.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
+std::string JoinedWithCommas(const std::set<std::string>& items)
+{
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : ",") + item;
+    return text;
+}
+
+}  // namespace
+
+std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference)
+{
+    const char* prefix = "Notification for job ";
+    switch (number) {
+    case WM_MASTER_DONE: prefix = "Master for job "; break;
+    case WM_PREVIEW_DONE: prefix = "Preview for job "; break;
+    case WM_WEB_DONE: prefix = "Web files for job "; break;
+    case WM_TRANSFER_DONE: prefix = "Transfer for job "; break;
+    case WM_DELETE_DONE: prefix = "Deletion from FTP server for job "; break;
+    default: break;
+    }
+    return prefix + Decimal(jobReference) + " complete.";
+}
+
+std::string CompletionLogText(const TTaskMessage& completion)
+{
+    std::string text = CompletionLogText(completion.Number, completion.JobReference);
+    if (completion.Failed)
+        text = text.substr(0, text.size() - std::string("complete.").size()) + "failed: " + completion.FailureReason;
+    return text;
+}
+
+std::string FailedStatus(TTaskIndex task)
+{
+    return "Failed at " + TaskWords[static_cast<std::size_t>(task)];
+}
+
+bool IsFailedStatus(const std::string& status)
+{
+    return status.rfind("Failed at ", 0) == 0;
+}
+
+TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds)
+    : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds))
+{
+}
+
+TQueueRunner::~TQueueRunner()
+{
+    // Their completion messages will never be handled now.
+    for (TWorkerThread* thread : Running)
+        TWorkerThread::Release(thread);
+}
+
+void TQueueRunner::Notify(void (TRunnerObserver::*change)())
+{
+    if (Observer)
+        (Observer->*change)();
+}
+
+void TQueueRunner::SetControlsEnabled(bool enabled)
+{
+    ControlsEnabled = enabled;
+    Notify(&TRunnerObserver::QueueControlsChanged);
+}
+
+// ---- Messages ---------------------------------------------------------------
+
+void TQueueRunner::HandleMessage(TTaskMessage message)
+{
+    switch (message.Number) {
+    case WM_TOTAL_PROGRESS: HandleProgress(message, Total); break;
+    case WM_TASK_PROGRESS: HandleProgress(message, TaskPosition); break;
+    case WM_DELETE_DONE:
+        Log.Log(CompletionLogText(message));
+        ReleaseThread(message.Thread);
+        if (message.Failed && Observer)
+            Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
+        break;
+    default:
+        if (message.IsCompletion())
+            HandleCompletion(message);
+        break;
+    }
+}
+
+void TQueueRunner::HandleProgress(const TTaskMessage& message, int& position)
+{
+    if (message.Position >= 0) {
+        position = message.Position;
+        Notify(&TRunnerObserver::ProgressChanged);
+    }
+    if (message.Text && !message.Text->empty())
+        Log.Log(*message.Text);
+}
+
+// 1. Log the completion. 2. Release the thread. 3. Look up the job's task set
+// in the queue list. 4. Start the next task it names, or finish the job. A
+// failed task ends its job's chain instead.
+void TQueueRunner::HandleCompletion(const TTaskMessage& message)
+{
+    Log.Log(CompletionLogText(message));
+    const std::uint32_t reference = static_cast<TTaskThread*>(message.Thread)->JobReference();
+    ReleaseThread(message.Thread);
+    const auto task = static_cast<TTaskIndex>(message.Number - WM_MASTER_DONE);
+    if (message.Failed) {
+        HandleFailure(message, reference, task);
+        return;
+    }
+    if (Closing)
+        return;
+    const std::string taskSet = TaskSetOf(reference);
+    const int next = static_cast<int>(message.Number - WM_MASTER_DONE) + 1;
+    if (next < TaskCount && TaskSetNames(taskSet, static_cast<TTaskIndex>(next)))
+        CreateChainTask(next, reference);
+    else
+        FinishJob(reference);
+}
+
+// The job stays queued with its failure, so the operator sees it and a later
+// Start can take it up again; the queue goes on without it.
+void TQueueRunner::HandleFailure(const TTaskMessage& message, std::uint32_t jobReference, TTaskIndex task)
+{
+    FailedSinceStart.insert(jobReference);
+    StoreStatus(jobReference, FailedStatus(task), message.FailureReason);
+    if (Observer)
+        Observer->TaskFailed(jobReference, TaskWords[static_cast<std::size_t>(task)], message.FailureReason);
+    SetControlsEnabled(true);
+    if (!Closing)
+        StartNext();
+}
+
+// The status of a queued job, in the catalogue and in its row.
+void TQueueRunner::StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason)
+{
+    InTransaction([&] {
+        ExecuteStatement("update QueueList set QueueListStatus = " + QuoteText(status) +
+                         ", QueueListFailureReason = " + QuoteText(reason) +
+                         " where QueueListJobReference = " + Decimal(jobReference));
+    });
+    for (TQueueRow& row : Queue)
+        if (row.JobReference == jobReference) {
+            row.Status = status;
+            row.FailureReason = reason;
+        }
+    Notify(&TRunnerObserver::QueueChanged);
+}
+
+void TQueueRunner::ReleaseThread(TWorkerThread* thread)
+{
+    Running.erase(thread);
+    TWorkerThread::Release(thread);
+}
+
+void TQueueRunner::StartThread(std::unique_ptr<TTaskThread> thread)
+{
+    TTaskThread* started = thread.release();
+    Running.insert(started);
+    started->Start();
+}
+
+void TQueueRunner::BeginShutdown()
+{
+    Closing = true;
+    if (HasRunningTasks())
+        Log.Log("Waiting for the running task to finish before the station closes.");
+}
+
+void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
+{
+    if (Closing)
+        return;  // the job stays queued and goes on at the next start
+    const TTaskFactory& factory = Kinds.Chain[static_cast<std::size_t>(task)];
+    if (!factory) {
+        // The chain cannot go further in this build: the job is done as far as it can be.
+        Log.Log("The " + TaskWords[static_cast<std::size_t>(task)] + " task is not available; job " +
+                Decimal(jobReference) + " ends here.");
+        FinishJob(jobReference);
+        return;
+    }
+    StartThread(factory(Target, jobReference, StationSettings().Copy()));
+}
+
+// ---- The runner -------------------------------------------------------------
+
+bool TQueueRunner::NotificationCheckPassed()
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from QueueList");
+    bool passed = true;
+    for (; !rows.Eof() && passed; rows.MoveNext()) {
+        const std::string tasks = FieldValue(rows, "QueueListTasks");
+        const std::string recipients = FieldValue(rows, "QueueListRecipients");
+        if (recipients.empty() && TaskSetNames(tasks, NotifyTask))
+            passed = false;
+    }
+    CloseQuery(rows);
+    return passed || Dialogs.AskYesNo("Error", Notification, TDialogIcon::Warning);
+}
+
+// The first task from the files the job already has: a ticked row begins
+// with Master; otherwise Transfer, unless the web page (Web), an overview
+// (Preview) or a master (Master) is missing, tested in that order.
+int TQueueRunner::FirstTask(const TQueueRow& row) const
+{
+    if (row.Checked)
+        return MasterTask;
+    TJobDetailRecord job;
+    LoadJobDetail(row.JobReference, job);
+    // A job without a proper id has no files: Master meets it and says why.
+    if (!IsUniqueID(job.UniqueID))
+        return MasterTask;
+    const std::string webFolder = JobFolderPath(job.UniqueID);
+    int first = TransferTask;
+    if (!FileExists(webFolder + "index.html"))
+        first = WebTask;
+    for (int page = 1; page <= job.PageCount; ++page)
+        if (!FileExists(webFolder + OverviewName(page))) {
+            first = PreviewTask;
+            break;
+        }
+    for (int page = 1; page <= job.PageCount; ++page)
+        if (!FileExists(MasterImagePath(job.UniqueID, page))) {
+            first = MasterTask;
+            break;
+        }
+    return first;
+}
+
+void TQueueRunner::Start()
+{
+    FailedSinceStart.clear();
+    StartNext();
+}
+
+// The first queued job that has not failed since the operator's Start.
+void TQueueRunner::StartNext()
+{
+    if (Closing)
+        return;
+    if (!NotificationCheckPassed())
+        return;
+    const auto next = std::find_if(Queue.begin(), Queue.end(),
+                                   [&](const TQueueRow& row) { return !FailedSinceStart.count(row.JobReference); });
+    if (next == Queue.end())
+        return;
+    const TQueueRow row = *next;
+    const int first = FirstTask(row);
+    if (first > TaskSetLevel(row.Tasks))
+        return;  // stays until ticked, given more tasks or removed
+    if (IsFailedStatus(row.Status))
+        StoreStatus(row.JobReference, "new", "");
+    SetControlsEnabled(false);
+    CreateChainTask(first, row.JobReference);
+}
+
+void TQueueRunner::FinishJob(std::uint32_t jobReference)
+{
+    const auto row = std::find_if(Queue.begin(), Queue.end(),
+                                  [&](const TQueueRow& queued) { return queued.JobReference == jobReference; });
+    if (row != Queue.end()) {
+        const int position = static_cast<int>(row - Queue.begin());
+        Queue.erase(row);
+        if (SelectedRow == position)
+            SelectedRow = -1;
+        else if (SelectedRow > position)
+            --SelectedRow;
+        Notify(&TRunnerObserver::QueueChanged);
+
+        const std::string reference = Decimal(jobReference);
+        const std::string taskSet =
+            FirstFieldValue("select * from QueueList where QueueListJobReference = " + reference, "QueueListTasks");
+        InTransaction([&] {
+            ExecuteStatement("delete from QueueList where QueueListJobReference = " + reference);
+            if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
+                ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
+                        reference + ", " + QuoteText(taskSet) + ")");
+            else
+                ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
+                        " where PostQueueListJobReference = " + reference);
+        });
+    }
+    ReloadPostQueueList();
+    ReloadRecipients();
+    SetControlsEnabled(true);
+    StartNext();
+}
+
+// ---- Queue entries ----------------------------------------------------------
+
+void TQueueRunner::AddToQueue(std::uint32_t jobReference)
+{
+    const std::string reference = Decimal(jobReference);
+    if (StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
+        return;
+    InTransaction([&] {
+        ExecuteStatement("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                "QueueListRecipients) values (" +
+                reference + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " + QuoteText("new") + ", " +
+                QuoteText("") + ")");
+    });
+}
+
+void TQueueRunner::SetTaskSet(std::uint32_t jobReference, const std::string& taskSet)
+{
+    const std::string reference = Decimal(jobReference);
+    if (!StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
+        return;
+    InTransaction([&] {
+        ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) +
+                " where QueueListJobReference = " + reference);
+    });
+}
+
+void TQueueRunner::RemoveFromQueue(std::uint32_t jobReference)
+{
+    InTransaction([&] { ExecuteStatement("delete from QueueList where QueueListJobReference = " + Decimal(jobReference)); });
+    ReloadRecipients();
+}
+
+std::string TQueueRunner::TaskSetOf(std::uint32_t jobReference) const
+{
+    for (const TQueueRow& row : Queue)
+        if (row.JobReference == jobReference)
+            return row.Tasks;
+    return {};
+}
+
+void TQueueRunner::ReloadQueueList()
+{
+    const bool hadSelection = SelectedRow >= 0;
+    const std::uint32_t selected = hadSelection ? Queue[static_cast<std::size_t>(SelectedRow)].JobReference : 0;
+    Queue.clear();
+    SelectedRow = -1;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
+    for (; !rows.Eof(); rows.MoveNext())
+        Queue.push_back(TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
+                                  ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
+                                  FieldValue(rows, "QueueListTasks"),
+                                  static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
+                                  false, FieldValue(rows, "QueueListFailureReason")});
+    CloseQuery(rows);
+    for (std::size_t i = 0; i < Queue.size() && hadSelection; ++i)
+        if (Queue[i].JobReference == selected) {
+            SelectedRow = static_cast<int>(i);
+            break;
+        }
+    Notify(&TRunnerObserver::QueueChanged);
+    ReloadRecipients();
+}
+
+void TQueueRunner::ReloadPostQueueList()
+{
+    PostQueue.clear();
+    SelectedPostRow = -1;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
+              "JobList.JobListReference");
+    for (; !rows.Eof(); rows.MoveNext())
+        PostQueue.push_back(
+            TPostQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
+                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0))});
+    CloseQuery(rows);
+    Notify(&TRunnerObserver::PostQueueChanged);
+}
+
+std::string TQueueRunner::StoredRecipients(std::uint32_t jobReference) const
+{
+    return FirstFieldValue("select * from QueueList where QueueListJobReference = " + Decimal(jobReference),
+                      "QueueListRecipients");
+}
+
+void TQueueRunner::StoreRecipients(std::uint32_t jobReference, const std::string& recipients)
+{
+    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
+            " where QueueListJobReference = " + Decimal(jobReference));
+}
+
+void TQueueRunner::ReloadRecipients()
+{
+    Recipients.clear();
+    SelectedRecipient = -1;
+    if (SelectedRow >= 0) {
+        const std::string recipients = StoredRecipients(Queue[static_cast<std::size_t>(SelectedRow)].JobReference);
+        if (IsRecipientList(recipients)) {
+            TRecordSet rows;
+            OpenQuery(CatalogueConnection.get(), rows,
+                      "select * from AddressList where AddressListID in (" + recipients + ")");
+            for (; !rows.Eof(); rows.MoveNext()) {
+                const std::string email = FieldValue(rows, "AddressListEmail");
+                if (!email.empty())
+                    Recipients.push_back(TRecipientRow{FieldValue(rows, "AddressListName"), email,
+                                                       ValueAsInteger(FieldValue(rows, "AddressListID"), 0)});
+            }
+            CloseQuery(rows);
+        }
+    }
+    Notify(&TRunnerObserver::RecipientsChanged);
+}
+
+void TQueueRunner::DeleteFromPostQueue()
+{
+    if (!Dialogs.AskYesNo("Confimation", "Are you sure you want to delete all files for this job?",
+                          TDialogIcon::Question))
+        return;
+    if (SelectedPostRow < 0 || SelectedPostRow >= static_cast<int>(PostQueue.size()))
+        return;
+    const std::uint32_t reference = PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference;
+    ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(reference));
+    PostQueue.erase(PostQueue.begin() + SelectedPostRow);
+    SelectedPostRow = -1;
+    Notify(&TRunnerObserver::PostQueueChanged);
+    if (Kinds.Deletion && !Closing)
+        StartThread(Kinds.Deletion(Target, reference, StationSettings().Copy()));
+    else
+        Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");
+    ReloadPostQueueList();
+}
+
+// ---- The main window's queue operations ----------------------------------------
+
+void TQueueRunner::DropJob(std::uint32_t jobReference)
+{
+    AddToQueue(jobReference);
+    ReloadQueueList();
+    for (std::size_t i = 0; i < Queue.size(); ++i)
+        if (Queue[i].JobReference == jobReference)
+            SelectQueueRow(static_cast<int>(i));
+}
+
+void TQueueRunner::RemoveQueueRow()
+{
+    if (SelectedRow < 0)
+        return;
+    const int position = SelectedRow;
+    RemoveFromQueue(Queue[static_cast<std::size_t>(position)].JobReference);
+    ReloadQueueList();
+    if (!Queue.empty())
+        SelectQueueRow(std::min(position, static_cast<int>(Queue.size()) - 1));
+}
+
+int TQueueRunner::SelectQueueRow(int row)
+{
+    SelectedRow = row >= 0 && row < static_cast<int>(Queue.size()) ? row : -1;
+    ReloadRecipients();
+    return SelectedRow >= 0 ? ExactTaskSetLevel(Queue[static_cast<std::size_t>(SelectedRow)].Tasks) : -1;
+}
+
+void TQueueRunner::ChooseTaskLevel(int level)
+{
+    if (SelectedRow < 0 || level < 0 || level >= TaskCount)
+        return;
+    TQueueRow& row = Queue[static_cast<std::size_t>(SelectedRow)];
+    SetTaskSet(row.JobReference, TaskSetTexts[static_cast<std::size_t>(level)]);
+    row.Tasks = TaskSetTexts[static_cast<std::size_t>(level)];
+    Notify(&TRunnerObserver::QueueChanged);
+}
+
+void TQueueRunner::SetQueueRowChecked(int row, bool checked)
+{
+    if (row < 0 || row >= static_cast<int>(Queue.size()))
+        return;
+    Queue[static_cast<std::size_t>(row)].Checked = checked;
+    Notify(&TRunnerObserver::QueueChanged);
+}
+
+void TQueueRunner::AddRecipient(std::int32_t addressID, const std::string& email)
+{
+    if (email.empty()) {
+        Dialogs.Tell("Error", "Cannot use a blank Email address.", TDialogIcon::Warning);
+        return;
+    }
+    if (SelectedRow >= 0) {
+        const std::uint32_t reference = Queue[static_cast<std::size_t>(SelectedRow)].JobReference;
+        std::set<std::string> items = RecipientSet(StoredRecipients(reference));
+        items.insert(std::to_string(addressID));
+        StoreRecipients(reference, JoinedWithCommas(items));
+    }
+    ReloadRecipients();
+}
+
+void TQueueRunner::RemoveRecipient()
+{
+    if (SelectedRow < 0 || SelectedRecipient < 0 || SelectedRecipient >= static_cast<int>(Recipients.size()))
+        return;
+    const std::uint32_t reference = Queue[static_cast<std::size_t>(SelectedRow)].JobReference;
+    const std::string stored = StoredRecipients(reference);
+    if (stored.empty())
+        return;
+    std::set<std::string> items = RecipientSet(stored);
+    if (items.erase(std::to_string(Recipients[static_cast<std::size_t>(SelectedRecipient)].AddressID)) == 0)
+        return;
+    StoreRecipients(reference, JoinedWithCommas(items));
+    ReloadRecipients();
+}
+
+std::optional<std::string> TQueueRunner::WebPageAddress()
+{
+    if (SelectedPostRow < 0 || SelectedPostRow >= static_cast<int>(PostQueue.size())) {
+        Dialogs.Tell("Error", "Please select a job", TDialogIcon::Warning);
+        return std::nullopt;
+    }
+    const std::string reference = Decimal(PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference);
+    const std::string tasks =
+        FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " + reference, "PostQueueListTasks");
+    if (!TaskSetNames(tasks, TransferTask)) {
+        Dialogs.Tell("Browse Error", "This job was never transferred", TDialogIcon::Warning);
+        return std::nullopt;
+    }
+    const std::string uniqueID =
+        FirstFieldValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
+    if (!IsUniqueID(uniqueID)) {
+        Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: its unique id \"" + uniqueID +
+                                         "\" is not 17 digits", TDialogIcon::Warning);
+        return std::nullopt;
+    }
+    return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID) + "index.html";
+}
+
+}  // namespace tavrin

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "base/platform/MessageTarget.h"
+#include "station/OperatorDialogs.h"
+#include "station/TaskKinds.h"
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TStationLog;
+class TWorkerThread;
+
+// A row of the queue list. Checked (process from the first task even when
+// the job's files exist) lives only in the list: every reload clears it.
+struct TQueueRow {
+    std::string Caption;
+    std::string Status;
+    std::string Tasks;
+    std::uint32_t JobReference = 0;
+    bool Checked = false;
+    // Why the job failed, when Status says it did; the row's hint.
+    std::string FailureReason;
+};
+
+struct TPostQueueRow {
+    std::string Caption;
+    std::string Status;
+    std::uint32_t JobReference = 0;
+};
+
+struct TRecipientRow {
+    std::string Name;
+    std::string Email;
+    std::int32_t AddressID = 0;
+};
+
+// The log line of a handled completion message: "Master for job 17 complete."
+std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference);
+// The same for a task's outcome: "Master for job 17 failed: REASON" when it failed.
+std::string CompletionLogText(const TTaskMessage& completion);
+
+// The queue status of a job whose task failed: "Failed at Master".
+std::string FailedStatus(TTaskIndex task);
+bool IsFailedStatus(const std::string& status);
+
+// Told when something the windows show has changed.
+class TRunnerObserver {
+public:
+    virtual ~TRunnerObserver() = default;
+    virtual void QueueChanged() {}
+    virtual void PostQueueChanged() {}
+    virtual void RecipientsChanged() {}
+    virtual void ProgressChanged() {}
+    virtual void QueueControlsChanged() {}
+    // A task failed; its job's chain has stopped. task is the task's word
+    // ("Master" .. "Notify", "Deletion").
+    virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/,
+                            const std::string& /*reason*/)
+    {
+    }
+};
+
+// The station's main loop without windows: the queue, the post queue, the
+// recipients of the selected queue entry, and the task runner that carries
+// the first queued job through its tasks, one worker thread after another.
+// Everything here runs on the main thread; workers reach it only through
+// HandleMessage. Catalogue errors of the list operations are raised.
+class TQueueRunner final : public TMessageHandler {
+public:
+    // The target is where the tasks post; it must deliver to HandleMessage.
+    TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds);
+    // Waits for every task still running and releases it.
+    ~TQueueRunner() override;
+    TQueueRunner(const TQueueRunner&) = delete;
+    TQueueRunner& operator=(const TQueueRunner&) = delete;
+
+    void HandleMessage(TTaskMessage message) override;
+
+    // The runner: Start (the operator's) takes the first queue row, also one
+    // that failed before; Finish job moves a job to the post queue and starts
+    // the next. A failed task stops its job's chain: the job stays queued as
+    // "Failed at TASK" with the reason, and the runner goes on with the next
+    // queued job that has not failed since the operator's last Start.
+    void Start();
+    void FinishJob(std::uint32_t jobReference);
+
+    // Queue entries.
+    void AddToQueue(std::uint32_t jobReference);
+    void SetTaskSet(std::uint32_t jobReference, const std::string& taskSet);
+    void RemoveFromQueue(std::uint32_t jobReference);
+    std::string TaskSetOf(std::uint32_t jobReference) const;
+    void ReloadQueueList();
+    void ReloadPostQueueList();
+    void ReloadRecipients();
+
+    // Asks for confirmation, then deletes the selected post-queue job's
+    // files locally and on the web server (a task beside the chain).
+    void DeleteFromPostQueue();
+
+    // What the main window does with the queue: add a job and select its row;
+    // remove the selected row; select a row (returns the Actions level that
+    // equals its task set, or -1); give the selected row a task set level;
+    // tick a row; add and remove recipients of the selected row.
+    void DropJob(std::uint32_t jobReference);
+    void RemoveQueueRow();
+    int SelectQueueRow(int row);
+    void ChooseTaskLevel(int level);
+    void SetQueueRowChecked(int row, bool checked);
+    void AddRecipient(std::int32_t addressID, const std::string& email);
+    void RemoveRecipient();
+    void SelectPostQueueRow(int row) { SelectedPostRow = row; }
+    void SelectRecipientRow(int row) { SelectedRecipient = row; }
+
+    // The address of the selected post-queue job's web page, or nothing
+    // (after telling the operator why, where there is something to tell).
+    std::optional<std::string> WebPageAddress();
+
+    const std::vector<TQueueRow>& QueueRows() const { return Queue; }
+    const std::vector<TPostQueueRow>& PostQueueRows() const { return PostQueue; }
+    const std::vector<TRecipientRow>& RecipientRows() const { return Recipients; }
+    int SelectedQueueRow() const { return SelectedRow; }
+    int SelectedPostQueueRow() const { return SelectedPostRow; }
+    int SelectedRecipientRow() const { return SelectedRecipient; }
+    bool QueueControlsEnabled() const { return ControlsEnabled; }
+    int TotalProgress() const { return Total; }
+    int TaskProgress() const { return TaskPosition; }
+    // Whether a task chain or a deletion task is running.
+    bool HasRunningTasks() const { return !Running.empty(); }
+
+    // The station is closing: no further task is started, and the log says
+    // so when a task is still running. The front end then delivers messages
+    // until HasRunningTasks is false, so that nothing is left half written.
+    void BeginShutdown();
+
+    TRunnerObserver* Observer = nullptr;
+
+private:
+    void HandleProgress(const TTaskMessage& message, int& position);
+    void HandleCompletion(const TTaskMessage& message);
+    void HandleFailure(const TTaskMessage& message, std::uint32_t jobReference, TTaskIndex task);
+    void StartNext();
+    void StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
+    bool NotificationCheckPassed();
+    int FirstTask(const TQueueRow& row) const;
+    void CreateChainTask(int task, std::uint32_t jobReference);
+    void StartThread(std::unique_ptr<TTaskThread> thread);
+    void ReleaseThread(TWorkerThread* thread);
+    void SetControlsEnabled(bool enabled);
+    std::string StoredRecipients(std::uint32_t jobReference) const;
+    void StoreRecipients(std::uint32_t jobReference, const std::string& recipients);
+    void Notify(void (TRunnerObserver::*change)());
+
+    TMessageTarget& Target;
+    TStationLog& Log;
+    TOperatorDialogs& Dialogs;
+    TTaskKinds Kinds;
+
+    std::vector<TQueueRow> Queue;
+    std::vector<TPostQueueRow> PostQueue;
+    std::vector<TRecipientRow> Recipients;
+    int SelectedRow = -1;
+    int SelectedPostRow = -1;
+    int SelectedRecipient = -1;
+    bool ControlsEnabled = true;
+    int Total = 0;
+    int TaskPosition = 0;
+    std::set<TWorkerThread*> Running;
+    // Jobs that failed since the operator last pressed Start: the automatic
+    // continuation passes over them, so it never loops on one.
+    std::set<std::uint32_t> FailedSinceStart;
+    bool Closing = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,94 @@
+#include "station/StartupOperation.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueDefinition.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "station/OperatorDialogs.h"
+#include "station/QueueRunner.h"
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
+
+namespace tavrin {
+
+namespace {
+
+std::string WithoutSurroundingWhiteSpace(const std::string& text)
+{
+    const char* blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+}  // namespace
+
+std::string ConfigurationCheck(TSettingsRecord& settings)
+{
+    std::string message;
+    const auto require = [&](const std::string& value, const char* line) {
+        if (value.empty())
+            message += std::string(line) + "\r\n";
+    };
+    require(settings.InputFolder, "Input Folder requires configuration");
+    require(settings.FTPServer, "FTP Server requires configuration");
+    require(settings.FTPUserName, "FTP UserName requires configuration");
+    require(settings.FTPPassword, "FTP Password requires configuration");
+    require(settings.SMTPHost, "SMTP Host requires configuration");
+    require(settings.SMTPPort, "SMTP Port requires configuration");
+    if (settings.AuthenticationRequired) {
+        require(settings.SMTPUsername, "The SMTP Username requires configuration");
+        require(settings.SMTPPassword, "SMTP Password requires configuration");
+    }
+    require(settings.FromEmail, "From Email requires configuration");
+    require(settings.WebRoot, "URL Base requires configuration");
+    if (!settings.SourceColorProfile.empty() || !settings.DestinationColorProfile.empty()) {
+        TColorTableGenerator generator(settings.SourceColorProfile, settings.DestinationColorProfile);
+        settings.ProfilesValid = generator.BuildTable();
+        if (!settings.ProfilesValid)
+            message += "Color profile error: " + generator.ErrorText() +
+                       ". If ignored, one or more default profiles will be used.\r\n";
+    }
+    return WithoutSurroundingWhiteSpace(message);
+}
+
+TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs)
+    : Runner(runner), Log(log), Dialogs(dialogs)
+{
+}
+
+// 1. Settings. 2. Catalogue, created or brought up to date, and the shared
+// connection. 3. Configuration check. 4. Job tree. 5. Queue and post-queue
+// lists, the first queue row selected when none is.
+void TStartupOperation::Run()
+{
+    TSettingsRecord settings = StationSettings().Copy();
+    LoadSettings(settings);
+    StationSettings().Assign(settings);
+
+    const std::string catalogue = CatalogueFilePath();
+    PrepareCatalogue(catalogue, true);
+    OpenCatalogueConnection(CatalogueConnection, catalogue);
+    if (!CatalogueConnection->IsOpen())
+        throw ECatalogueError("The catalogue " + catalogue + " could not be opened");
+
+    const std::string problems = ConfigurationCheck(settings);
+    StationSettings().Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
+    if (!problems.empty())
+        Dialogs.Tell("Configuration Error", problems, TDialogIcon::Warning);
+
+    RebuildJobTree();
+    Runner.ReloadQueueList();
+    Runner.ReloadPostQueueList();
+    if (Runner.SelectedQueueRow() < 0 && !Runner.QueueRows().empty())
+        Runner.SelectQueueRow(0);
+    FirstRun = true;
+}
+
+void TStartupOperation::RebuildJobTree()
+{
+    BuildJobTree(JobTree, StationSettings().Copy(), Log);
+}
+
+}  // namespace tavrin

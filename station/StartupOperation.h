@@ -1,0 +1,47 @@
+#pragma once
+
+#include "base/catalogue/JobTree.h"
+
+#include <string>
+
+namespace tavrin {
+
+struct TSettingsRecord;
+class TOperatorDialogs;
+class TQueueRunner;
+class TStationLog;
+
+// Lists every setting that still needs configuring, one line each ended by
+// CR LF, and tests the colour profiles when any is set: ProfilesValid
+// becomes true only when they build a colour table. Returns the message with
+// its surrounding white space removed; empty when all is well.
+std::string ConfigurationCheck(TSettingsRecord& settings);
+
+// The operation that brings the station up, run at process start and again
+// whenever the configuration dialog closes: load the settings, prepare and
+// open the catalogue, check the configuration (telling the operator what is
+// missing), scan the page buffer folder into the tree, reload the queue and
+// post-queue lists and select the first queue row. Window bounds and hints
+// belong to the windows. A catalogue that cannot be made ready or a scan
+// error is raised, with the file and the reason in its text.
+class TStartupOperation {
+public:
+    TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs);
+
+    void Run();
+
+    bool FirstRunDone() const { return FirstRun; }
+    const TJobTree& Tree() const { return JobTree; }
+
+    // Rescans the page buffer folder and rebuilds the tree (the Refresh button).
+    void RebuildJobTree();
+
+private:
+    TQueueRunner& Runner;
+    TStationLog& Log;
+    TOperatorDialogs& Dialogs;
+    TJobTree JobTree;
+    bool FirstRun = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,328 @@
+#include "tasks/catalogue/FolderScan.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "engines/imaging/SpotColor.h"
+#include "base/pagebuffer/PGBObject.h"
+#include "base/platform/LocalClock.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/StationLog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::size_t MaxNodeNameLength = 255;
+
+// What the folder listing found.
+struct TFolderListing {
+    bool Failed = false;
+    std::vector<std::string> Names;  // in the order the file system gave them
+};
+
+bool HasPageBufferExtension(const std::string& name)
+{
+    // Matched like the wildcard "*.pgb" of the RIP's own system: without regard to case.
+    if (name.size() < 4)
+        return false;
+    std::string extension = name.substr(name.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".pgb";
+}
+
+TFolderListing ListPageBuffers(const std::string& folder)
+{
+    TFolderListing listing;
+    // An unconfigured folder is no folder at all: listing it must not look
+    // like an empty folder, which would empty the catalogue.
+    if (folder.empty()) {
+        listing.Failed = true;
+        return listing;
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator entries(WithSingleTrailingBackslash(folder), error);
+    if (error) {
+        listing.Failed = true;
+        return listing;
+    }
+    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries);
+         entry.increment(error)) {
+        if (error) {
+            listing.Failed = true;
+            break;
+        }
+        const std::string name = entry->path().filename().string();
+        std::error_code typeError;
+        if (HasPageBufferExtension(name) && entry->is_regular_file(typeError))
+            listing.Names.push_back(name);
+    }
+    return listing;
+}
+
+// Collects the non-empty references of one column of a queue table.
+void AddReferences(const std::string& statement, const std::string& column, std::set<std::string>& keep)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, statement);
+    for (; !rows.Eof(); rows.MoveNext()) {
+        const std::string reference = FieldValue(rows, column);
+        if (!reference.empty())
+            keep.insert(reference);
+    }
+    CloseQuery(rows);
+}
+
+// Runs an insert in a transaction of its own; a failure is rolled back and
+// skipped without a message.
+void InsertInTransaction(const std::string& statement)
+{
+    TRecordSet rows;
+    try {
+        CatalogueConnection->BeginTrans();
+        OpenQuery(CatalogueConnection.get(), rows, statement);
+        CatalogueConnection->CommitTrans();
+    } catch (const std::exception&) {
+        try {
+            CatalogueConnection->RollbackTrans();
+        } catch (const std::exception&) {
+        }
+    }
+    CloseQuery(rows);
+}
+
+// "yyyymmddhhnnsszzz" of the local time now.
+std::string MakeUniqueID()
+{
+    const TLocalTime now = LocalNow();
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d%03d", now.Year, now.Month, now.Day, now.Hour,
+                  now.Minute, now.Second, now.Millisecond);
+    return text;
+}
+
+std::string Flag(bool value)
+{
+    return value ? "1" : "0";
+}
+
+void CatalogueJob(const TPGBObject& plate)
+{
+    const std::string reference = std::to_string(plate.JobNumber);
+    if (StatementReturnsRows("select * from JobList where JobListReference = " + reference))
+        return;
+    const std::string uniqueID = MakeUniqueID();
+    // No two jobs catalogued in one scan may share a time stamp.
+    std::this_thread::sleep_for(std::chrono::milliseconds(66));
+    InsertInTransaction(
+        "insert into JobList (JobListName, JobListCustomerID, JobListStatus, JobListReference, JobListXResolution, "
+        "JobListYResolution, JobListImageNegate, JobListMarginNegate, JobListImageWidth, JobListImageHeight, "
+        "JobListUniqueID, JobListDataWidth,JobListPageCount) values (" +
+        QuoteText(plate.GetJobTitle()) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
+        std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " +
+        Flag(plate.ImageNegate) + ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
+        std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) +
+        ", " + QuoteText("1") + ")");
+}
+
+void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
+{
+    const std::string reference = std::to_string(plate.JobNumber);
+    const std::string page = std::to_string(plate.PageNumber);
+    if (StatementReturnsRows("select * from PlateList where PlateListJobReference = " + reference +
+                    " and PlateListPageNumber = " + page + " and PlateListPlateColor = " +
+                    QuoteText(plate.ColorName)))
+        return;
+    InsertInTransaction("insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
+                        "PlateListSource, PlateListPlateColorValue) values (" +
+                        reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(fileName) +
+                        ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
+}
+
+std::string JoinedWithCommas(const std::set<std::string>& references)
+{
+    std::string list;
+    for (const std::string& reference : references)
+        list += (list.empty() ? "" : ",") + reference;
+    return list;
+}
+
+std::string Truncated(const std::string& text)
+{
+    return text.substr(0, MaxNodeNameLength);
+}
+
+TJobTreeNode* FindJobNode(TJobTree& tree, const std::string& name, std::int32_t reference)
+{
+    for (TJobTreeNode& node : tree.Jobs)
+        if (node.Data.Kind == JobTreeNodeData::Job && node.Data.Name == name && node.Data.Reference == reference)
+            return &node;
+    return nullptr;
+}
+
+// The swatch colour is entry 239 of a table holding just this spot colour.
+int AddSpotSwatch(TJobTree& tree, TColorTableGenerator& generator, const std::string& colorName,
+                  std::int32_t packedValue)
+{
+    const auto value = static_cast<std::uint32_t>(packedValue);
+    generator.Clear();
+    generator.AddSpotColor(TSpotColor{colorName, static_cast<std::uint8_t>(value >> 24),
+                                      static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                                      static_cast<std::uint8_t>(value)});
+    generator.BuildTable();
+    const TColorTableEntry colour = generator.ColorTable()[239];
+    return tree.AddSwatch(DrawSwatch(colour.R, colour.G, colour.B));
+}
+
+void AddTreeRow(TJobTree& tree, TColorTableGenerator& generator, const TRecordSet& row)
+{
+    const std::int32_t jobID = ValueAsInteger(FieldValue(row, "JobListID"), 0);
+    const std::string name = Truncated(ValueAsText(FieldValue(row, "JobListName"), "Untitled"));
+    const std::int32_t reference = ValueAsInteger(FieldValue(row, "JobListReference"), 0);
+    const std::int32_t page = ValueAsInteger(FieldValue(row, "PlateListPageNumber"), 0);
+    const std::string colorName = Truncated(ValueAsText(FieldValue(row, "PlateListPlateColor"), "unknown"));
+    const std::int32_t xResolution = ValueAsInteger(FieldValue(row, "JobListXResolution"), 0);
+    const std::int32_t yResolution = ValueAsInteger(FieldValue(row, "JobListYResolution"), 0);
+    const std::string uniqueID = FieldValue(row, "JobListUniqueID");
+
+    int image = PlateImageIndex(colorName);
+    if (image == OtherPlateImage) {
+        const std::int32_t packedValue = ValueAsInteger(FieldValue(row, "PlateListPlateColorValue"), 0);
+        if (packedValue != 0)
+            image = AddSpotSwatch(tree, generator, colorName, packedValue);
+    }
+
+    TJobTreeNode* job = FindJobNode(tree, name, reference);
+    if (!job) {
+        TJobTreeNode node;
+        node.Text = std::to_string(reference) + ") " + name + " (" + std::to_string(xResolution) + " x " +
+                    std::to_string(yResolution) + ")" + " " + (uniqueID.empty() ? "" : "[" + uniqueID + "]");
+        node.ImageIndex = node.SelectedIndex = JobCollapsedImage;
+        node.Data = JobTreeNodeData{JobTreeNodeData::Job, reference, name, jobID, 1, 0};
+        tree.Jobs.push_back(std::move(node));
+        job = &tree.Jobs.back();
+    }
+
+    TJobTreeNode plate;
+    plate.Text = std::to_string(page) + ") " + colorName;
+    plate.ImageIndex = plate.SelectedIndex = image;
+    plate.Data = JobTreeNodeData{JobTreeNodeData::Plate, reference, colorName, 0, 0, page};
+    job->Children.push_back(std::move(plate));
+    job->Data.PageCount = std::max(job->Data.PageCount, page);
+}
+
+bool SortsBefore(int (*compare)(const TJobTreeNode&, const TJobTreeNode&), const TJobTreeNode& left,
+                 const TJobTreeNode& right)
+{
+    return compare(left, right) < 0;
+}
+
+}  // namespace
+
+std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
+{
+    std::uint32_t packed = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint8_t byte = i < colorValues.size() ? ColorValueToByte(colorValues[i]) : 0;
+        packed = (packed << 8) | byte;
+    }
+    return static_cast<std::int32_t>(packed);
+}
+
+// 1. Collect the references to keep: every queued and processed job.
+// 2. List "*.pgb" in the folder; read each header; catalogue new jobs and
+//    plates of ColorType 1 and keep their references.
+// 3. Prune the rows of every other job, or, for a folder without page
+//    buffers and nothing kept, empty both tables. A failed listing (logged)
+//    or an unreadable page buffer prunes nothing.
+void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
+{
+    std::set<std::string> keep;
+    AddReferences("select * from QueueList", "QueueListJobReference", keep);
+    AddReferences("select * from PostQueueList", "PostQueueListJobReference", keep);
+
+    const std::string folder = settings.InputFolder.empty() ? "" : WithSingleTrailingBackslash(settings.InputFolder);
+    const TFolderListing listing = ListPageBuffers(folder);
+    bool unreadableSeen = false;
+    for (const std::string& name : listing.Names) {
+        std::optional<TPGBObject> plate;
+        try {
+            plate.emplace(folder + name);
+        } catch (const std::exception& error) {
+            // Often a file the RIP is still writing: the next scan will see it whole.
+            log.Log("Could not read the page buffer " + name + ": " + error.what());
+            unreadableSeen = true;
+            continue;
+        }
+        if (plate->ColorType != 1)
+            continue;
+        CatalogueJob(*plate);
+        CataloguePlate(*plate, name);
+        keep.insert(std::to_string(plate->JobNumber));
+    }
+
+    if (listing.Failed) {
+        // An unmounted share is not an empty folder: every job's rows stay.
+        log.Log("Could not get the directory listing for the page buffer folder");
+        return;
+    }
+    if (unreadableSeen)
+        return;  // a job whose only file was unreadable must keep its rows
+    const std::string list = JoinedWithCommas(keep);
+    TRecordSet rows;
+    if (!list.empty()) {
+        OpenQuery(CatalogueConnection.get(), rows, "delete from JobList where not JobListReference in (" + list + ")");
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "delete from PlateList where not PlateListJobReference in (" + list + ")");
+    } else if (listing.Names.empty()) {
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
+    }
+    CloseQuery(rows);
+}
+
+// 1. Empty the tree and scan the folder.
+// 2. One row per plate of the inner join: find or add its job node, add the
+//    plate node (with a swatch for a spot colour), raise the page count.
+// 3. Sort the jobs, then each job's plates; write page counts above 1 back.
+void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log)
+{
+    tree.Jobs.clear();
+    tree.Swatches.clear();
+    ScanPageBufferFolder(settings, log);
+
+    TColorTableGenerator generator(settings.ProfilesValid ? settings.SourceColorProfile : "",
+                                   settings.ProfilesValid ? settings.DestinationColorProfile : "");
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from JobList inner join PlateList on JobList.JobListReference = PlateList.PlateListJobReference");
+    for (; !rows.Eof(); rows.MoveNext())
+        AddTreeRow(tree, generator, rows);
+    CloseQuery(rows);
+
+    std::stable_sort(tree.Jobs.begin(), tree.Jobs.end(),
+                     [](const auto& left, const auto& right) { return SortsBefore(CompareJobNodes, left, right); });
+    for (TJobTreeNode& job : tree.Jobs) {
+        std::stable_sort(job.Children.begin(), job.Children.end(), [](const auto& left, const auto& right) {
+            return SortsBefore(ComparePlateNodes, left, right);
+        });
+        if (job.Data.PageCount > 1)
+            OpenQuery(CatalogueConnection.get(), rows,
+                      "update JobList set JobListPageCount = " + std::to_string(job.Data.PageCount) +
+                          " where JobListReference = " + std::to_string(job.Data.Reference));
+    }
+    CloseQuery(rows);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "base/catalogue/JobTree.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrin {
+
+struct TSettingsRecord;
+class TStationLog;
+
+// Learns the jobs of the page buffer folder (settings' InputFolder): every
+// new job goes into JobList, every new plate into PlateList; rows of jobs
+// whose files are gone are pruned unless the job is queued or processed.
+// Existing rows are never updated. A page buffer that cannot be read is
+// logged and skipped, and then nothing is pruned in this scan. Catalogue
+// errors other than a failed insert are raised. Main thread.
+void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log);
+
+// Empties the tree, scans the folder, and fills the tree from the catalogue:
+// one node per job with its plates, swatches for spot colours, sorted. Page
+// counts above 1 are written back to JobList. Raises what the scan raises
+// (the tree then stays empty).
+void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log);
+
+// The first four header colour values packed into one signed number, the
+// first value's byte the most significant; missing values count as 0.
+std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues);
+
+}  // namespace tavrin

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engines/delivery/NotifyMessage.h"
+#include "base/tasking/TaskThread.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tavrin {
+
+class TSMTPClient;
+
+// The notification task: one e-mail to the recipients chosen for a queued
+// job, with the link to its web proof and the overview of page 1 inline.
+// A recipient the server refuses is a log line and costs the others nothing.
+// It fails when the job is not catalogued, has no recipient with a mail
+// address, the server accepted none of the To recipients (the Cc alone is the
+// shop's own copy) or did not accept the message; the error is a log line
+// and the reason. The completion WM_NOTIFY_DONE always follows.
+class TNotifyThread final : public TTaskThread {
+public:
+    TNotifyThread(TMessageTarget& target, std::uint32_t jobReference);
+
+protected:
+    void Run() override;
+
+private:
+    // WM_TOTAL_PROGRESS: a log text and the total progress (-1: no change).
+    void PostLog(const std::string& text, int progress);
+    // WM_TASK_PROGRESS: a log text and the task progress (-1: no change).
+    void PostTaskLog(const std::string& text, int progress);
+
+    // The job's queue entry's recipients text; empty without an entry.
+    std::string QueuedRecipients() const;
+    // The address book's mailboxes for the recipients text, in the order the
+    // catalogue returns them; contacts without an address are left out, and
+    // one whose address is not a mail address is left out with a log line.
+    std::vector<TMailbox> RecipientMailboxes(const std::string& recipients);
+
+    // Connect, greeting, "EHLO" or "HELO"; raises ESMTPError. Returns the
+    // reply that lists the extensions.
+    static std::string Greet(TSMTPClient& client, const TSettingsRecord& settings);
+    // "RCPT TO" for one mailbox: true when the server accepted it; a refusal
+    // is a log line with the address and the server's reply.
+    bool AddRecipient(TSMTPClient& client, const TMailbox& recipient);
+    // From "RSET" to "."; raises on any failure, the message then was not
+    // accepted. Returns the To recipients the server accepted.
+    std::vector<TMailbox> Deliver(TSMTPClient& client, const TNotifyMessage& message, const TSettingsRecord& settings,
+                                  const std::string& extensions);
+    // The whole conversation, ending with "QUIT": the To recipients that got
+    // the message, or the error text when it was not accepted, after a log
+    // line with it.
+    std::optional<std::string> Send(const TNotifyMessage& message, const TSettingsRecord& settings,
+                                    std::vector<TMailbox>& delivered);
+};
+
+}  // namespace tavrin

@@ -1,0 +1,75 @@
+#include "tasks/delivery/TransferCommonFiles.h"
+
+#include "base/catalogue/OutputLayout.h"
+#include "tasks/delivery/CustomTransferThread.h"
+#include "engines/delivery/FTPClient.h"
+#include "engines/delivery/FTPServerAddress.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "base/platform/MessageBox.h"
+#include "base/settings/SharedSettings.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+/*
+ * 1. Log on without keep-alives or a connect time-out of its own; replies
+ *    and data connections wait as long as the settings allow.
+ * 2. MKD the remote folder (it may exist), then CWD into it.
+ * 3. STOR every file of the local folder, in binary.
+ * Raises on any failure.
+ */
+void SendCommonFolder(TStationLog& log, const std::string& folderName)
+{
+    const TSettingsRecord settings = StationSettings().Copy();
+    const std::string local = ProgramFolder() + folderName;
+    // Exactly as typed: a hand-edited "/www" gives "/wwwtavrin/images".
+    const std::string remote = settings.FTPInitialDirectory + "tavrin/" + folderName;
+    const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
+
+    TFTPClient client;
+    client.SetPassive(false);
+    TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
+    timeouts.Connect = std::chrono::milliseconds(0);
+    client.Open(server.Host, server.Port, timeouts);
+    client.LogOn(settings.FTPUserName, settings.FTPPassword);
+    client.Command("TYPE", "I", {200});
+    if (!remote.empty()) {
+        try {
+            client.Command("MKD", remote, {257});
+        } catch (const EFTPError&) {
+            // Usually there already.
+        }
+        client.Command("CWD", remote, {200, 250});
+    }
+    for (const std::string& name : ListFolderFiles(local)) {
+        const std::string path = local + PathDelimiter + name;
+        log.Log("Sending " + path);
+        std::ifstream content(path, std::ios::binary);
+        if (!content)
+            throw std::runtime_error("Could not open the file " + path + ".");
+        client.Store(name, content, {});
+        log.Log("Done sending " + path);
+    }
+    client.Close();
+    log.Log("Done");
+}
+
+}  // namespace
+
+bool TransferCommonFiles(TStationLog& log)
+{
+    try {
+        SendCommonFolder(log, "images");
+        SendCommonFolder(log, "scripts");
+    } catch (const std::exception& error) {
+        ShowMessageBox("Error", TrimmedText(error.what()), TMessageBoxIcon::Error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "base/tasking/StationLog.h"
+
+namespace tavrin {
+
+// Sends the program folder's "images" and then "scripts" folders in full to
+// "tavrin/images" and "tavrin/scripts" under the initial directory, each
+// with a plain session of its own (binary, "PORT" data connections). Runs on
+// the main thread and logs each file. Any failure ends it at once and is
+// shown in a message box with the error's text; returns false then.
+bool TransferCommonFiles(TStationLog& log);
+
+}  // namespace tavrin

@@ -1,0 +1,138 @@
+#include "tasks/delivery/TransferThread.h"
+
+#include "base/catalogue/OutputLayout.h"
+#include "engines/delivery/TransferHelpers.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tavrin {
+
+namespace {
+
+// The names of a folder's finished files: an unfinished one is what a
+// killed run left and is never published.
+std::vector<std::string> FinishedFiles(const std::string& folder)
+{
+    std::vector<std::string> names = ListFolderFiles(folder);
+    names.erase(std::remove_if(names.begin(), names.end(), IsUnfinishedName), names.end());
+    return names;
+}
+
+}  // namespace
+
+TTransferThread::TTransferThread(TMessageTarget& target, std::uint32_t jobReference)
+    : TCustomTransferThread(target, jobReference, WM_TRANSFER_DONE)
+{
+}
+
+void TTransferThread::SendFiles(const std::string& localFolder, const std::string& remoteFolder,
+                                const std::vector<std::string>& names, const std::vector<std::string>& skipped)
+{
+    const auto count = static_cast<std::int64_t>(names.size());
+    for (std::int64_t index = 0; index < count; ++index) {
+        const std::string& name = names[static_cast<std::size_t>(index)];
+        if (std::find(skipped.begin(), skipped.end(), LowerCaseText(name)) != skipped.end())
+            continue;
+        PostLog("Sending " + localFolder + name, -1);
+        const bool sent = SendFile(localFolder, remoteFolder, name);
+        if (!sent) {
+            NotSent.push_back(localFolder + name);
+            LastNotSentReason = LastError;
+        }
+        PostLog((sent ? "Done sending " : "Could not send ") + localFolder + name, RoundedPercent(index, count));
+    }
+}
+
+bool TTransferThread::SendSharedFolder(const std::string& localFolder, const std::string& remoteFolder)
+{
+    const std::vector<std::string> names = FinishedFiles(localFolder);
+    // A file that failed last closed the session; the shared folders still get their turn.
+    const bool connected = Client->Connected() || Connect();
+    if (!connected || !ChangeRemoteDirectory(remoteFolder)) {
+        Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
+        PostLog(Unreached, -1);
+        return false;
+    }
+    // The server's names compare without regard to case: LOGO.JPG there is logo.jpg here.
+    std::vector<std::string> present = RemoteNameList();
+    std::transform(present.begin(), present.end(), present.begin(), LowerCaseText);
+    SendFiles(localFolder, remoteFolder, names, present);
+    return true;
+}
+
+bool TTransferThread::ProofIsComplete(const std::string& localFolder)
+{
+    std::error_code error;
+    if (std::filesystem::is_regular_file(localFolder + "index.html", error))
+        return true;
+    const std::string reason =
+        "The web proof is not complete: " + localFolder + "index.html is missing; no files are sent.";
+    PostLog(reason, 100);
+    Fail(reason);
+    return false;
+}
+
+void TTransferThread::FailForWhatWasNotSent()
+{
+    std::string reason;
+    if (!NotSent.empty()) {
+        reason = std::to_string(NotSent.size()) + (NotSent.size() == 1 ? " file was" : " files were") + " not sent: ";
+        for (std::size_t index = 0; index < NotSent.size(); ++index)
+            reason += (index == 0 ? "" : ", ") + NotSent[index];
+        if (!LastNotSentReason.empty())
+            reason += " (" + std::string(NotSent.size() == 1 ? "" : "the last: ") + LastNotSentReason + ")";
+    }
+    if (!Unreached.empty())
+        reason += (reason.empty() ? "" : "; ") + Unreached;
+    if (!reason.empty())
+        Fail(reason);
+}
+
+/*
+ * 1. Load the job; without one the task fails at once.
+ * 2. Refuse a job folder without its index.html before any connection.
+ * 3. Log on and reach the job's folder under "tavrin/" on the server.
+ * 4. Send every finished file of the local job folder.
+ * 5. Send the shared scripts, then the images, that the server lacks.
+ * 6. Log off; "Done." only when everything arrived.
+ */
+void TTransferThread::Run()
+{
+    TJobDetailRecord job;
+    std::string local;
+    if (!LoadJob(job, local, "no files are sent."))
+        return;
+    PostLog("Local Path: " + local, 0);
+    if (!ProofIsComplete(local))
+        return;
+    CreateClient();
+    bool reached = Connect();
+    const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
+    const std::string images = WithSingleTrailingSlash(base + "images/");
+    const std::string scripts = WithSingleTrailingSlash(base + "scripts/");
+    const std::string jobFolder = WithSingleTrailingSlash(base + job.UniqueID);
+    if (!reached) {
+        Fail("Could not log on to the FTP server: " + LastError);
+    } else {
+        PostLog("Remote Path: " + jobFolder, -1);
+        reached = ChangeRemoteDirectory(jobFolder);
+        if (!reached)
+            Fail("Could not reach the remote folder " + jobFolder + ": " + LastError);
+    }
+    if (!reached) {
+        PostLog("Error sending files. " + LastError, 100);
+    } else {
+        SendFiles(local, jobFolder, FinishedFiles(local), {});
+        if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts))
+            SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images);
+        Disconnect();
+        FailForWhatWasNotSent();
+        // Without "Done." the bar still ends: the runner's line tells what failed.
+        PostLog(HasFailed() ? "" : "Done.", 100);
+        PostTaskLog("", 100);
+    }
+    DestroyClient();
+}
+
+}  // namespace tavrin

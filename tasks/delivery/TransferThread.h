@@ -1,0 +1,45 @@
+#pragma once
+
+#include "tasks/delivery/CustomTransferThread.h"
+
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// The upload task: every file of the job folder into the job's folder on the
+// web server, then the shared scripts and images the server lacks. Reports
+// through log lines and ends with WM_TRANSFER_DONE. It fails when the job is
+// not catalogued, its web proof is not complete locally (no index.html), the
+// server or a remote folder cannot be reached, or any file was not sent.
+class TTransferThread final : public TCustomTransferThread {
+public:
+    TTransferThread(TMessageTarget& target, std::uint32_t jobReference);
+
+protected:
+    void Run() override;
+
+private:
+    // Sends the listed files of the local folder into the remote one, except
+    // those whose lower-cased names are in skipped; each gets its "Sending "
+    // line and its "Done sending " or "Could not send " line with progress.
+    // A file that did not arrive is added to NotSent.
+    void SendFiles(const std::string& localFolder, const std::string& remoteFolder,
+                   const std::vector<std::string>& names, const std::vector<std::string>& skipped);
+    // The shared folder's files that the server does not list; false, with
+    // a log line and Unreached set, when the remote folder could not be reached.
+    bool SendSharedFolder(const std::string& localFolder, const std::string& remoteFolder);
+    // False, with a log line and the task failed, when the job folder lacks
+    // its index.html: a partial proof must not be published.
+    bool ProofIsComplete(const std::string& localFolder);
+    // Fails the task naming every file that did not arrive, with the reason
+    // the last of them failed, and the shared folder that could not be
+    // reached, if any.
+    void FailForWhatWasNotSent();
+
+    std::vector<std::string> NotSent;
+    std::string LastNotSentReason;
+    std::string Unreached;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,244 @@
+#include "tasks/imaging/MasteringThread.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/ProofImage.h"
+#include "tasks/imaging/TilingThread.h"
+#include "base/pagebuffer/PGBObject.h"
+#include "base/tasking/RoundedPercent.h"
+#include "engines/web/ProofPages.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::array<const char*, 4> ProcessColorNames = {"CYAN", "MAGENTA", "YELLOW", "BLACK"};
+constexpr std::size_t RenderedSpots = 4;
+
+std::string UpperCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string ProfileText(const std::string& profile)
+{
+    return profile.empty() ? "Default" : profile;
+}
+
+std::uint32_t NonNegative(std::int64_t value)
+{
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, UINT32_MAX));
+}
+
+// Colour value i of a plate; a header with fewer values reads 0 for the rest.
+std::uint16_t ColorValue(const TPGBObject& plate, std::size_t i)
+{
+    return i < plate.ColorValues.size() ? plate.ColorValues[i] : 0;
+}
+
+// Removes what was made from a page's master: the master itself, its
+// overview and its tile databases. Raises when one cannot be removed.
+void RemovePageOutput(const std::string& uniqueID, int page)
+{
+    const std::string folder = JobFolderPath(uniqueID);
+    RemoveOutputFile(MasterImagePath(uniqueID, page));
+    RemoveOutputFile(folder + OverviewName(page));
+    for (int level = 0; level < TTilingThread::LevelCount; ++level)
+        RemoveOutputFile(folder + TTilingThread::TileDatabaseName(level, page));
+}
+
+}  // namespace
+
+// The readers of one page and the band geometry they share.
+struct TMasteringThread::TPagePlates {
+    std::array<std::unique_ptr<TPGBObject>, 4> Process;  // cyan, magenta, yellow, black
+    std::vector<std::unique_ptr<TPGBObject>> Spots;      // in PlateList order
+    std::uint32_t BandHeight = 0;
+    std::uint32_t BandCount = 0;
+    std::size_t BlankSize = 0;
+
+    // Opens the plate of one PlateList row and files it as a process or spot plate.
+    void Add(const std::string& path)
+    {
+        auto plate = std::make_unique<TPGBObject>(path);
+        BandHeight = std::max(BandHeight, NonNegative(plate->BandHeight));
+        BandCount = std::max(BandCount, NonNegative(plate->MaxBand));
+        BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
+        const std::string color = UpperCase(plate->ColorName);
+        for (std::size_t i = 0; i < ProcessColorNames.size(); ++i) {
+            if (color == ProcessColorNames[i]) {
+                // A second plate of a process colour is not used.
+                if (!Process[i])
+                    Process[i] = std::move(plate);
+                return;
+            }
+        }
+        Spots.push_back(std::move(plate));
+    }
+
+    // The eight plates in index-plane order; null where the page has none.
+    std::array<TPGBObject*, 8> Planes() const
+    {
+        std::array<TPGBObject*, 8> planes{};
+        for (std::size_t i = 0; i < Process.size(); ++i)
+            planes[i] = Process[i].get();
+        for (std::size_t i = 0; i < std::min(Spots.size(), RenderedSpots); ++i)
+            planes[4 + i] = Spots[i].get();
+        return planes;
+    }
+};
+
+namespace {
+
+// The bands of one band row: each plane is a delivered block, a padded copy
+// of one that is shorter than the proof image reads, or the blank band.
+class TBandRow {
+public:
+    TBandRow(std::size_t bandBytes, std::size_t blankSize)
+        : BandBytes(bandBytes), Blank(std::max(bandBytes, blankSize), 0)
+    {
+    }
+
+    TPlatePlanes Read(const std::array<TPGBObject*, 8>& plates, std::uint32_t band)
+    {
+        TPlatePlanes planes;
+        for (std::size_t i = 0; i < plates.size(); ++i)
+            planes[i] = ReadPlane(plates[i], band, i);
+        return planes;
+    }
+
+    // Releases the delivered blocks; the blank band stays.
+    void Release()
+    {
+        for (TBandBlock& block : Blocks)
+            block.reset();
+    }
+
+private:
+    const std::uint8_t* ReadPlane(TPGBObject* plate, std::uint32_t band, std::size_t i)
+    {
+        // Bands past a plate's own table are paper; a band the plate has but
+        // cannot deliver would make a proof that is not the plate.
+        if (!plate || band >= NonNegative(plate->MaxBand))
+            return Blank.data();
+        Blocks[i] = plate->ReadBand(static_cast<int>(band));
+        if (!Blocks[i])
+            throw std::runtime_error("Cannot read band " + std::to_string(band) + " of plate " + plate->FilePath() +
+                                     ": " + plate->ReadBandError());
+        const std::size_t delivered = NonNegative(plate->BytesInBand);
+        if (delivered >= BandBytes)
+            return Blocks[i].get();
+        // Never read past the block: pad a short band with blank lines.
+        Padded[i].assign(BandBytes, 0);
+        std::memcpy(Padded[i].data(), Blocks[i].get(), delivered);
+        return Padded[i].data();
+    }
+
+    const std::size_t BandBytes;
+    std::vector<std::uint8_t> Blank;
+    std::array<TBandBlock, 8> Blocks;
+    std::array<std::vector<std::uint8_t>, 8> Padded;
+};
+
+}  // namespace
+
+TMasteringThread::TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
+                                   std::string sourceColorProfile, std::string destinationColorProfile)
+    : TTaskThread(target, jobReference, WM_MASTER_DONE), InputFolder(std::move(inputFolder)),
+      SourceProfile(std::move(sourceColorProfile)), DestinationProfile(std::move(destinationColorProfile))
+{
+}
+
+void TMasteringThread::Run()
+{
+    const std::string reference = std::to_string(JobReference());
+    TJobDetailRecord job;
+    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    if (job.ID == 0) {
+        Fail("Invalid Job for reference " + reference);
+        return;
+    }
+    // The proof pages stand for the old masters: without them no later start
+    // skips past the tasks that this one is about to redo.
+    RemoveJobProofPages(JobFolderPath(job.UniqueID));
+    RemoveUnfinishedOutput(job.UniqueID);
+    PostLogText("Creating master tiff image(s)...");
+    if (job.PageCount < 1) {
+        Fail("Job " + reference + " has no pages");
+        return;
+    }
+    // 1. The plate files of every page; a page without any makes the job
+    //    incomplete, and nothing is mastered.
+    std::vector<std::vector<std::string>> pagePlates;
+    for (int page = 1; page <= job.PageCount; ++page) {
+        std::vector<std::string>& files = pagePlates.emplace_back();
+        TRecordSet rows;
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "select * from PlateList where (PlateListJobReference = " + reference +
+                      ") and (PlateListPageNumber = " + std::to_string(page) + ")");
+        for (; !rows.Eof(); rows.MoveNext())
+            files.push_back(InputFolder + FieldValue(rows, "PlateListSource"));
+        CloseQuery(rows);
+        if (files.empty()) {
+            RemovePageOutput(job.UniqueID, page);
+            Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
+                 std::to_string(job.PageCount) + " expected)");
+            return;
+        }
+    }
+    // 2. The master of each page, in place of everything made from the old one.
+    for (int page = 1; page <= job.PageCount; ++page) {
+        RemovePageOutput(job.UniqueID, page);
+        TPagePlates plates;
+        for (const std::string& file : pagePlates[std::size_t(page - 1)])
+            plates.Add(file);
+        MasterPage(job, page, plates);
+    }
+    PostLogText("Finished creating master image", 100);
+}
+
+void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates)
+{
+    PostLogText("Source Profile: " + ProfileText(SourceProfile));
+    PostLogText("Destination Profile: " + ProfileText(DestinationProfile));
+    std::error_code ignored;
+    std::filesystem::create_directories(OutputFolder(), ignored);
+    const std::string path = MasterImagePath(job.UniqueID, page);
+    auto image = TProofImage::CreateForWrite(path, NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
+                                             NonNegative(job.DataWidth), NonNegative(job.XResolution),
+                                             NonNegative(job.YResolution), job.MarginNegate > 0, job.ImageNegate > 0,
+                                             SourceProfile, DestinationProfile);
+    for (const auto& spot : plates.Spots)
+        image->AddSpotColor(spot->ColorName, ColorValue(*spot, 0), ColorValue(*spot, 1), ColorValue(*spot, 2),
+                            ColorValue(*spot, 3));
+
+    const std::size_t bandBytes = std::size_t(plates.BandHeight) * image->WordsPerLine() * 4;
+    TBandRow row(bandBytes, plates.BlankSize);
+    const auto planes = plates.Planes();
+    for (std::uint32_t band = 0; band < plates.BandCount; ++band) {
+        const std::uint64_t firstLine = std::uint64_t(band) * plates.BandHeight;
+        image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
+                         plates.BandHeight, row.Read(planes, band));
+        row.Release();
+        if (image->CreateFailed())
+            throw std::runtime_error(image->Error());
+        PostLogText("", RoundedPercent(band, plates.BandCount));
+    }
+    // Completing the writer gives the master its name.
+    if (!image->Close())
+        throw std::runtime_error(image->Error());
+}
+
+}  // namespace tavrin

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "base/tasking/TaskThread.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin {
+
+struct TJobDetailRecord;
+
+// The mastering task: writes one master image for each page 1 to the job's
+// page count into the output folder, composed from the page buffer files
+// that PlateList names for the page. First it removes the job's proof pages
+// and unfinished files, and before each page the page's old master, overview
+// and tile databases. It fails, naming what failed, for a job not in the
+// catalogue, a page without plates (then nothing is mastered), a plate that
+// cannot be opened, a band below a plate's MaxBand that cannot be read, or a
+// master that cannot be written whole; the failing page is left without any
+// of its files. Reports log lines and total progress, and always ends with
+// WM_MASTER_DONE. The runner creates it, calls Start and releases it when
+// the completion message arrives.
+class TMasteringThread final : public TTaskThread {
+public:
+    // inputFolder ends with a path separator; empty profile paths stand for
+    // the built-in CMYK profile and sRGB.
+    TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
+                     std::string sourceColorProfile, std::string destinationColorProfile);
+
+    const std::string InputFolder;
+    const std::string SourceProfile;
+    const std::string DestinationProfile;
+
+protected:
+    void Run() override;
+
+private:
+    struct TPagePlates;
+    void MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates);
+};
+
+}  // namespace tavrin

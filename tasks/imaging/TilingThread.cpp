@@ -1,0 +1,99 @@
+#include "tasks/imaging/TilingThread.h"
+
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/ProofImage.h"
+#include "base/platform/LocalClock.h"
+#include "base/tasking/RoundedPercent.h"
+#include "base/settings/SharedSettings.h"
+#include "engines/web/HTMLJobRecord.h"
+#include "engines/web/ProofPages.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+std::uint32_t NonNegative(std::int32_t value)
+{
+    return value > 0 ? static_cast<std::uint32_t>(value) : 0;
+}
+
+// Removes every tile database of a page; raises when one stays.
+void RemovePageTiles(const std::string& jobFolder, int page)
+{
+    for (int level = 0; level < TTilingThread::LevelCount; ++level)
+        RemoveOutputFile(jobFolder + TTilingThread::TileDatabaseName(level, page));
+}
+
+}  // namespace
+
+TTilingThread::TTilingThread(TMessageTarget& target, std::uint32_t jobReference)
+    : TTaskThread(target, jobReference, WM_WEB_DONE)
+{
+}
+
+std::string TTilingThread::TileDatabaseName(int level, int page)
+{
+    return "tile" + std::to_string(level) + PageNumberText(page) + ".tdb";
+}
+
+void TTilingThread::Run()
+{
+    // A job without a page 1 master dates its pages by this task's start.
+    const TDateTime started = DateTimeFromLocalTime(LocalNow());
+    TJobDetailRecord job;
+    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    if (job.ID == 0) {
+        Fail("Invalid Job for reference " + std::to_string(JobReference()));
+        return;
+    }
+    const std::string jobFolder = JobFolderPath(job.UniqueID);
+    // Until this run is complete there are no pages: a failed or killed run
+    // must not leave a page that makes the next start skip to Transfer.
+    RemoveJobProofPages(jobFolder);
+    RemoveUnfinishedOutput(job.UniqueID);
+    PostLogText("Creating web site...");
+    std::filesystem::create_directories(jobFolder);
+    if (job.PageCount < 1) {
+        Fail("Job " + std::to_string(JobReference()) + " has no pages");
+        return;
+    }
+    const std::vector<double> factors = ProofFactors(NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
+                                                     NonNegative(job.XResolution), NonNegative(job.YResolution));
+
+    // 1. The pyramid of every page; a page that fails is left without tiles.
+    for (int page = 1; page <= job.PageCount; ++page) {
+        const std::string master = MasterImagePath(job.UniqueID, page);
+        RemovePageTiles(jobFolder, page);
+        if (!std::filesystem::exists(master)) {
+            Fail("Page " + std::to_string(page) + " has no master: " + master);
+            return;
+        }
+        try {
+            auto image = TProofImage::CreateForRead(master);
+            image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
+            for (int level = 0; level < LevelCount; ++level) {
+                image->MakeTiles(jobFolder + TileDatabaseName(level, page), TileSize,
+                                 factors[static_cast<std::size_t>(level)]);
+                PostLogText("Finished creating page " + std::to_string(page) + " zoom level " +
+                                std::to_string(level),
+                            RoundedPercent(level + 2, 6));
+            }
+        } catch (...) {
+            std::error_code ignored;
+            for (int level = 0; level < LevelCount; ++level)
+                std::filesystem::remove(jobFolder + TileDatabaseName(level, page), ignored);
+            throw;
+        }
+    }
+
+    // 2. The pages, with the settings as they are now.
+    WriteJobProofPages(job, StationSettings().Copy(), jobFolder, started);
+    PostLogText("", 100);
+}
+
+}  // namespace tavrin
