@@ -1,10 +1,5 @@
 #include "cli/CliStation.h"
 
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/CatalogueDefinition.h"
-#include "base/settings/SettingsFile.h"
-#include "base/settings/SharedSettings.h"
-
 #include <charconv>
 #include <iostream>
 #include <memory>
@@ -41,8 +36,7 @@ void TCliDialogs::Tell(const std::string& caption, const std::string& text, TDia
 }
 
 TCliStation::TCliStation(TCliContext& context)
-    : Context(context), Runner(context.Messages, context.Log, Dialogs, StationTaskKinds()),
-      Startup(Runner, context.Log, Dialogs)
+    : Context(context), Core(context.Messages, context.Log, Dialogs), Runner(Core.Runner), Startup(Core.Startup)
 {
     Runner.Observer = this;
 }
@@ -50,23 +44,6 @@ TCliStation::TCliStation(TCliContext& context)
 TCliStation::~TCliStation()
 {
     Runner.Observer = nullptr;
-}
-
-void TCliStation::Prepare()
-{
-    if (Prepared)
-        return;
-    Prepared = true;
-    TSettingsRecord settings = StationSettings().Copy();
-    LoadSettings(settings);
-    PrepareCatalogue(CatalogueFilePath(), true);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-    if (!CatalogueConnection->IsOpen())
-        throw ECatalogueError("The catalogue " + CatalogueFilePath() + " could not be opened");
-    ConfigurationCheck(settings);
-    StationSettings().Assign(settings);
-    Runner.ReloadQueueList();
-    Runner.ReloadPostQueueList();
 }
 
 void TCliStation::RunUntilIdle()

@@ -2,8 +2,7 @@
 
 #include "cli/CliContext.h"
 #include "station/OperatorDialogs.h"
-#include "station/QueueRunner.h"
-#include "station/StartupOperation.h"
+#include "station/Station.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,7 +31,7 @@ public:
     // Settings, catalogue, a silent configuration check (for the colour
     // profiles) and the queue lists: what every command but startup needs.
     // Done once per run, so that ticks survive between chained commands.
-    void Prepare();
+    void Prepare() { Core.Open(); }
 
     // Pumps the task messages until no task runs any more.
     void RunUntilIdle();
@@ -48,11 +47,11 @@ public:
 
     TCliContext& Context;
     TCliDialogs Dialogs;
-    TQueueRunner Runner;
-    TStartupOperation Startup;
+    TStation Core;
+    TQueueRunner& Runner;
+    TStartupOperation& Startup;
 
 private:
-    bool Prepared = false;
     int LastTotal = -1;
     int LastTask = -1;
 };

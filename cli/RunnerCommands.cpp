@@ -1,7 +1,5 @@
 #include "cli/RunnerCommands.h"
 
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/JobDetailRecord.h"
 #include "cli/CliStation.h"
 #include "base/platform/WorkerThread.h"
 #include "station/AddressBook.h"
@@ -56,23 +54,19 @@ void PrintQueue(const TQueueRunner& runner)
 {
     for (const TQueueRow& row : runner.QueueRows()) {
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << row.Caption << "\t" << row.Status
-                  << "\t" << row.Tasks << "\t" << "recipients: "
-                  << FirstFieldValue("select * from QueueList where QueueListJobReference = " +
-                                      std::to_string(row.JobReference),
-                                  "QueueListRecipients");
+                  << "\t" << row.Tasks << "\t" << "recipients: " << row.Recipients;
         if (!row.FailureReason.empty())
             std::cout << "\t" << "reason: " << row.FailureReason;
         std::cout << "\n";
     }
 }
 
-bool JobIsCatalogued(std::uint32_t reference)
+bool JobIsCatalogued(const TCliStation& station, std::uint32_t reference)
 {
-    TJobDetailRecord job;
-    LoadJobDetail(reference, job);
-    if (job.ID == 0)
+    const bool catalogued = station.Core.IsCatalogued(reference);
+    if (!catalogued)
         std::cerr << "tavrin-cli: no job " << reference << " in the catalogue (run tavrin-cli tree to scan)\n";
-    return job.ID != 0;
+    return catalogued;
 }
 
 // Runs a command on the selected queue row of the job named by the first
@@ -152,7 +146,7 @@ int RunQueueAdd(TCliContext& context, const std::vector<std::string>& arguments)
     if (!reference)
         return ExitUsage;
     TCliStation& station = PreparedStation(context);
-    if (!JobIsCatalogued(*reference))
+    if (!JobIsCatalogued(station, *reference))
         return ExitFailed;
     station.Runner.DropJob(*reference);
     PrintQueue(station.Runner);
@@ -248,11 +242,7 @@ int RunPostQueueList(TCliContext& context, const std::vector<std::string>& argum
         return Usage("postqueue list");
     TCliStation& station = PreparedStation(context);
     for (const TPostQueueRow& row : station.Runner.PostQueueRows())
-        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t"
-                  << FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " +
-                                      std::to_string(row.JobReference),
-                                  "PostQueueListTasks")
-                  << "\n";
+        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t" << row.Tasks << "\n";
     return ExitDone;
 }
 

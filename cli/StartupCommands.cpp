@@ -1,10 +1,7 @@
 #include "cli/StartupCommands.h"
 
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/CatalogueDefinition.h"
 #include "base/catalogue/SettingsCipher.h"
-#include "base/settings/SettingsFile.h"
-#include "base/settings/SharedSettings.h"
+#include "station/StartupOperation.h"
 
 #include <iostream>
 
@@ -44,14 +41,7 @@ int RunDecipher(TCliContext&, const std::vector<std::string>& arguments)
 bool PrepareStationFiles()
 {
     try {
-        // The file's keys replace the record's; the approval text and profile check stay.
-        TSettingsRecord settings = StationSettings().Copy();
-        LoadSettings(settings);
-        StationSettings().Assign(settings);
-        PrepareCatalogue(CatalogueFilePath(), true);
-        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-        if (!CatalogueConnection->IsOpen())
-            throw ECatalogueError("Cannot open the catalogue file " + CatalogueFilePath());
+        OpenStationFiles();
     } catch (const std::exception& error) {
         std::cerr << error.what() << "\n";
         return false;

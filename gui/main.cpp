@@ -7,8 +7,7 @@
 #include "engines/imaging/TiffErrorHandler.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/StationLock.h"
-#include "station/QueueRunner.h"
-#include "station/StartupOperation.h"
+#include "station/Station.h"
 #include "base/tasking/StationLog.h"
 
 #include <QApplication>
@@ -36,13 +35,13 @@ int main(int argc, char* argv[])
     TStationLog log;
     TQtOperatorDialogs dialogs;
     TQtMessageTarget messages;
-    TQueueRunner runner(messages, log, dialogs, StationTaskKinds());
+    TStation station(messages, log, dialogs);
+    TQueueRunner& runner = station.Runner;
     messages.SetHandler(runner);
-    TStartupOperation startup(runner, log, dialogs);
 
     // The main window first (it creates the configuration dialog, the about
     // box and the address book), the splash window last.
-    TMainForm mainForm(runner, startup, log, dialogs);
+    TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
     mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(log); });
     TSplashForm splash;

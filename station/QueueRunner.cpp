@@ -409,7 +409,8 @@ void TQueueRunner::ReloadQueueList()
                                   ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
                                   FieldValue(rows, "QueueListTasks"),
                                   static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
-                                  false, FieldValue(rows, "QueueListFailureReason")});
+                                  false, FieldValue(rows, "QueueListFailureReason"),
+                                  FieldValue(rows, "QueueListRecipients")});
     CloseQuery(rows);
     for (std::size_t i = 0; i < Queue.size() && hadSelection; ++i)
         if (Queue[i].JobReference == selected) {
@@ -431,7 +432,8 @@ void TQueueRunner::ReloadPostQueueList()
     for (; !rows.Eof(); rows.MoveNext())
         PostQueue.push_back(
             TPostQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
-                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0))});
+                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
+                          FieldValue(rows, "PostQueueListTasks")});
     CloseQuery(rows);
     Notify(&TRunnerObserver::PostQueueChanged);
 }
@@ -446,6 +448,9 @@ void TQueueRunner::StoreRecipients(std::uint32_t jobReference, const std::string
 {
     ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
             " where QueueListJobReference = " + Decimal(jobReference));
+    for (TQueueRow& row : Queue)
+        if (row.JobReference == jobReference)
+            row.Recipients = recipients;
 }
 
 void TQueueRunner::ReloadRecipients()

@@ -25,12 +25,16 @@ struct TQueueRow {
     bool Checked = false;
     // Why the job failed, when Status says it did; the row's hint.
     std::string FailureReason;
+    // The stored recipients: address book ids, comma-separated.
+    std::string Recipients;
 };
 
 struct TPostQueueRow {
     std::string Caption;
     std::string Status;
     std::uint32_t JobReference = 0;
+    // The task set the job had when it finished.
+    std::string Tasks;
 };
 
 struct TRecipientRow {

@@ -53,6 +53,18 @@ std::string ConfigurationCheck(TSettingsRecord& settings)
     return WithoutSurroundingWhiteSpace(message);
 }
 
+void OpenStationFiles()
+{
+    TSettingsRecord settings = StationSettings().Copy();
+    LoadSettings(settings);
+    StationSettings().Assign(settings);
+    const std::string catalogue = CatalogueFilePath();
+    PrepareCatalogue(catalogue, true);
+    OpenCatalogueConnection(CatalogueConnection, catalogue);
+    if (!CatalogueConnection->IsOpen())
+        throw ECatalogueError("The catalogue " + catalogue + " could not be opened");
+}
+
 TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs)
     : Runner(runner), Log(log), Dialogs(dialogs)
 {
@@ -63,16 +75,8 @@ TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOp
 // lists, the first queue row selected when none is.
 void TStartupOperation::Run()
 {
+    OpenStationFiles();
     TSettingsRecord settings = StationSettings().Copy();
-    LoadSettings(settings);
-    StationSettings().Assign(settings);
-
-    const std::string catalogue = CatalogueFilePath();
-    PrepareCatalogue(catalogue, true);
-    OpenCatalogueConnection(CatalogueConnection, catalogue);
-    if (!CatalogueConnection->IsOpen())
-        throw ECatalogueError("The catalogue " + catalogue + " could not be opened");
-
     const std::string problems = ConfigurationCheck(settings);
     StationSettings().Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
     if (!problems.empty())

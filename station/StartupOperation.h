@@ -17,6 +17,13 @@ class TStationLog;
 // its surrounding white space removed; empty when all is well.
 std::string ConfigurationCheck(TSettingsRecord& settings);
 
+// The station's files made ready: the settings file read into the station's
+// settings (its keys replace the record's; the approval text and the profile
+// check stay), the catalogue created or brought up to date from its
+// definition file, and the shared connection open. Raises with the file and
+// the reason when the catalogue cannot be made ready.
+void OpenStationFiles();
+
 // The operation that brings the station up, run at process start and again
 // whenever the configuration dialog closes: load the settings, prepare and
 // open the catalogue, check the configuration (telling the operator what is

@@ -1,0 +1,34 @@
+#include "station/Station.h"
+
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/settings/SharedSettings.h"
+#include "station/TaskKinds.h"
+
+namespace tavrin {
+
+TStation::TStation(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs)
+    : Runner(target, log, dialogs, StationTaskKinds()), Startup(Runner, log, dialogs)
+{
+}
+
+void TStation::Open()
+{
+    if (Opened)
+        return;
+    Opened = true;
+    OpenStationFiles();
+    TSettingsRecord settings = StationSettings().Copy();
+    ConfigurationCheck(settings);
+    StationSettings().Assign(settings);
+    Runner.ReloadQueueList();
+    Runner.ReloadPostQueueList();
+}
+
+bool TStation::IsCatalogued(std::uint32_t jobReference) const
+{
+    TJobDetailRecord job;
+    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    return job.ID != 0;
+}
+
+}  // namespace tavrin

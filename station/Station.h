@@ -1,0 +1,42 @@
+#pragma once
+
+#include "station/QueueRunner.h"
+#include "station/StartupOperation.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin {
+
+class TMessageTarget;
+class TOperatorDialogs;
+class TStationLog;
+
+// The station both front ends run: the queue runner with the station's own
+// tasks, the start-up operation, and the station's files (settings and
+// catalogue). The window and tavrin-cli each make one over their message
+// target, log and dialogs, and ask it; neither wires these parts nor reads
+// the catalogue itself.
+class TStation {
+public:
+    // The target must deliver the tasks' messages to Runner.
+    TStation(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs);
+
+    // What a command needs without a scan of the page buffer folder: the
+    // settings loaded, the catalogue ready and open, the configuration
+    // checked without telling (for the colour profiles), the queue lists
+    // loaded. Done once; the full start-up is Startup.Run(). Raises with the
+    // file and the reason when a file cannot be made ready.
+    void Open();
+
+    // Whether the job is in the catalogue.
+    bool IsCatalogued(std::uint32_t jobReference) const;
+
+    TQueueRunner Runner;
+    TStartupOperation Startup;
+
+private:
+    bool Opened = false;
+};
+
+}  // namespace tavrin
