@@ -1,15 +1,11 @@
 #include "station/QueueRunner.h"
 
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/MasterImagePath.h"
 #include "base/platform/WorkerThread.h"
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace tavrin {
 
@@ -21,58 +17,6 @@ const std::string Notification = "One or more jobs has notification selected,\r\
 std::string Decimal(std::uint32_t number)
 {
     return std::to_string(number);
-}
-
-// Runs the statements in one transaction; a failure is rolled back and not reported.
-template <typename TWork>
-void InTransaction(TWork work)
-{
-    try {
-        CatalogueConnection->BeginTrans();
-        work();
-        CatalogueConnection->CommitTrans();
-    } catch (const std::exception&) {
-        try {
-            CatalogueConnection->RollbackTrans();
-        } catch (const std::exception&) {
-        }
-    }
-}
-
-bool FileExists(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
-// A recipient list as the station writes it: decimal ids and commas only.
-// Anything else never reaches a statement.
-bool IsRecipientList(const std::string& recipients)
-{
-    return !recipients.empty() &&
-           std::all_of(recipients.begin(), recipients.end(), [](char c) { return (c >= '0' && c <= '9') || c == ','; });
-}
-
-// The items of a recipient list, sorted as texts, without duplicates.
-std::set<std::string> RecipientSet(const std::string& recipients)
-{
-    std::set<std::string> items;
-    std::size_t start = 0;
-    while (start <= recipients.size()) {
-        const std::size_t comma = std::min(recipients.find(',', start), recipients.size());
-        if (comma > start)
-            items.insert(recipients.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return items;
-}
-
-std::string JoinedWithCommas(const std::set<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "" : ",") + item;
-    return text;
 }
 
 }  // namespace
@@ -114,12 +58,7 @@ TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDi
 {
 }
 
-TQueueRunner::~TQueueRunner()
-{
-    // Their completion messages will never be handled now.
-    for (TWorkerThread* thread : Running)
-        TWorkerThread::Release(thread);
-}
+TQueueRunner::~TQueueRunner() = default;  // the running tasks are waited for as they go
 
 void TQueueRunner::Notify(void (TRunnerObserver::*change)())
 {
@@ -142,7 +81,7 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
     case WM_TASK_PROGRESS: HandleProgress(message, TaskPosition); break;
     case WM_DELETE_DONE:
         Log.Log(CompletionLogText(message));
-        ReleaseThread(message.Thread);
+        Running.Release(message.Thread);
         if (message.Failed && Observer)
             Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
         break;
@@ -170,7 +109,7 @@ void TQueueRunner::HandleCompletion(const TTaskMessage& message)
 {
     Log.Log(CompletionLogText(message));
     const std::uint32_t reference = static_cast<TTaskThread*>(message.Thread)->JobReference();
-    ReleaseThread(message.Thread);
+    Running.Release(message.Thread);
     const auto task = static_cast<TTaskIndex>(message.Number - WM_MASTER_DONE);
     if (message.Failed) {
         HandleFailure(message, reference, task);
@@ -178,10 +117,8 @@ void TQueueRunner::HandleCompletion(const TTaskMessage& message)
     }
     if (Closing)
         return;
-    const std::string taskSet = TaskSetOf(reference);
-    const int next = static_cast<int>(message.Number - WM_MASTER_DONE) + 1;
-    if (next < TaskCount && TaskSetNames(taskSet, static_cast<TTaskIndex>(next)))
-        CreateChainTask(next, reference);
+    if (const std::optional<TTaskIndex> next = NextTask(task, TaskSetOf(reference)))
+        CreateChainTask(*next, reference);
     else
         FinishJob(reference);
 }
@@ -202,30 +139,13 @@ void TQueueRunner::HandleFailure(const TTaskMessage& message, std::uint32_t jobR
 // The status of a queued job, in the catalogue and in its row.
 void TQueueRunner::StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason)
 {
-    InTransaction([&] {
-        ExecuteStatement("update QueueList set QueueListStatus = " + QuoteText(status) +
-                         ", QueueListFailureReason = " + QuoteText(reason) +
-                         " where QueueListJobReference = " + Decimal(jobReference));
-    });
+    Store.SetStatus(jobReference, status, reason);
     for (TQueueRow& row : Queue)
         if (row.JobReference == jobReference) {
             row.Status = status;
             row.FailureReason = reason;
         }
     Notify(&TRunnerObserver::QueueChanged);
-}
-
-void TQueueRunner::ReleaseThread(TWorkerThread* thread)
-{
-    Running.erase(thread);
-    TWorkerThread::Release(thread);
-}
-
-void TQueueRunner::StartThread(std::unique_ptr<TTaskThread> thread)
-{
-    TTaskThread* started = thread.release();
-    Running.insert(started);
-    started->Start();
 }
 
 void TQueueRunner::BeginShutdown()
@@ -247,53 +167,14 @@ void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
         FinishJob(jobReference);
         return;
     }
-    StartThread(factory(Target, jobReference, StationSettings().Copy()));
+    Running.Start(factory(Target, jobReference, StationSettings().Copy()));
 }
 
 // ---- The runner -------------------------------------------------------------
 
 bool TQueueRunner::NotificationCheckPassed()
 {
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from QueueList");
-    bool passed = true;
-    for (; !rows.Eof() && passed; rows.MoveNext()) {
-        const std::string tasks = FieldValue(rows, "QueueListTasks");
-        const std::string recipients = FieldValue(rows, "QueueListRecipients");
-        if (recipients.empty() && TaskSetNames(tasks, NotifyTask))
-            passed = false;
-    }
-    CloseQuery(rows);
-    return passed || Dialogs.AskYesNo("Error", Notification, TDialogIcon::Warning);
-}
-
-// The first task from the files the job already has: a ticked row begins
-// with Master; otherwise Transfer, unless the web page (Web), an overview
-// (Preview) or a master (Master) is missing, tested in that order.
-int TQueueRunner::FirstTask(const TQueueRow& row) const
-{
-    if (row.Checked)
-        return MasterTask;
-    TJobDetailRecord job;
-    LoadJobDetail(row.JobReference, job);
-    // A job without a proper id has no files: Master meets it and says why.
-    if (!IsUniqueID(job.UniqueID))
-        return MasterTask;
-    const std::string webFolder = JobFolderPath(job.UniqueID);
-    int first = TransferTask;
-    if (!FileExists(webFolder + "index.html"))
-        first = WebTask;
-    for (int page = 1; page <= job.PageCount; ++page)
-        if (!FileExists(webFolder + OverviewName(page))) {
-            first = PreviewTask;
-            break;
-        }
-    for (int page = 1; page <= job.PageCount; ++page)
-        if (!FileExists(MasterImagePath(job.UniqueID, page))) {
-            first = MasterTask;
-            break;
-        }
-    return first;
+    return !Store.SomeJobNotifiesNobody() || Dialogs.AskYesNo("Error", Notification, TDialogIcon::Warning);
 }
 
 void TQueueRunner::Start()
@@ -314,7 +195,7 @@ void TQueueRunner::StartNext()
     if (next == Queue.end())
         return;
     const TQueueRow row = *next;
-    const int first = FirstTask(row);
+    const int first = FirstTaskOf(row.JobReference, row.Checked);
     if (first > TaskSetLevel(row.Tasks))
         return;  // stays until ticked, given more tasks or removed
     if (IsFailedStatus(row.Status))
@@ -336,18 +217,7 @@ void TQueueRunner::FinishJob(std::uint32_t jobReference)
             --SelectedRow;
         Notify(&TRunnerObserver::QueueChanged);
 
-        const std::string reference = Decimal(jobReference);
-        const std::string taskSet =
-            FirstFieldValue("select * from QueueList where QueueListJobReference = " + reference, "QueueListTasks");
-        InTransaction([&] {
-            ExecuteStatement("delete from QueueList where QueueListJobReference = " + reference);
-            if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
-                ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
-                        reference + ", " + QuoteText(taskSet) + ")");
-            else
-                ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
-                        " where PostQueueListJobReference = " + reference);
-        });
+        Store.MoveToPostQueue(jobReference);
     }
     ReloadPostQueueList();
     ReloadRecipients();
@@ -359,31 +229,17 @@ void TQueueRunner::FinishJob(std::uint32_t jobReference)
 
 void TQueueRunner::AddToQueue(std::uint32_t jobReference)
 {
-    const std::string reference = Decimal(jobReference);
-    if (StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
-        return;
-    InTransaction([&] {
-        ExecuteStatement("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
-                "QueueListRecipients) values (" +
-                reference + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " + QuoteText("new") + ", " +
-                QuoteText("") + ")");
-    });
+    Store.Add(jobReference);
 }
 
 void TQueueRunner::SetTaskSet(std::uint32_t jobReference, const std::string& taskSet)
 {
-    const std::string reference = Decimal(jobReference);
-    if (!StatementReturnsRows("select * from QueueList where QueueListJobReference = " + reference))
-        return;
-    InTransaction([&] {
-        ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) +
-                " where QueueListJobReference = " + reference);
-    });
+    Store.SetTaskSet(jobReference, taskSet);
 }
 
 void TQueueRunner::RemoveFromQueue(std::uint32_t jobReference)
 {
-    InTransaction([&] { ExecuteStatement("delete from QueueList where QueueListJobReference = " + Decimal(jobReference)); });
+    Store.Remove(jobReference);
     ReloadRecipients();
 }
 
@@ -399,19 +255,8 @@ void TQueueRunner::ReloadQueueList()
 {
     const bool hadSelection = SelectedRow >= 0;
     const std::uint32_t selected = hadSelection ? Queue[static_cast<std::size_t>(SelectedRow)].JobReference : 0;
-    Queue.clear();
+    Queue = Store.QueueRows();
     SelectedRow = -1;
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
-    for (; !rows.Eof(); rows.MoveNext())
-        Queue.push_back(TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
-                                  ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
-                                  FieldValue(rows, "QueueListTasks"),
-                                  static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
-                                  false, FieldValue(rows, "QueueListFailureReason"),
-                                  FieldValue(rows, "QueueListRecipients")});
-    CloseQuery(rows);
     for (std::size_t i = 0; i < Queue.size() && hadSelection; ++i)
         if (Queue[i].JobReference == selected) {
             SelectedRow = static_cast<int>(i);
@@ -423,31 +268,14 @@ void TQueueRunner::ReloadQueueList()
 
 void TQueueRunner::ReloadPostQueueList()
 {
-    PostQueue.clear();
+    PostQueue = Store.PostQueueRows();
     SelectedPostRow = -1;
-    TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
-              "JobList.JobListReference");
-    for (; !rows.Eof(); rows.MoveNext())
-        PostQueue.push_back(
-            TPostQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
-                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
-                          FieldValue(rows, "PostQueueListTasks")});
-    CloseQuery(rows);
     Notify(&TRunnerObserver::PostQueueChanged);
-}
-
-std::string TQueueRunner::StoredRecipients(std::uint32_t jobReference) const
-{
-    return FirstFieldValue("select * from QueueList where QueueListJobReference = " + Decimal(jobReference),
-                      "QueueListRecipients");
 }
 
 void TQueueRunner::StoreRecipients(std::uint32_t jobReference, const std::string& recipients)
 {
-    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
-            " where QueueListJobReference = " + Decimal(jobReference));
+    Store.SetRecipients(jobReference, recipients);
     for (TQueueRow& row : Queue)
         if (row.JobReference == jobReference)
             row.Recipients = recipients;
@@ -457,21 +285,8 @@ void TQueueRunner::ReloadRecipients()
 {
     Recipients.clear();
     SelectedRecipient = -1;
-    if (SelectedRow >= 0) {
-        const std::string recipients = StoredRecipients(Queue[static_cast<std::size_t>(SelectedRow)].JobReference);
-        if (IsRecipientList(recipients)) {
-            TRecordSet rows;
-            OpenQuery(CatalogueConnection.get(), rows,
-                      "select * from AddressList where AddressListID in (" + recipients + ")");
-            for (; !rows.Eof(); rows.MoveNext()) {
-                const std::string email = FieldValue(rows, "AddressListEmail");
-                if (!email.empty())
-                    Recipients.push_back(TRecipientRow{FieldValue(rows, "AddressListName"), email,
-                                                       ValueAsInteger(FieldValue(rows, "AddressListID"), 0)});
-            }
-            CloseQuery(rows);
-        }
-    }
+    if (SelectedRow >= 0)
+        Recipients = Store.RecipientRows(Store.Recipients(Queue[static_cast<std::size_t>(SelectedRow)].JobReference));
     Notify(&TRunnerObserver::RecipientsChanged);
 }
 
@@ -483,12 +298,12 @@ void TQueueRunner::DeleteFromPostQueue()
     if (SelectedPostRow < 0 || SelectedPostRow >= static_cast<int>(PostQueue.size()))
         return;
     const std::uint32_t reference = PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference;
-    ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(reference));
+    Store.RemoveFromPostQueue(reference);
     PostQueue.erase(PostQueue.begin() + SelectedPostRow);
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
     if (Kinds.Deletion && !Closing)
-        StartThread(Kinds.Deletion(Target, reference, StationSettings().Copy()));
+        Running.Start(Kinds.Deletion(Target, reference, StationSettings().Copy()));
     else
         Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");
     ReloadPostQueueList();
@@ -549,9 +364,7 @@ void TQueueRunner::AddRecipient(std::int32_t addressID, const std::string& email
     }
     if (SelectedRow >= 0) {
         const std::uint32_t reference = Queue[static_cast<std::size_t>(SelectedRow)].JobReference;
-        std::set<std::string> items = RecipientSet(StoredRecipients(reference));
-        items.insert(std::to_string(addressID));
-        StoreRecipients(reference, JoinedWithCommas(items));
+        StoreRecipients(reference, WithRecipient(Store.Recipients(reference), std::to_string(addressID)));
     }
     ReloadRecipients();
 }
@@ -561,13 +374,12 @@ void TQueueRunner::RemoveRecipient()
     if (SelectedRow < 0 || SelectedRecipient < 0 || SelectedRecipient >= static_cast<int>(Recipients.size()))
         return;
     const std::uint32_t reference = Queue[static_cast<std::size_t>(SelectedRow)].JobReference;
-    const std::string stored = StoredRecipients(reference);
-    if (stored.empty())
+    const std::string stored = Store.Recipients(reference);
+    const std::string left =
+        WithoutRecipient(stored, std::to_string(Recipients[static_cast<std::size_t>(SelectedRecipient)].AddressID));
+    if (stored.empty() || left == stored)
         return;
-    std::set<std::string> items = RecipientSet(stored);
-    if (items.erase(std::to_string(Recipients[static_cast<std::size_t>(SelectedRecipient)].AddressID)) == 0)
-        return;
-    StoreRecipients(reference, JoinedWithCommas(items));
+    StoreRecipients(reference, left);
     ReloadRecipients();
 }
 
@@ -577,15 +389,13 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
         Dialogs.Tell("Error", "Please select a job", TDialogIcon::Warning);
         return std::nullopt;
     }
-    const std::string reference = Decimal(PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference);
-    const std::string tasks =
-        FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " + reference, "PostQueueListTasks");
-    if (!TaskSetNames(tasks, TransferTask)) {
+    const std::uint32_t job = PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference;
+    const std::string reference = Decimal(job);
+    if (!TaskSetNames(Store.FinishedTaskSet(job), TransferTask)) {
         Dialogs.Tell("Browse Error", "This job was never transferred", TDialogIcon::Warning);
         return std::nullopt;
     }
-    const std::string uniqueID =
-        FirstFieldValue("select * from JobList Where JobListReference = " + reference, "JobListUniqueID");
+    const std::string uniqueID = Store.UniqueIDOf(job);
     if (!IsUniqueID(uniqueID)) {
         Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: its unique id \"" + uniqueID +
                                          "\" is not 17 digits", TDialogIcon::Warning);

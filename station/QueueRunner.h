@@ -2,6 +2,8 @@
 
 #include "base/platform/MessageTarget.h"
 #include "station/OperatorDialogs.h"
+#include "station/JobChain.h"
+#include "station/QueueStore.h"
 #include "station/TaskKinds.h"
 
 #include <cstdint>
@@ -14,34 +16,6 @@ namespace tavrin {
 
 class TStationLog;
 class TWorkerThread;
-
-// A row of the queue list. Checked (process from the first task even when
-// the job's files exist) lives only in the list: every reload clears it.
-struct TQueueRow {
-    std::string Caption;
-    std::string Status;
-    std::string Tasks;
-    std::uint32_t JobReference = 0;
-    bool Checked = false;
-    // Why the job failed, when Status says it did; the row's hint.
-    std::string FailureReason;
-    // The stored recipients: address book ids, comma-separated.
-    std::string Recipients;
-};
-
-struct TPostQueueRow {
-    std::string Caption;
-    std::string Status;
-    std::uint32_t JobReference = 0;
-    // The task set the job had when it finished.
-    std::string Tasks;
-};
-
-struct TRecipientRow {
-    std::string Name;
-    std::string Email;
-    std::int32_t AddressID = 0;
-};
 
 // The log line of a handled completion message: "Master for job 17 complete."
 std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference);
@@ -69,11 +43,14 @@ public:
     }
 };
 
-// The station's main loop without windows: the queue, the post queue, the
-// recipients of the selected queue entry, and the task runner that carries
-// the first queued job through its tasks, one worker thread after another.
-// Everything here runs on the main thread; workers reach it only through
-// HandleMessage. Catalogue errors of the list operations are raised.
+// The station's main loop without windows: the lists the window and
+// tavrin-cli show (the queue, the post queue, the recipients of the selected
+// queue entry), their operations, and the runner that carries the first
+// queued job through its tasks, one worker thread after another. The
+// catalogue statements are the queue store's, the chain's rules
+// (JobChain.h) decide which task comes next. Everything here runs on the
+// main thread; workers reach it only through HandleMessage. Catalogue errors
+// of the list operations are raised.
 class TQueueRunner final : public TMessageHandler {
 public:
     // The target is where the tasks post; it must deliver to HandleMessage.
@@ -134,7 +111,7 @@ public:
     int TotalProgress() const { return Total; }
     int TaskProgress() const { return TaskPosition; }
     // Whether a task chain or a deletion task is running.
-    bool HasRunningTasks() const { return !Running.empty(); }
+    bool HasRunningTasks() const { return !Running.Empty(); }
 
     // The station is closing: no further task is started, and the log says
     // so when a task is still running. The front end then delivers messages
@@ -150,12 +127,8 @@ private:
     void StartNext();
     void StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
     bool NotificationCheckPassed();
-    int FirstTask(const TQueueRow& row) const;
     void CreateChainTask(int task, std::uint32_t jobReference);
-    void StartThread(std::unique_ptr<TTaskThread> thread);
-    void ReleaseThread(TWorkerThread* thread);
     void SetControlsEnabled(bool enabled);
-    std::string StoredRecipients(std::uint32_t jobReference) const;
     void StoreRecipients(std::uint32_t jobReference, const std::string& recipients);
     void Notify(void (TRunnerObserver::*change)());
 
@@ -173,7 +146,8 @@ private:
     bool ControlsEnabled = true;
     int Total = 0;
     int TaskPosition = 0;
-    std::set<TWorkerThread*> Running;
+    TQueueStore Store;
+    TRunningTasks Running;
     // Jobs that failed since the operator last pressed Start: the automatic
     // continuation passes over them, so it never loops on one.
     std::set<std::uint32_t> FailedSinceStart;

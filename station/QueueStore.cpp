@@ -1,0 +1,222 @@
+#include "station/QueueStore.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/tasking/TaskSets.h"
+
+#include <algorithm>
+#include <set>
+
+namespace tavrin {
+
+namespace {
+
+std::string Decimal(std::uint32_t number)
+{
+    return std::to_string(number);
+}
+
+std::string EntryCondition(std::uint32_t jobReference)
+{
+    return " where QueueListJobReference = " + Decimal(jobReference);
+}
+
+// Runs the statements in one transaction; a failure is rolled back and not reported.
+template <typename TWork>
+void InTransaction(TWork work)
+{
+    try {
+        CatalogueConnection->BeginTrans();
+        work();
+        CatalogueConnection->CommitTrans();
+    } catch (const std::exception&) {
+        try {
+            CatalogueConnection->RollbackTrans();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+// A recipient list as the station writes it: decimal ids and commas only.
+// Anything else never reaches a statement.
+bool IsRecipientList(const std::string& recipients)
+{
+    return !recipients.empty() &&
+           std::all_of(recipients.begin(), recipients.end(), [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+}
+
+// The items of a recipient list, sorted as texts, without duplicates.
+std::set<std::string> RecipientSet(const std::string& recipients)
+{
+    std::set<std::string> items;
+    std::size_t start = 0;
+    while (start <= recipients.size()) {
+        const std::size_t comma = std::min(recipients.find(',', start), recipients.size());
+        if (comma > start)
+            items.insert(recipients.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
+std::string JoinedWithCommas(const std::set<std::string>& items)
+{
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : ",") + item;
+    return text;
+}
+
+}  // namespace
+
+std::string WithRecipient(const std::string& recipients, const std::string& addressID)
+{
+    std::set<std::string> items = RecipientSet(recipients);
+    items.insert(addressID);
+    return JoinedWithCommas(items);
+}
+
+std::string WithoutRecipient(const std::string& recipients, const std::string& addressID)
+{
+    std::set<std::string> items = RecipientSet(recipients);
+    if (items.erase(addressID) == 0)
+        return recipients;
+    return JoinedWithCommas(items);
+}
+
+std::vector<TQueueRow> TQueueStore::QueueRows() const
+{
+    std::vector<TQueueRow> queue;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
+    for (; !rows.Eof(); rows.MoveNext())
+        queue.push_back(TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
+                                  ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
+                                  FieldValue(rows, "QueueListTasks"),
+                                  static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
+                                  false, FieldValue(rows, "QueueListFailureReason"),
+                                  FieldValue(rows, "QueueListRecipients")});
+    CloseQuery(rows);
+    return queue;
+}
+
+std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
+{
+    std::vector<TPostQueueRow> postQueue;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
+              "JobList.JobListReference");
+    for (; !rows.Eof(); rows.MoveNext())
+        postQueue.push_back(
+            TPostQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
+                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
+                          FieldValue(rows, "PostQueueListTasks")});
+    CloseQuery(rows);
+    return postQueue;
+}
+
+bool TQueueStore::SomeJobNotifiesNobody() const
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from QueueList");
+    bool found = false;
+    for (; !rows.Eof() && !found; rows.MoveNext())
+        found = FieldValue(rows, "QueueListRecipients").empty() &&
+                TaskSetNames(FieldValue(rows, "QueueListTasks"), NotifyTask);
+    CloseQuery(rows);
+    return found;
+}
+
+void TQueueStore::Add(std::uint32_t jobReference)
+{
+    if (StatementReturnsRows("select * from QueueList" + EntryCondition(jobReference)))
+        return;
+    InTransaction([&] {
+        ExecuteStatement("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                         "QueueListRecipients) values (" +
+                         Decimal(jobReference) + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " + QuoteText("new") +
+                         ", " + QuoteText("") + ")");
+    });
+}
+
+void TQueueStore::SetTaskSet(std::uint32_t jobReference, const std::string& taskSet)
+{
+    if (!StatementReturnsRows("select * from QueueList" + EntryCondition(jobReference)))
+        return;
+    InTransaction(
+        [&] { ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) + EntryCondition(jobReference)); });
+}
+
+void TQueueStore::Remove(std::uint32_t jobReference)
+{
+    InTransaction([&] { ExecuteStatement("delete from QueueList" + EntryCondition(jobReference)); });
+}
+
+void TQueueStore::SetStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason)
+{
+    InTransaction([&] {
+        ExecuteStatement("update QueueList set QueueListStatus = " + QuoteText(status) +
+                         ", QueueListFailureReason = " + QuoteText(reason) + EntryCondition(jobReference));
+    });
+}
+
+void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
+{
+    const std::string reference = Decimal(jobReference);
+    const std::string taskSet = FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
+    InTransaction([&] {
+        ExecuteStatement("delete from QueueList" + EntryCondition(jobReference));
+        if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
+            ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
+                             reference + ", " + QuoteText(taskSet) + ")");
+        else
+            ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
+                             " where PostQueueListJobReference = " + reference);
+    });
+}
+
+void TQueueStore::RemoveFromPostQueue(std::uint32_t jobReference)
+{
+    ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference));
+}
+
+std::string TQueueStore::Recipients(std::uint32_t jobReference) const
+{
+    return FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListRecipients");
+}
+
+void TQueueStore::SetRecipients(std::uint32_t jobReference, const std::string& recipients)
+{
+    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) + EntryCondition(jobReference));
+}
+
+std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipients) const
+{
+    std::vector<TRecipientRow> contacts;
+    if (!IsRecipientList(recipients))
+        return contacts;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList where AddressListID in (" + recipients + ")");
+    for (; !rows.Eof(); rows.MoveNext()) {
+        const std::string email = FieldValue(rows, "AddressListEmail");
+        if (!email.empty())
+            contacts.push_back(TRecipientRow{FieldValue(rows, "AddressListName"), email,
+                                             ValueAsInteger(FieldValue(rows, "AddressListID"), 0)});
+    }
+    CloseQuery(rows);
+    return contacts;
+}
+
+std::string TQueueStore::FinishedTaskSet(std::uint32_t jobReference) const
+{
+    return FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference),
+                           "PostQueueListTasks");
+}
+
+std::string TQueueStore::UniqueIDOf(std::uint32_t jobReference) const
+{
+    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference), "JobListUniqueID");
+}
+
+}  // namespace tavrin

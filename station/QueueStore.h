@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// A row of the queue list. Checked (process from the first task even when
+// the job's files exist) lives only in the list: every reload clears it.
+struct TQueueRow {
+    std::string Caption;
+    std::string Status;
+    std::string Tasks;
+    std::uint32_t JobReference = 0;
+    bool Checked = false;
+    // Why the job failed, when Status says it did; the row's hint.
+    std::string FailureReason;
+    // The stored recipients: address book ids, comma-separated.
+    std::string Recipients;
+};
+
+struct TPostQueueRow {
+    std::string Caption;
+    std::string Status;
+    std::uint32_t JobReference = 0;
+    // The task set the job had when it finished.
+    std::string Tasks;
+};
+
+struct TRecipientRow {
+    std::string Name;
+    std::string Email;
+    std::int32_t AddressID = 0;
+};
+
+// Every catalogue statement of the queue, the post queue and their
+// recipients, in one place. Add, SetTaskSet, Remove, SetStatus and
+// MoveToPostQueue run in a transaction each: a failed one is rolled back and
+// not reported. Reads, SetRecipients and RemoveFromPostQueue raise catalogue
+// errors.
+class TQueueStore {
+public:
+    // The queue and the post queue joined with their jobs, in catalogue order.
+    std::vector<TQueueRow> QueueRows() const;
+    std::vector<TPostQueueRow> PostQueueRows() const;
+
+    // Whether some queued job names Notify in its task set without having
+    // recipients.
+    bool SomeJobNotifiesNobody() const;
+
+    // A new entry with the whole task set, "new" and no recipients; nothing
+    // when the job is queued already.
+    void Add(std::uint32_t jobReference);
+    // The entry's task set, when there is an entry.
+    void SetTaskSet(std::uint32_t jobReference, const std::string& taskSet);
+    void Remove(std::uint32_t jobReference);
+    // The entry's status and the reason for it.
+    void SetStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
+    // Moves the entry to the post queue with its task set, replacing an
+    // earlier post-queue entry of the job.
+    void MoveToPostQueue(std::uint32_t jobReference);
+    void RemoveFromPostQueue(std::uint32_t jobReference);
+
+    std::string Recipients(std::uint32_t jobReference) const;
+    void SetRecipients(std::uint32_t jobReference, const std::string& recipients);
+    // The contacts of a recipients text that have an address.
+    std::vector<TRecipientRow> RecipientRows(const std::string& recipients) const;
+
+    // The task set a finished job had; empty when it is not in the post queue.
+    std::string FinishedTaskSet(std::uint32_t jobReference) const;
+    // The job's unique id; empty when it is not catalogued.
+    std::string UniqueIDOf(std::uint32_t jobReference) const;
+};
+
+// The items of a recipients text, sorted as texts, without duplicates, and
+// joined again: "12,3,5".
+std::string WithRecipient(const std::string& recipients, const std::string& addressID);
+// The text without the item; the same text when it does not hold it.
+std::string WithoutRecipient(const std::string& recipients, const std::string& addressID);
+
+}  // namespace tavrin
