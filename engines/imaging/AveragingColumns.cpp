@@ -10,6 +10,17 @@ namespace tavrin {
 
 namespace {
 
+// Four doubles that the compiler keeps in one or two vector registers.
+// Arrays of them are declared alignas(32): code built for the widest
+// registers expects it. A vector of doubles may alias doubles, so the
+// colours' rows are read as such vectors.
+typedef double TColorSum __attribute__((vector_size(32)));
+
+const TColorSum* ColorSums(const TMasterColors& colors)
+{
+    return reinterpret_cast<const TColorSum*>(colors.Of);
+}
+
 // Tables beyond this many steps (a reduction no page needs) are not made;
 // such columns are summed one by one.
 constexpr std::size_t MaxTableSteps = std::size_t(1) << 20;
@@ -182,8 +193,12 @@ TSumGroups ChosenSumGroups()
 
 TMasterColors::TMasterColors(const TMasterLayout& layout)
 {
-    for (std::size_t v = 0; v < 256; ++v)
-        Of[v] = TColorSum{double(layout.Red[v]), double(layout.Green[v]), double(layout.Blue[v]), 1.0};
+    for (std::size_t v = 0; v < 256; ++v) {
+        Of[v][0] = double(layout.Red[v]);
+        Of[v][1] = double(layout.Green[v]);
+        Of[v][2] = double(layout.Blue[v]);
+        Of[v][3] = 1.0;
+    }
 }
 
 TAveragingColumns::TAveragingColumns(std::vector<TResampleSpan> spans, std::uint32_t width)
@@ -249,7 +264,7 @@ void TAveragingColumns::AverageRow(const std::uint8_t* const* lines, const TResa
     const std::int32_t first = begin / 4, last = (end + 3) / 4;
     std::vector<TGroupSums> sums(std::size_t(last - first));
     static const TSumGroups sumGroups = ChosenSumGroups();
-    sumGroups(lines, rows, tables, colors.Of, first, last, begin, end, sums.data(), out);
+    sumGroups(lines, rows, tables, ColorSums(colors), first, last, begin, end, sums.data(), out);
 }
 
 // The plain order of the sums, for spans too long for tables.
@@ -265,7 +280,7 @@ void TAveragingColumns::AverageOneByOne(const std::uint8_t* const* lines, const 
             for (std::int32_t m = 0; m < span.Count; ++m) {
                 const double xportion = m == 0 ? span.FirstPortion : m == span.Count - 1 ? span.LastPortion : 1.0;
                 const std::int64_t column = std::clamp<std::int64_t>(span.First + m, 0, Width - 1);
-                sums += colors.Of[lines[k][column]] * (xportion * yportion);
+                sums += ColorSums(colors)[lines[k][column]] * (xportion * yportion);
             }
         }
         out[x - begin] = PixelValue(sums);

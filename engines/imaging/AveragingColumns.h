@@ -9,16 +9,13 @@ namespace tavrin {
 
 struct TMasterLayout;
 
-// Four doubles that the compiler keeps in one or two vector registers.
-// Arrays of them are declared alignas(32): code built for the widest
-// registers expects it.
-typedef double TColorSum __attribute__((vector_size(32)));
-
 // The colour of each palette index of a master as (red, green, blue, 1):
-// multiplied by a weight it adds the weight itself to the fourth sum.
+// multiplied by a weight it adds the weight itself to the fourth sum. Each
+// entry is 32 bytes on a 32-byte boundary, so that the summing code can load
+// it as one vector (a compiler extension kept out of this header).
 struct TMasterColors {
     explicit TMasterColors(const TMasterLayout& layout);
-    alignas(32) TColorSum Of[256];
+    alignas(32) double Of[256][4];
 };
 
 // The destination columns of one area-averaging copy, ready for summing.
