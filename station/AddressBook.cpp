@@ -1,25 +1,13 @@
 #include "station/AddressBook.h"
 
 #include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/TextValues.h"
 #include "engines/delivery/MailAddress.h"
 #include "station/OperatorDialogs.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tavrin {
-
-namespace {
-
-std::string LowerCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-}  // namespace
 
 int TAddressBook::Reload(const std::string& emailField)
 {

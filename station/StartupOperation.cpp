@@ -8,21 +8,9 @@
 #include "station/QueueRunner.h"
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
+#include "base/text/TextRules.h"
 
 namespace tavrin {
-
-namespace {
-
-std::string WithoutSurroundingWhiteSpace(const std::string& text)
-{
-    const char* blanks = " \t\r\n";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-}  // namespace
 
 std::string ConfigurationCheck(TSettingsRecord& settings)
 {
@@ -50,7 +38,7 @@ std::string ConfigurationCheck(TSettingsRecord& settings)
             message += "Color profile error: " + generator.ErrorText() +
                        ". If ignored, one or more default profiles will be used.\r\n";
     }
-    return WithoutSurroundingWhiteSpace(message);
+    return Trimmed(message);
 }
 
 void OpenStationFiles()

@@ -2,6 +2,7 @@
 
 #include "base/catalogue/TextValues.h"
 #include "base/platform/ProgramPath.h"
+#include "base/text/TextRules.h"
 
 #include <filesystem>
 

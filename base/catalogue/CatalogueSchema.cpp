@@ -1,6 +1,6 @@
 #include "base/catalogue/CatalogueSchema.h"
 
-#include "base/catalogue/TextValues.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,12 +42,6 @@ std::string UnquoteName(const std::string& token)
         return name;
     }
     return token;
-}
-
-std::string Upper(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text;
 }
 
 // The end of the quoted token or bracketed group that opens at position.
@@ -137,7 +131,7 @@ std::vector<TTokens> ReadSegments(TCatalogueConnection& catalogue, const std::st
 
 bool IsTableConstraint(const TTokens& segment)
 {
-    const std::string first = segment.empty() ? "" : Upper(segment.front().Text);
+    const std::string first = segment.empty() ? "" : UpperCase(segment.front().Text);
     return first == "CONSTRAINT" || first == "PRIMARY" || first == "UNIQUE" || first == "CHECK" || first == "FOREIGN";
 }
 
@@ -172,7 +166,7 @@ std::string EmptyTextCheck(const std::string& column)
 std::size_t FindPair(const TTokens& segment, const std::string& first, const std::string& second)
 {
     for (std::size_t i = 0; i + 1 < segment.size(); ++i)
-        if (Upper(segment[i].Text) == first && WithoutBlanks(Upper(segment[i + 1].Text)) == second)
+        if (UpperCase(segment[i].Text) == first && WithoutBlanks(UpperCase(segment[i + 1].Text)) == second)
             return i;
     return segment.size();
 }
@@ -181,7 +175,7 @@ TColumnRules RulesOf(const TTokens& segment, const std::string& column)
 {
     TColumnRules rules;
     rules.Nullable = FindPair(segment, "NOT", "NULL") == segment.size();
-    rules.AllowsEmptyText = FindPair(segment, "CHECK", WithoutBlanks(Upper(EmptyTextCheck(column)))) == segment.size();
+    rules.AllowsEmptyText = FindPair(segment, "CHECK", WithoutBlanks(UpperCase(EmptyTextCheck(column)))) == segment.size();
     return rules;
 }
 
@@ -330,7 +324,7 @@ void SetColumnRules(TCatalogueConnection& catalogue, const std::string& table, c
     else if (current.Nullable)
         segment->insert(segment->end(), {{" ", "NOT"}, {" ", "NULL"}});
     if (rules.AllowsEmptyText)
-        removePair("CHECK", WithoutBlanks(Upper(EmptyTextCheck(column))));
+        removePair("CHECK", WithoutBlanks(UpperCase(EmptyTextCheck(column))));
     else if (current.AllowsEmptyText)
         segment->insert(segment->end(), {{" ", "CHECK"}, {" ", EmptyTextCheck(column)}});
     RebuildWith(catalogue, table, segments, changed);

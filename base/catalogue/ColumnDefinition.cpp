@@ -1,6 +1,7 @@
 #include "base/catalogue/ColumnDefinition.h"
 
 #include "base/catalogue/TextValues.h"
+#include "base/text/TextRules.h"
 
 #include <array>
 #include <cstdint>

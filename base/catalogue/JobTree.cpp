@@ -1,18 +1,10 @@
 #include "base/catalogue/JobTree.h"
 
-#include <algorithm>
-#include <cctype>
+#include "base/text/TextRules.h"
 
 namespace tavrin {
 
 namespace {
-
-std::string UpperCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 template <typename T>
 int Compare(const T& left, const T& right)

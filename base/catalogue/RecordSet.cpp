@@ -1,6 +1,6 @@
 #include "base/catalogue/RecordSet.h"
 
-#include "base/catalogue/TextValues.h"
+#include "base/text/TextRules.h"
 
 namespace tavrin {
 

@@ -1,5 +1,7 @@
 #include "base/catalogue/StatementTranslation.h"
 
+#include "base/text/TextRules.h"
+
 #include <cctype>
 #include <stdexcept>
 
@@ -43,7 +45,7 @@ bool SkipWord(const std::string& sql, std::size_t& position, const std::string& 
     if (sql.size() - position < word.size())
         return false;
     for (std::size_t i = 0; i < word.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(sql[position + i])) != word[i])
+        if (AsciiLower(sql[position + i]) != word[i])
             return false;
     position += word.size();
     return true;

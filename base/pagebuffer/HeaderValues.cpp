@@ -1,5 +1,7 @@
 #include "base/pagebuffer/HeaderValues.h"
 
+#include "base/text/TextRules.h"
+
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -7,19 +9,6 @@
 namespace tavrin {
 
 namespace {
-
-bool IsBlankOrControl(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string LowerCase(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // Parses the whole item as a finite number; false when it is not one.
 bool ParseNumber(const std::string& item, double& value)
@@ -44,15 +33,6 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
 }
 
 } // namespace
-
-std::string TrimHeaderText(std::string_view text)
-{
-    while (!text.empty() && IsBlankOrControl(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlankOrControl(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
 
 int HeaderInteger(const std::string& item)
 {

@@ -1,14 +1,10 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace tavrin {
 
 // Conversions of page buffer header items into field values.
-
-// The text without blanks and control characters (bytes up to 32) at both ends.
-std::string TrimHeaderText(std::string_view text);
 
 // A signed decimal 32-bit integer; anything else, out of range included, gives 0.
 int HeaderInteger(const std::string& item);

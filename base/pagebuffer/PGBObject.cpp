@@ -3,6 +3,7 @@
 #include "base/pagebuffer/BandDecoder.h"
 #include "base/pagebuffer/HeaderValues.h"
 #include "base/pagebuffer/StringStream.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -215,7 +216,7 @@ private:
     {
         if (!Stream.ReadLine(Line))
             throw std::runtime_error("The page buffer file \"" + Object.Path + "\" " + failure);
-        return TrimHeaderText(Line);
+        return Trimmed(Line);
     }
 
     // 1. Split into key and value. 2. Collect the items: the value itself, or
@@ -226,7 +227,7 @@ private:
         const std::string key = line.substr(0, end);
         if (key.empty())
             return;
-        const std::string value = end == std::string::npos ? std::string() : TrimHeaderText(line.substr(end + 1));
+        const std::string value = end == std::string::npos ? std::string() : Trimmed(line.substr(end + 1));
         std::vector<std::string> items;
         if (!value.empty())
             items.push_back(value);
@@ -343,12 +344,12 @@ std::string TPGBObject::GetJobTitle() const
     title.erase(0, std::min(title.find_first_not_of("0123456789"), title.size()));
     if (!title.empty() && title.front() == '.')
         title.erase(0, 1);
-    title = TrimHeaderText(title);
+    title = Trimmed(title);
     if (!title.empty() && title.back() == ')') {
         const std::size_t open = title.rfind('(');
         // Without "(" the whole trimmed name is the title.
         if (open != std::string::npos)
-            title = TrimHeaderText(title.substr(0, open));
+            title = Trimmed(title.substr(0, open));
     }
     return title;
 }

@@ -5,6 +5,7 @@
 #include "base/catalogue/TextValues.h"
 #include "base/platform/FileReplace.h"
 #include "base/platform/ProgramPath.h"
+#include "base/text/TextRules.h"
 
 // Settings are bytes in the system code page: no character conversion.
 #define SI_NO_CONVERSION

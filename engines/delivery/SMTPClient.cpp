@@ -1,7 +1,7 @@
 #include "engines/delivery/SMTPClient.h"
 
-#include "engines/delivery/TransferHelpers.h"
 #include "base/platform/SocketOptions.h"
+#include "base/text/TextRules.h"
 
 #include <Poco/Base64Encoder.h>
 #include <Poco/Exception.h>
@@ -245,7 +245,7 @@ bool ListsLoginMechanism(const std::string& ehloReply)
     std::istringstream lines(ehloReply);
     for (std::string line; std::getline(lines, line);) {
         // "250-AUTH LOGIN PLAIN": the keyword follows the code and its separator.
-        const std::string keyword = LowerCaseText(line.size() > 4 ? line.substr(4) : "");
+        const std::string keyword = LowerCase(line.size() > 4 ? line.substr(4) : "");
         if (keyword.rfind("auth ", 0) != 0 && keyword.rfind("auth=", 0) != 0)
             continue;
         std::istringstream words(keyword.substr(5));

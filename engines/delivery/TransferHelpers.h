@@ -8,19 +8,13 @@
 
 namespace tavrin {
 
-// The text without leading and trailing blanks and control characters.
-std::string TrimmedText(const std::string& text);
-
 // The names of the files in a local folder (every entry but directories,
 // hidden ones included) in the order the file system returns them; empty
 // when the folder cannot be read.
 std::vector<std::string> ListFolderFiles(const std::string& folder);
 
-// True when the name, lower-cased, ends in ".htm", ".html", ".php", ".js" or
+// True when the name, its ASCII letters lower-cased, ends in ".htm", ".html", ".php", ".js" or
 // ".txt": those files travel as text ("TYPE A").
 bool IsTextTransferName(const std::string& name);
-
-// The text in lower case (ASCII letters only).
-std::string LowerCaseText(std::string text);
 
 }  // namespace tavrin

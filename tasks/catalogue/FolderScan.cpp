@@ -8,9 +8,9 @@
 #include "base/platform/LocalClock.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -34,12 +34,7 @@ struct TFolderListing {
 bool HasPageBufferExtension(const std::string& name)
 {
     // Matched like the wildcard "*.pgb" of the RIP's own system: without regard to case.
-    if (name.size() < 4)
-        return false;
-    std::string extension = name.substr(name.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".pgb";
+    return name.size() >= 4 && SameTextIgnoringCase(std::string_view(name).substr(name.size() - 4), ".pgb");
 }
 
 TFolderListing ListPageBuffers(const std::string& folder)
@@ -148,14 +143,6 @@ void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
                         "PlateListSource, PlateListPlateColorValue) values (" +
                         reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(fileName) +
                         ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
-}
-
-std::string JoinedWithCommas(const std::set<std::string>& references)
-{
-    std::string list;
-    for (const std::string& reference : references)
-        list += (list.empty() ? "" : ",") + reference;
-    return list;
 }
 
 std::string Truncated(const std::string& text)

@@ -5,6 +5,7 @@
 #include "engines/delivery/TransferHelpers.h"
 #include "base/platform/SocketOptions.h"
 #include "base/settings/SharedSettings.h"
+#include "base/text/TextRules.h"
 
 #include <filesystem>
 #include <fstream>
@@ -158,7 +159,7 @@ bool TCustomTransferThread::LogOn()
         Client->Open(server.Host, server.Port, SessionTimeouts(settings));
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
-        LastError = TrimmedText(error.what());
+        LastError = Trimmed(error.what());
         return false;
     }
     Client->SetPassive(settings.FTPPassiveMode);
@@ -170,7 +171,7 @@ bool TCustomTransferThread::ReadCurrentRemotePath()
     try {
         CurrentRemotePath = WithSingleTrailingSlash(Client->PrintWorkingDirectory());
     } catch (const EFTPError& error) {
-        LastError = TrimmedText(error.what());
+        LastError = Trimmed(error.what());
         return false;
     }
     return true;
@@ -201,7 +202,7 @@ bool TCustomTransferThread::Connect()
         try {
             Client->Command("CWD", WithoutTrailingSlash(initial), {200, 250});
         } catch (const EFTPError& error) {
-            LastError = TrimmedText(error.what());
+            LastError = Trimmed(error.what());
             connected = false;
         }
     }
@@ -247,7 +248,7 @@ bool TCustomTransferThread::Disconnect()
     try {
         Client->Close();
     } catch (const EFTPError& error) {
-        LastError = TrimmedText(error.what());
+        LastError = Trimmed(error.what());
         return false;
     }
     return true;
@@ -263,7 +264,7 @@ bool TCustomTransferThread::EnterOrMakeFolder(const std::string& name)
             Client->Command("MKD", name, {257});
             Client->Command("CWD", name, {200, 250});
         } catch (const EFTPError& error) {
-            LastError = TrimmedText(error.what());
+            LastError = Trimmed(error.what());
             return false;
         }
     }
@@ -294,7 +295,7 @@ bool TCustomTransferThread::ChangeRemoteDirectory(const std::string& remotePath)
             Client->Command("CWD", common == "/" ? common : WithoutTrailingSlash(common), {200, 250});
             ReadCurrentRemotePath();
         } catch (const EFTPError& error) {
-            LastError = TrimmedText(error.what());
+            LastError = Trimmed(error.what());
         }
     }
     if (CurrentRemotePath == remotePath)
@@ -356,7 +357,7 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
                 TimedOutAttempts = 0;
                 return true;
             } catch (const EFTPError& error) {
-                LastError = TrimmedText(error.what());
+                LastError = Trimmed(error.what());
             }
         }
         NoteTimeOut(false);
@@ -373,7 +374,7 @@ std::vector<std::string> TCustomTransferThread::RemoteNameList()
     try {
         return Client->NameList("*.*");
     } catch (const EFTPError& error) {
-        PostTaskLog(TrimmedText(error.what()), -1);
+        PostTaskLog(Trimmed(error.what()), -1);
         return {};
     }
 }

@@ -2,6 +2,7 @@
 
 #include "base/catalogue/OutputLayout.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "base/text/TextRules.h"
 
 #include <cctype>
 #include <filesystem>
@@ -127,7 +128,7 @@ void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::st
     try {
         Client->Command("DELE", name, {250});
     } catch (const EFTPError& error) {
-        NotDone("Could not delete " + jobFolder + "/" + name + ". " + TrimmedText(error.what()), progress);
+        NotDone("Could not delete " + jobFolder + "/" + name + ". " + Trimmed(error.what()), progress);
         return;
     }
     PostLog("Done deleting " + jobFolder + "/" + name, progress);
@@ -159,7 +160,7 @@ void TDeleteThread::DeleteRemoteFolder(const std::string& uniqueID)
     try {
         Client->Command("RMD", uniqueID, {250});
     } catch (const EFTPError& error) {
-        NotDone("Could not delete directory " + uniqueID + ". " + TrimmedText(error.what()), -1);
+        NotDone("Could not delete directory " + uniqueID + ". " + Trimmed(error.what()), -1);
     }
     // Without "Done." the bar still ends: the runner's line tells what failed.
     PostLog(Problems.empty() ? "Done." : "", 100);

@@ -5,6 +5,7 @@
 #include "engines/delivery/FTPClient.h"
 #include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "base/text/TextRules.h"
 #include "base/platform/MessageBox.h"
 #include "base/settings/SharedSettings.h"
 
@@ -66,7 +67,7 @@ bool TransferCommonFiles(TStationLog& log)
         SendCommonFolder(log, "images");
         SendCommonFolder(log, "scripts");
     } catch (const std::exception& error) {
-        ShowMessageBox("Error", TrimmedText(error.what()), TMessageBoxIcon::Error);
+        ShowMessageBox("Error", Trimmed(error.what()), TMessageBoxIcon::Error);
         return false;
     }
     return true;

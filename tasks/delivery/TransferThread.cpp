@@ -2,6 +2,7 @@
 
 #include "base/catalogue/OutputLayout.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -32,7 +33,7 @@ void TTransferThread::SendFiles(const std::string& localFolder, const std::strin
     const auto count = static_cast<std::int64_t>(names.size());
     for (std::int64_t index = 0; index < count; ++index) {
         const std::string& name = names[static_cast<std::size_t>(index)];
-        if (std::find(skipped.begin(), skipped.end(), LowerCaseText(name)) != skipped.end())
+        if (std::find(skipped.begin(), skipped.end(), LowerCase(name)) != skipped.end())
             continue;
         PostLog("Sending " + localFolder + name, -1);
         const bool sent = SendFile(localFolder, remoteFolder, name);
@@ -56,7 +57,7 @@ bool TTransferThread::SendSharedFolder(const std::string& localFolder, const std
     }
     // The server's names compare without regard to case: LOGO.JPG there is logo.jpg here.
     std::vector<std::string> present = RemoteNameList();
-    std::transform(present.begin(), present.end(), present.begin(), LowerCaseText);
+    std::transform(present.begin(), present.end(), present.begin(), LowerCase);
     SendFiles(localFolder, remoteFolder, names, present);
     return true;
 }

@@ -9,10 +9,10 @@
 #include "base/pagebuffer/PGBObject.h"
 #include "base/tasking/RoundedPercent.h"
 #include "engines/web/ProofPages.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -24,13 +24,6 @@ namespace {
 
 constexpr std::array<const char*, 4> ProcessColorNames = {"CYAN", "MAGENTA", "YELLOW", "BLACK"};
 constexpr std::size_t RenderedSpots = 4;
-
-std::string UpperCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string ProfileText(const std::string& profile)
 {
