@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/tasking/TaskSets.h"
+#include "base/text/TextRules.h"
 
 #include <algorithm>
 #include <set>
@@ -56,14 +57,6 @@ std::set<std::string> RecipientSet(const std::string& recipients)
         start = comma + 1;
     }
     return items;
-}
-
-std::string JoinedWithCommas(const std::set<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "" : ",") + item;
-    return text;
 }
 
 }  // namespace
