@@ -79,7 +79,7 @@ std::string FirstFieldValue(const std::string& statement, const std::string& col
 {
     TRecordSet rows;
     OpenQuery(CatalogueConnection.get(), rows, statement);
-    const std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
+    std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
     CloseQuery(rows);
     return value;
 }

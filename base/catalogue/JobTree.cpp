@@ -27,7 +27,7 @@ void TSwatchImage::SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::u
 {
     if (x < 0 || y < 0 || x >= Size || y >= Size)
         return;
-    const auto at = static_cast<std::size_t>((y * Size + x) * 3);
+    const std::size_t at = (static_cast<std::size_t>(y) * Size + static_cast<std::size_t>(x)) * 3;
     Pixels[at] = r;
     Pixels[at + 1] = g;
     Pixels[at + 2] = b;
@@ -35,7 +35,7 @@ void TSwatchImage::SetPixel(int x, int y, std::uint8_t r, std::uint8_t g, std::u
 
 std::array<std::uint8_t, 3> TSwatchImage::Pixel(int x, int y) const
 {
-    const auto at = static_cast<std::size_t>((y * Size + x) * 3);
+    const std::size_t at = (static_cast<std::size_t>(y) * Size + static_cast<std::size_t>(x)) * 3;
     return {Pixels[at], Pixels[at + 1], Pixels[at + 2]};
 }
 

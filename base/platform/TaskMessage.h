@@ -45,7 +45,7 @@ struct TTaskMessage {
     }
 
     static TTaskMessage Completion(TMessageNumber number, TWorkerThread* thread, std::uint32_t jobReference,
-                                   std::optional<std::string> failure = std::nullopt)
+                                   const std::optional<std::string>& failure = std::nullopt)
     {
         TTaskMessage message;
         message.Number = number;

@@ -157,7 +157,7 @@ TSMTPReply TSMTPClient::Command(const std::string& line, std::initializer_list<i
             Lose("The mail server did not take " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out");
         throw ESMTPError(error.displayText());
     }
-    const TSMTPReply reply =
+    TSMTPReply reply =
         Reply("The mail server did not answer " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out",
               ReplyTimeout);
     if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), reply.Code) == accepted.end())

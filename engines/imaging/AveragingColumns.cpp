@@ -74,7 +74,7 @@ template <bool Whole, class Column>
 inline void AddSteps(TColorSum (&sums)[4], const std::uint8_t* line, const double* portion, std::int32_t steps,
                      std::int32_t middleEnd, double yportion, const TColorSum* colors, Column column)
 {
-    const auto weight = [yportion](double p) {
+    const auto weight = [=](double p) {  // Whole needs no yportion
         if constexpr (Whole)
             return p;
         else

@@ -246,7 +246,7 @@ std::locale MachineLocale()
 }  // namespace
 
 void WriteProofPages(const std::string& indexFileName, const std::string& pageTitle, const std::string& baseURL,
-                     THTMLJobRecord record, const std::string& scriptDirectory, const std::string& imageDirectory,
+                     const THTMLJobRecord& record, const std::string& scriptDirectory, const std::string& imageDirectory,
                      const std::string& dataDirectory)
 {
     const std::string printFileName = FolderOf(indexFileName) + "print.html";
