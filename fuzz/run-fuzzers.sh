@@ -11,7 +11,13 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer definition_fuzzer settings_fuzzer)
 
 if [ ! -f build-fuzz/build.ninja ]; then
-  CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # The compiler cache as tools/configure-build.sh sets it: shared by every clone.
+  root=$(pwd -P)
+  launcher=()
+  command -v ccache >/dev/null &&
+    launcher=("-DCMAKE_CXX_COMPILER_LAUNCHER=/usr/bin/env;CCACHE_BASEDIR=$root;CCACHE_NOHASHDIR=1;$(command -v ccache)"
+              "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$root=.")
+  CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 fi
 cmake --build build-fuzz -j 2 >/dev/null
 
