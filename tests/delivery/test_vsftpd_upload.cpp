@@ -24,8 +24,9 @@ protected:
         if (geteuid() != 0 || !std::filesystem::exists("/usr/sbin/vsftpd"))
             GTEST_SKIP() << "vsftpd runs only as root here (its chroot); tools/install-dependencies.sh installs it";
         Server = std::make_unique<testing::TServerProcess>(
-            std::vector<std::string>{"/usr/bin/python3", TAVRIN_DELIVERY_TEST_DIR "/vsftpd_server.py", "--folder",
-                                     Temporary.Path().string(), "--port-file", (Temporary.Path() / "port").string()},
+            std::vector<std::string>{"/usr/bin/python3", testing::SourcePath("tests/delivery/vsftpd_server.py"),
+                                     "--folder", Temporary.Path().string(), "--port-file",
+                                     (Temporary.Path() / "port").string()},
             Temporary.Path() / "port");
         StationSettings().Update([&](TSettingsRecord& settings) {
             settings.FTPServer = "127.0.0.1:" + std::to_string(Server->Port());
