@@ -22,19 +22,39 @@ fi
 cmake --build build-fuzz -j 2 >/dev/null
 
 mkdir -p build-fuzz/artifacts
-for target in "${targets[@]}"; do
-  seeds=fuzz/corpus/${target%_fuzzer}
+# Runs one target for its time; its log goes to build-fuzz/TARGET.log.
+fuzz() {
+  local target=$1
+  local seeds=fuzz/corpus/${target%_fuzzer}
   # New inputs go to a scratch corpus; the kept corpus stays small.
-  scratch=build-fuzz/corpus/${target%_fuzzer}
+  local scratch=build-fuzz/corpus/${target%_fuzzer}
   mkdir -p "$scratch"
-  echo "== $target for $seconds s"
-  dictionary=fuzz/${target%_fuzzer}.dict
+  local dictionary=fuzz/${target%_fuzzer}.dict
   [ -f "$dictionary" ] || dictionary=fuzz/pgb.dict
   build-fuzz/$target "$scratch" "$seeds" -dict="$dictionary" -max_total_time="$seconds" \
-    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log || {
-    tail -n 60 build-fuzz/$target.log
-    echo "$target found a fault" >&2
-    exit 1
-  }
-  grep -E "stat::number_of_executed_units|Done" build-fuzz/$target.log | tail -n 2
+    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log
+}
+
+# One target per core at a time: each still runs its full time on a core of its own.
+cores=$(nproc)
+failed=()
+for ((first = 0; first < ${#targets[@]}; first += cores)); do
+  batch=("${targets[@]:first:cores}")
+  pids=()
+  for target in "${batch[@]}"; do
+    echo "== $target for $seconds s"
+    fuzz "$target" &
+    pids+=($!)
+  done
+  for index in "${!batch[@]}"; do
+    target=${batch[$index]}
+    if wait "${pids[$index]}"; then
+      echo "$target:" $(grep -E "stat::number_of_executed_units|Done" build-fuzz/$target.log | tail -n 2)
+    else
+      tail -n 60 build-fuzz/$target.log
+      echo "$target found a fault" >&2
+      failed+=("$target")
+    fi
+  done
 done
+[ ${#failed[@]} -eq 0 ]
