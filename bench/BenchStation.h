@@ -7,6 +7,7 @@
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "tests/support/TreePaths.h"
 
 #include <filesystem>
 #include <string>
@@ -21,7 +22,8 @@ inline TJobDetailRecord CatalogueBenchJob(const std::filesystem::path& folder, c
 {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
+    std::filesystem::copy_file(std::filesystem::path(testing::BuiltProgramFolder()) / "tavrin.dbi",
+                               folder / "tavrin.dbi");
     OverrideProgramFilePath((folder / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), false);
     OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());

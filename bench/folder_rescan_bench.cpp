@@ -7,6 +7,7 @@
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "tests/support/TreePaths.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 
 #include <sys/resource.h>
@@ -24,7 +25,8 @@ int main(int argc, char* argv[])
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-rescan-bench";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "pgb");
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", folder / "tavrin.dbi");
+    std::filesystem::copy_file(std::filesystem::path(testing::BuiltProgramFolder()) / "tavrin.dbi",
+                               folder / "tavrin.dbi");
     OverrideProgramFilePath((folder / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), true);
     OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());

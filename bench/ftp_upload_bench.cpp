@@ -10,6 +10,7 @@
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SharedSettings.h"
 #include "tests/delivery/ServerProcess.h"
+#include "tests/support/TreePaths.h"
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -110,7 +111,8 @@ int main(int argc, char* argv[])
     testing::TTemporaryFolder scratch;
     const auto station = scratch.Path() / "station";
     std::filesystem::create_directories(station);
-    std::filesystem::copy_file(std::filesystem::path(TAVRIN_STATION_DIR) / "tavrin.dbi", station / "tavrin.dbi");
+    std::filesystem::copy_file(std::filesystem::path(testing::BuiltProgramFolder()) / "tavrin.dbi",
+                               station / "tavrin.dbi");
     OverrideProgramFilePath((station / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), true);
     OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
@@ -130,7 +132,7 @@ int main(int argc, char* argv[])
 
     const auto serverFolder = scratch.Path() / "server";
     std::filesystem::create_directories(serverFolder);
-    testing::TServerProcess server({"/usr/bin/python3", TAVRIN_SOURCE_DIR "/tests/delivery/vsftpd_server.py",
+    testing::TServerProcess server({"/usr/bin/python3", testing::SourcePath("tests/delivery/vsftpd_server.py"),
                                     "--folder", serverFolder.string(), "--port-file",
                                     (serverFolder / "port").string()},
                                    serverFolder / "port");

@@ -11,24 +11,50 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer definition_fuzzer settings_fuzzer)
 
 if [ ! -f build-fuzz/build.ninja ]; then
-  CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # The compiler cache as tools/configure-build.sh sets it: shared by every clone.
+  root=$(pwd -P)
+  launcher=()
+  command -v ccache >/dev/null &&
+    launcher=("-DCMAKE_CXX_COMPILER_LAUNCHER=/usr/bin/env;CCACHE_BASEDIR=$root;CCACHE_NOHASHDIR=1;$(command -v ccache)"
+              "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$root=.")
+  CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 fi
 cmake --build build-fuzz -j 2 >/dev/null
 
 mkdir -p build-fuzz/artifacts
-for target in "${targets[@]}"; do
-  seeds=fuzz/corpus/${target%_fuzzer}
+# Runs one target for its time; its log goes to build-fuzz/TARGET.log.
+fuzz() {
+  local target=$1
+  local seeds=fuzz/corpus/${target%_fuzzer}
   # New inputs go to a scratch corpus; the kept corpus stays small.
-  scratch=build-fuzz/corpus/${target%_fuzzer}
+  local scratch=build-fuzz/corpus/${target%_fuzzer}
   mkdir -p "$scratch"
-  echo "== $target for $seconds s"
-  dictionary=fuzz/${target%_fuzzer}.dict
+  local dictionary=fuzz/${target%_fuzzer}.dict
   [ -f "$dictionary" ] || dictionary=fuzz/pgb.dict
   build-fuzz/$target "$scratch" "$seeds" -dict="$dictionary" -max_total_time="$seconds" \
-    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log || {
-    tail -n 60 build-fuzz/$target.log
-    echo "$target found a fault" >&2
-    exit 1
-  }
-  grep -E "stat::number_of_executed_units|Done" build-fuzz/$target.log | tail -n 2
+    -artifact_prefix=build-fuzz/artifacts/ -print_final_stats=1 -rss_limit_mb=2048 2>build-fuzz/$target.log
+}
+
+# One target per core at a time: each still runs its full time on a core of its own.
+cores=$(nproc)
+failed=()
+for ((first = 0; first < ${#targets[@]}; first += cores)); do
+  batch=("${targets[@]:first:cores}")
+  pids=()
+  for target in "${batch[@]}"; do
+    echo "== $target for $seconds s"
+    fuzz "$target" &
+    pids+=($!)
+  done
+  for index in "${!batch[@]}"; do
+    target=${batch[$index]}
+    if wait "${pids[$index]}"; then
+      echo "$target:" $(grep -E "stat::number_of_executed_units|Done" build-fuzz/$target.log | tail -n 2)
+    else
+      tail -n 60 build-fuzz/$target.log
+      echo "$target found a fault" >&2
+      failed+=("$target")
+    fi
+  done
 done
+[ ${#failed[@]} -eq 0 ]

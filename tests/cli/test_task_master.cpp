@@ -3,6 +3,7 @@
 #include "tests/imaging/MasterFiles.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"
+#include "tests/support/TreePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -46,9 +47,9 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
     CopyFromStation("tavrin.dbi");
     CopyFromStation("tavrin.js");
     const auto pageBuffers = Folder.Path("pgb");
-    ASSERT_EQ(std::system(("'" TAVRIN_SOURCE_DIR "/tools/render-testpage.sh' -r 40 -p '" TAVRIN_SOURCE_DIR
-                           "/tools/testpages/proof-job.ps' -j 7 -w '" PGBWRITE_PROGRAM "' '" +
-                           pageBuffers.string() + "' >/dev/null")
+    ASSERT_EQ(std::system(("'" + testing::SourcePath("tools/render-testpage.sh") + "' -r 40 -p '" +
+                           testing::SourcePath("tools/testpages/proof-job.ps") + "' -j 7 -w '" +
+                           testing::PgbwriteProgram() + "' '" + pageBuffers.string() + "' >/dev/null")
                               .c_str()),
               0);
     Folder.Write("tavrin.ini", "[Main]\nInputFolder=" + pageBuffers.string() + "/\n");

@@ -6,6 +6,7 @@
 #include "base/settings/SharedSettings.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/delivery/ServerProcess.h"
+#include "tests/support/TreePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ inline std::unique_ptr<TServerProcess> StartScriptedFTPServer(const TTemporaryFo
     std::filesystem::create_directories(folder.Path() / "root");
     std::filesystem::remove(folder.Path() / "port");
     std::vector<std::string> command = {"/usr/bin/python3",
-                                        TAVRIN_DELIVERY_TEST_DIR "/ftp_server.py",
+                                        SourcePath("tests/delivery/ftp_server.py"),
                                         "--root",
                                         (folder.Path() / "root").string(),
                                         "--port-file",

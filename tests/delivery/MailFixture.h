@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/delivery/ServerProcess.h"
+#include "tests/support/TreePaths.h"
 
 #include <unistd.h>
 
@@ -23,7 +24,7 @@ inline std::unique_ptr<TServerProcess> StartSMTPServer(const TTemporaryFolder& f
 {
     std::filesystem::remove(folder.Path() / "smtp-port");
     std::vector<std::string> command = {"/usr/bin/python3",
-                                        TAVRIN_DELIVERY_TEST_DIR "/smtp_server.py",
+                                        SourcePath("tests/delivery/smtp_server.py"),
                                         "--port-file",
                                         (folder.Path() / "smtp-port").string(),
                                         "--command-log",
@@ -61,7 +62,7 @@ inline std::vector<std::string> EnvelopeRecipients(const std::filesystem::path& 
 inline std::string MailSummary(const std::filesystem::path& message)
 {
     const std::string command =
-        "/usr/bin/python3 " TAVRIN_DELIVERY_TEST_DIR "/mail_summary.py '" + message.string() + "'";
+        "/usr/bin/python3 " + SourcePath("tests/delivery/mail_summary.py") + " '" + message.string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         throw std::runtime_error("Cannot run mail_summary.py");

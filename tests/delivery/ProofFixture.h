@@ -7,6 +7,7 @@
 #include "engines/imaging/ProofImage.h"
 #include "tasks/imaging/TilingThread.h"
 #include "base/platform/MessageQueue.h"
+#include "tests/delivery/ServerProcess.h"
 
 #include <filesystem>
 #include <random>
@@ -71,6 +72,46 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(OutputFolder() + uniqueID))
         names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// The files WriteWebProof leaves, with their sizes in bytes: two pages, an
+// overview and five tile databases, the deepest ones several megabytes.
+struct TProofFile {
+    const char* Name;
+    std::size_t Size;
+};
+inline constexpr TProofFile WebProofFiles[] = {
+    {"index.html", 38114},          {"print.html", 802},
+    {"overview-0001.png", 105789},  {"tile0-0001.tdb", 488564},
+    {"tile1-0001.tdb", 922564},     {"tile2-0001.tdb", 4181716},
+    {"tile3-0001.tdb", 18011732},   {"tile4-0001.tdb", 4076596},
+};
+
+// A job folder that stands in for WriteWebProof's without rendering: the
+// same names and sizes, the pages as CRLF text lines (they travel as text),
+// the rest noise. Returns the names in the job folder.
+inline std::vector<std::string> WriteWebProofStandIn(const std::string& uniqueID)
+{
+    const std::string folder = OutputFolder() + uniqueID + "/";
+    std::vector<std::string> names;
+    unsigned seed = 1;
+    for (const auto& file : WebProofFiles) {
+        std::string bytes;
+        if (std::string(file.Name).ends_with(".html")) {
+            for (std::size_t number = 0;; ++number) {
+                const std::string line = "<div class=\"page\">" + std::to_string(number) + "</div>\r\n";
+                if (bytes.size() + line.size() + 2 > file.Size)
+                    break;
+                bytes += line;
+            }
+            bytes += std::string(file.Size - bytes.size() - 2, ' ') + "\r\n";
+        } else {
+            bytes = NoiseBytes(file.Size, seed++);
+        }
+        WriteBytes(folder + file.Name, bytes);
+        names.push_back(file.Name);
+    }
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include "base/settings/SettingsRecord.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScratchProgramFolder.h"
+#include "tests/support/TreePaths.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +99,7 @@ TEST_F(ProofPagesTest, WholePagesMatchTheGoldenFiles)
     Folder.Write("tavrin.js", "var map={zoom:0};\r\nfunction invalidate(x,y,level){}\nfunction initialize(id,x,y){}");
     Write(SampleRecord());
     for (const char* name : {"index.html", "print.html"}) {
-        std::ifstream in(std::string(TAVRIN_WEB_GOLDEN_DIR) + "/" + name, std::ios::binary);
+        std::ifstream in(testing::SourcePath("tests/web/golden/") + name, std::ios::binary);
         const auto expected = CRLFLines(std::string(std::istreambuf_iterator<char>(in), {}));
         const auto actual = CRLFLines(Folder.Read(name));
         ASSERT_FALSE(expected.empty()) << name;
