@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the station and runs every test: the normal build, then the core
-# again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer.
+# Builds the station and runs every test: the normal build (with the layer
+# and format checks among its tests, then clang-tidy on the core), then the
+# core again under AddressSanitizer with UndefinedBehaviorSanitizer, and its
+# threaded suites under ThreadSanitizer; last the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-dependencies.sh test
@@ -11,6 +12,7 @@ echo "== Build and tests"
 tools/configure-build.sh build
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --output-on-failure)
+tools/run-clang-tidy.sh build
 
 # The sanitizer builds leave the benchmarks out: the normal build keeps them compiling.
 echo "== Core under address and undefined-behaviour sanitizers"

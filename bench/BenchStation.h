@@ -2,11 +2,11 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
-#include "tasks/catalogue/FolderScan.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "tasks/catalogue/FolderScan.h"
 #include "tests/support/TreePaths.h"
 
 #include <filesystem>

@@ -3,10 +3,10 @@
 // Usage: folder_rescan_bench [FILES]   (default 1000: 250 jobs of four plates)
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
-#include "tasks/catalogue/FolderScan.h"
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "tasks/catalogue/FolderScan.h"
 #include "tests/support/TreePaths.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 

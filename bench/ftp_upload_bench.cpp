@@ -4,11 +4,11 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/delivery/TransferHelpers.h"
-#include "tasks/delivery/TransferThread.h"
 #include "base/platform/MessageQueue.h"
 #include "base/platform/ProgramPath.h"
 #include "base/settings/SharedSettings.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/ServerProcess.h"
 #include "tests/support/TreePaths.h"
 
@@ -133,8 +133,7 @@ int main(int argc, char* argv[])
     const auto serverFolder = scratch.Path() / "server";
     std::filesystem::create_directories(serverFolder);
     testing::TServerProcess server({"/usr/bin/python3", testing::SourcePath("tests/delivery/vsftpd_server.py"),
-                                    "--folder", serverFolder.string(), "--port-file",
-                                    (serverFolder / "port").string()},
+                                    "--folder", serverFolder.string(), "--port-file", (serverFolder / "port").string()},
                                    serverFolder / "port");
     StationSettings().Update([&](TSettingsRecord& settings) {
         settings.FTPServer = "127.0.0.1:" + std::to_string(server.Port());

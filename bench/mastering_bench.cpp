@@ -5,15 +5,15 @@
 // station's tasks do. Prints times, their ratio, the machine's load and the
 // peak memory of this process.
 // Usage: mastering_bench PAGEBUFFER_FOLDER [REPEATS]
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/platform/MessageQueue.h"
+#include "base/platform/ProgramPath.h"
 #include "bench/BenchMeasures.h"
 #include "bench/BenchStation.h"
 #include "bench/TaskCompletion.h"
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/catalogue/JobDetailRecord.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "tasks/imaging/MasteringThread.h"
-#include "base/platform/MessageQueue.h"
-#include "base/platform/ProgramPath.h"
 
 #include <algorithm>
 #include <chrono>
@@ -76,8 +76,8 @@ int main(int argc, char* argv[])
     std::printf("mastering (decode + compose + LZW), best of %d: %.2f s\n", repeats, ours);
     std::printf("tiffcp -c lzw of the uncompressed master (floor), best of %d: %.2f s\n", repeats, floor);
     std::printf("ratio: %.2f\n", ours / floor);
-    std::printf("processor time (all threads), best of %d: mastering %.2f s, tiffcp %.2f s\n", repeats,
-                oursProcessor, floorProcessor);
+    std::printf("processor time (all threads), best of %d: mastering %.2f s, tiffcp %.2f s\n", repeats, oursProcessor,
+                floorProcessor);
     std::printf("master %.1f MB, tiffcp's LZW file %.1f MB\n", std::filesystem::file_size(master) / 1048576.0,
                 std::filesystem::file_size(peer) / 1048576.0);
     std::printf("peak memory of the mastering process: %.1f MB\n", peak);

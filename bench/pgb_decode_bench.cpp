@@ -2,9 +2,9 @@
 // (ReadBand in order) and compares the output rate with memcpy of the same
 // bytes in the same run. Prints rates, their ratio and peak memory.
 // Usage: pgb_decode_bench FILE.pgb [REPEATS]
-#include "bench/BenchMeasures.h"
 #include "base/pagebuffer/BandDecoder.h"
 #include "base/pagebuffer/PGBObject.h"
+#include "bench/BenchMeasures.h"
 
 #include <algorithm>
 #include <chrono>
@@ -61,7 +61,7 @@ std::uint64_t CopyAllBands(const TPGBObject& pgb, const std::vector<std::uint8_t
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -10,18 +10,18 @@
 //        tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]
 //        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
-#include "bench/BenchMeasures.h"
-#include "bench/BenchStation.h"
-#include "bench/TaskCompletion.h"
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
-#include "engines/imaging/MasterImagePath.h"
-#include "tasks/imaging/MasteringThread.h"
-#include "engines/imaging/ProofImage.h"
-#include "engines/imaging/TileCutter.h"
 #include "base/platform/MessageQueue.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/ProgramPath.h"
+#include "bench/BenchMeasures.h"
+#include "bench/BenchStation.h"
+#include "bench/TaskCompletion.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/ProofImage.h"
+#include "engines/imaging/TileCutter.h"
+#include "tasks/imaging/MasteringThread.h"
 
 #include <algorithm>
 #include <array>
@@ -113,8 +113,7 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
             if (levelsToCut.find(char('0' + z)) == std::string::npos)
                 continue;
             const auto levelStart = Clock::now();
-            image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288,
-                             factors[z]);
+            image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288, factors[z]);
             levels[z] = std::min(levels[z], Seconds(levelStart));
             if (!withPeers)
                 std::printf("level %zu: %.2f s, peak memory so far %.1f MB\n", z, Seconds(levelStart), PeakMemoryMiB());
@@ -122,7 +121,8 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
         tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
         const auto previewStart = Clock::now();
         const double previewProcessor = ProcessorSeconds(RUSAGE_SELF);
-        image->MakePreview((folder / "ours" / "overview-0001.png").string(), 288.0 / std::max(image->Width(), image->Height()));
+        image->MakePreview((folder / "ours" / "overview-0001.png").string(),
+                           288.0 / std::max(image->Width(), image->Height()));
         overview.Keep(Seconds(previewStart), ProcessorSeconds(RUSAGE_SELF) - previewProcessor);
     }
     const double peak = PeakMemoryMiB();
@@ -135,8 +135,9 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
         std::filesystem::remove_all(folder / "vips");
         std::filesystem::create_directories(folder / "vips");
         double children = ProcessorSeconds(RUSAGE_CHILDREN);
-        const double wall = TimedCommand("chrt --idle 0 vips dzsave '" + master + "' '" + (folder / "vips" / "out").string() +
-                                         "' --tile-size 288 --overlap 0 --suffix .png");
+        const double wall =
+            TimedCommand("chrt --idle 0 vips dzsave '" + master + "' '" + (folder / "vips" / "out").string() +
+                         "' --tile-size 288 --overlap 0 --suffix .png");
         dzsave.Keep(wall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
         children = ProcessorSeconds(RUSAGE_CHILDREN);
         const double thumbnailWall = TimedCommand("chrt --idle 0 vipsthumbnail '" + master + "' -s 288 -o '" +
@@ -158,8 +159,7 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
     std::printf("tiles: ours %.2f s (processor %.2f s), vips dzsave %.2f s (processor %.2f s), ratio %.3f\n",
                 tiles.Wall, tiles.Processor, dzsave.Wall, dzsave.Processor, tiles.Wall / dzsave.Wall);
     std::printf("overview: ours %.2f s (processor %.2f s), vipsthumbnail %.2f s (processor %.2f s), ratio %.3f\n",
-                overview.Wall, overview.Processor, thumbnail.Wall, thumbnail.Processor,
-                overview.Wall / thumbnail.Wall);
+                overview.Wall, overview.Processor, thumbnail.Wall, thumbnail.Processor, overview.Wall / thumbnail.Wall);
     std::printf("files: ours %.1f MB, vips dzsave %.1f MB\n", ourBytes / 1048576.0,
                 FolderBytes(folder / "vips") / 1048576.0);
     std::printf("peak memory of the tiling process: %.1f MB\n", peak);
@@ -205,8 +205,8 @@ int main(int argc, char* argv[])
     if (mode == "master" && argc == 4)
         return MakeMaster(std::filesystem::absolute(argv[2]).string() + "/", argv[3]);
     if (mode == "run" && argc >= 4)
-        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
-                   argc > 5 ? argv[5] : "", true);
+        return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, argc > 5 ? argv[5] : "",
+                   true);
     if (mode == "single" && argc >= 4)
         return SingleThreaded(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
                               argc > 5 ? argv[5] : "01234");

@@ -1,10 +1,10 @@
 #include "cli/DeliveryCommands.h"
 
 #include "cli/StartupCommands.h"
+#include "station/QueueRunner.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/TransferCommonFiles.h"
 #include "tasks/delivery/TransferThread.h"
-#include "station/QueueRunner.h"
 
 #include <algorithm>
 #include <chrono>

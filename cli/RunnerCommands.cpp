@@ -1,9 +1,9 @@
 #include "cli/RunnerCommands.h"
 
-#include "cli/CliStation.h"
 #include "base/platform/WorkerThread.h"
-#include "station/AddressBook.h"
 #include "base/settings/SharedSettings.h"
+#include "cli/CliStation.h"
+#include "station/AddressBook.h"
 
 #include <algorithm>
 #include <iostream>
@@ -54,9 +54,11 @@ void PrintQueue(const TQueueRunner& runner)
 {
     for (const TQueueRow& row : runner.QueueRows()) {
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << row.Caption << "\t" << row.Status
-                  << "\t" << row.Tasks << "\t" << "recipients: " << row.Recipients;
+                  << "\t" << row.Tasks << "\t"
+                  << "recipients: " << row.Recipients;
         if (!row.FailureReason.empty())
-            std::cout << "\t" << "reason: " << row.FailureReason;
+            std::cout << "\t"
+                      << "reason: " << row.FailureReason;
         std::cout << "\n";
     }
 }
@@ -73,8 +75,8 @@ bool JobIsCatalogued(const TCliStation& station, std::uint32_t reference)
 // argument; the action gets the second argument, if the command has one,
 // and the queue is printed afterwards.
 template <typename TAction>
-int OnQueueRow(TCliContext& context, const std::vector<std::string>& arguments, std::size_t count,
-               const char* synopsis, TAction action)
+int OnQueueRow(TCliContext& context, const std::vector<std::string>& arguments, std::size_t count, const char* synopsis,
+               TAction action)
 {
     if (arguments.size() != count)
         return Usage(synopsis);
@@ -188,38 +190,40 @@ int RunQueueRemove(TCliContext& context, const std::vector<std::string>& argumen
 
 int RunRecipientAdd(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    return OnQueueRow(context, arguments, 2, "queue recipient add REF ID", [](TCliStation& station, const std::string& text) {
-        const auto id = ParseReference(text);
-        if (!id)
-            return ExitUsage;
-        TAddressBook book;
-        book.Reload("");
-        const auto& contacts = book.Rows();
-        const auto contact = std::find_if(contacts.begin(), contacts.end(), [&](const TContactRow& c) {
-            return c.AddressID == static_cast<std::int32_t>(*id);
+    return OnQueueRow(
+        context, arguments, 2, "queue recipient add REF ID", [](TCliStation& station, const std::string& text) {
+            const auto id = ParseReference(text);
+            if (!id)
+                return ExitUsage;
+            TAddressBook book;
+            book.Reload("");
+            const auto& contacts = book.Rows();
+            const auto contact = std::find_if(contacts.begin(), contacts.end(), [&](const TContactRow& c) {
+                return c.AddressID == static_cast<std::int32_t>(*id);
+            });
+            if (contact == contacts.end()) {
+                std::cerr << "Error: No contact was selected. (there is no contact " << *id << ")\n";
+                return ExitFailed;
+            }
+            station.Runner.AddRecipient(contact->AddressID, contact->Email);
+            return contact->Email.empty() ? ExitFailed : ExitDone;
         });
-        if (contact == contacts.end()) {
-            std::cerr << "Error: No contact was selected. (there is no contact " << *id << ")\n";
-            return ExitFailed;
-        }
-        station.Runner.AddRecipient(contact->AddressID, contact->Email);
-        return contact->Email.empty() ? ExitFailed : ExitDone;
-    });
 }
 
 int RunRecipientRemove(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    return OnQueueRow(context, arguments, 2, "queue recipient remove REF ID", [](TCliStation& station, const std::string& text) {
-        const auto id = ParseReference(text);
-        if (!id)
-            return ExitUsage;
-        const auto& recipients = station.Runner.RecipientRows();
-        for (std::size_t i = 0; i < recipients.size(); ++i)
-            if (recipients[i].AddressID == static_cast<std::int32_t>(*id))
-                station.Runner.SelectRecipientRow(static_cast<int>(i));
-        station.Runner.RemoveRecipient();
-        return ExitDone;
-    });
+    return OnQueueRow(context, arguments, 2, "queue recipient remove REF ID",
+                      [](TCliStation& station, const std::string& text) {
+                          const auto id = ParseReference(text);
+                          if (!id)
+                              return ExitUsage;
+                          const auto& recipients = station.Runner.RecipientRows();
+                          for (std::size_t i = 0; i < recipients.size(); ++i)
+                              if (recipients[i].AddressID == static_cast<std::int32_t>(*id))
+                                  station.Runner.SelectRecipientRow(static_cast<int>(i));
+                          station.Runner.RemoveRecipient();
+                          return ExitDone;
+                      });
 }
 
 int RunStart(TCliContext& context, const std::vector<std::string>& arguments)
@@ -254,8 +258,8 @@ int RunPostQueueDelete(TCliContext& context, const std::vector<std::string>& arg
     if (!reference)
         return ExitUsage;
     const auto& rows = station.Runner.PostQueueRows();
-    const auto row = std::find_if(rows.begin(), rows.end(),
-                                  [&](const TPostQueueRow& r) { return r.JobReference == *reference; });
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [&](const TPostQueueRow& r) { return r.JobReference == *reference; });
     if (row == rows.end()) {
         std::cerr << "tavrin-cli: job " << *reference << " is not in the post queue\n";
         return ExitFailed;

@@ -1,18 +1,18 @@
-#include "cli/CliContext.h"
-#include "cli/CliStation.h"
-#include "cli/RunnerCommands.h"
-#include "cli/DeliveryCommands.h"
-#include "cli/StartupCommands.h"
-#include "cli/TreeCommand.h"
-#include "engines/imaging/TiffErrorHandler.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/ProgramPath.h"
 #include "base/platform/StationLock.h"
+#include "cli/CliContext.h"
+#include "cli/CliStation.h"
+#include "cli/DeliveryCommands.h"
+#include "cli/RunnerCommands.h"
+#include "cli/StartupCommands.h"
+#include "cli/TreeCommand.h"
+#include "engines/imaging/TiffErrorHandler.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <iostream>
+#include <memory>
 
 using namespace tavrin;
 
@@ -22,9 +22,16 @@ namespace {
 const std::vector<TCliCommand>& Commands()
 {
     static const std::vector<TCliCommand> commands = {
-        {{"startup"}, "", "the start-up operation: settings, catalogue, configuration check, scan, queues", RunStartupOperation},
+        {{"startup"},
+         "",
+         "the start-up operation: settings, catalogue, configuration check, scan, queues",
+         RunStartupOperation},
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
-        {{"queue", "list"}, "", "the queue: reference, tick, name, status, task set, recipients", RunQueueList, TCliAccess::ReadsOnly},
+        {{"queue", "list"},
+         "",
+         "the queue: reference, tick, name, status, task set, recipients",
+         RunQueueList,
+         TCliAccess::ReadsOnly},
         {{"queue", "add"}, "REF", "add a catalogued job to the queue", RunQueueAdd},
         {{"queue", "tasks"}, "REF TEXT", "give a queued job a task set, e.g. \"Master, Preview\"", RunQueueTasks},
         {{"queue", "tick"}, "REF", "process from the first task this run (follow with: then start)", RunQueueTick},
@@ -32,8 +39,15 @@ const std::vector<TCliCommand>& Commands()
         {{"queue", "recipient", "add"}, "REF ID", "notify contact ID about a queued job", RunRecipientAdd},
         {{"queue", "recipient", "remove"}, "REF ID", "stop notifying contact ID", RunRecipientRemove},
         {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
-        {{"postqueue", "list"}, "", "the post queue: reference, name, status, task set", RunPostQueueList, TCliAccess::ReadsOnly},
-        {{"postqueue", "delete"}, "REF --yes", "delete a finished job's files here and on the web server", RunPostQueueDelete},
+        {{"postqueue", "list"},
+         "",
+         "the post queue: reference, name, status, task set",
+         RunPostQueueList,
+         TCliAccess::ReadsOnly},
+        {{"postqueue", "delete"},
+         "REF --yes",
+         "delete a finished job's files here and on the web server",
+         RunPostQueueDelete},
         {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
         {{"contacts", "list"}, "", "the address book", RunContactsList, TCliAccess::ReadsOnly},
         {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},

@@ -28,7 +28,7 @@ void ReadEveryBand(tavrin::TPGBObject& pgb)
         pgb.ReadBand(i);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,9 +1,9 @@
 #include "gui/ApplicationPage.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "base/settings/SettingsRecord.h"
 #include "gui/FormFields.h"
 #include "station/ConfigurationRules.h"
-#include "base/settings/SettingsRecord.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #include "gui/FtpPage.h"
 
-#include "gui/FormFields.h"
 #include "base/settings/SettingsRecord.h"
+#include "gui/FormFields.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

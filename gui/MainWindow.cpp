@@ -1,5 +1,8 @@
 #include "gui/MainWindow.h"
 
+#include "base/settings/SettingsFile.h"
+#include "base/settings/SharedSettings.h"
+#include "base/tasking/StationLog.h"
 #include "gui/AboutBox.h"
 #include "gui/ConfigDialog.h"
 #include "gui/ContactDialog.h"
@@ -17,10 +20,7 @@
 #include "gui/WindowBounds.h"
 #include "station/ConfigurationRules.h"
 #include "station/OperatorDialogs.h"
-#include "base/settings/SettingsFile.h"
-#include "base/settings/SharedSettings.h"
 #include "station/StartupOperation.h"
-#include "base/tasking/StationLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -279,10 +279,10 @@ void TMainForm::QueueControlsChanged()
 
 void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
 {
-    auto* box = new QMessageBox(QMessageBox::Warning, "Error",
-                                QString::fromStdString(task + " failed for job " + std::to_string(jobReference) +
-                                                       ":\n" + reason),
-                                QMessageBox::Ok, this);
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, "Error",
+        QString::fromStdString(task + " failed for job " + std::to_string(jobReference) + ":\n" + reason),
+        QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName("TaskFailedBox");
     box->open();

@@ -1,11 +1,11 @@
 #include "gui/QueueTab.h"
 
+#include "base/tasking/TaskSets.h"
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
 #include "gui/QueueListWidget.h"
 #include "station/QueueRunner.h"
-#include "base/tasking/TaskSets.h"
 
 #include <QBrush>
 #include <QButtonGroup>

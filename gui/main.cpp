@@ -1,14 +1,14 @@
-#include "tasks/delivery/TransferCommonFiles.h"
+#include "base/platform/ProcessPriority.h"
+#include "base/platform/StationLock.h"
+#include "base/tasking/StationLog.h"
+#include "engines/imaging/TiffErrorHandler.h"
 #include "gui/MainWindow.h"
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"
 #include "gui/SplashForm.h"
-#include "engines/imaging/TiffErrorHandler.h"
-#include "base/platform/ProcessPriority.h"
-#include "base/platform/StationLock.h"
 #include "station/Station.h"
-#include "base/tasking/StationLog.h"
+#include "tasks/delivery/TransferCommonFiles.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 #include "station/AddressBook.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/text/TextRules.h"
 #include "engines/delivery/MailAddress.h"
 #include "station/OperatorDialogs.h"
-#include "base/text/TextRules.h"
 
 #include <algorithm>
 
@@ -42,8 +42,9 @@ int TAddressBook::SaveContact(const std::string& name, const std::string& email,
     }
     if (!AcceptsAddress(email)) {
         dialogs.Tell("Cannot add contact",
-                     "\"" + email + "\" is not an e-mail address: write it as name@example.com, without "
-                     "blanks, line breaks, quotes or the characters < > ( ) [ ] \\ , ; :",
+                     "\"" + email +
+                         "\" is not an e-mail address: write it as name@example.com, without "
+                         "blanks, line breaks, quotes or the characters < > ( ) [ ] \\ , ; :",
                      TDialogIcon::Warning);
         return -1;
     }
@@ -52,11 +53,11 @@ int TAddressBook::SaveContact(const std::string& name, const std::string& email,
     });
     if (match != Contacts.end())
         ExecuteStatement("update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
-                "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
-                "where AddressListID = " + std::to_string(match->AddressID));
+                         "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
+                         "where AddressListID = " + std::to_string(match->AddressID));
     else
-        ExecuteStatement("insert into AddressList (AddressListName, AddressListEmail) values (" + QuoteText(Trimmed(name)) +
-                ", " + QuoteText(Trimmed(email)) + ")");
+        ExecuteStatement("insert into AddressList (AddressListName, AddressListEmail) values (" +
+                         QuoteText(Trimmed(name)) + ", " + QuoteText(Trimmed(email)) + ")");
     return Reload(email);
 }
 

@@ -61,7 +61,8 @@ void TRunningTasks::Start(std::unique_ptr<TTaskThread> thread)
 
 void TRunningTasks::Release(TWorkerThread* thread)
 {
-    const auto held = std::find_if(Threads.begin(), Threads.end(), [&](const auto& owned) { return owned.get() == thread; });
+    const auto held =
+        std::find_if(Threads.begin(), Threads.end(), [&](const auto& owned) { return owned.get() == thread; });
     if (held != Threads.end())
         Threads.erase(held);
     else

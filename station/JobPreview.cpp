@@ -31,8 +31,7 @@ std::string TJobPreview::OverviewFile(const std::string& pageText)
     Previewed = Drawing;
     if (!IsUniqueID(UniqueID))
         return {};
-    const std::string file =
-        JobFolderPath(UniqueID) + OverviewName(PageNumberOf(pageText));
+    const std::string file = JobFolderPath(UniqueID) + OverviewName(PageNumberOf(pageText));
     std::error_code error;
     return std::filesystem::is_regular_file(file, error) ? file : std::string();
 }

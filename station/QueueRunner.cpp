@@ -397,8 +397,9 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
     }
     const std::string uniqueID = Store.UniqueIDOf(job);
     if (!IsUniqueID(uniqueID)) {
-        Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: its unique id \"" + uniqueID +
-                                         "\" is not 17 digits", TDialogIcon::Warning);
+        Dialogs.Tell("Browse Error",
+                     "Job " + reference + " has no web page: its unique id \"" + uniqueID + "\" is not 17 digits",
+                     TDialogIcon::Warning);
         return std::nullopt;
     }
     return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID) + "index.html";

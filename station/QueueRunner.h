@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/platform/MessageTarget.h"
-#include "station/OperatorDialogs.h"
 #include "station/JobChain.h"
+#include "station/OperatorDialogs.h"
 #include "station/QueueStore.h"
 #include "station/TaskKinds.h"
 
@@ -37,8 +37,7 @@ public:
     virtual void QueueControlsChanged() {}
     // A task failed; its job's chain has stopped. task is the task's word
     // ("Master" .. "Notify", "Deletion").
-    virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/,
-                            const std::string& /*reason*/)
+    virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
     {
     }
 };

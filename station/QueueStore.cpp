@@ -80,15 +80,15 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
 {
     std::vector<TQueueRow> queue;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
+    OpenQuery(
+        CatalogueConnection.get(), rows,
+        "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
-        queue.push_back(TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
-                                  ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"),
-                                  FieldValue(rows, "QueueListTasks"),
-                                  static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)),
-                                  false, FieldValue(rows, "QueueListFailureReason"),
-                                  FieldValue(rows, "QueueListRecipients")});
+        queue.push_back(
+            TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
+                      ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"), FieldValue(rows, "QueueListTasks"),
+                      static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
+                      FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients")});
     CloseQuery(rows);
     return queue;
 }
@@ -137,8 +137,9 @@ void TQueueStore::SetTaskSet(std::uint32_t jobReference, const std::string& task
 {
     if (!StatementReturnsRows("select * from QueueList" + EntryCondition(jobReference)))
         return;
-    InTransaction(
-        [&] { ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) + EntryCondition(jobReference)); });
+    InTransaction([&] {
+        ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) + EntryCondition(jobReference));
+    });
 }
 
 void TQueueStore::Remove(std::uint32_t jobReference)
@@ -157,7 +158,8 @@ void TQueueStore::SetStatus(std::uint32_t jobReference, const std::string& statu
 void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
 {
     const std::string reference = Decimal(jobReference);
-    const std::string taskSet = FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
+    const std::string taskSet =
+        FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
     InTransaction([&] {
         ExecuteStatement("delete from QueueList" + EntryCondition(jobReference));
         if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
@@ -181,7 +183,8 @@ std::string TQueueStore::Recipients(std::uint32_t jobReference) const
 
 void TQueueStore::SetRecipients(std::uint32_t jobReference, const std::string& recipients)
 {
-    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) + EntryCondition(jobReference));
+    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
+                     EntryCondition(jobReference));
 }
 
 std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipients) const
@@ -209,7 +212,8 @@ std::string TQueueStore::FinishedTaskSet(std::uint32_t jobReference) const
 
 std::string TQueueStore::UniqueIDOf(std::uint32_t jobReference) const
 {
-    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference), "JobListUniqueID");
+    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference),
+                           "JobListUniqueID");
 }
 
 }  // namespace tavrin

@@ -2,13 +2,13 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
-#include "tasks/catalogue/FolderScan.h"
-#include "engines/imaging/ColorTableGenerator.h"
-#include "station/OperatorDialogs.h"
-#include "station/QueueRunner.h"
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "station/OperatorDialogs.h"
+#include "station/QueueRunner.h"
+#include "tasks/catalogue/FolderScan.h"
 
 namespace tavrin {
 

@@ -1,10 +1,10 @@
+#include "station/TaskKinds.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/NotifyThread.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tasks/imaging/MasteringThread.h"
 #include "tasks/imaging/PreviewThread.h"
 #include "tasks/imaging/TilingThread.h"
-#include "station/TaskKinds.h"
 
 namespace tavrin {
 

@@ -14,9 +14,8 @@ namespace tavrin {
 
 // Makes the thread object of one task for a job, not yet started. The
 // settings are a copy taken when the task is created.
-using TTaskFactory =
-    std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, std::uint32_t jobReference,
-                                               const TSettingsRecord& settings)>;
+using TTaskFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, std::uint32_t jobReference,
+                                                                const TSettingsRecord& settings)>;
 
 // The table through which the runner creates tasks: one factory per task of
 // the chain and one for the deletion task. A missing factory means that this

@@ -12,7 +12,7 @@ build_and_run=(
 )
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   vsftpd curl chromium x11-utils xdotool
   libtiff-tools libvips-tools argyll icc-profiles-free
 )

@@ -27,8 +27,7 @@ std::optional<std::string> ColumnText(sqlite3_stmt* statement, int column)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_NULL:
-    case SQLITE_BLOB:
-        return std::nullopt;
+    case SQLITE_BLOB: return std::nullopt;
     default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
         return std::string(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
@@ -75,17 +74,12 @@ void TCatalogueConnection::Raise(int code, const std::string& sql) const
 {
     const std::string detail = Database ? sqlite3_errmsg(Database) : sqlite3_errstr(code);
     switch (code & 0xff) {
-    case SQLITE_NOTADB:
-        throw ECatalogueError("The catalogue file " + FilePath + " is not a database");
+    case SQLITE_NOTADB: throw ECatalogueError("The catalogue file " + FilePath + " is not a database");
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        throw ECatalogueError("The catalogue file " + FilePath + " is locked by another program");
-    case SQLITE_CANTOPEN:
-        throw ECatalogueError("Cannot open the catalogue file " + FilePath + " (" + detail + ")");
-    case SQLITE_CORRUPT:
-        throw ECatalogueError("The catalogue file " + FilePath + " is damaged (" + detail + ")");
-    default:
-        throw ECatalogueError("Catalogue error: " + detail + (sql.empty() ? "" : " in \"" + sql + "\""));
+    case SQLITE_LOCKED: throw ECatalogueError("The catalogue file " + FilePath + " is locked by another program");
+    case SQLITE_CANTOPEN: throw ECatalogueError("Cannot open the catalogue file " + FilePath + " (" + detail + ")");
+    case SQLITE_CORRUPT: throw ECatalogueError("The catalogue file " + FilePath + " is damaged (" + detail + ")");
+    default: throw ECatalogueError("Catalogue error: " + detail + (sql.empty() ? "" : " in \"" + sql + "\""));
     }
 }
 

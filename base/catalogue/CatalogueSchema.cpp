@@ -175,7 +175,8 @@ TColumnRules RulesOf(const TTokens& segment, const std::string& column)
 {
     TColumnRules rules;
     rules.Nullable = FindPair(segment, "NOT", "NULL") == segment.size();
-    rules.AllowsEmptyText = FindPair(segment, "CHECK", WithoutBlanks(UpperCase(EmptyTextCheck(column)))) == segment.size();
+    rules.AllowsEmptyText =
+        FindPair(segment, "CHECK", WithoutBlanks(UpperCase(EmptyTextCheck(column)))) == segment.size();
     return rules;
 }
 

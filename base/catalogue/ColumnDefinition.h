@@ -9,7 +9,7 @@ struct TColumnDefinition {
     std::string Table;
     std::string Column;
     std::string TypeName;  // one of the forty ADO type names
-    int Type = 0;         // its ADO type constant
+    int Type = 0;          // its ADO type constant
     int DefinedSize = 0;
     int Precision = 0;
     bool Nullable = false;

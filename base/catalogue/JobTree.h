@@ -12,11 +12,11 @@ struct JobTreeNodeData {
     enum TKind : int { Job = 0, Plate = 2 };
 
     TKind Kind = Job;
-    std::int32_t Reference = 0;  // the job's JobListReference
-    std::string Name;            // job node: the job name; plate node: the colorant name (at most 255 characters)
-    std::int32_t JobID = 0;      // job node: JobListID
-    std::int32_t PageCount = 1;  // job node: the highest page number seen
-    std::int32_t PageNumber = 0; // plate node
+    std::int32_t Reference = 0;   // the job's JobListReference
+    std::string Name;             // job node: the job name; plate node: the colorant name (at most 255 characters)
+    std::int32_t JobID = 0;       // job node: JobListID
+    std::int32_t PageCount = 1;   // job node: the highest page number seen
+    std::int32_t PageNumber = 0;  // plate node
 };
 
 // Indexes of the fixed images of the tree's image list; swatches follow them.

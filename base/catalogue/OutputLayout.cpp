@@ -102,8 +102,7 @@ void RemoveUnfinishedIn(const std::string& folder, const std::string& prefix, st
     std::filesystem::directory_iterator entries(folder, error);
     if (error)
         return;
-    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries);
-         entry.increment(error)) {
+    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries); entry.increment(error)) {
         if (error)
             return;
         const std::string name = entry->path().filename().string();

@@ -11,7 +11,7 @@ namespace {
 struct TOutput {
     std::uint8_t* Position;
     std::uint8_t* End;
-    std::uint8_t* SecondLine; // output position bytesInLine of the band
+    std::uint8_t* SecondLine;  // output position bytesInLine of the band
     std::size_t Line;
 
     std::size_t Room() const { return static_cast<std::size_t>(End - Position); }
@@ -150,7 +150,7 @@ TBandDecodeResult LongRun(unsigned code, TOutput& out, TInput& in)
     return TBandDecodeResult::Done;
 }
 
-} // namespace
+}  // namespace
 
 TBandDecodeResult DecodeBandCodes(const std::uint8_t* stored, std::size_t storedSize, std::uint8_t* area,
                                   std::size_t bytesInBand, std::size_t bytesInLine)
@@ -173,7 +173,7 @@ TBandDecodeResult DecodeBandCodes(const std::uint8_t* stored, std::size_t stored
         else if (code <= 254)
             result = LongRun(code, out, in);
         else
-            break; // 255: end of the band
+            break;  // 255: end of the band
         if (result != TBandDecodeResult::Done)
             return result;
     }
@@ -183,16 +183,12 @@ TBandDecodeResult DecodeBandCodes(const std::uint8_t* stored, std::size_t stored
 const char* BandDecodeResultText(TBandDecodeResult result)
 {
     switch (result) {
-    case TBandDecodeResult::Done:
-        return "decoded";
-    case TBandDecodeResult::InvalidCode:
-        return "invalid code";
-    case TBandDecodeResult::OutputOverrun:
-        return "a code writes past the end of the band";
-    case TBandDecodeResult::StoredOverrun:
-        return "a code reads past the stored bytes";
+    case TBandDecodeResult::Done: return "decoded";
+    case TBandDecodeResult::InvalidCode: return "invalid code";
+    case TBandDecodeResult::OutputOverrun: return "a code writes past the end of the band";
+    case TBandDecodeResult::StoredOverrun: return "a code reads past the stored bytes";
     }
     return "unknown result";
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -16,9 +16,9 @@ constexpr std::uint8_t CompressionSeven = 7;
 
 enum class TBandDecodeResult {
     Done,
-    InvalidCode,   // 248, 249 or 250
-    OutputOverrun, // a code would write past the band
-    StoredOverrun, // a code would read past the stored bytes
+    InvalidCode,    // 248, 249 or 250
+    OutputOverrun,  // a code would write past the band
+    StoredOverrun,  // a code would read past the stored bytes
 };
 
 // Decodes the codes of a compressed band that follow its compression number:
@@ -33,4 +33,4 @@ TBandDecodeResult DecodeBandCodes(const std::uint8_t* stored, std::size_t stored
 // A short text for a failed decode result ("invalid code" ...).
 const char* BandDecodeResultText(TBandDecodeResult result);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -32,7 +32,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
     text = std::move(result);
 }
 
-} // namespace
+}  // namespace
 
 int HeaderInteger(const std::string& item)
 {
@@ -79,4 +79,4 @@ std::string UnescapedText(std::string text)
     return text;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

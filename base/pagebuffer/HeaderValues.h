@@ -21,4 +21,4 @@ double HeaderReal(const std::string& item);
 // removed, then "\(" -> "(", "\)" -> ")", "\\" -> "\", in that order.
 std::string UnescapedText(std::string text);
 
-} // namespace tavrin
+}  // namespace tavrin

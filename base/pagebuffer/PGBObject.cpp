@@ -117,10 +117,12 @@ const THeaderKey* FindHeaderKey(const std::string& key)
     return nullptr;
 }
 
-template <class... F> struct TOverloaded : F... {
+template <class... F>
+struct TOverloaded : F... {
     using F::operator()...;
 };
-template <class... F> TOverloaded(F...) -> TOverloaded<F...>;
+template <class... F>
+TOverloaded(F...) -> TOverloaded<F...>;
 
 // Stores the items of one header key into its field; no items set nothing.
 void SetField(TPGBObject& object, const TFieldRef& field, const std::vector<std::string>& items)
@@ -159,7 +161,8 @@ std::string RealText(double value)
     return std::string(text, result.ptr);
 }
 
-template <class T> std::string ListText(const std::vector<T>& values)
+template <class T>
+std::string ListText(const std::vector<T>& values)
 {
     std::string text;
     for (const T& value : values) {
@@ -194,7 +197,7 @@ std::uint64_t LittleEndian(const std::uint8_t* bytes, int count)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 // Reads header lines up to "pgbimage" into the fields of one object.
 class TPGBObject::THeaderParser {
@@ -292,24 +295,29 @@ void TPGBObject::CheckGeometry() const
         if (value > MaxPlateSide)
             refuse(key, value, "more than the " + std::to_string(MaxPlateSide) + " pixels of the largest plate");
     if (BytesInLine > 0 && ImageWidth > 0 && std::int64_t(BytesInLine) * 8 < ImageWidth)
-        refuse("BytesInLine", BytesInLine, "a line of that many bytes cannot hold ImageWidth " +
-                                               std::to_string(ImageWidth) + " pixels");
+        refuse("BytesInLine", BytesInLine,
+               "a line of that many bytes cannot hold ImageWidth " + std::to_string(ImageWidth) + " pixels");
     const std::int64_t lineBytes = std::max<std::int64_t>(BytesInLine, (std::int64_t(ImageWidth) + 7) / 8);
     if (std::int64_t(BandHeight) * lineBytes > MaxBandArea)
-        refuse("BandHeight", BandHeight, "bands of " + std::to_string(lineBytes) + "-byte lines would be larger than " +
-                                             std::to_string(MaxBandArea) + " bytes");
+        refuse("BandHeight", BandHeight,
+               "bands of " + std::to_string(lineBytes) + "-byte lines would be larger than " +
+                   std::to_string(MaxBandArea) + " bytes");
     if (BytesInBand > MaxBandArea)
-        refuse("BytesInBand", BytesInBand, "more than the " + std::to_string(MaxBandArea) + " bytes of the largest band");
+        refuse("BytesInBand", BytesInBand,
+               "more than the " + std::to_string(MaxBandArea) + " bytes of the largest band");
     if (BytesInBand > 0 && BandHeight > 0 && BytesInLine > 0 &&
         std::int64_t(BytesInBand) > std::int64_t(BandHeight) * BytesInLine)
-        refuse("BytesInBand", BytesInBand, "more than BandHeight " + std::to_string(BandHeight) + " lines of " +
-                                               std::to_string(BytesInLine) + " bytes");
+        refuse("BytesInBand", BytesInBand,
+               "more than BandHeight " + std::to_string(BandHeight) + " lines of " + std::to_string(BytesInLine) +
+                   " bytes");
     if (MaxBand > MaxPlateSide)
-        refuse("MaxBand", MaxBand, "more bands than the " + std::to_string(MaxPlateSide) + " lines of the largest plate");
+        refuse("MaxBand", MaxBand,
+               "more bands than the " + std::to_string(MaxPlateSide) + " lines of the largest plate");
     if (MaxBand > 0 && BandHeight > 0 && ImageHeight > 0 &&
         std::int64_t(MaxBand) > (std::int64_t(ImageHeight) + BandHeight - 1) / BandHeight)
-        refuse("MaxBand", MaxBand, "more bands of BandHeight " + std::to_string(BandHeight) + " than ImageHeight " +
-                                       std::to_string(ImageHeight) + " needs");
+        refuse("MaxBand", MaxBand,
+               "more bands of BandHeight " + std::to_string(BandHeight) + " than ImageHeight " +
+                   std::to_string(ImageHeight) + " needs");
 }
 
 void TPGBObject::ReadBandTables(TStringStream& stream)
@@ -467,4 +475,4 @@ TBandBlock TPGBObject::ReadBand(int index)
     return Fail("unknown compression " + std::to_string(Compressed));
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -166,4 +166,4 @@ private:
     std::string LastReadError;
 };
 
-} // namespace tavrin
+}  // namespace tavrin

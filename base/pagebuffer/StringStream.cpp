@@ -42,7 +42,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 std::string FileOpenErrorText(const std::string& path, const std::string& reason)
 {
@@ -105,7 +105,7 @@ bool TStringStream::ReadLine(std::string& line)
         if (byte == '\r') {
             const int next = NextByte();
             if (next >= 0 && next != '\n')
-                --BufferPos; // not part of this line: read it again
+                --BufferPos;  // not part of this line: read it again
             return true;
         }
         if (line.size() > MaxLineLength)
@@ -140,4 +140,4 @@ void TStringStream::Seek(std::uint64_t position)
     BufferPos = BufferEnd = 0;
 }
 
-} // namespace tavrin
+}  // namespace tavrin

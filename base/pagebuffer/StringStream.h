@@ -50,7 +50,7 @@ private:
     std::unique_ptr<std::istream> File;
     std::uint64_t FileSize = 0;
     std::vector<char> Buffer;
-    std::uint64_t FilePos = 0; // where the next read of File starts; Buffer ends there
+    std::uint64_t FilePos = 0;  // where the next read of File starts; Buffer ends there
     std::size_t BufferPos = 0;
     std::size_t BufferEnd = 0;
 };
@@ -58,4 +58,4 @@ private:
 // The file-open error: "Cannot open file "PATH": REASON".
 std::string FileOpenErrorText(const std::string& path, const std::string& reason);
 
-} // namespace tavrin
+}  // namespace tavrin

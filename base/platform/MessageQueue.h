@@ -25,8 +25,7 @@ public:
 
     // Delivers messages until done() holds after a delivery, or the timeout
     // passes without a message. Returns done().
-    bool PumpUntil(TMessageHandler& handler, const std::function<bool()>& done,
-                   std::chrono::milliseconds idleTimeout);
+    bool PumpUntil(TMessageHandler& handler, const std::function<bool()>& done, std::chrono::milliseconds idleTimeout);
 
 private:
     bool TakeOne(TTaskMessage& message, std::chrono::milliseconds timeout);

@@ -133,18 +133,10 @@ void ReadKeys(const TIniFile& file, TSettingsRecord& record)
     for (const TKey& key : Keys) {
         const char* value = file.Value(key.Name);
         switch (key.Kind) {
-        case TKind::Text:
-            record.*key.Text = value ? value : defaults.*key.Text;
-            break;
-        case TKind::Enciphered:
-            record.*key.Text = value ? DecipherText(value) : defaults.*key.Text;
-            break;
-        case TKind::Boolean:
-            record.*key.Flag = value ? std::string(value) == "True" : defaults.*key.Flag;
-            break;
-        case TKind::Seconds:
-            record.*key.Duration = ReadSeconds(value, defaults.*key.Duration);
-            break;
+        case TKind::Text: record.*key.Text = value ? value : defaults.*key.Text; break;
+        case TKind::Enciphered: record.*key.Text = value ? DecipherText(value) : defaults.*key.Text; break;
+        case TKind::Boolean: record.*key.Flag = value ? std::string(value) == "True" : defaults.*key.Flag; break;
+        case TKind::Seconds: record.*key.Duration = ReadSeconds(value, defaults.*key.Duration); break;
         }
     }
     // Plate paths are the folder and a name joined as they stand.
@@ -168,18 +160,10 @@ void SaveSettings(const TSettingsRecord& record)
     TIniFile file;
     for (const TKey& key : Keys) {
         switch (key.Kind) {
-        case TKind::Text:
-            file.Set(key.Name, record.*key.Text);
-            break;
-        case TKind::Enciphered:
-            file.Set(key.Name, EncipherText(record.*key.Text));
-            break;
-        case TKind::Boolean:
-            file.Set(key.Name, record.*key.Flag ? "True" : "False");
-            break;
-        case TKind::Seconds:
-            file.Set(key.Name, std::to_string((record.*key.Duration).count()));
-            break;
+        case TKind::Text: file.Set(key.Name, record.*key.Text); break;
+        case TKind::Enciphered: file.Set(key.Name, EncipherText(record.*key.Text)); break;
+        case TKind::Boolean: file.Set(key.Name, record.*key.Flag ? "True" : "False"); break;
+        case TKind::Seconds: file.Set(key.Name, std::to_string((record.*key.Duration).count())); break;
         }
     }
     file.Save();

@@ -9,8 +9,8 @@ TStationLog::TStationLog(TLocalClock clock) : Clock(std::move(clock)) {}
 std::string TStationLog::FormatTimeStamp(const TLocalTime& time)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "[%04d:%02d:%02d:%02d:%02d:%02d:%03d]", time.Year, time.Month, time.Day,
-                  time.Hour, time.Minute, time.Second, time.Millisecond);
+    std::snprintf(text, sizeof text, "[%04d:%02d:%02d:%02d:%02d:%02d:%03d]", time.Year, time.Month, time.Day, time.Hour,
+                  time.Minute, time.Second, time.Millisecond);
     return text;
 }
 

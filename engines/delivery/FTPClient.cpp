@@ -184,8 +184,8 @@ private:
         Timed(NoAnswer("PORT", Timeouts.Reply), [&] { sendPortCommand(server.address()); });
         BeginTransfer(command, argument);
         if (!server.poll(AsTimespan(Timeouts.Stall), Poco::Net::Socket::SELECT_READ))
-            throw EFTPTimeout("The FTP server did not open the data connection within " +
-                              DurationText(Timeouts.Stall) + ": timed out");
+            throw EFTPTimeout("The FTP server did not open the data connection within " + DurationText(Timeouts.Stall) +
+                              ": timed out");
         return server.acceptConnection();
     }
 
@@ -411,8 +411,8 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
                     names.push_back(line);
             }
         });
-        Timed("The FTP server did not confirm the listing of " + argument + " within " +
-                  DurationText(Timeouts.Reply) + ": timed out",
+        Timed("The FTP server did not confirm the listing of " + argument + " within " + DurationText(Timeouts.Reply) +
+                  ": timed out",
               [&] { session.endList(); });
         return names;
     });

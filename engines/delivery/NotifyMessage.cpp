@@ -277,9 +277,11 @@ std::string AsUTF8(const std::string& text)
     bool valid = true;
     for (std::size_t at = 0; at < text.size() && valid;) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead <= 0xdf ? 2 : lead >= 0xe0 && lead <= 0xef ? 3
-                                   : lead >= 0xf0 && lead <= 0xf4                ? 4
-                                                                                 : 0;
+        const std::size_t length = lead < 0x80                    ? 1
+                                   : lead >= 0xc2 && lead <= 0xdf ? 2
+                                   : lead >= 0xe0 && lead <= 0xef ? 3
+                                   : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                                  : 0;
         valid = length > 0 && CharacterLength(text, at) == length;
         if (valid && length > 2) {
             // No overlong forms, no surrogates, nothing above U+10FFFF.
@@ -309,8 +311,9 @@ std::string EncodedWords(const std::string& text, std::size_t firstColumn)
     const std::string open = "=?UTF-8?Q?";
     const std::string close = "?=";
     // The first word shares its line with what stands before it.
-    const std::size_t firstLimit =
-        firstColumn == 0 ? MaxEncodedWord : std::max<std::size_t>(24, std::min(MaxEncodedWord, FoldColumn - firstColumn));
+    const std::size_t firstLimit = firstColumn == 0
+                                       ? MaxEncodedWord
+                                       : std::max<std::size_t>(24, std::min(MaxEncodedWord, FoldColumn - firstColumn));
     std::string words;
     std::string word;
     const auto closeWord = [&] {
@@ -361,8 +364,8 @@ std::string MailboxHeaderText(const TMailbox& mailbox)
         return mailbox.Address;
     const std::string utf8 = AsUTF8(mailbox.Name);
     const std::string name = !IsASCII(utf8) || utf8.size() > MaxPlainNameLength ? EncodedWords(utf8)
-                             : IsPlainPhrase(utf8)                               ? utf8
-                                                                                 : QuotedString(utf8);
+                             : IsPlainPhrase(utf8)                              ? utf8
+                                                                                : QuotedString(utf8);
     return name + " <" + mailbox.Address + ">";
 }
 

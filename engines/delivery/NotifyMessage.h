@@ -26,7 +26,7 @@ struct TNotifyMessage {
     std::optional<TMailbox> Cc;
     std::string Subject;
     std::string PlainText;  // lines joined with CR LF
-    std::string HTMLText;  // lines joined with CR LF
+    std::string HTMLText;   // lines joined with CR LF
     std::string OverviewPath;
 };
 

@@ -130,8 +130,8 @@ void TSMTPClient::Open(const std::string& host, std::uint16_t port, std::chrono:
     });
     TSMTPReply greeting;
     try {
-        greeting = Reply("The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out",
-                         ReplyTimeout);
+        greeting =
+            Reply("The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out", ReplyTimeout);
     } catch (const ESMTPError&) {
         Session.reset();
         throw;

@@ -170,11 +170,10 @@ using TSumGroups = decltype(&SumGroups);
 // The same loop built for AVX2 registers, everything it calls inlined into
 // it. Chosen at run time (not by an ifunc: the sanitizers' runtimes must be
 // up before any of our code runs).
-__attribute__((target("avx2"), flatten)) void SumGroupsAvx2(const std::uint8_t* const* lines,
-                                                              const TResampleSpan& rows, const TGroupTables& tables,
-                                                              const TColorSum* colors, std::int32_t first,
-                                                              std::int32_t last, std::int32_t begin, std::int32_t end,
-                                                              TGroupSums* sums, int* out)
+__attribute__((target("avx2"), flatten)) void SumGroupsAvx2(const std::uint8_t* const* lines, const TResampleSpan& rows,
+                                                            const TGroupTables& tables, const TColorSum* colors,
+                                                            std::int32_t first, std::int32_t last, std::int32_t begin,
+                                                            std::int32_t end, TGroupSums* sums, int* out)
 {
     SumGroups(lines, rows, tables, colors, first, last, begin, end, sums, out);
 }
@@ -259,7 +258,7 @@ void TAveragingColumns::AverageRow(const std::uint8_t* const* lines, const TResa
         AverageOneByOne(lines, rows, begin, end, colors, out);
         return;
     }
-    const TGroupTables tables{Steps.data(),  MiddleEnd.data(),      Offset.data(),  Consecutive.data(),
+    const TGroupTables tables{Steps.data(),  MiddleEnd.data(),     Offset.data(),  Consecutive.data(),
                               Starts.data(), SourceColumns.data(), Portions.data()};
     const std::int32_t first = begin / 4, last = (end + 3) / 4;
     std::vector<TGroupSums> sums(std::size_t(last - first));
@@ -268,9 +267,8 @@ void TAveragingColumns::AverageRow(const std::uint8_t* const* lines, const TResa
 }
 
 // The plain order of the sums, for spans too long for tables.
-void TAveragingColumns::AverageOneByOne(const std::uint8_t* const* lines, const TResampleSpan& rows,
-                                        std::int32_t begin, std::int32_t end, const TMasterColors& colors,
-                                        int* out) const
+void TAveragingColumns::AverageOneByOne(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,
+                                        std::int32_t end, const TMasterColors& colors, int* out) const
 {
     for (std::int32_t x = begin; x < end; ++x) {
         const TResampleSpan& span = Spans[std::size_t(x)];

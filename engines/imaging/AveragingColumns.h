@@ -34,8 +34,8 @@ public:
     // Averages columns [begin, end) (indexes into the spans) of the
     // destination row whose span is rows; lines[k] is the source line of the
     // k-th position of rows. Writes out[0 .. end - begin).
-    void AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,
-                    std::int32_t end, const TMasterColors& colors, int* out) const;
+    void AverageRow(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin, std::int32_t end,
+                    const TMasterColors& colors, int* out) const;
 
 private:
     void AverageOneByOne(const std::uint8_t* const* lines, const TResampleSpan& rows, std::int32_t begin,

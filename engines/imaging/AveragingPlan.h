@@ -43,7 +43,7 @@ private:
     std::int32_t RowEnd = 0;
     std::int32_t ColumnBegin = 0;
     std::int32_t ColumnEnd = 0;
-    std::vector<TResampleSpan> Rows;  // from RowBegin
+    std::vector<TResampleSpan> Rows;           // from RowBegin
     std::optional<TAveragingColumns> Columns;  // from ColumnBegin
 };
 

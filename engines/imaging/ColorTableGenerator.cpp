@@ -140,8 +140,8 @@ bool TColorTableGenerator::BuildTable()
     if (!HasColorSpace(source.get(), PT_CMYK))
         return Fail("Incorrect input color space");
 
-    const TTransformHandle transform(cmsCreateTransformTHR(context.get(), source.get(), TYPE_CMYK_8,
-                                                           destination.get(), TYPE_RGB_8, INTENT_PERCEPTUAL,
+    const TTransformHandle transform(cmsCreateTransformTHR(context.get(), source.get(), TYPE_CMYK_8, destination.get(),
+                                                           TYPE_RGB_8, INTENT_PERCEPTUAL,
                                                            cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_HIGHRESPRECALC));
     if (!transform)
         return Fail("could not create a colorspace transform");

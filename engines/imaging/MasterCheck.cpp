@@ -22,7 +22,8 @@ constexpr std::uint64_t MaxLZWExpansion = 8192;
     throw std::runtime_error("Master " + fileName + " is not readable: " + why);
 }
 
-template <typename T> T Field(tiff* master, std::uint32_t tag)
+template <typename T>
+T Field(tiff* master, std::uint32_t tag)
 {
     T value{};
     TIFFGetFieldDefaulted(master, tag, &value);
@@ -38,9 +39,8 @@ void CheckMasterTags(tiff* master, const std::string& fileName)
     const auto samples = Field<std::uint16_t>(master, TIFFTAG_SAMPLESPERPIXEL);
     const auto photometric = Field<std::uint16_t>(master, TIFFTAG_PHOTOMETRIC);
     if (bits != 8 || samples != 1 || photometric != PHOTOMETRIC_PALETTE)
-        Refuse(fileName, std::to_string(samples) + " sample(s) of " + std::to_string(bits) +
-                             " bits, photometric " + std::to_string(photometric) +
-                             " instead of one 8-bit palette sample");
+        Refuse(fileName, std::to_string(samples) + " sample(s) of " + std::to_string(bits) + " bits, photometric " +
+                             std::to_string(photometric) + " instead of one 8-bit palette sample");
     std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
     if (TIFFGetField(master, TIFFTAG_COLORMAP, &red, &green, &blue) != 1 || !red || !green || !blue)
         Refuse(fileName, "no colour map");

@@ -26,7 +26,7 @@ TMasterLayout TMasterLayout::Read(tiff* master)
     layout.LineBytes = lineBytes > 0 ? static_cast<std::size_t>(lineBytes) : 0;
     // Strips are read as RowsPerStrip whole lines.
     layout.StripBytes = stripBytes > 0 ? std::max<std::size_t>(static_cast<std::size_t>(stripBytes),
-                                                              layout.LineBytes * layout.RowsPerStrip)
+                                                               layout.LineBytes * layout.RowsPerStrip)
                                        : 0;
 
     std::uint16_t bitsPerSample = 8;

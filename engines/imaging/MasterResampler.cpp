@@ -14,8 +14,8 @@ constexpr unsigned Decoders = 2;
 
 }  // namespace
 
-void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
-                             int DstH, int SrcW, int SrcH)
+void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW, int DstH,
+                             int SrcW, int SrcH)
 {
     if (!dest || !master)
         return;
@@ -46,8 +46,8 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
     }
 }
 
-void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
-                           int DstH, int SrcW, int SrcH)
+void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW, int DstH,
+                           int SrcW, int SrcH)
 {
     const TCopyRectangle rect{DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH};
     if (!dest || !master || !SourceSizeAccepted(rect))

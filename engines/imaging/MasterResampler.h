@@ -17,8 +17,8 @@ namespace tavrin {
 // cannot be read (see TRowWindow). A destination row covering more rows than
 // two strips hold reads as many strips as it needs. A negative source size, or one whose
 // fourfold exceeds a signed 32-bit integer, copies nothing.
-void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
-                             int DstH, int SrcW, int SrcH);
+void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW, int DstH,
+                             int SrcW, int SrcH);
 
 // The same copy by pixel replication, for a palette dest: source pixel
 // (x, y) fills stx[x] x sty[y] destination pixels with the integer stretch
@@ -26,7 +26,7 @@ void CopyResampledFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, 
 // likewise), every destination pixel set to gdImageColorResolve of its
 // colour. A negative source size, or one whose fourfold exceeds a signed
 // 32-bit integer, copies nothing. Raises as above.
-void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW,
-                           int DstH, int SrcW, int SrcH);
+void CopyResizedFromMaster(gdImagePtr dest, tiff* master, int DstX, int DstY, int SrcX, int SrcY, int DstW, int DstH,
+                           int SrcW, int SrcH);
 
 }  // namespace tavrin

@@ -56,8 +56,7 @@ void TReplication::Row(std::int32_t index, const std::uint8_t* source)
     int* const resolved = Resolved.data();
     const std::uint32_t* const set = SetColumns.data();
     const std::size_t count = SetColumns.size();
-    if (Identity && !Dest->trueColor && !Unresolvable && NextRow >= Dest->cy1 && NextRow <= Dest->cy2 &&
-        repeats == 1) {
+    if (Identity && !Dest->trueColor && !Unresolvable && NextRow >= Dest->cy1 && NextRow <= Dest->cy2 && repeats == 1) {
         // One source pixel per destination pixel, all inside the clip: resolve
         // and set in a single pass over the line.
         unsigned char* const out = Dest->pixels[NextRow++] + FirstSet;

@@ -36,10 +36,10 @@ private:
     std::vector<std::uint32_t> ReadColumns;  // in the order their pixels are set
     std::vector<std::uint32_t> SetColumns;   // of each destination column in the clip
     std::int64_t FirstSet = -1;
-    bool Contiguous = false;                 // SetColumns are consecutive
-    bool Identity = false;                   // and each read column is set once
-    std::int64_t NextRow;                    // destination row
-    std::array<int, 256> Resolved;           // a colour resolves the same way for the rest of the copy
+    bool Contiguous = false;        // SetColumns are consecutive
+    bool Identity = false;          // and each read column is set once
+    std::int64_t NextRow;           // destination row
+    std::array<int, 256> Resolved;  // a colour resolves the same way for the rest of the copy
     bool Unresolvable = false;
 };
 

@@ -1,8 +1,8 @@
 #include "engines/imaging/StripReader.h"
 
-#include "engines/imaging/TiffErrorHandler.h"
 #include "base/platform/MessageBox.h"
 #include "base/platform/PageMemory.h"
+#include "engines/imaging/TiffErrorHandler.h"
 
 #include <tiffio.h>
 
@@ -143,7 +143,8 @@ void TStripReader::DecoderLoop(tiff* handle)
             std::uint32_t number;
             {
                 std::unique_lock lock(Mutex);
-                Changed.wait(lock, [this] { return Stopping || NextToDecode > Last || NextToDecode < Expected + Depth; });
+                Changed.wait(lock,
+                             [this] { return Stopping || NextToDecode > Last || NextToDecode < Expected + Depth; });
                 if (Stopping || NextToDecode > Last)
                     break;
                 number = NextToDecode++;

@@ -26,7 +26,7 @@ constexpr std::size_t StripSlack = 64;
 struct TMasterStrip {
     std::uint32_t Number = 0;
     bool Failed = false;
-    std::string Error;  // why a failed strip could not be read
+    std::string Error;                             // why a failed strip could not be read
     std::shared_ptr<const std::uint8_t[]> Pixels;  // RowsPerStrip lines of LineBytes, then StripSlack zeros
 };
 
@@ -38,8 +38,8 @@ struct TMasterStrip {
 // use the master while the reader lives.
 class TStripReader {
 public:
-    TStripReader(tiff* master, const TMasterLayout& layout, std::uint32_t first, std::uint32_t last,
-                 unsigned readAhead, unsigned decoders = 1);
+    TStripReader(tiff* master, const TMasterLayout& layout, std::uint32_t first, std::uint32_t last, unsigned readAhead,
+                 unsigned decoders = 1);
     // Stops the decoding threads and closes the handles it opened.
     ~TStripReader();
     TStripReader(const TStripReader&) = delete;
@@ -67,8 +67,8 @@ private:
     const TMasterLayout& Layout;
     const std::uint32_t Last;
     const unsigned Depth;
-    std::uint32_t Expected;                           // the strip Next gives next
-    std::shared_ptr<const std::uint8_t[]> LastRead;   // the pixels of the last strip read
+    std::uint32_t Expected;                          // the strip Next gives next
+    std::shared_ptr<const std::uint8_t[]> LastRead;  // the pixels of the last strip read
     std::shared_ptr<TBuffers> Buffers;
 
     std::mutex Mutex;

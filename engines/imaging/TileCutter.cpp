@@ -111,9 +111,9 @@ private:
     void CutReplicatedRow(std::uint32_t i);
     void DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
                   std::int32_t rowBegin, std::int32_t rowEnd);
-    std::vector<TTileEncoder::TBytes> CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn,
-                                                          std::uint32_t count,
-                                                          const std::vector<std::shared_ptr<const TMasterStrip>>& strips);
+    std::vector<TTileEncoder::TBytes>
+    CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                        const std::vector<std::shared_ptr<const TMasterStrip>>& strips);
     void StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
                     std::function<std::vector<TTileEncoder::TBytes>()> make);
     void WriteFinished(std::size_t keep);
@@ -144,8 +144,8 @@ void TLevelPass::Run()
 {
     // The common start of every tile's copy, checked once for the level.
     Layout.CheckCopyCanStart();
-    Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1,
-                                            Workers > 0 ? ReadAheadStrips : 0, Decoders);
+    Reader = std::make_unique<TStripReader>(Master, Layout, 0, Layout.StripCount - 1, Workers > 0 ? ReadAheadStrips : 0,
+                                            Decoders);
     Window = std::make_unique<TRowWindow>(Layout, *Reader);
     for (std::uint32_t i = 0; i < Grid.Rows; ++i) {
         if (Scaled)
@@ -191,8 +191,8 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
         StoreGroup(i, j, 1, [this, tile = std::move(tiles[j])] { return std::vector{Encoder.Encode(tile)}; });
 }
 
-void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans,
-                          const std::vector<TTileImage>& tiles, std::int32_t rowBegin, std::int32_t rowEnd)
+void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
+                          std::int32_t rowBegin, std::int32_t rowEnd)
 {
     // Destination columns of all tiles of the row, dealt out in equal shares.
     struct TSegment {
@@ -215,8 +215,8 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
             const std::int64_t low = std::max(offset, p * total / shares);
             const std::int64_t high = std::min(offset + count, (p + 1) * total / shares);
             if (low < high)
-                parts[std::size_t(p)].push_back(
-                    {j, first + static_cast<std::int32_t>(low - offset), first + static_cast<std::int32_t>(high - offset)});
+                parts[std::size_t(p)].push_back({j, first + static_cast<std::int32_t>(low - offset),
+                                                 first + static_cast<std::int32_t>(high - offset)});
         }
         offset += count;
     }
@@ -250,9 +250,9 @@ void TLevelPass::CutReplicatedRow(std::uint32_t i)
     }
 }
 
-std::vector<TTileEncoder::TBytes> TLevelPass::CopyReplicatedTiles(
-    std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
-    const std::vector<std::shared_ptr<const TMasterStrip>>& strips)
+std::vector<TTileEncoder::TBytes>
+TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                                const std::vector<std::shared_ptr<const TMasterStrip>>& strips)
 {
     std::vector<TTileImage> tiles;
     std::vector<std::optional<TReplication>> copies(count);

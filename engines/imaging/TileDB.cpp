@@ -56,8 +56,8 @@ TTileDB::~TTileDB()
 void TTileDB::AddTile(std::uint32_t Column, std::uint32_t Row, const void* Data, std::uint32_t Size)
 {
     if (Column >= Header.Columns || Row >= Header.Rows)
-        throw std::out_of_range("Tile " + std::to_string(Column) + "," + std::to_string(Row) +
-                                " outside the grid of " + FileName);
+        throw std::out_of_range("Tile " + std::to_string(Column) + "," + std::to_string(Row) + " outside the grid of " +
+                                FileName);
     if (!Stream.is_open())
         throw std::runtime_error("Tile database " + FileName + " is already closed");
     // 1. The end of the file is always data start plus whole blocks.

@@ -42,8 +42,8 @@ TDateTime FileDateTime(const std::filesystem::path& path, TDateTime fallback)
     const auto written = std::filesystem::last_write_time(path, error);
     if (error)
         return fallback;
-    const auto moment = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        std::chrono::file_clock::to_sys(written));
+    const auto moment =
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(std::chrono::file_clock::to_sys(written));
     return DateTimeFromLocalTime(ToLocalTime(moment));
 }
 
@@ -98,8 +98,7 @@ std::string TextFileAsHTML(const std::string& path)
     return text;
 }
 
-THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings,
-                                  TDateTime noMasterDate)
+THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings, TDateTime noMasterDate)
 {
     THTMLJobRecord record;
     record.JobName = job.Name;
@@ -120,11 +119,12 @@ THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRe
         record.ReplyEmailName = settings.FromEmail;
     }
     record.Colors = DistinctPlateColors(job.Reference);
-    record.CreationDate = FileDateTime(OutputFolder() + CheckedUniqueID(job.UniqueID) + PageNumberText(1) + ".tif", noMasterDate);
+    record.CreationDate =
+        FileDateTime(OutputFolder() + CheckedUniqueID(job.UniqueID) + PageNumberText(1) + ".tif", noMasterDate);
     // A relative name means the file beside the program, wherever the station was started from.
     const std::filesystem::path approval(settings.ApprovalText);
-    record.ApprovalText = TextFileAsHTML(approval.is_relative() && !approval.empty() ? ProgramFolder() + approval.string()
-                                                                                     : approval.string());
+    record.ApprovalText = TextFileAsHTML(
+        approval.is_relative() && !approval.empty() ? ProgramFolder() + approval.string() : approval.string());
     record.HelpText = TextFileAsHTML(ProgramFolder() + "help.txt");
     return record;
 }

@@ -21,8 +21,8 @@ struct THTMLJobRecord {
     std::uint32_t NumberOfPages = 0;
     std::uint32_t XResolution = 0;
     std::uint32_t YResolution = 0;
-    std::uint32_t MaxX = 0;  // page image width in pixels
-    std::uint32_t MaxY = 0;  // page image height in pixels
+    std::uint32_t MaxX = 0;       // page image width in pixels
+    std::uint32_t MaxY = 0;       // page image height in pixels
     std::vector<double> Factors;  // scale factor of each zoom level, index = level
     std::string ReplyEmail;
     std::string ReplyEmailName;
@@ -54,7 +54,6 @@ std::string TextFileAsHTML(const std::string& path);
 // 1 master (or noMasterDate when there is none), the approval text file
 // named by the settings (relative to the working directory) and the program
 // folder's "help.txt". Catalogue errors reach the caller.
-THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings,
-                                  TDateTime noMasterDate);
+THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings, TDateTime noMasterDate);
 
 }  // namespace tavrin

@@ -74,7 +74,8 @@ private:
     bool Closed = false;
 };
 
-template <typename T, typename F> std::string Joined(const std::vector<T>& items, F format)
+template <typename T, typename F>
+std::string Joined(const std::vector<T>& items, F format)
 {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i)
@@ -125,15 +126,14 @@ void WriteJobVariables(TLineWriter& line, const THTMLJobRecord& record, const st
                        const std::string& scriptDirectory, const std::string& imageDirectory,
                        const std::string& dataDirectory)
 {
-    for (const char* fixed : {"<script type=\"text/javascript\">", "var dataID=0", "var timerID=null;",
-                              "var refreshtimer=null;", "var datatimer=null;", "var mapid=1;", "var xofs=288;",
-                              "var yofs=288;", "var zoom=0;"})
+    for (const char* fixed :
+         {"<script type=\"text/javascript\">", "var dataID=0", "var timerID=null;", "var refreshtimer=null;",
+          "var datatimer=null;", "var mapid=1;", "var xofs=288;", "var yofs=288;", "var zoom=0;"})
         line(fixed);
     line("var factors=[" + Joined(record.Factors, FactorText) + "];");
     line("var factorzero=factors[0];");
     // Colour names come from the customer's files: escaped like every other string.
-    line("var colors=[" + Joined(record.Colors, [](const std::string& c) { return "'" + JSEncoded(c) + "'"; }) +
-         "];");
+    line("var colors=[" + Joined(record.Colors, [](const std::string& c) { return "'" + JSEncoded(c) + "'"; }) + "];");
     line("var jobname='" + JSEncoded(record.JobName) + "';");
     line("var jobid='" + JSEncoded(record.JobID) + "';");
     line("var numberofpages=" + std::to_string(record.NumberOfPages) + ";");
@@ -163,27 +163,84 @@ void WriteJobVariables(TLineWriter& line, const THTMLJobRecord& record, const st
 // Lines 66 to 141: the zoom functions and the start of the viewer.
 void WriteZoomFunctions(TLineWriter& line)
 {
-    for (const char* fixed : {
-             "function zoomFactor(factor) {", "if (factor>0) {", "return (((1<<(factor))/2)/2)/2;", "}", "else {",
-             "return factorzero", "};", "};",
-             "function zoomMap(factor) {", "var obj=document.getElementById('zoomindicator');", "if (obj) {",
-             "obj.setZoomIndicator(factor);", "};", "if ((factor==0)&&(map.zoom==0)) {",
-             "invalidate(288,288,factor);", "}", "else {", "invalidate(null,null,factor);", "};", "};",
-             "function zoomMapIn() {", "if (map.zoom < maxzoom) {", "var nz=map.zoom+1;", "if (nz<=maxzoom) {",
-             "for (var i=map.zoom+1;i<12;i++) {", "if (((1<<i)&(mapviews<<1))>0) {", "nz=i;", "break;", "};", "};",
-             "};", "zoomMap(nz);", "};", "};",
-             "function zoomMapOut() {", "if (map.zoom > 0) {", "var nz=map.zoom-1;", "var found=false;",
-             "if (nz>0) {", "for (var i=map.zoom-1;i>0;i--) {", "if (((1<<(i))&(mapviews<<1))>0) {", "nz=i;",
-             "found=true;", "break;", "};", "};", "};", "if (!found) {", "nz=0;", "};", "zoomMap(nz);", "};", "};",
-             "function ready() {",
-             "if ((dfloaded) && (window.frames['dataframe']) && (document.getElementById('itemframe')) && (!busy)) {",
-             "return true;", "}", "else {", "return false;", "};", "};",
-             "function initializeapplication() {", "if (initialize) {", "initialize('pagecontainer',0,0);", "};",
-             "};",
-             "if (window.addEventListener) {", "window.addEventListener(\"load\", initializeapplication, false);", "}",
-             "else if (window.attachEvent) {", "window.attachEvent(\"onload\", initializeapplication);", "}",
-             "else if (document.getElementById) {", "window.onload=initializeapplication;", "};",
-             "</script>", "</head>"})
+    for (const char* fixed :
+         {"function zoomFactor(factor) {",
+          "if (factor>0) {",
+          "return (((1<<(factor))/2)/2)/2;",
+          "}",
+          "else {",
+          "return factorzero",
+          "};",
+          "};",
+          "function zoomMap(factor) {",
+          "var obj=document.getElementById('zoomindicator');",
+          "if (obj) {",
+          "obj.setZoomIndicator(factor);",
+          "};",
+          "if ((factor==0)&&(map.zoom==0)) {",
+          "invalidate(288,288,factor);",
+          "}",
+          "else {",
+          "invalidate(null,null,factor);",
+          "};",
+          "};",
+          "function zoomMapIn() {",
+          "if (map.zoom < maxzoom) {",
+          "var nz=map.zoom+1;",
+          "if (nz<=maxzoom) {",
+          "for (var i=map.zoom+1;i<12;i++) {",
+          "if (((1<<i)&(mapviews<<1))>0) {",
+          "nz=i;",
+          "break;",
+          "};",
+          "};",
+          "};",
+          "zoomMap(nz);",
+          "};",
+          "};",
+          "function zoomMapOut() {",
+          "if (map.zoom > 0) {",
+          "var nz=map.zoom-1;",
+          "var found=false;",
+          "if (nz>0) {",
+          "for (var i=map.zoom-1;i>0;i--) {",
+          "if (((1<<(i))&(mapviews<<1))>0) {",
+          "nz=i;",
+          "found=true;",
+          "break;",
+          "};",
+          "};",
+          "};",
+          "if (!found) {",
+          "nz=0;",
+          "};",
+          "zoomMap(nz);",
+          "};",
+          "};",
+          "function ready() {",
+          "if ((dfloaded) && (window.frames['dataframe']) && (document.getElementById('itemframe')) && (!busy)) {",
+          "return true;",
+          "}",
+          "else {",
+          "return false;",
+          "};",
+          "};",
+          "function initializeapplication() {",
+          "if (initialize) {",
+          "initialize('pagecontainer',0,0);",
+          "};",
+          "};",
+          "if (window.addEventListener) {",
+          "window.addEventListener(\"load\", initializeapplication, false);",
+          "}",
+          "else if (window.attachEvent) {",
+          "window.attachEvent(\"onload\", initializeapplication);",
+          "}",
+          "else if (document.getElementById) {",
+          "window.onload=initializeapplication;",
+          "};",
+          "</script>",
+          "</head>"})
         line(fixed);
 }
 
@@ -246,8 +303,8 @@ std::locale MachineLocale()
 }  // namespace
 
 void WriteProofPages(const std::string& indexFileName, const std::string& pageTitle, const std::string& baseURL,
-                     const THTMLJobRecord& record, const std::string& scriptDirectory, const std::string& imageDirectory,
-                     const std::string& dataDirectory)
+                     const THTMLJobRecord& record, const std::string& scriptDirectory,
+                     const std::string& imageDirectory, const std::string& dataDirectory)
 {
     const std::string printFileName = FolderOf(indexFileName) + "print.html";
     try {

@@ -18,8 +18,8 @@ namespace tavrin {
 // std::runtime_error "Cannot create|write|rename PATH: reason" (or the
 // reader's error for the script) and leaves none of its unfinished files.
 void WriteProofPages(const std::string& indexFileName, const std::string& pageTitle, const std::string& baseURL,
-                     const THTMLJobRecord& record, const std::string& scriptDirectory, const std::string& imageDirectory,
-                     const std::string& dataDirectory);
+                     const THTMLJobRecord& record, const std::string& scriptDirectory,
+                     const std::string& imageDirectory, const std::string& dataDirectory);
 
 // The Web task's call: builds the record (BuildHTMLJobRecord) and writes the
 // pages into jobFolder (with its trailing separator) with the title

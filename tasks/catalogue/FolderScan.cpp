@@ -2,13 +2,13 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/ColorTableGenerator.h"
-#include "engines/imaging/SpotColor.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/platform/LocalClock.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
 #include "base/text/TextRules.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "engines/imaging/SpotColor.h"
 
 #include <algorithm>
 #include <chrono>
@@ -52,8 +52,7 @@ TFolderListing ListPageBuffers(const std::string& folder)
         listing.Failed = true;
         return listing;
     }
-    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries);
-         entry.increment(error)) {
+    for (auto entry = std::filesystem::begin(entries); entry != std::filesystem::end(entries); entry.increment(error)) {
         if (error) {
             listing.Failed = true;
             break;
@@ -102,8 +101,8 @@ std::string MakeUniqueID()
 {
     const TLocalTime now = LocalNow();
     char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d%03d", now.Year, now.Month, now.Day, now.Hour,
-                  now.Minute, now.Second, now.Millisecond);
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d%03d", now.Year, now.Month, now.Day, now.Hour, now.Minute,
+                  now.Second, now.Millisecond);
     return text;
 }
 
@@ -125,10 +124,10 @@ void CatalogueJob(const TPGBObject& plate)
         "JobListYResolution, JobListImageNegate, JobListMarginNegate, JobListImageWidth, JobListImageHeight, "
         "JobListUniqueID, JobListDataWidth,JobListPageCount) values (" +
         QuoteText(plate.GetJobTitle()) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
-        std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " +
-        Flag(plate.ImageNegate) + ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
-        std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) +
-        ", " + QuoteText("1") + ")");
+        std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " + Flag(plate.ImageNegate) +
+        ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
+        std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) + ", " +
+        QuoteText("1") + ")");
 }
 
 void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
@@ -136,8 +135,8 @@ void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
     const std::string reference = std::to_string(plate.JobNumber);
     const std::string page = std::to_string(plate.PageNumber);
     if (StatementReturnsRows("select * from PlateList where PlateListJobReference = " + reference +
-                    " and PlateListPageNumber = " + page + " and PlateListPlateColor = " +
-                    QuoteText(plate.ColorName)))
+                             " and PlateListPageNumber = " + page +
+                             " and PlateListPlateColor = " + QuoteText(plate.ColorName)))
         return;
     InsertInTransaction("insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
                         "PlateListSource, PlateListPlateColorValue) values (" +
@@ -292,8 +291,9 @@ void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& 
     TColorTableGenerator generator(settings.ProfilesValid ? settings.SourceColorProfile : "",
                                    settings.ProfilesValid ? settings.DestinationColorProfile : "");
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from JobList inner join PlateList on JobList.JobListReference = PlateList.PlateListJobReference");
+    OpenQuery(
+        CatalogueConnection.get(), rows,
+        "select * from JobList inner join PlateList on JobList.JobListReference = PlateList.PlateListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
         AddTreeRow(tree, generator, rows);
     CloseQuery(rows);

@@ -1,11 +1,11 @@
 #include "tasks/delivery/CustomTransferThread.h"
 
 #include "base/catalogue/OutputLayout.h"
-#include "engines/delivery/FTPServerAddress.h"
-#include "engines/delivery/TransferHelpers.h"
 #include "base/platform/SocketOptions.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
+#include "engines/delivery/FTPServerAddress.h"
+#include "engines/delivery/TransferHelpers.h"
 
 #include <filesystem>
 #include <fstream>
@@ -307,8 +307,8 @@ bool TCustomTransferThread::ChangeRemoteDirectory(const std::string& remotePath)
         return false;
     if (CurrentRemotePath.find(remotePath) != std::string::npos)
         return true;
-    LastError = "The current remote path, \"" + CurrentRemotePath + "\", is not a subset of the desired remote path, \"" +
-                remotePath + "\"";
+    LastError = "The current remote path, \"" + CurrentRemotePath +
+                "\", is not a subset of the desired remote path, \"" + remotePath + "\"";
     return false;
 }
 

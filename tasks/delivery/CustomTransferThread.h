@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/catalogue/JobDetailRecord.h"
-#include "engines/delivery/FTPClient.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/TaskThread.h"
+#include "engines/delivery/FTPClient.h"
 
 #include <chrono>
 #include <cstdint>
@@ -42,8 +42,7 @@ protected:
     // is a log line with its reason. False when the file did not arrive; a
     // local file that cannot be opened is one log line and no attempt. When
     // three attempts in a row time out, the server counts as unresponsive.
-    virtual bool SendFile(const std::string& localFolder, const std::string& remoteFolder,
-                          const std::string& fileName);
+    virtual bool SendFile(const std::string& localFolder, const std::string& remoteFolder, const std::string& fileName);
     // Progress of the current transfer: count bytes sent so far.
     virtual void FTPWork(std::int64_t count);
     // One status of the client, posted as a task log line.

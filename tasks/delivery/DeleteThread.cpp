@@ -1,8 +1,8 @@
 #include "tasks/delivery/DeleteThread.h"
 
 #include "base/catalogue/OutputLayout.h"
-#include "engines/delivery/TransferHelpers.h"
 #include "base/text/TextRules.h"
+#include "engines/delivery/TransferHelpers.h"
 
 #include <cctype>
 #include <filesystem>

@@ -1,9 +1,9 @@
 #include "tasks/delivery/NotifyThread.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/settings/SharedSettings.h"
 #include "engines/delivery/MailAddress.h"
 #include "engines/delivery/SMTPClient.h"
-#include "base/settings/SharedSettings.h"
 
 #include <Poco/Environment.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/delivery/NotifyMessage.h"
 #include "base/tasking/TaskThread.h"
+#include "engines/delivery/NotifyMessage.h"
 
 #include <cstdint>
 #include <optional>

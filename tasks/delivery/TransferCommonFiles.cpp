@@ -1,13 +1,13 @@
 #include "tasks/delivery/TransferCommonFiles.h"
 
 #include "base/catalogue/OutputLayout.h"
-#include "tasks/delivery/CustomTransferThread.h"
+#include "base/platform/MessageBox.h"
+#include "base/settings/SharedSettings.h"
+#include "base/text/TextRules.h"
 #include "engines/delivery/FTPClient.h"
 #include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
-#include "base/text/TextRules.h"
-#include "base/platform/MessageBox.h"
-#include "base/settings/SharedSettings.h"
+#include "tasks/delivery/CustomTransferThread.h"
 
 #include <fstream>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #include "tasks/delivery/TransferThread.h"
 
 #include "base/catalogue/OutputLayout.h"
-#include "engines/delivery/TransferHelpers.h"
 #include "base/text/TextRules.h"
+#include "engines/delivery/TransferHelpers.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -3,13 +3,13 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/MasterImagePath.h"
-#include "engines/imaging/ProofImage.h"
-#include "tasks/imaging/TilingThread.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/tasking/RoundedPercent.h"
-#include "engines/web/ProofPages.h"
 #include "base/text/TextRules.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/ProofImage.h"
+#include "engines/web/ProofPages.h"
+#include "tasks/imaging/TilingThread.h"
 
 #include <algorithm>
 #include <array>

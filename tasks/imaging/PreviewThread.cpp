@@ -2,9 +2,9 @@
 
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/tasking/RoundedPercent.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
-#include "base/tasking/RoundedPercent.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,11 +2,11 @@
 
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/platform/LocalClock.h"
+#include "base/settings/SharedSettings.h"
+#include "base/tasking/RoundedPercent.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
-#include "base/platform/LocalClock.h"
-#include "base/tasking/RoundedPercent.h"
-#include "base/settings/SharedSettings.h"
 #include "engines/web/HTMLJobRecord.h"
 #include "engines/web/ProofPages.h"
 
@@ -79,8 +79,7 @@ void TTilingThread::Run()
             for (int level = 0; level < LevelCount; ++level) {
                 image->MakeTiles(jobFolder + TileDatabaseName(level, page), TileSize,
                                  factors[static_cast<std::size_t>(level)]);
-                PostLogText("Finished creating page " + std::to_string(page) + " zoom level " +
-                                std::to_string(level),
+                PostLogText("Finished creating page " + std::to_string(page) + " zoom level " + std::to_string(level),
                             RoundedPercent(level + 2, 6));
             }
         } catch (...) {

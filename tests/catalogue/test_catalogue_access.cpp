@@ -43,7 +43,7 @@ TEST(FieldValues, DefaultsStandForEmptyAndUnconvertibleValues)
     struct TCase {
         const char* Value;
         std::int32_t Integer;  // with default 7
-        const char* Text;     // with default "dflt"
+        const char* Text;      // with default "dflt"
     };
     const TCase cases[] = {
         {"", 7, "dflt"},

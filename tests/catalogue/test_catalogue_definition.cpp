@@ -23,7 +23,7 @@ TEST(DefinitionLine, ValidationRejectsWholeLines)
         {ValidLine, true},
         {"  'JobList' ,\"JobListID\", adInteger,4,10,0,1,0,'PK_Job',1  ", true},
         {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, , 0, 7", false},  // tenth field "0, 7"
-        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, 0", false},      // nine fields
+        {"JobList, JobListName, adVarWChar, 255, 0, 1, 0, 0, 0", false},       // nine fields
         {"JobList, JobListName, adWideString, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, JobListName, advarwchar, 255, 0, 1, 0, 0, , 0", false},
         {"JobList, JobListName, adVarWChar, -1, 0, 1, 0, 0, , 0", false},

@@ -1,7 +1,7 @@
-#include "tasks/catalogue/FolderScan.h"
-#include "engines/imaging/ColorTableGenerator.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "tasks/catalogue/FolderScan.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 

@@ -1,5 +1,5 @@
-#include "tasks/catalogue/FolderScan.h"
 #include "base/catalogue/JobTree.h"
+#include "tasks/catalogue/FolderScan.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +23,11 @@ TEST(JobTree, PlatesSortByPageThenProcessRankThenSpotName)
         int Sign;
     };
     const TCase cases[] = {
-        {1, "BLACK", 2, "CYAN", -1},         // page first
-        {1, "cyan", 1, "Magenta", -1},       // ranks without regard to case
-        {1, "YELLOW", 1, "BLACK", -1},
-        {1, "BLACK", 1, "PANTONE 185", -1},  // spots after black
-        {1, "Orange", 1, "Green", 1},        // spots by name
-        {1, "Zed", 1, "alpha", -1},          // plain byte order: capitals first
+        {1, "BLACK", 2, "CYAN", -1},                                        // page first
+        {1, "cyan", 1, "Magenta", -1},                                      // ranks without regard to case
+        {1, "YELLOW", 1, "BLACK", -1}, {1, "BLACK", 1, "PANTONE 185", -1},  // spots after black
+        {1, "Orange", 1, "Green", 1},                                       // spots by name
+        {1, "Zed", 1, "alpha", -1},                                         // plain byte order: capitals first
         {1, "CYAN", 1, "cyan", 0},
     };
     for (const TCase& c : cases) {
@@ -61,7 +60,7 @@ TEST(JobTree, SwatchHasItsGreyFrameAroundTheColour)
     EXPECT_EQ(swatch.Pixel(2, 15), light);  // start of the frame
     EXPECT_EQ(swatch.Pixel(2, 0), light);
     EXPECT_EQ(swatch.Pixel(11, 0), light);
-    EXPECT_EQ(swatch.Pixel(12, 0), mid);    // the right edge starts at the corner
+    EXPECT_EQ(swatch.Pixel(12, 0), mid);  // the right edge starts at the corner
     EXPECT_EQ(swatch.Pixel(12, 15), mid);
     EXPECT_EQ(swatch.Pixel(3, 15), mid);
     EXPECT_EQ(swatch.Pixel(3, 1), colour);

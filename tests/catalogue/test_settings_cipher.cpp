@@ -45,12 +45,12 @@ TEST(SettingsCipher, AnythingButItsOwnCipherTextDeciphersToNothing)
     const std::string cases[] = {
         "plain text",
         "not base64!",
-        "QUJD",                     // valid Base64, 3 bytes
-        "QUJDREVGR0g=",             // 8 bytes: no room for a text
-        good.substr(0, 28),         // cut short
-        good + "AAAA",              // a block too long for its padding
-        " " + good,                 // blanks are not Base64
-        good.substr(0, 30) + "==",  // padding in the wrong place
+        "QUJD",                      // valid Base64, 3 bytes
+        "QUJDREVGR0g=",              // 8 bytes: no room for a text
+        good.substr(0, 28),          // cut short
+        good + "AAAA",               // a block too long for its padding
+        " " + good,                  // blanks are not Base64
+        good.substr(0, 30) + "==",   // padding in the wrong place
         "AAAAAAAAAAAAAAAAAAAAAA==",  // 16 zero bytes
         flipped,
     };

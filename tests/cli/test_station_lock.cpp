@@ -45,8 +45,8 @@ TEST_F(StationLock, AChangingCommandIsRefusedWhileAnotherProcessHoldsTheStationA
         for (const char* command : {"queue add 5", "tree", "start --yes", "queue list then queue add 5"}) {
             const auto refused = testing::RunProgram("tavrin-cli", command);
             EXPECT_EQ(refused.ExitStatus, 1) << command;
-            EXPECT_EQ(refused.Errors, "The station in " + folder + " is in use by process " +
-                                          std::to_string(::getpid()) + ".\n")
+            EXPECT_EQ(refused.Errors,
+                      "The station in " + folder + " is in use by process " + std::to_string(::getpid()) + ".\n")
                 << command;
             EXPECT_EQ(refused.Output, "") << command;
         }

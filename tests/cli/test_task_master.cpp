@@ -1,5 +1,5 @@
-#include "engines/imaging/PreviewBitmap.h"
 #include "base/pagebuffer/PGBObject.h"
+#include "engines/imaging/PreviewBitmap.h"
 #include "tests/imaging/MasterFiles.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"

@@ -46,10 +46,10 @@ TEST_F(TreeCommand, PrintsTheJobsOfThePageBufferFolderWithTheirPlates)
         options.JobName = std::to_string(plate.Job) + ".Leaflet (3)";
         options.Resolution = 1200;
         const TBitmap blank{32, 2, std::vector<std::uint8_t>(8, 0)};
-        WriteFileBytes((pageBuffers / (std::to_string(plate.Job) + "-" + std::to_string(plate.Page) + plate.Color +
-                                       ".pgb"))
-                           .string(),
-                       PageBufferBytes(PlateLayout(blank, options)));
+        WriteFileBytes(
+            (pageBuffers / (std::to_string(plate.Job) + "-" + std::to_string(plate.Page) + plate.Color + ".pgb"))
+                .string(),
+            PageBufferBytes(PlateLayout(blank, options)));
     }
 
     const auto result = testing::RunProgram("tavrin-cli", "tree");

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "tasks/delivery/CustomTransferThread.h"
 #include "base/platform/MessageQueue.h"
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
+#include "tasks/delivery/CustomTransferThread.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/delivery/ServerProcess.h"
 #include "tests/support/TreePaths.h"
@@ -60,18 +60,14 @@ struct TPostedMessages final : TMessageHandler {
 // Starts tests/delivery/ftp_server.py serving folder/"root" to user "u"
 // (password "secret"), its command log in folder/"commands.log".
 inline std::unique_ptr<TServerProcess> StartScriptedFTPServer(const TTemporaryFolder& folder,
-                                                             const std::vector<std::string>& options = {})
+                                                              const std::vector<std::string>& options = {})
 {
     std::filesystem::create_directories(folder.Path() / "root");
     std::filesystem::remove(folder.Path() / "port");
-    std::vector<std::string> command = {"/usr/bin/python3",
-                                        SourcePath("tests/delivery/ftp_server.py"),
-                                        "--root",
-                                        (folder.Path() / "root").string(),
-                                        "--port-file",
-                                        (folder.Path() / "port").string(),
-                                        "--command-log",
-                                        (folder.Path() / "commands.log").string()};
+    std::vector<std::string> command = {"/usr/bin/python3", SourcePath("tests/delivery/ftp_server.py"),
+                                        "--root",           (folder.Path() / "root").string(),
+                                        "--port-file",      (folder.Path() / "port").string(),
+                                        "--command-log",    (folder.Path() / "commands.log").string()};
     command.insert(command.end(), options.begin(), options.end());
     return std::make_unique<TServerProcess>(command, folder.Path() / "port");
 }

@@ -23,14 +23,10 @@ inline std::unique_ptr<TServerProcess> StartSMTPServer(const TTemporaryFolder& f
                                                        const std::vector<std::string>& options = {})
 {
     std::filesystem::remove(folder.Path() / "smtp-port");
-    std::vector<std::string> command = {"/usr/bin/python3",
-                                        SourcePath("tests/delivery/smtp_server.py"),
-                                        "--port-file",
-                                        (folder.Path() / "smtp-port").string(),
-                                        "--command-log",
-                                        (folder.Path() / "commands.log").string(),
-                                        "--mail-dir",
-                                        (folder.Path() / "mail").string()};
+    std::vector<std::string> command = {"/usr/bin/python3", SourcePath("tests/delivery/smtp_server.py"),
+                                        "--port-file",      (folder.Path() / "smtp-port").string(),
+                                        "--command-log",    (folder.Path() / "commands.log").string(),
+                                        "--mail-dir",       (folder.Path() / "mail").string()};
     command.insert(command.end(), options.begin(), options.end());
     return std::make_unique<TServerProcess>(command, folder.Path() / "smtp-port");
 }

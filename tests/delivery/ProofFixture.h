@@ -2,11 +2,11 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/MasterImagePath.h"
-#include "tasks/imaging/PreviewThread.h"
-#include "engines/imaging/ProofImage.h"
-#include "tasks/imaging/TilingThread.h"
 #include "base/platform/MessageQueue.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/ProofImage.h"
+#include "tasks/imaging/PreviewThread.h"
+#include "tasks/imaging/TilingThread.h"
 #include "tests/delivery/ServerProcess.h"
 
 #include <filesystem>
@@ -32,8 +32,8 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
 
     // 1. The master: each plane inks a different pattern of 32-pixel words.
     std::filesystem::create_directories(OutputFolder());
-    auto master = TProofImage::CreateForWrite(MasterImagePath(uniqueID, 1), width, height, width, 600, 600, false,
-                                              false, "", "");
+    auto master =
+        TProofImage::CreateForWrite(MasterImagePath(uniqueID, 1), width, height, width, 600, 600, false, false, "", "");
     // A set bit is paper: the master is not negated.
     std::vector<std::vector<std::uint8_t>> planes(8, std::vector<std::uint8_t>(band * words * 4, 0xFF));
     std::mt19937 random(7);
@@ -55,7 +55,7 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
 
     // 2. The overview, the tiles and the pages.
     for (TTaskThread* task : std::initializer_list<TTaskThread*>{new TPreviewThread(messages, reference),
-                                                                  new TTilingThread(messages, reference)}) {
+                                                                 new TTilingThread(messages, reference)}) {
         struct TUntilDone final : TMessageHandler {
             bool Done = false;
             void HandleMessage(TTaskMessage message) override
@@ -67,7 +67,8 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
             }
         } handler;
         task->Start();
-        messages.PumpUntil(handler, [&] { return handler.Done; }, std::chrono::seconds(300));
+        messages.PumpUntil(
+            handler, [&] { return handler.Done; }, std::chrono::seconds(300));
     }
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(OutputFolder() + uniqueID))
@@ -82,10 +83,8 @@ struct TProofFile {
     std::size_t Size;
 };
 inline constexpr TProofFile WebProofFiles[] = {
-    {"index.html", 38114},          {"print.html", 802},
-    {"overview-0001.png", 105789},  {"tile0-0001.tdb", 488564},
-    {"tile1-0001.tdb", 922564},     {"tile2-0001.tdb", 4181716},
-    {"tile3-0001.tdb", 18011732},   {"tile4-0001.tdb", 4076596},
+    {"index.html", 38114},      {"print.html", 802},         {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},
+    {"tile1-0001.tdb", 922564}, {"tile2-0001.tdb", 4181716}, {"tile3-0001.tdb", 18011732},  {"tile4-0001.tdb", 4076596},
 };
 
 // A job folder that stands in for WriteWebProof's without rendering: the

@@ -46,7 +46,8 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
     EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
 
     const std::string remote = "/www/tavrin/" + std::string(JobID) + "/";
-    EXPECT_EQ(posted.LogStartingWith("Remote Path: "), (std::vector<std::pair<std::string, int>>{{"Remote Path: " + remote, -1}}));
+    EXPECT_EQ(posted.LogStartingWith("Remote Path: "),
+              (std::vector<std::pair<std::string, int>>{{"Remote Path: " + remote, -1}}));
     const auto remoteDone = posted.LogStartingWith("Done deleting " + remote + "/");
     ASSERT_EQ(remoteDone.size(), 3u);
     EXPECT_EQ(remoteDone[0], std::make_pair("Done deleting " + remote + "/index.html", 0));
@@ -85,9 +86,7 @@ TEST_F(DeleteTask, EveryMasterOfTheJobGoesFinishedOrNotAndNoOtherName)
         "20240314092653121-0001.tif",      // the next job
         "202403140926531200-0001.tif",     // a longer id that begins with this one
         "20240314092653120-0001.tif.bak",  // not a master's name
-        "20240314092653120-notes.tif",
-        "20240314092653120-.tif",
-        "x20240314092653120-0001.tif",
+        "20240314092653120-notes.tif",    "20240314092653120-.tif", "x20240314092653120-0001.tif",
     };
     for (const std::string& other : others)
         WriteBytes(output + other, "not this job's master");
@@ -186,8 +185,9 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFails
     // The refused file stays, its reply is logged, the others go; the folder then stays too.
     const std::string remote = "/tavrin/" + std::string(JobID) + "/";
     EXPECT_EQ(posted.LogStartingWith("Could not delete " + remote + "/keep.png").size(), 1u);
-    EXPECT_NE(posted.LogStartingWith("Could not delete " + remote + "/keep.png")[0].first.find("550 This file is protected."),
-              std::string::npos);
+    EXPECT_NE(
+        posted.LogStartingWith("Could not delete " + remote + "/keep.png")[0].first.find("550 This file is protected."),
+        std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "keep.png"));
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "index.html"));
     EXPECT_EQ(posted.LogStartingWith("Could not delete directory " + std::string(JobID) + ". 550").size(), 1u);
@@ -195,8 +195,11 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFails
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
     const std::string& reason = posted.Completions[0].FailureReason;
-    EXPECT_EQ(reason.rfind("Could not delete " + remote + "/keep.png. 550 This file is protected.; "
-                           "Could not delete directory " + std::string(JobID) + ". 550 ", 0),
+    EXPECT_EQ(reason.rfind("Could not delete " + remote +
+                               "/keep.png. 550 This file is protected.; "
+                               "Could not delete directory " +
+                               std::string(JobID) + ". 550 ",
+                           0),
               0u)
         << reason;
 }

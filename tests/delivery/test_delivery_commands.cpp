@@ -25,8 +25,8 @@ protected:
         Server = testing::StartScriptedFTPServer(Temporary);
         std::filesystem::create_directories(Temporary.Path() / "root/www/tavrin");
         Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
-                                       "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
-                                       EncipherText("secret") + "\nFTPInitialDirectory=/www/\n");
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText("secret") + "\nFTPInitialDirectory=/www/\n");
     }
 
     testing::TTemporaryFolder Temporary;
@@ -90,9 +90,17 @@ TEST_F(DeliveryCommands, ATransferThatDidNotSendEverythingExitsWithOneAndSaysWhy
     const std::string local = Folder.Path("output/").string() + JobID + "/";
     const TCase cases[] = {
         {"log-on refused", {}, "wrong", true, false, "Could not log on to the FTP server: 530 "},
-        {"one file refused", {"--refuse-stor-of", "tile0-0001.tdb"}, "secret", true, true,
+        {"one file refused",
+         {"--refuse-stor-of", "tile0-0001.tdb"},
+         "secret",
+         true,
+         true,
          "1 file was not sent: " + local + "tile0-0001.tdb"},
-        {"no index page", {}, "secret", false, false,
+        {"no index page",
+         {},
+         "secret",
+         false,
+         false,
          "The web proof is not complete: " + local + "index.html is missing; no files are sent."},
     };
     for (const TCase& c : cases) {
@@ -107,8 +115,8 @@ TEST_F(DeliveryCommands, ATransferThatDidNotSendEverythingExitsWithOneAndSaysWhy
         Server = testing::StartScriptedFTPServer(Temporary, c.ServerOptions);
         std::filesystem::create_directories(Temporary.Path() / "root/www/tavrin");
         Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
-                                       "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
-                                       EncipherText(c.Password) + "\nFTPInitialDirectory=/www/\n");
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText(c.Password) + "\nFTPInitialDirectory=/www/\n");
 
         const auto result = testing::RunProgram("tavrin-cli", "task transfer 7");
         EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
@@ -130,8 +138,8 @@ TEST_F(DeliveryCommands, AServerThatStopsAnsweringEndsTransferAndCommonFilesWith
     WriteBytes(Folder.Path("images/logo.jpg"), "logo");
     Server = testing::StartScriptedFTPServer(Temporary, {"--silent-at", "STOR"});
     Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
-                                   "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" +
-                                   EncipherText("secret") + "\nFTPInitialDirectory=/www/\nFTPReplyTimeout=1\n");
+                                   "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" + EncipherText("secret") +
+                                   "\nFTPInitialDirectory=/www/\nFTPReplyTimeout=1\n");
 
     auto result = testing::RunProgram("tavrin-cli", "task transfer 7");
     EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;

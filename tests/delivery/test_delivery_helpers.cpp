@@ -1,6 +1,6 @@
+#include "base/platform/SocketOptions.h"
 #include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
-#include "base/platform/SocketOptions.h"
 
 #include <gtest/gtest.h>
 

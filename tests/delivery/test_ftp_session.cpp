@@ -119,7 +119,8 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     // Nobody listening: the reason comes from the socket.
     const int port = Server->Port();
     Server->Stop();
-    StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
+    StationSettings().Update(
+        [&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
     TProbeSession session(Messages);
     EXPECT_FALSE(session.Connect());
     EXPECT_FALSE(session.LastError.empty());

@@ -50,7 +50,8 @@ protected:
                                        "\nAuthenticationRequired=True\nSMTPUsername=" + EncipherText("mailer") +
                                        "\nSMTPPassword=" + EncipherText("secret") +
                                        "\nFromEmail=proofs@example.com\nFromEmailName=Proof Desk\n"
-                                       "WebRoot=http://proofs.example.com/\n" + moreSettings);
+                                       "WebRoot=http://proofs.example.com/\n" +
+                                       moreSettings);
     }
 
     // The printed log lines without their time stamps.
@@ -152,14 +153,26 @@ TEST_F(NotifyCommands, TaskNotifyExitsWithOneWhenNoRecipientAcceptedTheMessage)
     const std::string notSent = "The e-mail to Ann Archer <ann@example.com> was not sent: ";
     const std::string silent = "The mail server did not answer RCPT TO within 1 s: timed out";
     const TCase cases[] = {
-        {"MAIL FROM refused", {"--refuse-mail"}, "", "task notify 7",
+        {"MAIL FROM refused",
+         {"--refuse-mail"},
+         "",
+         "task notify 7",
          {"550 5.7.1 Sender refused", failed + notSent + "550 5.7.1 Sender refused"}},
-        {"RCPT refused", {"--refuse-rcpt"}, "", "task notify 7",
+        {"RCPT refused",
+         {"--refuse-rcpt"},
+         "",
+         "task notify 7",
          {"Recipient ann@example.com refused: 550 5.1.1 No such mailbox here",
           "The mail server refused every recipient", failed + notSent + "The mail server refused every recipient"}},
-        {"silent at RCPT", {"--silent-at", "RCPT"}, "SMTPReplyTimeout=1\n", "task notify 7",
+        {"silent at RCPT",
+         {"--silent-at", "RCPT"},
+         "SMTPReplyTimeout=1\n",
+         "task notify 7",
          {silent, failed + notSent + silent}},
-        {"no recipients", {}, "", "queue recipient remove 7 3 then task notify 7",
+        {"no recipients",
+         {},
+         "",
+         "queue recipient remove 7 3 then task notify 7",
          {failed + "There were no recipients to send the message to"}},
     };
     for (const TCase& c : cases) {

@@ -1,6 +1,6 @@
 #include "base/catalogue/OutputLayout.h"
-#include "tasks/delivery/NotifyThread.h"
 #include "engines/delivery/SMTPClient.h"
+#include "tasks/delivery/NotifyThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
 
@@ -209,7 +209,7 @@ TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
         bool RemoveOverview;
         bool StopServer;
         std::vector<std::string> ExpectedLog;  // a line ending in "*" stands for any line beginning so
-        const char* LastCommands;             // the end of the conversation
+        const char* LastCommands;              // the end of the conversation
     };
     const TCase cases[] = {
         {"MAIL FROM refused",
@@ -326,13 +326,24 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
     const std::string bareRefused = "bare@example.com=501 5.1.3 Bad recipient address syntax";
     const TCase cases[] = {
         {"two of three refused", {annRefused, bareRefused}, "", {"carl@example.com"}, "", "Carl <carl@example.com>"},
-        {"the Cc refused", {"archive@example.com=550 5.7.1 Relaying denied"}, "archive@example.com",
-         {"ann@example.com", "bare@example.com", "carl@example.com"}, "",
+        {"the Cc refused",
+         {"archive@example.com=550 5.7.1 Relaying denied"},
+         "archive@example.com",
+         {"ann@example.com", "bare@example.com", "carl@example.com"},
+         "",
          "Ann Archer <ann@example.com>, bare@example.com, Carl <carl@example.com>"},
-        {"every one refused", {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"}, "", {},
-         "The mail server refused every recipient", ""},
-        {"only the Cc accepted", {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"}, "archive@example.com",
-         {}, "The mail server refused every To recipient; the Cc alone would not tell the customer", ""},
+        {"every one refused",
+         {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"},
+         "",
+         {},
+         "The mail server refused every recipient",
+         ""},
+        {"only the Cc accepted",
+         {annRefused, bareRefused, "carl@example.com=550 5.1.1 Gone"},
+         "archive@example.com",
+         {},
+         "The mail server refused every To recipient; the Cc alone would not tell the customer",
+         ""},
     };
     Run("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values "
         "(11, \"Carl\", \"carl@example.com\")");
@@ -383,11 +394,11 @@ TEST_F(NotifyTask, AStoredAddressThatIsNoMailAddressIsSkippedWithALogLine)
     StartMailServer();
     TPostedMessages posted = RunNotify();
 
-    EXPECT_EQ(posted.LogTexts(),
-              (std::vector<std::string>{
-                  "Contact 12 (Old Row <bob at example.com>) skipped: not a mail address",
-                  "Contact 13 (<x>@example.com) skipped: not a mail address",
-                  "The Cc Archive <archive at example.com> is not a mail address; no copy is sent"}));
+    EXPECT_EQ(
+        posted.LogTexts(),
+        (std::vector<std::string>{"Contact 12 (Old Row <bob at example.com>) skipped: not a mail address",
+                                  "Contact 13 (<x>@example.com) skipped: not a mail address",
+                                  "The Cc Archive <archive at example.com> is not a mail address; no copy is sent"}));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     const auto commands = Commands();

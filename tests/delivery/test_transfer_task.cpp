@@ -1,8 +1,8 @@
 #include "base/catalogue/OutputLayout.h"
-#include "tasks/delivery/TransferCommonFiles.h"
-#include "engines/delivery/TransferHelpers.h"
-#include "tasks/delivery/TransferThread.h"
 #include "base/platform/MessageBox.h"
+#include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/TransferCommonFiles.h"
+#include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 
 namespace tavrin {
@@ -99,7 +99,8 @@ TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLack
     const auto newIndex = std::find(imageNames.begin(), imageNames.end(), "new.png") - imageNames.begin();
     EXPECT_EQ(posted.LogStartingWith("Sending " + images),
               (std::vector<std::pair<std::string, int>>{{"Sending " + images + "new.png", -1}}));
-    EXPECT_EQ(DoneProgress(posted, images), std::vector<int>{RoundedPercent(newIndex, static_cast<std::int64_t>(imageNames.size()))});
+    EXPECT_EQ(DoneProgress(posted, images),
+              std::vector<int>{RoundedPercent(newIndex, static_cast<std::int64_t>(imageNames.size()))});
 
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/LOGO.JPG"), "their logo");
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/scripts/tavrin.js"), "old script");
@@ -147,14 +148,15 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     EXPECT_EQ(posted.Log[2], std::make_pair(std::string("Error sending files. 550 Folders cannot be made here."), 100));
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason, "Could not reach the remote folder /tavrin/" + std::string(FirstID) +
-                                                        "/: 550 Folders cannot be made here.");
+                                                       "/: 550 Folders cannot be made here.");
 
     // The job folder exists but the shared ones cannot be made: the job's files go, the task fails.
     std::filesystem::create_directories(ServerRoot() / "tavrin" / FirstID);
     WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg"});
     posted = RunTask(new TTransferThread(Messages, 10));
     EXPECT_EQ(posted.LogStartingWith("Done sending ").size(), 12u);
-    const std::string unreached = "Could not reach the remote folder /tavrin/scripts/: 550 Folders cannot be made here.";
+    const std::string unreached =
+        "Could not reach the remote folder /tavrin/scripts/: 550 Folders cannot be made here.";
     EXPECT_EQ(posted.LogStartingWith("Could not reach "), (std::vector<std::pair<std::string, int>>{{unreached, -1}}));
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason, unreached);
@@ -240,13 +242,19 @@ TEST_F(TransferTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOu
     };
     const std::string job = "/tavrin/" + std::string(FirstID) + "/";
     const TCase cases[] = {
-        {"no greeting", {"--silent-at", "greeting"},
-         "Could not log on to the FTP server: The FTP server sent no greeting within 1 s: timed out", 0},
-        {"silent at CWD", {"--silent-at", "CWD"},
-         "Could not reach the remote folder " + job + ": The FTP server did not answer CWD within 1 s: timed out", 0},
+        {"no greeting",
+         {"--silent-at", "greeting"},
+         "Could not log on to the FTP server: The FTP server sent no greeting within 1 s: timed out",
+         0},
+        {"silent at CWD",
+         {"--silent-at", "CWD"},
+         "Could not reach the remote folder " + job + ": The FTP server did not answer CWD within 1 s: timed out",
+         0},
         {"silent at STOR", {"--silent-at", "STOR"}, "did not answer STOR ", 3},
-        {"a data connection that stalls every time", {"--stall-after", "100000"},
-         "The upload of big.tdb stalled for 2 s: timed out", 3},
+        {"a data connection that stalls every time",
+         {"--stall-after", "100000"},
+         "The upload of big.tdb stalled for 2 s: timed out",
+         3},
     };
     AddJob(10, FirstID);
     const std::string local = Local("output/").string() + FirstID + "/";
@@ -340,8 +348,7 @@ TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)
     std::filesystem::rename(local + "index.html", local + "index.html.part");
 
     const auto posted = RunTask(new TTransferThread(Messages, 10));
-    const std::string refusal =
-        "The web proof is not complete: " + local + "index.html is missing; no files are sent.";
+    const std::string refusal = "The web proof is not complete: " + local + "index.html is missing; no files are sent.";
     EXPECT_EQ(posted.Log, (std::vector<std::pair<std::string, int>>{{"Local Path: " + local, 0}, {refusal, 100}}));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);

@@ -1,5 +1,5 @@
-#include "tasks/delivery/DeleteThread.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/ProofFixture.h"

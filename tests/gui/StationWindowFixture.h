@@ -1,11 +1,11 @@
 #pragma once
 
+#include "base/settings/SettingsFile.h"
+#include "base/tasking/StationLog.h"
 #include "gui/MainWindow.h"
 #include "gui/QtMessageTarget.h"
 #include "station/QueueRunner.h"
-#include "base/settings/SettingsFile.h"
 #include "station/StartupOperation.h"
-#include "base/tasking/StationLog.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tools/pgbwrite/PageBufferWriter.h"

@@ -1,5 +1,5 @@
-#include "gui/ConfigDialog.h"
 #include "base/settings/SharedSettings.h"
+#include "gui/ConfigDialog.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QAction>

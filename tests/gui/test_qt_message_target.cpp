@@ -43,8 +43,8 @@ TEST(QtMessageTarget, DeliversPostsFromWorkersInOrderOnTheMainThread)
     for (int worker = 0; worker < ThreadCount; ++worker)
         workers.emplace_back([&target, worker] {
             for (int i = 0; i < PerThread; ++i)
-                target.Post(TTaskMessage::Progress(WM_TOTAL_PROGRESS, -1,
-                                                   std::to_string(worker) + ":" + std::to_string(i)));
+                target.Post(
+                    TTaskMessage::Progress(WM_TOTAL_PROGRESS, -1, std::to_string(worker) + ":" + std::to_string(i)));
         });
     QTimer::singleShot(10000, &application, &QCoreApplication::quit);  // never hang the suite
     QCoreApplication::exec();

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "tasks/catalogue/FolderScan.h"
 #include "base/catalogue/JobDetailRecord.h"
-#include "engines/imaging/TiffErrorHandler.h"
 #include "base/platform/MessageQueue.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
 #include "base/tasking/TaskThread.h"
+#include "engines/imaging/TiffErrorHandler.h"
+#include "tasks/catalogue/FolderScan.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 

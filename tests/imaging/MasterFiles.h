@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/imaging/TiffErrorHandler.h"
 #include "base/platform/MessageBox.h"
+#include "engines/imaging/TiffErrorHandler.h"
 
 #include <tiffio.h>
 

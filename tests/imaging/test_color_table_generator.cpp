@@ -148,9 +148,8 @@ class ColorTableGeneratorFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Folder = fs::temp_directory_path() /
-                 ("tavrin-imaging-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        Folder = fs::temp_directory_path() / ("tavrin-imaging-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(Folder);
     }
     void TearDown() override { fs::remove_all(Folder); }
@@ -200,7 +199,8 @@ TEST_F(ColorTableGeneratorFiles, ChecksInOrderAndLeavesTheTableZero)
 
 TEST_F(ColorTableGeneratorFiles, AcceptsProfileFilesOnEitherSide)
 {
-    const std::pair<std::string, std::string> cases[] = {{"", RGBProfile}, {CMYKProfile, ""}, {CMYKProfile, RGBProfile}};
+    const std::pair<std::string, std::string> cases[] = {
+        {"", RGBProfile}, {CMYKProfile, ""}, {CMYKProfile, RGBProfile}};
     for (const auto& [input, output] : cases) {
         TColorTableGenerator generator(input, output);
         EXPECT_TRUE(generator.BuildTable()) << input << " to " << output << ": " << generator.ErrorText();

@@ -43,10 +43,9 @@ struct TTiffReader {
                 firstY = y;
             }
     if (wrong > 0)
-        return ::testing::AssertionFailure()
-               << wrong << " pixels differ, the first at " << firstX << "," << firstY << ": "
-               << std::hex << gdImageGetPixel(actual, firstX, firstY) << " instead of "
-               << gdImageGetPixel(expected, firstX, firstY);
+        return ::testing::AssertionFailure() << wrong << " pixels differ, the first at " << firstX << "," << firstY
+                                             << ": " << std::hex << gdImageGetPixel(actual, firstX, firstY)
+                                             << " instead of " << gdImageGetPixel(expected, firstX, firstY);
     return ::testing::AssertionSuccess();
 }
 
@@ -245,10 +244,9 @@ TEST_F(MasterResamplerTest, ReadFailuresRaiseNamingTheFileAndStrip)
         TTiffReader reader(path);
         for (bool trueColor : {true, false}) {
             TImage picture = NewImage(32, 24, trueColor);
-            EXPECT_EQ(RaisedText([&] {
-                          CopyResampledFromMaster(picture.get(), reader.Handle, 0, 0, 0, 0, 32, 24, 64, 48);
-                      }),
-                      "Could not get Color Map of " + path);
+            EXPECT_EQ(
+                RaisedText([&] { CopyResampledFromMaster(picture.get(), reader.Handle, 0, 0, 0, 0, 32, 24, 64, 48); }),
+                "Could not get Color Map of " + path);
         }
     }
     // A spoilt strip, first or later, in either copy; libtiff's reason follows the strip.
@@ -260,9 +258,8 @@ TEST_F(MasterResamplerTest, ReadFailuresRaiseNamingTheFileAndStrip)
         const std::string expected = "Could not read strip " + std::to_string(spoilt) + " of " + path + ": ";
         for (bool trueColor : {true, false}) {
             TImage picture = NewImage(64, 48, trueColor);
-            const std::string text = RaisedText([&] {
-                CopyResampledFromMaster(picture.get(), reader.Handle, 0, 0, 0, 0, 32, 24, 64, 48);
-            });
+            const std::string text =
+                RaisedText([&] { CopyResampledFromMaster(picture.get(), reader.Handle, 0, 0, 0, 0, 32, 24, 64, 48); });
             EXPECT_EQ(text.substr(0, expected.size()), expected) << text;
             EXPECT_GT(text.size(), expected.size()) << "no reason given";
         }

@@ -1,14 +1,14 @@
-#include "tasks/catalogue/FolderScan.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/ColorTableGenerator.h"
-#include "engines/imaging/MasterImagePath.h"
-#include "tasks/imaging/MasteringThread.h"
-#include "tasks/imaging/TilingThread.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/platform/MessageQueue.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
+#include "engines/imaging/ColorTableGenerator.h"
+#include "engines/imaging/MasterImagePath.h"
+#include "tasks/catalogue/FolderScan.h"
+#include "tasks/imaging/MasteringThread.h"
+#include "tasks/imaging/TilingThread.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/imaging/JobFixture.h"
 #include "tests/imaging/MasterFiles.h"
@@ -42,9 +42,8 @@ class MasteringTask : public JobFixture {
 protected:
     std::vector<TSeen> RunTask(std::uint32_t reference)
     {
-        return RunTaskThread([&](TMessageTarget& target) {
-            return new TMasteringThread(target, InputFolder, reference, "", "");
-        });
+        return RunTaskThread(
+            [&](TMessageTarget& target) { return new TMasteringThread(target, InputFolder, reference, "", ""); });
     }
 
     // The plate files of a page in PlateList order.
@@ -195,7 +194,13 @@ TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
     };
     const TCase cases[] = {
         {"cut in half", {}, halve, -1, "the file ends inside the band's stored bytes"},
-        {"invalid code", [](TPageBufferLayout& layout) { layout.Bands[3] = {7, 248, 255}; }, {}, 3, "invalid code"},
+        {"invalid code",
+         [](TPageBufferLayout& layout) {
+             layout.Bands[3] = {7, 248, 255};
+         },
+         {},
+         3,
+         "invalid code"},
         {"stored bytes past the end", {}, PointLastBandPastTheEnd, 6, "the file ends inside the band's stored bytes"},
     };
     for (const TCase& c : cases) {
@@ -220,9 +225,9 @@ TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
         Scan();
 
         const auto seen = RunTask(5);
-        EXPECT_EQ(seen.back(), (TSeen{WM_MASTER_DONE, 5,
-                                      "failed: Cannot read band " + std::to_string(band) + " of plate " + plate +
-                                          ": " + c.Reason}));
+        EXPECT_EQ(seen.back(),
+                  (TSeen{WM_MASTER_DONE, 5,
+                         "failed: Cannot read band " + std::to_string(band) + " of plate " + plate + ": " + c.Reason}));
         for (const std::string& file : PageProducts(UniqueID(5), 1))
             EXPECT_FALSE(std::filesystem::exists(file)) << file;
     }
@@ -248,8 +253,9 @@ TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
     std::filesystem::remove(InputFolder + "p2.pgb");
 
     const auto seen = RunTask(5);
-    EXPECT_EQ(seen.back(), (TSeen{WM_MASTER_DONE, 5,
-                                  "failed: Cannot open file \"" + InputFolder + "p2.pgb\": No such file or directory"}));
+    EXPECT_EQ(seen.back(),
+              (TSeen{WM_MASTER_DONE, 5,
+                     "failed: Cannot open file \"" + InputFolder + "p2.pgb\": No such file or directory"}));
     EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + OverviewName(1))) << "made from the old master";
     for (const std::string& file : PageProducts(id, 2))

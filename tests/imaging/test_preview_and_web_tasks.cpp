@@ -1,7 +1,7 @@
 #include "base/catalogue/OutputLayout.h"
 #include "engines/imaging/MasterImagePath.h"
-#include "tasks/imaging/MasteringThread.h"
 #include "engines/imaging/PreviewBitmap.h"
+#include "tasks/imaging/MasteringThread.h"
 #include "tasks/imaging/PreviewThread.h"
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/JobFixture.h"
@@ -102,9 +102,9 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
     std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating web site..."}};
     for (int page : {1, 2})
         for (int level = 0; level < 5; ++level)
-            expected.push_back({WM_TOTAL_PROGRESS, std::vector<int>{33, 50, 67, 83, 100}[std::size_t(level)],
-                                "Finished creating page " + std::to_string(page) + " zoom level " +
-                                    std::to_string(level)});
+            expected.push_back(
+                {WM_TOTAL_PROGRESS, std::vector<int>{33, 50, 67, 83, 100}[std::size_t(level)],
+                 "Finished creating page " + std::to_string(page) + " zoom level " + std::to_string(level)});
     expected.push_back({WM_TOTAL_PROGRESS, 100, ""});
     EXPECT_EQ(OnlyNumber(seen, WM_TOTAL_PROGRESS), expected);
     EXPECT_EQ(seen.back(), (TSeen{WM_WEB_DONE, 5, "done"}));
@@ -148,13 +148,13 @@ TEST_F(ProofTasks, AMasterThatCannotBeReadFailsWebAndLeavesNoTilesOfItsPageAndNo
         std::function<std::string(const std::string& master)> Reason;  // the start of the failure text
     };
     const TCase cases[] = {
-        {"garbage",
-         [](const std::string& master) { WriteFileBytes(master, std::string(4096, 'x')); },
+        {"garbage", [](const std::string& master) { WriteFileBytes(master, std::string(4096, 'x')); },
          [](const std::string& master) { return "Error opening " + master + ": "; }},
         {"claims 200000 x 200000 pixels",
          [](const std::string& master) { WriteClaimingMaster(master, 200000, 200000); },
          [](const std::string& master) {
-             return "Master " + master + " is not readable: it claims 200000 x 200000 pixels but its strips hold 4 bytes";
+             return "Master " + master +
+                    " is not readable: it claims 200000 x 200000 pixels but its strips hold 4 bytes";
          }},
         {"a spoilt strip",
          [](const std::string& master) {
@@ -165,7 +165,9 @@ TEST_F(ProofTasks, AMasterThatCannotBeReadFailsWebAndLeavesNoTilesOfItsPageAndNo
              file.seekp(std::streamoff(offset));
              file.write(std::string(size, '\xFF').data(), std::streamsize(size));
          },
-         [](const std::string& master) { return "Could not read strip 1 of " + master + ": Using code not yet in table"; }},
+         [](const std::string& master) {
+             return "Could not read strip 1 of " + master + ": Using code not yet in table";
+         }},
     };
     MasterJob(2);
     ASSERT_EQ(RunWeb(5).back(), (TSeen{WM_WEB_DONE, 5, "done"}));
@@ -220,9 +222,9 @@ TEST_F(ProofTasks, MissingJobsMastersAndLevelsFailTheTasks)
               (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Creating web site..."},
                                   {WM_TOTAL_PROGRESS, 33, "Finished creating page 1 zoom level 0"},
                                   {WM_TOTAL_PROGRESS, 50, "Finished creating page 1 zoom level 1"}}));
-    EXPECT_EQ(seen.back(), (TSeen{WM_WEB_DONE, 5,
-                                  "failed: Could not create tile database " + JobFolder +
-                                      "tile2-0001.tdb.part: Is a directory"}));
+    EXPECT_EQ(seen.back(),
+              (TSeen{WM_WEB_DONE, 5,
+                     "failed: Could not create tile database " + JobFolder + "tile2-0001.tdb.part: Is a directory"}));
     EXPECT_EQ(FolderNames(JobFolder), (std::set<std::string>{"tile2-0001.tdb.part"}));
 }
 

@@ -1,6 +1,6 @@
+#include "base/platform/MessageBox.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/TiffErrorHandler.h"
-#include "base/platform/MessageBox.h"
 #include "tests/imaging/MasterFiles.h"
 #include "tests/support/ScratchProgramFolder.h"
 

@@ -10,8 +10,8 @@ TEST(ColorValueToByte, RoundsToNearestButNeverUpTo255)
     const struct {
         std::uint16_t Value;
         int Expected;
-    } cases[] = {{0, 0}, {63, 0}, {64, 1}, {127, 1}, {128, 1}, {191, 1}, {192, 2}, {16384, 128}, {32576, 254},
-                 {32767, 255}};
+    } cases[] = {{0, 0},   {63, 0},  {64, 1},      {127, 1},     {128, 1},
+                 {191, 1}, {192, 2}, {16384, 128}, {32576, 254}, {32767, 255}};
     for (const auto& c : cases)
         EXPECT_EQ(ColorValueToByte(c.Value), c.Expected) << c.Value;
 

@@ -17,8 +17,7 @@ class TileDBTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Folder = std::filesystem::temp_directory_path() /
-                 ("tavrin-tiledb-" + std::to_string(std::random_device{}()));
+        Folder = std::filesystem::temp_directory_path() / ("tavrin-tiledb-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(Folder);
     }
     void TearDown() override { std::filesystem::remove_all(Folder); }
@@ -47,7 +46,9 @@ std::vector<unsigned char> Tile(std::size_t size, unsigned char value)
 
 TEST_F(TileDBTest, EmptyGridIsHeaderAndZeroIndex)
 {
-    { TTileDB db(Path("empty.tdb"), 3, 2, 64); }
+    {
+        TTileDB db(Path("empty.tdb"), 3, 2, 64);
+    }
     const std::vector<unsigned char> expected = {
         'v', 'o', 'r', 'n', 1, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 64, 0, 0, 0,  // header
         0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,  // six entries
@@ -69,12 +70,12 @@ TEST_F(TileDBTest, TilesStartOnBlocksAndEntriesLieInRowOrder)
     const std::size_t dataStart = 68;
     ASSERT_EQ(bytes.size(), dataStart + 128 + 64 + 64);
 
-    EXPECT_EQ(Word(bytes, 60), 100u);  // column 2, row 1
-    EXPECT_EQ(Word(bytes, 64), 0u);    // block 0
-    EXPECT_EQ(Word(bytes, 20), 64u);   // column 0, row 0
-    EXPECT_EQ(Word(bytes, 24), 2u);    // after 100 bytes and 28 zeros
-    EXPECT_EQ(Word(bytes, 28), 1u);    // column 1, row 0
-    EXPECT_EQ(Word(bytes, 32), 3u);    // a 64-byte tile needs no padding
+    EXPECT_EQ(Word(bytes, 60), 100u);                          // column 2, row 1
+    EXPECT_EQ(Word(bytes, 64), 0u);                            // block 0
+    EXPECT_EQ(Word(bytes, 20), 64u);                           // column 0, row 0
+    EXPECT_EQ(Word(bytes, 24), 2u);                            // after 100 bytes and 28 zeros
+    EXPECT_EQ(Word(bytes, 28), 1u);                            // column 1, row 0
+    EXPECT_EQ(Word(bytes, 32), 3u);                            // a 64-byte tile needs no padding
     for (std::size_t offset : {36u, 40u, 44u, 48u, 52u, 56u})  // columns 2/0, 0/1, 1/1 never written
         EXPECT_EQ(Word(bytes, offset), 0u) << offset;
 

@@ -58,8 +58,8 @@ struct TGridCase {
 TEST(TileGrid, WorkedExamples)
 {
     const TGridCase cases[] = {
-        {1000, 700, 576.0 / 1000, 500, 576, 403, 2, 2, 0, 173, 0, 300},  // level 0 at 600 dpi
-        {1000, 700, 1.0, 288, 1000, 700, 4, 3, 152, 164, 152, 164},      // level 4
+        {1000, 700, 576.0 / 1000, 500, 576, 403, 2, 2, 0, 173, 0, 300},   // level 0 at 600 dpi
+        {1000, 700, 1.0, 288, 1000, 700, 4, 3, 152, 164, 152, 164},       // level 4
         {2000, 500, 576.0 / 2000, 1000, 576, 144, 2, 1, 0, 144, 0, 500},  // a landscape page
         {288, 288, 1.0, 288, 288, 288, 1, 1, 0, 0, 0, 0},                 // exactly one tile
     };
@@ -155,8 +155,10 @@ TEST_F(TilePyramidTest, CuttingOnSeveralThreadsWritesTheSameFiles)
     for (double factor : {576.0 / 2100, 0.16, 0.64, 1.0}) {
         SCOPED_TRACE(factor);
         std::vector<int> single, parallel;
-        CutTiles(image->Tiff(), Path("single.tdb"), 288, factor, [&](int p) { single.push_back(p); }, 0);
-        CutTiles(image->Tiff(), Path("parallel.tdb"), 288, factor, [&](int p) { parallel.push_back(p); }, 3);
+        CutTiles(
+            image->Tiff(), Path("single.tdb"), 288, factor, [&](int p) { single.push_back(p); }, 0);
+        CutTiles(
+            image->Tiff(), Path("parallel.tdb"), 288, factor, [&](int p) { parallel.push_back(p); }, 3);
         EXPECT_TRUE(FileText(Path("single.tdb")) == FileText(Path("parallel.tdb")));
         EXPECT_EQ(single, parallel);
         if (factor == 0.64) {
@@ -222,8 +224,9 @@ TEST_F(TilePyramidTest, DamagedMastersRaiseAndLeaveNoFile)
     {
         const std::string path = Write(master, 64, false);
         EXPECT_EQ(RaisedText([&] { Open(path); }),
-                  "Master " + path + " is not readable: 1 sample(s) of 8 bits, photometric 1 instead of one 8-bit "
-                  "palette sample");
+                  "Master " + path +
+                      " is not readable: 1 sample(s) of 8 bits, photometric 1 instead of one 8-bit "
+                      "palette sample");
         TIFF* tiff = TIFFOpen(path.c_str(), "r");
         for (double factor : {0.5, 1.0})
             EXPECT_EQ(RaisedText([&] { CutTiles(tiff, Path("grey.tdb"), 288, factor, nullptr, 1); }),
@@ -275,7 +278,8 @@ TEST(TileEncoder, ARepeatedTileGetsTheBytesOfItsFirstEncoding)
     EXPECT_EQ(encoder.Reused(), 1u);
     int size = 0;
     void* png = gdImagePngPtr(tile(10).get(), &size);
-    EXPECT_EQ(*again, std::vector<std::uint8_t>(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + size));
+    EXPECT_EQ(*again,
+              std::vector<std::uint8_t>(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + size));
     gdFree(png);
 }
 

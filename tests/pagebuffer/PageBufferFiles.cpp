@@ -39,4 +39,4 @@ TPageBufferLayout PageBufferFiles::Layout(int bytesInLine, int bytesInBand,
     return layout;
 }
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

@@ -26,4 +26,4 @@ protected:
     std::filesystem::path Folder;
 };
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

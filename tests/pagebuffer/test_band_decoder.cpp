@@ -42,7 +42,7 @@ const Bytes Line1 = {0x00, 0x0f, 0xa5, 0x3c};
 struct TCodeCase {
     const char* Name;
     Bytes Codes;
-    Bytes After; // expected output after Line1, the rest of the band zero
+    Bytes After;  // expected output after Line1, the rest of the band zero
 };
 
 // Each case codes the first line as literals, then exercises one code family
@@ -161,5 +161,5 @@ TEST(BandDecoder, FaultsStopTheBand)
         EXPECT_EQ(Decode(c.Codes, 4, 8).Result, c.Result) << c.Name;
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

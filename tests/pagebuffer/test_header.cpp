@@ -153,7 +153,8 @@ TEST_F(PGBHeader, ImpossibleGeometryIsRefusedNamingTheKeyAndValue)
         {"/ImageWidth 1000000\n/ImageHeight 1000000\n", "has ImageWidth 1000000: more than the 524288 pixels"},
         {"/ImageHeight -700\n", "has ImageHeight -700: a size cannot be negative"},
         {"/DataWidth 600000\n", "has DataWidth 600000"},
-        {"/ImageWidth 4800\n/BytesInLine 599\n", "has BytesInLine 599: a line of that many bytes cannot hold ImageWidth 4800"},
+        {"/ImageWidth 4800\n/BytesInLine 599\n",
+         "has BytesInLine 599: a line of that many bytes cannot hold ImageWidth 4800"},
         {"/BytesInLine 600\n/BandHeight 30000000\n", "has BandHeight 30000000: more than the 524288"},
         {"/BytesInLine 65536\n/BandHeight 8192\n", "has BandHeight 8192: bands of 65536-byte lines would be larger"},
         {plate + "/BytesInBand 2000000000\n", "has BytesInBand 2000000000: more than the 268435456 bytes"},
@@ -165,9 +166,9 @@ TEST_F(PGBHeader, ImpossibleGeometryIsRefusedNamingTheKeyAndValue)
         EXPECT_THAT(ErrorOf(header + "pgbimage\n" + std::string(64, '\0')), HasSubstr(message)) << header;
     // The geometry of a real plate, band tables and all, passes; so does a
     // large-format plate 1.6 m wide and 5 m long at 2400 dpi.
-    EXPECT_EQ(ErrorOf(plate + "/BytesInBand 38400\n/MaxBand 100\n/PageHeaderVersion 19\npgbimage\n" +
-                      std::string(800, '\0')),
-              "(no error)");
+    EXPECT_EQ(
+        ErrorOf(plate + "/BytesInBand 38400\n/MaxBand 100\n/PageHeaderVersion 19\npgbimage\n" + std::string(800, '\0')),
+        "(no error)");
     EXPECT_EQ(ErrorOf("/ImageWidth 151181\n/ImageHeight 472441\n/BytesInLine 18900\n/BandHeight 64\n"
                       "/BytesInBand 1209600\n/MaxBand 7382\n/PageHeaderVersion 19\npgbimage\n" +
                       std::string(7382 * 8, '\0')),
@@ -203,5 +204,5 @@ TEST_F(PGBHeader, JobTitle)
     }
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -106,5 +106,5 @@ TEST_F(PGBInfo, FailuresAndUsage)
     }
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -86,8 +86,8 @@ TEST_F(ReadBand, BlankAndRawBandsCountAsRead)
 TEST_F(ReadBand, FailedBandsAndTheReadingState)
 {
     auto bands = CompressedBands(5);
-    bands[1][0] = 6;        // not compression 7: state unchanged
-    bands[3] = {7, 248, 1}; // invalid code: state moves on
+    bands[1][0] = 6;         // not compression 7: state unchanged
+    bands[3] = {7, 248, 1};  // invalid code: state moves on
     TPGBObject pgb = Open(Layout(4, 8, bands));
     EXPECT_NE(pgb.ReadBand(0), nullptr);
     EXPECT_EQ(pgb.ReadBand(1), nullptr);
@@ -123,7 +123,8 @@ TEST_F(ReadBand, UndeliverableBands)
         {"BytesInBand above 1 GiB", Layout(4, 8, {{7}}), "BytesInBand 1073741825",
          [](TPGBObject& p) { p.BytesInBand = (1 << 30) + 1; }},
         {"BytesInLine 0", Layout(0, 8, {{7, 0, 1}}), "BytesInLine 0 is not a usable", {}},
-        {"BytesInLine negative", Layout(4, 8, {{7, 0, 1}}), "BytesInLine -4", [](TPGBObject& p) { p.BytesInLine = -4; }},
+        {"BytesInLine negative", Layout(4, 8, {{7, 0, 1}}), "BytesInLine -4",
+         [](TPGBObject& p) { p.BytesInLine = -4; }},
         {"BytesInLine huge", Layout(4, 8, {{7, 0, 1}}), "BytesInLine 2147483647",
          [](TPGBObject& p) { p.BytesInLine = 2147483647; }},
         {"code writes past the band", Layout(4, 8, {{7, 251, 9}}), "writes past", {}},
@@ -195,5 +196,5 @@ TEST_F(ReadBand, EachCallOpensTheFile)
     }
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

@@ -195,5 +195,5 @@ TEST_F(PlateRoundTrip, WrittenPlatesReadBack)
     }
 }
 
-} // namespace
-} // namespace tavrin
+}  // namespace
+}  // namespace tavrin

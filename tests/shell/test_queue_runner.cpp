@@ -1,9 +1,9 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageQueue.h"
-#include "station/QueueRunner.h"
 #include "base/settings/SharedSettings.h"
-#include "station/StartupOperation.h"
 #include "base/tasking/StationLog.h"
+#include "station/QueueRunner.h"
+#include "station/StartupOperation.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -21,7 +21,8 @@ std::map<std::pair<std::uint32_t, int>, std::string> FailingTasks;
 class TScriptedTask final : public TTaskThread {
 public:
     TScriptedTask(TMessageTarget& target, std::uint32_t reference, int task)
-        : TTaskThread(target, reference, task < 0 ? WM_DELETE_DONE : static_cast<TMessageNumber>(WM_MASTER_DONE + task)),
+        : TTaskThread(target, reference,
+                      task < 0 ? WM_DELETE_DONE : static_cast<TMessageNumber>(WM_MASTER_DONE + task)),
           Task(task)
     {
     }
@@ -98,8 +99,8 @@ protected:
     {
         Runner.AddToQueue(static_cast<std::uint32_t>(reference));
         Runner.SetTaskSet(static_cast<std::uint32_t>(reference), tasks);
-        Run("update QueueList set QueueListRecipients = \"" + recipients + "\" where QueueListJobReference = " +
-            std::to_string(reference));
+        Run("update QueueList set QueueListRecipients = \"" + recipients +
+            "\" where QueueListJobReference = " + std::to_string(reference));
         Runner.ReloadQueueList();
     }
 
@@ -134,16 +135,24 @@ TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
         std::vector<std::string> Expected;
     };
     const TCase cases[] = {
-        {"all files", "Master, Preview, Web, Transfer, Notify", false, nullptr,
+        {"all files",
+         "Master, Preview, Web, Transfer, Notify",
+         false,
+         nullptr,
          {"Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
           "Notification for job 5 complete."}},
         {"all files, short task set", "Master, Preview, Web", false, nullptr, {}},
-        {"no master of page 2", "Master, Preview, Web, Transfer, Notify", false, "20261210090000005-0002.tif",
-         {"Master ran for job 5", "Master for job 5 complete.", "Preview ran for job 5",
-          "Preview for job 5 complete.", "Web ran for job 5", "Web files for job 5 complete.",
-          "Transfer ran for job 5", "Transfer for job 5 complete.", "Notify ran for job 5",
-          "Notification for job 5 complete."}},
-        {"no overview of page 1", "Master, Preview", false, "20261210090000005/overview-0001.png",
+        {"no master of page 2",
+         "Master, Preview, Web, Transfer, Notify",
+         false,
+         "20261210090000005-0002.tif",
+         {"Master ran for job 5", "Master for job 5 complete.", "Preview ran for job 5", "Preview for job 5 complete.",
+          "Web ran for job 5", "Web files for job 5 complete.", "Transfer ran for job 5",
+          "Transfer for job 5 complete.", "Notify ran for job 5", "Notification for job 5 complete."}},
+        {"no overview of page 1",
+         "Master, Preview",
+         false,
+         "20261210090000005/overview-0001.png",
          {"Preview ran for job 5", "Preview for job 5 complete."}},
         {"ticked", "Master", true, nullptr, {"Master ran for job 5", "Master for job 5 complete."}},
     };
@@ -209,10 +218,8 @@ TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)
         std::size_t LogLines;
     };
     const TCase cases[] = {
-        {WM_TOTAL_PROGRESS, -1, "one line", 0, 0, 1},
-        {WM_TOTAL_PROGRESS, 40, std::nullopt, 40, 0, 1},
-        {WM_TASK_PROGRESS, 70, std::string(), 40, 70, 1},
-        {WM_TASK_PROGRESS, -1, std::nullopt, 40, 70, 1},
+        {WM_TOTAL_PROGRESS, -1, "one line", 0, 0, 1},     {WM_TOTAL_PROGRESS, 40, std::nullopt, 40, 0, 1},
+        {WM_TASK_PROGRESS, 70, std::string(), 40, 70, 1}, {WM_TASK_PROGRESS, -1, std::nullopt, 40, 70, 1},
         {WM_TASK_PROGRESS, 0, "another", 40, 0, 2},
     };
     for (const TCase& c : cases) {
@@ -234,8 +241,7 @@ TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
     Runner.Start();
     RunUntilIdle();
 
-    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListTasks"),
-              std::vector<std::string>{"Master, Preview"});
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListTasks"), std::vector<std::string>{"Master, Preview"});
     ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
     EXPECT_EQ(Runner.PostQueueRows()[0].Status, "complete");
 }
@@ -285,8 +291,8 @@ TEST_F(QueueRunner, RecipientsAreKeptSortedAsTextWithoutDuplicates)
 {
     AddJob(8, ID(8), 1);
     for (const char* contact : {"A", "B", "C"})
-        Run(std::string("insert into AddressList (AddressListName, AddressListEmail) values (\"") + contact +
-            "\", \"" + contact + "@example.com\")");
+        Run(std::string("insert into AddressList (AddressListName, AddressListEmail) values (\"") + contact + "\", \"" +
+            contact + "@example.com\")");
     Queue(8, "Master", "12,5");
     Runner.SelectQueueRow(0);
 
@@ -304,9 +310,10 @@ TEST_F(QueueRunner, RecipientsAreKeptSortedAsTextWithoutDuplicates)
 
 TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
 {
-    const std::string missingAll = "Input Folder requires configuration\r\nFTP Server requires configuration\r\nFTP "
-                                   "UserName requires configuration\r\nFTP Password requires configuration\r\nSMTP Host "
-                                   "requires configuration\r\n";
+    const std::string missingAll =
+        "Input Folder requires configuration\r\nFTP Server requires configuration\r\nFTP "
+        "UserName requires configuration\r\nFTP Password requires configuration\r\nSMTP Host "
+        "requires configuration\r\n";
     const std::string tail = "From Email requires configuration\r\nURL Base requires configuration";
     struct TCase {
         std::string Port;
@@ -328,15 +335,16 @@ TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
     }
 
     TSettingsRecord complete;
-    for (std::string* field : {&complete.InputFolder, &complete.FTPServer, &complete.FTPUserName,
-                               &complete.FTPPassword, &complete.SMTPHost, &complete.FromEmail, &complete.WebRoot})
+    for (std::string* field : {&complete.InputFolder, &complete.FTPServer, &complete.FTPUserName, &complete.FTPPassword,
+                               &complete.SMTPHost, &complete.FromEmail, &complete.WebRoot})
         *field = " ";  // blanks count as set
     EXPECT_EQ(ConfigurationCheck(complete), "");
     EXPECT_FALSE(complete.ProfilesValid);
 
     complete.SourceColorProfile = "/usr/share/color/icc/sRGB.icc";
-    EXPECT_EQ(ConfigurationCheck(complete),
-              "Color profile error: Incorrect input color space. If ignored, one or more default profiles will be used.");
+    EXPECT_EQ(
+        ConfigurationCheck(complete),
+        "Color profile error: Incorrect input color space. If ignored, one or more default profiles will be used.");
     EXPECT_FALSE(complete.ProfilesValid);
     complete.SourceColorProfile.clear();
     complete.DestinationColorProfile = "/usr/share/color/icc/sRGB.icc";
@@ -391,9 +399,8 @@ TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
                          "Master ran for job 6", "Master for job 6 complete.", "Preview ran for job 6",
                          "Preview for job 6 complete.", "Master ran for job 7",
                          "Master for job 7 failed: Cannot open file pb7.pgb"}));
-    EXPECT_EQ(observer.Failures,
-              (std::vector<std::string>{"5 Web: Could not write index.html: No space left on device",
-                                        "7 Master: Cannot open file pb7.pgb"}));
+    EXPECT_EQ(observer.Failures, (std::vector<std::string>{"5 Web: Could not write index.html: No space left on device",
+                                                           "7 Master: Cannot open file pb7.pgb"}));
     EXPECT_TRUE(Runner.QueueControlsEnabled());
     EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"), std::vector<std::string>{"6"});
     // The failures are kept in the catalogue, so a reload shows them.
@@ -413,11 +420,10 @@ TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
     RunUntilIdle();
     const std::vector<std::string> all = Ran();
     const std::vector<std::string> again(all.begin() + static_cast<std::ptrdiff_t>(logged), all.end());
-    EXPECT_EQ(again, (std::vector<std::string>{"Web ran for job 5", "Web files for job 5 complete.",
-                                               "Transfer ran for job 5", "Transfer for job 5 complete.",
-                                               "Notify ran for job 5", "Notification for job 5 complete.",
-                                               "Master ran for job 7",
-                                               "Master for job 7 failed: Cannot open file pb7.pgb"}));
+    EXPECT_EQ(again, (std::vector<std::string>{
+                         "Web ran for job 5", "Web files for job 5 complete.", "Transfer ran for job 5",
+                         "Transfer for job 5 complete.", "Notify ran for job 5", "Notification for job 5 complete.",
+                         "Master ran for job 7", "Master for job 7 failed: Cannot open file pb7.pgb"}));
     ASSERT_EQ(Runner.QueueRows().size(), 1u);
     EXPECT_EQ(Runner.QueueRows()[0].JobReference, 7u);
     EXPECT_EQ(Column("select * from QueueList", "QueueListStatus"), std::vector<std::string>{"Failed at Master"});

@@ -70,7 +70,8 @@ TEST(Settings, MissingFileReadsAsAllDefaults)
     EXPECT_EQ(Describe(record), Describe(expected));
     EXPECT_EQ(expected.SMTPPort, "25");
     EXPECT_TRUE(expected.FTPPassiveMode && expected.FTPUseKeepAlives);
-    for (const std::chrono::seconds timeout : {expected.FTPReplyTimeout, expected.FTPStallTimeout, expected.SMTPReplyTimeout})
+    for (const std::chrono::seconds timeout :
+         {expected.FTPReplyTimeout, expected.FTPStallTimeout, expected.SMTPReplyTimeout})
         EXPECT_EQ(timeout, std::chrono::seconds(60));
     EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
 }
@@ -168,7 +169,8 @@ TEST(Settings, TimeOutsArePositiveWholeSecondsOrTheDefault)
         {nullptr, 60}, {"", 60}, {"abc", 60}, {"0", 60},    {"-5", 60},   {"1.5", 60},
         {"5s", 60},    {"1", 1}, {"2", 2},    {"300", 300}, {" 90 ", 90}, {"2147483647", 2147483647},
     };
-    const std::pair<const char*, int> keys[] = {{"FTPReplyTimeout", 7}, {"FTPStallTimeout", 8}, {"SMTPReplyTimeout", 9}};
+    const std::pair<const char*, int> keys[] = {
+        {"FTPReplyTimeout", 7}, {"FTPStallTimeout", 8}, {"SMTPReplyTimeout", 9}};
     TScratchProgramFolder folder;
     for (const auto& [key, _] : keys) {
         for (const TCase& c : cases) {

@@ -67,7 +67,8 @@ TEST(TaskThread, PostsItsCompletionLastAndIsReleasedByTheHandler)
         task->Start();
 
         TReleasingHandler handler;
-        ASSERT_TRUE(queue.PumpUntil(handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
+        ASSERT_TRUE(queue.PumpUntil(
+            handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
         EXPECT_EQ(queue.PumpPending(handler), 0) << "nothing may follow the completion message";
         EXPECT_EQ(LiveTasks.load(), 0);
         EXPECT_EQ(handler.PolicySeen, SCHED_IDLE);
@@ -109,7 +110,8 @@ TEST(TaskThread, AnErrorBoxOnItsThreadIsALogLineAndFailsTheTask)
     (new TBoxingTask(queue))->Start();
     TReleasingHandler handler;
     handler.RecordPolicy = false;
-    ASSERT_TRUE(queue.PumpUntil(handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(queue.PumpUntil(
+        handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
     SetMessageBoxHook({});
 
     EXPECT_EQ(hookCalls, 0);
@@ -125,10 +127,13 @@ TEST(TaskProgress, PercentagesRoundHalvesToTheEvenNeighbour)
     const struct {
         std::int64_t Part, Whole;
         int Percent;
-    } cases[] = {{0, 12, 0},  {1, 12, 8},  {2, 12, 17},   {3, 12, 25}, {11, 12, 92}, {0, 3, 0},
-                 {1, 3, 33},  {2, 3, 67},  {1, 2, 50},    {1, 8, 12},  {3, 8, 38},   {5, 8, 62},
-                 {7, 8, 88},  {1, 200, 0}, {3, 200, 2},   {199, 200, 100}, {5, 1000, 0}, {15, 1000, 2},
-                 {7, 7, 100}, {5, 0, 0},   {3000000000LL, 4000000000LL, 75}};
+    } cases[] = {{0, 12, 0},      {1, 12, 8},   {2, 12, 17},
+                 {3, 12, 25},     {11, 12, 92}, {0, 3, 0},
+                 {1, 3, 33},      {2, 3, 67},   {1, 2, 50},
+                 {1, 8, 12},      {3, 8, 38},   {5, 8, 62},
+                 {7, 8, 88},      {1, 200, 0},  {3, 200, 2},
+                 {199, 200, 100}, {5, 1000, 0}, {15, 1000, 2},
+                 {7, 7, 100},     {5, 0, 0},    {3000000000LL, 4000000000LL, 75}};
     for (const auto& c : cases)
         EXPECT_EQ(RoundedPercent(c.Part, c.Whole), c.Percent) << c.Part << " of " << c.Whole;
 }

@@ -1,8 +1,8 @@
 #include "base/catalogue/OutputLayout.h"
-#include "station/ConfigurationRules.h"
-#include "station/JobPreview.h"
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
+#include "station/ConfigurationRules.h"
+#include "station/JobPreview.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
 #include <filesystem>

@@ -19,4 +19,4 @@ std::string BuiltProgramFolder()
     return TAVRIN_STATION_DIR;
 }
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

@@ -13,4 +13,4 @@ std::string PgbwriteProgram();
 // The built program folder (build/station/), for programs that run outside CTest.
 std::string BuiltProgramFolder();
 
-} // namespace tavrin::testing
+}  // namespace tavrin::testing

@@ -77,7 +77,8 @@ class ProofPagesTest : public ::testing::Test {
 protected:
     void SetUp() override { Folder.Write("tavrin.js", ""); }
 
-    std::vector<std::string> Write(const THTMLJobRecord& record, const std::string& baseURL = "http://proofs.test/tavrin/")
+    std::vector<std::string> Write(const THTMLJobRecord& record,
+                                   const std::string& baseURL = "http://proofs.test/tavrin/")
     {
         WriteProofPages(Folder.Path("index.html").string(), "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                         baseURL, record, "scripts/", "images/", record.JobID + "/");
@@ -220,8 +221,7 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     std::filesystem::create_directories(OutputFolder() + job.UniqueID);
     const std::string master = OutputFolder() + job.UniqueID + "-0001.tif";
     std::ofstream(master) << "master";
-    std::filesystem::last_write_time(
-        master, std::filesystem::last_write_time(master) - std::chrono::hours(24 * 400));
+    std::filesystem::last_write_time(master, std::filesystem::last_write_time(master) - std::chrono::hours(24 * 400));
     const TDateTime noMaster = DateTimeFromLocalTime({2001, 2, 3, 4, 5, 6, 0});
 
     const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMaster);
@@ -243,7 +243,8 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     EXPECT_EQ(record.Factors.size(), 5u);
     const TLocalTime written = LocalTimeFromDateTime(record.CreationDate);
     const TLocalTime expected = ToLocalTime(std::chrono::system_clock::now() - std::chrono::hours(24 * 400));
-    EXPECT_EQ(std::tie(written.Year, written.Month, written.Day), std::tie(expected.Year, expected.Month, expected.Day));
+    EXPECT_EQ(std::tie(written.Year, written.Month, written.Day),
+              std::tie(expected.Year, expected.Month, expected.Day));
 
     const std::string jobFolder = OutputFolder() + job.UniqueID + PathDelimiter;
     WriteJobProofPages(job, settings, jobFolder, noMaster);

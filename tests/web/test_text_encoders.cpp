@@ -26,7 +26,10 @@ TEST(JSEncoded, EscapesWhatCouldEndTheStringOrTheScript)
         {"\\';alert(1);x=\\'", "\\\\\\';alert(1);x=\\\\\\'"},
         {"C:\\jobs", "C:\\\\jobs"},
         // Line and paragraph separators end a script line in older browsers.
-        {"a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\xE2\x80\xAA", "a\\u2028b\\u2029c\xE2\x80\xAA"},
+        {"a\xE2\x80\xA8"
+         "b\xE2\x80\xA9"
+         "c\xE2\x80\xAA",
+         "a\\u2028b\\u2029c\xE2\x80\xAA"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(JSEncoded(c.Text), c.Expected) << c.Text;

@@ -26,7 +26,8 @@ int UsageError()
     return 2;
 }
 
-template <class T> std::string Joined(const std::vector<T>& values)
+template <class T>
+std::string Joined(const std::vector<T>& values)
 {
     std::string text;
     for (const T& value : values)
@@ -134,7 +135,7 @@ int WritePlatePBM(TPGBObject& pgb)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -140,11 +140,11 @@ private:
     std::vector<std::uint8_t> Out;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<std::uint8_t> EncodeBand(const std::uint8_t* band, std::size_t bytesInBand, std::size_t bytesInLine)
 {
     return TBandEncoder(band, bytesInBand, bytesInLine).Encode();
 }
 
-} // namespace tavrin
+}  // namespace tavrin

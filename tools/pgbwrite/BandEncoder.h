@@ -13,4 +13,4 @@ namespace tavrin {
 // line is coded against a zero line. band holds bytesInBand bytes.
 std::vector<std::uint8_t> EncodeBand(const std::uint8_t* band, std::size_t bytesInBand, std::size_t bytesInLine);
 
-} // namespace tavrin
+}  // namespace tavrin

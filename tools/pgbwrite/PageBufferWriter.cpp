@@ -103,7 +103,7 @@ std::vector<std::uint8_t> StoredBand(const std::vector<std::uint8_t>& band, int 
     return coded.size() < band.size() ? coded : band;
 }
 
-} // namespace
+}  // namespace
 
 std::string EscapedText(const std::string& text)
 {
@@ -173,4 +173,4 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
         throw std::runtime_error("Cannot write \"" + path + "\"");
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -23,7 +23,7 @@ struct TBitmap {
 struct TPageBufferLayout {
     std::vector<std::string> HeaderLines;
     std::string LineEnd = "\n";
-    int TableVersion = 20; // 20 and above: 8-byte offsets first; below: 4-byte sizes first
+    int TableVersion = 20;  // 20 and above: 8-byte offsets first; below: 4-byte sizes first
     std::vector<std::vector<std::uint8_t>> Bands;
 };
 
@@ -34,9 +34,9 @@ std::string PageBufferBytes(const TPageBufferLayout& layout);
 struct TPlateOptions {
     int Version = 20;
     std::string LineEnd = "\n";
-    bool Compress = true; // compression 7, else Compressed -1
+    bool Compress = true;  // compression 7, else Compressed -1
     int BandHeight = 64;
-    int BytesInLine = 0; // 0: whole 32-bit words for the width
+    int BytesInLine = 0;  // 0: whole 32-bit words for the width
     int JobNumber = 1;
     int PageNumber = 1;
     std::string JobName = "1.Test.ps";
@@ -62,4 +62,4 @@ std::string EscapedText(const std::string& text);
 // Writes bytes to a file; raises std::runtime_error when it cannot.
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -28,7 +28,7 @@ int PBMNumber(std::istream& in)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 TBitmap ReadPBM(const std::string& path)
 {
@@ -39,7 +39,7 @@ TBitmap ReadPBM(const std::string& path)
     TBitmap bitmap;
     bitmap.Width = PBMNumber(in);
     bitmap.Height = PBMNumber(in);
-    in.get(); // the one blank before the raster
+    in.get();  // the one blank before the raster
     if (!in || bitmap.Width <= 0 || bitmap.Height <= 0)
         throw std::runtime_error("\"" + path + "\" has no usable PBM size");
     bitmap.Bits.resize(bitmap.RowBytes() * bitmap.Height);
@@ -93,4 +93,4 @@ TBitmap ReadBitmap(const std::string& path)
     return ReadBilevelTIFF(path);
 }
 
-} // namespace tavrin
+}  // namespace tavrin

@@ -17,4 +17,4 @@ TBitmap ReadBilevelTIFF(const std::string& path);
 // A PBM or TIFF by its first bytes.
 TBitmap ReadBitmap(const std::string& path);
 
-} // namespace tavrin
+}  // namespace tavrin

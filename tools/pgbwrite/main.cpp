@@ -95,7 +95,7 @@ bool ApplyOption(TPlateOptions& options, const std::string& name, const std::str
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -5,9 +5,9 @@
 // viewer can be tested before and apart from the Web task. Plain and slow:
 // whole pages in memory, libgd's resampling, every tile encoded.
 #include "base/catalogue/OutputLayout.h"
-#include "engines/imaging/TileDB.h"
 #include "base/platform/LocalClock.h"
 #include "base/platform/ProgramPath.h"
+#include "engines/imaging/TileDB.h"
 #include "engines/web/ProofPages.h"
 
 #include <gd.h>
