@@ -19,7 +19,8 @@ if [ ! -f build-fuzz/build.ninja ]; then
               "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$root=.")
   CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 fi
-cmake --build build-fuzz -j 2 >/dev/null
+# The build's output only when it fails: a broken target must not pass unseen.
+build_log=$(cmake --build build-fuzz -j 2 2>&1) || { echo "$build_log" | tail -n 40; echo "the fuzz targets do not build" >&2; exit 1; }
 
 mkdir -p build-fuzz/artifacts
 # Runs one target for its time; its log goes to build-fuzz/TARGET.log.
