@@ -20,11 +20,13 @@ bool IsSkipped(const std::string& line)
     return line.empty() || line.front() == ';';
 }
 
-void ApplyInTransaction(TCatalogueConnection& catalogue, const std::string& line)
+// Runs the work in a transaction of its own; a failure is rolled back and raised.
+template <typename TWork>
+void InTransaction(TCatalogueConnection& catalogue, TWork work)
 {
     catalogue.Execute("begin");
     try {
-        ApplyColumnDefinition(catalogue, line);
+        work();
         catalogue.Execute("commit");
     } catch (...) {
         try {
@@ -44,20 +46,12 @@ void KeepJobReferencesUnique(TCatalogueConnection& catalogue)
     if (!TableExists(catalogue, "JobList") || !FindColumn(catalogue, "JobList", "JobListReference") ||
         !FindColumn(catalogue, "JobList", "JobListID"))
         return;
-    catalogue.Execute("begin");
-    try {
+    InTransaction(catalogue, [&] {
         catalogue.Execute("delete from JobList where JobListReference is not null and JobListID not in "
                           "(select min(JobListID) from JobList where JobListReference is not null "
                           "group by JobListReference)");
         catalogue.Execute("create unique index if not exists JobListReferenceUnique on JobList (JobListReference)");
-        catalogue.Execute("commit");
-    } catch (...) {
-        try {
-            catalogue.Execute("rollback");
-        } catch (const ECatalogueError&) {
-        }
-        throw;
-    }
+    });
 }
 
 }  // namespace
@@ -116,7 +110,7 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
         if (created)
             ApplyColumnDefinition(catalogue, line);
         else
-            ApplyInTransaction(catalogue, line);
+            InTransaction(catalogue, [&] { ApplyColumnDefinition(catalogue, line); });
     }
     {
         std::lock_guard lock(CatalogueLock);
