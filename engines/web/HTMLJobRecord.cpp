@@ -4,6 +4,7 @@
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
+#include "engines/imaging/MasterImagePath.h"
 #include "engines/web/TextFileLines.h"
 
 #include <algorithm>
@@ -119,8 +120,7 @@ THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRe
         record.ReplyEmailName = settings.FromEmail;
     }
     record.Colors = DistinctPlateColors(job.Reference);
-    record.CreationDate =
-        FileDateTime(OutputFolder() + CheckedUniqueID(job.UniqueID) + PageNumberText(1) + ".tif", noMasterDate);
+    record.CreationDate = FileDateTime(MasterImagePath(job.UniqueID, 1), noMasterDate);
     // A relative name means the file beside the program, wherever the station was started from.
     const std::filesystem::path approval(settings.ApprovalText);
     record.ApprovalText = TextFileAsHTML(

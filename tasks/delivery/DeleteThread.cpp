@@ -3,6 +3,7 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "engines/imaging/MasterImagePath.h"
 
 #include <cctype>
 #include <filesystem>
@@ -43,7 +44,7 @@ std::set<std::string> MasterPaths(const TJobDetailRecord& job)
     const std::string output = OutputFolder();
     std::set<std::string> paths;
     for (int page = 1; page <= job.PageCount; ++page) {
-        const std::string master = output + job.UniqueID + PageNumberText(page) + ".tif";
+        const std::string master = MasterImagePath(job.UniqueID, page);
         paths.insert(master);
         paths.insert(UnfinishedName(master));
     }

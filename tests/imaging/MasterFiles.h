@@ -9,11 +9,38 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tavrin::testing {
+
+// Overwrites the data of one strip of a master with bytes no LZW decoder accepts.
+inline void SpoilStrip(const std::string& path, std::uint32_t strip)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    if (!tiff)
+        throw std::runtime_error("cannot open " + path);
+    const std::uint64_t offset = TIFFGetStrileOffset(tiff, strip), size = TIFFGetStrileByteCount(tiff, strip);
+    TIFFClose(tiff);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(std::streamoff(offset));
+    file.write(std::string(size, '\xFF').data(), std::streamsize(size));
+}
+
+// The text of the runtime_error a call raises; empty when it raises none.
+inline std::string RaisedText(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return {};
+}
 
 // A master image as libtiff reads it back: tags and every pixel.
 struct TMasterContents {

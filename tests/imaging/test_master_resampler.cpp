@@ -203,37 +203,6 @@ TEST_F(MasterResamplerTest, RefusedSizesCopyNothing)
     }
 }
 
-// Overwrites the data of one strip with bytes no LZW decoder accepts.
-void SpoilStrip(const std::string& path, std::uint32_t strip)
-{
-    std::uint64_t offset = 0, size = 0;
-    {
-        TTiffReader reader(path);
-        ASSERT_NE(reader.Handle, nullptr);
-        std::uint64_t* offsets = nullptr;
-        std::uint64_t* sizes = nullptr;
-        ASSERT_TRUE(TIFFGetField(reader.Handle, TIFFTAG_STRIPOFFSETS, &offsets));
-        ASSERT_TRUE(TIFFGetField(reader.Handle, TIFFTAG_STRIPBYTECOUNTS, &sizes));
-        offset = offsets[strip];
-        size = sizes[strip];
-    }
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(std::streamoff(offset));
-    const std::string junk(size, '\xFF');
-    file.write(junk.data(), std::streamsize(junk.size()));
-}
-
-// The text of the runtime_error a call raises; empty when it raises none.
-std::string RaisedText(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return {};
-}
-
 TEST_F(MasterResamplerTest, ReadFailuresRaiseNamingTheFileAndStrip)
 {
     const TMasterContents master = PageLikeMaster(64, 48, 5);

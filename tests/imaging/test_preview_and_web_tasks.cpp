@@ -5,6 +5,7 @@
 #include "tasks/imaging/PreviewThread.h"
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/JobFixture.h"
+#include "tests/imaging/MasterFiles.h"
 
 #include <gd.h>
 #include <tiffio.h>
@@ -156,15 +157,7 @@ TEST_F(ProofTasks, AMasterThatCannotBeReadFailsWebAndLeavesNoTilesOfItsPageAndNo
              return "Master " + master +
                     " is not readable: it claims 200000 x 200000 pixels but its strips hold 4 bytes";
          }},
-        {"a spoilt strip",
-         [](const std::string& master) {
-             TIFF* tiff = TIFFOpen(master.c_str(), "r");
-             const std::uint64_t offset = TIFFGetStrileOffset(tiff, 1), size = TIFFGetStrileByteCount(tiff, 1);
-             TIFFClose(tiff);
-             std::fstream file(master, std::ios::in | std::ios::out | std::ios::binary);
-             file.seekp(std::streamoff(offset));
-             file.write(std::string(size, '\xFF').data(), std::streamsize(size));
-         },
+        {"a spoilt strip", [](const std::string& master) { SpoilStrip(master, 1); },
          [](const std::string& master) {
              return "Could not read strip 1 of " + master + ": Using code not yet in table";
          }},

@@ -206,17 +206,6 @@ TEST_F(TilePyramidTest, OverviewsHaveTheLargerSide288AndThePlainAverages)
     EXPECT_THROW(image->MakePreview(Path("no/such/folder/overview.png"), 0.288), std::runtime_error);
 }
 
-// The text of the runtime_error a call raises; empty when it raises none.
-std::string RaisedText(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return {};
-}
-
 TEST_F(TilePyramidTest, DamagedMastersRaiseAndLeaveNoFile)
 {
     const TMasterContents master = PageLikeMaster(700, 500, 4);
@@ -236,18 +225,7 @@ TEST_F(TilePyramidTest, DamagedMastersRaiseAndLeaveNoFile)
     // A strip that cannot be read: every pass raises and leaves neither file nor unfinished file.
     {
         const std::string path = Write(master, 64);
-        std::uint64_t offset = 0, size = 0;
-        {
-            TIFF* tiff = TIFFOpen(path.c_str(), "r");
-            offset = TIFFGetStrileOffset(tiff, 3);
-            size = TIFFGetStrileByteCount(tiff, 3);
-            TIFFClose(tiff);
-        }
-        {
-            std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-            file.seekp(std::streamoff(offset));
-            file.write(std::string(size, '\xFF').data(), std::streamsize(size));
-        }
+        SpoilStrip(path, 3);
         auto image = Open(path);
         const std::string expected = "Could not read strip 3 of " + path + ": ";
         for (double factor : {0.5, 1.0}) {
