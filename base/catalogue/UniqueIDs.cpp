@@ -75,7 +75,7 @@ std::optional<TLocalTime> UniqueIDMoment(const std::string& id)
 
 std::string NextUniqueID(const TLocalTime& now, const std::string& lastIssued)
 {
-    const std::string own = UniqueIDText(now);
+    std::string own = UniqueIDText(now);
     if (lastIssued.empty())
         return own;
     const std::optional<TLocalTime> last = UniqueIDMoment(lastIssued);
@@ -83,7 +83,7 @@ std::string NextUniqueID(const TLocalTime& now, const std::string& lastIssued)
         throw std::invalid_argument("not a unique id: \"" + lastIssued + "\"");
     if (own > lastIssued)
         return own;
-    const std::string next = UniqueIDText(NextMillisecond(*last));
+    std::string next = UniqueIDText(NextMillisecond(*last));
     if (!IsUniqueID(next))
         throw std::invalid_argument("no unique id follows \"" + lastIssued + "\"");
     return next;
