@@ -79,13 +79,22 @@ var TavrinViewer = (function () {
   function readWord(view, offset) { return view.getUint32(offset, true); }
 
   // Asks for bytes first..last; resolves with {whole, buffer}, whole when
-  // the server sent the complete file (it ignores Range).
-  function fetchBytes(url, first, last) {
-    return fetch(url, { headers: { Range: 'bytes=' + first + '-' + last } }).then(function (response) {
+  // the server sent the complete file (it ignores Range). A part shorter
+  // than asked for (the browser's cache gives one now and then when the
+  // same range is asked for twice) is asked for once more past the cache.
+  function fetchBytes(url, first, last, retried) {
+    var options = { headers: { Range: 'bytes=' + first + '-' + last } };
+    if (retried) options.cache = 'no-store';
+    return fetch(url, options).then(function (response) {
       if (response.status !== 206 && response.status !== 200)
         throw new Error('HTTP ' + response.status + ' for ' + url);
       return response.arrayBuffer().then(function (buffer) {
-        return { whole: response.status === 200, buffer: buffer };
+        var whole = response.status === 200;
+        if (!whole && buffer.byteLength !== last - first + 1) {
+          if (retried) throw new Error('a short answer for ' + url);
+          return fetchBytes(url, first, last, true);
+        }
+        return { whole: whole, buffer: buffer };
       });
     });
   }
@@ -840,11 +849,17 @@ var TavrinViewer = (function () {
     return levels[levels.length - 1];
   };
 
+  // The level drawn for the view: the whole page from level 0, unless a
+  // small page shows whole at 100 % or more.
+  Viewer.prototype.viewLevel = function () {
+    return this.fitted && this.scale < 0.999 ? 0 : this.levelForScale(this.scale);
+  };
+
   Viewer.prototype.setScale = function (scale) {
     var fit = this.fitScale();
     this.scale = Math.min(Math.max(scale, fit), Math.max(MAX_SCALE, fit));
     this.fitted = this.scale <= fit * 1.0001;
-    map.zoom = this.fitted ? 0 : this.levelForScale(this.scale);
+    map.zoom = this.viewLevel();
   };
 
   Viewer.prototype.zoomAt = function (scale, x, y) {
@@ -1209,7 +1224,7 @@ var TavrinViewer = (function () {
     this.visibleKeys = new Set();
     this.notice = '';
     var transform = this.inkTransform(), full = fullLevel();
-    map.zoom = this.fitted ? 0 : this.levelForScale(this.scale);
+    map.zoom = this.viewLevel();
     if (!transform) {
       this.drawLevel(context, place, 0, null);
       if (map.zoom !== 0) this.drawLevel(context, place, map.zoom, null);
