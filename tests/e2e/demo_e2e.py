@@ -357,7 +357,7 @@ def carry_job(state):
     status, part = http_get(base + "images/logo.jpg", "bytes=0-9")
     expect(status == 206 and len(part) == 10, "nginx answers Range requests")
     if FULL_CHAIN:
-        for file in ("index.html", "print.html", "overview-0001.png", "tile0-0001.tdb", "tile4-0003.tdb"):
+        for file in ("index.html", "print.html", "inks.js", "overview-0001.png", "tile0-0001.tdb", "tile4-0003.tdb"):
             expect(os.path.exists(os.path.join(remote, unique_id, file)), file + " uploaded")
 
 
