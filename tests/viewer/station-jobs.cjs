@@ -134,16 +134,8 @@ function makeStationJobs({ buildDir, scratch, webRoot, webAddress, jobs }) {
         const { count, pixels } = inkedPixels(pgbinfo, path.join(pageBuffers, `${job.number}-${page}-${plate.file}.pgb`));
         return { name: plate.name, coverage: Number((count / pixels * 100).toFixed(2)) };
       }));
+    // The Web task's ink data, beside the viewer page.
     const inksFile = path.join(output, uid, 'inks.js');
-    job.inksFromStation = fs.existsSync(inksFile);
-    if (!job.inksFromStation) {
-      // Until the Web task writes it: the data file from what the test knows.
-      const pages = job.counted.map((plates, i) => ({
-        page: i + 1, inked: 0,
-        plates: plates.map((plate, k) => ({ name: plate.name, bit: PLATES[k].bit, coverage: plate.coverage })),
-      }));
-      fs.writeFileSync(inksFile, `var pageinks=${JSON.stringify(pages)};\n`);
-    }
     job.inks = readInksFile(inksFile);
     fs.cpSync(path.join(output, uid), path.join(tavrin, uid), { recursive: true });
   }
