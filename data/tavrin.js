@@ -613,6 +613,7 @@ var TavrinViewer = (function () {
     this.hidden = pages ? hidden : new Set();
     this.fillInks();
     this.fillCoverage();
+    this.requestSwatches();
     this.viewChanged();
   };
 
@@ -620,6 +621,7 @@ var TavrinViewer = (function () {
     var self = this;
     this.inkList.textContent = '';
     this.inkSwitches = new Map();
+    this.swatchesPainted = 0;
     if (this.inksState !== 'ready') {
       colors.forEach(function (name) { self.inkList.append(element('li', 'tv-ink', name)); });
       this.inkStatus.textContent = 'Separations are not available for this proof.';
@@ -668,6 +670,16 @@ var TavrinViewer = (function () {
       parts.swatch.style.background = 'rgb(' + palette[index * 3] + ',' + palette[index * 3 + 1] + ',' +
                                       palette[index * 3 + 2] + ')';
     });
+  };
+
+  // Any level 4 tile holds the whole colour table: the first one gives the
+  // swatches (and tells early whether the tiles carry indices at all).
+  Viewer.prototype.requestSwatches = function () {
+    var self = this;
+    if (this.inksState !== 'ready' || fullLevel() < 0 || this.swatchesPainted === this.page) return;
+    this.indexedTile(this.page, 0, 0).then(function (tile) {
+      if (tile) self.paintSwatches(tile.palette);
+    }, function () {});
   };
 
   Viewer.prototype.showInkStatus = function () {
@@ -1032,6 +1044,7 @@ var TavrinViewer = (function () {
     };
     picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
     this.inspector.hidden = true;
+    this.requestSwatches();
     this.showZoom();
     // Level 0 is small and always drawn under the others while they load.
     this.database(page, 0);
@@ -1083,9 +1096,6 @@ var TavrinViewer = (function () {
         self.requestDraw();
         return null;
       });
-    }).then(function (tile) {
-      if (tile) self.paintSwatches(tile.palette);
-      return tile;
     });
     // A tile that could not be fetched is asked for again next time.
     promise.catch(function () { if (self.indexed.get(key) === promise) self.indexed.delete(key); });

@@ -11,7 +11,7 @@ const path = require('node:path');
 const { freePort, startNginx, launchChromium, checks, settled, viewerState } = require('./browser-support.cjs');
 const { PLATES, inksAt, indexOf, makeStationJobs } = require('./station-jobs.cjs');
 
-const [, buildDir, modulesDir, screenshotDir] = process.argv.slice(2);
+const [sourceDir, buildDir, modulesDir, screenshotDir] = process.argv.slice(2);
 const { chromium } = require(path.join(modulesDir, 'playwright-core'));
 
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'tavrin-inks-'));
@@ -24,6 +24,8 @@ let nginx = null;
 const jobs = [
   { number: 31, name: 'checker-300', dpi: 300, width: 2401, height: 1801, pages: 2 },
   { number: 32, name: 'checker-2400', dpi: 2400, width: 1201, height: 899, pages: 1 },
+  // Page 1 of the test job with its spot inks, for the user guide's pictures.
+  { number: 33, name: 'proof-job', dpi: 300, rendered: 'tools/testpages/proof-job.ps', pages: 1 },
 ];
 
 // The distinct colours of the page's pixels on the canvas, as "r,g,b".
@@ -70,14 +72,14 @@ async function open(page, job, fragment) {
 
 async function main() {
   const port = await freePort();
-  makeStationJobs({ buildDir, scratch: path.join(scratch, 'station'), webRoot,
+  makeStationJobs({ sourceDir, buildDir, scratch: path.join(scratch, 'station'), webRoot,
                     webAddress: `http://127.0.0.1:${port}/`, jobs });
   for (const job of jobs) job.port = port;
   nginx = await startNginx({ port, webRoot, accessLog: path.join(scratch, 'access.log'),
                              temp: path.join(scratch, 'nginx') });
   fs.mkdirSync(screenshotDir, { recursive: true });
   const browser = await launchChromium(chromium);
-  const [low, high] = jobs;
+  const [low, high, proof] = jobs;
   try {
     const context = await browser.newContext({ viewport: { width: 1200, height: 820 } });
     context.setDefaultTimeout(15000);
@@ -100,7 +102,7 @@ async function main() {
       assert.match(indicator, /^Level 4 /);
     });
 
-    for (const job of jobs) {
+    for (const job of [low, high]) {
       await check(`${job.dpi} dpi at zoom 4 shows only the colour table's entries of the pattern`, async () => {
         await open(page, job, `#page=1&zoom=4&x=${Math.round(job.width / 4)}&y=${Math.round(job.height / 4)}`);
         const shown = await shownColors(page);
@@ -127,13 +129,11 @@ async function main() {
     await check('switching an ink off and on redraws from the plate pixels and keeps the address', async () => {
       await open(page, low, `#page=1&zoom=1&x=${Math.round(low.width / 2)}&y=${Math.round(low.height / 2)}`);
       await page.getByRole('tab', { name: 'Inks' }).click();
-      await page.screenshot({ path: path.join(screenshotDir, 'viewer-inks-on.png') });
       const all = await shownColors(page);
       assert.deepEqual(all, await expectedColors(page, low, 1, []));
       await page.getByRole('switch', { name: 'PANTONE 151 C' }).click();
       await page.getByRole('switch', { name: 'MAGENTA' }).click();
       await settled(page);
-      await page.screenshot({ path: path.join(screenshotDir, 'viewer-inks-off.png') });
       assert.deepEqual(await shownColors(page), await expectedColors(page, low, 1, ['PANTONE 151 C', 'MAGENTA']));
       await page.waitForFunction(() => location.hash.includes('hide='));
       assert.match(await page.evaluate(() => location.hash), /&hide=PANTONE%20151%20C,MAGENTA$/);
@@ -141,6 +141,25 @@ async function main() {
       await page.getByRole('switch', { name: 'PANTONE 151 C' }).click();
       await settled(page);
       assert.deepEqual(await shownColors(page), all);
+    });
+
+    await check('a rendered page at 100 % shows table entries only, without the inks switched off', async () => {
+      await open(page, proof, '#page=1&zoom=1&x=760&y=1760');
+      await page.getByRole('tab', { name: 'Inks' }).click();
+      await page.mouse.move(10, 10);
+      await page.screenshot({ path: path.join(screenshotDir, 'viewer-inks-on.png') });
+      const table = new Set(proof.table.map((rgb) => rgb.join(',')));
+      const on = await shownColors(page);
+      assert.ok(on.length > 8 && on.every((color) => table.has(color)), `${on.length} colours`);
+      await page.getByRole('switch', { name: 'PANTONE 185 C' }).click();
+      await page.getByRole('switch', { name: 'BLACK' }).click();
+      await settled(page);
+      await page.screenshot({ path: path.join(screenshotDir, 'viewer-inks-off.png') });
+      // Spot 0 is bit 4, black bit 0: only entries with both not inked.
+      const allowed = new Set(proof.table.filter((rgb, index) => (index & 0x11) === 0x11).map((rgb) => rgb.join(',')));
+      const off = await shownColors(page);
+      assert.ok(off.length > 4 && off.every((color) => allowed.has(color)), off.join(' '));
+      assert.ok(on.some((color) => !allowed.has(color)), 'the view had the spot ink or black');
     });
 
     await check('inks switched off at a coarse zoom come from level 4 tiles or say from which zoom', async () => {

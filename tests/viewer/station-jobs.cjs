@@ -88,7 +88,9 @@ function readInksFile(file) {
 
 // Makes the jobs with the station in scratch and puts their proofs on the
 // web root; returns each job with its unique id, colour table and counts.
-function makeStationJobs({ buildDir, scratch, webRoot, webAddress, jobs }) {
+// A job with a rendered page ({rendered: PS file}) comes from
+// tools/render-testpage.sh instead of a pattern.
+function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jobs }) {
   const station = path.join(buildDir, 'station');
   const program = path.join(scratch, 'station');
   const pageBuffers = path.join(scratch, 'pagebuffers');
@@ -101,7 +103,11 @@ function makeStationJobs({ buildDir, scratch, webRoot, webAddress, jobs }) {
                    `[Main]\nInputFolder=${pageBuffers}/\nWebRoot=${webAddress}\nReplyEmail=proofs@example.com\n`);
   const pgbwrite = path.join(buildDir, 'tools', 'pgbwrite', 'pgbwrite');
   const pgbinfo = path.join(station, 'pgbinfo');
-  for (const job of jobs)
+  for (const job of jobs.filter((candidate) => candidate.rendered))
+    execFileSync(path.join(sourceDir, 'tools', 'render-testpage.sh'),
+                 ['-r', String(job.dpi), '-p', path.join(sourceDir, job.rendered), '-j', String(job.number), '-l',
+                  String(job.pages), '-w', pgbwrite, pageBuffers], { stdio: ['ignore', 'ignore', 'inherit'] });
+  for (const job of jobs.filter((candidate) => !candidate.rendered))
     for (let page = 1; page <= job.pages; page++)
       for (const plate of PLATES) {
         const pbm = path.join(scratch, 'plate.pbm');
@@ -123,13 +129,13 @@ function makeStationJobs({ buildDir, scratch, webRoot, webAddress, jobs }) {
     fs.cpSync(path.join(station, folder), path.join(tavrin, folder), { recursive: true });
   for (const uid of fs.readdirSync(output).filter((name) => /^\d{17}$/.test(name))) {
     const index = fs.readFileSync(path.join(output, uid, 'index.html'), 'latin1');
-    const dpi = Number(/var xresolution=(\d+);/.exec(index)[1]);
-    const job = jobs.find((candidate) => candidate.dpi === dpi);
+    const name = /var jobname='(.*)';/.exec(index)[1];
+    const job = jobs.find((candidate) => `${candidate.name}.ps` === name);
     job.uid = uid;
     job.table = masterColorTable(path.join(output, `${uid}-0001.tif`));
     // Ink coverage counted here from the page buffers, in percent.
     job.counted = [];
-    for (let page = 1; page <= job.pages; page++)
+    for (let page = 1; !job.rendered && page <= job.pages; page++)
       job.counted.push(PLATES.map((plate) => {
         const { count, pixels } = inkedPixels(pgbinfo, path.join(pageBuffers, `${job.number}-${page}-${plate.file}.pgb`));
         return { name: plate.name, coverage: Number((count / pixels * 100).toFixed(2)) };
