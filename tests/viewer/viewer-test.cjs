@@ -241,6 +241,35 @@ async function main() {
       assert.equal(await page.evaluate(() => ready()), true);
     });
 
+    await check('a proof without ink data lists its colours and has no switches', async () => {
+      await page.getByRole('tab', { name: 'Inks' }).click();
+      const panel = page.locator('#tv-inks');
+      assert.equal(await panel.locator('input').count(), 0);
+      for (const name of ['CYAN', "Pantone 'Rubine' Red"]) assert.ok((await panel.textContent()).includes(name));
+      assert.match(await panel.textContent(), /Separations are not available for this proof/);
+    });
+
+    await check('ink data beside tiles without the colour table: no colour with an ink switched off', async () => {
+      // Tiles made before they kept the colour table, with the ink data of a newer job.
+      const plates = ['CYAN', 'MAGENTA', 'YELLOW', 'BLACK'].map((name, k) => ({ name, bit: 3 - k, coverage: 10 }));
+      fs.writeFileSync(path.join(webRoot, 'tavrin', proofJob, 'inks.js'),
+                       `var pageinks=${JSON.stringify([1, 2].map((number) => ({ page: number, inked: 0, plates })))};\r\n`);
+      const later = await context.newPage();
+      await later.goto(`http://127.0.0.1:${port}/tavrin/${proofJob}/index.html#page=1&zoom=2&x=700&y=3560&hide=BLACK`);
+      await later.waitForFunction(() => !document.querySelector('.tv-notice').hidden);
+      assert.match(await later.locator('.tv-notice').textContent(), /Separations are not available for this proof/);
+      const shown = await later.evaluate(() => {
+        const viewer = TavrinViewer.instance;
+        const rect = viewer.pageRect;
+        const left = Math.max(0, rect.left), top = Math.max(0, rect.top);
+        const data = viewer.canvas.getContext('2d').getImageData(left, top, Math.min(viewer.canvas.width, rect.right) - left,
+                                                                Math.min(viewer.canvas.height, rect.bottom) - top).data;
+        return new Set(Array.from({ length: data.length / 4 }, (unused, i) => data[i * 4] + data[i * 4 + 1] + data[i * 4 + 2])).size;
+      });
+      assert.equal(shown, 1, 'paper only');
+      await later.close();
+    });
+
     await check('hostile job and colour names stay text', async () => {
       const hostile = await context.newPage();
       hostile.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.dismiss(); });
