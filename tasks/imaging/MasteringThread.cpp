@@ -197,6 +197,7 @@ void TMasteringThread::Run()
         CloseQuery(rows);
         if (files.empty()) {
             RemovePageOutput(job.UniqueID, page);
+            RemovePageCoverage(JobReference(), page);
             Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
                  std::to_string(job.PageCount) + " expected)");
             return;
@@ -251,7 +252,7 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
         ReplacePageCoverage(JobReference(), page, PageCoverage(*image, planes));
     } catch (...) {
         // A master without its figures would pass for one counted before they were kept.
-        RemoveOutputFile(path);
+        std::filesystem::remove(path, ignored);
         throw;
     }
 }
