@@ -269,7 +269,7 @@ std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
 // 2. List "*.pgb" in the folder; read each header; catalogue new jobs and
 //    plates of ColorType 1 and keep their references.
 // 3. Prune the rows of every other job, or, for a folder without page
-//    buffers and nothing kept, empty both tables. A failed listing (logged)
+//    buffers and nothing kept, empty the job, plate and figure tables. A failed listing (logged)
 //    or an unreadable page buffer prunes nothing.
 void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 {
@@ -325,9 +325,12 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         OpenQuery(CatalogueConnection.get(), rows, "delete from JobList where not JobListReference in (" + list + ")");
         OpenQuery(CatalogueConnection.get(), rows,
                   "delete from PlateList where not PlateListJobReference in (" + list + ")");
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from CoverageList");
     }
     CloseQuery(rows);
 }

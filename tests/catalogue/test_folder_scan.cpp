@@ -131,6 +131,11 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     WritePlate("c.pgb", {3, 1, "CYAN"});
     Scan();
     ASSERT_EQ(Column("select * from JobList", "JobListReference").size(), 3u);
+    // Each job has ink figures of its one plate: they go with the job's rows.
+    for (const char* reference : {"1", "2", "3"})
+        Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber, "
+                        "CoverageListPlateColor) values (") +
+            reference + ", 1, \"CYAN\")");
 
     // Job 1 is queued, job 2 processed; all files vanish but job 3's.
     Run("insert into QueueList (QueueListJobReference, QueueListTasks) values (1, \"Master\")");
@@ -144,14 +149,17 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     std::sort(references.begin(), references.end());
     EXPECT_EQ(references, (std::vector<std::string>{"1", "2", "4"}));
     EXPECT_EQ(Column("select * from PlateList", "PlateListJobReference").size(), 3u);
+    EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), (std::vector<std::string>{"1", "2"}));
+    Run("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (4, 1)");
 
-    // Nothing queued, no page buffers at all: both tables empty.
+    // Nothing queued, no page buffers at all: the tables are empty.
     Run("delete * from QueueList");
     Run("delete * from PostQueueList");
     std::filesystem::remove(PageBufferPath("d.pgb"));
     Scan();
     EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
     EXPECT_TRUE(Column("select * from PlateList", "PlateListJobReference").empty());
+    EXPECT_TRUE(Column("select * from CoverageList", "CoverageListJobReference").empty());
 }
 
 TEST_F(FolderScan, FoldersThatGiveNoReferenceDeleteNothing)
