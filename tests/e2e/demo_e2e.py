@@ -348,8 +348,8 @@ def carry_job(state):
     for file in sorted(os.listdir(local)) if FULL_CHAIN else []:
         with open(os.path.join(local, file), "rb") as original:
             sent = original.read()
-        # Pages travel as text (TYPE A): the server stores them with its own line ends.
-        if file.endswith(".html"):
+        # Pages and the ink data travel as text (TYPE A): the server stores them with its own line ends.
+        if file.endswith((".html", ".js")):
             sent = sent.replace(b"\r\n", b"\n")
         expect(http_get(base + unique_id + "/" + file)[1] == sent, file + " served as uploaded")
     with open(os.path.join(station, "scripts", "tavrin.css"), "rb") as original:
