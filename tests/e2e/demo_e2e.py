@@ -348,7 +348,7 @@ def carry_job(state):
     for file in sorted(os.listdir(local)) if FULL_CHAIN else []:
         with open(os.path.join(local, file), "rb") as original:
             sent = original.read()
-        # Pages and scripts travel as text (TYPE A): the server stores them with its own line ends.
+        # Pages and the ink data travel as text (TYPE A): the server stores them with its own line ends.
         if file.endswith((".html", ".js")):
             sent = sent.replace(b"\r\n", b"\n")
         expect(http_get(base + unique_id + "/" + file)[1] == sent, file + " served as uploaded")
