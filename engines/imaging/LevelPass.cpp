@@ -72,9 +72,9 @@ bool Copied(const TCopyRectangle& rect)
 }  // namespace
 
 TLevelPass::TLevelPass(const TMasterLayout& layout, const TTileGrid& grid, double factor, TTileDB& db,
-                       std::function<void(int)> onProgress, unsigned workers)
-    : Grid(grid), Database(db), OnProgress(std::move(onProgress)), Workers(workers), Layout(layout), Colors(Layout),
-      Scaled(factor != 1.0), Pool(workers)
+                       std::function<void(int)> onProgress, unsigned workers, std::uint32_t rowsInWork)
+    : Grid(grid), Database(db), OnProgress(std::move(onProgress)), Workers(workers), RowsInWork(rowsInWork),
+      Layout(layout), Colors(Layout), Scaled(factor != 1.0), Pool(workers)
 {
 }
 
@@ -182,14 +182,16 @@ void TLevelPass::CutReplicatedRow(std::uint32_t i)
     //    its tiles, so that the master's lines are read in order.
     for (std::uint32_t j = 0; j < Grid.Columns; j += ReplicatedGroup) {
         const std::uint32_t count = std::min(ReplicatedGroup, Grid.Columns - j);
-        StoreGroup(i, j, count, [this, i, j, count, strips] { return CopyReplicatedTiles(i, j, count, *strips); });
+        StoreGroup(i, j, count,
+                   [this, i, j, count, strips]() mutable { return CopyReplicatedTiles(i, j, count, strips); });
     }
 }
 
 std::vector<TTileEncoder::TBytes>
 TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
-                                const std::vector<std::shared_ptr<const TMasterStrip>>& strips)
+                                std::shared_ptr<std::vector<std::shared_ptr<const TMasterStrip>>>& rowStrips)
 {
+    const std::vector<std::shared_ptr<const TMasterStrip>>& strips = *rowStrips;
     std::vector<TTileImage> tiles;
     std::vector<std::optional<TReplication>> copies(count);
     TCopyRectangle rows{};  // every tile of a grid row reads the same source rows
@@ -226,6 +228,8 @@ TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std:
             if (copy)
                 copy->Row(y, line);
     }
+    // The strips go back as soon as the row's groups are copied, not once they are encoded.
+    rowStrips.reset();
     std::vector<TTileEncoder::TBytes> encoded;
     for (const TTileImage& tile : tiles)
         encoded.push_back(Encoder.Encode(tile));
@@ -239,8 +243,7 @@ void TLevelPass::StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uin
     std::shared_future<void> done = Pool.Submit([pngs, make = std::move(make)] { *pngs = make(); }).share();
     for (std::uint32_t c = 0; c < count; ++c)
         Pending.push_back({i, firstColumn + c, pngs, c, done});
-    // Two grid rows in work keep both cores busy and the memory small.
-    WriteFinished(2 * std::size_t(Grid.Columns) + 2 * ReplicatedGroup * Workers);
+    WriteFinished(RowsInWork * std::size_t(Grid.Columns) + 2 * ReplicatedGroup * Workers);
 }
 
 // Stores the finished tiles at the front in grid order, and waits for the

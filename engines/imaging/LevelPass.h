@@ -30,8 +30,11 @@ class TTileDB;
 // ties to even. The tiles and their order do not depend on workers.
 class TLevelPass {
 public:
+    // rowsInWork: grid rows of tiles drawn and waiting to be encoded; two
+    // keep both cores busy for a level cut alone, one is enough for a level
+    // among others and holds less memory.
     TLevelPass(const TMasterLayout& layout, const TTileGrid& grid, double factor, TTileDB& db,
-               std::function<void(int)> onProgress, unsigned workers);
+               std::function<void(int)> onProgress, unsigned workers, std::uint32_t rowsInWork = 2);
     // Raises std::runtime_error when the master cannot be read (see TRowWindow).
     void Run(TStripSource& strips);
 
@@ -52,7 +55,7 @@ private:
                   std::int32_t rowBegin, std::int32_t rowEnd);
     std::vector<TTileEncoder::TBytes>
     CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
-                        const std::vector<std::shared_ptr<const TMasterStrip>>& strips);
+                        std::shared_ptr<std::vector<std::shared_ptr<const TMasterStrip>>>& rowStrips);
     void StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
                     std::function<std::vector<TTileEncoder::TBytes>()> make);
     void WriteFinished(std::size_t keep);
@@ -61,6 +64,7 @@ private:
     TTileDB& Database;
     const std::function<void(int)> OnProgress;
     const unsigned Workers;
+    const std::uint32_t RowsInWork;
     const TMasterLayout Layout;
     const TMasterColors Colors;
     const bool Scaled;

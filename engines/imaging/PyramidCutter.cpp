@@ -21,9 +21,12 @@ namespace tavrin {
 namespace {
 
 constexpr std::uint32_t TileBlockSize = 64;
-// Strips decoded ahead of the passes, on two threads of their own.
-constexpr unsigned ReadAheadStrips = 3;
-constexpr unsigned Decoders = 2;
+// One strip decoded ahead of the passes, on a thread of its own: one decode
+// for every level leaves the decoder idle most of the time.
+constexpr unsigned ReadAheadStrips = 1;
+constexpr unsigned Decoders = 1;
+// Each level keeps one grid row in work: the levels together keep the cores busy.
+constexpr std::uint32_t RowsInWork = 1;
 
 // The share of all tiles stored, from each level's share of its own.
 class TPyramidProgress {
@@ -106,9 +109,9 @@ std::vector<std::exception_ptr> CutPyramid(tiff* master, const TPyramidOrder& or
             levels[z].FileName = level.FileName;
             levels[z].Database =
                 std::make_unique<TTileDB>(UnfinishedName(level.FileName), grid.Columns, grid.Rows, TileBlockSize);
-            levels[z].Pass =
-                std::make_unique<TLevelPass>(layout, grid, level.Factor, *levels[z].Database,
-                                             progress.Level(std::uint64_t(grid.Columns) * grid.Rows), workers);
+            levels[z].Pass = std::make_unique<TLevelPass>(layout, grid, level.Factor, *levels[z].Database,
+                                                          progress.Level(std::uint64_t(grid.Columns) * grid.Rows),
+                                                          workers, RowsInWork);
             passes.push_back([pass = levels[z].Pass.get()](TStripSource& strips) { pass->Run(strips); });
             outputOfPass.push_back(z);
         } catch (...) {

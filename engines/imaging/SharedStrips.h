@@ -13,14 +13,15 @@
 namespace tavrin {
 
 // One decode of a master's strips shared by several passes, each of which
-// reads every strip in order through a source of its own. A pass may run at
-// most Lead strips ahead of the slowest pass still reading, so that the
-// strips held here stay few whatever the passes' speeds. Every pass must
-// read through its own thread, and must Leave once it stops reading (done or
+// reads every strip in order through a source of its own. A strip is taken
+// from the decode only for a pass less than Lead strips beyond the slowest
+// pass still reading (with a Lead of 1 the passes read in step), so the
+// strips held stay few whatever the passes' speeds. Every pass must read on
+// a thread of its own, and must Leave once it stops reading (done or
 // failed), or the others wait for it.
 class TSharedStrips {
 public:
-    static constexpr std::uint32_t Lead = 4;
+    static constexpr std::uint32_t Lead = 1;
 
     // decoded: the one decode, strips in order from strip 0.
     TSharedStrips(TStripSource& decoded, unsigned passes);
