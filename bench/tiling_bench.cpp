@@ -11,6 +11,7 @@
 //        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
 //        tiling_bench compression MASTER.tif RESOLUTION   (time and bytes of the tiles at each zlib level)
+//        tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]   (the Master, Preview and Web tasks of page 1)
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/platform/MessageQueue.h"
@@ -24,6 +25,8 @@
 #include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/TileCutter.h"
 #include "tasks/imaging/MasteringThread.h"
+#include "tasks/imaging/PreviewThread.h"
+#include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/ReferenceCopies.h"
 
 #include <algorithm>
@@ -194,6 +197,52 @@ int SingleThreaded(const std::string& master, int resolution, int repeats, const
     return 0;
 }
 
+// Master, Preview and Web of page 1 of a rendered job, one task after the
+// other as the station runs them (each on its worker thread at idle
+// priority): wall and processor seconds of each, best of the repeats.
+int Chain(const std::string& inputFolder, int repeats)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-chain";
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const auto reference = static_cast<std::uint32_t>(job.Reference);
+    const std::array<std::string, 3> names = {"Master", "Preview", "Web"};
+    std::array<TTimes, 3> stages;
+    TTimes total;
+    std::printf("load before: %s\n", LoadAverage().c_str());
+    for (int round = 0; round < repeats; ++round) {
+        double wall = 0, processor = 0;
+        for (std::size_t stage = 0; stage < stages.size(); ++stage) {
+            TMessageQueue queue;
+            TCompletion completion;
+            const auto start = Clock::now();
+            const double processorStart = ProcessorSeconds(RUSAGE_SELF);
+            TWorkerThread* task = nullptr;
+            if (stage == 0)
+                task = new TMasteringThread(queue, inputFolder, reference, "", "");
+            else if (stage == 1)
+                task = new TPreviewThread(queue, reference);
+            else
+                task = new TTilingThread(queue, reference);
+            task->Start();
+            queue.PumpUntil(
+                completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+            stages[stage].Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processorStart);
+            wall += Seconds(start);
+            processor += ProcessorSeconds(RUSAGE_SELF) - processorStart;
+        }
+        total.Keep(wall, processor);
+    }
+    for (std::size_t stage = 0; stage < stages.size(); ++stage)
+        std::printf("%-8s %.2f s (processor %.2f s)\n", names[stage].c_str(), stages[stage].Wall,
+                    stages[stage].Processor);
+    std::printf("together %.2f s (processor %.2f s), best round of %d; peak memory %.1f MB\n", total.Wall,
+                total.Processor, repeats, PeakMemoryMiB());
+    std::printf("load after: %s\n", LoadAverage().c_str());
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
 // The tiles' PNG compression by measurement: cuts the five levels, then
 // encodes every tile again on one thread at each zlib level libgd offers,
 // giving the processor time and the bytes of each.
@@ -250,6 +299,8 @@ int main(int argc, char* argv[])
     if (mode == "single" && argc >= 4)
         return SingleThreaded(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
                               argc > 5 ? argv[5] : "01234");
+    if (mode == "chain" && argc >= 3)
+        return Chain(std::filesystem::absolute(argv[2]).string() + "/", argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
     if (mode == "compression" && argc == 4)
         return Compression(argv[2], std::atoi(argv[3]));
     if (mode == "ours" && argc >= 4)
@@ -259,6 +310,7 @@ int main(int argc, char* argv[])
                          "       tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]\n"
                          "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
                          "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
-                         "       tiling_bench compression MASTER.tif RESOLUTION\n");
+                         "       tiling_bench compression MASTER.tif RESOLUTION\n"
+                         "       tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]\n");
     return 2;
 }
