@@ -1,15 +1,17 @@
 // Tiling and overview benchmark. "master" masters page 1 of a rendered job
 // into a master file kept for the runs (in a process of its own, so that the
 // peak memory of "run" is the tiling's alone). "run" cuts the five zoom
-// levels of that master and its overview as the Web and Preview tasks do,
-// at idle priority, and compares them in the same run with vips dzsave
-// (288-pixel PNG tiles, no overlap) and vipsthumbnail -s 288, also at idle
-// priority. Prints times (best of the repeats), processor times, their
+// levels of that master in one pass as the Web task does, and its overview
+// as the Preview task does, at idle priority, and compares them in the same
+// run with vips dzsave (288-pixel PNG tiles, no overlap) and vipsthumbnail
+// -s 288, also at idle priority. Prints times (best of the repeats), processor times, their
 // ratios, the machine's load and the peak memory of this process.
 // Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif
 //        tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]
 //        tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (no peers, for profiling)
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
+//        tiling_bench compression MASTER.tif RESOLUTION   (time and bytes of the tiles at each zlib level)
+//        tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]   (the Master, Preview and Web tasks of page 1)
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/platform/MessageQueue.h"
@@ -20,8 +22,12 @@
 #include "bench/TaskCompletion.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
+#include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/TileCutter.h"
 #include "tasks/imaging/MasteringThread.h"
+#include "tasks/imaging/PreviewThread.h"
+#include "tasks/imaging/TilingThread.h"
+#include "tests/imaging/ReferenceCopies.h"
 
 #include <algorithm>
 #include <array>
@@ -104,20 +110,18 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
 
     // 1. Ours: the five levels, then the overview.
     TTimes tiles, overview;
-    std::array<double, 5> levels;
-    levels.fill(1e9);
     for (int round = 0; round < repeats; ++round) {
         const auto start = Clock::now();
         const double processor = ProcessorSeconds(RUSAGE_SELF);
-        for (std::size_t z = 0; z < factors.size(); ++z) {
-            if (levelsToCut.find(char('0' + z)) == std::string::npos)
-                continue;
-            const auto levelStart = Clock::now();
-            image->MakeTiles((folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), 288, factors[z]);
-            levels[z] = std::min(levels[z], Seconds(levelStart));
-            if (!withPeers)
-                std::printf("level %zu: %.2f s, peak memory so far %.1f MB\n", z, Seconds(levelStart), PeakMemoryMiB());
-        }
+        // As the Web task cuts them: every level from one decode.
+        TPyramidOrder order;
+        for (std::size_t z = 0; z < factors.size(); ++z)
+            if (levelsToCut.find(char('0' + z)) != std::string::npos)
+                order.Levels.push_back(
+                    {(folder / "ours" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), factors[z]});
+        for (const std::exception_ptr& error : CutPyramid(image->Tiff(), order, nullptr, DefaultTileWorkers()))
+            if (error)
+                std::rethrow_exception(error);
         tiles.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
         const auto previewStart = Clock::now();
         const double previewProcessor = ProcessorSeconds(RUSAGE_SELF);
@@ -145,10 +149,6 @@ int Run(const std::string& master, int resolution, int repeats, const std::strin
         thumbnail.Keep(thumbnailWall, ProcessorSeconds(RUSAGE_CHILDREN) - children);
     }
 
-    std::printf("tile levels 0..4, best of %d:", repeats);
-    for (double level : levels)
-        std::printf(" %.2f", level);
-    std::printf(" s\n");
     if (!withPeers) {
         std::printf("tiles: ours %.2f s (processor %.2f s); overview: ours %.2f s (processor %.2f s)\n", tiles.Wall,
                     tiles.Processor, overview.Wall, overview.Processor);
@@ -197,6 +197,95 @@ int SingleThreaded(const std::string& master, int resolution, int repeats, const
     return 0;
 }
 
+// Master, Preview and Web of page 1 of a rendered job, one task after the
+// other as the station runs them (each on its worker thread at idle
+// priority): wall and processor seconds of each, best of the repeats.
+int Chain(const std::string& inputFolder, int repeats)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-chain";
+    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    const auto reference = static_cast<std::uint32_t>(job.Reference);
+    const std::array<std::string, 3> names = {"Master", "Preview", "Web"};
+    std::array<TTimes, 3> stages;
+    TTimes total;
+    std::printf("load before: %s\n", LoadAverage().c_str());
+    for (int round = 0; round < repeats; ++round) {
+        double wall = 0, processor = 0;
+        for (std::size_t stage = 0; stage < stages.size(); ++stage) {
+            TMessageQueue queue;
+            TCompletion completion;
+            const auto start = Clock::now();
+            const double processorStart = ProcessorSeconds(RUSAGE_SELF);
+            TWorkerThread* task = nullptr;
+            if (stage == 0)
+                task = new TMasteringThread(queue, inputFolder, reference, "", "");
+            else if (stage == 1)
+                task = new TPreviewThread(queue, reference);
+            else
+                task = new TTilingThread(queue, reference);
+            task->Start();
+            queue.PumpUntil(
+                completion, [&] { return completion.Done; }, std::chrono::minutes(10));
+            stages[stage].Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processorStart);
+            wall += Seconds(start);
+            processor += ProcessorSeconds(RUSAGE_SELF) - processorStart;
+        }
+        total.Keep(wall, processor);
+    }
+    for (std::size_t stage = 0; stage < stages.size(); ++stage)
+        std::printf("%-8s %.2f s (processor %.2f s)\n", names[stage].c_str(), stages[stage].Wall,
+                    stages[stage].Processor);
+    std::printf("together %.2f s (processor %.2f s), best round of %d; peak memory %.1f MB\n", total.Wall,
+                total.Processor, repeats, PeakMemoryMiB());
+    std::printf("load after: %s\n", LoadAverage().c_str());
+    CatalogueConnection.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
+// The tiles' PNG compression by measurement: cuts the five levels, then
+// encodes every tile again on one thread at each zlib level libgd offers,
+// giving the processor time and the bytes of each.
+int Compression(const std::string& master, int resolution)
+{
+    auto image = TProofImage::CreateForRead(master);
+    if (!image->Tiff())
+        return 1;
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-compression";
+    std::filesystem::create_directories(folder);
+    TPyramidOrder order;
+    for (std::size_t z = 0; z < factors.size(); ++z)
+        order.Levels.push_back({(folder / ("tile" + std::to_string(z) + ".tdb")).string(), factors[z]});
+    for (const std::exception_ptr& error : CutPyramid(image->Tiff(), order, nullptr, DefaultTileWorkers()))
+        if (error)
+            std::rethrow_exception(error);
+    std::vector<std::shared_ptr<gdImage>> tiles;
+    std::uintmax_t stored = 0;
+    for (const TPyramidLevel& level : order.Levels) {
+        const testing::TTileFile file = testing::TTileFile::Read(level.FileName);
+        for (const auto& [position, png] : file.Tiles) {
+            stored += png.size();
+            tiles.emplace_back(gdImageCreateFromPngPtr(int(png.size()), const_cast<char*>(png.data())), gdImageDestroy);
+        }
+    }
+    std::filesystem::remove_all(folder);
+    std::printf("%zu tiles, %.1f MB as stored\n", tiles.size(), stored / 1048576.0);
+    std::printf("zlib level  processor s  MB\n");
+    for (int level : {-1, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+        const double processor = ProcessorSeconds(RUSAGE_SELF);
+        std::uintmax_t bytes = 0;
+        for (const auto& tile : tiles) {
+            int size = 0;
+            void* png = gdImagePngPtrEx(tile.get(), &size, level);
+            bytes += std::uintmax_t(size);
+            gdFree(png);
+        }
+        std::printf("%10d  %11.2f  %.1f\n", level, ProcessorSeconds(RUSAGE_SELF) - processor, bytes / 1048576.0);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -210,12 +299,18 @@ int main(int argc, char* argv[])
     if (mode == "single" && argc >= 4)
         return SingleThreaded(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1,
                               argc > 5 ? argv[5] : "01234");
+    if (mode == "chain" && argc >= 3)
+        return Chain(std::filesystem::absolute(argv[2]).string() + "/", argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
+    if (mode == "compression" && argc == 4)
+        return Compression(argv[2], std::atoi(argv[3]));
     if (mode == "ours" && argc >= 4)
         return Run(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1, "", false,
                    argc > 5 ? argv[5] : "01234");
     std::fprintf(stderr, "Usage: tiling_bench master PAGEBUFFER_FOLDER MASTER.tif\n"
                          "       tiling_bench run MASTER.tif RESOLUTION [REPEATS] [KEEP_FOLDER]\n"
                          "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
-                         "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n");
+                         "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
+                         "       tiling_bench compression MASTER.tif RESOLUTION\n"
+                         "       tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]\n");
     return 2;
 }

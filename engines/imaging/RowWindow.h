@@ -15,7 +15,7 @@ namespace tavrin {
 // a damaged master.
 class TRowWindow {
 public:
-    TRowWindow(const TMasterLayout& layout, TStripReader& reader) : Layout(layout), Reader(reader) {}
+    TRowWindow(const TMasterLayout& layout, TStripSource& reader) : Layout(layout), Reader(reader) {}
 
     // Reads strips until the one holding row (taken into the image) is held,
     // or the reader has no more.
@@ -34,7 +34,7 @@ public:
 
 private:
     const TMasterLayout& Layout;
-    TStripReader& Reader;
+    TStripSource& Reader;
     std::deque<std::shared_ptr<const TMasterStrip>> Strips;  // consecutive numbers
     bool ReaderDone = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines/imaging/MasterLayout.h"
+#include "engines/imaging/StripSource.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -36,18 +37,18 @@ struct TMasterStrip {
 // on the master's handle, each further one on a handle of its own opened on
 // the same file (a handle cannot decode two strips at once). Nobody else may
 // use the master while the reader lives.
-class TStripReader {
+class TStripReader : public TStripSource {
 public:
     TStripReader(tiff* master, const TMasterLayout& layout, std::uint32_t first, std::uint32_t last, unsigned readAhead,
                  unsigned decoders = 1);
     // Stops the decoding threads and closes the handles it opened.
-    ~TStripReader();
+    ~TStripReader() override;
     TStripReader(const TStripReader&) = delete;
     TStripReader& operator=(const TStripReader&) = delete;
 
     // The next strip in order; null past the last one. Raises std::bad_alloc
     // when no strip buffer can be had.
-    std::shared_ptr<const TMasterStrip> Next();
+    std::shared_ptr<const TMasterStrip> Next() override;
 
 private:
     // A strip as decoded: null pixels and the reason when the read failed.

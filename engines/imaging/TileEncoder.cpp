@@ -88,7 +88,7 @@ TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile)
     if (TBytes png = Find(hash, tile.get()))
         return png;
     int size = 0;
-    void* data = gdImagePngPtr(tile.get(), &size);
+    void* data = gdImagePngPtrEx(tile.get(), &size, CompressionLevel);
     if (!data)
         throw std::runtime_error("Could not encode a tile as PNG");
     const auto* bytes = static_cast<const std::uint8_t*>(data);

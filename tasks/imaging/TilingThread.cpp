@@ -7,6 +7,8 @@
 #include "base/tasking/RoundedPercent.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
+#include "engines/imaging/PyramidCutter.h"
+#include "engines/imaging/TileCutter.h"
 #include "engines/web/HTMLJobRecord.h"
 #include "engines/web/ProofPages.h"
 
@@ -75,10 +77,17 @@ void TTilingThread::Run()
         }
         try {
             auto image = TProofImage::CreateForRead(master);
-            image->OnProgress = [this](int percentage) { PostTaskText("", percentage); };
+            // Every level from one decode of the master; its bar runs once from 0 to 100.
+            TPyramidOrder order;
+            order.TileSize = TileSize;
+            for (int level = 0; level < LevelCount; ++level)
+                order.Levels.push_back(
+                    {jobFolder + TileDatabaseName(level, page), factors[static_cast<std::size_t>(level)]});
+            const auto errors = CutPyramid(
+                image->Tiff(), order, [this](int percentage) { PostTaskText("", percentage); }, DefaultTileWorkers());
             for (int level = 0; level < LevelCount; ++level) {
-                image->MakeTiles(jobFolder + TileDatabaseName(level, page), TileSize,
-                                 factors[static_cast<std::size_t>(level)]);
+                if (errors[static_cast<std::size_t>(level)])
+                    std::rethrow_exception(errors[static_cast<std::size_t>(level)]);
                 PostLogText("Finished creating page " + std::to_string(page) + " zoom level " + std::to_string(level),
                             RoundedPercent(level + 2, 6));
             }

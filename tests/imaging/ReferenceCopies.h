@@ -182,7 +182,7 @@ inline void ReferenceLevel(const std::string& fileName, const TMasterContents& m
                     ReferenceResized(tile.get(), master, DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH);
             }
             int size = 0;
-            void* png = gdImagePngPtr(tile.get(), &size);
+            void* png = gdImagePngPtrEx(tile.get(), &size, 1);  // the tiles' zlib level
             db.AddTile(std::uint32_t(j), std::uint32_t(rows - 1 - i), png, std::uint32_t(size));
             gdFree(png);
         }

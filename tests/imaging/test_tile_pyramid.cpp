@@ -280,7 +280,7 @@ TEST(TileEncoder, ARepeatedTileGetsTheBytesOfItsFirstEncoding)
     EXPECT_NE(*first, *other);
     EXPECT_EQ(encoder.Reused(), 1u);
     int size = 0;
-    void* png = gdImagePngPtr(tile(10).get(), &size);
+    void* png = gdImagePngPtrEx(tile(10).get(), &size, 1);
     EXPECT_EQ(*again,
               std::vector<std::uint8_t>(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + size));
     gdFree(png);

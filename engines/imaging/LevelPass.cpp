@@ -1,0 +1,272 @@
+#include "engines/imaging/LevelPass.h"
+
+#include "engines/imaging/Replication.h"
+#include "engines/imaging/TileDB.h"
+
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+// Palette tiles copied and encoded by one job.
+constexpr std::uint32_t ReplicatedGroup = 8;
+
+// (i + 1) x 100 / rows rounded to nearest, ties to even, in exact integers.
+int RowProgress(std::uint32_t i, std::uint32_t rows)
+{
+    const std::uint64_t scaled = std::uint64_t(i + 1) * 100;
+    std::uint64_t quotient = scaled / rows;
+    const std::uint64_t twice = 2 * (scaled % rows);
+    if (twice > rows || (twice == rows && quotient % 2 == 1))
+        ++quotient;
+    return static_cast<int>(quotient);
+}
+
+using TTileImage = TTileEncoder::TTile;
+
+// Steps 1, 2 and 4 of a tile: the image, white as its first colour, and
+// white paint on the grid's border. A palette tile holds the master's colour
+// table in index order, so that its pixels are the plate combination indices
+// (the viewer shows separations from them); white is then paper's entry, or
+// the entry nearest to white.
+TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border, const TMasterLayout& layout)
+{
+    const int side = static_cast<int>(size);
+    gdImagePtr image = trueColor ? gdImageCreateTrueColor(side, side) : gdImageCreate(side, side);
+    TTileImage tile(image, [](gdImagePtr created) {
+        if (created)
+            gdImageDestroy(created);
+    });
+    if (!tile)
+        throw std::runtime_error("Could not create a tile image of " + std::to_string(size) + " pixels");
+    if (!trueColor)
+        AllocateColorTable(tile.get(), layout);
+    const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
+    if (!border)
+        return tile;
+    // What gdImageFilledRectangle over the whole tile sets (an opaque colour
+    // replaces what it covers), without its call per pixel.
+    for (int y = 0; y < side; ++y) {
+        if (trueColor)
+            std::fill_n(tile->tpixels[y], side, white);
+        else
+            std::fill_n(tile->pixels[y], side, static_cast<unsigned char>(white));
+    }
+    return tile;
+}
+
+// Asks the processor to fetch a cache line that will be read soon.
+void PrefetchForReading(const void* address)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(address, 0, 1);
+#else
+    (void)address;
+#endif
+}
+
+// Step 8: a rectangle with a side of 0 is not copied.
+bool Copied(const TCopyRectangle& rect)
+{
+    return rect.DstW != 0 && rect.DstH != 0 && rect.SrcW != 0 && rect.SrcH != 0 && SourceSizeAccepted(rect);
+}
+
+}  // namespace
+
+TLevelPass::TLevelPass(const TMasterLayout& layout, const TTileGrid& grid, double factor, TTileDB& db,
+                       std::function<void(int)> onProgress, unsigned workers, std::uint32_t rowsInWork)
+    : Grid(grid), Database(db), OnProgress(std::move(onProgress)), Workers(workers), RowsInWork(rowsInWork),
+      Layout(layout), Colors(Layout), Scaled(factor != 1.0), Pool(workers)
+{
+}
+
+void TLevelPass::Run(TStripSource& strips)
+{
+    // The common start of every tile's copy, checked once for the level.
+    Layout.CheckCopyCanStart();
+    Window = std::make_unique<TRowWindow>(Layout, strips);
+    for (std::uint32_t i = 0; i < Grid.Rows; ++i) {
+        if (Scaled)
+            CutAveragedRow(i);
+        else
+            CutReplicatedRow(i);
+    }
+    WriteFinished(0);
+}
+
+void TLevelPass::CutAveragedRow(std::uint32_t i)
+{
+    // 1. The row's tiles and the spans of their copies; every tile of a grid
+    //    row shares its destination and source rows.
+    std::vector<TTileImage> tiles;
+    std::vector<std::optional<TAveragingPlan>> plans(Grid.Columns);
+    const TAveragingPlan* rows = nullptr;
+    for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
+        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j), Layout));
+        const TCopyRectangle rect = Grid.Rectangle(i, j);
+        if (!Copied(rect))
+            continue;
+        plans[j].emplace(tiles.back().get(), rect, Layout.Width);
+        if (plans[j]->Empty())
+            plans[j].reset();
+        else if (!rows)
+            rows = &*plans[j];
+    }
+    // 2. Draw band by band, each band the rows the strips read so far serve.
+    if (rows && Window->Read(rows->FirstSourceRow(rows->FirstRow()))) {
+        for (std::int32_t r = rows->FirstRow(); r < rows->EndRow();) {
+            Window->Reach(rows->LastSourceRow(r));
+            Window->Forget(rows->FirstSourceRow(r));
+            std::int32_t end = r + 1;
+            while (end < rows->EndRow() && Layout.ClampRow(rows->LastSourceRow(end)) <= Window->LastRow())
+                ++end;
+            DrawBand(plans, tiles, r, end);
+            r = end;
+        }
+    }
+    // 3. Encode and store.
+    for (std::uint32_t j = 0; j < Grid.Columns; ++j)
+        StoreGroup(i, j, 1, [this, tile = std::move(tiles[j])] { return std::vector{Encoder.Encode(tile)}; });
+}
+
+void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
+                          std::int32_t rowBegin, std::int32_t rowEnd)
+{
+    // Destination columns of all tiles of the row, dealt out in equal shares.
+    struct TSegment {
+        std::size_t Tile;
+        std::int32_t Begin, End;
+    };
+    std::int64_t total = 0;
+    for (const auto& plan : plans)
+        if (plan)
+            total += plan->EndColumn() - plan->FirstColumn();
+    const std::int64_t shares = std::clamp<std::int64_t>(Workers + 1, 1, std::max<std::int64_t>(total / 8, 1));
+    std::vector<std::vector<TSegment>> parts(static_cast<std::size_t>(shares));
+    std::int64_t offset = 0;  // of the tile's first column among all
+    for (std::size_t j = 0; j < plans.size(); ++j) {
+        if (!plans[j])
+            continue;
+        const std::int32_t first = plans[j]->FirstColumn();
+        const std::int64_t count = plans[j]->EndColumn() - first;
+        for (std::int64_t p = 0; p < shares; ++p) {
+            const std::int64_t low = std::max(offset, p * total / shares);
+            const std::int64_t high = std::min(offset + count, (p + 1) * total / shares);
+            if (low < high)
+                parts[std::size_t(p)].push_back({j, first + static_cast<std::int32_t>(low - offset),
+                                                 first + static_cast<std::int32_t>(high - offset)});
+        }
+        offset += count;
+    }
+    std::vector<std::function<void()>> jobs;
+    for (const auto& segments : parts)
+        jobs.push_back([&, segments] {
+            for (const TSegment& segment : segments)
+                plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
+                                          *Window, Colors);
+        });
+    Pool.RunAll(jobs);
+}
+
+void TLevelPass::CutReplicatedRow(std::uint32_t i)
+{
+    // 1. The strips of the row's source rows go with its tiles' jobs.
+    const TCopyRectangle first = Grid.Rectangle(i, 0);
+    auto strips = std::make_shared<std::vector<std::shared_ptr<const TMasterStrip>>>();
+    if (first.SrcH > 0 && Window->Read(first.SrcY)) {
+        const std::int64_t lastRow = std::int64_t(first.SrcY) + first.SrcH - 1;
+        Window->Reach(lastRow);
+        for (std::uint32_t s = Layout.StripOfRow(first.SrcY); s <= Layout.StripOfRow(lastRow); ++s)
+            if (const auto* strip = Window->StripOf(std::int64_t(s) * Layout.RowsPerStrip))
+                strips->push_back(*strip);
+    }
+    // 2. Tiles in groups, each group's rows copied from left to right across
+    //    its tiles, so that the master's lines are read in order.
+    for (std::uint32_t j = 0; j < Grid.Columns; j += ReplicatedGroup) {
+        const std::uint32_t count = std::min(ReplicatedGroup, Grid.Columns - j);
+        StoreGroup(i, j, count,
+                   [this, i, j, count, strips]() mutable { return CopyReplicatedTiles(i, j, count, strips); });
+    }
+}
+
+std::vector<TTileEncoder::TBytes>
+TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                                std::shared_ptr<std::vector<std::shared_ptr<const TMasterStrip>>>& rowStrips)
+{
+    const std::vector<std::shared_ptr<const TMasterStrip>>& strips = *rowStrips;
+    std::vector<TTileImage> tiles;
+    std::vector<std::optional<TReplication>> copies(count);
+    TCopyRectangle rows{};  // every tile of a grid row reads the same source rows
+    for (std::uint32_t c = 0; c < count; ++c) {
+        const std::uint32_t j = firstColumn + c;
+        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j), Layout));
+        const TCopyRectangle rect = Grid.Rectangle(i, j);
+        if (!strips.empty() && Copied(rect)) {
+            copies[c].emplace(tiles.back().get(), rect, Layout);
+            rows = rect;
+        }
+    }
+    // A strip that could not be read ends every copy at its first row.
+    const std::uint32_t firstStrip = strips.empty() ? 0 : strips.front()->Number;
+    const auto lineOf = [&](std::int64_t row) -> const std::uint8_t* {
+        const std::size_t index = Layout.StripOfRow(row) - firstStrip;
+        if (index >= strips.size() || strips[index]->Failed)
+            return nullptr;
+        return strips[index]->Pixels.get() + std::size_t(Layout.ClampRow(row) % Layout.RowsPerStrip) * Layout.LineBytes;
+    };
+    // The group's part of each line, fetched a few lines ahead.
+    const std::size_t from = std::min<std::size_t>(std::size_t(firstColumn) * Grid.S, Layout.Width);
+    const std::size_t to = std::min<std::size_t>(std::size_t(firstColumn + count) * Grid.S, Layout.Width);
+    constexpr std::int32_t ahead = 4;
+    for (std::int32_t y = 0; y < rows.SrcH; ++y) {
+        const std::uint8_t* line = lineOf(std::int64_t(rows.SrcY) + y);
+        if (!line)
+            break;
+        if (y + ahead < rows.SrcH)
+            if (const std::uint8_t* later = lineOf(std::int64_t(rows.SrcY) + y + ahead))
+                for (std::size_t at = from; at < to; at += 64)
+                    PrefetchForReading(later + at);
+        for (auto& copy : copies)
+            if (copy)
+                copy->Row(y, line);
+    }
+    // The strips go back as soon as the row's groups are copied, not once they are encoded.
+    rowStrips.reset();
+    std::vector<TTileEncoder::TBytes> encoded;
+    for (const TTileImage& tile : tiles)
+        encoded.push_back(Encoder.Encode(tile));
+    return encoded;
+}
+
+void TLevelPass::StoreGroup(std::uint32_t i, std::uint32_t firstColumn, std::uint32_t count,
+                            std::function<std::vector<TTileEncoder::TBytes>()> make)
+{
+    auto pngs = std::make_shared<std::vector<TTileEncoder::TBytes>>();
+    std::shared_future<void> done = Pool.Submit([pngs, make = std::move(make)] { *pngs = make(); }).share();
+    for (std::uint32_t c = 0; c < count; ++c)
+        Pending.push_back({i, firstColumn + c, pngs, c, done});
+    WriteFinished(RowsInWork * std::size_t(Grid.Columns) + 2 * ReplicatedGroup * Workers);
+}
+
+// Stores the finished tiles at the front in grid order, and waits for the
+// oldest while more than keep are in work.
+void TLevelPass::WriteFinished(std::size_t keep)
+{
+    while (!Pending.empty()) {
+        TPendingTile& tile = Pending.front();
+        if (Pending.size() <= keep && tile.Done.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        Pool.WaitHelping(tile.Done);
+        tile.Done.get();
+        const std::vector<std::uint8_t>& png = *(*tile.Pngs)[tile.Index];
+        Database.AddTile(tile.Column, Grid.Rows - 1 - tile.GridRow, png.data(), static_cast<std::uint32_t>(png.size()));
+        if (tile.Column + 1 == Grid.Columns && OnProgress)
+            OnProgress(RowProgress(tile.GridRow, Grid.Rows));
+        Pending.pop_front();
+    }
+}
+
+}  // namespace tavrin

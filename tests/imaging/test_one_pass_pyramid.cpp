@@ -1,0 +1,155 @@
+#include "engines/imaging/MasterLayout.h"
+#include "engines/imaging/ProofImage.h"
+#include "engines/imaging/PyramidCutter.h"
+#include "engines/imaging/SharedStrips.h"
+#include "engines/imaging/StripReader.h"
+#include "engines/imaging/TileCutter.h"
+#include "tests/imaging/ReferenceCopies.h"
+#include "tests/support/ScratchProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+namespace tavrin::testing {
+namespace {
+
+class OnePassPyramid : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return Folder.Path(name).string(); }
+    TScratchProgramFolder Folder;
+};
+
+std::string ErrorText(const std::exception_ptr& error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::exception& raised) {
+        return raised.what();
+    }
+    return "";
+}
+
+TEST_F(OnePassPyramid, EveryLevelAndTheOverviewEqualTheirOwnPasses)
+{
+    // Strips of 32 rows: far more strips than a pass may run ahead; paper
+    // at the top gives tiles that repeat.
+    TMasterContents master = PageLikeMaster(1500, 2100, 5);
+    std::fill(master.Pixels.begin(), master.Pixels.begin() + 1500 * 500, 255);
+    const std::string path = Path("master.tif");
+    ASSERT_TRUE(WriteMasterFile(path, master, 600, 32, true));
+    const std::vector<double> factors = {288.0 * 2 / 2100, 96.0 / 600, 192.0 / 600, 384.0 / 600, 1.0};
+    auto image = TProofImage::CreateForRead(path);
+    for (std::size_t z = 0; z < factors.size(); ++z)
+        CutTiles(image->Tiff(), Path("alone" + std::to_string(z) + ".tdb"), 288, factors[z], nullptr, 0);
+    image->MakePreview(Path("alone.png"), 288.0 / 2100);
+
+    for (unsigned workers : {0u, 1u, 3u}) {
+        SCOPED_TRACE(workers);
+        TPyramidOrder order;
+        for (std::size_t z = 0; z < factors.size(); ++z)
+            order.Levels.push_back({Path("tile" + std::to_string(z) + ".tdb"), factors[z]});
+        order.OverviewFile = Path("overview.png");
+        order.OverviewFactor = 288.0 / 2100;
+        std::vector<int> progress;
+        const auto errors = CutPyramid(
+            image->Tiff(), order, [&](int p) { progress.push_back(p); }, workers);
+        ASSERT_EQ(errors.size(), 6u);
+        for (std::size_t z = 0; z < factors.size(); ++z) {
+            EXPECT_EQ(ErrorText(errors[z]), "");
+            EXPECT_TRUE(FileText(Path("tile" + std::to_string(z) + ".tdb")) ==
+                        FileText(Path("alone" + std::to_string(z) + ".tdb")))
+                << "level " << z;
+        }
+        EXPECT_EQ(ErrorText(errors[5]), "");
+        EXPECT_TRUE(FileText(Path("overview.png")) == FileText(Path("alone.png")));
+        // One bar for all levels: from 0, rising, to 100.
+        ASSERT_GE(progress.size(), 3u);
+        EXPECT_EQ(progress.front(), 0);
+        EXPECT_EQ(progress.back(), 100);
+        EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    }
+}
+
+TEST_F(OnePassPyramid, AnOutputThatFailsLeavesNothingAndTheOthersAreWritten)
+{
+    const TMasterContents master = PageLikeMaster(700, 500, 4);
+    const std::string path = Path("master.tif");
+    ASSERT_TRUE(WriteMasterFile(path, master, 600, 64, true));
+    auto image = TProofImage::CreateForRead(path);
+    // A level whose database cannot be created, and an unusable factor.
+    TPyramidOrder order;
+    order.Levels = {{Path("a.tdb"), 0.5}, {Path("no/such/folder/b.tdb"), 1.0}, {Path("c.tdb"), 0.0}};
+    order.OverviewFile = Path("overview.png");
+    order.OverviewFactor = 0.4;
+    auto errors = CutPyramid(image->Tiff(), order, nullptr, 1);
+    EXPECT_EQ(ErrorText(errors[0]), "");
+    EXPECT_NE(ErrorText(errors[1]).find("no/such/folder/b.tdb.part"), std::string::npos) << ErrorText(errors[1]);
+    EXPECT_EQ(ErrorText(errors[2]), "");
+    EXPECT_EQ(ErrorText(errors[3]), "");
+    EXPECT_TRUE(std::filesystem::exists(Path("a.tdb")));
+    EXPECT_FALSE(std::filesystem::exists(Path("c.tdb")));
+    EXPECT_TRUE(std::filesystem::exists(Path("overview.png")));
+
+    // A strip that cannot be read fails every output, each with the reason.
+    SpoilStrip(path, 3);
+    image = TProofImage::CreateForRead(path);
+    order.Levels = {{Path("d.tdb"), 0.5}, {Path("e.tdb"), 1.0}};
+    order.OverviewFile = Path("damaged.png");
+    errors = CutPyramid(image->Tiff(), order, nullptr, 1);
+    const std::string expected = "Could not read strip 3 of " + path + ": ";
+    for (const auto& error : errors)
+        EXPECT_EQ(ErrorText(error).substr(0, expected.size()), expected) << ErrorText(error);
+    for (const char* name : {"d.tdb", "d.tdb.part", "e.tdb", "e.tdb.part", "damaged.png", "damaged.png.part"})
+        EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
+}
+
+// Strips 0 .. Count - 1 with nothing in them, counting those handed out.
+class TCountingStrips : public TStripSource {
+public:
+    static constexpr std::uint32_t Count = 40;
+    std::shared_ptr<const TMasterStrip> Next() override
+    {
+        if (Given == Count)
+            return nullptr;
+        auto strip = std::make_shared<TMasterStrip>();
+        strip->Number = Given++;
+        return strip;
+    }
+    std::atomic<std::uint32_t> Given = 0;
+};
+
+TEST(SharedStrips, APassRunsNoFurtherAheadThanTheLeadAndEveryPassSeesEveryStrip)
+{
+    TCountingStrips decoded;
+    TSharedStrips shared(decoded, 2);
+    std::vector<std::uint32_t> fast;
+    std::thread ahead([&] {
+        while (auto strip = shared.Pass(0).Next())
+            fast.push_back(strip->Number);
+        shared.Leave(0);
+    });
+    // The slow pass reads half the strips: the decode never gets more than
+    // the lead beyond it, however far the fast pass wants to go.
+    std::vector<std::uint32_t> slow;
+    for (std::uint32_t read = 0; read < TCountingStrips::Count / 2; ++read) {
+        std::this_thread::yield();
+        EXPECT_LE(decoded.Given.load(), read + TSharedStrips::Lead);
+        slow.push_back(shared.Pass(1).Next()->Number);
+    }
+    // Once the slow pass leaves, the fast one reads to the end.
+    shared.Leave(1);
+    ahead.join();
+    std::vector<std::uint32_t> all(TCountingStrips::Count);
+    for (std::uint32_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    EXPECT_EQ(fast, all);
+    EXPECT_EQ(slow, std::vector<std::uint32_t>(all.begin(), all.begin() + TCountingStrips::Count / 2));
+}
+
+}  // namespace
+}  // namespace tavrin::testing
