@@ -174,7 +174,8 @@ void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
 
 bool TQueueRunner::NotificationCheckPassed()
 {
-    return !Store.SomeJobNotifiesNobody() || Dialogs.AskYesNo("Error", Notification, TDialogIcon::Warning);
+    return !Store.SomeJobNotifiesNobody() ||
+           Dialogs.AskYesNo("Notify without recipients?", Notification, TDialogIcon::Warning);
 }
 
 void TQueueRunner::Start()

@@ -210,7 +210,7 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     Click("AddToQueueBtn");
     Click("StartBtn");
     ASSERT_EQ(Dialogs.Asked.size(), 1u);
-    EXPECT_EQ(Dialogs.Asked[0], "Error: One or more jobs has notification selected,\r\nbut does not have any "
+    EXPECT_EQ(Dialogs.Asked[0], "Notify without recipients?: One or more jobs has notification selected,\r\nbut does not have any "
                                 "recipients listed.\r\nWould you like to continue?");
     EXPECT_EQ(QueueList->topLevelItemCount(), 1);
     EXPECT_TRUE(Child<QGroupBox>("QueueControlsGroupBox")->isEnabled());
