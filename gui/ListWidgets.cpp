@@ -78,6 +78,12 @@ void FillRowsQuietly(QTreeWidget& list, int count, const std::function<void(QTre
         fill(*list.topLevelItem(row), row);
 }
 
+void FitColumnsToContents(QTreeWidget& list, std::initializer_list<int> columns)
+{
+    for (const int column : columns)
+        list.resizeColumnToContents(column);
+}
+
 void OnDeleteKey(QTreeWidget& list, const std::function<void()>& action)
 {
     list.installEventFilter(new TDeleteKeyFilter(&list, action));

@@ -89,7 +89,7 @@ QWidget* TMainForm::NewPageControls()
 
     MainPageControl = new TMainPageControl(PageControlArea);
     QueueTab = new TQueueTab(Runner, MainPageControl);
-    PostQueueTab = new TPostQueueTab(Runner, Dialogs, MainPageControl);
+    PostQueueTab = new TPostQueueTab(Runner, Log, MainPageControl);
     PreviewTab = new TPreviewTab(MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");

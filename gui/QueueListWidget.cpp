@@ -16,10 +16,9 @@ TQueueListWidget::TQueueListWidget(QWidget* parent) : QTreeWidget(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
-    setHeaderLabels({"Name", "Status", "Tasks"});
-    setColumnWidth(0, 200);
-    setColumnWidth(1, 90);
-    setColumnWidth(2, 200);
+    setHeaderLabels({"Job", "Name", "Pages", "Date", "Status", "Tasks"});
+    // The other columns follow their contents as rows are shown.
+    setColumnWidth(QueueNameColumn, 160);
     setToolTip("Displays the list of items in the queue. Checked items will be processed from the beginning even if "
                "the files already exist on the local drive.");
 }

@@ -116,15 +116,21 @@ void TQueueTab::ShowQueue()
     FillRowsQuietly(*QueueListView, static_cast<int>(rows.size()), [&](QTreeWidgetItem& item, int row) {
         const TQueueRow& queued = rows[static_cast<std::size_t>(row)];
         item.setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item.setText(0, QString::fromStdString(queued.Caption));
-        item.setText(1, QString::fromStdString(queued.Status));
-        item.setText(2, QString::fromStdString(queued.Tasks));
+        item.setText(QueueJobColumn, QString::number(queued.JobReference));
+        item.setText(QueueNameColumn, QString::fromStdString(queued.Caption));
+        item.setToolTip(QueueNameColumn, QString::fromStdString(queued.Caption));
+        item.setText(QueuePagesColumn, QString::number(queued.PageCount));
+        item.setText(QueueDateColumn, QString::fromStdString(queued.CataloguedAt));
+        item.setText(QueueStatusColumn, QString::fromStdString(queued.Status));
+        item.setText(QueueTasksColumn, QString::fromStdString(queued.Tasks));
         // A failed job says where in red, and why in the hint.
         const bool failed = IsFailedStatus(queued.Status);
-        item.setForeground(1, failed ? QBrush(Qt::red) : QBrush());
-        item.setToolTip(1, failed ? QString::fromStdString(queued.FailureReason) : QString());
-        item.setCheckState(0, queued.Checked ? Qt::Checked : Qt::Unchecked);
+        item.setForeground(QueueStatusColumn, failed ? QBrush(Qt::red) : QBrush());
+        item.setToolTip(QueueStatusColumn, failed ? QString::fromStdString(queued.FailureReason) : QString());
+        item.setCheckState(QueueJobColumn, queued.Checked ? Qt::Checked : Qt::Unchecked);
     });
+    FitColumnsToContents(*QueueListView,
+                         {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueStatusColumn, QueueTasksColumn});
     ShowSelection();
 }
 

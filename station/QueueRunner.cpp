@@ -270,6 +270,10 @@ void TQueueRunner::ReloadQueueList()
 void TQueueRunner::ReloadPostQueueList()
 {
     PostQueue = Store.PostQueueRows();
+    const std::string webRoot = StationSettings().Copy().WebRoot;
+    for (TPostQueueRow& row : PostQueue)
+        if (TaskSetNames(row.Tasks, TransferTask) && IsUniqueID(row.UniqueID))
+            row.ProofAddress = JobWebAddress(webRoot, row.UniqueID) + "index.html";
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
 }
