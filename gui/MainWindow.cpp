@@ -27,6 +27,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -112,19 +114,21 @@ QWidget* TMainForm::NewProgressStrip()
 {
     auto* panel6 = new QWidget(this);
     panel6->setObjectName("Panel6");
-    panel6->setFixedHeight(36);
+    panel6->setMinimumHeight(36);
     auto* layout = new QVBoxLayout(panel6);
     layout->setContentsMargins(0, 1, 0, 1);
     layout->setSpacing(0);
     for (QProgressBar** bar : {&TotalProgress, &TaskProgress}) {
         *bar = new QProgressBar(panel6);
         (*bar)->setRange(0, 100);
-        (*bar)->setFixedHeight(17);
-        (*bar)->setTextVisible(false);
+        // The bars carry their words: as high as the font needs, never below the design's 17.
+        (*bar)->setMinimumHeight(17);
+        (*bar)->setAlignment(Qt::AlignCenter);
         layout->addWidget(*bar);
     }
     TotalProgress->setObjectName("TotalProgress");
     TaskProgress->setObjectName("TaskProgress");
+    ShowProgress();
     return panel6;
 }
 
@@ -178,10 +182,30 @@ void TMainForm::SetShowHints(bool show)
     Hints->SetShowHints(show);
 }
 
+// A task still running would leave a master or an upload half done, and the
+// station's lock must stay held while it runs: the window waits for it,
+// disabled and saying so, and closes when it has ended.
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    if (Runner.HasRunningTasks()) {
+        event->ignore();
+        if (!CloseWhenIdle) {
+            CloseWhenIdle = true;
+            Runner.BeginShutdown();
+            centralWidget()->setEnabled(false);
+            menuBar()->setEnabled(false);
+        }
+        ShowFinishing();
+        return;
+    }
     RunReportingErrors(this, [&] { SaveWindowBounds(CurrentWindowBounds(*this)); });
     QMainWindow::closeEvent(event);
+}
+
+void TMainForm::ShowFinishing()
+{
+    statusBar()->setObjectName("FinishingBar");
+    statusBar()->showMessage(QString::fromStdString(Runner.FinishingText()));
 }
 
 // ---- Layout ---------------------------------------------------------------------
@@ -268,8 +292,36 @@ void TMainForm::RecipientsChanged()
 
 void TMainForm::ProgressChanged()
 {
+    ShowProgress();
+}
+
+// The upper bar follows the running task through the job, the lower one the
+// step it is on; both say whose they are.
+void TMainForm::ShowProgress()
+{
     TotalProgress->setValue(Runner.TotalProgress());
     TaskProgress->setValue(Runner.TaskProgress());
+    const std::optional<TRunnerActivity>& activity = Runner.Activity();
+    if (!activity) {
+        TotalProgress->setFormat("No task running");
+        TaskProgress->setFormat("");
+        return;
+    }
+    const QString task = QString::fromStdString(TaskWords[static_cast<std::size_t>(activity->Task)]);
+    TotalProgress->setFormat(QString("%1 for job %2: %p%").arg(task).arg(activity->JobReference));
+    TaskProgress->setFormat(QString::fromStdString(ActivityText(*activity)) + ", this step: %p%");
+}
+
+void TMainForm::ActivityChanged()
+{
+    QueueTab->ShowQueue();
+    ShowProgress();
+    if (!CloseWhenIdle)
+        return;
+    if (Runner.HasRunningTasks())
+        ShowFinishing();
+    else
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::QueueControlsChanged()

@@ -56,6 +56,7 @@ public:
     void RecipientsChanged() override;
     void ProgressChanged() override;
     void QueueControlsChanged() override;
+    void ActivityChanged() override;
     // One box per failed task; it does not wait for the operator, so the
     // queue goes on with the next job meanwhile.
     void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
@@ -76,6 +77,8 @@ private:
     void DrawPreview();
     void Configure();
     void SetShowHints(bool show);
+    void ShowProgress();
+    void ShowFinishing();
 
     TQueueRunner& Runner;
     TStartupOperation& Startup;
@@ -100,6 +103,9 @@ private:
     TConfigDlg* ConfigDlg = nullptr;
     TAboutBox* AboutBox = nullptr;
     TContactDlg* ContactDlg = nullptr;
+
+    // The operator asked to close while a task ran: the window waits, disabled, for it to end.
+    bool CloseWhenIdle = false;
 };
 
 }  // namespace tavrin

@@ -121,7 +121,13 @@ void TQueueTab::ShowQueue()
         item.setToolTip(QueueNameColumn, QString::fromStdString(queued.Caption));
         item.setText(QueuePagesColumn, QString::number(queued.PageCount));
         item.setText(QueueDateColumn, QString::fromStdString(queued.CataloguedAt));
-        item.setText(QueueStatusColumn, QString::fromStdString(queued.Status));
+        // The running job shows what its task is doing in place of its stored status.
+        const std::optional<TRunnerActivity>& activity = Runner.Activity();
+        const bool running = activity && activity->JobReference == queued.JobReference;
+        item.setText(QueueStatusColumn, QString::fromStdString(running ? ActivityText(*activity) : queued.Status));
+        QFont statusFont = QueueListView->font();
+        statusFont.setBold(running);
+        item.setFont(QueueStatusColumn, statusFont);
         item.setText(QueueTasksColumn, QString::fromStdString(queued.Tasks));
         // A failed job says where in red, and why in the hint.
         const bool failed = IsFailedStatus(queued.Status);

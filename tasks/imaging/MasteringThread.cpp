@@ -193,6 +193,7 @@ void TMasteringThread::Run()
     }
     // 2. The master of each page, in place of everything made from the old one.
     for (int page = 1; page <= job.PageCount; ++page) {
+        PostPage(page);
         RemovePageOutput(job.UniqueID, page);
         TPagePlates plates;
         for (const std::string& file : pagePlates[std::size_t(page - 1)])

@@ -59,6 +59,10 @@ void WhenModal(std::function<void(T&)> answer)
 // operator questions answered by the test.
 class StationWindow : public CatalogueFixture {
 protected:
+    StationWindow() = default;
+    // A window whose runner creates its tasks from kinds.
+    explicit StationWindow(TTaskKinds kinds) : Runner{Messages, Log, Dialogs, std::move(kinds)} {}
+
     void SetUp() override
     {
         CatalogueFixture::SetUp();

@@ -300,7 +300,7 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
 {
     Run("update JobList set JobListName = \"proof-page.ps\"");
     QueueAllJobs();
-    ActionButton(1)->click();  // the selected job goes no further than its preview
+    ActionButton(1)->click();              // the selected job goes no further than its preview
     Dialogs.Answers = {true, true, true};  // asked again before each job
     Click("StartBtn");
     auto* finished = Child<QTreeWidget>("PostQueueListView");
