@@ -1,3 +1,4 @@
+#include "base/catalogue/OutputLayout.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/StationLock.h"
 #include "base/tasking/StationLog.h"
@@ -33,6 +34,7 @@ int main(int argc, char* argv[])
     }
 
     TStationLog log;
+    log.KeepFilesIn(ProgramFolder() + "log");
     TQtOperatorDialogs dialogs;
     TQtMessageTarget messages;
     TStation station(messages, log, dialogs);

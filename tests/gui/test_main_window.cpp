@@ -18,7 +18,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace tavrin::testing {
@@ -387,6 +390,14 @@ TEST_F(MainWindow, TheLogKeepsItsLast201LinesAndProgressMovesTheBars)
     EXPECT_EQ(logWin->document()->blockCount(), 201);
     EXPECT_TRUE(logWin->toPlainText().startsWith("[2026:12:10:09:00:00:000]: line 49\n"));
     EXPECT_TRUE(logWin->toPlainText().endsWith("line 249"));
+
+    // A long line wraps: the view stays at the left edge with every time stamp in sight.
+    Child<QTabWidget>("MainPageControl")->setCurrentIndex(3);
+    Log.Log("Could not send /very/long/path/" + std::string(600, 'x') + ".tdb");
+    QApplication::processEvents();
+    EXPECT_EQ(logWin->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(logWin->horizontalScrollBar()->value(), 0);
+    EXPECT_GT(logWin->document()->lastBlock().layout()->lineCount(), 1);
 
     Runner.HandleMessage(TTaskMessage::Progress(WM_TOTAL_PROGRESS, 40, std::nullopt));
     Runner.HandleMessage(TTaskMessage::Progress(WM_TASK_PROGRESS, 75, std::string("half way")));
