@@ -16,6 +16,7 @@
 #include "gui/PreviewTab.h"
 #include "gui/QueueListWidget.h"
 #include "gui/QueueTab.h"
+#include "gui/SplashForm.h"
 #include "gui/TiffTab.h"
 #include "gui/WindowBounds.h"
 #include "station/ConfigurationRules.h"
@@ -174,6 +175,16 @@ void TMainForm::RunStartup()
     }
     SetShowHints(StationSettings().Copy().ShowHint);
     ShowJobTree();
+}
+
+void TMainForm::StartUnderSplash(TSplashForm& splash)
+{
+    splash.ShowNow();
+    RunStartup();
+    show();
+    // The splash stays in front of the window for the rest of its time.
+    if (splash.isVisible())
+        splash.raise();
 }
 
 void TMainForm::SetShowHints(bool show)

@@ -23,6 +23,7 @@ class TPageBuffersTab;
 class TPostQueueTab;
 class TPreviewTab;
 class TQueueTab;
+class TSplashForm;
 class TStartupOperation;
 class TStationLog;
 
@@ -46,6 +47,10 @@ public:
     // first run only, the Show Hints tick from the settings, the job tree.
     // Its errors are shown and logged; the window stays usable.
     void RunStartup();
+
+    // The station's start: the splash first, then the start-up with the
+    // window still hidden (its boxes close the splash), then the window.
+    void StartUnderSplash(TSplashForm& splash);
 
     // The upload of the shared web files ("Transfer Common Files"); the menu
     // item is disabled while there is none.

@@ -41,15 +41,13 @@ int main(int argc, char* argv[])
     TQueueRunner& runner = station.Runner;
     messages.SetHandler(runner);
 
-    // The main window first (it creates the configuration dialog, the about
-    // box and the address book), the splash window last.
+    // The main window is made first (it creates the configuration dialog, the
+    // about box and the address book) but shown only after the start-up.
     TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
     mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(log); });
     TSplashForm splash;
-    mainForm.show();
-    splash.ShowNow();
-    mainForm.RunStartup();
+    mainForm.StartUnderSplash(splash);
     const int status = QApplication::exec();
 
     // A task still running finishes, so that no master or upload is left half written.
