@@ -19,6 +19,7 @@
 #include "gui/SplashForm.h"
 #include "gui/TiffTab.h"
 #include "gui/WindowBounds.h"
+#include "gui/WindowFit.h"
 #include "station/ConfigurationRules.h"
 #include "station/OperatorDialogs.h"
 #include "station/StartupOperation.h"
@@ -32,6 +33,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tavrin {
 
 TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationLog& log, TOperatorDialogs& dialogs,
@@ -40,7 +43,6 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
 {
     setObjectName("MainForm");
     setWindowTitle("Dranwick Tavrin Remote Proofing System");
-    resize(DesignWidth, DesignHeight);
     Hints = new THintFilter(this);
     qApp->installEventFilter(Hints);
 
@@ -62,6 +64,19 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     ConfigDlg = new TConfigDlg(this);
     AboutBox = new TAboutBox(this);
     ContactDlg = new TContactDlg(this);
+
+    KeepRoomForPageControls();
+    FitToContents(*this, {DesignWidth, DesignHeight});
+}
+
+// The area is as large as both page controls need side by side at the
+// desktop's font, and at least the design's height.
+void TMainForm::KeepRoomForPageControls()
+{
+    const QSize inputs = InputsPageControl->minimumSizeHint();
+    const QSize pages = MainPageControl->minimumSizeHint();
+    PageControlArea->setMinimumSize(inputs.width() + pages.width() + 12,
+                                    std::max({PageControlHeight, inputs.height(), pages.height()}));
 }
 
 TMainForm::~TMainForm()
@@ -73,7 +88,6 @@ TMainForm::~TMainForm()
 QWidget* TMainForm::NewPageControls()
 {
     PageControlArea = new QWidget(this);
-    PageControlArea->setMinimumHeight(PageControlHeight);
 
     InputsPageControl = new QTabWidget(PageControlArea);
     InputsPageControl->setObjectName("InputsPageControl");
@@ -227,13 +241,15 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     ApplyLayoutRule();
 }
 
-// The two page controls share the outer width; their height stays.
+// The two page controls share the outer width, half and half unless the
+// queue's side needs more at the desktop's font; their height stays.
 void TMainForm::ApplyLayoutRule()
 {
     const int outerWidth = frameGeometry().width();
-    const int inputsWidth = outerWidth / 2 - 12;
-    InputsPageControl->setGeometry(0, 0, inputsWidth, PageControlHeight);
-    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, PageControlHeight);
+    const int inputsWidth = std::min(outerWidth / 2 - 12, outerWidth - 12 - MainPageControl->minimumSizeHint().width());
+    const int height = PageControlArea->minimumHeight();
+    InputsPageControl->setGeometry(0, 0, inputsWidth, height);
+    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, height);
 }
 
 // ---- Handlers -------------------------------------------------------------------

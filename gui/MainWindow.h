@@ -36,6 +36,7 @@ class TMainForm final : public QMainWindow, public TRunnerObserver {
 public:
     static constexpr int DesignWidth = 1029;
     static constexpr int DesignHeight = 666;
+    // The page controls' height at the design's font; a larger font gets more.
     static constexpr int PageControlHeight = 555;
 
     // Operator questions of the window go through dialogs (the runner's own).
@@ -75,6 +76,7 @@ private:
     QWidget* NewProgressStrip();
     void CreateMenus();
     void ApplyLayoutRule();
+    void KeepRoomForPageControls();
     void ShowJobTree();
     void DropJob();
     void AddToQueue();

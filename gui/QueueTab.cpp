@@ -11,9 +11,11 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -69,6 +71,13 @@ QGroupBox* TQueueTab::NewRecipientsGroup()
     RecipientListView = NewReportList(group, "RecipientListView", {{"Name", 200}, {"Email", 200}},
                                       "Displays a list of notification recipients for the currently selected queue "
                                       "item.");
+    // Several recipients in sight at any font: the header and four rows.
+    auto* probe = new QTreeWidgetItem(RecipientListView, {"Name", "name@example.com"});
+    const int rowHeight = RecipientListView->sizeHintForRow(0);
+    delete probe;
+    RecipientListView->setMinimumHeight(RecipientListView->header()->sizeHint().height() + 4 * rowHeight +
+                                        style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                        2 * RecipientListView->frameWidth());
     connect(RecipientListView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Runner.SelectRecipientRow(SelectedRow(*RecipientListView)); });
     OnDeleteKey(*RecipientListView, [this] { RemoveRecipient(); });

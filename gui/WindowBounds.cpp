@@ -1,5 +1,7 @@
 #include "gui/WindowBounds.h"
 
+#include "gui/WindowFit.h"
+
 #include <QWidget>
 
 namespace tavrin {
@@ -12,7 +14,8 @@ void ApplyWindowBounds(QWidget& window, const TWindowBounds& bounds)
     const TWindowBounds placed = bounds.OverDesign();
     if (bounds.Left != -1 || bounds.Top != -1)
         window.move(bounds.Left != -1 ? bounds.Left : outer.left(), bounds.Top != -1 ? bounds.Top : outer.top());
-    window.resize(placed.Width - frame.width(), placed.Height - frame.height());
+    // Bounds kept on a larger screen, or at a smaller scale, give way to this screen's room.
+    window.resize(QSize(placed.Width - frame.width(), placed.Height - frame.height()).boundedTo(AvailableRoom(window)));
 }
 
 TWindowBounds CurrentWindowBounds(const QWidget& window)
