@@ -66,7 +66,9 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     ContactDlg = new TContactDlg(this);
 
     KeepRoomForPageControls();
-    FitToContents(*this, {DesignWidth, DesignHeight});
+    // Half the width for the queue's side, and that half as wide as the queue's columns.
+    const int wanted = 2 * (MainPageControl->sizeHint().width() + 12);
+    FitToContents(*this, {std::max(int(DesignWidth), wanted), DesignHeight});
 }
 
 // The area is as large as both page controls need side by side at the

@@ -1,9 +1,11 @@
 #include "gui/QueueListWidget.h"
 
+#include "base/tasking/TaskSets.h"
 #include "gui/JobTreeWidget.h"
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScrollBar>
 
 namespace tavrin {
 
@@ -17,10 +19,27 @@ TQueueListWidget::TQueueListWidget(QWidget* parent) : QTreeWidget(parent)
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     setHeaderLabels({"Job", "Name", "Pages", "Date", "Status", "Tasks"});
-    // The other columns follow their contents as rows are shown.
+    // Room for typical texts at the desktop's font until rows are shown; the
+    // columns other than Name then follow their contents.
+    const QFontMetrics metrics = fontMetrics();
+    const int padding = 3 * metrics.averageCharWidth();
+    setColumnWidth(QueueJobColumn, metrics.horizontalAdvance("00000") + 2 * padding);
     setColumnWidth(QueueNameColumn, 160);
+    setColumnWidth(QueuePagesColumn, metrics.horizontalAdvance("Pages") + padding);
+    setColumnWidth(QueueDateColumn, metrics.horizontalAdvance("2026-12-10 09:26") + padding);
+    setColumnWidth(QueueStatusColumn, metrics.horizontalAdvance("Failed at Transfer") + padding);
+    setColumnWidth(QueueTasksColumn,
+                   metrics.horizontalAdvance(QString::fromStdString(TaskSetTexts[NotifyTask])) + padding);
     setToolTip("Displays the list of items in the queue. Checked items will be processed from the beginning even if "
                "the files already exist on the local drive.");
+}
+
+QSize TQueueListWidget::sizeHint() const
+{
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < columnCount(); ++column)
+        width += columnWidth(column);
+    return {width, QTreeWidget::sizeHint().height()};
 }
 
 void TQueueListWidget::dragEnterEvent(QDragEnterEvent* event)

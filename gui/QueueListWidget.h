@@ -22,6 +22,9 @@ class TQueueListWidget final : public QTreeWidget {
 public:
     explicit TQueueListWidget(QWidget* parent = nullptr);
 
+    // As wide as all its columns: the window makes room for the whole task set when the screen allows.
+    QSize sizeHint() const override;
+
 signals:
     void JobDropped();
 

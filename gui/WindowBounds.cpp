@@ -11,7 +11,10 @@ void ApplyWindowBounds(QWidget& window, const TWindowBounds& bounds)
     const QRect outer = window.frameGeometry();
     // The window system adds the frame to the client size we set.
     const QSize frame = outer.size() - window.size();
-    const TWindowBounds placed = bounds.OverDesign();
+    // A bound not stored keeps the size the window has from its contents (at least the design's).
+    TWindowBounds placed = bounds;
+    placed.Width = bounds.Width != -1 ? bounds.Width : outer.width();
+    placed.Height = bounds.Height != -1 ? bounds.Height : outer.height();
     if (bounds.Left != -1 || bounds.Top != -1)
         window.move(bounds.Left != -1 ? bounds.Left : outer.left(), bounds.Top != -1 ? bounds.Top : outer.top());
     // Bounds kept on a larger screen, or at a smaller scale, give way to this screen's room.

@@ -107,6 +107,15 @@ TEST_F(DesignDesktop, OnARoomyScreenTheWindowsOpenAtLeastAtTheirDesignSizes)
     OpenWindow();
     EXPECT_GE(Form->width(), TMainForm::DesignWidth);
     EXPECT_GE(Form->height(), TMainForm::DesignHeight);
+    // There is room for every column of a queued job, the whole task set included, without scrolling.
+    auto* tree = Child<QTreeWidget>("JobList");
+    tree->setCurrentItem(tree->topLevelItem(0));
+    Child<QAbstractButton>("AddToQueueBtn")->click();
+    auto* queue = Child<QTreeWidget>("QueueListView");
+    int columns = 0;
+    for (int column = 0; column < queue->columnCount(); ++column)
+        columns += queue->columnWidth(column);
+    EXPECT_LE(columns, queue->viewport()->width());
     TConfigDlg dialog(Form.get());
     EXPECT_GE(dialog.width(), TConfigDlg::DesignWidth);
     EXPECT_GE(dialog.height(), TConfigDlg::DesignHeight);
