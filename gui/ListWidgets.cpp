@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace tavrin {
 
 namespace {
@@ -82,6 +84,12 @@ void FitColumnsToContents(QTreeWidget& list, std::initializer_list<int> columns)
 {
     for (const int column : columns)
         list.resizeColumnToContents(column);
+}
+
+void FitNameColumn(QTreeWidget& list, int column, int widest)
+{
+    list.resizeColumnToContents(column);
+    list.setColumnWidth(column, std::min(list.columnWidth(column), widest));
 }
 
 void OnDeleteKey(QTreeWidget& list, const std::function<void()>& action)

@@ -68,6 +68,7 @@ void TPostQueueTab::ShowPostQueue()
     });
     FitColumnsToContents(*PostQueueListView,
                          {PostJobColumn, PostPagesColumn, PostDateColumn, PostStatusColumn, PostProofColumn});
+    FitNameColumn(*PostQueueListView, PostNameColumn, 160);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());
 }
 

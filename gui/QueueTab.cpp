@@ -146,6 +146,7 @@ void TQueueTab::ShowQueue()
     });
     FitColumnsToContents(*QueueListView,
                          {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueStatusColumn, QueueTasksColumn});
+    FitNameColumn(*QueueListView, QueueNameColumn, 160);
     ShowSelection();
 }
 
