@@ -59,13 +59,13 @@ std::string TDailyLogFile::Write(const TLocalTime& time, const std::string& line
 {
     const std::string name = FileName(time);
     if (!File || name != OpenName) {
-        const std::string problem = OpenDay(time);
+        std::string problem = OpenDay(time);
         if (!problem.empty())
             return problem;
     }
     const std::string text = line + "\n";
     if (std::fwrite(text.data(), 1, text.size(), File) != text.size() || std::fflush(File) != 0) {
-        const std::string problem =
+        std::string problem =
             "Cannot write the log file " + (fs::path(LogFolder) / OpenName).string() + ": " + std::strerror(errno);
         // Opened afresh for the next line: the folder may be back by then.
         std::fclose(File);
