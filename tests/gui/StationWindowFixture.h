@@ -44,6 +44,13 @@ public:
             qputenv("QT_QPA_PLATFORM", OffscreenDesktop(1600, 1200).c_str());
         Application = std::make_unique<QApplication>(Argc, Argv);
         QApplication::setApplicationName("Tavrin Remote Proofing System");
+        // The platform has read its desktop: the file is no longer needed.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        const qsizetype file = platform.indexOf("configfile=");
+        if (file >= 0) {
+            std::error_code ignored;
+            std::filesystem::remove(platform.mid(file + 11).toStdString(), ignored);
+        }
     }
     ~TOffscreenApplication()
     {
