@@ -180,7 +180,8 @@ void TMainForm::SetCommonFilesTransfer(std::function<void()> transfer)
 
 void TMainForm::RunStartup()
 {
-    if (!Startup.FirstRunDone())
+    // A hidden window gets them once shown, when its frame is known.
+    if (!Startup.FirstRunDone() && isVisible())
         RunReportingErrors(this, [&] { ApplyWindowBounds(*this, LoadWindowBounds()); });
     try {
         Startup.Run();
@@ -196,8 +197,11 @@ void TMainForm::RunStartup()
 void TMainForm::StartUnderSplash(TSplashForm& splash)
 {
     splash.ShowNow();
+    const bool firstRun = !Startup.FirstRunDone();
     RunStartup();
     show();
+    if (firstRun)
+        RunReportingErrors(this, [&] { ApplyWindowBounds(*this, LoadWindowBounds()); });
     // The splash stays in front of the window for the rest of its time.
     if (splash.isVisible())
         splash.raise();

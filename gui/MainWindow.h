@@ -45,7 +45,7 @@ public:
     ~TMainForm() override;
 
     // The start-up operation with the window's part: the stored bounds at the
-    // first run only, the Show Hints tick from the settings, the job tree.
+    // first run only (when the window is shown), the Show Hints tick from the settings, the job tree.
     // Its errors are shown and logged; the window stays usable.
     void RunStartup();
 

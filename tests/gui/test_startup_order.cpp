@@ -66,11 +66,14 @@ TEST_F(StartupOrder, WithoutABoxTheSplashStaysInFrontOfTheWindowUntilItsTime)
     LoadSettings(settings);
     settings.WebRoot = "http://proofs.example.com/";
     SaveSettings(settings);
+    SaveWindowBounds(TWindowBounds{40, 30, 1100, 700});
     Form = std::make_unique<TMainForm>(Runner, BoxStartup, Log, Boxes);
     TSplashForm splash;
     Form->StartUnderSplash(splash);
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(splash.isVisible());
+    // The window opens where and as large as it was left.
+    EXPECT_EQ(Form->frameGeometry(), QRect(40, 30, 1100, 700));
 
     // A box that opens later, while the splash is still up, closes it too.
     QMessageBox later(QMessageBox::Warning, "Error", "Master failed for job 12", QMessageBox::Ok, Form.get());
