@@ -1,11 +1,13 @@
 #include "gui/AboutBox.h"
 
 #include "gui/ProductArt.h"
+#include "gui/WindowFit.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 
 namespace tavrin {
 
@@ -13,16 +15,40 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName("AboutBox");
     setWindowTitle("About");
-    setFixedSize(321, 261);
 
     auto* icon = new QLabel(this);
-    icon->setGeometry(10, 14, 33, 33);
     icon->setPixmap(ProductIcon(33));
+    icon->setFixedSize(33, 33);
+
+    auto* lines = new QVBoxLayout;
+    lines->setSpacing(0);
+    for (const QString& text : Lines()) {
+        auto* line = new QLabel(text, this);
+        line->setObjectName("AboutLine");
+        QFont bold = line->font();
+        bold.setBold(true);
+        line->setFont(bold);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::WindowText, QColor(0x44, 0x44, 0x44));
+        line->setPalette(palette);
+        lines->addWidget(line);
+    }
+    lines->addStretch();
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(12);
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addLayout(lines, 1);
 
     auto* ok = new QPushButton("OK", this);
     ok->setDefault(true);
-    ok->setGeometry(123, 222, 75, 25);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 14, 10, 14);
+    layout->addLayout(top, 1);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+    FitToContents(*this, {DesignWidth, DesignHeight});
 }
 
 QStringList TAboutBox::Lines()
@@ -33,21 +59,6 @@ QStringList TAboutBox::Lines()
             "Dranwick",
             "Soft proofs from Harlequin page buffers,",
             "delivered to the web."};
-}
-
-void TAboutBox::paintEvent(QPaintEvent* event)
-{
-    QDialog::paintEvent(event);
-    QPainter painter(this);
-    QFont bold = font();
-    bold.setBold(true);
-    painter.setFont(bold);
-    painter.setPen(QColor(0x44, 0x44, 0x44));
-    int y = 15;
-    for (const QString& line : Lines()) {
-        painter.drawText(QRect(55, y, width() - 60, 15), Qt::AlignLeft | Qt::AlignTop, line);
-        y += 15;
-    }
 }
 
 void TAboutBox::showEvent(QShowEvent* event)

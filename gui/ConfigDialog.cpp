@@ -3,6 +3,7 @@
 #include "gui/ApplicationPage.h"
 #include "gui/EmailPage.h"
 #include "gui/FtpPage.h"
+#include "gui/WindowFit.h"
 #include "station/ConfigurationRules.h"
 
 #include <QDialogButtonBox>
@@ -17,11 +18,6 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Custo
 {
     setObjectName("ConfigDlg");
     setWindowTitle("Configuration");
-    setFixedSize(329, 512);
-    // The dialog was laid out for a small 8-point face.
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
 
     Pages = new QTabWidget(this);
     ApplicationPage = new TApplicationPage(Pages);
@@ -42,6 +38,8 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Custo
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(Pages);
     layout->addWidget(buttons);
+    // The desktop's own font, and room for it: the labels stay on their lines and paths show whole.
+    FitToContents(*this, {DesignWidth, DesignHeight});
 }
 
 void TConfigDlg::Load(const TSettingsRecord& settings)

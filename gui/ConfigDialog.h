@@ -14,10 +14,14 @@ class TFtpPage;
 
 // The configuration dialog (TConfigDlg): the settings on three tabs. OK
 // normalises the texts and closes; what becomes of the edit is the caller's
-// (KeepConfiguration, then the start-up operation).
+// (KeepConfiguration, then the start-up operation). It is sized from its
+// pages at the desktop's font, never smaller than its design size.
 class TConfigDlg final : public QDialog {
     Q_OBJECT
 public:
+    static constexpr int DesignWidth = 329;
+    static constexpr int DesignHeight = 512;
+
     explicit TConfigDlg(QWidget* parent = nullptr);
 
     // Fills every field from the settings.

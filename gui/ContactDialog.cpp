@@ -1,5 +1,7 @@
 #include "gui/ContactDialog.h"
 
+#include "gui/WindowFit.h"
+
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
@@ -32,7 +34,6 @@ TContactDlg::TContactDlg(QWidget* parent, TOperatorDialogs* dialogs)
     OwnDialogs.Owner = this;
     setObjectName("ContactDlg");
     setWindowTitle("Address Book");
-    setFixedSize(418, 342);
 
     AddressListView = NewReportList(this, "AddressListView", {{"Name", 200}, {"Email", 200}},
                                     "Displays a list of contacts. Click the desired column header to change the sort "
@@ -69,6 +70,7 @@ TContactDlg::TContactDlg(QWidget* parent, TOperatorDialogs* dialogs)
     layout->addWidget(AddressListView, 1);
     layout->addLayout(fields);
     layout->addLayout(buttons);
+    FitToContents(*this, {418, 342});
 }
 
 bool TContactDlg::eventFilter(QObject* watched, QEvent* event)

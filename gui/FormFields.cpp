@@ -14,11 +14,16 @@ namespace {
 
 QLabel* NewLabel(QWidget* parent, const QString& text)
 {
-    auto* label = new QLabel(text, parent);
-    // A narrow label column: long labels break into lines beside their field.
-    label->setFixedWidth(100);
-    label->setWordWrap(true);
-    return label;
+    // As wide as its words at the desktop's font: a label on one line.
+    return new QLabel(text, parent);
+}
+
+// An edit field wide enough for a typical path or host name at the desktop's font.
+QLineEdit* NewFormEdit(QWidget* parent, const QString& name, const QString& hint)
+{
+    QLineEdit* edit = NewEdit(parent, name, hint);
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
+    return edit;
 }
 
 }  // namespace
@@ -52,7 +57,7 @@ QFormLayout* NewFormLayout(QWidget* parent)
 QLineEdit* AddEditRow(QFormLayout* form, const QString& name, const QString& label, const QString& hint)
 {
     QWidget* parent = form->parentWidget();
-    QLineEdit* edit = NewEdit(parent, name, hint);
+    QLineEdit* edit = NewFormEdit(parent, name, hint);
     form->addRow(NewLabel(parent, label), edit);
     return edit;
 }
@@ -70,7 +75,7 @@ QLineEdit* AddBrowseRow(QFormLayout* form, const QString& name, const QString& l
                         const QString& browseHint, QWidget** browseButton)
 {
     QWidget* parent = form->parentWidget();
-    QLineEdit* edit = NewEdit(parent, name, hint);
+    QLineEdit* edit = NewFormEdit(parent, name, hint);
     auto* browse = new QToolButton(parent);
     browse->setObjectName(name + "Browse");
     browse->setText("...");

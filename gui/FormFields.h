@@ -16,7 +16,7 @@ QLineEdit* NewEdit(QWidget* parent, const QString& name, const QString& hint);
 // A push button with its object name, caption and hint.
 QPushButton* NewButton(QWidget* parent, const QString& name, const QString& caption, const QString& hint);
 
-// A new form layout: labels in a narrow column left of their fields.
+// A new form layout: labels, each on one line, left of their fields.
 QFormLayout* NewFormLayout(QWidget* parent);
 
 // An edit field named after its setting, with its label and hint, added as a form row.

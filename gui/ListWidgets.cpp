@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 namespace tavrin {
 
 namespace {
@@ -76,6 +78,18 @@ void FillRowsQuietly(QTreeWidget& list, int count, const std::function<void(QTre
         list.addTopLevelItem(new QTreeWidgetItem);
     for (int row = 0; row < count; ++row)
         fill(*list.topLevelItem(row), row);
+}
+
+void FitColumnsToContents(QTreeWidget& list, std::initializer_list<int> columns)
+{
+    for (const int column : columns)
+        list.resizeColumnToContents(column);
+}
+
+void FitNameColumn(QTreeWidget& list, int column, int widest)
+{
+    list.resizeColumnToContents(column);
+    list.setColumnWidth(column, std::min(list.columnWidth(column), widest));
 }
 
 void OnDeleteKey(QTreeWidget& list, const std::function<void()>& action)

@@ -12,8 +12,9 @@ TLogTab::TLogTab(TStationLog& log, QWidget* parent) : QWidget(parent), Log(log)
     LogWin = new QPlainTextEdit(this);
     LogWin->setObjectName("LogWin");
     LogWin->setReadOnly(true);
-    LogWin->setLineWrapMode(QPlainTextEdit::NoWrap);
-    LogWin->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A long line wraps instead of scrolling every line's time stamp out of view.
+    LogWin->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    LogWin->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     LogWin->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     LogWin->setToolTip("Displays messages emitted by the software. ");
     // The widget keeps the same cap as the station's log.

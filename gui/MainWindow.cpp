@@ -16,8 +16,10 @@
 #include "gui/PreviewTab.h"
 #include "gui/QueueListWidget.h"
 #include "gui/QueueTab.h"
+#include "gui/SplashForm.h"
 #include "gui/TiffTab.h"
 #include "gui/WindowBounds.h"
+#include "gui/WindowFit.h"
 #include "station/ConfigurationRules.h"
 #include "station/OperatorDialogs.h"
 #include "station/StartupOperation.h"
@@ -27,7 +29,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tavrin {
 
@@ -37,7 +43,6 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
 {
     setObjectName("MainForm");
     setWindowTitle("Dranwick Tavrin Remote Proofing System");
-    resize(DesignWidth, DesignHeight);
     Hints = new THintFilter(this);
     qApp->installEventFilter(Hints);
 
@@ -59,6 +64,21 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     ConfigDlg = new TConfigDlg(this);
     AboutBox = new TAboutBox(this);
     ContactDlg = new TContactDlg(this);
+
+    KeepRoomForPageControls();
+    // Half the width for the queue's side, and that half as wide as the queue's columns.
+    const int wanted = 2 * (MainPageControl->sizeHint().width() + 12);
+    FitToContents(*this, {std::max(int(DesignWidth), wanted), DesignHeight});
+}
+
+// The area is as large as both page controls need side by side at the
+// desktop's font, and at least the design's height.
+void TMainForm::KeepRoomForPageControls()
+{
+    const QSize inputs = InputsPageControl->minimumSizeHint();
+    const QSize pages = MainPageControl->minimumSizeHint();
+    PageControlArea->setMinimumSize(inputs.width() + pages.width() + 12,
+                                    std::max({PageControlHeight, inputs.height(), pages.height()}));
 }
 
 TMainForm::~TMainForm()
@@ -70,7 +90,6 @@ TMainForm::~TMainForm()
 QWidget* TMainForm::NewPageControls()
 {
     PageControlArea = new QWidget(this);
-    PageControlArea->setMinimumHeight(PageControlHeight);
 
     InputsPageControl = new QTabWidget(PageControlArea);
     InputsPageControl->setObjectName("InputsPageControl");
@@ -89,7 +108,7 @@ QWidget* TMainForm::NewPageControls()
 
     MainPageControl = new TMainPageControl(PageControlArea);
     QueueTab = new TQueueTab(Runner, MainPageControl);
-    PostQueueTab = new TPostQueueTab(Runner, Dialogs, MainPageControl);
+    PostQueueTab = new TPostQueueTab(Runner, Log, MainPageControl);
     PreviewTab = new TPreviewTab(MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");
@@ -112,19 +131,21 @@ QWidget* TMainForm::NewProgressStrip()
 {
     auto* panel6 = new QWidget(this);
     panel6->setObjectName("Panel6");
-    panel6->setFixedHeight(36);
+    panel6->setMinimumHeight(36);
     auto* layout = new QVBoxLayout(panel6);
     layout->setContentsMargins(0, 1, 0, 1);
     layout->setSpacing(0);
     for (QProgressBar** bar : {&TotalProgress, &TaskProgress}) {
         *bar = new QProgressBar(panel6);
         (*bar)->setRange(0, 100);
-        (*bar)->setFixedHeight(17);
-        (*bar)->setTextVisible(false);
+        // The bars carry their words: as high as the font needs, never below the design's 17.
+        (*bar)->setMinimumHeight(17);
+        (*bar)->setAlignment(Qt::AlignCenter);
         layout->addWidget(*bar);
     }
     TotalProgress->setObjectName("TotalProgress");
     TaskProgress->setObjectName("TaskProgress");
+    ShowProgress();
     return panel6;
 }
 
@@ -159,7 +180,8 @@ void TMainForm::SetCommonFilesTransfer(std::function<void()> transfer)
 
 void TMainForm::RunStartup()
 {
-    if (!Startup.FirstRunDone())
+    // A hidden window gets them once shown, when its frame is known.
+    if (!Startup.FirstRunDone() && isVisible())
         RunReportingErrors(this, [&] { ApplyWindowBounds(*this, LoadWindowBounds()); });
     try {
         Startup.Run();
@@ -172,16 +194,49 @@ void TMainForm::RunStartup()
     ShowJobTree();
 }
 
+void TMainForm::StartUnderSplash(TSplashForm& splash)
+{
+    splash.ShowNow();
+    const bool firstRun = !Startup.FirstRunDone();
+    RunStartup();
+    show();
+    if (firstRun)
+        RunReportingErrors(this, [&] { ApplyWindowBounds(*this, LoadWindowBounds()); });
+    // The splash stays in front of the window for the rest of its time.
+    if (splash.isVisible())
+        splash.raise();
+}
+
 void TMainForm::SetShowHints(bool show)
 {
     ShowHintsItem->setChecked(show);
     Hints->SetShowHints(show);
 }
 
+// A task still running would leave a master or an upload half done, and the
+// station's lock must stay held while it runs: the window waits for it,
+// disabled and saying so, and closes when it has ended.
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    if (Runner.HasRunningTasks()) {
+        event->ignore();
+        if (!CloseWhenIdle) {
+            CloseWhenIdle = true;
+            Runner.BeginShutdown();
+            centralWidget()->setEnabled(false);
+            menuBar()->setEnabled(false);
+        }
+        ShowFinishing();
+        return;
+    }
     RunReportingErrors(this, [&] { SaveWindowBounds(CurrentWindowBounds(*this)); });
     QMainWindow::closeEvent(event);
+}
+
+void TMainForm::ShowFinishing()
+{
+    statusBar()->setObjectName("FinishingBar");
+    statusBar()->showMessage(QString::fromStdString(Runner.FinishingText()));
 }
 
 // ---- Layout ---------------------------------------------------------------------
@@ -192,13 +247,15 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     ApplyLayoutRule();
 }
 
-// The two page controls share the outer width; their height stays.
+// The two page controls share the outer width, half and half unless the
+// queue's side needs more at the desktop's font; their height stays.
 void TMainForm::ApplyLayoutRule()
 {
     const int outerWidth = frameGeometry().width();
-    const int inputsWidth = outerWidth / 2 - 12;
-    InputsPageControl->setGeometry(0, 0, inputsWidth, PageControlHeight);
-    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, PageControlHeight);
+    const int inputsWidth = std::min(outerWidth / 2 - 12, outerWidth - 12 - MainPageControl->minimumSizeHint().width());
+    const int height = PageControlArea->minimumHeight();
+    InputsPageControl->setGeometry(0, 0, inputsWidth, height);
+    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, height);
 }
 
 // ---- Handlers -------------------------------------------------------------------
@@ -268,8 +325,36 @@ void TMainForm::RecipientsChanged()
 
 void TMainForm::ProgressChanged()
 {
+    ShowProgress();
+}
+
+// The upper bar follows the running task through the job, the lower one the
+// step it is on; both say whose they are.
+void TMainForm::ShowProgress()
+{
     TotalProgress->setValue(Runner.TotalProgress());
     TaskProgress->setValue(Runner.TaskProgress());
+    const std::optional<TRunnerActivity>& activity = Runner.Activity();
+    if (!activity) {
+        TotalProgress->setFormat("No task running");
+        TaskProgress->setFormat("");
+        return;
+    }
+    const QString task = QString::fromStdString(TaskWords[static_cast<std::size_t>(activity->Task)]);
+    TotalProgress->setFormat(QString("%1 for job %2: %p%").arg(task).arg(activity->JobReference));
+    TaskProgress->setFormat(QString::fromStdString(ActivityText(*activity)) + ", this step: %p%");
+}
+
+void TMainForm::ActivityChanged()
+{
+    QueueTab->ShowQueue();
+    ShowProgress();
+    if (!CloseWhenIdle)
+        return;
+    if (Runner.HasRunningTasks())
+        ShowFinishing();
+    else
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void TMainForm::QueueControlsChanged()

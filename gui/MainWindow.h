@@ -23,6 +23,7 @@ class TPageBuffersTab;
 class TPostQueueTab;
 class TPreviewTab;
 class TQueueTab;
+class TSplashForm;
 class TStartupOperation;
 class TStationLog;
 
@@ -35,6 +36,7 @@ class TMainForm final : public QMainWindow, public TRunnerObserver {
 public:
     static constexpr int DesignWidth = 1029;
     static constexpr int DesignHeight = 666;
+    // The page controls' height at the design's font; a larger font gets more.
     static constexpr int PageControlHeight = 555;
 
     // Operator questions of the window go through dialogs (the runner's own).
@@ -43,9 +45,13 @@ public:
     ~TMainForm() override;
 
     // The start-up operation with the window's part: the stored bounds at the
-    // first run only, the Show Hints tick from the settings, the job tree.
+    // first run only (when the window is shown), the Show Hints tick from the settings, the job tree.
     // Its errors are shown and logged; the window stays usable.
     void RunStartup();
+
+    // The station's start: the splash first, then the start-up with the
+    // window still hidden (its boxes close the splash), then the window.
+    void StartUnderSplash(TSplashForm& splash);
 
     // The upload of the shared web files ("Transfer Common Files"); the menu
     // item is disabled while there is none.
@@ -56,6 +62,7 @@ public:
     void RecipientsChanged() override;
     void ProgressChanged() override;
     void QueueControlsChanged() override;
+    void ActivityChanged() override;
     // One box per failed task; it does not wait for the operator, so the
     // queue goes on with the next job meanwhile.
     void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
@@ -69,6 +76,7 @@ private:
     QWidget* NewProgressStrip();
     void CreateMenus();
     void ApplyLayoutRule();
+    void KeepRoomForPageControls();
     void ShowJobTree();
     void DropJob();
     void AddToQueue();
@@ -76,6 +84,8 @@ private:
     void DrawPreview();
     void Configure();
     void SetShowHints(bool show);
+    void ShowProgress();
+    void ShowFinishing();
 
     TQueueRunner& Runner;
     TStartupOperation& Startup;
@@ -100,6 +110,9 @@ private:
     TConfigDlg* ConfigDlg = nullptr;
     TAboutBox* AboutBox = nullptr;
     TContactDlg* ContactDlg = nullptr;
+
+    // The operator asked to close while a task ran: the window waits, disabled, for it to end.
+    bool CloseWhenIdle = false;
 };
 
 }  // namespace tavrin

@@ -5,31 +5,47 @@
 
 #include <functional>
 
+class QMenu;
 class QTreeWidget;
 
 namespace tavrin {
 
-class TOperatorDialogs;
 class TQueueRunner;
+class TStationLog;
 
-// The "Post Queue" tab: the finished jobs, with Delete (the job's files,
-// locally and on the web server) and Browse (its web page in the desktop's
-// browser).
+// The post queue's columns; Proof is the address the customer was sent.
+enum TPostQueueColumn {
+    PostJobColumn,
+    PostNameColumn,
+    PostPagesColumn,
+    PostDateColumn,
+    PostStatusColumn,
+    PostProofColumn
+};
+
+// The "Post Queue" tab: the finished jobs with their proof addresses, with
+// Delete (the job's files, locally and on the web server) and Browse (its web
+// page in the desktop's browser); a row's menu copies or opens its address.
 class TPostQueueTab final : public QWidget {
     Q_OBJECT
 public:
-    TPostQueueTab(TQueueRunner& runner, TOperatorDialogs& dialogs, QWidget* parent = nullptr);
+    TPostQueueTab(TQueueRunner& runner, TStationLog& log, QWidget* parent = nullptr);
 
     void ShowPostQueue();
+
+    // The menu of a row ("Copy Link", "Open"), owned by the tab; the caller
+    // shows it. Both are disabled for a job that was never transferred.
+    QMenu* NewRowMenu(int row);
 
     // Opens an address in the desktop's browser; false when that failed.
     std::function<bool(const QUrl&)> OpenUrl;
 
 private:
     void OpenWebPage();
+    void ShowRowMenu(const QPoint& position);
 
     TQueueRunner& Runner;
-    TOperatorDialogs& Dialogs;
+    TStationLog& Log;
     QTreeWidget* PostQueueListView = nullptr;
 };
 

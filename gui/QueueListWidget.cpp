@@ -1,9 +1,11 @@
 #include "gui/QueueListWidget.h"
 
+#include "base/tasking/TaskSets.h"
 #include "gui/JobTreeWidget.h"
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScrollBar>
 
 namespace tavrin {
 
@@ -16,12 +18,28 @@ TQueueListWidget::TQueueListWidget(QWidget* parent) : QTreeWidget(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
-    setHeaderLabels({"Name", "Status", "Tasks"});
-    setColumnWidth(0, 200);
-    setColumnWidth(1, 90);
-    setColumnWidth(2, 200);
+    setHeaderLabels({"Job", "Name", "Pages", "Date", "Status", "Tasks"});
+    // Room for typical texts at the desktop's font until rows are shown; the
+    // columns other than Name then follow their contents.
+    const QFontMetrics metrics = fontMetrics();
+    const int padding = 3 * metrics.averageCharWidth();
+    setColumnWidth(QueueJobColumn, metrics.horizontalAdvance("00000") + 2 * padding);
+    setColumnWidth(QueueNameColumn, 160);
+    setColumnWidth(QueuePagesColumn, metrics.horizontalAdvance("Pages") + padding);
+    setColumnWidth(QueueDateColumn, metrics.horizontalAdvance("2026-12-10 09:26") + padding);
+    setColumnWidth(QueueStatusColumn, metrics.horizontalAdvance("Failed at Transfer") + padding);
+    setColumnWidth(QueueTasksColumn,
+                   metrics.horizontalAdvance(QString::fromStdString(TaskSetTexts[NotifyTask])) + padding);
     setToolTip("Displays the list of items in the queue. Checked items will be processed from the beginning even if "
                "the files already exist on the local drive.");
+}
+
+QSize TQueueListWidget::sizeHint() const
+{
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < columnCount(); ++column)
+        width += columnWidth(column);
+    return {width, QTreeWidget::sizeHint().height()};
 }
 
 void TQueueListWidget::dragEnterEvent(QDragEnterEvent* event)

@@ -4,6 +4,16 @@
 
 namespace tavrin {
 
+// The queue list's columns: the reference, pages and date tell jobs of one name apart.
+enum TQueueColumn {
+    QueueJobColumn,
+    QueueNameColumn,
+    QueuePagesColumn,
+    QueueDateColumn,
+    QueueStatusColumn,
+    QueueTasksColumn
+};
+
 // The queue list (QueueListView): report style with check boxes; anything
 // dragged over it is accepted, and a job dropped from the job tree is
 // announced.
@@ -11,6 +21,9 @@ class TQueueListWidget final : public QTreeWidget {
     Q_OBJECT
 public:
     explicit TQueueListWidget(QWidget* parent = nullptr);
+
+    // As wide as all its columns: the window makes room for the whole task set when the screen allows.
+    QSize sizeHint() const override;
 
 signals:
     void JobDropped();

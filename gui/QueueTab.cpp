@@ -11,9 +11,11 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -69,6 +71,13 @@ QGroupBox* TQueueTab::NewRecipientsGroup()
     RecipientListView = NewReportList(group, "RecipientListView", {{"Name", 200}, {"Email", 200}},
                                       "Displays a list of notification recipients for the currently selected queue "
                                       "item.");
+    // Several recipients in sight at any font: the header and four rows.
+    auto* probe = new QTreeWidgetItem(RecipientListView, {"Name", "name@example.com"});
+    const int rowHeight = RecipientListView->sizeHintForRow(0);
+    delete probe;
+    RecipientListView->setMinimumHeight(RecipientListView->header()->sizeHint().height() + 4 * rowHeight +
+                                        style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                        2 * RecipientListView->frameWidth());
     connect(RecipientListView, &QTreeWidget::itemSelectionChanged, this,
             [this] { Runner.SelectRecipientRow(SelectedRow(*RecipientListView)); });
     OnDeleteKey(*RecipientListView, [this] { RemoveRecipient(); });
@@ -116,15 +125,28 @@ void TQueueTab::ShowQueue()
     FillRowsQuietly(*QueueListView, static_cast<int>(rows.size()), [&](QTreeWidgetItem& item, int row) {
         const TQueueRow& queued = rows[static_cast<std::size_t>(row)];
         item.setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item.setText(0, QString::fromStdString(queued.Caption));
-        item.setText(1, QString::fromStdString(queued.Status));
-        item.setText(2, QString::fromStdString(queued.Tasks));
+        item.setText(QueueJobColumn, QString::number(queued.JobReference));
+        item.setText(QueueNameColumn, QString::fromStdString(queued.Caption));
+        item.setToolTip(QueueNameColumn, QString::fromStdString(queued.Caption));
+        item.setText(QueuePagesColumn, QString::number(queued.PageCount));
+        item.setText(QueueDateColumn, QString::fromStdString(queued.CataloguedAt));
+        // The running job shows what its task is doing in place of its stored status.
+        const std::optional<TRunnerActivity>& activity = Runner.Activity();
+        const bool running = activity && activity->JobReference == queued.JobReference;
+        item.setText(QueueStatusColumn, QString::fromStdString(running ? ActivityText(*activity) : queued.Status));
+        QFont statusFont = QueueListView->font();
+        statusFont.setBold(running);
+        item.setFont(QueueStatusColumn, statusFont);
+        item.setText(QueueTasksColumn, QString::fromStdString(queued.Tasks));
         // A failed job says where in red, and why in the hint.
         const bool failed = IsFailedStatus(queued.Status);
-        item.setForeground(1, failed ? QBrush(Qt::red) : QBrush());
-        item.setToolTip(1, failed ? QString::fromStdString(queued.FailureReason) : QString());
-        item.setCheckState(0, queued.Checked ? Qt::Checked : Qt::Unchecked);
+        item.setForeground(QueueStatusColumn, failed ? QBrush(Qt::red) : QBrush());
+        item.setToolTip(QueueStatusColumn, failed ? QString::fromStdString(queued.FailureReason) : QString());
+        item.setCheckState(QueueJobColumn, queued.Checked ? Qt::Checked : Qt::Unchecked);
     });
+    FitColumnsToContents(*QueueListView,
+                         {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueStatusColumn, QueueTasksColumn});
+    FitNameColumn(*QueueListView, QueueNameColumn, 160);
     ShowSelection();
 }
 

@@ -2,8 +2,9 @@
 
 #include "gui/ProductArt.h"
 
+#include <QApplication>
 #include <QBitmap>
-#include <QCoreApplication>
+#include <QDialog>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -22,6 +23,19 @@ TSplashForm::TSplashForm(QWidget* parent)
     Timer->setInterval(ShowMilliseconds);
     connect(Timer, &QTimer::timeout, this, &TSplashForm::Finish);
     Timer->start();
+    qApp->installEventFilter(this);
+}
+
+TSplashForm::~TSplashForm()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool TSplashForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && qobject_cast<QDialog*>(watched) && isVisible())
+        Finish();
+    return QWidget::eventFilter(watched, event);
 }
 
 void TSplashForm::ShowNow()
@@ -48,6 +62,7 @@ void TSplashForm::mousePressEvent(QMouseEvent*)
 void TSplashForm::Finish()
 {
     Timer->stop();
+    qApp->removeEventFilter(this);
     close();
 }
 

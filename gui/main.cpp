@@ -1,3 +1,4 @@
+#include "base/catalogue/OutputLayout.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/StationLock.h"
 #include "base/tasking/StationLog.h"
@@ -33,21 +34,20 @@ int main(int argc, char* argv[])
     }
 
     TStationLog log;
+    log.KeepFilesIn(ProgramFolder() + "log");
     TQtOperatorDialogs dialogs;
     TQtMessageTarget messages;
     TStation station(messages, log, dialogs);
     TQueueRunner& runner = station.Runner;
     messages.SetHandler(runner);
 
-    // The main window first (it creates the configuration dialog, the about
-    // box and the address book), the splash window last.
+    // The main window is made first (it creates the configuration dialog, the
+    // about box and the address book) but shown only after the start-up.
     TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
     mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(log); });
     TSplashForm splash;
-    mainForm.show();
-    splash.ShowNow();
-    mainForm.RunStartup();
+    mainForm.StartUnderSplash(splash);
     const int status = QApplication::exec();
 
     // A task still running finishes, so that no master or upload is left half written.

@@ -15,7 +15,9 @@ int TAddressBook::Reload(const std::string& emailField)
     // Only the two known column names ever reach the statement.
     const std::string column = SortColumn == "AddressListEmail" ? "AddressListEmail" : "AddressListName";
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList order by " + column + " asc");
+    // "anna@" and "Bert@" belong together however they were typed.
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from AddressList order by " + column + " collate nocase asc, AddressListID asc");
     for (; !rows.Eof(); rows.MoveNext())
         Contacts.push_back(TContactRow{FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"),
                                        ValueAsInteger(FieldValue(rows, "AddressListID"), 0)});

@@ -53,6 +53,17 @@ bool IsFailedStatus(const std::string& status)
     return status.rfind("Failed at ", 0) == 0;
 }
 
+std::string ActivityText(const TRunnerActivity& activity)
+{
+    std::string text = TaskWords[static_cast<std::size_t>(activity.Task)];
+    if (activity.Page > 0) {
+        text += ": page " + Decimal(static_cast<std::uint32_t>(activity.Page));
+        if (activity.PageCount > 0)
+            text += " of " + Decimal(static_cast<std::uint32_t>(activity.PageCount));
+    }
+    return text;
+}
+
 TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds)
     : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds))
 {
@@ -82,8 +93,11 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
     case WM_DELETE_DONE:
         Log.Log(CompletionLogText(message));
         Running.Release(message.Thread);
+        if (const auto deleting = Deleting.find(message.JobReference); deleting != Deleting.end())
+            Deleting.erase(deleting);
         if (message.Failed && Observer)
             Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
+        Notify(&TRunnerObserver::ActivityChanged);
         break;
     default:
         if (message.IsCompletion())
@@ -94,6 +108,10 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
 
 void TQueueRunner::HandleProgress(const TTaskMessage& message, int& position)
 {
+    if (message.Page > 0 && Current) {
+        Current->Page = message.Page;
+        Notify(&TRunnerObserver::ActivityChanged);
+    }
     if (message.Position >= 0) {
         position = message.Position;
         Notify(&TRunnerObserver::ProgressChanged);
@@ -110,6 +128,7 @@ void TQueueRunner::HandleCompletion(const TTaskMessage& message)
     Log.Log(CompletionLogText(message));
     const std::uint32_t reference = static_cast<TTaskThread*>(message.Thread)->JobReference();
     Running.Release(message.Thread);
+    EndActivity();
     const auto task = static_cast<TTaskIndex>(message.Number - WM_MASTER_DONE);
     if (message.Failed) {
         HandleFailure(message, reference, task);
@@ -168,13 +187,49 @@ void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
         return;
     }
     Running.Start(factory(Target, jobReference, StationSettings().Copy()));
+    BeginActivity(static_cast<TTaskIndex>(task), jobReference);
+}
+
+// Each task starts on empty bars: a bar left at 100 would claim the next task done.
+void TQueueRunner::BeginActivity(TTaskIndex task, std::uint32_t jobReference)
+{
+    TRunnerActivity activity{jobReference, task, 0, 0};
+    for (const TQueueRow& row : Queue)
+        if (row.JobReference == jobReference)
+            activity.PageCount = row.PageCount;
+    Current = activity;
+    Total = 0;
+    TaskPosition = 0;
+    Notify(&TRunnerObserver::ProgressChanged);
+    Notify(&TRunnerObserver::ActivityChanged);
+}
+
+// An idle runner shows empty bars.
+void TQueueRunner::EndActivity()
+{
+    Current.reset();
+    Total = 0;
+    TaskPosition = 0;
+    Notify(&TRunnerObserver::ProgressChanged);
+    Notify(&TRunnerObserver::ActivityChanged);
+}
+
+std::string TQueueRunner::FinishingText() const
+{
+    if (Current)
+        return "Finishing " + TaskWords[static_cast<std::size_t>(Current->Task)] + " for job " +
+               Decimal(Current->JobReference) + " before closing...";
+    if (!Deleting.empty())
+        return "Finishing Deletion for job " + Decimal(*Deleting.begin()) + " before closing...";
+    return {};
 }
 
 // ---- The runner -------------------------------------------------------------
 
 bool TQueueRunner::NotificationCheckPassed()
 {
-    return !Store.SomeJobNotifiesNobody() || Dialogs.AskYesNo("Error", Notification, TDialogIcon::Warning);
+    return !Store.SomeJobNotifiesNobody() ||
+           Dialogs.AskYesNo("Notify without recipients?", Notification, TDialogIcon::Warning);
 }
 
 void TQueueRunner::Start()
@@ -269,6 +324,10 @@ void TQueueRunner::ReloadQueueList()
 void TQueueRunner::ReloadPostQueueList()
 {
     PostQueue = Store.PostQueueRows();
+    const std::string webRoot = StationSettings().Copy().WebRoot;
+    for (TPostQueueRow& row : PostQueue)
+        if (TaskSetNames(row.Tasks, TransferTask) && IsUniqueID(row.UniqueID))
+            row.ProofAddress = JobWebAddress(webRoot, row.UniqueID) + "index.html";
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
 }
@@ -302,9 +361,10 @@ void TQueueRunner::DeleteFromPostQueue()
     PostQueue.erase(PostQueue.begin() + SelectedPostRow);
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
-    if (Kinds.Deletion && !Closing)
+    if (Kinds.Deletion && !Closing) {
         Running.Start(Kinds.Deletion(Target, reference, StationSettings().Copy()));
-    else
+        Deleting.insert(reference);
+    } else
         Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");
     ReloadPostQueueList();
 }

@@ -26,6 +26,19 @@ std::string CompletionLogText(const TTaskMessage& completion);
 std::string FailedStatus(TTaskIndex task);
 bool IsFailedStatus(const std::string& status);
 
+// What the task chain is doing: which task of which job, on which page.
+struct TRunnerActivity {
+    std::uint32_t JobReference = 0;
+    TTaskIndex Task = MasterTask;
+    // The page the task works on (from 1), 0 while it has named none.
+    int Page = 0;
+    // The job's pages; 0 when unknown.
+    int PageCount = 0;
+};
+
+// "Web: page 2 of 3"; only the task's word ("Transfer") while it names no page.
+std::string ActivityText(const TRunnerActivity& activity);
+
 // Told when something the windows show has changed.
 class TRunnerObserver {
 public:
@@ -35,6 +48,8 @@ public:
     virtual void RecipientsChanged() {}
     virtual void ProgressChanged() {}
     virtual void QueueControlsChanged() {}
+    // A task started or ended, or the running one turned to another page.
+    virtual void ActivityChanged() {}
     // A task failed; its job's chain has stopped. task is the task's word
     // ("Master" .. "Notify", "Deletion").
     virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
@@ -111,6 +126,11 @@ public:
     int TaskProgress() const { return TaskPosition; }
     // Whether a task chain or a deletion task is running.
     bool HasRunningTasks() const { return !Running.Empty(); }
+    // The chain's running task; nothing while the chain is idle (the bars are then at 0).
+    const std::optional<TRunnerActivity>& Activity() const { return Current; }
+    // What the station waits for before it can close: "Finishing Web for job
+    // 12 before closing..."; empty when no task is running.
+    std::string FinishingText() const;
 
     // The station is closing: no further task is started, and the log says
     // so when a task is still running. The front end then delivers messages
@@ -127,6 +147,8 @@ private:
     void StoreStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
     bool NotificationCheckPassed();
     void CreateChainTask(int task, std::uint32_t jobReference);
+    void BeginActivity(TTaskIndex task, std::uint32_t jobReference);
+    void EndActivity();
     void SetControlsEnabled(bool enabled);
     void StoreRecipients(std::uint32_t jobReference, const std::string& recipients);
     void Notify(void (TRunnerObserver::*change)());
@@ -147,6 +169,9 @@ private:
     int TaskPosition = 0;
     TQueueStore Store;
     TRunningTasks Running;
+    std::optional<TRunnerActivity> Current;
+    // The jobs whose files a deletion task is removing.
+    std::multiset<std::uint32_t> Deleting;
     // Jobs that failed since the operator last pressed Start: the automatic
     // continuation passes over them, so it never loops on one.
     std::set<std::uint32_t> FailedSinceStart;

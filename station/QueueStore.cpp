@@ -1,6 +1,7 @@
 #include "station/QueueStore.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/OutputLayout.h"
 #include "base/tasking/TaskSets.h"
 #include "base/text/TextRules.h"
 
@@ -61,6 +62,14 @@ std::set<std::string> RecipientSet(const std::string& recipients)
 
 }  // namespace
 
+std::string CataloguedAtText(const std::string& uniqueID)
+{
+    if (!IsUniqueID(uniqueID))
+        return {};
+    return uniqueID.substr(0, 4) + "-" + uniqueID.substr(4, 2) + "-" + uniqueID.substr(6, 2) + " " +
+           uniqueID.substr(8, 2) + ":" + uniqueID.substr(10, 2);
+}
+
 std::string WithRecipient(const std::string& recipients, const std::string& addressID)
 {
     std::set<std::string> items = RecipientSet(recipients);
@@ -88,7 +97,9 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
             TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
                       ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"), FieldValue(rows, "QueueListTasks"),
                       static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
-                      FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients")});
+                      FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
+                      ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
+                      CataloguedAtText(FieldValue(rows, "JobListUniqueID"))});
     CloseQuery(rows);
     return queue;
 }
@@ -101,10 +112,11 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
               "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
               "JobList.JobListReference");
     for (; !rows.Eof(); rows.MoveNext())
-        postQueue.push_back(
-            TPostQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
-                          static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
-                          FieldValue(rows, "PostQueueListTasks")});
+        postQueue.push_back(TPostQueueRow{
+            ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
+            static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
+            FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
+            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), ""});
     CloseQuery(rows);
     return postQueue;
 }

@@ -18,6 +18,9 @@ struct TQueueRow {
     std::string FailureReason;
     // The stored recipients: address book ids, comma-separated.
     std::string Recipients;
+    // What tells two jobs of one name apart: their pages and when they were catalogued.
+    std::int32_t PageCount = 0;
+    std::string CataloguedAt;
 };
 
 struct TPostQueueRow {
@@ -26,6 +29,11 @@ struct TPostQueueRow {
     std::uint32_t JobReference = 0;
     // The task set the job had when it finished.
     std::string Tasks;
+    std::int32_t PageCount = 0;
+    std::string CataloguedAt;
+    std::string UniqueID;
+    // The job's web page, when it was transferred; empty otherwise (the runner fills it in).
+    std::string ProofAddress;
 };
 
 struct TRecipientRow {
@@ -72,6 +80,10 @@ public:
     // The job's unique id; empty when it is not catalogued.
     std::string UniqueIDOf(std::uint32_t jobReference) const;
 };
+
+// When a job was catalogued, read from its unique id: "2026-12-10 09:26";
+// empty for a text that is not a unique id.
+std::string CataloguedAtText(const std::string& uniqueID);
 
 // The items of a recipients text, sorted as texts, without duplicates, and
 // joined again: "12,3,5".

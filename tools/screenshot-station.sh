@@ -11,7 +11,7 @@ if [ "${1:-}" != "--inside" ]; then
   "$root/tools/install-dependencies.sh" docs
   "$root/tools/configure-build.sh" "$root/build"
   cmake --build "$root/build" --target tavrin tavrin-cli pgbwrite station_data
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside
+  exec xvfb-run -a -s "-screen 0 1360x860x24" "$0" --inside
 fi
 
 docs=$root/docs
@@ -36,18 +36,30 @@ for job in 12 17 23; do
   "$root/tools/render-testpage.sh" -r 150 -j "$job" "$scratch/pagebuffers" >/dev/null
 done
 
-# 3. A complete configuration.
+# 3. An FTP web host and a mail server on 127.0.0.1 (the delivery tests'
+#    servers), so that job 12 goes the whole way; a complete configuration.
+mkdir -p "$scratch/web" "$scratch/mail"
+/usr/bin/python3 "$root/tests/delivery/ftp_server.py" --root "$scratch/web" \
+  --port-file "$scratch/ftp.port" --command-log "$scratch/ftp.log" &
+pids+=($!)
+/usr/bin/python3 "$root/tests/delivery/smtp_server.py" --port-file "$scratch/smtp.port" \
+  --command-log "$scratch/smtp.log" --mail-dir "$scratch/mail" &
+pids+=($!)
+for _ in $(seq 100); do
+  [ -s "$scratch/ftp.port" ] && [ -s "$scratch/smtp.port" ] && break
+  sleep 0.1
+done
 cat >"$station/tavrin.ini" <<INI
 [Main]
 InputFolder=$scratch/pagebuffers/
-FTPServer=ftp.example.com
-FTPUserName=$("$cli" encipher proofs)
+FTPServer=127.0.0.1:$(cat "$scratch/ftp.port")
+FTPUserName=$("$cli" encipher u)
 FTPPassword=$("$cli" encipher secret)
-FTPInitialDirectory=public_html/
+FTPInitialDirectory=
 FTPPassiveMode=True
 FTPUseKeepAlives=True
-SMTPHost=mail.example.com
-SMTPPort=25
+SMTPHost=127.0.0.1
+SMTPPort=$(cat "$scratch/smtp.port")
 AuthenticationRequired=False
 FromEmail=proofs@example.com
 FromEmailName=Example Prepress
@@ -83,22 +95,24 @@ click() {
 sleep 1.5
 shoot_root splash.png
 main=$(window_of "Dranwick Tavrin Remote Proofing System")
-xdotool windowmove "$main" 20 20
 sleep 3
+# The window is as wide as its contents; the queue's side begins halfway.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+pages=$((WIDTH / 2 - 12))
 
 # The main window's tabs: Queue (with job 17 selected), Post Queue, Preview, Log.
-click 22 80       # opens job 12: its plates
-click 140 80      # and selects it
-click 540 88      # the first queue row
+click 22 80                   # opens job 12: its plates
+click 140 80                  # and selects it
+click $((pages + 122)) 125    # the first queue row
 shoot "Dranwick Tavrin" main-queue.png
-click 612 48      # Post Queue
-click 550 88
+click $((pages + 121)) 48     # Post Queue
+click $((pages + 122)) 125
 shoot "Dranwick Tavrin" main-post-queue.png
-click 695 48      # Preview of job 12
+click $((pages + 203)) 48     # Preview of job 12
 shoot "Dranwick Tavrin" main-preview.png
-click 535 48      # the queue again: Start carries jobs 17 and 23 as far as this build can
-click 944 528
-click 753 48      # Log
+click $((pages + 42)) 48      # the queue again: Start carries jobs 17 and 23 through their tasks
+click $((WIDTH - 65)) 528
+click $((pages + 261)) 48     # Log
 shoot "Dranwick Tavrin" main-log.png
 
 # The dialogs, opened from the File menu.

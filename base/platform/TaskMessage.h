@@ -34,6 +34,7 @@ struct TTaskMessage {
     std::uint32_t JobReference = 0;   // 1126..1131
     bool Failed = false;              // 1126..1131: the task did not do its whole work
     std::string FailureReason;        // 1126..1131: why, when it failed
+    int Page = 0;                     // 1125: the page the task now works on (from 1), or 0 when not told
 
     static TTaskMessage Progress(TMessageNumber number, int position, std::optional<std::string> text)
     {

@@ -14,9 +14,29 @@ std::string TStationLog::FormatTimeStamp(const TLocalTime& time)
     return text;
 }
 
+void TStationLog::KeepFilesIn(const std::string& folder)
+{
+    File = std::make_unique<TDailyLogFile>(folder);
+    FileFailureTold = false;
+}
+
 void TStationLog::Log(const std::string& text)
 {
-    std::string line = FormatTimeStamp(Clock()) + ": " + text;
+    const TLocalTime now = Clock();
+    std::string line = FormatTimeStamp(now) + ": " + text;
+    // The station goes on without its file: the lines are still in the window.
+    const std::string problem = File ? File->Write(now, line) : std::string();
+    Append(std::move(line));
+    if (problem.empty()) {
+        FileFailureTold = false;
+    } else if (!FileFailureTold) {
+        FileFailureTold = true;
+        Append(FormatTimeStamp(now) + ": " + problem + "; the log goes on in this window only.");
+    }
+}
+
+void TStationLog::Append(std::string line)
+{
     while (LogLines.size() >= MaxLines)
         LogLines.pop_front();
     LogLines.push_back(std::move(line));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "base/platform/LocalClock.h"
+#include "base/tasking/DailyLogFile.h"
 
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tavrin {
@@ -23,6 +25,12 @@ public:
 
     const std::deque<std::string>& Lines() const { return LogLines; }
 
+    // From now on every line also goes to the daily log files in the folder
+    // (TDailyLogFile). A line the file cannot take stays in the window's
+    // lines; the first such failure is told there once, and again only after
+    // the file has taken a line since.
+    void KeepFilesIn(const std::string& folder);
+
     // Called with each new line after it was appended (the window, standard output).
     std::function<void(const std::string& line)> OnLine;
 
@@ -30,8 +38,12 @@ public:
     static std::string FormatTimeStamp(const TLocalTime& time);
 
 private:
+    void Append(std::string line);
+
     TLocalClock Clock;
     std::deque<std::string> LogLines;
+    std::unique_ptr<TDailyLogFile> File;
+    bool FileFailureTold = false;
 };
 
 }  // namespace tavrin

@@ -27,6 +27,13 @@ void TTaskThread::PostTaskText(const std::string& text, int taskProgress)
     Target.Post(TTaskMessage::Progress(WM_TASK_PROGRESS, taskProgress, text));
 }
 
+void TTaskThread::PostPage(int page)
+{
+    TTaskMessage message = TTaskMessage::Progress(WM_TASK_PROGRESS, -1, std::nullopt);
+    message.Page = page;
+    Target.Post(std::move(message));
+}
+
 void TTaskThread::Execute()
 {
     std::optional<std::string> firstBox;

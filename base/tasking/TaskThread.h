@@ -37,6 +37,10 @@ protected:
     // Posts WM_TASK_PROGRESS: a log line (may be empty) and the task bar (-1: no change).
     void PostTaskText(const std::string& text, int taskProgress = -1);
 
+    // Posts WM_TASK_PROGRESS without a log line or a bar position: the task
+    // now works on this page (from 1), so the queue can show which.
+    void PostPage(int page);
+
 private:
     void Execute() final;
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -58,6 +59,18 @@ TProfileHandle OpenSourceProfile(cmsContext context, const std::string& path)
         return TProfileHandle(cmsOpenProfileFromMemTHR(context, BuiltinCMYKProfileBytes,
                                                        static_cast<cmsUInt32Number>(BuiltinCMYKProfileSize)));
     return TProfileHandle(cmsOpenProfileFromFileTHR(context, path.c_str(), "r"));
+}
+
+// ": the profile PATH cannot be opened", or nothing for a built-in profile.
+std::string CannotOpen(const std::string& path)
+{
+    return path.empty() ? std::string() : ": the profile " + path + " cannot be opened";
+}
+
+// ": PATH is not an RGB profile", or nothing for a built-in profile.
+std::string NotOfSpace(const std::string& path, const std::string& space)
+{
+    return path.empty() ? std::string() : ": " + path + " is not " + space + " profile";
 }
 
 bool HasColorSpace(cmsHPROFILE profile, int pixelType)
@@ -112,9 +125,9 @@ void TColorTableGenerator::Clear()
     LastError.clear();
 }
 
-bool TColorTableGenerator::Fail(const char* message)
+bool TColorTableGenerator::Fail(std::string message)
 {
-    LastError = message;
+    LastError = std::move(message);
     return false;
 }
 
@@ -131,14 +144,15 @@ bool TColorTableGenerator::BuildTable()
     const TProfileHandle destination = OpenDestinationProfile(context.get(), OutputPath);
     const TProfileHandle source = OpenSourceProfile(context.get(), InputPath);
 
+    // The operator mends a profile by its file: every message about one names it.
     if (!destination)
-        return Fail("Could not create destination color space");
+        return Fail("Could not create destination color space" + CannotOpen(OutputPath));
     if (!source)
-        return Fail("Could not create source color space");
+        return Fail("Could not create source color space" + CannotOpen(InputPath));
     if (!HasColorSpace(destination.get(), PT_RGB))
-        return Fail("Incorrect output colorspace");
+        return Fail("Incorrect output colorspace" + NotOfSpace(OutputPath, "an RGB"));
     if (!HasColorSpace(source.get(), PT_CMYK))
-        return Fail("Incorrect input color space");
+        return Fail("Incorrect input color space" + NotOfSpace(InputPath, "a CMYK"));
 
     const TTransformHandle transform(cmsCreateTransformTHR(context.get(), source.get(), TYPE_CMYK_8, destination.get(),
                                                            TYPE_RGB_8, INTENT_PERCEPTUAL,

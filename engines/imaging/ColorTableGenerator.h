@@ -53,7 +53,7 @@ public:
 
     // Fills ColorTable from the current spots and profiles. Returns false and
     // sets ErrorText when a profile cannot be opened, has the wrong colour
-    // space or no transform can be made; the table is then left as it was.
+    // space (naming the profile's file) or no transform can be made; the table is then left as it was.
     // ErrorText is not touched on success. Profiles are opened and closed
     // within each call.
     bool BuildTable();
@@ -65,7 +65,7 @@ public:
     const std::vector<TSpotColor>& SpotColors() const { return Spots; }
 
 private:
-    bool Fail(const char* message);
+    bool Fail(std::string message);
 
     std::string InputPath;
     std::string OutputPath;

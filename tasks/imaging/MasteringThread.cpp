@@ -207,6 +207,7 @@ void TMasteringThread::Run()
     //    one, its ink figures among them.
     RemoveCoverageBeyondPages(JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
+        PostPage(page);
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(JobReference(), page);
         TPagePlates plates(pagePlates[std::size_t(page - 1)]);

@@ -35,6 +35,7 @@ void TPreviewThread::Run()
         return;
     }
     for (int page = 1; page <= job.PageCount; ++page) {
+        PostPage(page);
         const std::string master = MasterImagePath(job.UniqueID, page);
         // The old overview no longer stands for a page whose master is missing or unreadable.
         RemoveOutputFile(jobFolder + OverviewName(page));

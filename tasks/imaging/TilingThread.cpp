@@ -69,6 +69,7 @@ void TTilingThread::Run()
 
     // 1. The pyramid of every page; a page that fails is left without tiles.
     for (int page = 1; page <= job.PageCount; ++page) {
+        PostPage(page);
         const std::string master = MasterImagePath(job.UniqueID, page);
         RemovePageTiles(jobFolder, page);
         if (!std::filesystem::exists(master)) {

@@ -14,20 +14,51 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 namespace tavrin::testing {
 
-// An application object for one test, on the offscreen platform.
+// The desktop the window tests run on: one offscreen screen of the given
+// size in pixels at 96 dpi, written where the platform reads it.
+inline std::string OffscreenDesktop(int width, int height)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                       ("tavrin-desktop-" + std::to_string(width) + "x" + std::to_string(height) + "-" +
+                                        std::to_string(QCoreApplication::applicationPid()) + ".json");
+    std::ofstream(file) << "{\"windowFrameMargins\": false, \"screens\": [{\"name\": \"Desk\", \"x\": 0, \"y\": 0, "
+                        << "\"width\": " << width << ", \"height\": " << height
+                        << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}";
+    return "offscreen:configfile=" + file.string();
+}
+
+// An application object for one test, on the offscreen platform: a desktop
+// of 1600 x 1200 pixels, room enough for every window at its design size,
+// unless the test chose another offscreen desktop before.
 class TOffscreenApplication {
 public:
     TOffscreenApplication()
     {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen:configfile="))
+            qputenv("QT_QPA_PLATFORM", OffscreenDesktop(1600, 1200).c_str());
         Application = std::make_unique<QApplication>(Argc, Argv);
         QApplication::setApplicationName("Tavrin Remote Proofing System");
+        // The platform has read its desktop: the file is no longer needed.
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        const qsizetype file = platform.indexOf("configfile=");
+        if (file >= 0) {
+            std::error_code ignored;
+            std::filesystem::remove(platform.mid(file + 11).toStdString(), ignored);
+        }
     }
+    ~TOffscreenApplication()
+    {
+        Application.reset();
+        qunsetenv("QT_QPA_PLATFORM");
+    }
+    TOffscreenApplication(const TOffscreenApplication&) = delete;
+    TOffscreenApplication& operator=(const TOffscreenApplication&) = delete;
 
 private:
     int Argc = 1;
@@ -59,6 +90,10 @@ void WhenModal(std::function<void(T&)> answer)
 // operator questions answered by the test.
 class StationWindow : public CatalogueFixture {
 protected:
+    StationWindow() = default;
+    // A window whose runner creates its tasks from kinds.
+    explicit StationWindow(TTaskKinds kinds) : Runner{Messages, Log, Dialogs, std::move(kinds)} {}
+
     void SetUp() override
     {
         CatalogueFixture::SetUp();

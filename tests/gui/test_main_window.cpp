@@ -2,20 +2,26 @@
 #include "gui/JobTreeWidget.h"
 #include "gui/MainPageControl.h"
 #include "gui/PostQueueTab.h"
+#include "gui/QueueListWidget.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolTip>
 
 namespace tavrin::testing {
@@ -86,8 +92,6 @@ TEST_F(MainWindow, ShowsItsControlsAndKeepsTheLayoutRuleOnResize)
     EXPECT_EQ(JobList->topLevelItem(1)->childCount(), 2);
     EXPECT_EQ(Child<QTabWidget>("MainPageControl")->tabText(0), "Queue");
     EXPECT_EQ(Child<QTabWidget>("MainPageControl")->currentIndex(), 0);
-    EXPECT_EQ(QueueList->headerItem()->text(2), "Tasks");
-    EXPECT_EQ(QueueList->columnWidth(1), 90);
     EXPECT_TRUE(ActionButton(4)->isChecked());
     EXPECT_FALSE(Child<QAction>("TransferCommonFilesItem")->isEnabled());
     Form->SetCommonFilesTransfer([] {});
@@ -95,9 +99,10 @@ TEST_F(MainWindow, ShowsItsControlsAndKeepsTheLayoutRuleOnResize)
 
     for (int width : {1029, 800, 1201}) {
         Form->resize(width, 666);
-        // The rule works on the outer width, frame included.
+        // The rule works on the outer width, frame included; the queue's side keeps the room it needs.
         const int outer = Form->frameGeometry().width();
-        const int inputs = outer / 2 - 12;
+        const int inputs =
+            std::min(outer / 2 - 12, outer - 12 - Child<QWidget>("MainPageControl")->minimumSizeHint().width());
         EXPECT_EQ(Child<QWidget>("InputsPageControl")->width(), inputs);
         EXPECT_EQ(Child<QWidget>("MainPageControl")->x(), inputs);
         EXPECT_EQ(Child<QWidget>("MainPageControl")->width(), outer - inputs - 12);
@@ -119,8 +124,7 @@ TEST_F(MainWindow, AJobIsQueuedOnceByButtonOrByDroppingAnyOfItsNodes)
     EXPECT_EQ(QueuedJobs(), std::vector<std::string>{"12"});
     ASSERT_EQ(QueueList->topLevelItemCount(), 1);
     EXPECT_EQ(SelectedQueueRow(), 0);
-    EXPECT_EQ(QueueList->topLevelItem(0)->text(1), "new");
-    EXPECT_EQ(QueueList->topLevelItem(0)->text(2), "Master, Preview, Web, Transfer, Notify");
+    EXPECT_EQ(QueueList->topLevelItem(0)->text(QueueStatusColumn), "new");
 
     // Dragging over the page control brings the queue forward and drops nothing there.
     auto* pages = Child<TMainPageControl>("MainPageControl");
@@ -134,6 +138,39 @@ TEST_F(MainWindow, AJobIsQueuedOnceByButtonOrByDroppingAnyOfItsNodes)
     QApplication::sendEvent(pages->tabBar(), &move);
     EXPECT_FALSE(move.isAccepted());
     EXPECT_EQ(QueuedJobs(), std::vector<std::string>{"12"});
+}
+
+TEST_F(MainWindow, QueueRowsTellJobsApartAndShowTheirWholeTaskSet)
+{
+    Run("update JobList set JobListName = \"proof-page.ps\"");  // every job of one name
+    QueueAllJobs();
+    QStringList headers;
+    for (int column = 0; column < QueueList->columnCount(); ++column)
+        headers << QueueList->headerItem()->text(column);
+    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Tasks"}));
+
+    for (int row = 0; row < 3; ++row) {
+        const QTreeWidgetItem* item = QueueList->topLevelItem(row);
+        const std::string reference = item->text(QueueJobColumn).toStdString();
+        EXPECT_EQ(item->text(QueueNameColumn), "proof-page.ps");
+        const std::string where = " where JobListReference = " + reference;
+        EXPECT_EQ(item->text(QueuePagesColumn).toStdString(),
+                  Column("select * from JobList" + where, "JobListPageCount")[0]);
+        const std::string id = Column("select * from JobList" + where, "JobListUniqueID")[0];
+        EXPECT_EQ(item->text(QueueDateColumn).toStdString(), id.substr(0, 4) + "-" + id.substr(4, 2) + "-" +
+                                                                 id.substr(6, 2) + " " + id.substr(8, 2) + ":" +
+                                                                 id.substr(10, 2));
+        EXPECT_EQ(item->text(QueueTasksColumn), "Master, Preview, Web, Transfer, Notify");
+        // No column cuts its text short.
+        for (int column : {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueStatusColumn, QueueTasksColumn})
+            EXPECT_GE(QueueList->columnWidth(column), QueueList->fontMetrics().horizontalAdvance(item->text(column)))
+                << column;
+    }
+    QStringList references;
+    for (int row = 0; row < 3; ++row)
+        references << QueueList->topLevelItem(row)->text(QueueJobColumn);
+    references.sort();
+    EXPECT_EQ(references, QStringList({"12", "30", "7"}));
 }
 
 TEST_F(MainWindow, RemovingTheLastOfThreeRowsSelectsTheNewLastAndTheOnlyRowLeavesNone)
@@ -157,8 +194,8 @@ TEST_F(MainWindow, TheActionsGroupFollowsTheSelectedRowAndSetsItsTaskSet)
     QueueAllJobs();
     QueueList->setCurrentItem(QueueList->topLevelItem(0));
     ActionButton(1)->click();
-    const std::string first = QueueList->topLevelItem(0)->text(0).toStdString();
-    EXPECT_EQ(QueueList->topLevelItem(0)->text(2), "Master, Preview");
+    const std::string first = QueueList->topLevelItem(0)->text(QueueNameColumn).toStdString();
+    EXPECT_EQ(QueueList->topLevelItem(0)->text(QueueTasksColumn), "Master, Preview");
 
     QueueList->setCurrentItem(QueueList->topLevelItem(1));
     EXPECT_TRUE(ActionButton(4)->isChecked());
@@ -210,8 +247,9 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     Click("AddToQueueBtn");
     Click("StartBtn");
     ASSERT_EQ(Dialogs.Asked.size(), 1u);
-    EXPECT_EQ(Dialogs.Asked[0], "Error: One or more jobs has notification selected,\r\nbut does not have any "
-                                "recipients listed.\r\nWould you like to continue?");
+    EXPECT_EQ(Dialogs.Asked[0],
+              "Notify without recipients?: One or more jobs has notification selected,\r\nbut does not have any "
+              "recipients listed.\r\nWould you like to continue?");
     EXPECT_EQ(QueueList->topLevelItemCount(), 1);
     EXPECT_TRUE(Child<QGroupBox>("QueueControlsGroupBox")->isEnabled());
 
@@ -221,7 +259,7 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     EXPECT_EQ(QueueList->topLevelItemCount(), 0);
     auto* finished = Child<QTreeWidget>("PostQueueListView");
     ASSERT_EQ(finished->topLevelItemCount(), 1);
-    EXPECT_EQ(finished->topLevelItem(0)->text(1), "complete");
+    EXPECT_EQ(finished->topLevelItem(0)->text(PostStatusColumn), "complete");
     EXPECT_TRUE(Child<QGroupBox>("QueueControlsGroupBox")->isEnabled());
 
     Dialogs.Told.clear();
@@ -234,16 +272,86 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     };
     finished->setCurrentItem(finished->topLevelItem(0));
     Click("PostQueueBrowseBtn");
+    const std::string uniqueID = Column("select * from JobList where JobListReference = 12", "JobListUniqueID")[0];
+    const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "/index.html";
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString().toStdString(), address);
+    EXPECT_TRUE(Log.Lines().back().ends_with("Opening " + address));
+
+    // When the desktop cannot open it, the box shows the address to copy.
+    WhenModal<QMessageBox>([&](QMessageBox& box) {
+        EXPECT_EQ(box.objectName(), "UnopenedAddressBox");
+        EXPECT_TRUE(box.text().endsWith(QString::fromStdString(address)));
+        EXPECT_TRUE(box.textInteractionFlags() & Qt::TextSelectableByMouse);
+        box.findChild<QPushButton*>("CopyLinkBtn")->click();
+    });
+    QApplication::clipboard()->clear();
     const QPoint row = finished->visualItemRect(finished->topLevelItem(0)).center();
     QTest::mouseClick(finished->viewport(), Qt::LeftButton, {}, row);
     QTest::mouseDClick(finished->viewport(), Qt::LeftButton, {}, row);
+    EXPECT_EQ(opened.size(), 2u);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), address);
+    EXPECT_TRUE(Log.Lines().back().ends_with("The desktop could not open " + address));
+
     Run("update PostQueueList set PostQueueListTasks = \"Master, Preview\"");
     Click("PostQueueBrowseBtn");
-    const std::string uniqueID = Column("select * from JobList where JobListReference = 12", "JobListUniqueID")[0];
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0].toString().toStdString(), "http://proofs.example.com/tavrin/" + uniqueID + "/index.html");
-    EXPECT_EQ(Dialogs.Told, (std::vector<std::string>{"Error: Please select a job", "Error: Error 0 launching URL",
-                                                      "Browse Error: This job was never transferred"}));
+    EXPECT_EQ(opened.size(), 2u);
+    EXPECT_EQ(Dialogs.Told,
+              (std::vector<std::string>{"Error: Please select a job", "Browse Error: This job was never transferred"}));
+}
+
+TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
+{
+    Run("update JobList set JobListName = \"proof-page.ps\"");
+    QueueAllJobs();
+    ActionButton(1)->click();              // the selected job goes no further than its preview
+    Dialogs.Answers = {true, true, true};  // asked again before each job
+    Click("StartBtn");
+    auto* finished = Child<QTreeWidget>("PostQueueListView");
+    ASSERT_EQ(finished->topLevelItemCount(), 3);
+    QStringList headers;
+    for (int column = 0; column < finished->columnCount(); ++column)
+        headers << finished->headerItem()->text(column);
+    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Proof"}));
+
+    auto* tab = Form->findChild<TPostQueueTab*>();
+    std::vector<QUrl> opened;
+    tab->OpenUrl = [&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
+    int transferred = 0;
+    for (int row = 0; row < 3; ++row) {
+        const QTreeWidgetItem* item = finished->topLevelItem(row);
+        const std::string reference = item->text(PostJobColumn).toStdString();
+        const std::string uniqueID =
+            Column("select * from JobList where JobListReference = " + reference, "JobListUniqueID")[0];
+        const std::string tasks = Column("select * from PostQueueList where PostQueueListJobReference = " + reference,
+                                         "PostQueueListTasks")[0];
+        QMenu* menu = tab->NewRowMenu(row);
+        auto* copy = menu->findChild<QAction*>("CopyLinkItem");
+        auto* open = menu->findChild<QAction*>("OpenItem");
+        if (tasks == "Master, Preview") {
+            EXPECT_EQ(item->text(PostProofColumn), "not transferred");
+            EXPECT_FALSE(copy->isEnabled());
+            EXPECT_FALSE(open->isEnabled());
+        } else {
+            ++transferred;
+            const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "/index.html";
+            EXPECT_EQ(item->text(PostProofColumn).toStdString(), address);
+            EXPECT_GE(finished->columnWidth(PostProofColumn),
+                      finished->fontMetrics().horizontalAdvance(item->text(PostProofColumn)));
+            copy->trigger();
+            EXPECT_EQ(QApplication::clipboard()->text().toStdString(), address);
+            open->trigger();
+            ASSERT_FALSE(opened.empty());
+            EXPECT_EQ(opened.back().toString().toStdString(), address);
+            EXPECT_EQ(Runner.SelectedPostQueueRow(), row);
+        }
+        delete menu;
+    }
+    EXPECT_EQ(transferred, 2);
+    EXPECT_EQ(opened.size(), 2u);
 }
 
 // A task that fails at once, as a Master task meeting a missing plate does.
@@ -283,6 +391,14 @@ TEST_F(MainWindow, TheLogKeepsItsLast201LinesAndProgressMovesTheBars)
     EXPECT_EQ(logWin->document()->blockCount(), 201);
     EXPECT_TRUE(logWin->toPlainText().startsWith("[2026:12:10:09:00:00:000]: line 49\n"));
     EXPECT_TRUE(logWin->toPlainText().endsWith("line 249"));
+
+    // A long line wraps: the view stays at the left edge with every time stamp in sight.
+    Child<QTabWidget>("MainPageControl")->setCurrentIndex(3);
+    Log.Log("Could not send /very/long/path/" + std::string(600, 'x') + ".tdb");
+    QApplication::processEvents();
+    EXPECT_EQ(logWin->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(logWin->horizontalScrollBar()->value(), 0);
+    EXPECT_GT(logWin->document()->lastBlock().layout()->lineCount(), 1);
 
     Runner.HandleMessage(TTaskMessage::Progress(WM_TOTAL_PROGRESS, 40, std::nullopt));
     Runner.HandleMessage(TTaskMessage::Progress(WM_TASK_PROGRESS, 75, std::string("half way")));

@@ -37,10 +37,14 @@ inline std::ostream& operator<<(std::ostream& out, const TSeen& seen)
 // reads "done", or "failed: " and the reason.
 struct TMessageRecorder final : TMessageHandler {
     std::vector<TSeen> Seen;
+    // The pages the task said it turned to, kept apart from the other messages.
+    std::vector<int> Pages;
     bool Completed = false;
     void HandleMessage(TTaskMessage message) override
     {
-        if (message.IsCompletion()) {
+        if (message.Page > 0) {
+            Pages.push_back(message.Page);
+        } else if (message.IsCompletion()) {
             Seen.push_back({message.Number, static_cast<int>(message.JobReference),
                             message.Failed ? "failed: " + message.FailureReason : "done"});
             TWorkerThread::Release(message.Thread);
@@ -113,8 +117,12 @@ protected:
         EXPECT_TRUE(queue.PumpUntil(
             recorder, [&] { return recorder.Completed; }, std::chrono::seconds(120)));
         EXPECT_EQ(queue.PumpPending(recorder), 0) << "nothing may follow the completion message";
+        PagesTold = recorder.Pages;
         return recorder.Seen;
     }
+
+    // The pages the last task run said it worked on, in order.
+    std::vector<int> PagesTold;
 
     static std::string UniqueID(int reference)
     {

@@ -179,14 +179,19 @@ TEST_F(ColorTableGeneratorFiles, ChecksInOrderAndLeavesTheTableZero)
         std::string Output;
         std::string Message;
     } cases[] = {
-        {MissingProfile, MissingProfile, "Could not create destination color space"},
-        {"", MissingProfile, "Could not create destination color space"},
-        {MissingProfile, RGBProfile, "Could not create source color space"},
-        {MissingProfile, "", "Could not create source color space"},
-        {RGBProfile, CMYKProfile, "Incorrect output colorspace"},
-        {"", CMYKProfile, "Incorrect output colorspace"},
-        {RGBProfile, RGBProfile, "Incorrect input color space"},
-        {RGBProfile, "", "Incorrect input color space"},
+        // Each message about a profile file names the file.
+        {MissingProfile, MissingProfile,
+         "Could not create destination color space: the profile " + MissingProfile + " cannot be opened"},
+        {"", MissingProfile,
+         "Could not create destination color space: the profile " + MissingProfile + " cannot be opened"},
+        {MissingProfile, RGBProfile,
+         "Could not create source color space: the profile " + MissingProfile + " cannot be opened"},
+        {MissingProfile, "",
+         "Could not create source color space: the profile " + MissingProfile + " cannot be opened"},
+        {RGBProfile, CMYKProfile, "Incorrect output colorspace: " + CMYKProfile + " is not an RGB profile"},
+        {"", CMYKProfile, "Incorrect output colorspace: " + CMYKProfile + " is not an RGB profile"},
+        {RGBProfile, RGBProfile, "Incorrect input color space: " + RGBProfile + " is not a CMYK profile"},
+        {RGBProfile, "", "Incorrect input color space: " + RGBProfile + " is not a CMYK profile"},
         {TablelessCMYKProfile(), "", "could not create a colorspace transform"},
     };
     for (const auto& c : cases) {
@@ -220,14 +225,16 @@ TEST_F(ColorTableGeneratorFiles, AFailedBuildLeavesTheTableAsItWas)
 
     fs::remove(destination);
     EXPECT_FALSE(generator.BuildTable());
-    EXPECT_EQ(generator.ErrorText(), "Could not create destination color space");
+    const std::string missing =
+        "Could not create destination color space: the profile " + destination.string() + " cannot be opened";
+    EXPECT_EQ(generator.ErrorText(), missing);
     EXPECT_EQ(generator.ColorTable(), built);
 
     // A later success rebuilds the table but keeps the last error's text.
     fs::copy_file(RGBProfile, destination);
     ASSERT_TRUE(generator.BuildTable());
     EXPECT_EQ(generator.ColorTable(), built);
-    EXPECT_EQ(generator.ErrorText(), "Could not create destination color space");
+    EXPECT_EQ(generator.ErrorText(), missing);
 
     generator.Clear();
     EXPECT_TRUE(generator.SpotColors().empty());
@@ -266,7 +273,8 @@ TEST(ColorTableGeneratorThreads, BuildAtOnceAsTheyWouldOneAfterTheOther)
         for (int round = 0; round < Rounds; ++round) {
             filesTogether[round] = BuildOnce(CMYKProfile, RGBProfile, {});
             TColorTableGenerator failing(MissingProfile, RGBProfile);
-            if (failing.BuildTable() || failing.ErrorText() != "Could not create source color space")
+            if (failing.BuildTable() || failing.ErrorText() != "Could not create source color space: the profile " +
+                                                                   MissingProfile + " cannot be opened")
                 failure = failing.ErrorText();
         }
     });

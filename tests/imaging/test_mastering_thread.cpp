@@ -73,6 +73,7 @@ TEST_F(MasteringTask, EachPageUpToThePageCountGetsAMaster)
     expected.push_back({WM_TOTAL_PROGRESS, 100, "Finished creating master image"});
     expected.push_back({WM_MASTER_DONE, 5, "done"});
     EXPECT_EQ(seen, expected);
+    EXPECT_EQ(PagesTold, (std::vector<int>{1, 2}));
 
     const std::string id = UniqueID(5);
     EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));

@@ -86,6 +86,7 @@ TEST_F(ProofTasks, PreviewWritesAnOverviewPerPageAndSharesTheBarOutByPage)
                                          {WM_TOTAL_PROGRESS, 100, "Created preview for page 2"},
                                          {WM_PREVIEW_DONE, 5, "done"}};
     EXPECT_EQ(RunPreview(5), expected);
+    EXPECT_EQ(PagesTold, (std::vector<int>{1, 2}));
     for (int page : {1, 2}) {
         const TPreviewBitmap overview = LoadPreviewBitmap(JobFolder + "overview" + PageNumberText(page) + ".png");
         EXPECT_EQ(overview.Width, 288u);
@@ -99,6 +100,7 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
     MasterJob(2);
 
     const auto seen = RunWeb(5);
+    EXPECT_EQ(PagesTold, (std::vector<int>{1, 2}));
 
     std::vector<TSeen> expected = {{WM_TOTAL_PROGRESS, -1, "Creating web site..."}};
     for (int page : {1, 2})
@@ -211,6 +213,7 @@ TEST_F(ProofTasks, MissingJobsMastersAndLevelsFailTheTasks)
     std::filesystem::remove_all(JobFolder);
     std::filesystem::create_directories(JobFolder + "tile2-0001.tdb.part/in-the-way");
     const auto seen = RunWeb(5);
+    EXPECT_EQ(PagesTold, std::vector<int>{1});
     EXPECT_EQ(OnlyNumber(seen, WM_TOTAL_PROGRESS),
               (std::vector<TSeen>{{WM_TOTAL_PROGRESS, -1, "Creating web site..."},
                                   {WM_TOTAL_PROGRESS, 33, "Finished creating page 1 zoom level 0"},

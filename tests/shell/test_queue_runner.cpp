@@ -198,8 +198,9 @@ TEST_F(QueueRunner, EveryStartAsksAboutMissingRecipientsAndNoLeavesTheQueueIdle)
 
     // Asked at Start and again at the automatic Start after job 1 finished.
     ASSERT_EQ(Dialogs.Asked.size(), 2u);
-    EXPECT_EQ(Dialogs.Asked[0], "Error: One or more jobs has notification selected,\r\nbut does not have any "
-                                "recipients listed.\r\nWould you like to continue?");
+    EXPECT_EQ(Dialogs.Asked[0],
+              "Notify without recipients?: One or more jobs has notification selected,\r\nbut does not have any "
+              "recipients listed.\r\nWould you like to continue?");
     EXPECT_EQ(Dialogs.Asked[1], Dialogs.Asked[0]);
     EXPECT_TRUE(Runner.QueueControlsEnabled());
     ASSERT_EQ(Runner.QueueRows().size(), 1u);
@@ -344,7 +345,8 @@ TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
     complete.SourceColorProfile = "/usr/share/color/icc/sRGB.icc";
     EXPECT_EQ(
         ConfigurationCheck(complete),
-        "Color profile error: Incorrect input color space. If ignored, one or more default profiles will be used.");
+        "Color profile error: Incorrect input color space: /usr/share/color/icc/sRGB.icc is not a CMYK profile. If "
+        "ignored, one or more default profiles will be used.");
     EXPECT_FALSE(complete.ProfilesValid);
     complete.SourceColorProfile.clear();
     complete.DestinationColorProfile = "/usr/share/color/icc/sRGB.icc";
