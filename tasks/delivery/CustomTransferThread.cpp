@@ -1,5 +1,6 @@
 #include "tasks/delivery/CustomTransferThread.h"
 
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/SocketOptions.h"
 #include "base/settings/SharedSettings.h"
@@ -97,6 +98,14 @@ bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFol
                                        ? "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence
                                        : "Job " + std::to_string(JobReference()) + " has the unique id \"" +
                                              job.UniqueID + "\", which is not 17 digits; " + consequence;
+        PostLog(reason, 100);
+        Fail(reason);
+        return false;
+    }
+    // A damaged secret must not fall back to the guessable folder.
+    if (!job.Secret.empty() && !IsJobSecret(job.Secret)) {
+        const std::string reason = "Job " + std::to_string(JobReference()) + " has the secret \"" + job.Secret +
+                                   "\", which is not 32 lower-case hexadecimal digits; " + consequence;
         PostLog(reason, 100);
         Fail(reason);
         return false;
@@ -344,6 +353,12 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
         PostLog(LastError, -1);
         return false;
     }
+    return SendContent(content, remoteFolder, fileName);
+}
+
+bool TCustomTransferThread::SendContent(std::istream& content, const std::string& remoteFolder,
+                                        const std::string& fileName)
+{
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         bool ready = true;
         if (!Client->Connected()) {

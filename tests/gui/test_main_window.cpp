@@ -241,7 +241,9 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     Click("PostQueueBrowseBtn");
     const std::string uniqueID = Column("select * from JobList where JobListReference = 12", "JobListUniqueID")[0];
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0].toString().toStdString(), "http://proofs.example.com/tavrin/" + uniqueID + "/index.html");
+    const std::string secret = Column("select * from JobList where JobListReference = 12", "JobListSecret")[0];
+    EXPECT_EQ(opened[0].toString().toStdString(),
+              "http://proofs.example.com/tavrin/" + uniqueID + "-" + secret + "/index.html");
     EXPECT_EQ(Dialogs.Told, (std::vector<std::string>{"Error: Please select a job", "Error: Error 0 launching URL",
                                                       "Browse Error: This job was never transferred"}));
 }
