@@ -5,7 +5,7 @@
 #include "base/platform/SocketOptions.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
-#include "engines/delivery/FTPServerAddress.h"
+#include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <filesystem>
@@ -163,9 +163,8 @@ bool TCustomTransferThread::LogOn()
 {
     const TSettingsRecord settings = StationSettings().Copy();
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
-    const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
     try {
-        Client->Open(server.Host, server.Port, SessionTimeouts(settings));
+        OpenConfiguredFTP(*Client, settings, SessionTimeouts(settings));
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
         LastError = Trimmed(error.what());
