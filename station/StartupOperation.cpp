@@ -27,11 +27,11 @@ std::string ConnectionSecurityCheck(const TSettingsRecord& settings)
         message += "FTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n";
     if (!ParseFingerprint(settings.SMTPServerFingerprint))
         message += "SMTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n";
-    if (ftp == TFTPSecurity::None && !settings.FTPServer.empty() && !settings.FTPPassword.empty() &&
+    if (ftp == TFTPSecurity::None && !Trimmed(settings.FTPServer).empty() && !settings.FTPPassword.empty() &&
         !IsLoopbackHost(settings.FTPServer))
         message += "The FTP password would travel unencrypted to " + settings.FTPServer +
                    ": choose TLS under FTP Security\r\n";
-    if (smtp == TSMTPSecurity::None && settings.AuthenticationRequired && !settings.SMTPHost.empty() &&
+    if (smtp == TSMTPSecurity::None && settings.AuthenticationRequired && !Trimmed(settings.SMTPHost).empty() &&
         !settings.SMTPPassword.empty() && !IsLoopbackHost(settings.SMTPHost))
         message += "The SMTP password would travel unencrypted to " + settings.SMTPHost +
                    ": choose STARTTLS or TLS under SMTP Security\r\n";

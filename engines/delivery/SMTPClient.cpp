@@ -145,17 +145,17 @@ const std::optional<TServerCertificate>& TSMTPClient::Certificate() const
 void TSMTPClient::StartTLS(const TTLSTrust& trust)
 {
     Command("STARTTLS", {220});
-    auto peer = std::make_unique<TTLSPeer>(trust);
+    // Kept on failure too: the certificate refused is what an operator pins.
+    Peer = std::make_unique<TTLSPeer>(trust);
     try {
         Poco::Net::StreamSocket plain = Session->Plain();
         plain.setReceiveTimeout(AsTimespan(ReplyTimeout));
-        Session->Continue(peer->Secure(plain));
+        Session->Continue(Peer->Secure(plain));
     } catch (const ETLSRefused& refusal) {
         Session->ShutDown();
         Session.reset();
         throw ESMTPError(refusal.what());
     }
-    Peer = std::move(peer);
 }
 
 void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)

@@ -61,7 +61,7 @@ public:
     void StartTLS(const TTLSTrust& trust);
 
     // True once the connection runs in TLS.
-    bool Secure() const { return Peer != nullptr; }
+    bool Secure() const { return Peer != nullptr && Session != nullptr; }
 
     // The certificate the server presented, once it is secure.
     const std::optional<TServerCertificate>& Certificate() const;
