@@ -10,12 +10,12 @@
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/SocketDefs.h>
-#include <Poco/Net/SocketStream.h>
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
 #include <cctype>
 #include <istream>
+#include <optional>
 
 namespace tavrin {
 
@@ -179,9 +179,24 @@ protected:
         Poco::Net::StreamSocket data = getPassive() ? PassiveData(command, argument) : ActiveData(command, argument);
         data.setSendTimeout(AsTimespan(Timeouts.Stall));
         data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        LastData = data;
         return data;
     }
 
+public:
+    // The data connection opened last, handed over once (and then no longer
+    // held here, so that closing the library's stream closes it): the
+    // library's stream gives out its socket without counting the reference.
+    Poco::Net::StreamSocket TakeDataConnection()
+    {
+        Poco::Net::StreamSocket data = LastData.value();
+        LastData.reset();
+        return data;
+    }
+
+    void ForgetDataConnection() { LastData.reset(); }
+
+protected:
 private:
     // "PASV", the connection to the address it names, then the command.
     Poco::Net::StreamSocket PassiveData(const std::string& command, const std::string& argument)
@@ -237,6 +252,7 @@ private:
 
     const TFTPTimeouts Timeouts;
     TTLSPeer* const Peer;
+    std::optional<Poco::Net::StreamSocket> LastData;
 };
 
 template <typename TOperation>
@@ -406,10 +422,10 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
 {
     TFTPSession& session = OpenSession();
     Guarded([&] {
-        std::ostream& upload = session.beginUpload(name);
+        session.beginUpload(name);
         try {
             // Large pieces go straight to the socket; the stream's own buffer would cut them small.
-            Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream&>(upload).socket();
+            Poco::Net::StreamSocket data = session.TakeDataConnection();
             // TLS writes whole records: there the send time-out bounds each wait instead.
             if (!Peer)
                 data.setBlocking(false);
@@ -484,6 +500,7 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
     TFTPSession& session = OpenSession();
     return Guarded([&] {
         std::istream& listing = session.beginList(argument, false);
+        session.ForgetDataConnection();
         // A failed read must raise, not pass for the end of the listing.
         listing.exceptions(std::ios::badbit);
         std::vector<std::string> names;

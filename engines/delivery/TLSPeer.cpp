@@ -2,6 +2,7 @@
 
 #include <Poco/DateTimeFormatter.h>
 #include <Poco/Exception.h>
+#include <Poco/Net/IPAddress.h>
 #include <Poco/Net/NetSSL.h>
 #include <Poco/Net/SSLException.h>
 #include <Poco/Net/SecureStreamSocket.h>
@@ -12,8 +13,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
-
-#include <arpa/inet.h>
 
 #include <array>
 #include <mutex>
@@ -30,9 +29,8 @@ void InitialiseTLSOnce()
 
 bool IsIPAddress(const std::string& host)
 {
-    std::array<unsigned char, 16> address{};
-    return inet_pton(AF_INET, host.c_str(), address.data()) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), address.data()) == 1;
+    Poco::Net::IPAddress address;
+    return Poco::Net::IPAddress::tryParse(host, address);
 }
 
 // The chain check of the handshake, with the host name added: the verdict
