@@ -63,8 +63,9 @@ void TEmailPage::AddServerGroup()
                                 "and the message; the station then never logs on outside the encryption. None sends "
                                 "the password readable to anyone on the way.");
     SMTPServerFingerprint =
-        AddEditRow(form, "SMTPServerFingerprint", "Server Fingerprint (SHA-256)",
-                   "Leave empty to trust the mail server's certificate through the system's certificate authorities. "
+        AddEditRow(form, "SMTPServerFingerprint", "Fingerprint",
+                   "The SHA-256 fingerprint of the certificate to trust. Leave empty to trust the mail server's "
+                   "certificate through the system's certificate authorities. "
                    "For a self-signed certificate, paste its SHA-256 fingerprint (Test connection shows it).");
     auto* test = new TConnectionTestButton(
         "SMTPTestConnection",

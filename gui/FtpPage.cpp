@@ -39,8 +39,9 @@ TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
                                "TLS encrypts the log-on and every file (explicit FTPS: AUTH TLS). Choose it whenever "
                                "the web host offers it; None sends the password readable to anyone on the way.");
     FTPServerFingerprint =
-        AddEditRow(form, "FTPServerFingerprint", "Server Fingerprint (SHA-256)",
-                   "Leave empty to trust the server's certificate through the system's certificate authorities. For a "
+        AddEditRow(form, "FTPServerFingerprint", "Fingerprint",
+                   "The SHA-256 fingerprint of the certificate to trust. Leave empty to trust the server's certificate "
+                   "through the system's certificate authorities. For a "
                    "host with a self-signed certificate, paste its SHA-256 fingerprint (Test connection shows it): "
                    "then only that certificate is trusted.");
     auto* test = new TConnectionTestButton(
