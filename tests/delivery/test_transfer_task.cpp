@@ -405,6 +405,35 @@ TEST_F(TransferTask, AJobWithASecretIsUploadedAndDeletedAtItsPrivateFolderAndALi
     EXPECT_TRUE(Commands().empty());
 }
 
+// A security choice or pin that is not one is never read as plain FTP.
+TEST_F(TransferTask, ASecurityChoiceOrFingerprintThatIsNoneFailsBeforeConnecting)
+{
+    StartServer();
+    UseServer();
+    AddJob(10, FirstID);
+    WriteJobFolder(FirstID);
+    const std::pair<std::string, std::string> settings[] = {
+        {"SSL", ""},
+        {"TLS", "not a fingerprint"},
+    };
+    const std::string expected[] = {
+        "Could not log on to the FTP server: FTP Security \"SSL\" is not None or TLS; nothing is sent",
+        "Could not log on to the FTP server: FTP Server Fingerprint \"not a fingerprint\" is not a SHA-256 "
+        "fingerprint; nothing is sent",
+    };
+    for (std::size_t index = 0; index < std::size(settings); ++index) {
+        StationSettings().Update([&](TSettingsRecord& record) {
+            record.FTPSecurity = settings[index].first;
+            record.FTPServerFingerprint = settings[index].second;
+        });
+        const auto posted = RunTask(new TTransferThread(Messages, 10));
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, expected[index]);
+        EXPECT_TRUE(Commands().empty()) << Commands().front();
+    }
+}
+
 TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)
 {
     StartServer();
