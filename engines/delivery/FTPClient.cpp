@@ -194,8 +194,6 @@ public:
         return data;
     }
 
-    void ForgetDataConnection() { LastData.reset(); }
-
 protected:
 private:
     // "PASV", the connection to the address it names, then the command.
@@ -442,8 +440,10 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
             }
             if (content.bad())
                 throw EFTPError("Could not read the file " + name + ".");
-            if (Peer)
+            if (Peer) {
                 DrainUnread(data);
+                Peer->KeepSessionOf(data);
+            }
         } catch (const EFTPTimeout&) {
             // The session is lost; the upload ends with it.
             throw;
@@ -500,7 +500,7 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
     TFTPSession& session = OpenSession();
     return Guarded([&] {
         std::istream& listing = session.beginList(argument, false);
-        session.ForgetDataConnection();
+        std::optional<Poco::Net::StreamSocket> data = session.TakeDataConnection();
         // A failed read must raise, not pass for the end of the listing.
         listing.exceptions(std::ios::badbit);
         std::vector<std::string> names;
@@ -512,6 +512,10 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
                     names.push_back(line);
             }
         });
+        if (Peer)
+            Peer->KeepSessionOf(*data);
+        // Ours must go before the library closes the connection.
+        data.reset();
         Timed("The FTP server did not confirm the listing of " + argument + " within " + DurationText(Timeouts.Reply) +
                   ": timed out",
               [&] { session.endList(); });

@@ -163,7 +163,9 @@ Poco::Net::StreamSocket TTLSPeer::SecureData(const Poco::Net::StreamSocket& plai
     if (!control || accepted.empty())
         throw ETLSRefused("No trusted TLS session to open a data connection in");
     // Taken now, not at the handshake: TLS 1.3 hands its resumable session over later.
-    Poco::Net::StreamSocket secure = Handshake(plain, control->currentSession());
+    Poco::Net::Session::Ptr resumed = Unused ? Unused : control->currentSession();
+    Unused = nullptr;
+    Poco::Net::StreamSocket secure = Handshake(plain, resumed);
     if (Presented->Fingerprint != accepted) {
         try {
             secure.close();
@@ -173,6 +175,16 @@ Poco::Net::StreamSocket TTLSPeer::SecureData(const Poco::Net::StreamSocket& plai
                           ") than the control connection; nothing was sent");
     }
     return secure;
+}
+
+void TTLSPeer::KeepSessionOf(const Poco::Net::StreamSocket& data)
+{
+    auto* secure = dynamic_cast<Poco::Net::SecureStreamSocketImpl*>(data.impl());
+    if (!secure)
+        return;
+    Poco::Net::Session::Ptr session = secure->currentSession();
+    if (session && SSL_SESSION_is_resumable(session->sslSession()) == 1)
+        Unused = session;
 }
 
 }  // namespace tavrin

@@ -29,6 +29,12 @@ public:
     // certificate must be the one the control connection accepted.
     Poco::Net::StreamSocket SecureData(const Poco::Net::StreamSocket& plain);
 
+    // Keeps the TLS session of a data connection whose transfer is over (and
+    // whose tickets have been read) for the next one: a newer TLS lets a
+    // session be resumed only once, and the server hands out a fresh one on
+    // each connection.
+    void KeepSessionOf(const Poco::Net::StreamSocket& data);
+
     // The certificate of the last handshake, once there was one.
     const std::optional<TServerCertificate>& Certificate() const { return Presented; }
 
@@ -42,6 +48,8 @@ private:
     Poco::Net::Context::Ptr Context;
     // The accepted control connection, whose session data connections resume.
     Poco::Net::StreamSocket Control;
+    // A session not yet resumed, from the last data connection.
+    Poco::Net::Session::Ptr Unused;
     std::optional<TServerCertificate> Presented;
     bool ChainTrusted = false;
     std::string ChainProblem;
