@@ -3,6 +3,7 @@
 #include "base/platform/StationLock.h"
 #include "cli/CliContext.h"
 #include "cli/CliStation.h"
+#include "cli/CoverageCommand.h"
 #include "cli/DeliveryCommands.h"
 #include "cli/RunnerCommands.h"
 #include "cli/StartupCommands.h"
@@ -48,6 +49,11 @@ const std::vector<TCliCommand>& Commands()
          "REF --yes",
          "delete a finished job's files here and on the web server",
          RunPostQueueDelete},
+        {{"coverage"},
+         "REF",
+         "the job's ink coverage: one line per page and ink (\"page 1 CYAN 23.41 %\")",
+         RunCoverage,
+         TCliAccess::ReadsOnly},
         {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
         {{"contacts", "list"}, "", "the address book", RunContactsList, TCliAccess::ReadsOnly},
         {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},

@@ -12,19 +12,89 @@ var TavrinViewer = (function () {
   var MAX_SCALE = 8;          // screen pixels per master pixel at the deepest zoom
   var MAX_BITMAPS = 400;      // decoded tiles kept in memory
   var MAX_LOADS = 6;          // tile requests in flight
+  var MAX_INDEXED = 160;      // level 4 tiles kept as plate combination indices
+  var MAX_SEPARATED = 96;     // level 4 tiles a view with inks switched off may need
+  var MAX_PRINT_TILES = 96;   // tiles fetched to print a page
+  var MAX_PRINT_SIDE = 4096;  // pixels on the longer side of the printed picture
+  var FRAGMENT_DELAY = 250;   // ms between updates of the address while the view moves
+
+  // The page generator's lines have no viewport settings: without these a
+  // phone lays the page out 980 pixels wide and shrinks every control.
+  (function setViewport() {
+    var head = document.getElementsByTagName('head')[0];
+    if (!head || document.querySelector('meta[name="viewport"]')) return;
+    var meta = document.createElement('meta');
+    meta.name = 'viewport';
+    meta.content = 'width=device-width, initial-scale=1';
+    head.appendChild(meta);
+  })();
+
+  // Rules the viewer depends on travel with the script: the shared
+  // stylesheet on the web host is only uploaded where it is missing, so it
+  // may be older than the script.
+  var STYLE = [
+    '.tv-root { max-width: 100%; }',
+    '#logo img { max-width: 100%; height: auto; }',
+    '.tv-stage { overflow: hidden; }',
+    '.tv-inspector { position: absolute; left: 8px; bottom: 8px; max-width: calc(100% - 16px); padding: 4px 10px;',
+    '  border-radius: 6px; background: rgba(20,24,32,0.82); color: #fff; font-size: 13px; pointer-events: none; }',
+    '.tv-inspector[hidden] { display: none; }',
+    '.tv-notice { position: absolute; left: 16px; right: 16px; top: 16px; padding: 10px 14px; border-radius: 6px;',
+    '  background: #fffbe6; color: #4a3b00; font-size: 14px; }',
+    '.tv-notice[hidden] { display: none; }',
+    '.tv-inks { list-style: none; margin: 0; padding: 0; }',
+    '.tv-ink { display: flex; align-items: center; gap: 10px; min-height: 36px; }',
+    '.tv-ink input { width: 20px; height: 20px; margin: 0; }',
+    '.tv-swatch { display: inline-block; width: 16px; height: 16px; border: 1px solid #9aa6ba; border-radius: 3px; }',
+    '.tv-inkstatus { margin: 8px 0 0; color: #5b6577; }',
+    '.tv-coverage { margin: 0; padding-left: 1.1em; }',
+    '.tv-print { display: none; }',
+    '@media (max-width: 760px), (pointer: coarse) {',
+    '  .tv-button { min-height: 44px; min-width: 44px; }',
+    '  .tv-ink { min-height: 44px; }',
+    '  .tv-ink input { width: 24px; height: 24px; }',
+    '}',
+    '@media (max-width: 760px) {',
+    '  .tv-toolbar { gap: 4px; padding: 4px; justify-content: center; }',
+    '  .tv-gap { display: none; }',
+    '  .tv-label, .tv-zoom { min-width: 0; }',
+    '  .tv-body { flex-direction: column; }',
+    '  .tv-stage { flex: 1 1 50%; min-height: 200px; }',
+    '  .tv-side { flex: 0 0 auto; max-height: 45%; border-left: 0; border-top: 1px solid #cfd6e2; }',
+    '  .tv-navigator { display: none; }',
+    '  .tv-tablist .tv-button { padding: 5px 2px; }',
+    '}',
+    '@media print {',
+    '  @page { margin: 10mm; }',
+    '  html, body { background: #fff !important; margin: 0 !important; }',
+    '  body > *:not(.tv-print) { display: none !important; }',
+    '  .tv-print { display: block !important; }',
+    '  .tv-print img { display: block; max-width: 100%; max-height: 95vh; margin: 0 auto; object-fit: contain; }',
+    '  .tv-print p { font: 10pt sans-serif; margin: 0 0 4mm; }',
+    '}'
+  ].join('\n');
 
   // ---- Tile databases ---------------------------------------------------
 
   function readWord(view, offset) { return view.getUint32(offset, true); }
 
   // Asks for bytes first..last; resolves with {whole, buffer}, whole when
-  // the server sent the complete file (it ignores Range).
-  function fetchBytes(url, first, last) {
-    return fetch(url, { headers: { Range: 'bytes=' + first + '-' + last } }).then(function (response) {
+  // the server sent the complete file (it ignores Range). A part shorter
+  // than asked for (the browser's cache gives one now and then when the
+  // same range is asked for twice) is asked for once more past the cache.
+  function fetchBytes(url, first, last, retried) {
+    var options = { headers: { Range: 'bytes=' + first + '-' + last } };
+    if (retried) options.cache = 'no-store';
+    return fetch(url, options).then(function (response) {
       if (response.status !== 206 && response.status !== 200)
         throw new Error('HTTP ' + response.status + ' for ' + url);
       return response.arrayBuffer().then(function (buffer) {
-        return { whole: response.status === 200, buffer: buffer };
+        var whole = response.status === 200;
+        if (!whole && buffer.byteLength !== last - first + 1) {
+          if (retried) throw new Error('a short answer for ' + url);
+          return fetchBytes(url, first, last, true);
+        }
+        return { whole: whole, buffer: buffer };
       });
     });
   }
@@ -79,6 +149,117 @@ var TavrinViewer = (function () {
     });
   };
 
+  // ---- Palette PNG decoding ------------------------------------------------
+
+  // A level 4 tile is a palette PNG whose 256 palette entries are the
+  // master's colour table and whose pixels are plate combination indices.
+  // Resolves with {width, height, indices, palette}; rejects anything else
+  // (true colour, interlaced, damaged), since only indices show separations.
+  function inflate(bytes) {
+    var stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
+    return new Response(stream).arrayBuffer();
+  }
+
+  function paeth(a, b, c) {
+    var p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+    if (pa <= pb && pa <= pc) return a;
+    return pb <= pc ? b : c;
+  }
+
+  function decodePalettePng(buffer) {
+    var bytes = new Uint8Array(buffer);
+    var view = new DataView(buffer);
+    var signature = [137, 80, 78, 71, 13, 10, 26, 10];
+    for (var s = 0; s < 8; s++)
+      if (bytes[s] !== signature[s]) return Promise.reject(new Error('not a PNG file'));
+    var header = null, palette = null, parts = [], size = 0;
+    for (var at = 8; at + 8 <= bytes.length;) {
+      var length = view.getUint32(at);
+      var type = String.fromCharCode(bytes[at + 4], bytes[at + 5], bytes[at + 6], bytes[at + 7]);
+      var data = bytes.subarray(at + 8, at + 8 + length);
+      if (data.length !== length) return Promise.reject(new Error('PNG chunk ' + type + ' cut short'));
+      if (type === 'IHDR') {
+        header = { width: view.getUint32(at + 8), height: view.getUint32(at + 12), depth: bytes[at + 16],
+                   colorType: bytes[at + 17], interlace: bytes[at + 20] };
+      } else if (type === 'PLTE') {
+        palette = data;
+      } else if (type === 'IDAT') {
+        parts.push(data);
+        size += length;
+      } else if (type === 'IEND') {
+        break;
+      }
+      at += 12 + length;
+    }
+    if (!header || header.colorType !== 3 || header.interlace !== 0 || [1, 2, 4, 8].indexOf(header.depth) < 0 ||
+        !palette || !parts.length)
+      return Promise.reject(new Error('not a palette PNG'));
+    var compressed = new Uint8Array(size);
+    for (var i = 0, offset = 0; i < parts.length; offset += parts[i].length, i++) compressed.set(parts[i], offset);
+    return inflate(compressed).then(function (inflated) {
+      var raw = new Uint8Array(inflated);
+      var width = header.width, height = header.height, depth = header.depth;
+      var stride = Math.ceil(width * depth / 8);
+      if (raw.length < height * (stride + 1)) throw new Error('PNG image data cut short');
+      var previous = new Uint8Array(stride), line = new Uint8Array(stride);
+      var indices = new Uint8Array(width * height);
+      var perByte = 8 / depth, mask = (1 << depth) - 1;
+      for (var y = 0; y < height; y++) {
+        var base = y * (stride + 1), filter = raw[base];
+        for (var x = 0; x < stride; x++) {
+          var value = raw[base + 1 + x];
+          var left = x > 0 ? line[x - 1] : 0, up = previous[x], upLeft = x > 0 ? previous[x - 1] : 0;
+          switch (filter) {
+          case 0: break;
+          case 1: value += left; break;
+          case 2: value += up; break;
+          case 3: value += (left + up) >> 1; break;
+          case 4: value += paeth(left, up, upLeft); break;
+          default: throw new Error('unknown PNG filter ' + filter);
+          }
+          line[x] = value & 255;
+        }
+        var row = indices.subarray(y * width, (y + 1) * width);
+        if (depth === 8) {
+          row.set(line.subarray(0, width));
+        } else {
+          for (var p = 0; p < width; p++)
+            row[p] = (line[Math.floor(p / perByte)] >> (8 - depth * (p % perByte + 1))) & mask;
+        }
+        var swap = previous; previous = line; line = swap;
+      }
+      return { width: width, height: height, indices: indices, palette: palette };
+    });
+  }
+
+  // ---- Inks ------------------------------------------------------------------
+
+  // The plates of each page, from inks.js beside the page (written by the Web
+  // task): var pageinks=[{page, inked, plates:[{name, bit, coverage}]}].
+  // Jobs made before have no such file.
+  function loadInks(url) {
+    return new Promise(function (resolve) {
+      var script = document.createElement('script');
+      script.src = url;
+      script.onload = function () {
+        var pages = typeof pageinks !== 'undefined' && Array.isArray(pageinks) ? pageinks : null;
+        resolve(pages && validInks(pages) ? pages : null);
+      };
+      script.onerror = function () { resolve(null); };
+      document.getElementsByTagName('head')[0].appendChild(script);
+    });
+  }
+
+  function validInks(pages) {
+    return pages.every(function (entry) {
+      return entry && typeof entry.page === 'number' && (entry.inked === 0 || entry.inked === 1) &&
+             Array.isArray(entry.plates) && entry.plates.every(function (plate) {
+               return plate && typeof plate.name === 'string' && plate.bit >= 0 && plate.bit <= 7 &&
+                      plate.bit === Math.floor(plate.bit);
+             });
+    });
+  }
+
   // ---- Geometry -----------------------------------------------------------
 
   function roundHalfEven(value) {
@@ -126,11 +307,31 @@ var TavrinViewer = (function () {
     return node;
   }
 
-  function offeredLevels() {
-    var levels = [0];
-    for (var level = 1; level < factors.length && level <= maxzoom; level++)
-      if (typeof mapviews !== 'number' || ((1 << (level - 1)) & mapviews)) levels.push(level);
-    return levels;
+  // The level with one tile pixel per master pixel, or -1.
+  function fullLevel() {
+    for (var level = factors.length - 1; level > 0; level--)
+      if (factors[level] === 1 && offered(level)) return level;
+    return -1;
+  }
+
+  function offered(level) {
+    return level === 0 || (level < factors.length && level <= maxzoom &&
+                           (typeof mapviews !== 'number' || ((1 << (level - 1)) & mapviews) !== 0));
+  }
+
+  // Levels the viewer draws from: a level that enlarges the master (a job
+  // below 384 dpi has one) never stands in for the master's own pixels.
+  function usableLevels() {
+    var full = fullLevel();
+    var levels = [];
+    for (var level = 0; level < factors.length; level++)
+      if (offered(level) && (full < 0 || factors[level] <= 1)) levels.push(level);
+    return levels.sort(function (a, b) { return factors[a] - factors[b]; });
+  }
+
+  function percent(scale) {
+    var value = scale * 100;
+    return (value >= 10 ? Math.round(value) : Math.round(value * 10) / 10) + '\u00A0%';
   }
 
   // ---- The viewer ----------------------------------------------------------
@@ -149,6 +350,12 @@ var TavrinViewer = (function () {
     this.inFlight = 0;
     this.pointers = new Map();
     this.failed = '';
+    this.notice = '';
+    this.inks = null;          // the pages of inks.js once loaded
+    this.inksState = 'loading';
+    this.hidden = new Set();   // names of the inks switched off
+    this.indexed = new Map();  // level 4 tiles as indices: key -> promise
+    this.noIndices = false;    // the tiles carry no plate combination indices
     this.build();
     this.bindInput();
     this.resize();
@@ -183,7 +390,7 @@ var TavrinViewer = (function () {
     this.indicator.id = 'zoomindicator';
     this.indicator.setAttribute('aria-live', 'polite');
     this.indicator.setZoomIndicator = function () { self.showZoom(); };
-    var print = button('Print', 'Print the current view', function () { self.print(); });
+    var print = button('Print', 'Print the page', function () { self.print(); });
     toolbar.append(this.previousButton, this.pageLabel, this.nextButton, element('span', 'tv-gap'),
                    zoomOut, this.indicator, zoomIn, fit, element('span', 'tv-gap'), print);
 
@@ -194,7 +401,12 @@ var TavrinViewer = (function () {
     this.stage.setAttribute('aria-label', 'Proof of ' + jobname + '. Arrow keys pan, plus and minus zoom.');
     this.canvas = element('canvas', 'tv-canvas');
     this.message = element('div', 'tv-message');
-    this.stage.append(this.canvas, this.message);
+    this.noticeBox = element('div', 'tv-notice');
+    this.noticeBox.setAttribute('role', 'status');
+    this.inspector = element('div', 'tv-inspector');
+    this.inspector.setAttribute('aria-live', 'polite');
+    this.inspector.hidden = true;
+    this.stage.append(this.canvas, this.noticeBox, this.message, this.inspector);
 
     var side = element('div', 'tv-side');
     side.append(this.buildNavigator(), this.buildTabs());
@@ -211,6 +423,13 @@ var TavrinViewer = (function () {
     root.append(toolbar, body, frame);
     this.container.appendChild(root);
     this.root = root;
+
+    // What printing shows: the page alone, outside the page's table.
+    this.printBox = element('div', 'tv-print');
+    this.printTitle = element('p');
+    this.printPicture = element('img');
+    this.printBox.append(this.printTitle, this.printPicture);
+    document.body.appendChild(this.printBox);
   };
 
   Viewer.prototype.buildNavigator = function () {
@@ -231,7 +450,7 @@ var TavrinViewer = (function () {
       self.centerY = (y - self.navRect.y) / self.navRect.h * maxy;
       self.fitted = false;
       self.clampCenter();
-      self.requestDraw();
+      self.viewChanged();
     };
     this.navigator.addEventListener('pointerdown', function (event) {
       self.navigator.setPointerCapture(event.pointerId);
@@ -259,13 +478,12 @@ var TavrinViewer = (function () {
   };
 
   Viewer.prototype.buildTabs = function () {
-    var self = this;
     var tabs = element('div', 'tv-tabs');
     var list = element('div', 'tv-tablist');
     list.setAttribute('role', 'tablist');
     var panels = [];
-    var names = ['Details', 'Reply', 'Help'];
-    var contents = [this.buildDetails(), this.buildReply(), this.buildHelp()];
+    var names = ['Inks', 'Details', 'Reply', 'Help'];
+    var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildHelp()];
     var tabButtons = names.map(function (name, index) {
       var tab = button(name, name, function () { select(index); });
       tab.setAttribute('role', 'tab');
@@ -294,9 +512,18 @@ var TavrinViewer = (function () {
     });
     tabs.append(list);
     panels.forEach(function (panel) { tabs.append(panel); });
-    select(0);
+    select(1);
     this.selectTab = select;
     return tabs;
+  };
+
+  Viewer.prototype.buildInks = function () {
+    var panel = element('div', 'tv-panel');
+    panel.id = 'tv-inks';
+    this.inkList = element('ul', 'tv-inks');
+    this.inkStatus = element('p', 'tv-inkstatus', 'Loading the inks\u2026');
+    panel.append(this.inkList, this.inkStatus);
+    return panel;
   };
 
   Viewer.prototype.buildDetails = function () {
@@ -319,6 +546,8 @@ var TavrinViewer = (function () {
     colors.forEach(function (name) { inks.append(element('li', '', name)); });
     if (!colors.length) inks.append(element('li', '', '\u2014'));
     add('Colours', inks);
+    this.coverageList = element('div', 'tv-coverages', '\u2014');
+    add('Ink coverage', this.coverageList);
     panel.append(list);
     return panel;
   };
@@ -343,13 +572,158 @@ var TavrinViewer = (function () {
     var keys = element('ul', 'tv-keys');
     [['Drag, arrow keys', 'move around the page'], ['Wheel, + and \u2212, double click, pinch', 'zoom in and out'],
      ['0 or Whole page', 'show the whole page'], ['Page Up, Page Down', 'previous and next page'],
-     ['Whole page picture', 'click to jump to a place']].forEach(function (pair) {
+     ['Whole page picture', 'click to jump to a place'],
+     ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks']].forEach(function (pair) {
       var item = element('li');
       item.append(element('strong', '', pair[0]), document.createTextNode(': ' + pair[1]));
       keys.append(item);
     });
     panel.append(text, keys);
     return panel;
+  };
+
+  // ---- Inks panel and coverage ---------------------------------------------
+
+  // Every plate of the job in the order the pages list them.
+  Viewer.prototype.inkNames = function () {
+    var names = [];
+    (this.inks || []).forEach(function (entry) {
+      entry.plates.forEach(function (plate) { if (names.indexOf(plate.name) < 0) names.push(plate.name); });
+    });
+    return names;
+  };
+
+  Viewer.prototype.pageInks = function (page) {
+    if (!this.inks) return null;
+    for (var i = 0; i < this.inks.length; i++)
+      if (this.inks[i].page === page) return this.inks[i];
+    return null;
+  };
+
+  Viewer.prototype.inksLoaded = function (pages) {
+    this.inks = pages;
+    this.inksState = pages ? 'ready' : 'missing';
+    // Names from the address as the panel lists them (case aside).
+    var names = this.inkNames(), hidden = new Set();
+    this.hidden.forEach(function (name) {
+      if (names.indexOf(name) >= 0) { hidden.add(name); return; }
+      var match = names.filter(function (known) { return known.toLowerCase() === name.toLowerCase(); })[0];
+      if (match) hidden.add(match);
+    });
+    this.hidden = pages ? hidden : new Set();
+    this.fillInks();
+    this.fillCoverage();
+    this.requestSwatches();
+    this.viewChanged();
+  };
+
+  Viewer.prototype.fillInks = function () {
+    var self = this;
+    this.inkList.textContent = '';
+    this.inkSwitches = new Map();
+    this.swatchesPainted = 0;
+    if (this.inksState !== 'ready') {
+      colors.forEach(function (name) { self.inkList.append(element('li', 'tv-ink', name)); });
+      this.inkStatus.textContent = 'Separations are not available for this proof.';
+      return;
+    }
+    this.inkNames().forEach(function (name) {
+      var item = element('li', 'tv-ink');
+      var label = element('label', 'tv-ink');
+      var box = element('input');
+      box.type = 'checkbox';
+      box.setAttribute('role', 'switch');
+      box.checked = !self.hidden.has(name);
+      box.addEventListener('change', function () { self.setInk(name, box.checked); });
+      var swatch = element('span', 'tv-swatch');
+      swatch.setAttribute('aria-hidden', 'true');
+      label.append(box, swatch, document.createTextNode(name));
+      item.append(label);
+      self.inkList.append(item);
+      self.inkSwitches.set(name, { box: box, swatch: swatch });
+    });
+    this.showInkStatus();
+  };
+
+  Viewer.prototype.setInk = function (name, on) {
+    if (on) this.hidden.delete(name); else this.hidden.add(name);
+    this.viewChanged();
+  };
+
+  Viewer.prototype.syncSwitches = function () {
+    var self = this;
+    if (!this.inkSwitches) return;
+    this.inkSwitches.forEach(function (parts, name) { parts.box.checked = !self.hidden.has(name); });
+  };
+
+  // Each ink's swatch is the colour of that plate alone, from the colour table.
+  Viewer.prototype.paintSwatches = function (palette) {
+    var entry = this.pageInks(this.page);
+    if (!entry || !this.inkSwitches || this.swatchesPainted === this.page) return;
+    this.swatchesPainted = this.page;
+    var paper = 0;
+    entry.plates.forEach(function (plate) { if (entry.inked === 0) paper |= 1 << plate.bit; });
+    this.inkSwitches.forEach(function (parts, name) {
+      var plate = entry.plates.filter(function (candidate) { return candidate.name === name; })[0];
+      if (!plate) return;
+      var index = entry.inked === 0 ? paper & ~(1 << plate.bit) : paper | (1 << plate.bit);
+      parts.swatch.style.background = 'rgb(' + palette[index * 3] + ',' + palette[index * 3 + 1] + ',' +
+                                      palette[index * 3 + 2] + ')';
+    });
+  };
+
+  // Any level 4 tile holds the whole colour table: the first one gives the
+  // swatches (and tells early whether the tiles carry indices at all).
+  Viewer.prototype.requestSwatches = function () {
+    var self = this;
+    if (this.inksState !== 'ready' || fullLevel() < 0 || this.swatchesPainted === this.page) return;
+    this.indexedTile(this.page, 0, 0).then(function (tile) {
+      if (tile) self.paintSwatches(tile.palette);
+    }, function () {});
+  };
+
+  Viewer.prototype.showInkStatus = function () {
+    if (this.inksState !== 'ready') return;
+    var text = 'Switch an ink off to see the page without it.';
+    if (this.noIndices) text = 'Separations are not available for this proof.';
+    else if (this.notice) text = this.notice;
+    else if (this.hidden.size) text = 'Showing the page without ' + Array.from(this.hidden).join(', ') + '.';
+    this.inkStatus.textContent = text;
+  };
+
+  Viewer.prototype.fillCoverage = function () {
+    var box = this.coverageList;
+    box.textContent = '';
+    if (!this.inks) {
+      box.textContent = '\u2014';
+      return;
+    }
+    this.inks.forEach(function (entry) {
+      var list = element('ul', 'tv-coverage');
+      entry.plates.forEach(function (plate) {
+        var figure = typeof plate.coverage === 'number' ? plate.coverage.toFixed(2) + ' %' : 'not known';
+        list.append(element('li', '', plate.name + ' ' + figure));
+      });
+      if (numberofpages > 1 || this.inks.length > 1) box.append(element('div', '', 'Page ' + entry.page));
+      box.append(list);
+    }, this);
+  };
+
+  // How the hidden inks change an index on this page: bits to set and bits
+  // to clear ("not inked" is the opposite of the page's inked value); null
+  // when nothing changes, 'pending' while the inks are not known yet.
+  Viewer.prototype.inkTransform = function () {
+    if (!this.hidden.size || this.inksState === 'missing') return null;
+    if (this.inksState !== 'ready') return 'pending';
+    var entry = this.pageInks(this.page);
+    if (!entry) return null;
+    var set = 0, clear = 0, hidden = this.hidden;
+    entry.plates.forEach(function (plate) {
+      if (!hidden.has(plate.name)) return;
+      if (entry.inked === 0) set |= 1 << plate.bit; else clear |= 1 << plate.bit;
+    });
+    if (!set && !clear) return null;
+    return { set: set, clear: clear, key: set + '.' + clear };
   };
 
   // ---- Input -----------------------------------------------------------
@@ -368,14 +742,20 @@ var TavrinViewer = (function () {
     });
     stage.addEventListener('pointerdown', function (event) {
       stage.setPointerCapture(event.pointerId);
-      self.pointers.set(event.pointerId, self.stagePoint(event));
+      var point = self.stagePoint(event);
+      self.pointers.set(event.pointerId, point);
       self.pinch = null;
+      self.tap = self.pointers.size === 1 ? { x: point.x, y: point.y } : null;
       stage.classList.add('tv-dragging');
     });
     stage.addEventListener('pointermove', function (event) {
-      if (!self.pointers.has(event.pointerId)) return;
+      if (!self.pointers.has(event.pointerId)) {
+        if (event.pointerType === 'mouse') self.inspect(self.stagePoint(event));
+        return;
+      }
       var point = self.stagePoint(event);
       var before = self.pointers.get(event.pointerId);
+      if (self.tap && Math.hypot(point.x - self.tap.x, point.y - self.tap.y) > 6) self.tap = null;
       if (self.pointers.size === 1) {
         self.panBy(point.x - before.x, point.y - before.y);
       } else if (self.pointers.size === 2) {
@@ -389,12 +769,23 @@ var TavrinViewer = (function () {
       self.pointers.set(event.pointerId, point);
     });
     var release = function (event) {
+      if (self.tap && event.type === 'pointerup') self.inspect(self.stagePoint(event));
+      self.tap = null;
       self.pointers.delete(event.pointerId);
       if (!self.pointers.size) stage.classList.remove('tv-dragging');
     };
     stage.addEventListener('pointerup', release);
     stage.addEventListener('pointercancel', release);
-    stage.addEventListener('keydown', function (event) {
+    stage.addEventListener('pointerleave', function (event) {
+      if (event.pointerType === 'mouse') self.inspector.hidden = true;
+    });
+    // Keys work from anywhere on the page; a control that uses a key for
+    // itself (a tab list, a switch, a text field) keeps it.
+    document.addEventListener('keydown', function (event) {
+      if (event.defaultPrevented || event.ctrlKey || event.metaKey || event.altKey) return;
+      var target = event.target;
+      if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT' ||
+                     target.isContentEditable)) return;
       var step = 0.15;
       var handled = true;
       switch (event.key) {
@@ -402,16 +793,6 @@ var TavrinViewer = (function () {
       case 'ArrowRight': self.panBy(-self.viewWidth * step, 0); break;
       case 'ArrowUp': self.panBy(0, self.viewHeight * step); break;
       case 'ArrowDown': self.panBy(0, -self.viewHeight * step); break;
-      default: handled = false;
-      }
-      if (handled) event.preventDefault();
-    });
-    document.addEventListener('keydown', function (event) {
-      if (event.ctrlKey || event.metaKey || event.altKey) return;
-      var target = event.target;
-      if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA')) return;
-      var handled = true;
-      switch (event.key) {
       case '+': case '=': self.zoomStep(1); break;
       case '-': case '_': self.zoomStep(-1); break;
       case '0': self.fit(); break;
@@ -424,6 +805,8 @@ var TavrinViewer = (function () {
       if (handled) event.preventDefault();
     });
     window.addEventListener('resize', function () { self.resize(); });
+    window.addEventListener('hashchange', function () { self.applyFragment(location.hash); });
+    window.addEventListener('beforeprint', function () { self.printFromMemory(); });
   };
 
   Viewer.prototype.stagePoint = function (event) {
@@ -449,7 +832,7 @@ var TavrinViewer = (function () {
     this.canvas.style.height = this.viewHeight + 'px';
     if (this.fitted) this.scale = this.fitScale();
     this.clampCenter();
-    this.requestDraw();
+    this.viewChanged();
   };
 
   Viewer.prototype.clampCenter = function () {
@@ -462,66 +845,90 @@ var TavrinViewer = (function () {
     this.centerX -= dx / this.scale;
     this.centerY -= dy / this.scale;
     this.clampCenter();
-    this.requestDraw();
+    this.viewChanged();
   };
 
-  // The finest level needed at the current scale: the coarsest one that
-  // still has a tile pixel for (almost) every screen pixel.
+  // The level to draw at a scale: from 100 % inward the master's own pixels;
+  // below it the coarsest level that still has a tile pixel for (almost)
+  // every screen pixel.
   Viewer.prototype.levelForScale = function (scale) {
+    var levels = usableLevels();
+    var full = fullLevel();
+    if (full >= 0 && scale >= 0.999) return full;
     var needed = scale * (window.devicePixelRatio || 1) / 1.25;
-    var levels = offeredLevels().slice().sort(function (a, b) { return factors[a] - factors[b]; });
     for (var i = 0; i < levels.length; i++)
       if (factors[levels[i]] >= needed) return levels[i];
     return levels[levels.length - 1];
   };
 
-  Viewer.prototype.zoomAt = function (scale, x, y) {
+  // The level drawn for the view: the whole page from level 0, unless a
+  // small page shows whole at 100 % or more.
+  Viewer.prototype.viewLevel = function () {
+    return this.fitted && this.scale < 0.999 ? 0 : this.levelForScale(this.scale);
+  };
+
+  Viewer.prototype.setScale = function (scale) {
     var fit = this.fitScale();
-    scale = Math.min(Math.max(scale, fit), Math.max(MAX_SCALE, fit));
+    this.scale = Math.min(Math.max(scale, fit), Math.max(MAX_SCALE, fit));
+    this.fitted = this.scale <= fit * 1.0001;
+    map.zoom = this.viewLevel();
+  };
+
+  Viewer.prototype.zoomAt = function (scale, x, y) {
     var masterX = this.centerX + (x - this.viewWidth / 2) / this.scale;
     var masterY = this.centerY + (y - this.viewHeight / 2) / this.scale;
-    this.scale = scale;
-    this.fitted = scale <= fit * 1.0001;
-    this.centerX = masterX - (x - this.viewWidth / 2) / scale;
-    this.centerY = masterY - (y - this.viewHeight / 2) / scale;
-    map.zoom = this.fitted ? 0 : this.levelForScale(scale);
+    this.setScale(scale);
+    this.centerX = masterX - (x - this.viewWidth / 2) / this.scale;
+    this.centerY = masterY - (y - this.viewHeight / 2) / this.scale;
     this.clampCenter();
-    this.showZoom();
-    this.requestDraw();
+    this.viewChanged();
   };
 
   // Shows a level at its own size (one tile pixel per screen pixel); level
   // 0 is the whole page. The point, in level 0 pixels, becomes the centre.
   Viewer.prototype.invalidate = function (x, y, level) {
     if (typeof level === 'number' && level >= 0 && level < factors.length) {
-      map.zoom = level;
-      this.fitted = level === 0;
-      this.scale = this.fitted ? this.fitScale() : factors[level] / (window.devicePixelRatio || 1);
+      if (level === 0) {
+        this.fitted = true;
+        this.scale = this.fitScale();
+        map.zoom = 0;
+      } else {
+        this.setScale(this.naturalScale(level));
+      }
     }
     if (typeof x === 'number' && typeof y === 'number' && factors[0] > 0) {
       this.centerX = x / factors[0];
       this.centerY = y / factors[0];
     }
     this.clampCenter();
-    this.showZoom();
-    this.requestDraw();
+    this.viewChanged();
   };
 
   Viewer.prototype.naturalScale = function (level) {
     return level === 0 ? this.fitScale() : factors[level] / (window.devicePixelRatio || 1);
   };
 
-  // Steps to the next offered level in or out with the page's own zoom
-  // functions; beyond the deepest level, and back to it, by halves and doubles.
+  // The zoom steps: each usable level at its own size, 100 % (one screen
+  // pixel per plate pixel) and its doubles, so "+" always stops at 100 %.
+  Viewer.prototype.zoomSteps = function () {
+    var fit = this.fitScale(), self = this;
+    var steps = usableLevels().filter(function (level) { return level > 0; }).map(function (level) {
+      return self.naturalScale(level);
+    });
+    for (var scale = 1; scale <= MAX_SCALE; scale *= 2) steps.push(scale);
+    steps = steps.filter(function (scale) { return scale > fit * 1.01; });
+    steps.push(fit);
+    return steps.sort(function (a, b) { return a - b; });
+  };
+
   Viewer.prototype.zoomStep = function (direction) {
-    var before = this.scale, middleX = this.viewWidth / 2, middleY = this.viewHeight / 2;
-    if (direction < 0 && !this.fitted && before > this.naturalScale(map.zoom) * 1.01) {
-      this.zoomAt(Math.max(before / 2, this.naturalScale(map.zoom)), middleX, middleY);
-      return;
+    var steps = this.zoomSteps(), current = this.scale, next = null;
+    for (var i = 0; i < steps.length; i++) {
+      if (direction > 0 && steps[i] > current * 1.001) { next = steps[i]; break; }
+      if (direction < 0 && steps[i] < current / 1.001) next = steps[i];
     }
-    if (direction > 0) zoomMapIn(); else zoomMapOut();
-    if (direction > 0 ? this.scale <= before * 1.01 : this.scale >= before / 1.01)
-      this.zoomAt(direction > 0 ? before * 2 : before / 2, middleX, middleY);
+    if (next === null) return;
+    this.zoomAt(next, this.viewWidth / 2, this.viewHeight / 2);
   };
 
   Viewer.prototype.fit = function () {
@@ -529,17 +936,92 @@ var TavrinViewer = (function () {
   };
 
   Viewer.prototype.showZoom = function () {
-    var actual = this.scale * Math.max(xresolution, yresolution) / 96 * 100;
-    this.indicator.textContent = (this.fitted ? 'Whole page' : 'Level ' + map.zoom) + ' \u00B7 ' +
-                                 Math.round(actual) + '%';
-    this.indicator.title = 'Zoom level ' + map.zoom + ' of ' + maxzoom + '; 100% is the printed size';
+    var print = this.scale * Math.max(xresolution, yresolution) / 96;
+    this.indicator.textContent = (this.fitted ? 'Whole page' : 'Level ' + map.zoom) + ' \u00B7 ' + percent(this.scale);
+    this.indicator.title = '100 % shows one screen pixel per plate pixel; the page now shows at ' +
+                           Math.round(print * 100) + ' % of its printed size';
+  };
+
+  // Everything that follows a change of the view: the indicator, the
+  // drawing, the address.
+  Viewer.prototype.viewChanged = function () {
+    this.showZoom();
+    this.requestDraw();
+    this.scheduleFragment();
+  };
+
+  // ---- The address's fragment ----------------------------------------------
+
+  // #page=P&zoom=Z&x=X&y=Y&hide=INK,INK: Z screen pixels per master pixel,
+  // X, Y the master pixel at the centre of the view.
+  Viewer.prototype.fragment = function () {
+    var parts = ['page=' + this.page];
+    if (!this.fitted)
+      parts.push('zoom=' + Number(this.scale.toFixed(4)), 'x=' + Math.round(this.centerX),
+                 'y=' + Math.round(this.centerY));
+    if (this.hidden.size)
+      parts.push('hide=' + Array.from(this.hidden).map(encodeURIComponent).join(','));
+    return '#' + parts.join('&');
+  };
+
+  Viewer.prototype.scheduleFragment = function () {
+    var self = this;
+    if (this.fragmentTimer || !this.started) return;
+    this.fragmentTimer = setTimeout(function () {
+      self.fragmentTimer = null;
+      var fragment = self.fragment();
+      // Replaced, not pushed: moving the view does not fill the history.
+      if (location.hash !== fragment) history.replaceState(history.state, '', fragment);
+    }, FRAGMENT_DELAY);
+  };
+
+  Viewer.prototype.applyFragment = function (hash) {
+    var values = {};
+    String(hash || '').replace(/^#/, '').split('&').forEach(function (pair) {
+      var at = pair.indexOf('=');
+      if (at > 0) values[pair.slice(0, at)] = pair.slice(at + 1);
+    });
+    var page = parseInt(values.page, 10);
+    if (!(page >= 1 && page <= numberofpages)) page = this.page;
+    if (page !== this.page) this.openPage(page);
+    if (values.hide !== undefined) {
+      var names = values.hide.split(',').filter(Boolean).map(function (name) {
+        try { return decodeURIComponent(name); } catch (error) { return name; }
+      });
+      this.hidden = new Set(names);
+      if (this.inksState !== 'loading') this.inksLoaded(this.inks);
+    } else if (this.hidden.size) {
+      this.hidden = new Set();
+    }
+    this.syncSwitches();
+    var zoom = parseFloat(values.zoom), x = parseFloat(values.x), y = parseFloat(values.y);
+    if (zoom > 0 && isFinite(zoom)) {
+      this.setScale(zoom);
+      this.centerX = isFinite(x) ? x : maxx / 2;
+      this.centerY = isFinite(y) ? y : maxy / 2;
+    } else {
+      this.fitted = true;
+      this.scale = this.fitScale();
+      map.zoom = 0;
+      this.centerX = maxx / 2;
+      this.centerY = maxy / 2;
+    }
+    this.clampCenter();
+    this.viewChanged();
   };
 
   // ---- Pages -------------------------------------------------------------
 
+  // Another page opens whole.
   Viewer.prototype.showPage = function (page) {
     if (page < 1 || page > numberofpages || page === this.page) return;
     this.openPage(page);
+    this.fitted = true;
+    this.scale = this.fitScale();
+    map.zoom = 0;
+    this.centerX = maxx / 2;
+    this.centerY = maxy / 2;
+    this.viewChanged();
   };
 
   Viewer.prototype.openPage = function (page) {
@@ -548,6 +1030,7 @@ var TavrinViewer = (function () {
     pagenumber = page;
     this.failed = '';
     this.queue = [];
+    this.swatchesPainted = 0;
     this.pageLabel.textContent = 'Page ' + page + ' of ' + numberofpages;
     this.previousButton.disabled = page <= 1;
     this.nextButton.disabled = page >= numberofpages;
@@ -560,6 +1043,8 @@ var TavrinViewer = (function () {
       if (self.page === page) { self.overview = picture; self.drawNavigator(); }
     };
     picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
+    this.inspector.hidden = true;
+    this.requestSwatches();
     this.showZoom();
     // Level 0 is small and always drawn under the others while they load.
     this.database(page, 0);
@@ -582,9 +1067,73 @@ var TavrinViewer = (function () {
 
   // ---- Tiles ---------------------------------------------------------------
 
-  Viewer.prototype.request = function (key, database, column, row) {
+  Viewer.prototype.request = function (key, database, column, row, transform) {
     if (this.bitmaps.has(key) || this.loading.has(key)) return;
-    this.queue.push({ key: key, database: database, column: column, row: row });
+    this.queue.push({ key: key, database: database, column: column, row: row, transform: transform,
+                      page: this.page });
+  };
+
+  // A level 4 tile as indices and palette; null when the tile is missing or
+  // carries no indices. Kept for the inspector and for other ink choices.
+  Viewer.prototype.indexedTile = function (page, column, row) {
+    var key = page + '/' + column + '/' + row;
+    var self = this;
+    var known = this.indexed.get(key);
+    if (known) {
+      this.indexed.delete(key);
+      this.indexed.set(key, known);
+      return known;
+    }
+    var database = this.database(page, fullLevel());
+    var promise = database.ready.then(function () { return database.tile(column, row); }).then(function (blob) {
+      if (!blob) return null;
+      return blob.arrayBuffer().then(decodePalettePng).then(function (tile) {
+        if (tile.width === TILE && tile.height === TILE && tile.palette.length === 768) return tile;
+        throw new Error('the tile has no colour table');
+      }).catch(function () {
+        // A tile of a job made before tiles kept the colour table.
+        self.noIndices = true;
+        self.requestDraw();
+        return null;
+      });
+    });
+    // A tile that could not be fetched is asked for again next time.
+    promise.catch(function () { if (self.indexed.get(key) === promise) self.indexed.delete(key); });
+    this.indexed.set(key, promise);
+    while (this.indexed.size > MAX_INDEXED) this.indexed.delete(this.indexed.keys().next().value);
+    return promise;
+  };
+
+  // The tile with the hidden inks' bits set to "not inked": every pixel the
+  // colour table's entry of its changed index.
+  function separatedBitmap(tile, transform) {
+    var lookup = new Uint8Array(256 * 3);
+    for (var index = 0; index < 256; index++) {
+      var shown = (index | transform.set) & ~transform.clear;
+      lookup[index * 3] = tile.palette[shown * 3];
+      lookup[index * 3 + 1] = tile.palette[shown * 3 + 1];
+      lookup[index * 3 + 2] = tile.palette[shown * 3 + 2];
+    }
+    var picture = new ImageData(tile.width, tile.height);
+    var out = picture.data, indices = tile.indices;
+    for (var p = 0, o = 0; p < indices.length; p++, o += 4) {
+      var at = indices[p] * 3;
+      out[o] = lookup[at];
+      out[o + 1] = lookup[at + 1];
+      out[o + 2] = lookup[at + 2];
+      out[o + 3] = 255;
+    }
+    return createImageBitmap(picture);
+  }
+
+  Viewer.prototype.loadTile = function (job) {
+    if (!job.transform)
+      return job.database.tile(job.column, job.row).then(function (blob) {
+        return blob ? createImageBitmap(blob) : null;
+      });
+    return this.indexedTile(job.page, job.column, job.row).then(function (tile) {
+      return tile ? separatedBitmap(tile, job.transform) : null;
+    });
   };
 
   Viewer.prototype.pump = function () {
@@ -595,9 +1144,7 @@ var TavrinViewer = (function () {
       this.loading.add(job.key);
       this.inFlight++;
       (function (job) {
-        job.database.tile(job.column, job.row).then(function (blob) {
-          return blob ? createImageBitmap(blob) : null;
-        }).then(function (bitmap) {
+        self.loadTile(job).then(function (bitmap) {
           self.bitmaps.set(job.key, bitmap);
         }, function () {
           self.bitmaps.set(job.key, null);
@@ -617,7 +1164,7 @@ var TavrinViewer = (function () {
     var keep = this.visibleKeys || new Set();
     for (var key of this.bitmaps.keys()) {
       if (this.bitmaps.size <= MAX_BITMAPS * 0.8) break;
-      if (keep.has(key) || /\/0\//.test(key)) continue;
+      if (keep.has(key) || /^\d+\/0\//.test(key)) continue;
       var bitmap = this.bitmaps.get(key);
       if (bitmap) bitmap.close();
       this.bitmaps.delete(key);
@@ -647,6 +1194,21 @@ var TavrinViewer = (function () {
     };
   };
 
+  // Level 4 tiles a view at the scale needs, at most (the view anywhere).
+  Viewer.prototype.fullTilesAt = function (scale) {
+    var ratio = window.devicePixelRatio || 1;
+    var across = Math.min(Math.ceil(maxx / TILE) + 1, Math.ceil(this.canvas.width / (scale * ratio) / TILE) + 1);
+    var down = Math.min(Math.ceil(maxy / TILE) + 1, Math.ceil(this.canvas.height / (scale * ratio) / TILE) + 1);
+    return across * down;
+  };
+
+  // The smallest zoom at which the view with inks switched off is drawn.
+  Viewer.prototype.separationScale = function () {
+    var scale = 1;
+    while (scale > 0.01 && this.fullTilesAt(scale / 1.1) <= MAX_SEPARATED) scale /= 1.1;
+    return scale;
+  };
+
   Viewer.prototype.draw = function () {
     var context = this.canvas.getContext('2d');
     var place = this.placement();
@@ -667,37 +1229,59 @@ var TavrinViewer = (function () {
     context.beginPath();
     context.rect(left, top, right - left, bottom - top);
     context.clip();
-    // Master pixels show as sharp squares beyond 1:1; below it tiles are smoothed.
-    context.imageSmoothingEnabled = place.k < 1;
     context.imageSmoothingQuality = 'high';
     this.queue = [];
     this.visibleKeys = new Set();
-    this.drawLevel(context, place, 0);
-    if (map.zoom !== 0) this.drawLevel(context, place, map.zoom);
+    this.notice = '';
+    var transform = this.inkTransform(), full = fullLevel();
+    map.zoom = this.viewLevel();
+    if (!transform) {
+      this.drawLevel(context, place, 0, null);
+      if (map.zoom !== 0) this.drawLevel(context, place, map.zoom, null);
+    } else if (transform === 'pending') {
+      // The inks are not known yet: paper rather than inks switched off.
+    } else if (this.noIndices || full < 0) {
+      this.notice = 'Separations are not available for this proof: switch every ink on to see the page.';
+    } else if (this.scale >= 0.999 || this.fullTilesAt(this.scale) <= MAX_SEPARATED) {
+      // Only the master's own pixels say which inks are where; no coarser
+      // level stands in for them, not even while they load.
+      map.zoom = full;
+      this.drawLevel(context, place, full, transform);
+    } else {
+      this.notice = 'With inks switched off the page shows from ' + percent(this.separationScale()) +
+                    ' inward: zoom in, or switch every ink on.';
+    }
     context.restore();
     this.message.textContent = this.failed;
     this.message.hidden = !this.failed;
+    this.noticeBox.textContent = this.notice;
+    this.noticeBox.hidden = !this.notice;
+    this.showInkStatus();
     this.drawNavigator();
     this.pump();
   };
 
-  Viewer.prototype.drawLevel = function (context, place, level) {
+  Viewer.prototype.drawLevel = function (context, place, level, transform) {
     var database = this.database(this.page, level);
     if (!database.index) return;
     var grid = levelGrid(level, database);
     var size = grid.source * place.k;
+    // The master's own pixels from 100 % inward are sharp squares; tiles
+    // drawn smaller than their pixels are smoothed.
+    context.imageSmoothingEnabled = !(factors[level] === 1 && place.k >= 1);
     var firstColumn = Math.max(0, Math.floor(-place.x / size));
     var lastColumn = Math.min(grid.columns - 1, Math.floor((this.canvas.width - place.x) / size));
+    var suffix = transform ? '#' + transform.key : '';
     for (var row = 0; row < grid.rows; row++) {
       var rect = tileRect(grid, 0, row);
       var top = place.y + rect.y * place.k;
       if (top > this.canvas.height || top + size < 0) continue;
       for (var column = firstColumn; column <= lastColumn; column++) {
-        var key = this.page + '/' + level + '/' + column + '/' + row;
+        var key = this.page + '/' + level + '/' + column + '/' + row + suffix;
         this.visibleKeys.add(key);
         var bitmap = this.bitmaps.get(key);
         if (bitmap === undefined) {
-          this.request(key, database, column, row);
+          this.request(key, database, column, row, transform);
           continue;
         }
         if (!bitmap) continue;
@@ -729,67 +1313,186 @@ var TavrinViewer = (function () {
                        Math.min(y + h, viewY + viewH) - Math.max(y, viewY));
   };
 
+  // ---- Plate inspector -------------------------------------------------------
+
+  // From 100 % inward: the inks inked at the master pixel under the point.
+  Viewer.prototype.inspect = function (point) {
+    var self = this;
+    var entry = this.pageInks(this.page), full = fullLevel();
+    if (this.scale < 0.999 || !entry || full < 0) {
+      this.inspector.hidden = true;
+      return;
+    }
+    var x = Math.floor(this.centerX + (point.x - this.viewWidth / 2) / this.scale);
+    var y = Math.floor(this.centerY + (point.y - this.viewHeight / 2) / this.scale);
+    if (x < 0 || y < 0 || x >= maxx || y >= maxy) {
+      this.inspector.hidden = true;
+      return;
+    }
+    var database = this.database(this.page, full);
+    var page = this.page;
+    this.inspected = page + '/' + x + '/' + y;
+    database.ready.then(function () {
+      var rows = database.rows, overhang = rows * TILE - maxy;
+      var column = Math.floor(x / TILE), row = rows - 1 - Math.floor((y + overhang) / TILE);
+      var top = (rows - 1 - row) * TILE - overhang;
+      return self.indexedTile(page, column, row).then(function (tile) {
+        if (self.inspected !== page + '/' + x + '/' + y) return;
+        if (!tile) {
+          self.inspector.textContent = 'The inks of a pixel are not available for this proof.';
+        } else {
+          var index = tile.indices[(y - top) * TILE + (x - column * TILE)];
+          var inked = entry.plates.filter(function (plate) {
+            return ((index >> plate.bit) & 1) === entry.inked;
+          }).map(function (plate) { return plate.name; });
+          self.inspector.textContent = 'Pixel ' + x + ', ' + y + ': ' + (inked.length ? inked.join(' + ') : 'no ink');
+        }
+        self.inspector.hidden = false;
+      });
+    });
+  };
+
   // ---- Printing --------------------------------------------------------------
 
-  // Opens the job's print page and puts the current view into it.
-  Viewer.prototype.print = function () {
-    var picture = this.canvas.toDataURL('image/png');
-    var title = jobname + ' \u2013 page ' + this.page + ' of ' + numberofpages;
-    var printWindow = window.open('print.html', 'tavrinprint');
-    if (!printWindow) return;
-    var tries = 0;
-    // The print page has no script of its own: wait until it has loaded, then fill it.
-    var timer = setInterval(function () {
-      var ready = false;
-      try {
-        ready = printWindow.location.pathname.slice(-10) === 'print.html' &&
-                printWindow.document.readyState === 'complete';
-      } catch (error) {
-        ready = false;
-      }
-      if (ready || ++tries > 100 || printWindow.closed) {
-        clearInterval(timer);
-        if (ready) fill();
-      }
-    }, 100);
-    var fill = function () {
-      var container = printWindow.document.getElementById('pagecontainer');
-      if (!container || container.childNodes.length) return;
-      var heading = printWindow.document.createElement('p');
-      heading.textContent = title;
-      var image = printWindow.document.createElement('img');
-      image.alt = title;
-      image.style.maxWidth = '100%';
-      image.onload = function () { printWindow.focus(); printWindow.print(); };
-      image.src = picture;
-      container.style.fontSize = '12px';
-      container.append(heading, image);
+  // The sharpest level whose whole page is affordable to fetch; the
+  // master's own pixels when inks are switched off.
+  Viewer.prototype.printLevel = function (transform) {
+    var full = fullLevel();
+    var tiles = function (level) {
+      var across = Math.ceil(maxx * factors[level] / TILE) + 1, down = Math.ceil(maxy * factors[level] / TILE) + 1;
+      return across * down;
     };
+    if (transform) return full >= 0 && !this.noIndices && tiles(full) <= MAX_PRINT_TILES ? full : -1;
+    var levels = usableLevels();
+    for (var i = levels.length - 1; i > 0; i--)
+      if (tiles(levels[i]) <= MAX_PRINT_TILES) return levels[i];
+    return 0;
+  };
+
+  // Draws the whole page from one level into a picture for the printer;
+  // resolves with false when inks switched off cannot be printed.
+  Viewer.prototype.preparePrint = function () {
+    var self = this, page = this.page, transform = this.inkTransform();
+    if (transform === 'pending') transform = null;
+    var level = this.printLevel(transform);
+    var state = page + '|' + (transform ? transform.key : '');
+    if (this.printed === state) return Promise.resolve(true);
+    this.printTitle.textContent = jobname + ' \u2013 page ' + page + ' of ' + numberofpages +
+                                  (this.hidden.size ? ' \u2013 without ' + Array.from(this.hidden).join(', ') : '');
+    if (level < 0) {
+      this.printPicture.removeAttribute('src');
+      this.printTitle.textContent += ': this page is too large to print with inks switched off.';
+      return Promise.resolve(false);
+    }
+    var database = this.database(page, level);
+    return database.ready.then(function () {
+      var grid = levelGrid(level, database);
+      var k = Math.min(factors[level], MAX_PRINT_SIDE / Math.max(maxx, maxy));
+      var canvas = document.createElement('canvas');
+      canvas.width = Math.max(1, Math.round(maxx * k));
+      canvas.height = Math.max(1, Math.round(maxy * k));
+      var context = canvas.getContext('2d');
+      context.fillStyle = '#ffffff';
+      context.fillRect(0, 0, canvas.width, canvas.height);
+      context.imageSmoothingEnabled = k * grid.source / TILE < 1;
+      context.imageSmoothingQuality = 'high';
+      var jobs = [];
+      for (var row = 0; row < grid.rows; row++)
+        for (var column = 0; column < grid.columns; column++)
+          jobs.push({ database: database, column: column, row: row, transform: transform, page: page });
+      var missing = 0;
+      return Promise.all(jobs.map(function (job) {
+        return self.loadTile(job).catch(function () {
+          missing++;
+          return null;
+        }).then(function (bitmap) {
+          if (!bitmap) return;
+          var rect = tileRect(grid, job.column, job.row);
+          var x0 = Math.round(rect.x * k), x1 = Math.round((rect.x + rect.size) * k);
+          var y0 = Math.round(rect.y * k), y1 = Math.round((rect.y + rect.size) * k);
+          context.drawImage(bitmap, x0, y0, x1 - x0, y1 - y0);
+          bitmap.close();
+        });
+      })).then(function () {
+        if (missing) self.printTitle.textContent += ' (' + missing + ' part(s) of the page could not be loaded)';
+        self.printPicture.src = canvas.toDataURL('image/png');
+        self.printPicture.alt = self.printTitle.textContent;
+        self.printed = missing ? '' : state;
+        return self.printPicture.decode().then(function () { return true; });
+      });
+    });
+  };
+
+  // Ctrl+P without the Print button: the page from the tiles in memory
+  // (level 0 is always there), unless a sharper picture is ready.
+  Viewer.prototype.printFromMemory = function () {
+    var transform = this.inkTransform();
+    var state = this.page + '|' + (transform && transform !== 'pending' ? transform.key : '');
+    if (this.printed === state) return;
+    this.printed = '';
+    this.printTitle.textContent = jobname + ' \u2013 page ' + this.page + ' of ' + numberofpages;
+    var database = this.databases[this.page + '/0'];
+    if (transform || !database || !database.index) {
+      this.printPicture.removeAttribute('src');
+      this.printTitle.textContent += ': use the Print button to print this page.';
+      return;
+    }
+    var grid = levelGrid(0, database), k = factors[0] * 2;
+    var canvas = document.createElement('canvas');
+    canvas.width = Math.round(maxx * k);
+    canvas.height = Math.round(maxy * k);
+    var context = canvas.getContext('2d');
+    context.fillStyle = '#ffffff';
+    context.fillRect(0, 0, canvas.width, canvas.height);
+    for (var row = 0; row < grid.rows; row++)
+      for (var column = 0; column < grid.columns; column++) {
+        var bitmap = this.bitmaps.get(this.page + '/0/' + column + '/' + row);
+        if (!bitmap) continue;
+        var rect = tileRect(grid, column, row);
+        context.drawImage(bitmap, rect.x * k, rect.y * k, rect.size * k, rect.size * k);
+      }
+    this.printPicture.src = canvas.toDataURL('image/png');
+  };
+
+  Viewer.prototype.print = function () {
+    this.preparePrint().then(function () { window.print(); });
   };
 
   return {
     Viewer: Viewer,
     TileDatabase: TileDatabase,
+    decodePalettePng: decodePalettePng,
+    loadInks: loadInks,
+    style: STYLE,
     instance: null
   };
 })();
 
 // Builds the viewer inside the element with the given id; the point (in
 // level 0 pixels) is where the view is centred, 0, 0 for the page's middle.
+// The address's fragment, when there is one, gives the view instead.
 function initialize(containerId, x, y) {
   var container = document.getElementById(containerId);
   if (!container || TavrinViewer.instance) return;
   var start = function () {
-    TavrinViewer.instance = new TavrinViewer.Viewer(container);
-    if (x || y) invalidate(x, y, null);
+    var viewer = TavrinViewer.instance = new TavrinViewer.Viewer(container);
+    if (location.hash.length > 1) viewer.applyFragment(location.hash);
+    else if (x || y) invalidate(x, y, null);
+    viewer.started = true;
+    TavrinViewer.loadInks(viewer.dataURL('inks.js')).then(function (pages) { viewer.inksLoaded(pages); });
     initialized = true;
   };
+  var head = document.getElementsByTagName('head')[0];
   var style = document.createElement('link');
   style.rel = 'stylesheet';
   style.href = baseurl + scriptdirectory + 'tavrin.css';
   style.onload = start;
   style.onerror = start;
-  document.head.appendChild(style);
+  head.appendChild(style);
+  // After the shared stylesheet, so that these rules win over older ones.
+  var own = document.createElement('style');
+  own.textContent = TavrinViewer.style;
+  head.appendChild(own);
 }
 
 // Redraws the view at the level; null coordinates keep the current position.

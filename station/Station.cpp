@@ -31,4 +31,9 @@ bool TStation::IsCatalogued(std::uint32_t jobReference) const
     return job.ID != 0;
 }
 
+std::vector<TPlateCoverage> TStation::InkCoverage(std::uint32_t jobReference) const
+{
+    return LoadJobCoverage(jobReference);
+}
+
 }  // namespace tavrin

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "base/catalogue/InkCoverage.h"
 #include "station/QueueRunner.h"
 #include "station/StartupOperation.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -31,6 +33,11 @@ public:
 
     // Whether the job is in the catalogue.
     bool IsCatalogued(std::uint32_t jobReference) const;
+
+    // The job's ink figures from its last mastering: in page order, then in
+    // plate order; empty when it has none (mastered before they were kept,
+    // or not mastered).
+    std::vector<TPlateCoverage> InkCoverage(std::uint32_t jobReference) const;
 
     TQueueRunner Runner;
     TStartupOperation Startup;

@@ -19,6 +19,10 @@ struct TColorTableEntry {
     bool operator==(const TColorTableEntry&) const = default;
 };
 
+// The value a plate's bit has in a plate combination index where the plate
+// is inked (see the index bits below).
+constexpr unsigned InkedIndexBit = 0;
+
 // Entry i is the colour of plate combination index i: 768 bytes in one block.
 using TColorTable = std::array<TColorTableEntry, 256>;
 static_assert(sizeof(TColorTable) == 768, "the colour table is one packed block of R, G, B bytes");

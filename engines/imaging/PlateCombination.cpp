@@ -28,6 +28,19 @@ std::uint32_t LoadWord(const std::uint8_t* at)
     return word;
 }
 
+// The number of set bits; without a popcnt instruction the library's
+// version is a call per word, slower than this.
+int SetBitCount(std::uint32_t word)
+{
+#if defined(__POPCNT__) || defined(__ARM_NEON)
+    return std::popcount(word);
+#else
+    word = word - ((word >> 1) & 0x55555555u);
+    word = (word & 0x33333333u) + ((word >> 2) & 0x33333333u);
+    return static_cast<int>((((word + (word >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
+#endif
+}
+
 // Stores eight index bytes, byte j of the value at out[j].
 void StoreGroup(std::uint64_t group, std::uint8_t* out)
 {
@@ -50,7 +63,8 @@ std::uint64_t ComposeGroup(const std::uint32_t (&words)[8], int shift)
 
 }  // namespace
 
-void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_t flip, std::uint8_t* out)
+void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_t flip, std::uint8_t* out,
+                       TPlaneBitCounts* setBits)
 {
     const std::uint64_t flipGroup = 0x0101010101010101ull * flip;
     for (std::size_t w = 0; w < words; ++w, out += 32) {
@@ -65,6 +79,9 @@ void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_
             std::memset(out, flip, 32);
             continue;
         }
+        if (setBits)
+            for (std::size_t plane = 0; plane < 8; ++plane)
+                (*setBits)[plane] += static_cast<std::uint64_t>(SetBitCount(planeWords[plane]));
         // The most significant byte of a word holds its leftmost eight pixels.
         StoreGroup(ComposeGroup(planeWords, 24) ^ flipGroup, out);
         StoreGroup(ComposeGroup(planeWords, 16) ^ flipGroup, out + 8);
@@ -74,24 +91,29 @@ void ComposeIndexWords(const TPlatePlanes& lines, std::size_t words, std::uint8_
 }
 
 void ComposeIndexLine(const TPlatePlanes& lines, std::size_t width, std::uint8_t flip, bool mirror,
-                      std::uint8_t* scratch, std::uint8_t* out)
+                      std::uint8_t* scratch, std::uint8_t* out, TPlaneBitCounts& setBits)
 {
-    const std::size_t words = (width + 31) / 32;
-    if (mirror) {
-        ComposeIndexWords(lines, words, flip, scratch);
-        std::reverse_copy(scratch, scratch + width, out);
-        return;
-    }
-    // Whole words go straight to the output; only a partial last word is staged.
+    // Whole words go straight to the output unless the line is mirrored; a
+    // partial last word is staged, and only its pixels are counted.
     const std::size_t whole = width / 32;
-    ComposeIndexWords(lines, whole, flip, out);
-    if (whole < words) {
+    const std::size_t tailPixels = width % 32;
+    std::uint8_t* composed = mirror ? scratch : out;
+    ComposeIndexWords(lines, whole, flip, composed, &setBits);
+    if (tailPixels > 0) {
         TPlatePlanes tail;
         for (std::size_t plane = 0; plane < 8; ++plane)
             tail[plane] = lines[plane] + 4 * whole;
-        ComposeIndexWords(tail, 1, flip, scratch);
-        std::memcpy(out + 32 * whole, scratch, width - 32 * whole);
+        std::uint8_t* staged = scratch + (mirror ? 32 * whole : 0);
+        ComposeIndexWords(tail, 1, flip, staged);
+        // The leftmost pixels are the most significant bits.
+        const std::uint32_t pixels = ~std::uint32_t(0) << (32 - tailPixels);
+        for (std::size_t plane = 0; plane < 8; ++plane)
+            setBits[plane] += static_cast<std::uint64_t>(SetBitCount(LoadWord(tail[plane]) & pixels));
+        if (!mirror)
+            std::memcpy(out + 32 * whole, staged, tailPixels);
     }
+    if (mirror)
+        std::reverse_copy(scratch, scratch + width, out);
 }
 
 }  // namespace tavrin

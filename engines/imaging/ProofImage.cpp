@@ -169,9 +169,25 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
         TPlatePlanes lines;
         for (std::size_t plane = 0; plane < lines.size(); ++plane)
             lines[plane] = planes[plane] + j * lineBytes;
-        ComposeIndexLine(lines, ImageWidth, flip, MirrorLines, LineBuffer.get(), Strips->NextLine());
+        ComposeIndexLine(lines, ImageWidth, flip, MirrorLines, LineBuffer.get(), Strips->NextLine(), SetPlateBits);
         Strips->CommitLine();
+        ++ComposedLines;
     }
+}
+
+std::array<std::uint64_t, 8> TProofImage::InkedPixels() const
+{
+    // An index bit is the plate bit XOR the flip, so a plate is inked where its own bit is this.
+    const unsigned inkedPlateBit = InkedIndexBit ^ (NegateBits ? 1u : 0u);
+    const std::uint64_t composed = std::uint64_t(ComposedLines) * ImageWidth;
+    // Lines no band reached hold the index of plates whose bits are all clear.
+    const std::uint64_t absent = std::uint64_t(AbsentLines) * ImageWidth;
+    std::array<std::uint64_t, 8> inked{};
+    for (std::size_t plane = 0; plane < SetPlateBits.size(); ++plane) {
+        const std::uint64_t set = SetPlateBits[plane];
+        inked[static_cast<std::size_t>(PlaneIndexBit[plane])] = inkedPlateBit == 1 ? set : composed - set + absent;
+    }
+    return inked;
 }
 
 bool TProofImage::Close()
@@ -191,6 +207,7 @@ bool TProofImage::Close()
         while (Strips->LinesCommitted() < ImageHeight) {
             std::memset(Strips->NextLine(), absent, ImageWidth);
             Strips->CommitLine();
+            ++AbsentLines;
         }
         complete = Strips->Finish();
         if (!complete)

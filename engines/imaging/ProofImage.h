@@ -88,6 +88,13 @@ public:
     // The writer's colour table generator; null for a reader.
     TColorTableGenerator* Generator() const { return TableGenerator.get(); }
 
+    // Writer: the pixels of the lines written so far on which each plate is
+    // inked (its index bit is InkedIndexBit), by index bit, counted while the
+    // lines are composed; after Close they cover the whole page.
+    std::array<std::uint64_t, 8> InkedPixels() const;
+    // Writer: the pixels of the lines written so far (lines × Width).
+    std::uint64_t PixelsWritten() const { return std::uint64_t(ComposedLines + AbsentLines) * ImageWidth; }
+
     // True once the writer's file could not be created: further bands are ignored.
     bool CreateFailed() const { return !FileToCreate && !Handle && !Failure.empty(); }
 
@@ -143,6 +150,9 @@ private:
     std::string PartPath;
     std::unique_ptr<TMasterStripWriter> Strips;
     std::unique_ptr<std::uint8_t[]> LineBuffer;
+    TPlaneBitCounts SetPlateBits{};  // of the composed lines
+    std::uint32_t ComposedLines = 0;
+    std::uint32_t AbsentLines = 0;  // written by Close as a page without plates
     bool Broken = false;
     int ExceptionsAtCreation = 0;
     std::string Failure;

@@ -25,6 +25,23 @@ void SetResolved(gdImagePtr dest, int x, int y, int color)
 
 }  // namespace
 
+bool CarriesColorTable(gdImagePtr image, const TMasterLayout& layout)
+{
+    if (image->trueColor || image->colorsTotal != 256)
+        return false;
+    for (int v = 0; v < 256; ++v)
+        if (image->open[v] || image->red[v] != layout.Red[std::size_t(v)] ||
+            image->green[v] != layout.Green[std::size_t(v)] || image->blue[v] != layout.Blue[std::size_t(v)])
+            return false;
+    return true;
+}
+
+void AllocateColorTable(gdImagePtr image, const TMasterLayout& layout)
+{
+    for (std::size_t v = 0; v < 256; ++v)
+        gdImageColorAllocate(image, layout.Red[v], layout.Green[v], layout.Blue[v]);
+}
+
 TReplication::TReplication(gdImagePtr dest, const TCopyRectangle& rect, const TMasterLayout& layout)
     : Dest(dest), Layout(layout), RowRepeats(StretchCounts(rect.SrcH, rect.DstH)), NextRow(rect.DstY)
 {
@@ -41,6 +58,11 @@ TReplication::TReplication(gdImagePtr dest, const TCopyRectangle& rect, const TM
             }
     }
     Resolved.fill(-1);
+    // A palette that is the master's colour table keeps the master's indices:
+    // colours shared by two plate combinations stay apart.
+    if (CarriesColorTable(dest, layout))
+        for (int v = 0; v < 256; ++v)
+            Resolved[std::size_t(v)] = v;
     Contiguous = true;
     for (std::size_t t = 1; t < SetColumns.size(); ++t)
         Contiguous = Contiguous && SetColumns[t] == SetColumns[0] + t;

@@ -13,12 +13,22 @@ namespace tavrin {
 
 struct TMasterLayout;
 
+// True when the palette image's 256 entries are the master's colour table in
+// index order.
+bool CarriesColorTable(gdImagePtr image, const TMasterLayout& layout);
+
+// Gives an empty palette image the master's colour table as its 256 entries,
+// so that a copy into it keeps each pixel's plate combination index.
+void AllocateColorTable(gdImagePtr image, const TMasterLayout& layout);
+
 // The pixel replication copy of one rectangle into a palette image (into a
 // true-colour one it writes resolved true-colour values), fed one source row
 // at a time: stretch counts in integer arithmetic, source rows in ascending
 // order each repeated by its count, every destination pixel resolved with
 // gdImageColorResolve, so the palette grows exactly as a per-pixel copy
 // grows it; pixels outside the clipping rectangle are resolved but not set.
+// Into a palette that carries the master's colour table each pixel is
+// copied as its index.
 // Columns outside the image read its edge column. The rectangle must pass
 // SourceSizeAccepted.
 class TReplication {

@@ -47,8 +47,11 @@ int RowProgress(std::uint32_t i, std::uint32_t rows)
 using TTileImage = TTileEncoder::TTile;
 
 // Steps 1, 2 and 4 of a tile: the image, white as its first colour, and
-// white paint on the grid's border.
-TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border)
+// white paint on the grid's border. A palette tile holds the master's colour
+// table in index order, so that its pixels are the plate combination indices
+// (the viewer shows separations from them); white is then paper's entry, or
+// the entry nearest to white.
+TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border, const TMasterLayout& layout)
 {
     const int side = static_cast<int>(size);
     gdImagePtr image = trueColor ? gdImageCreateTrueColor(side, side) : gdImageCreate(side, side);
@@ -58,6 +61,8 @@ TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border)
     });
     if (!tile)
         throw std::runtime_error("Could not create a tile image of " + std::to_string(size) + " pixels");
+    if (!trueColor)
+        AllocateColorTable(tile.get(), layout);
     const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
     if (!border)
         return tile;
@@ -164,7 +169,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
     std::vector<std::optional<TAveragingPlan>> plans(Grid.Columns);
     const TAveragingPlan* rows = nullptr;
     for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
-        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j)));
+        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j), Layout));
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!Copied(rect))
             continue;
@@ -259,7 +264,7 @@ TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std:
     TCopyRectangle rows{};  // every tile of a grid row reads the same source rows
     for (std::uint32_t c = 0; c < count; ++c) {
         const std::uint32_t j = firstColumn + c;
-        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j)));
+        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j), Layout));
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!strips.empty() && Copied(rect)) {
             copies[c].emplace(tiles.back().get(), rect, Layout);

@@ -4,6 +4,7 @@
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
+#include "engines/web/PageInks.h"
 #include "engines/web/TextEncoders.h"
 #include "engines/web/TextFileLines.h"
 
@@ -334,12 +335,15 @@ void RemoveJobProofPages(const std::string& jobFolder)
 {
     RemoveOutputFile(jobFolder + "index.html");
     RemoveOutputFile(jobFolder + "print.html");
+    RemoveOutputFile(jobFolder + PageInksFileName);
 }
 
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
                         TDateTime noMasterDate)
 {
     const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMasterDate);
+    // The pages' ink data first: once the viewer page has its name, the whole proof is there.
+    WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

@@ -21,18 +21,19 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
                      const THTMLJobRecord& record, const std::string& scriptDirectory,
                      const std::string& imageDirectory, const std::string& dataDirectory);
 
-// The Web task's call: builds the record (BuildHTMLJobRecord) and writes the
-// pages into jobFolder (with its trailing separator) with the title
-// "Tavrin Remote Proofing By Dranwick - " + job name, the base URL
-// WebRoot + "tavrin/" and the job's remote folder (RemoteJobFolderName) as
-// data directory, where the upload puts the tiles. Errors as for the two
-// functions it calls, and std::invalid_argument for a malformed secret.
+// The Web task's call: builds the record (BuildHTMLJobRecord), writes the
+// pages' ink data (inks.js, see PageInks.h) and then the pages into
+// jobFolder (with its trailing separator) with the title "Tavrin Remote
+// Proofing By Dranwick - " + job name, the base URL WebRoot + "tavrin/" and
+// the job's remote folder (RemoteJobFolderName) as data directory, where the
+// upload puts the tiles. Errors as for the functions it calls, and
+// std::invalid_argument for a malformed secret.
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
                         TDateTime noMasterDate);
 
-// Removes a job folder's proof pages (the folder with its trailing
-// separator): they stand for the tile databases beside them. Raises when one
-// stays.
+// Removes a job folder's proof pages and their ink data (the folder with its
+// trailing separator): they stand for the tile databases beside them. Raises
+// when one stays.
 void RemoveJobProofPages(const std::string& jobFolder);
 
 // The creation date as the page shows it: the locale's short date, a blank

@@ -1,6 +1,9 @@
 #include "engines/web/TextEncoders.h"
 
 #include "base/platform/MessageBox.h"
+#include "engines/delivery/NotifyMessage.h"
+
+#include <cstdint>
 
 namespace tavrin {
 
@@ -47,6 +50,53 @@ std::string JSEncoded(const std::string& text)
         ShowMessageBox("Error", "Exception in function JSEncoded", TMessageBoxIcon::Error);
     }
     return result;
+}
+
+namespace {
+
+// One UTF-16 unit as a JSON escape.
+std::string UnicodeEscape(std::uint32_t unit)
+{
+    static const char Digits[] = "0123456789abcdef";
+    std::string escape = "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        escape += Digits[(unit >> shift) & 0xfu];
+    return escape;
+}
+
+// The code point of the valid UTF-8 sequence at the position; moves past it.
+std::uint32_t NextCodePoint(const std::string& utf8, std::size_t& at)
+{
+    const auto lead = static_cast<unsigned char>(utf8[at++]);
+    const std::size_t following = lead < 0x80 ? 0 : lead < 0xe0 ? 1 : lead < 0xf0 ? 2 : 3;
+    std::uint32_t point = following == 0 ? lead : lead & (0x3fu >> following);
+    for (std::size_t i = 0; i < following && at < utf8.size(); ++i)
+        point = (point << 6) | (static_cast<unsigned char>(utf8[at++]) & 0x3fu);
+    return point;
+}
+
+}  // namespace
+
+std::string JSONQuoted(const std::string& text)
+{
+    const std::string utf8 = AsUTF8(text);
+    std::string result = "\"";
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::uint32_t point = NextCodePoint(utf8, at);
+        if (point == '"' || point == '\\') {
+            result += '\\';
+            result += static_cast<char>(point);
+        } else if (point >= 0x20 && point < 0x7f && point != '<' && point != '>' && point != '&') {
+            result += static_cast<char>(point);
+        } else if (point < 0x10000) {
+            result += UnicodeEscape(point);
+        } else {
+            // Beyond the first plane: a surrogate pair.
+            result += UnicodeEscape(0xd800 + ((point - 0x10000) >> 10));
+            result += UnicodeEscape(0xdc00 + ((point - 0x10000) & 0x3ff));
+        }
+    }
+    return result + "\"";
 }
 
 }  // namespace tavrin

@@ -14,4 +14,11 @@ std::string HTMLEncoded(const std::string& text);
 // text built so far is returned.
 std::string JSEncoded(const std::string& text);
 
+// The text as a JSON string, quotes included, in ASCII alone so that the
+// browser's choice of character set cannot change it: valid UTF-8 is read as
+// such, anything else as Latin-1 (as the mail does); every character beyond
+// ASCII, every control, and "<", ">" and "&" (so that no "</script>" can
+// appear) are written as \u escapes; the quote and backslash are escaped.
+std::string JSONQuoted(const std::string& text);
+
 }  // namespace tavrin

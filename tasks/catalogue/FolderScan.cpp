@@ -3,6 +3,7 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/UniqueIDs.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/platform/LocalClock.h"
 #include "base/settings/SettingsRecord.h"
@@ -12,13 +13,9 @@
 #include "engines/imaging/SpotColor.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <string>
-#include <thread>
 
 namespace tavrin {
 
@@ -66,6 +63,32 @@ TFolderListing ListPageBuffers(const std::string& folder)
     return listing;
 }
 
+// What the catalogue records of one page buffer, read before any row is
+// written: the scan's rows are then written in one transaction, without a
+// file read (a slow share) holding up the task threads' statements.
+struct TScannedPlate {
+    std::string FileName;
+    std::string JobTitle;
+    int JobNumber = 0;
+    int PageNumber = 0;
+    int XResolution = 0;
+    int YResolution = 0;
+    bool ImageNegate = false;
+    bool MarginNegate = false;
+    int ImageWidth = 0;
+    int ImageHeight = 0;
+    int DataWidth = 0;
+    std::string ColorName;
+    std::vector<std::uint16_t> ColorValues;
+};
+
+TScannedPlate ScannedPlate(const TPGBObject& plate, const std::string& fileName)
+{
+    return {fileName,          plate.GetJobTitle(), plate.JobNumber,    plate.PageNumber, plate.XResolution,
+            plate.YResolution, plate.ImageNegate,   plate.MarginNegate, plate.ImageWidth, plate.ImageHeight,
+            plate.DataWidth,   plate.ColorName,     plate.ColorValues};
+}
+
 // Collects the non-empty references of one column of a queue table.
 void AddReferences(const std::string& statement, const std::string& column, std::set<std::string>& keep)
 {
@@ -97,41 +120,57 @@ void InsertInTransaction(const std::string& statement)
     CloseQuery(rows);
 }
 
-// "yyyymmddhhnnsszzz" of the local time now.
-std::string MakeUniqueID()
-{
-    const TLocalTime now = LocalNow();
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d%03d", now.Year, now.Month, now.Day, now.Hour, now.Minute,
-                  now.Second, now.Millisecond);
-    return text;
-}
+// Hands out the unique ids of one scan: distinct and increasing, and after
+// the catalogue's highest, so a clock set back never reaches an id again.
+class TUniqueIDIssuer {
+public:
+    std::string Next()
+    {
+        if (!Started) {
+            Last = HighestCatalogued();
+            Started = true;
+        }
+        Last = NextUniqueID(LocalNow(), Last);
+        return Last;
+    }
+
+private:
+    static std::string HighestCatalogued()
+    {
+        TRecordSet rows;
+        OpenQuery(CatalogueConnection.get(), rows, "select max(JobListUniqueID) as LastUniqueID from JobList");
+        const std::string highest = rows.Eof() ? std::string() : FieldValue(rows, "LastUniqueID");
+        CloseQuery(rows);
+        return UniqueIDMoment(highest) ? highest : std::string();
+    }
+
+    bool Started = false;
+    std::string Last;
+};
 
 std::string Flag(bool value)
 {
     return value ? "1" : "0";
 }
 
-void CatalogueJob(const TPGBObject& plate)
+void CatalogueJob(const TScannedPlate& plate, TUniqueIDIssuer& uniqueIDs)
 {
     const std::string reference = std::to_string(plate.JobNumber);
     if (StatementReturnsRows("select * from JobList where JobListReference = " + reference))
         return;
-    const std::string uniqueID = MakeUniqueID();
-    // No two jobs catalogued in one scan may share a time stamp.
-    std::this_thread::sleep_for(std::chrono::milliseconds(66));
+    const std::string uniqueID = uniqueIDs.Next();
     InsertInTransaction(
         "insert into JobList (JobListName, JobListCustomerID, JobListStatus, JobListReference, JobListXResolution, "
         "JobListYResolution, JobListImageNegate, JobListMarginNegate, JobListImageWidth, JobListImageHeight, "
         "JobListUniqueID, JobListDataWidth,JobListPageCount, JobListSecret) values (" +
-        QuoteText(plate.GetJobTitle()) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
+        QuoteText(plate.JobTitle) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
         std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " + Flag(plate.ImageNegate) +
         ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
         std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) + ", " +
         QuoteText("1") + ", " + QuoteText(MakeJobSecret()) + ")");
 }
 
-void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
+void CataloguePlate(const TScannedPlate& plate)
 {
     const std::string reference = std::to_string(plate.JobNumber);
     const std::string page = std::to_string(plate.PageNumber);
@@ -141,7 +180,7 @@ void CataloguePlate(const TPGBObject& plate, const std::string& fileName)
         return;
     InsertInTransaction("insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
                         "PlateListSource, PlateListPlateColorValue) values (" +
-                        reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(fileName) +
+                        reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(plate.FileName) +
                         ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
 }
 
@@ -231,7 +270,7 @@ std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
 // 2. List "*.pgb" in the folder; read each header; catalogue new jobs and
 //    plates of ColorType 1 and keep their references.
 // 3. Prune the rows of every other job, or, for a folder without page
-//    buffers and nothing kept, empty both tables. A failed listing (logged)
+//    buffers and nothing kept, empty the job, plate and figure tables. A failed listing (logged)
 //    or an unreadable page buffer prunes nothing.
 void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 {
@@ -242,21 +281,36 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
     const std::string folder = settings.InputFolder.empty() ? "" : WithSingleTrailingBackslash(settings.InputFolder);
     const TFolderListing listing = ListPageBuffers(folder);
     bool unreadableSeen = false;
+    std::vector<TScannedPlate> plates;
     for (const std::string& name : listing.Names) {
-        std::optional<TPGBObject> plate;
         try {
-            plate.emplace(folder + name);
+            const TPGBObject plate(folder + name);
+            if (plate.ColorType == 1)
+                plates.push_back(ScannedPlate(plate, name));
         } catch (const std::exception& error) {
             // Often a file the RIP is still writing: the next scan will see it whole.
             log.Log("Could not read the page buffer " + name + ": " + error.what());
             unreadableSeen = true;
-            continue;
         }
-        if (plate->ColorType != 1)
-            continue;
-        CatalogueJob(*plate);
-        CataloguePlate(*plate, name);
-        keep.insert(std::to_string(plate->JobNumber));
+    }
+    // One transaction for the scan's rows (each insert a savepoint of its
+    // own that fails alone): a commit per row would cost a disk flush each.
+    CatalogueConnection->BeginTrans();
+    try {
+        TUniqueIDIssuer uniqueIDs;
+        for (const TScannedPlate& plate : plates) {
+            CatalogueJob(plate, uniqueIDs);
+            CataloguePlate(plate);
+            keep.insert(std::to_string(plate.JobNumber));
+        }
+        CatalogueConnection->CommitTrans();
+    } catch (...) {
+        try {
+            CatalogueConnection->RollbackTrans();
+        } catch (const std::exception&) {
+            // The engine already ended the transaction; the first error says why.
+        }
+        throw;
     }
 
     if (listing.Failed) {
@@ -272,9 +326,12 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         OpenQuery(CatalogueConnection.get(), rows, "delete from JobList where not JobListReference in (" + list + ")");
         OpenQuery(CatalogueConnection.get(), rows,
                   "delete from PlateList where not PlateListJobReference in (" + list + ")");
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from CoverageList");
     }
     CloseQuery(rows);
 }

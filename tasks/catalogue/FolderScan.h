@@ -12,7 +12,8 @@ class TStationLog;
 
 // Learns the jobs of the page buffer folder (settings' InputFolder): every
 // new job goes into JobList, every new plate into PlateList; rows of jobs
-// whose files are gone are pruned unless the job is queued or processed.
+// whose files are gone (their ink figures too) are pruned unless the job is
+// queued or processed.
 // Existing rows are never updated. A page buffer that cannot be read is
 // logged and skipped, and then nothing is pruned in this scan. Catalogue
 // errors other than a failed insert are raised. Main thread.

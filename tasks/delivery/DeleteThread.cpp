@@ -1,5 +1,6 @@
 #include "tasks/delivery/DeleteThread.h"
 
+#include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/text/TextRules.h"
@@ -184,6 +185,12 @@ void TDeleteThread::Run()
     PostLog("Local Path: " + local, 0);
     DeleteLocalFiles(local);
     DeleteMasters(job);
+    // The ink figures tell of the masters just deleted.
+    try {
+        RemoveJobCoverage(JobReference());
+    } catch (const std::exception& error) {
+        NotDone("Could not remove the ink coverage figures: " + std::string(error.what()), -1);
+    }
     CreateClient();
     if (!Connect()) {
         if (!LastError.empty())

@@ -8,8 +8,8 @@
 namespace tavrin {
 
 // The deletion task: a processed job's files on the local disk (job folder,
-// then its master images, unfinished ones included), then its folder on the
-// web server. Reports through log lines and ends with WM_DELETE_DONE. It
+// then its master images, unfinished ones included, and their ink figures in
+// the catalogue), then its folder on the web server. Reports through log lines and ends with WM_DELETE_DONE. It
 // goes on past each file it cannot delete and fails at the end, naming them;
 // it also fails when the job is not catalogued or the server refuses the
 // log-on or the way to the job's folder.

@@ -1,12 +1,13 @@
 #include "tasks/imaging/MasteringThread.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/tasking/RoundedPercent.h"
-#include "base/text/TextRules.h"
 #include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/PlateIndexBits.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/web/ProofPages.h"
 #include "tasks/imaging/TilingThread.h"
@@ -21,9 +22,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr std::array<const char*, 4> ProcessColorNames = {"CYAN", "MAGENTA", "YELLOW", "BLACK"};
-constexpr std::size_t RenderedSpots = 4;
 
 std::string ProfileText(const std::string& profile)
 {
@@ -52,43 +50,56 @@ void RemovePageOutput(const std::string& uniqueID, int page)
         RemoveOutputFile(folder + TTilingThread::TileDatabaseName(level, page));
 }
 
+// The figures of a written master: one row per plate in it, in plane order.
+std::vector<TPlateCoverage> PageCoverage(const TProofImage& image, const std::array<TPGBObject*, 8>& planes)
+{
+    const std::array<std::uint64_t, 8> inked = image.InkedPixels();
+    std::vector<TPlateCoverage> plates;
+    for (std::size_t plane = 0; plane < planes.size(); ++plane) {
+        if (!planes[plane])
+            continue;
+        TPlateCoverage plate;
+        plate.ColorName = planes[plane]->ColorName;
+        plate.IndexBit = PlaneIndexBit[plane];
+        plate.InkedPixels = inked[static_cast<std::size_t>(plate.IndexBit)];
+        plate.PagePixels = image.PixelsWritten();
+        plates.push_back(std::move(plate));
+    }
+    return plates;
+}
+
 }  // namespace
 
 // The readers of one page and the band geometry they share.
 struct TMasteringThread::TPagePlates {
-    std::array<std::unique_ptr<TPGBObject>, 4> Process;  // cyan, magenta, yellow, black
-    std::vector<std::unique_ptr<TPGBObject>> Spots;      // in PlateList order
+    std::vector<std::unique_ptr<TPGBObject>> Plates;  // in PlateList order
+    std::vector<int> IndexBits;                       // of each plate; -1 where the master leaves it out
     std::uint32_t BandHeight = 0;
     std::uint32_t BandCount = 0;
     std::size_t BlankSize = 0;
 
-    // Opens the plate of one PlateList row and files it as a process or spot plate.
-    void Add(const std::string& path)
+    // Opens the plates of a page's PlateList rows and gives each its index bit.
+    explicit TPagePlates(const std::vector<std::string>& paths)
     {
-        auto plate = std::make_unique<TPGBObject>(path);
-        BandHeight = std::max(BandHeight, NonNegative(plate->BandHeight));
-        BandCount = std::max(BandCount, NonNegative(plate->MaxBand));
-        BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
-        const std::string color = UpperCase(plate->ColorName);
-        for (std::size_t i = 0; i < ProcessColorNames.size(); ++i) {
-            if (color == ProcessColorNames[i]) {
-                // A second plate of a process colour is not used.
-                if (!Process[i])
-                    Process[i] = std::move(plate);
-                return;
-            }
+        std::vector<std::string> colorNames;
+        for (const std::string& path : paths) {
+            auto plate = std::make_unique<TPGBObject>(path);
+            BandHeight = std::max(BandHeight, NonNegative(plate->BandHeight));
+            BandCount = std::max(BandCount, NonNegative(plate->MaxBand));
+            BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
+            colorNames.push_back(plate->ColorName);
+            Plates.push_back(std::move(plate));
         }
-        Spots.push_back(std::move(plate));
+        IndexBits = PlateIndexBits(colorNames);
     }
 
-    // The eight plates in index-plane order; null where the page has none.
+    // The plates in the master, in index-plane order; null where the page has none.
     std::array<TPGBObject*, 8> Planes() const
     {
         std::array<TPGBObject*, 8> planes{};
-        for (std::size_t i = 0; i < Process.size(); ++i)
-            planes[i] = Process[i].get();
-        for (std::size_t i = 0; i < std::min(Spots.size(), RenderedSpots); ++i)
-            planes[4 + i] = Spots[i].get();
+        for (std::size_t i = 0; i < Plates.size(); ++i)
+            if (IndexBits[i] >= 0)
+                planes[PlaneOfIndexBit(IndexBits[i])] = Plates[i].get();
         return planes;
     }
 };
@@ -186,17 +197,19 @@ void TMasteringThread::Run()
         CloseQuery(rows);
         if (files.empty()) {
             RemovePageOutput(job.UniqueID, page);
+            RemovePageCoverage(JobReference(), page);
             Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
                  std::to_string(job.PageCount) + " expected)");
             return;
         }
     }
-    // 2. The master of each page, in place of everything made from the old one.
+    // 2. The master of each page, in place of everything made from the old
+    //    one, its ink figures among them.
+    RemoveCoverageBeyondPages(JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
         RemovePageOutput(job.UniqueID, page);
-        TPagePlates plates;
-        for (const std::string& file : pagePlates[std::size_t(page - 1)])
-            plates.Add(file);
+        RemovePageCoverage(JobReference(), page);
+        TPagePlates plates(pagePlates[std::size_t(page - 1)]);
         MasterPage(job, page, plates);
     }
     PostLogText("Finished creating master image", 100);
@@ -213,13 +226,16 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
                                              NonNegative(job.DataWidth), NonNegative(job.XResolution),
                                              NonNegative(job.YResolution), job.MarginNegate > 0, job.ImageNegate > 0,
                                              SourceProfile, DestinationProfile);
-    for (const auto& spot : plates.Spots)
-        image->AddSpotColor(spot->ColorName, ColorValue(*spot, 0), ColorValue(*spot, 1), ColorValue(*spot, 2),
-                            ColorValue(*spot, 3));
+    // Spot k of the colour table is the plate in plane 4 + k.
+    const auto planes = plates.Planes();
+    for (std::size_t plane = 4; plane < planes.size() && planes[plane]; ++plane) {
+        const TPGBObject& spot = *planes[plane];
+        image->AddSpotColor(spot.ColorName, ColorValue(spot, 0), ColorValue(spot, 1), ColorValue(spot, 2),
+                            ColorValue(spot, 3));
+    }
 
     const std::size_t bandBytes = std::size_t(plates.BandHeight) * image->WordsPerLine() * 4;
     TBandRow row(bandBytes, plates.BlankSize);
-    const auto planes = plates.Planes();
     for (std::uint32_t band = 0; band < plates.BandCount; ++band) {
         const std::uint64_t firstLine = std::uint64_t(band) * plates.BandHeight;
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
@@ -232,6 +248,13 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     // Completing the writer gives the master its name.
     if (!image->Close())
         throw std::runtime_error(image->Error());
+    try {
+        ReplacePageCoverage(JobReference(), page, PageCoverage(*image, planes));
+    } catch (...) {
+        // A master without its figures would pass for one counted before they were kept.
+        std::filesystem::remove(path, ignored);
+        throw;
+    }
 }
 
 }  // namespace tavrin

@@ -11,15 +11,18 @@ struct TJobDetailRecord;
 
 // The mastering task: writes one master image for each page 1 to the job's
 // page count into the output folder, composed from the page buffer files
-// that PlateList names for the page. First it removes the job's proof pages
-// and unfinished files, and before each page the page's old master, overview
-// and tile databases. It fails, naming what failed, for a job not in the
-// catalogue, a page without plates (then nothing is mastered), a plate that
-// cannot be opened, a band below a plate's MaxBand that cannot be read, or a
-// master that cannot be written whole; the failing page is left without any
-// of its files. Reports log lines and total progress, and always ends with
-// WM_MASTER_DONE. The runner creates it, calls Start and releases it when
-// the completion message arrives.
+// that PlateList names for the page, and keeps in the catalogue on how many
+// of the page's pixels each plate in the master is inked (counted while the
+// lines are composed). First it removes the job's proof pages and unfinished
+// files, and before each page the page's old master, overview, tile
+// databases and ink figures. It fails, naming what failed, for a job not in
+// the catalogue, a page without plates (then nothing is mastered), a plate
+// that cannot be opened, a band below a plate's MaxBand that cannot be read,
+// or a master that cannot be written whole or whose figures cannot be
+// stored; the failing page is left without any of its files. Reports log
+// lines and total progress, and always ends with WM_MASTER_DONE. The runner
+// creates it, calls Start and releases it when the completion message
+// arrives.
 class TMasteringThread final : public TTaskThread {
 public:
     // inputFolder ends with a path separator; empty profile paths stand for

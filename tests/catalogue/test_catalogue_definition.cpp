@@ -164,6 +164,9 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
           "QueueListFailureReason"}},
         {"PostQueueList", {"PostQueueListJobReference", "PostQueueListTasks"}},
         {"AddressList", {"AddressListID", "AddressListName", "AddressListEmail"}},
+        {"CoverageList",
+         {"CoverageListID", "CoverageListJobReference", "CoverageListPageNumber", "CoverageListPlateColor",
+          "CoverageListIndexBit", "CoverageListInkedPixels", "CoverageListPagePixels"}},
     };
     for (const auto& [table, names] : columns)
         for (const std::string& name : names)
@@ -178,6 +181,9 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
     Run("insert into QueueList (QueueListTasks, QueueListStatus, QueueListRecipients) values (\"\", \"\", \"\")");
     Run("insert into PostQueueList (PostQueueListTasks) values (\"\")");
     Run("insert into AddressList (AddressListName, AddressListEmail) values (\"\", \"\")");
+    // A page of 2400 dpi on A0 has more pixels than 32 bits can count.
+    Run("insert into CoverageList (CoverageListPlateColor, CoverageListPagePixels) values (\"\", 10000000000)");
+    EXPECT_EQ(Column("select * from CoverageList", "CoverageListPagePixels"), std::vector<std::string>{"10000000000"});
     EXPECT_EQ(Column("select * from JobList", "JobListID"), std::vector<std::string>{"1"});
 
     const std::string before = Schema();

@@ -1,4 +1,5 @@
 #include "base/catalogue/JobSecret.h"
+#include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
 #include "engines/imaging/ColorTableGenerator.h"
@@ -132,6 +133,11 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     WritePlate("c.pgb", {3, 1, "CYAN"});
     Scan();
     ASSERT_EQ(Column("select * from JobList", "JobListReference").size(), 3u);
+    // Each job has ink figures of its one plate: they go with the job's rows.
+    for (const char* reference : {"1", "2", "3"})
+        Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber, "
+                        "CoverageListPlateColor) values (") +
+            reference + ", 1, \"CYAN\")");
 
     // Job 1 is queued, job 2 processed; all files vanish but job 3's.
     Run("insert into QueueList (QueueListJobReference, QueueListTasks) values (1, \"Master\")");
@@ -145,14 +151,17 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     std::sort(references.begin(), references.end());
     EXPECT_EQ(references, (std::vector<std::string>{"1", "2", "4"}));
     EXPECT_EQ(Column("select * from PlateList", "PlateListJobReference").size(), 3u);
+    EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), (std::vector<std::string>{"1", "2"}));
+    Run("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (4, 1)");
 
-    // Nothing queued, no page buffers at all: both tables empty.
+    // Nothing queued, no page buffers at all: the tables are empty.
     Run("delete * from QueueList");
     Run("delete * from PostQueueList");
     std::filesystem::remove(PageBufferPath("d.pgb"));
     Scan();
     EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
     EXPECT_TRUE(Column("select * from PlateList", "PlateListJobReference").empty());
+    EXPECT_TRUE(Column("select * from CoverageList", "CoverageListJobReference").empty());
 }
 
 TEST_F(FolderScan, FoldersThatGiveNoReferenceDeleteNothing)
@@ -205,29 +214,34 @@ TEST_F(FolderScan, AnUnreadablePageBufferIsLoggedAndSkippedAndPrunesNothing)
     EXPECT_EQ(Tree.Jobs.size(), 2u);
 }
 
-TEST_F(FolderScan, NewJobsGetTimeStampsAtLeast66MillisecondsApartAndRowsAreNeverUpdated)
+TEST_F(FolderScan, NewJobsGetDistinctIncreasingTimeStampsAndRowsAreNeverUpdated)
 {
-    for (int job : {21, 22, 23})
+    // Catalogued within the same few milliseconds, yet no two may share a stamp.
+    for (int job = 21; job < 61; ++job)
         WritePlate("j" + std::to_string(job) + ".pgb", {job, 1, "BLACK"});
     Scan();
-    std::vector<long long> stamps;
-    for (const std::string& id : Column("select * from JobList", "JobListUniqueID")) {
-        ASSERT_EQ(id.size(), 17u);
-        // hhnnsszzz as milliseconds of the day (the test does not run across midnight).
-        const long long hh = std::stoll(id.substr(8, 2)), nn = std::stoll(id.substr(10, 2)),
-                        ss = std::stoll(id.substr(12, 2)), zzz = std::stoll(id.substr(14, 3));
-        stamps.push_back(((hh * 60 + nn) * 60 + ss) * 1000 + zzz);
+    std::vector<std::string> ids = Column("select * from JobList order by JobListID", "JobListUniqueID");
+    ASSERT_EQ(ids.size(), 40u);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        EXPECT_TRUE(IsUniqueID(ids[i])) << ids[i];
+        if (i > 0) {
+            EXPECT_LT(ids[i - 1], ids[i]);
+        }
     }
-    ASSERT_EQ(stamps.size(), 3u);
-    std::sort(stamps.begin(), stamps.end());
-    EXPECT_GE(stamps[1] - stamps[0], 66);
-    EXPECT_GE(stamps[2] - stamps[1], 66);
     // Each job draws a secret of its own.
     const auto secrets = Column("select * from JobList", "JobListSecret");
-    ASSERT_EQ(secrets.size(), 3u);
+    ASSERT_EQ(secrets.size(), 40u);
     for (const std::string& secret : secrets)
         EXPECT_TRUE(IsJobSecret(secret)) << secret;
-    EXPECT_EQ(std::set<std::string>(secrets.begin(), secrets.end()).size(), 3u);
+    EXPECT_EQ(std::set<std::string>(secrets.begin(), secrets.end()).size(), 40u);
+
+    // A job catalogued with a later stamp (a clock set back since) is never
+    // reached again: the next new job follows it.
+    ExecuteStatement("update JobList set JobListUniqueID = \"20991231235959999\" where JobListReference = 60");
+    WritePlate("j61.pgb", {61, 1, "BLACK"});
+    Scan();
+    EXPECT_EQ(Column("select * from JobList where JobListReference = 61", "JobListUniqueID"),
+              std::vector<std::string>{"21000101000000000"});
 
     // A later file of job 21 with another title and source keeps the first row's values.
     const auto before = Column("select * from JobList where JobListReference = 21", "JobListUniqueID");

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -93,6 +95,31 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(std::count(master.Pixels.begin(), master.Pixels.end(), 0xEF), 0) << "no pixel of the spot ink alone";
 
+    // Page 1's ink coverage in plate order (cyan, magenta, yellow, black, the spot), counted here from the plates.
+    std::vector<std::string> expectedShares;
+    for (const unsigned bit : {3, 2, 1, 0, 4}) {
+        // Plate bits pass unflipped: a set bit is ink on these negated plates.
+        long inked = 0;
+        for (std::uint32_t y = 0; y < master.Height; ++y)
+            for (std::uint32_t x = 0; x < master.Width; ++x)
+                inked += (testing::PixelIndex(planes, page.WordsPerLine, x, y, false) >> bit) & 1u;
+        const long hundredths = std::lround(double(inked) * 10000 / (double(master.Width) * master.Height));
+        char share[32];
+        std::snprintf(share, sizeof share, "%ld.%02ld", hundredths / 100, hundredths % 100);
+        expectedShares.push_back(share);
+    }
+    const auto coverage = testing::RunProgram("tavrin-cli", "coverage 7");
+    ASSERT_EQ(coverage.ExitStatus, 0) << coverage.Errors;
+    std::vector<std::string> shares;
+    std::istringstream coverageLines(coverage.Output);
+    for (std::string line; std::getline(coverageLines, line);) {
+        if (line.rfind("page 1 ", 0) != 0 || !line.ends_with(" %"))
+            continue;
+        const std::string figure = line.substr(0, line.size() - 2);
+        shares.push_back(figure.substr(figure.rfind(' ') + 1));
+    }
+    EXPECT_EQ(shares, expectedShares) << coverage.Output;
+
     // libtiff's own tool and libvips read it as the palette image it is.
     const std::string info = testing::CommandOutput("tiffinfo '" + masters[0].string() + "' 2>&1");
     for (const char* line : {"Image Width: 331 Image Length: 468", "Resolution: 40, 40 pixels/inch", "Bits/Sample: 8",
@@ -111,14 +138,16 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
             << x << "," << y;
     }
 
-    // The Preview and Web tasks carry the job on: three overviews, fifteen tile databases, the pages.
+    // The Preview and Web tasks carry the job on: three overviews, fifteen tile databases, the pages and their ink
+    // data.
     const auto proof = testing::RunProgram("tavrin-cli", "task preview 7 then task web 7");
     ASSERT_EQ(proof.ExitStatus, 0) << proof.Errors;
     EXPECT_NE(proof.Output.find("Created preview for page 3"), std::string::npos) << proof.Output;
     EXPECT_NE(proof.Output.find("Finished creating page 3 zoom level 4"), std::string::npos) << proof.Output;
     const auto jobFolder = Folder.Path("output") / masters[0].filename().string().substr(0, 17);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 2) << proof.Output;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 3) << proof.Output;
     EXPECT_TRUE(std::filesystem::exists(jobFolder / "index.html"));
+    EXPECT_TRUE(std::filesystem::exists(jobFolder / "inks.js"));
     const TPreviewBitmap overview = LoadPreviewBitmap((jobFolder / "overview-0002.png").string());
     EXPECT_EQ(std::make_pair(overview.Width, overview.Height), std::make_pair(204u, 288u));
 }

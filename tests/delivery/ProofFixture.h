@@ -76,20 +76,22 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
     return names;
 }
 
-// The files WriteWebProof leaves, with their sizes in bytes: two pages, an
-// overview and five tile databases, the deepest ones several megabytes.
+// The files WriteWebProof leaves, with their sizes in bytes: two pages, the
+// pages' ink data, an overview and five tile databases, the deepest ones
+// several megabytes.
 struct TProofFile {
     const char* Name;
     std::size_t Size;
 };
 inline constexpr TProofFile WebProofFiles[] = {
-    {"index.html", 38114},      {"print.html", 802},         {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},
-    {"tile1-0001.tdb", 922564}, {"tile2-0001.tdb", 4181716}, {"tile3-0001.tdb", 18011732},  {"tile4-0001.tdb", 4076596},
+    {"index.html", 38114},         {"print.html", 802},          {"inks.js", 50},
+    {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},   {"tile1-0001.tdb", 922564},
+    {"tile2-0001.tdb", 4181716},   {"tile3-0001.tdb", 18011732}, {"tile4-0001.tdb", 4076596},
 };
 
 // A job folder that stands in for WriteWebProof's without rendering: the
-// same names and sizes, the pages as CRLF text lines (they travel as text),
-// the rest noise. Returns the names in the job folder.
+// same names and sizes, the pages and the ink data as CRLF text lines (they
+// travel as text), the rest noise. Returns the names in the job folder.
 inline std::vector<std::string> WriteWebProofStandIn(const std::string& uniqueID)
 {
     const std::string folder = OutputFolder() + uniqueID + "/";
@@ -97,7 +99,7 @@ inline std::vector<std::string> WriteWebProofStandIn(const std::string& uniqueID
     unsigned seed = 1;
     for (const auto& file : WebProofFiles) {
         std::string bytes;
-        if (std::string(file.Name).ends_with(".html")) {
+        if (std::string(file.Name).ends_with(".html") || std::string(file.Name).ends_with(".js")) {
             for (std::size_t number = 0;; ++number) {
                 const std::string line = "<div class=\"page\">" + std::to_string(number) + "</div>\r\n";
                 if (bytes.size() + line.size() + 2 > file.Size)

@@ -28,6 +28,10 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
     for (const char* name : {"index.html", "print.html", "tile0-0001.tdb", "tile1-0001.tdb.part"})
         WriteBytes(LocalJobFolder() + name, name);
     WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
+    // The master's ink figures; another job's stay.
+    for (const char* reference : {"7", "8"})
+        Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (") +
+            reference + ", 1)");
 
     const auto posted = RunTask(new TDeleteThread(Messages, 7));
     ASSERT_EQ(posted.Completions.size(), 1u);
@@ -44,6 +48,7 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
         EXPECT_EQ(progress, 0);
     EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
     EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
+    EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), std::vector<std::string>{"8"});
 
     const std::string remote = "/www/tavrin/" + std::string(JobID) + "/";
     EXPECT_EQ(posted.LogStartingWith("Remote Path: "),

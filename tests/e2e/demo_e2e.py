@@ -371,8 +371,8 @@ def carry_job(state):
     for file in sorted(os.listdir(local)) if FULL_CHAIN else []:
         with open(os.path.join(local, file), "rb") as original:
             sent = original.read()
-        # Pages travel as text (TYPE A): the server stores them with its own line ends.
-        if file.endswith(".html"):
+        # Pages and the ink data travel as text (TYPE A): the server stores them with its own line ends.
+        if file.endswith((".html", ".js")):
             sent = sent.replace(b"\r\n", b"\n")
         expect(http_get(base + folder + "/" + file)[1] == sent, file + " served as uploaded")
     with open(os.path.join(station, "scripts", "tavrin.css"), "rb") as original:
@@ -380,7 +380,7 @@ def carry_job(state):
     status, part = http_get(base + "images/logo.jpg", "bytes=0-9")
     expect(status == 206 and len(part) == 10, "nginx answers Range requests")
     if FULL_CHAIN:
-        for file in ("index.html", "print.html", "overview-0001.png", "tile0-0001.tdb", "tile4-0003.tdb"):
+        for file in ("index.html", "print.html", "inks.js", "overview-0001.png", "tile0-0001.tdb", "tile4-0003.tdb"):
             expect(os.path.exists(os.path.join(remote, folder, file)), file + " uploaded")
 
 

@@ -8,6 +8,7 @@
 
 #include <gd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -96,7 +97,21 @@ inline void ReferenceResampled(gdImagePtr dest, const TMasterContents& master, i
     }
 }
 
-// Pixel replication with stretch counts, every pixel resolved.
+// True when the palette image holds the master's colour map, entry for entry.
+inline bool HoldsColorMap(gdImagePtr image, const TMasterContents& master)
+{
+    if (gdImageTrueColor(image) || gdImageColorsTotal(image) != 256)
+        return false;
+    for (int v = 0; v < 256; ++v)
+        if (gdImageRed(image, v) != (master.ColorMap[0][v] & 0xFF) ||
+            gdImageGreen(image, v) != (master.ColorMap[1][v] & 0xFF) ||
+            gdImageBlue(image, v) != (master.ColorMap[2][v] & 0xFF))
+            return false;
+    return true;
+}
+
+// Pixel replication with stretch counts, every pixel resolved; into a
+// palette that holds the master's colour map, every pixel is its index.
 inline void ReferenceResized(gdImagePtr dest, const TMasterContents& master, int DstX, int DstY, int SrcX, int SrcY,
                              int DstW, int DstH, int SrcW, int SrcH)
 {
@@ -104,14 +119,17 @@ inline void ReferenceResized(gdImagePtr dest, const TMasterContents& master, int
         SrcH > std::numeric_limits<int>::max() / 4)
         return;
     const auto stretch = [](long long i, long long dst, long long src) { return (i + 1) * dst / src - i * dst / src; };
+    const bool indexed = HoldsColorMap(dest, master);
     int toy = DstY;
     for (int y = 0; y < SrcH; ++y)
         for (long long repeat = 0; repeat < stretch(y, DstH, SrcH); ++repeat, ++toy) {
             int tox = DstX;
             for (int x = 0; x < SrcW; ++x) {
                 const auto [r, g, b] = SourceColor(master, SrcX + x, SrcY + y);
+                const int index = master.At(std::uint32_t(std::clamp<long long>(SrcX + x, 0, master.Width - 1)),
+                                            std::uint32_t(std::clamp<long long>(SrcY + y, 0, master.Height - 1)));
                 for (long long i = 0; i < stretch(x, DstW, SrcW); ++i, ++tox)
-                    gdImageSetPixel(dest, tox, toy, gdImageColorResolve(dest, r, g, b));
+                    gdImageSetPixel(dest, tox, toy, indexed ? index : gdImageColorResolve(dest, r, g, b));
             }
         }
 }
@@ -133,6 +151,10 @@ inline void ReferenceLevel(const std::string& fileName, const TMasterContents& m
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < columns; ++j) {
             TImage tile = NewImage(T, T, scaled);
+            // A palette tile holds the master's colour map in index order.
+            for (int v = 0; !scaled && v < 256; ++v)
+                gdImageColorAllocate(tile.get(), master.ColorMap[0][v] & 0xFF, master.ColorMap[1][v] & 0xFF,
+                                     master.ColorMap[2][v] & 0xFF);
             const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
             int SrcX = j * int(S), SrcY = i * int(S) - OSY, DstX = 0, DstY = 0, DstW = T, DstH = T;
             int SrcW = int(S), SrcH = int(S);

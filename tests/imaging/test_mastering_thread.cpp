@@ -250,6 +250,8 @@ TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
                 Touch(file);
     Touch(JobFolderPath(id) + "index.html");
     Touch(JobFolderPath(id) + "print.html");
+    const std::string figures = "select * from CoverageList order by CoverageListPageNumber";
+    ASSERT_EQ(Column(figures, "CoverageListPageNumber"), (std::vector<std::string>{"1", "2"}));
     std::filesystem::remove(InputFolder + "p2.pgb");
 
     const auto seen = RunTask(5);
@@ -260,6 +262,8 @@ TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + OverviewName(1))) << "made from the old master";
     for (const std::string& file : PageProducts(id, 2))
         EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_EQ(Column(figures, "CoverageListPageNumber"), std::vector<std::string>{"1"})
+        << "page 2's are the old master's";
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "index.html"));
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "print.html"));
 }

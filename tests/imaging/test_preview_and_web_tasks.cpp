@@ -114,7 +114,7 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 0, ""}), 10);
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 100, ""}), 10);
 
-    std::set<std::string> files = {"index.html", "print.html"};
+    std::set<std::string> files = {"index.html", "print.html", "inks.js"};
     for (int page : {1, 2})
         for (int level = 0; level < 5; ++level)
             files.insert(TTilingThread::TileDatabaseName(level, page));
@@ -238,10 +238,12 @@ TEST_F(ProofTasks, ARunRemovesWhatAKilledRunLeftAndTheStalePages)
     }
     // A failed Web run leaves no proof pages of an earlier one.
     ASSERT_TRUE(std::filesystem::exists(JobFolder + "index.html"));
+    ASSERT_TRUE(std::filesystem::exists(JobFolder + "inks.js"));
     std::filesystem::remove(MasterImagePath(UniqueID(5), 1));
     EXPECT_EQ(RunWeb(5).back().Text.rfind("failed: Page 1 has no master", 0), 0u);
     EXPECT_FALSE(std::filesystem::exists(JobFolder + "index.html"));
     EXPECT_FALSE(std::filesystem::exists(JobFolder + "print.html"));
+    EXPECT_FALSE(std::filesystem::exists(JobFolder + "inks.js"));
 }
 
 void WritePng(const std::string& path, gdImagePtr image)

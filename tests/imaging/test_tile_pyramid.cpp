@@ -10,6 +10,7 @@
 #include <array>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <stdexcept>
 
 namespace tavrin::testing {
@@ -120,6 +121,22 @@ TEST_F(TilePyramidTest, LevelsOfA600DpiPageEqualThePlainCutAndReportEachRow)
     EXPECT_EQ(PixelColor(corner.get(), 135, 163), 0xFFFFFF);
     const auto [r, g, b] = SourceColor(master, 864 + 135, 123);
     EXPECT_EQ(PixelColor(corner.get(), 135, 164 + 123), gdTrueColor(r, g, b));
+    // Their palette is the colour map and their pixels the master's indices,
+    // so that indices 3 and 7, of one colour, stay apart for the viewer.
+    const TImage inner = level4.Tile(1, 1);  // master columns 288..575, rows 124..411
+    ASSERT_NE(inner, nullptr);
+    EXPECT_TRUE(HoldsColorMap(inner.get(), master));
+    EXPECT_TRUE(HoldsColorMap(corner.get(), master));
+    int wrong = 0;
+    std::set<int> indices;
+    for (std::uint32_t y = 0; y < 288; ++y)
+        for (std::uint32_t x = 0; x < 288; ++x) {
+            const int index = gdImageGetPixel(inner.get(), int(x), int(y));
+            wrong += index != master.At(288 + x, 124 + y);
+            indices.insert(index);
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_TRUE(indices.count(3) && indices.count(7)) << "the tile shows both indices of one colour";
 }
 
 TEST_F(TilePyramidTest, SinglePageRowsAndExactTilesEqualThePlainCut)
@@ -142,7 +159,15 @@ TEST_F(TilePyramidTest, SinglePageRowsAndExactTilesEqualThePlainCut)
     image->MakeTiles(Path("one.tdb"), 288, 1.0);
     const TTileFile one = TTileFile::Read(Path("one.tdb"));
     ASSERT_EQ(one.Tiles.size(), 1u);
-    EXPECT_EQ(one.Tile(0, 0)->colorsTotal, 1);  // painted white, then covered with paper
+    // Painted white, then covered with paper: every pixel is paper's index,
+    // the palette the whole colour table.
+    const TImage paper = one.Tile(0, 0);
+    EXPECT_EQ(paper->colorsTotal, 256);
+    int notPaper = 0;
+    for (int y = 0; y < 288; ++y)
+        for (int x = 0; x < 288; ++x)
+            notPaper += gdImageGetPixel(paper.get(), x, y) != 255;
+    EXPECT_EQ(notPaper, 0);
 }
 
 TEST_F(TilePyramidTest, CuttingOnSeveralThreadsWritesTheSameFiles)

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Runs the viewer's browser test: installs playwright-core from the lock file
-# into the build folder when it is missing or stale, then runs the test.
-# Usage: run-viewer-test.sh SOURCE_DIR BUILD_DIR [SCREENSHOT_DIR]
+# Runs one of the viewer's browser tests: installs playwright-core from the
+# lock file into the build folder when it is missing or stale, then runs it.
+# Usage: run-viewer-test.sh SOURCE_DIR BUILD_DIR [SCREENSHOT_DIR] [TEST_SCRIPT]
+# (TEST_SCRIPT is a file of tests/viewer/, viewer-test.cjs by default).
 set -euo pipefail
 source_dir=$1
 build_dir=$2
 work=$build_dir/tests/viewer
+screenshots=${3:-$work/screenshots}
+script=${4:-viewer-test.cjs}
 "$source_dir/tests/viewer/install-playwright.sh" "$source_dir" "$build_dir"
-exec node "$source_dir/tests/viewer/viewer-test.cjs" "$source_dir" "$build_dir" "$work/node_modules" "${3:-$work/screenshots}"
+exec node "$source_dir/tests/viewer/$script" "$source_dir" "$build_dir" "$work/node_modules" "$screenshots"

@@ -4,11 +4,11 @@
 // Usage: node viewer-test.cjs SOURCE_DIR BUILD_DIR NODE_MODULES SCREENSHOT_DIR
 'use strict';
 const assert = require('node:assert/strict');
-const { spawn, execFileSync } = require('node:child_process');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
-const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
+const { freePort, startNginx, launchChromium, checks, settled, viewerState } = require('./browser-support.cjs');
 
 const [sourceDir, buildDir, modulesDir, screenshotDir] = process.argv.slice(2);
 const { chromium } = require(path.join(modulesDir, 'playwright-core'));
@@ -26,32 +26,7 @@ const hostileName = "\\';alert(1);x=\\'";
 const hostileColors = ["Pantone 'Rubine' Red", '</script><script>alert(2)</script>', "x');alert(3);('"];
 
 let nginx = null;
-let failures = 0;
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-function waitForPort(port) {
-  return new Promise((resolve, reject) => {
-    const deadline = Date.now() + 10000;
-    const attempt = () => {
-      const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(); });
-      socket.on('error', () => {
-        if (Date.now() > deadline) reject(new Error('nginx did not start'));
-        else setTimeout(attempt, 100);
-      });
-    };
-    attempt();
-  });
-}
+const { check, fail, failures } = checks();
 
 // Pages rendered by Ghostscript, cut into a web proof by the fixture maker.
 function makeProofs(port) {
@@ -76,61 +51,8 @@ function makeProofs(port) {
     fs.cpSync(path.join(station, folder), path.join(tavrin, folder), { recursive: true });
 }
 
-function startNginx(port) {
-  const temp = path.join(scratch, 'nginx');
-  fs.mkdirSync(temp);
-  const config = path.join(temp, 'nginx.conf');
-  fs.writeFileSync(config, `
-daemon off;
-worker_processes 1;
-pid ${temp}/nginx.pid;
-error_log ${temp}/error.log;
-events { worker_connections 64; }
-http {
-  types { text/html html; application/javascript js; text/css css; image/png png; image/jpeg jpg; }
-  default_type application/octet-stream;
-  charset utf-8;
-  log_format ranges '$request_uri $status "$http_range" $body_bytes_sent';
-  access_log ${accessLog} ranges;
-  client_body_temp_path ${temp}/body;
-  proxy_temp_path ${temp}/proxy;
-  fastcgi_temp_path ${temp}/fastcgi;
-  uwsgi_temp_path ${temp}/uwsgi;
-  scgi_temp_path ${temp}/scgi;
-  server {
-    listen 127.0.0.1:${port};
-    root ${webRoot};
-    location /norange/ { alias ${webRoot}/; max_ranges 0; }
-  }
-}
-`);
-  nginx = spawn('/usr/sbin/nginx', ['-p', temp, '-c', config, '-e', path.join(temp, 'error.log')],
-                { stdio: ['ignore', 'inherit', 'inherit'] });
-  return waitForPort(port);
-}
-
 function logLines(pattern) {
   return fs.readFileSync(accessLog, 'utf8').split('\n').filter((line) => pattern.test(line));
-}
-
-async function check(name, body) {
-  try {
-    await body();
-    console.log(`ok - ${name}`);
-  } catch (error) {
-    failures++;
-    console.log(`not ok - ${name}\n${error.stack}`);
-  }
-}
-
-// Waits until every visible tile of the current level (and level 0) is drawn.
-async function settled(page) {
-  await page.waitForFunction(() => {
-    const viewer = window.TavrinViewer && TavrinViewer.instance;
-    if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
-    return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
-  }, null, { timeout: 15000 });
-  await page.waitForTimeout(100);
 }
 
 // Mean difference (0..255) between the page as the canvas shows it and an
@@ -169,22 +91,12 @@ function canvasDigest(page) {
   });
 }
 
-const viewerState = (page) => page.evaluate(() => {
-  const viewer = TavrinViewer.instance;
-  return { zoom: map.zoom, scale: viewer.scale, centerX: viewer.centerX, centerY: viewer.centerY,
-           page: viewer.page };
-});
-
 async function main() {
   const port = await freePort();
   makeProofs(port);
-  await startNginx(port);
+  nginx = await startNginx({ port, webRoot, accessLog, temp: path.join(scratch, 'nginx') });
   fs.mkdirSync(screenshotDir, { recursive: true });
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium(chromium);
   try {
     const context = await browser.newContext({ viewport: { width: 1200, height: 820 } });
     context.setDefaultTimeout(10000);
@@ -329,12 +241,33 @@ async function main() {
       assert.equal(await page.evaluate(() => ready()), true);
     });
 
-    await check('print opens the print page with the view', async () => {
-      const [popup] = await Promise.all([page.waitForEvent('popup'),
-                                         page.getByRole('button', { name: 'Print the current view' }).click()]);
-      await popup.waitForSelector('#pagecontainer img', { timeout: 10000 });
-      assert.match(popup.url(), new RegExp(`/tavrin/${proofJob}/print\\.html$`));
-      await popup.close();
+    await check('a proof without ink data lists its colours and has no switches', async () => {
+      await page.getByRole('tab', { name: 'Inks' }).click();
+      const panel = page.locator('#tv-inks');
+      assert.equal(await panel.locator('input').count(), 0);
+      for (const name of ['CYAN', "Pantone 'Rubine' Red"]) assert.ok((await panel.textContent()).includes(name));
+      assert.match(await panel.textContent(), /Separations are not available for this proof/);
+    });
+
+    await check('ink data beside tiles without the colour table: no colour with an ink switched off', async () => {
+      // Tiles made before they kept the colour table, with the ink data of a newer job.
+      const plates = ['CYAN', 'MAGENTA', 'YELLOW', 'BLACK'].map((name, k) => ({ name, bit: 3 - k, coverage: 10 }));
+      fs.writeFileSync(path.join(webRoot, 'tavrin', proofJob, 'inks.js'),
+                       `var pageinks=${JSON.stringify([1, 2].map((number) => ({ page: number, inked: 0, plates })))};\r\n`);
+      const later = await context.newPage();
+      await later.goto(`http://127.0.0.1:${port}/tavrin/${proofJob}/index.html#page=1&zoom=2&x=700&y=3560&hide=BLACK`);
+      await later.waitForFunction(() => !document.querySelector('.tv-notice').hidden);
+      assert.match(await later.locator('.tv-notice').textContent(), /Separations are not available for this proof/);
+      const shown = await later.evaluate(() => {
+        const viewer = TavrinViewer.instance;
+        const rect = viewer.pageRect;
+        const left = Math.max(0, rect.left), top = Math.max(0, rect.top);
+        const data = viewer.canvas.getContext('2d').getImageData(left, top, Math.min(viewer.canvas.width, rect.right) - left,
+                                                                Math.min(viewer.canvas.height, rect.bottom) - top).data;
+        return new Set(Array.from({ length: data.length / 4 }, (unused, i) => data[i * 4] + data[i * 4 + 1] + data[i * 4 + 2])).size;
+      });
+      assert.equal(shown, 1, 'paper only');
+      await later.close();
     });
 
     await check('hostile job and colour names stay text', async () => {
@@ -361,11 +294,11 @@ async function main() {
 }
 
 main().catch((error) => {
-  failures++;
+  fail();
   console.log(`not ok - ${error.stack}`);
 }).finally(() => {
   if (nginx) nginx.kill('SIGTERM');
   fs.rmSync(scratch, { recursive: true, force: true });
-  console.log(failures ? `${failures} check(s) failed` : 'all checks passed');
-  process.exitCode = failures ? 1 : 0;
+  console.log(failures() ? `${failures()} check(s) failed` : 'all checks passed');
+  process.exitCode = failures() ? 1 : 0;
 });

@@ -35,5 +35,25 @@ TEST(JSEncoded, EscapesWhatCouldEndTheStringOrTheScript)
         EXPECT_EQ(JSEncoded(c.Text), c.Expected) << c.Text;
 }
 
+TEST(JSONQuoted, WritesASCIIThatNoCharacterSetOrScriptTagCanChange)
+{
+    const struct {
+        const char* Text;
+        const char* Expected;
+    } cases[] = {
+        {"", R"("")"},
+        {"PANTONE 185 C", R"("PANTONE 185 C")"},
+        {"a\"b\\c/d", R"("a\"b\\c/d")"},
+        {"</script><!--&", R"("\u003c/script\u003e\u003c!--\u0026")"},
+        {"tab\there\r\n\x01\x7f", R"("tab\u0009here\u000d\u000a\u0001\u007f")"},
+        // UTF-8 as it is; a text that is not UTF-8 is read as Latin-1, as the mail reads it.
+        {"Gr\xC3\xBCn \xE2\x80\xA8", R"("Gr\u00fcn \u2028")"},
+        {"Gr\xFCn", R"("Gr\u00fcn")"},
+        {"\xF0\x9F\x8E\xA8", R"("\ud83c\udfa8")"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JSONQuoted(c.Text), c.Expected) << c.Text;
+}
+
 }  // namespace
 }  // namespace tavrin

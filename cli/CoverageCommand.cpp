@@ -1,0 +1,37 @@
+#include "cli/CoverageCommand.h"
+
+#include "cli/CliStation.h"
+
+#include <iostream>
+
+namespace tavrin {
+
+int RunCoverage(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 1) {
+        std::cerr << "Usage: tavrin-cli coverage REF\n";
+        return ExitUsage;
+    }
+    const auto reference = ParseReference(arguments[0]);
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = Station(context);
+    station.Prepare();
+    if (!station.Core.IsCatalogued(*reference)) {
+        std::cerr << "tavrin-cli: no job " << *reference << " in the catalogue (run tavrin-cli tree to scan)\n";
+        return ExitFailed;
+    }
+    const std::vector<TPlateCoverage> plates = station.Core.InkCoverage(*reference);
+    if (plates.empty()) {
+        std::cerr << "tavrin-cli: job " << *reference
+                  << " has no ink coverage figures: they are counted when it is mastered (tavrin-cli task master "
+                  << *reference << ")\n";
+        return ExitFailed;
+    }
+    for (const TPlateCoverage& plate : plates)
+        std::cout << "page " << plate.Page << " " << plate.ColorName << " "
+                  << CoveragePercentText(plate.InkedPixels, plate.PagePixels) << " %\n";
+    return ExitDone;
+}
+
+}  // namespace tavrin

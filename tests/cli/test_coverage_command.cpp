@@ -1,0 +1,108 @@
+#include "base/platform/StationLock.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchStation.h"
+#include "tools/pgbwrite/PageBufferWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+namespace tavrin {
+namespace {
+
+// Job 7 of two pages of 45 x 70 pixels, each plate a pattern whose inked
+// pixels the test counts itself.
+class CoverageCommand : public testing::ScratchStation {
+protected:
+    void SetUp() override
+    {
+        ScratchStation::SetUp();
+        CopyFromStation("tavrin.dbi");
+        PageBuffers = Folder.Path("pgb").string() + "/";
+        std::filesystem::create_directories(PageBuffers);
+        Folder.Write("tavrin.ini", "[Main]\nInputFolder=" + PageBuffers + "\n");
+    }
+
+    // Writes the plate and returns its line of the command's output: the
+    // percentage of its set pixels (the plates are negated), two decimals.
+    std::string WritePlate(int page, const std::string& color, const std::function<bool(int x, int y)>& inked)
+    {
+        constexpr int width = 45, height = 70;
+        TBitmap bitmap{width, height, {}};
+        bitmap.Bits.assign(bitmap.RowBytes() * height, 0);
+        long count = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (inked(x, y)) {
+                    bitmap.Bits[std::size_t(y) * bitmap.RowBytes() + std::size_t(x) / 8] |=
+                        std::uint8_t(0x80 >> (x % 8));
+                    ++count;
+                }
+        TPlateOptions options;
+        options.JobNumber = 7;
+        options.PageNumber = page;
+        options.ColorName = color;
+        options.JobName = "7.Flyer.ps";
+        options.Resolution = 300;
+        WriteFileBytes(PageBuffers + std::to_string(page) + color + ".pgb",
+                       PageBufferBytes(PlateLayout(bitmap, options)));
+        const long hundredths = std::lround(double(count) * 10000 / (width * height));
+        char line[64];
+        std::snprintf(line, sizeof line, " %ld.%02ld %%", hundredths / 100, hundredths % 100);
+        return "page " + std::to_string(page) + " " + color + line + "\n";
+    }
+
+    std::string PageBuffers;
+};
+
+TEST_F(CoverageCommand, PrintsOneLinePerPageAndInkAndReadsOnly)
+{
+    // Written out of order: the lines come in page order, then plate order.
+    const std::string black2 = WritePlate(2, "BLACK", [](int x, int y) { return (x + y) % 2 == 0 && y < 7; });
+    const std::string black1 = WritePlate(1, "Black", [](int x, int y) { return (x + y) % 2 == 0; });
+    const std::string spot = WritePlate(1, "PANTONE 185 C", [](int x, int) { return x < 3; });
+    const std::string cyan = WritePlate(1, "Cyan", [](int x, int y) { return x * y % 7 == 1; });
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+    const auto master = testing::RunProgram("tavrin-cli", "task master 7");
+    ASSERT_EQ(master.ExitStatus, 0) << master.Output;
+
+    {
+        // Another process holds the station: reading the figures needs no lock.
+        const TStationLock held(Folder.Path("tavrin.lock").string());
+        ASSERT_TRUE(held.Held());
+        const auto coverage = testing::RunProgram("tavrin-cli", "coverage 7");
+        EXPECT_EQ(coverage.ExitStatus, 0) << coverage.Errors;
+        EXPECT_EQ(coverage.Output, cyan + black1 + spot + black2);
+        EXPECT_EQ(coverage.Errors, "");
+    }
+}
+
+TEST_F(CoverageCommand, AJobWithoutFiguresOrNotCataloguedFailsWithAReason)
+{
+    WritePlate(1, "BLACK", [](int x, int) { return x < 5; });
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+    struct TCase {
+        const char* Arguments;
+        int ExitStatus;
+        const char* Reason;
+    };
+    const TCase cases[] = {
+        {"coverage 7", 1, "tavrin-cli: job 7 has no ink coverage figures"},
+        {"coverage 8", 1, "tavrin-cli: no job 8 in the catalogue"},
+        {"coverage", 2, "Usage: tavrin-cli coverage REF"},
+        {"coverage 7 8", 2, "Usage: tavrin-cli coverage REF"},
+        {"coverage seven", 2, "tavrin-cli: \"seven\" is not a job reference"},
+    };
+    for (const TCase& c : cases) {
+        const auto result = testing::RunProgram("tavrin-cli", c.Arguments);
+        EXPECT_EQ(result.ExitStatus, c.ExitStatus) << c.Arguments;
+        EXPECT_EQ(result.Errors.rfind(c.Reason, 0), 0u) << c.Arguments << ": " << result.Errors;
+        EXPECT_EQ(result.Output, "") << c.Arguments;
+    }
+}
+
+}  // namespace
+}  // namespace tavrin
