@@ -1,9 +1,13 @@
 #include "gui/EmailPage.h"
 
 #include "base/settings/SettingsRecord.h"
+#include "base/settings/SharedSettings.h"
+#include "engines/delivery/ConnectionTest.h"
+#include "gui/ConnectionTestButton.h"
 #include "gui/FormFields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -54,6 +58,24 @@ void TEmailPage::AddServerGroup()
                               "used for receiving email. ");
     SMTPPassword = AddEditRow(form, "SMTPPassword", "SMTP Password", "Enter the SMTP password for the account.");
     SMTPPassword->setEchoMode(QLineEdit::Password);
+    SMTPSecurity = AddChoiceRow(form, "SMTPSecurity", "SMTP Security", {"None", "STARTTLS", "TLS"},
+                                "STARTTLS (usually port 587) or TLS (implicit, usually port 465) encrypt the log-on "
+                                "and the message; the station then never logs on outside the encryption. None sends "
+                                "the password readable to anyone on the way.");
+    SMTPServerFingerprint =
+        AddEditRow(form, "SMTPServerFingerprint", "Fingerprint",
+                   "The SHA-256 fingerprint of the certificate to trust. Leave empty to trust the mail server's "
+                   "certificate through the system's certificate authorities. "
+                   "For a self-signed certificate, paste its SHA-256 fingerprint (Test connection shows it).");
+    auto* test = new TConnectionTestButton(
+        "SMTPTestConnection",
+        [this] {
+            TSettingsRecord settings = StationSettings().Copy();
+            Store(settings);
+            return settings;
+        },
+        TestSMTPConnection, group);
+    form->addRow(QString(), test);
     layout()->addWidget(group);
 }
 
@@ -90,6 +112,8 @@ void TEmailPage::Load(const TSettingsRecord& settings)
     AuthenticationRequired->setChecked(settings.AuthenticationRequired);
     SMTPUsername->setText(Text(settings.SMTPUsername));
     SMTPPassword->setText(Text(settings.SMTPPassword));
+    SelectChoice(SMTPSecurity, settings.SMTPSecurity);
+    SMTPServerFingerprint->setText(Text(settings.SMTPServerFingerprint));
     FromEmailName->setText(Text(settings.FromEmailName));
     FromEmail->setText(Text(settings.FromEmail));
     ReplyEmailName->setText(Text(settings.ReplyEmailName));
@@ -105,6 +129,8 @@ void TEmailPage::Store(TSettingsRecord& settings) const
     settings.AuthenticationRequired = AuthenticationRequired->isChecked();
     settings.SMTPUsername = Text(SMTPUsername);
     settings.SMTPPassword = Text(SMTPPassword);
+    settings.SMTPSecurity = SMTPSecurity->currentText().toStdString();
+    settings.SMTPServerFingerprint = SMTPServerFingerprint->text().trimmed().toStdString();
     settings.FromEmailName = Text(FromEmailName);
     settings.FromEmail = Text(FromEmail);
     settings.ReplyEmailName = Text(ReplyEmailName);

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace tavrin {
@@ -32,6 +33,8 @@ private:
     QCheckBox* AuthenticationRequired = nullptr;
     QLineEdit* SMTPUsername = nullptr;
     QLineEdit* SMTPPassword = nullptr;
+    QComboBox* SMTPSecurity = nullptr;
+    QLineEdit* SMTPServerFingerprint = nullptr;
     QLineEdit* FromEmailName = nullptr;
     QLineEdit* FromEmail = nullptr;
     QLineEdit* ReplyEmailName = nullptr;

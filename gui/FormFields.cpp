@@ -1,6 +1,7 @@
 #include "gui/FormFields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,6 +70,34 @@ QCheckBox* AddCheckRow(QFormLayout* form, const QString& name, const QString& ca
     box->setToolTip(hint);
     form->addRow(box);
     return box;
+}
+
+QComboBox* AddChoiceRow(QFormLayout* form, const QString& name, const QString& label, const QStringList& choices,
+                        const QString& hint)
+{
+    auto* box = new QComboBox(form->parentWidget());
+    box->setObjectName(name);
+    box->setToolTip(hint);
+    box->addItems(choices);
+    form->addRow(NewLabel(form->parentWidget(), label), box);
+    return box;
+}
+
+void SelectChoice(QComboBox* box, const std::string& text)
+{
+    const QString wanted = QString::fromStdString(text).trimmed();
+    if (wanted.isEmpty()) {
+        box->setCurrentIndex(0);
+        return;
+    }
+    for (int index = 0; index < box->count(); ++index) {
+        if (box->itemText(index).compare(wanted, Qt::CaseInsensitive) == 0) {
+            box->setCurrentIndex(index);
+            return;
+        }
+    }
+    box->addItem(wanted);
+    box->setCurrentIndex(box->count() - 1);
 }
 
 QLineEdit* AddBrowseRow(QFormLayout* form, const QString& name, const QString& label, const QString& hint,

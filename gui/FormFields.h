@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QCheckBox;
+class QComboBox;
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
@@ -24,6 +26,15 @@ QLineEdit* AddEditRow(QFormLayout* form, const QString& name, const QString& lab
 
 // A check box named after its setting, with its caption and hint, added as a form row.
 QCheckBox* AddCheckRow(QFormLayout* form, const QString& name, const QString& caption, const QString& hint);
+
+// A drop-down list of fixed choices named after its setting, added as a form row.
+QComboBox* AddChoiceRow(QFormLayout* form, const QString& name, const QString& label, const QStringList& choices,
+                        const QString& hint);
+
+// Selects the choice that matches the setting's text without regard to case;
+// a text that is none of them is shown as it stands (an extra entry), so that
+// saving never turns it into a choice the operator did not make.
+void SelectChoice(QComboBox* box, const std::string& text);
 
 // An edit field with a "..." browse button after it, added as a form row.
 // The button is returned through browseButton.

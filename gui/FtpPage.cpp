@@ -1,9 +1,13 @@
 #include "gui/FtpPage.h"
 
 #include "base/settings/SettingsRecord.h"
+#include "base/settings/SharedSettings.h"
+#include "engines/delivery/ConnectionTest.h"
+#include "gui/ConnectionTestButton.h"
 #include "gui/FormFields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -31,6 +35,24 @@ TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
                                    "The use of Keep-Alives is required through some routers during a long file "
                                    "transfer because most SOHO type routers close supposedly inactive ports after "
                                    "about 15 minutes.");
+    FTPSecurity = AddChoiceRow(form, "FTPSecurity", "FTP Security", {"None", "TLS"},
+                               "TLS encrypts the log-on and every file (explicit FTPS: AUTH TLS). Choose it whenever "
+                               "the web host offers it; None sends the password readable to anyone on the way.");
+    FTPServerFingerprint =
+        AddEditRow(form, "FTPServerFingerprint", "Fingerprint",
+                   "The SHA-256 fingerprint of the certificate to trust. Leave empty to trust the server's certificate "
+                   "through the system's certificate authorities. For a "
+                   "host with a self-signed certificate, paste its SHA-256 fingerprint (Test connection shows it): "
+                   "then only that certificate is trusted.");
+    auto* test = new TConnectionTestButton(
+        "FTPTestConnection",
+        [this] {
+            TSettingsRecord settings = StationSettings().Copy();
+            Store(settings);
+            return settings;
+        },
+        TestFTPConnection, group);
+    form->addRow(QString(), test);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addStretch();
@@ -44,6 +66,8 @@ void TFtpPage::Load(const TSettingsRecord& settings)
     FTPInitialDirectory->setText(QString::fromStdString(settings.FTPInitialDirectory));
     FTPPassiveMode->setChecked(settings.FTPPassiveMode);
     FTPUseKeepAlives->setChecked(settings.FTPUseKeepAlives);
+    SelectChoice(FTPSecurity, settings.FTPSecurity);
+    FTPServerFingerprint->setText(QString::fromStdString(settings.FTPServerFingerprint));
 }
 
 void TFtpPage::Store(TSettingsRecord& settings) const
@@ -54,6 +78,8 @@ void TFtpPage::Store(TSettingsRecord& settings) const
     settings.FTPInitialDirectory = FTPInitialDirectory->text().toStdString();
     settings.FTPPassiveMode = FTPPassiveMode->isChecked();
     settings.FTPUseKeepAlives = FTPUseKeepAlives->isChecked();
+    settings.FTPSecurity = FTPSecurity->currentText().toStdString();
+    settings.FTPServerFingerprint = FTPServerFingerprint->text().trimmed().toStdString();
 }
 
 }  // namespace tavrin

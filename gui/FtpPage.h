@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace tavrin {
@@ -25,6 +26,8 @@ private:
     QLineEdit* FTPInitialDirectory = nullptr;
     QCheckBox* FTPPassiveMode = nullptr;
     QCheckBox* FTPUseKeepAlives = nullptr;
+    QComboBox* FTPSecurity = nullptr;
+    QLineEdit* FTPServerFingerprint = nullptr;
 };
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include "base/tasking/StationLog.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tavrin {
 
@@ -462,7 +463,13 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
                      TDialogIcon::Warning);
         return std::nullopt;
     }
-    return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID) + "index.html";
+    try {
+        return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID, Store.SecretOf(job)) + "index.html";
+    } catch (const std::invalid_argument& error) {
+        Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: " + std::string(error.what()),
+                     TDialogIcon::Warning);
+        return std::nullopt;
+    }
 }
 
 }  // namespace tavrin

@@ -228,4 +228,9 @@ std::string TQueueStore::UniqueIDOf(std::uint32_t jobReference) const
                            "JobListUniqueID");
 }
 
+std::string TQueueStore::SecretOf(std::uint32_t jobReference) const
+{
+    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference), "JobListSecret");
+}
+
 }  // namespace tavrin

@@ -79,6 +79,8 @@ public:
     std::string FinishedTaskSet(std::uint32_t jobReference) const;
     // The job's unique id; empty when it is not catalogued.
     std::string UniqueIDOf(std::uint32_t jobReference) const;
+    // The job's secret; empty when it has none or is not catalogued.
+    std::string SecretOf(std::uint32_t jobReference) const;
 };
 
 // When a job was catalogued, read from its unique id: "2026-12-10 09:26";

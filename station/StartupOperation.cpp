@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
+#include "base/settings/ConnectionSecurity.h"
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
@@ -11,6 +12,31 @@
 #include "tasks/catalogue/FolderScan.h"
 
 namespace tavrin {
+
+std::string ConnectionSecurityCheck(const TSettingsRecord& settings)
+{
+    std::string message;
+    const std::optional<TFTPSecurity> ftp = ParseFTPSecurity(settings.FTPSecurity);
+    const std::optional<TSMTPSecurity> smtp = ParseSMTPSecurity(settings.SMTPSecurity);
+    if (!ftp)
+        message += "FTP Security \"" + settings.FTPSecurity + "\" is not None or TLS; nothing is sent by FTP\r\n";
+    if (!smtp)
+        message +=
+            "SMTP Security \"" + settings.SMTPSecurity + "\" is not None, STARTTLS or TLS; no e-mail is sent\r\n";
+    if (!ParseFingerprint(settings.FTPServerFingerprint))
+        message += "FTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n";
+    if (!ParseFingerprint(settings.SMTPServerFingerprint))
+        message += "SMTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n";
+    if (ftp == TFTPSecurity::None && !Trimmed(settings.FTPServer).empty() && !settings.FTPPassword.empty() &&
+        !IsLoopbackHost(settings.FTPServer))
+        message += "The FTP password would travel unencrypted to " + settings.FTPServer +
+                   ": choose TLS under FTP Security\r\n";
+    if (smtp == TSMTPSecurity::None && settings.AuthenticationRequired && !Trimmed(settings.SMTPHost).empty() &&
+        !settings.SMTPPassword.empty() && !IsLoopbackHost(settings.SMTPHost))
+        message += "The SMTP password would travel unencrypted to " + settings.SMTPHost +
+                   ": choose STARTTLS or TLS under SMTP Security\r\n";
+    return message;
+}
 
 std::string ConfigurationCheck(TSettingsRecord& settings)
 {
@@ -31,6 +57,7 @@ std::string ConfigurationCheck(TSettingsRecord& settings)
     }
     require(settings.FromEmail, "From Email requires configuration");
     require(settings.WebRoot, "URL Base requires configuration");
+    message += ConnectionSecurityCheck(settings);
     if (!settings.SourceColorProfile.empty() || !settings.DestinationColorProfile.empty()) {
         TColorTableGenerator generator(settings.SourceColorProfile, settings.DestinationColorProfile);
         settings.ProfilesValid = generator.BuildTable();

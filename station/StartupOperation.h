@@ -17,6 +17,11 @@ class TStationLog;
 // its surrounding white space removed; empty when all is well.
 std::string ConfigurationCheck(TSettingsRecord& settings);
 
+// The lines of the check about protecting the sessions, each ended by CR LF:
+// a security choice or a fingerprint that is not one, and a password that
+// would travel unencrypted to a host other than this machine.
+std::string ConnectionSecurityCheck(const TSettingsRecord& settings);
+
 // The station's files made ready: the settings file read into the station's
 // settings (its keys replace the record's; the approval text and the profile
 // check stay), the catalogue created or brought up to date from its

@@ -5,10 +5,11 @@ set -euo pipefail
 
 build_and_run=(
   cmake g++ pkg-config ninja-build ccache
-  qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev nettle-dev libsimpleini-dev
+  qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev libssl-dev nettle-dev libsimpleini-dev
   xvfb xauth fonts-dejavu-core
-  # The demo of a first run (tools/demo/): test pages, FTP web host, web server, mail server.
-  ghostscript python3-pyftpdlib python3-aiosmtpd nginx
+  # The demo of a first run (tools/demo/): test pages, FTP web host (TLS through python3-openssl), web
+  # server, mail server, and the certificate it makes with openssl.
+  ghostscript python3-pyftpdlib python3-openssl python3-aiosmtpd nginx openssl
 )
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev

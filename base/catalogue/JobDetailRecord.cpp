@@ -38,6 +38,7 @@ void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record)
         record.ImageHeight = number("JobListImageHeight");
         record.PageCount = number("JobListPageCount");
         record.DataWidth = number("JobListDataWidth");
+        record.Secret = text("JobListSecret", "");
     }
     CloseQuery(rows);
 }

@@ -21,6 +21,8 @@ struct TJobDetailRecord {
     std::int32_t ImageHeight = 0;
     std::int32_t PageCount = 0;
     std::int32_t DataWidth = 0;
+    // Empty for a job catalogued before jobs had secrets (see JobSecret.h).
+    std::string Secret;
 };
 
 // Fills the record from the job's row on the shared connection; without a

@@ -1,5 +1,6 @@
 #include "base/catalogue/OutputLayout.h"
 
+#include "base/catalogue/JobSecret.h"
 #include "base/platform/ProgramPath.h"
 
 #include <algorithm>
@@ -61,9 +62,9 @@ std::string OverviewName(int page)
     return "overview" + PageNumberText(page) + ".png";
 }
 
-std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID)
+std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID, const std::string& secret)
 {
-    return webRoot + "tavrin/" + CheckedUniqueID(uniqueID) + "/";
+    return webRoot + "tavrin/" + RemoteJobFolderName(uniqueID, secret) + "/";
 }
 
 std::string WithTrailingBackslash(const std::string& text)

@@ -58,8 +58,9 @@ std::vector<std::string> RemoveUnfinishedOutput(const std::string& uniqueID);
 
 // The address of a job's folder on the web site: the web root exactly as
 // typed (a root without its trailing "/" runs into "tavrin/"), "tavrin/",
-// the job's unique id and "/". Raises for an id that is not one.
-std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID);
+// the job's remote folder name (RemoteJobFolderName) and "/". Raises for an
+// id or a secret that is not one.
+std::string JobWebAddress(const std::string& webRoot, const std::string& uniqueID, const std::string& secret);
 
 // The text with one separator appended unless it ends with one; "" stays "".
 std::string WithTrailingBackslash(const std::string& text);

@@ -47,7 +47,7 @@ constexpr TKey SecondsKey(const char* name, std::chrono::seconds TSettingsRecord
 }
 
 // The keys in the order in which they are read and written.
-constexpr std::array<TKey, 25> Keys = {{
+constexpr std::array<TKey, 29> Keys = {{
     TextKey("InputFolder", &TSettingsRecord::InputFolder),
     TextKey("FTPServer", &TSettingsRecord::FTPServer),
     TextKey("FTPUserName", &TSettingsRecord::FTPUserName, TKind::Enciphered),
@@ -73,6 +73,10 @@ constexpr std::array<TKey, 25> Keys = {{
     SecondsKey("FTPReplyTimeout", &TSettingsRecord::FTPReplyTimeout),
     SecondsKey("FTPStallTimeout", &TSettingsRecord::FTPStallTimeout),
     SecondsKey("SMTPReplyTimeout", &TSettingsRecord::SMTPReplyTimeout),
+    TextKey("FTPSecurity", &TSettingsRecord::FTPSecurity),
+    TextKey("FTPServerFingerprint", &TSettingsRecord::FTPServerFingerprint),
+    TextKey("SMTPSecurity", &TSettingsRecord::SMTPSecurity),
+    TextKey("SMTPServerFingerprint", &TSettingsRecord::SMTPServerFingerprint),
 }};
 
 // The settings file as it stands; a missing or unreadable one reads as empty.

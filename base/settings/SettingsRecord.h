@@ -36,6 +36,13 @@ struct TSettingsRecord {
     std::chrono::seconds FTPReplyTimeout{60};   // a reply on the FTP control connection
     std::chrono::seconds FTPStallTimeout{60};   // an FTP data connection on which no byte moves
     std::chrono::seconds SMTPReplyTimeout{60};  // a mail server's reply (the end of a message waits longer)
+    // How each session is protected (ConnectionSecurity.h reads the texts),
+    // and the SHA-256 fingerprint of the certificate to trust; an empty
+    // fingerprint leaves the decision to the system's certificate authorities.
+    std::string FTPSecurity = "None";
+    std::string FTPServerFingerprint;
+    std::string SMTPSecurity = "None";
+    std::string SMTPServerFingerprint;
 
     // Not in the file: lasts until the process ends.
     std::string ApprovalText = "approval.txt";

@@ -1,6 +1,7 @@
 #include "engines/delivery/FTPClient.h"
 
 #include "base/platform/SocketOptions.h"
+#include "engines/delivery/TLSPeer.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/DialogSocket.h>
@@ -9,12 +10,12 @@
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/SocketDefs.h>
-#include <Poco/Net/SocketStream.h>
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
 #include <cctype>
 #include <istream>
+#include <optional>
 
 namespace tavrin {
 
@@ -129,6 +130,24 @@ void SendAll(Poco::Net::StreamSocket& data, const char* bytes, std::size_t count
     }
 }
 
+// Reads what the server sent on a TLS data connection during an upload (a
+// newer TLS hands over session tickets after the handshake): closing a
+// socket with unread bytes resets the connection, and the server would lose
+// the end of the file.
+void DrainUnread(Poco::Net::StreamSocket& data)
+{
+    const Poco::Timespan brief(0, 20000);
+    data.setReceiveTimeout(brief);
+    char discarded[4096];
+    try {
+        while (data.poll(brief, Poco::Net::Socket::SELECT_READ))
+            if (data.receiveBytes(discarded, sizeof discarded) <= 0)
+                return;
+    } catch (const Poco::Exception&) {
+        // Nothing more to read now.
+    }
+}
+
 }  // namespace
 
 // Poco's session, with data connections that honour the time-outs: the
@@ -136,8 +155,8 @@ void SendAll(Poco::Net::StreamSocket& data, const char* bytes, std::size_t count
 // within the stall time-out too. The commands are the library's own.
 class TFTPSession : public FTPClientSession {
 public:
-    TFTPSession(const Poco::Net::StreamSocket& socket, const TFTPTimeouts& timeouts)
-        : FTPClientSession(socket, false), Timeouts(timeouts)
+    TFTPSession(const Poco::Net::StreamSocket& socket, const TFTPTimeouts& timeouts, TTLSPeer* peer)
+        : FTPClientSession(socket, false), Timeouts(timeouts), Peer(peer)
     {
         setTimeout(AsTimespan(timeouts.Reply));
     }
@@ -160,9 +179,22 @@ protected:
         Poco::Net::StreamSocket data = getPassive() ? PassiveData(command, argument) : ActiveData(command, argument);
         data.setSendTimeout(AsTimespan(Timeouts.Stall));
         data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        LastData = data;
         return data;
     }
 
+public:
+    // The data connection opened last, handed over once (and then no longer
+    // held here, so that closing the library's stream closes it): the
+    // library's stream gives out its socket without counting the reference.
+    Poco::Net::StreamSocket TakeDataConnection()
+    {
+        Poco::Net::StreamSocket data = LastData.value();
+        LastData.reset();
+        return data;
+    }
+
+protected:
 private:
     // "PASV", the connection to the address it names, then the command.
     Poco::Net::StreamSocket PassiveData(const std::string& command, const std::string& argument)
@@ -174,7 +206,7 @@ private:
                   DurationText(Timeouts.Stall) + ": timed out",
               [&] { data.connect(address, AsTimespan(Timeouts.Stall)); });
         BeginTransfer(command, argument);
-        return data;
+        return Protected(data);
     }
 
     // "PORT" with a listening socket, the command, then the server's connection.
@@ -186,7 +218,25 @@ private:
         if (!server.poll(AsTimespan(Timeouts.Stall), Poco::Net::Socket::SELECT_READ))
             throw EFTPTimeout("The FTP server did not open the data connection within " + DurationText(Timeouts.Stall) +
                               ": timed out");
-        return server.acceptConnection();
+        Poco::Net::StreamSocket data = server.acceptConnection();
+        data.setSendTimeout(AsTimespan(Timeouts.Stall));
+        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        return Protected(data);
+    }
+
+    // In a secure session the data connection runs in TLS as well; the
+    // server begins its side once it has answered the command.
+    Poco::Net::StreamSocket Protected(Poco::Net::StreamSocket& data)
+    {
+        if (!Peer)
+            return data;
+        data.setSendTimeout(AsTimespan(Timeouts.Stall));
+        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        try {
+            return Peer->SecureData(data);
+        } catch (const ETLSRefused& refusal) {
+            throw EFTPError(refusal.what());
+        }
     }
 
     void BeginTransfer(const std::string& command, const std::string& argument)
@@ -199,6 +249,8 @@ private:
     }
 
     const TFTPTimeouts Timeouts;
+    TTLSPeer* const Peer;
+    std::optional<Poco::Net::StreamSocket> LastData;
 };
 
 template <typename TOperation>
@@ -241,6 +293,26 @@ void TFTPClient::Status(const std::string& text) const
 void TFTPClient::Open(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts)
 {
     Close();
+    Peer.reset();
+    OpenWith(host, port, timeouts);
+}
+
+void TFTPClient::OpenSecure(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts,
+                            const TTLSTrust& trust)
+{
+    Close();
+    Peer = std::make_unique<TTLSPeer>(trust);
+    OpenWith(host, port, timeouts);
+}
+
+const std::optional<TServerCertificate>& TFTPClient::Certificate() const
+{
+    static const std::optional<TServerCertificate> none;
+    return Peer ? Peer->Certificate() : none;
+}
+
+void TFTPClient::OpenWith(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts)
+{
     Lost.clear();
     Timeouts = timeouts;
     // A peer that vanishes must fail a write, not end the process.
@@ -273,7 +345,25 @@ void TFTPClient::Open(const std::string& host, std::uint16_t port, const TFTPTim
         if (status != 220)
             throw EFTPError(greeting.empty() ? "The server closed the connection without a greeting." : greeting);
 
-        Session = std::make_unique<TFTPSession>(socket, timeouts);
+        Poco::Net::StreamSocket control = socket;
+        if (Peer) {
+            std::string reply;
+            dialog.sendMessage("AUTH TLS");
+            const int answer =
+                Timed(NoAnswer("AUTH TLS", timeouts.Reply), [&] { return dialog.receiveStatusMessage(reply); });
+            if (answer != 234) {
+                socket.close();
+                throw EFTPError("The FTP server does not offer TLS (AUTH TLS: " +
+                                (reply.empty() ? std::string("no reply") : reply) +
+                                "); the user name and password were not sent");
+            }
+            try {
+                control = Peer->Secure(socket);
+            } catch (const ETLSRefused& refusal) {
+                throw EFTPError(refusal.what());
+            }
+        }
+        Session = std::make_unique<TFTPSession>(control, timeouts, Peer.get());
         Session->setPassive(Passive, false);
         SocketHandle = static_cast<std::intptr_t>(socket.impl()->sockfd());
     });
@@ -292,6 +382,10 @@ void TFTPClient::LogOn(const std::string& user, const std::string& password)
             throw EFTPError(reply);
     });
     Command("SYST", "", {200, 215, 500});
+    if (Peer) {
+        Command("PBSZ", "0", {200});
+        Command("PROT", "P", {200});
+    }
 }
 
 void TFTPClient::SetPassive(bool passive)
@@ -326,11 +420,13 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
 {
     TFTPSession& session = OpenSession();
     Guarded([&] {
-        std::ostream& upload = session.beginUpload(name);
+        session.beginUpload(name);
         try {
             // Large pieces go straight to the socket; the stream's own buffer would cut them small.
-            Poco::Net::StreamSocket data = dynamic_cast<Poco::Net::SocketStream&>(upload).socket();
-            data.setBlocking(false);
+            Poco::Net::StreamSocket data = session.TakeDataConnection();
+            // TLS writes whole records: there the send time-out bounds each wait instead.
+            if (!Peer)
+                data.setBlocking(false);
             const std::string stalled =
                 "The upload of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
             std::vector<char> piece(StorePieceBytes);
@@ -344,6 +440,10 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
             }
             if (content.bad())
                 throw EFTPError("Could not read the file " + name + ".");
+            if (Peer) {
+                DrainUnread(data);
+                Peer->KeepSessionOf(data);
+            }
         } catch (const EFTPTimeout&) {
             // The session is lost; the upload ends with it.
             throw;
@@ -400,6 +500,7 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
     TFTPSession& session = OpenSession();
     return Guarded([&] {
         std::istream& listing = session.beginList(argument, false);
+        std::optional<Poco::Net::StreamSocket> data = session.TakeDataConnection();
         // A failed read must raise, not pass for the end of the listing.
         listing.exceptions(std::ios::badbit);
         std::vector<std::string> names;
@@ -411,6 +512,10 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
                     names.push_back(line);
             }
         });
+        if (Peer)
+            Peer->KeepSessionOf(*data);
+        // Ours must go before the library closes the connection.
+        data.reset();
         Timed("The FTP server did not confirm the listing of " + argument + " within " + DurationText(Timeouts.Reply) +
                   ": timed out",
               [&] { session.endList(); });

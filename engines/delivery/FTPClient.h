@@ -1,11 +1,14 @@
 #pragma once
 
+#include "engines/delivery/TLSTrust.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +16,7 @@
 namespace tavrin {
 
 class TFTPSession;
+class TTLSPeer;
 
 // Any failure of the FTP conversation: a reply outside those expected (the
 // text is the server's reply), a socket error or a time-out.
@@ -56,8 +60,20 @@ public:
     // as long as the time-outs allow. Any session still open is closed first.
     void Open(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts);
 
-    // "USER", then "PASS" when the server asks for it, then "SYST" (200, 215 or 500).
+    // The same, then "AUTH TLS" (234) and the TLS handshake; the server's
+    // certificate must satisfy the trust before anything more is said. A
+    // server that refuses AUTH TLS, a failed handshake or an untrusted
+    // certificate raise EFTPError with the session closed: no user name or
+    // password has been sent. Every data connection then runs in TLS too.
+    void OpenSecure(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts, const TTLSTrust& trust);
+
+    // "USER", then "PASS" when the server asks for it, then "SYST" (200,
+    // 215 or 500). In a secure session then "PBSZ 0" and "PROT P" (200), so
+    // that every data connection is protected.
     void LogOn(const std::string& user, const std::string& password);
+
+    // The certificate the server presented in a secure session.
+    const std::optional<TServerCertificate>& Certificate() const;
 
     // From now on data connections are opened with "PASV" (true) or "PORT" (false).
     void SetPassive(bool passive);
@@ -102,7 +118,11 @@ private:
     void Lose(const std::string& reason);
     // The session, or EFTPError when there is none.
     TFTPSession& OpenSession();
+    // Opens the control connection, reads the greeting and, with a peer,
+    // secures it; then makes the session.
+    void OpenWith(const std::string& host, std::uint16_t port, const TFTPTimeouts& timeouts);
 
+    std::unique_ptr<TTLSPeer> Peer;
     std::unique_ptr<TFTPSession> Session;
     TFTPTimeouts Timeouts;
     bool Passive = true;

@@ -395,7 +395,7 @@ TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& 
         message.Cc = MailboxFromText(settings.CCName, settings.CC);
     const std::string jobName = AsUTF8(job.Name);
     message.Subject = WithoutControls("Remote Proofing information for " + jobName);
-    const std::string link = JobWebAddress(settings.WebRoot, job.UniqueID);
+    const std::string link = JobWebAddress(settings.WebRoot, job.UniqueID, job.Secret);
     message.PlainText = NotifyPlainText(link);
     message.HTMLText = NotifyHTMLText(link, jobName);
     message.OverviewPath = jobFolder.empty() ? std::string() : jobFolder + OverviewFileName;

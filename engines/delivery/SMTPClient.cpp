@@ -2,6 +2,7 @@
 
 #include "base/platform/SocketOptions.h"
 #include "base/text/TextRules.h"
+#include "engines/delivery/TLSPeer.h"
 
 #include <Poco/Base64Encoder.h>
 #include <Poco/Exception.h>
@@ -89,6 +90,11 @@ public:
 
     void SendLine(const std::string& line) { socket().sendMessage(line); }
 
+    // The connection continues on the given socket (TLS on top of the old one).
+    void Continue(const Poco::Net::StreamSocket& secure) { socket() = secure; }
+
+    Poco::Net::StreamSocket Plain() { return socket(); }
+
     // Closes both directions at once: nothing waits on this connection any more.
     void ShutDown()
     {
@@ -118,6 +124,42 @@ TSMTPClient::~TSMTPClient()
 void TSMTPClient::Open(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)
 {
     Close();
+    Peer.reset();
+    Connect(host, port, replyTimeout);
+}
+
+void TSMTPClient::OpenSecure(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout,
+                             const TTLSTrust& trust)
+{
+    Close();
+    Peer = std::make_unique<TTLSPeer>(trust);
+    Connect(host, port, replyTimeout);
+}
+
+const std::optional<TServerCertificate>& TSMTPClient::Certificate() const
+{
+    static const std::optional<TServerCertificate> none;
+    return Peer ? Peer->Certificate() : none;
+}
+
+void TSMTPClient::StartTLS(const TTLSTrust& trust)
+{
+    Command("STARTTLS", {220});
+    // Kept on failure too: the certificate refused is what an operator pins.
+    Peer = std::make_unique<TTLSPeer>(trust);
+    try {
+        Poco::Net::StreamSocket plain = Session->Plain();
+        plain.setReceiveTimeout(AsTimespan(ReplyTimeout));
+        Session->Continue(Peer->Secure(plain));
+    } catch (const ETLSRefused& refusal) {
+        Session->ShutDown();
+        Session.reset();
+        throw ESMTPError(refusal.what());
+    }
+}
+
+void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)
+{
     ReplyTimeout = replyTimeout;
     // A connection shut after a time-out must fail a write, not end the process.
     IgnoreBrokenPipeSignal();
@@ -126,7 +168,16 @@ void TSMTPClient::Open(const std::string& host, std::uint16_t port, std::chrono:
         socket.connect(Poco::Net::SocketAddress(host, port));
         // A server that stops reading must not hold a command or the message either.
         socket.setSendTimeout(AsTimespan(replyTimeout));
-        Session = std::make_unique<TSMTPSession>(socket);
+        socket.setReceiveTimeout(AsTimespan(replyTimeout));
+        if (!Peer) {
+            Session = std::make_unique<TSMTPSession>(socket);
+            return;
+        }
+        try {
+            Session = std::make_unique<TSMTPSession>(Peer->Secure(socket));
+        } catch (const ETLSRefused& refusal) {
+            throw ESMTPError(refusal.what());
+        }
     });
     TSMTPReply greeting;
     try {
@@ -240,8 +291,9 @@ std::string Base64Line(const std::string& text)
     return encoded.str();
 }
 
-bool ListsLoginMechanism(const std::string& ehloReply)
+bool ListsAuthMechanism(const std::string& ehloReply, const std::string& mechanism)
 {
+    const std::string wanted = LowerCase(mechanism);
     std::istringstream lines(ehloReply);
     for (std::string line; std::getline(lines, line);) {
         // "250-AUTH LOGIN PLAIN": the keyword follows the code and its separator.
@@ -250,10 +302,33 @@ bool ListsLoginMechanism(const std::string& ehloReply)
             continue;
         std::istringstream words(keyword.substr(5));
         for (std::string word; words >> word;)
-            if (word == "login")
+            if (word == wanted)
                 return true;
     }
     return false;
+}
+
+bool ListsLoginMechanism(const std::string& ehloReply)
+{
+    return ListsAuthMechanism(ehloReply, "LOGIN");
+}
+
+bool ListsExtension(const std::string& ehloReply, const std::string& keyword)
+{
+    const std::string wanted = LowerCase(keyword);
+    std::istringstream lines(ehloReply);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(LowerCase(line.size() > 4 ? line.substr(4) : ""));
+        std::string first;
+        if (words >> first && first == wanted)
+            return true;
+    }
+    return false;
+}
+
+std::string PlainCredentials(const std::string& user, const std::string& password)
+{
+    return Base64Line(std::string(1, '\0') + user + std::string(1, '\0') + password);
 }
 
 }  // namespace tavrin

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "engines/delivery/TLSTrust.h"
+
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -25,6 +28,7 @@ struct TSMTPReply {
 };
 
 class TSMTPSession;
+class TTLSPeer;
 
 // One SMTP client over Poco's session: it sends only the commands the caller
 // names, so the conversation is exactly the caller's. Every operation raises
@@ -45,6 +49,22 @@ public:
     // replyTimeout, the one to the end of a message up to the longer of that
     // and EndOfMessageTimeout. On failure nothing stays open.
     void Open(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout);
+
+    // The same on implicit TLS: the handshake comes first, and the server's
+    // certificate must satisfy the trust before the greeting is read.
+    void OpenSecure(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout,
+                    const TTLSTrust& trust);
+
+    // "STARTTLS" (220), then the handshake and the certificate check on the
+    // open connection. On failure the connection is closed and nothing more
+    // has been sent. The caller greets the server again ("EHLO") after it.
+    void StartTLS(const TTLSTrust& trust);
+
+    // True once the connection runs in TLS.
+    bool Secure() const { return Peer != nullptr && Session != nullptr; }
+
+    // The certificate the server presented, once it is secure.
+    const std::optional<TServerCertificate>& Certificate() const;
 
     // Sends one command line and returns the reply. A code outside accepted
     // raises with the reply's text; an empty accepted list takes any reply.
@@ -72,6 +92,10 @@ private:
     // Closes a connection whose server stopped answering, and raises the reason.
     [[noreturn]] void Lose(const std::string& reason);
 
+    // Connects and reads the greeting; with a peer, the handshake comes between.
+    void Connect(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout);
+
+    std::unique_ptr<TTLSPeer> Peer;
     std::unique_ptr<TSMTPSession> Session;
     std::chrono::seconds ReplyTimeout{60};
 };
@@ -79,9 +103,18 @@ private:
 // A line of text as the SMTP LOGIN mechanism sends it: Base64 on one line.
 std::string Base64Line(const std::string& text);
 
-// True when a reply to "EHLO" lists LOGIN among its AUTH mechanisms: a line
-// (after its code) beginning "AUTH " or "AUTH=", compared without regard to
-// case, whose blank-separated words include LOGIN.
+// True when a reply to "EHLO" lists the mechanism (upper case) among its
+// AUTH mechanisms: a line (after its code) beginning "AUTH " or "AUTH=",
+// compared without regard to case, whose blank-separated words include it.
+bool ListsAuthMechanism(const std::string& ehloReply, const std::string& mechanism);
 bool ListsLoginMechanism(const std::string& ehloReply);
+
+// True when a reply to "EHLO" has a line (after its code) whose first word
+// is the keyword, without regard to case ("STARTTLS").
+bool ListsExtension(const std::string& ehloReply, const std::string& keyword);
+
+// The initial response of AUTH PLAIN: the user name and password between
+// NUL bytes, in Base64 on one line.
+std::string PlainCredentials(const std::string& user, const std::string& password);
 
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #include "engines/web/ProofPages.h"
 
 #include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
 #include "engines/web/PageInks.h"
@@ -344,7 +345,8 @@ void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& sett
     // The pages' ink data first: once the viewer page has its name, the whole proof is there.
     WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
-                    settings.WebRoot + "tavrin/", record, "scripts/", "images/", record.JobID + "/");
+                    settings.WebRoot + "tavrin/", record, "scripts/", "images/",
+                    RemoteJobFolderName(job.UniqueID, job.Secret) + "/");
 }
 
 std::string CreationDateText(TDateTime moment, const std::locale& locale)

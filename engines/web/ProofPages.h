@@ -24,8 +24,10 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
 // The Web task's call: builds the record (BuildHTMLJobRecord), writes the
 // pages' ink data (inks.js, see PageInks.h) and then the pages into
 // jobFolder (with its trailing separator) with the title "Tavrin Remote
-// Proofing By Dranwick - " + job name and the base URL WebRoot + "tavrin/".
-// Errors as for the functions it calls.
+// Proofing By Dranwick - " + job name, the base URL WebRoot + "tavrin/" and
+// the job's remote folder (RemoteJobFolderName) as data directory, where the
+// upload puts the tiles. Errors as for the functions it calls, and
+// std::invalid_argument for a malformed secret.
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
                         TDateTime noMasterDate);
 

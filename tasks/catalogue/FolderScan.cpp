@@ -1,6 +1,7 @@
 #include "tasks/catalogue/FolderScan.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/UniqueIDs.h"
 #include "base/pagebuffer/PGBObject.h"
@@ -161,12 +162,12 @@ void CatalogueJob(const TScannedPlate& plate, TUniqueIDIssuer& uniqueIDs)
     InsertInTransaction(
         "insert into JobList (JobListName, JobListCustomerID, JobListStatus, JobListReference, JobListXResolution, "
         "JobListYResolution, JobListImageNegate, JobListMarginNegate, JobListImageWidth, JobListImageHeight, "
-        "JobListUniqueID, JobListDataWidth,JobListPageCount) values (" +
+        "JobListUniqueID, JobListDataWidth,JobListPageCount, JobListSecret) values (" +
         QuoteText(plate.JobTitle) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
         std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " + Flag(plate.ImageNegate) +
         ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
         std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) + ", " +
-        QuoteText("1") + ")");
+        QuoteText("1") + ", " + QuoteText(MakeJobSecret()) + ")");
 }
 
 void CataloguePlate(const TScannedPlate& plate)

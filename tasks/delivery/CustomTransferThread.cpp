@@ -1,10 +1,11 @@
 #include "tasks/delivery/CustomTransferThread.h"
 
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/SocketOptions.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
-#include "engines/delivery/FTPServerAddress.h"
+#include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <filesystem>
@@ -101,6 +102,14 @@ bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFol
         Fail(reason);
         return false;
     }
+    // A damaged secret must not fall back to the guessable folder.
+    if (!job.Secret.empty() && !IsJobSecret(job.Secret)) {
+        const std::string reason = "Job " + std::to_string(JobReference()) + " has the secret \"" + job.Secret +
+                                   "\", which is not 32 lower-case hexadecimal digits; " + consequence;
+        PostLog(reason, 100);
+        Fail(reason);
+        return false;
+    }
     localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
     if (localFolder.empty()) {
         const std::string reason = "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence;
@@ -154,9 +163,8 @@ bool TCustomTransferThread::LogOn()
 {
     const TSettingsRecord settings = StationSettings().Copy();
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
-    const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
     try {
-        Client->Open(server.Host, server.Port, SessionTimeouts(settings));
+        OpenConfiguredFTP(*Client, settings, SessionTimeouts(settings));
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
         LastError = Trimmed(error.what());
@@ -344,6 +352,12 @@ bool TCustomTransferThread::SendFile(const std::string& localFolder, const std::
         PostLog(LastError, -1);
         return false;
     }
+    return SendContent(content, remoteFolder, fileName);
+}
+
+bool TCustomTransferThread::SendContent(std::istream& content, const std::string& remoteFolder,
+                                        const std::string& fileName)
+{
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         bool ready = true;
         if (!Client->Connected()) {

@@ -43,6 +43,9 @@ protected:
     // local file that cannot be opened is one log line and no attempt. When
     // three attempts in a row time out, the server counts as unresponsive.
     virtual bool SendFile(const std::string& localFolder, const std::string& remoteFolder, const std::string& fileName);
+    // The attempts of SendFile for content already open (read from its start
+    // at each attempt), stored under fileName.
+    bool SendContent(std::istream& content, const std::string& remoteFolder, const std::string& fileName);
     // Progress of the current transfer: count bytes sent so far.
     virtual void FTPWork(std::int64_t count);
     // One status of the client, posted as a task log line.
@@ -59,8 +62,9 @@ protected:
 
     // Loads the task's job and its local folder. False, with the task
     // failed, when there is nothing it may work on: no such job (nothing is
-    // posted), or a job without a unique id, whose folder would be the whole
-    // output folder (a log line ending in the consequence).
+    // posted), a job without a unique id, whose folder would be the whole
+    // output folder, or one whose secret is damaged (a log line ending in the
+    // consequence).
     bool LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence);
 
     // The FTP client lives from the first to the last step of the task.

@@ -1,6 +1,7 @@
 #include "tasks/delivery/DeleteThread.h"
 
 #include "base/catalogue/InkCoverage.h"
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
@@ -141,10 +142,10 @@ void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::st
  * 2. Delete every name the server lists in it.
  * 3. From the parent folder, remove the job's folder.
  */
-void TDeleteThread::DeleteRemoteFolder(const std::string& uniqueID)
+void TDeleteThread::DeleteRemoteFolder(const std::string& folderName)
 {
     const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
-    const std::string jobFolder = WithSingleTrailingSlash(base + uniqueID);
+    const std::string jobFolder = WithSingleTrailingSlash(base + folderName);
     PostLog("Remote Path: " + jobFolder, -1);
     if (!ChangeRemoteDirectory(jobFolder)) {
         NotDone("Could not reach the remote folder " + jobFolder + ": " + LastError, -1);
@@ -158,11 +159,11 @@ void TDeleteThread::DeleteRemoteFolder(const std::string& uniqueID)
         NotDone("Could not reach the remote folder " + base + ": " + LastError, -1);
         return;
     }
-    PostLog("Deleting directory " + uniqueID, 0);
+    PostLog("Deleting directory " + folderName, 0);
     try {
-        Client->Command("RMD", uniqueID, {250});
+        Client->Command("RMD", folderName, {250});
     } catch (const EFTPError& error) {
-        NotDone("Could not delete directory " + uniqueID + ". " + Trimmed(error.what()), -1);
+        NotDone("Could not delete directory " + folderName + ". " + Trimmed(error.what()), -1);
     }
     // Without "Done." the bar still ends: the runner's line tells what failed.
     PostLog(Problems.empty() ? "Done." : "", 100);
@@ -196,7 +197,7 @@ void TDeleteThread::Run()
             PostLog(LastError, -1);
         Problems.push_back("Could not log on to the FTP server: " + LastError);
     } else {
-        DeleteRemoteFolder(job.UniqueID);
+        DeleteRemoteFolder(RemoteJobFolderName(job.UniqueID, job.Secret));
         Disconnect();
     }
     DestroyClient();

@@ -23,7 +23,8 @@ protected:
 private:
     void DeleteLocalFiles(const std::string& localFolder);
     void DeleteMasters(const TJobDetailRecord& job);
-    void DeleteRemoteFolder(const std::string& uniqueID);
+    // The job's folder under "tavrin/" on the server, named as RemoteJobFolderName gives.
+    void DeleteRemoteFolder(const std::string& folderName);
     void DeleteRemoteName(const std::string& jobFolder, const std::string& name, int progress);
     // Logs one thing that could not be done and keeps it for the failure at the end.
     void NotDone(const std::string& problem, int progress);

@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/settings/SharedSettings.h"
+#include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/MailAddress.h"
 #include "engines/delivery/SMTPClient.h"
 
@@ -86,13 +87,7 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
 
 std::string TNotifyThread::Greet(TSMTPClient& client, const TSettingsRecord& settings)
 {
-    client.Open(settings.SMTPHost, SMTPPortNumber(settings.SMTPPort), settings.SMTPReplyTimeout);
-    const std::string localName = Poco::Environment::nodeName();
-    const TSMTPReply reply = client.Command("EHLO " + localName, {});
-    if (reply.Code == 250)
-        return reply.Text;
-    client.Command("HELO " + localName, {250});
-    return {};
+    return GreetConfiguredMailServer(client, settings);
 }
 
 bool TNotifyThread::AddRecipient(TSMTPClient& client, const TMailbox& recipient)
@@ -106,8 +101,9 @@ bool TNotifyThread::AddRecipient(TSMTPClient& client, const TMailbox& recipient)
 
 /*
  * 1. "RSET", whatever the reply.
- * 2. "AUTH LOGIN" with the user name and password when the settings ask for
- *    it and the server offers LOGIN.
+ * 2. "AUTH LOGIN" (or "AUTH PLAIN" where only that is offered) with the
+ *    user name and password when the settings ask for it; in a session the
+ *    settings want secure, only once it is.
  * 3. "MAIL FROM", then "RCPT TO" for each To entry and the Cc entry; the
  *    server may refuse some of them.
  * 4. Without an accepted To recipient the message goes nowhere: the Cc alone
@@ -119,11 +115,7 @@ std::vector<TMailbox> TNotifyThread::Deliver(TSMTPClient& client, const TNotifyM
                                              const TSettingsRecord& settings, const std::string& extensions)
 {
     client.Command("RSET", {});
-    if (settings.AuthenticationRequired && ListsLoginMechanism(extensions)) {
-        client.Command("AUTH LOGIN", {334}, "AUTH LOGIN");
-        client.Command(Base64Line(settings.SMTPUsername), {334}, "the AUTH LOGIN user name");
-        client.Command(Base64Line(settings.SMTPPassword), {235}, "the AUTH LOGIN password");
-    }
+    LogOnToMailServer(client, settings, extensions);
     client.Command("MAIL FROM:<" + message.From.Address + ">", {250});
     std::vector<TMailbox> accepted;
     for (const TMailbox& recipient : message.To)

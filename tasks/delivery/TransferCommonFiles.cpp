@@ -4,8 +4,8 @@
 #include "base/platform/MessageBox.h"
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
+#include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPClient.h"
-#include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/CustomTransferThread.h"
 
@@ -29,13 +29,12 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
     const std::string local = ProgramFolder() + folderName;
     // Exactly as typed: a hand-edited "/www" gives "/wwwtavrin/images".
     const std::string remote = settings.FTPInitialDirectory + "tavrin/" + folderName;
-    const TFTPServerAddress server = ParseFTPServer(settings.FTPServer);
 
     TFTPClient client;
     client.SetPassive(false);
     TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
     timeouts.Connect = std::chrono::milliseconds(0);
-    client.Open(server.Host, server.Port, timeouts);
+    OpenConfiguredFTP(client, settings, timeouts);
     client.LogOn(settings.FTPUserName, settings.FTPPassword);
     client.Command("TYPE", "I", {200});
     if (!remote.empty()) {

@@ -1,11 +1,13 @@
 #include "tasks/delivery/TransferThread.h"
 
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 namespace tavrin {
 
@@ -19,6 +21,11 @@ std::vector<std::string> FinishedFiles(const std::string& folder)
     names.erase(std::remove_if(names.begin(), names.end(), IsUnfinishedName), names.end());
     return names;
 }
+
+// What a listing web server shows for a folder without an index page of its
+// own: nothing, rather than the names of every job's proof.
+constexpr const char* EmptyIndexPage = "<!DOCTYPE html>\r\n<html><head><title></title></head><body></body></html>\r\n";
+constexpr const char* IndexPageName = "index.html";
 
 }  // namespace
 
@@ -59,6 +66,43 @@ bool TTransferThread::SendSharedFolder(const std::string& localFolder, const std
     std::vector<std::string> present = RemoteNameList();
     std::transform(present.begin(), present.end(), present.begin(), LowerCase);
     SendFiles(localFolder, remoteFolder, names, present);
+    const bool indexSent = std::any_of(names.begin(), names.end(),
+                                       [](const std::string& name) { return LowerCase(name) == IndexPageName; });
+    if (!indexSent)
+        SendIndexPageWhereMissing(remoteFolder, present);
+    return true;
+}
+
+void TTransferThread::SendIndexPageWhereMissing(const std::string& remoteFolder,
+                                                const std::vector<std::string>& presentLowerCase)
+{
+    if (std::find(presentLowerCase.begin(), presentLowerCase.end(), IndexPageName) != presentLowerCase.end())
+        return;
+    const std::string remotePath = remoteFolder + IndexPageName;
+    PostLog("Sending an empty " + remotePath, -1);
+    std::istringstream page(EmptyIndexPage);
+    TransferSize = static_cast<std::int64_t>(page.str().size());
+    TransferredBytes = 0;
+    if (SendContent(page, remoteFolder, IndexPageName)) {
+        PostLog("Done sending an empty " + remotePath, -1);
+        return;
+    }
+    PostLog("Could not send an empty " + remotePath, -1);
+    NotSent.push_back("an empty " + remotePath);
+    LastNotSentReason = LastError;
+}
+
+bool TTransferThread::HideFolderListing(const std::string& remoteFolder)
+{
+    const bool connected = Client->Connected() || Connect();
+    if (!connected || !ChangeRemoteDirectory(remoteFolder)) {
+        Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
+        PostLog(Unreached, -1);
+        return false;
+    }
+    std::vector<std::string> present = RemoteNameList();
+    std::transform(present.begin(), present.end(), present.begin(), LowerCase);
+    SendIndexPageWhereMissing(remoteFolder, present);
     return true;
 }
 
@@ -96,7 +140,9 @@ void TTransferThread::FailForWhatWasNotSent()
  * 3. Log on and reach the job's folder under "tavrin/" on the server.
  * 4. Send every finished file of the local job folder.
  * 5. Send the shared scripts, then the images, that the server lacks.
- * 6. Log off; "Done." only when everything arrived.
+ * 6. Give "tavrin/" and the shared folders an empty index page where they
+ *    have none, so that a listing web server never lists the jobs.
+ * 7. Log off; "Done." only when everything arrived.
  */
 void TTransferThread::Run()
 {
@@ -112,7 +158,7 @@ void TTransferThread::Run()
     const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
     const std::string images = WithSingleTrailingSlash(base + "images/");
     const std::string scripts = WithSingleTrailingSlash(base + "scripts/");
-    const std::string jobFolder = WithSingleTrailingSlash(base + job.UniqueID);
+    const std::string jobFolder = WithSingleTrailingSlash(base + RemoteJobFolderName(job.UniqueID, job.Secret));
     if (!reached) {
         Fail("Could not log on to the FTP server: " + LastError);
     } else {
@@ -125,8 +171,9 @@ void TTransferThread::Run()
         PostLog("Error sending files. " + LastError, 100);
     } else {
         SendFiles(local, jobFolder, FinishedFiles(local), {});
-        if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts))
-            SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images);
+        if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts) &&
+            SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images))
+            HideFolderListing(base);
         Disconnect();
         FailForWhatWasNotSent();
         // Without "Done." the bar still ends: the runner's line tells what failed.

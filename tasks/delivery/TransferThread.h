@@ -8,7 +8,9 @@
 namespace tavrin {
 
 // The upload task: every file of the job folder into the job's folder on the
-// web server, then the shared scripts and images the server lacks. Reports
+// web server (named by its unique id and secret), then the shared scripts
+// and images the server lacks, and empty index pages where "tavrin/" and
+// those two folders have none. Reports
 // through log lines and ends with WM_TRANSFER_DONE. It fails when the job is
 // not catalogued, its web proof is not complete locally (no index.html), the
 // server or a remote folder cannot be reached, or any file was not sent.
@@ -28,7 +30,15 @@ private:
                    const std::vector<std::string>& names, const std::vector<std::string>& skipped);
     // The shared folder's files that the server does not list; false, with
     // a log line and Unreached set, when the remote folder could not be reached.
+    // Ends with an empty index page where the folder has none.
     bool SendSharedFolder(const std::string& localFolder, const std::string& remoteFolder);
+    // An empty index.html into the remote folder unless presentLowerCase
+    // (its listing, lower-cased) names one; one that did not arrive is added
+    // to NotSent.
+    void SendIndexPageWhereMissing(const std::string& remoteFolder, const std::vector<std::string>& presentLowerCase);
+    // The same for a folder of no files of ours: reached and listed first;
+    // false, with a log line and Unreached set, when it could not be reached.
+    bool HideFolderListing(const std::string& remoteFolder);
     // False, with a log line and the task failed, when the job folder lacks
     // its index.html: a partial proof must not be published.
     bool ProofIsComplete(const std::string& localFolder);

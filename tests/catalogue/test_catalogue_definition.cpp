@@ -155,7 +155,7 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
         {"JobList",
          {"JobListID", "JobListName", "JobListCustomerID", "JobListStatus", "JobListReference", "JobListXResolution",
           "JobListYResolution", "JobListImageNegate", "JobListMarginNegate", "JobListImageWidth", "JobListImageHeight",
-          "JobListUniqueID", "JobListDataWidth", "JobListPageCount"}},
+          "JobListUniqueID", "JobListDataWidth", "JobListPageCount", "JobListSecret"}},
         {"PlateList",
          {"PlateListJobReference", "PlateListPageNumber", "PlateListPlateColor", "PlateListSource",
           "PlateListPlateColorValue"}},

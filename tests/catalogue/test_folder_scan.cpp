@@ -1,3 +1,4 @@
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace tavrin::testing {
 namespace {
@@ -226,6 +228,12 @@ TEST_F(FolderScan, NewJobsGetDistinctIncreasingTimeStampsAndRowsAreNeverUpdated)
             EXPECT_LT(ids[i - 1], ids[i]);
         }
     }
+    // Each job draws a secret of its own.
+    const auto secrets = Column("select * from JobList", "JobListSecret");
+    ASSERT_EQ(secrets.size(), 40u);
+    for (const std::string& secret : secrets)
+        EXPECT_TRUE(IsJobSecret(secret)) << secret;
+    EXPECT_EQ(std::set<std::string>(secrets.begin(), secrets.end()).size(), 40u);
 
     // A job catalogued with a later stamp (a clock set back since) is never
     // reached again: the next new job follows it.
@@ -237,10 +245,12 @@ TEST_F(FolderScan, NewJobsGetDistinctIncreasingTimeStampsAndRowsAreNeverUpdated)
 
     // A later file of job 21 with another title and source keeps the first row's values.
     const auto before = Column("select * from JobList where JobListReference = 21", "JobListUniqueID");
+    const auto secretBefore = Column("select * from JobList where JobListReference = 21", "JobListSecret");
     std::filesystem::remove(PageBufferPath("j21.pgb"));
     WritePlate("renamed.pgb", {21, 1, "BLACK", {0, 0, 0, 32767}, 1, "21.Other title.ps"});
     Scan();
     EXPECT_EQ(Column("select * from JobList where JobListReference = 21", "JobListUniqueID"), before);
+    EXPECT_EQ(Column("select * from JobList where JobListReference = 21", "JobListSecret"), secretBefore);
     EXPECT_EQ(Column("select * from JobList where JobListReference = 21", "JobListName"),
               std::vector<std::string>{"Brochure.ps"});
     EXPECT_EQ(Column("select * from PlateList where PlateListJobReference = 21", "PlateListSource"),

@@ -1,9 +1,11 @@
 #include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <stdexcept>
 
 namespace tavrin {
@@ -34,6 +36,7 @@ TEST_F(JobDetail, LoadsTheRowWithItsDefaultsAndNothingForAMissingJob)
     EXPECT_EQ(job.ImageHeight, 4800);
     EXPECT_EQ(job.PageCount, 1);
     EXPECT_EQ(job.DataWidth, 9728);
+    EXPECT_EQ(job.Secret, "");
     EXPECT_EQ(JobOutputFolder(42), ProgramFolder() + "output/20080314092653120/");
 
     LoadJobDetail(43, job);
@@ -59,13 +62,13 @@ TEST(OutputLayout, OnlyAUniqueIDOf17DigitsNamesAPath)
     testing::TScratchProgramFolder folder;
     EXPECT_TRUE(IsUniqueID("20261210090000000"));
     EXPECT_EQ(JobFolderPath("20261210090000000"), folder.Path("output/20261210090000000/").string());
-    EXPECT_EQ(JobWebAddress("http://proofs.example.com/", "20261210090000000"),
+    EXPECT_EQ(JobWebAddress("http://proofs.example.com/", "20261210090000000", ""),
               "http://proofs.example.com/tavrin/20261210090000000/");
     for (const std::string id : {"", ".", "..", "../..", "/", "2026121009000000", "202612100900000000",
                                  "2026121009000000a", " 20261210090000000", "2026121009000000/"}) {
         EXPECT_FALSE(IsUniqueID(id)) << id;
         EXPECT_THROW(JobFolderPath(id), std::invalid_argument) << id;
-        EXPECT_THROW(JobWebAddress("http://proofs.example.com/", id), std::invalid_argument) << id;
+        EXPECT_THROW(JobWebAddress("http://proofs.example.com/", id, ""), std::invalid_argument) << id;
         EXPECT_TRUE(RemoveUnfinishedOutput(id).empty()) << id;
     }
     try {
@@ -73,6 +76,33 @@ TEST(OutputLayout, OnlyAUniqueIDOf17DigitsNamesAPath)
     } catch (const std::invalid_argument& error) {
         EXPECT_STREQ(error.what(), "The job's unique id \"..\" is not 17 digits: no file or folder is named after it");
     }
+}
+
+// The secret makes a job's address unguessable: each job draws its own
+// 128 bits, and only that exact form may name a folder or an address.
+TEST(JobSecret, EveryJobDrawsItsOwnAndOnlyThatFormNamesTheRemoteFolder)
+{
+    std::set<std::string> drawn;
+    for (int job = 0; job < 64; ++job) {
+        const std::string secret = MakeJobSecret();
+        EXPECT_TRUE(IsJobSecret(secret)) << secret;
+        drawn.insert(secret);
+    }
+    EXPECT_EQ(drawn.size(), 64u);
+
+    const std::string secret = "0123456789abcdef0123456789abcdef";
+    EXPECT_EQ(RemoteJobFolderName("20261210090000000", secret), "20261210090000000-" + secret);
+    EXPECT_EQ(JobWebAddress("https://proofs.example.com/", "20261210090000000", secret),
+              "https://proofs.example.com/tavrin/20261210090000000-" + secret + "/");
+    // A job catalogued before secrets keeps the folder its files are in.
+    EXPECT_EQ(RemoteJobFolderName("20261210090000000", ""), "20261210090000000");
+    for (const std::string damaged :
+         {"0123456789ABCDEF0123456789ABCDEF", "0123456789abcdef0123456789abcde", "0123456789abcdef0123456789abcdef0",
+          "../../0123456789abcdef0123456789a", "0123456789abcdef 123456789abcdef"}) {
+        EXPECT_FALSE(IsJobSecret(damaged)) << damaged;
+        EXPECT_THROW(RemoteJobFolderName("20261210090000000", damaged), std::invalid_argument) << damaged;
+    }
+    EXPECT_THROW(RemoteJobFolderName("..", secret), std::invalid_argument);
 }
 
 TEST(OutputLayout, PathsAndPageNumbers)

@@ -132,11 +132,14 @@ protected:
         return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), command));
     }
 
-    // Adds a catalogued job with its unique id.
-    void AddJob(int reference, const std::string& uniqueID)
+    // Adds a catalogued job with its unique id and secret (none: a job
+    // catalogued before jobs had secrets).
+    void AddJob(int reference, const std::string& uniqueID, const std::string& secret = "")
     {
-        Run("insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) values (" +
-            std::to_string(reference) + ", " + QuoteText(uniqueID) + ", \"Leaflet\", 1)");
+        Run("insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount, JobListSecret) "
+            "values (" +
+            std::to_string(reference) + ", " + QuoteText(uniqueID) + ", \"Leaflet\", 1, " +
+            (secret.empty() ? std::string("NULL") : QuoteText(secret)) + ")");
     }
 
     // Starts the task and gathers its messages until its completion.

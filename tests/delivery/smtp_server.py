@@ -4,12 +4,17 @@ offers AUTH LOGIN without TLS (user "mailer", password "secret"), plus the
 faults the tests ask for. Writes its port to --port-file once it listens,
 every command it receives to --command-log (the login's outcome in
 parentheses) and each message it accepts to --mail-dir as 1.eml, 2.eml, ...
-with its envelope recipients, one a line, in 1.rcpt, 2.rcpt, ..."""
+with its envelope recipients, one a line, in 1.rcpt, 2.rcpt, ...
+
+With --tls-certificate and --tls-key and --starttls, STARTTLS is offered and
+required before anything else, AUTH only inside it; with --implicit-tls the
+connection is TLS from its first byte."""
 
 import argparse
 import asyncio
 import logging
 import os
+import ssl
 
 from aiosmtpd.smtp import SMTP, AuthResult
 
@@ -31,6 +36,10 @@ def parse_arguments():
                              'answer nothing from that command on')
     parser.add_argument("--slow-end", type=float, default=0,
                         help="wait this many seconds before answering the end of a message")
+    parser.add_argument("--tls-certificate")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--starttls", action="store_true", help="require STARTTLS, AUTH only after it")
+    parser.add_argument("--implicit-tls", action="store_true", help="TLS from the first byte")
     return parser.parse_args()
 
 
@@ -105,7 +114,7 @@ def recorded(name):
     return method
 
 
-for command in ("HELO", "EHLO", "RSET", "AUTH", "MAIL", "RCPT", "DATA", "NOOP", "QUIT"):
+for command in ("HELO", "EHLO", "STARTTLS", "RSET", "AUTH", "MAIL", "RCPT", "DATA", "NOOP", "QUIT"):
     setattr(RecordingSMTP, "smtp_" + command, recorded(command))
 
 
@@ -113,12 +122,23 @@ async def serve():
     loop = asyncio.get_running_loop()
     excluded = ["LOGIN"] if ARGUMENTS.no_login else []
 
+    context = None
+    if ARGUMENTS.tls_certificate:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(ARGUMENTS.tls_certificate, ARGUMENTS.tls_key)
+
     def session():
+        if ARGUMENTS.starttls:
+            return RecordingSMTP(Handler(), hostname="tavrin-test", tls_context=context, require_starttls=True,
+                                 auth_require_tls=True, auth_exclude_mechanism=excluded, authenticator=authenticate,
+                                 loop=loop)
         return RecordingSMTP(Handler(), hostname="tavrin-test", auth_require_tls=False,
                              auth_exclude_mechanism=excluded, authenticator=authenticate, loop=loop)
 
     if ARGUMENTS.silent_at == "greeting":
         server = await loop.create_server(asyncio.Protocol, "127.0.0.1", 0)
+    elif ARGUMENTS.implicit_tls:
+        server = await loop.create_server(session, "127.0.0.1", 0, ssl=context)
     else:
         server = await loop.create_server(session, "127.0.0.1", 0)
     written = ARGUMENTS.port_file + ".tmp"

@@ -3,6 +3,9 @@
 #include "tasks/delivery/NotifyThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
+#include "tests/delivery/TestCertificate.h"
+
+#include <iostream>
 
 namespace tavrin::testing {
 namespace {
@@ -157,11 +160,11 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
         std::vector<std::string> Expected;
     };
     const TCase cases[] = {
-        {"LOGIN not offered",
+        {"LOGIN not offered: PLAIN",
          {"--no-login"},
          true,
-         {"EHLO host", "RSET", "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>",
-          "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
+         {"EHLO host", "RSET", "AUTH PLAIN AG1haWxlcgBzZWNyZXQ=", "(PLAIN mailer accepted)",
+          "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>", "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
         {"no authentication asked for",
          {},
          false,
@@ -582,6 +585,87 @@ TEST(NotifyMessage, LoginIsOfferedOnlyInAnAuthLine)
     };
     for (const auto& [reply, listed] : cases)
         EXPECT_EQ(ListsLoginMechanism(reply), listed) << reply;
+}
+
+// With STARTTLS or implicit TLS chosen, the log-on and the message travel
+// only inside TLS, to a server whose certificate the settings trust.
+TEST_F(NotifyTask, MailOverSTARTTLSAndImplicitTLSArrivesWithThePinnedCertificate)
+{
+    const TTestCertificate certificate = MakeTestCertificate(Temporary.Path());
+    const std::vector<std::string> tls = {"--tls-certificate", certificate.Certificate.string(), "--tls-key",
+                                          certificate.Key.string()};
+    struct TCase {
+        const char* Security;
+        const char* ServerOption;
+        std::vector<std::string> Expected;
+    };
+    const TCase cases[] = {
+        {"STARTTLS",
+         "--starttls",
+         {"EHLO host", "STARTTLS", "EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)",
+          "MAIL FROM:<proofs@example.com>", "RCPT TO:<ann@example.com>", "RCPT TO:<archive@example.com>", "DATA",
+          "QUIT"}},
+        {"TLS",
+         "--implicit-tls",
+         {"EHLO host", "RSET", "AUTH LOGIN", "(LOGIN mailer accepted)", "MAIL FROM:<proofs@example.com>",
+          "RCPT TO:<ann@example.com>", "RCPT TO:<archive@example.com>", "DATA", "QUIT"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Security);
+        std::vector<std::string> options = tls;
+        options.push_back(c.ServerOption);
+        StartMailServer(options);
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        std::filesystem::create_directories(Temporary.Path() / "mail");
+        StationSettings().Update([&](TSettingsRecord& settings) {
+            settings.SMTPSecurity = c.Security;
+            settings.SMTPServerFingerprint = certificate.Fingerprint;
+        });
+        const TPostedMessages posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+        EXPECT_EQ(Conversation(), c.Expected);
+        EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+        std::cout << "SMTP conversation with " << c.Security << " (the server's command log):\n";
+        for (const std::string& line : Conversation())
+            std::cout << "  " << line << "\n";
+    }
+}
+
+// A server that does not offer STARTTLS, or presents a certificate the
+// settings do not trust, hears no AUTH and no message.
+TEST_F(NotifyTask, WithoutSTARTTLSOrATrustedCertificateNoAuthIsEverSent)
+{
+    const TTestCertificate certificate = MakeTestCertificate(Temporary.Path());
+    StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "STARTTLS"; });
+    StartMailServer();
+    TPostedMessages posted = RunNotify();
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_NE(posted.Completions[0].FailureReason.find("does not offer STARTTLS; nothing was sent"), std::string::npos)
+        << posted.Completions[0].FailureReason;
+    EXPECT_EQ(Conversation(), (std::vector<std::string>{"EHLO host", "QUIT"}));
+
+    // Trusted by nobody: a self-signed certificate without a pin.
+    StartMailServer(
+        {"--tls-certificate", certificate.Certificate.string(), "--tls-key", certificate.Key.string(), "--starttls"});
+    posted = RunNotify();
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_NE(posted.Completions[0].FailureReason.find("presented the SHA-256 fingerprint " + certificate.Fingerprint),
+              std::string::npos)
+        << posted.Completions[0].FailureReason;
+    EXPECT_EQ(Conversation(), (std::vector<std::string>{"EHLO host", "STARTTLS"}));
+    EXPECT_TRUE(ReceivedMessages(Temporary).empty());
+
+    // A choice that is none of the three is refused before any connection.
+    StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "SSL"; });
+    ClearCommands();
+    posted = RunNotify();
+    EXPECT_NE(posted.Completions[0].FailureReason.find("SMTP Security \"SSL\" is not None, STARTTLS or TLS"),
+              std::string::npos)
+        << posted.Completions[0].FailureReason;
+    EXPECT_TRUE(Conversation().empty());
 }
 
 }  // namespace

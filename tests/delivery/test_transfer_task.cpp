@@ -1,6 +1,9 @@
+#include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageBox.h"
+#include "engines/delivery/NotifyMessage.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/TransferCommonFiles.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/DeliveryFixture.h"
@@ -76,11 +79,19 @@ TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFi
         EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / FirstID / name), FileBytes(local + name)) << name;
     for (const char* shared : {"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png"})
         EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / shared), FileBytes(Local(shared))) << shared;
-    EXPECT_EQ(CommandCount("NLST *.*"), 2u);
+    // A listing web server shows nothing of tavrin/ and the shared folders.
+    for (const char* folder : {"tavrin/", "tavrin/scripts/", "tavrin/images/"}) {
+        const std::string page = FileBytes(ServerRoot() / folder / "index.html");
+        EXPECT_NE(page.find("<body></body>"), std::string::npos) << folder;
+        EXPECT_EQ(posted.LogStartingWith("Done sending an empty /" + std::string(folder) + "index.html").size(), 1u);
+    }
+    EXPECT_EQ(CommandCount("NLST *.*"), 3u);
 }
 
 TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLacks)
 {
+    WriteBytes(ServerRoot() / "tavrin/index.html", "the shop's own index");
+    WriteBytes(ServerRoot() / "tavrin/scripts/INDEX.HTML", "their scripts index");
     WriteBytes(ServerRoot() / "tavrin/scripts/tavrin.js", "old script");
     WriteBytes(ServerRoot() / "tavrin/images/LOGO.JPG", "their logo");
     WriteBytes(ServerRoot() / "tavrin/images/zoom-in.png", "old zoom");
@@ -106,6 +117,12 @@ TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLack
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/scripts/tavrin.js"), "old script");
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/images/logo.jpg"));
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/new.png"), FileBytes(images + "new.png"));
+    // Index pages already there stay; only images/ lacked one.
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/index.html"), "the shop's own index");
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/scripts/INDEX.HTML"), "their scripts index");
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/scripts/index.html"));
+    EXPECT_EQ(posted.LogStartingWith("Sending an empty "),
+              (std::vector<std::pair<std::string, int>>{{"Sending an empty /tavrin/images/index.html", -1}}));
 }
 
 TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
@@ -173,11 +190,11 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     for (int retry = 1; retry <= 3; ++retry)
         EXPECT_EQ(at[retry].first, "550 Uploads are refused here.");
     EXPECT_EQ(at[4].first, "Could not send " + index);
-    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u + 2u);
+    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u + 2u + 3u);
     EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
     EXPECT_EQ(posted.Log.back(), std::make_pair(std::string(), 100));
     EXPECT_TRUE(posted.Completions[0].Failed);
-    EXPECT_EQ(posted.Completions[0].FailureReason.rfind("14 files were not sent: ", 0), 0u)
+    EXPECT_EQ(posted.Completions[0].FailureReason.rfind("17 files were not sent: ", 0), 0u)
         << posted.Completions[0].FailureReason;
     EXPECT_NE(posted.Completions[0].FailureReason.find(index), std::string::npos);
 }
@@ -335,6 +352,86 @@ TEST_F(TransferTask, UnfinishedFilesOfAKilledRunAreNeverSent)
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/logo.jpg"), "logo");
     for (const std::string& line : Commands())
         EXPECT_EQ(line.find(".part"), std::string::npos) << line;
+}
+
+// The job's folder on the web host carries its secret; the local folder
+// keeps the unique id alone. A job catalogued before secrets keeps its old
+// folder, and a damaged secret never falls back to it.
+TEST_F(TransferTask, AJobWithASecretIsUploadedAndDeletedAtItsPrivateFolderAndALinkCarriesIt)
+{
+    StartServer();
+    UseServer();
+    const std::string secret = "00112233445566778899aabbccddeeff";
+    const std::string remoteName = std::string(FirstID) + "-" + secret;
+    AddJob(7, FirstID, secret);
+    AddJob(8, SecondID);
+    const auto names = WriteJobFolder(FirstID);
+    WriteJobFolder(SecondID);
+
+    auto posted = RunTask(new TTransferThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(posted.LogStartingWith("Remote Path: "),
+              (std::vector<std::pair<std::string, int>>{{"Remote Path: /tavrin/" + remoteName + "/", -1}}));
+    for (const std::string& name : names)
+        EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / remoteName / name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID));
+    posted = RunTask(new TTransferThread(Messages, 8));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / SecondID / "index.html"));
+
+    TJobDetailRecord job;
+    LoadJobDetail(7, job);
+    StationSettings().Update([](TSettingsRecord& settings) { settings.WebRoot = "https://proofs.example.com/"; });
+    EXPECT_NE(NotifyMessageFor(job, "", StationSettings().Copy())
+                  .PlainText.find("https://proofs.example.com/tavrin/" + remoteName + "/ to review"),
+              std::string::npos);
+
+    posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / remoteName));
+    posted = RunTask(new TDeleteThread(Messages, 8));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / SecondID));
+
+    AddJob(9, "20240314092653122", "00112233445566778899AABBCCDDEEFF");
+    WriteJobFolder("20240314092653122");
+    ClearCommands();
+    posted = RunTask(new TTransferThread(Messages, 9));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason,
+              "Job 9 has the secret \"00112233445566778899AABBCCDDEEFF\", which is not 32 lower-case hexadecimal "
+              "digits; no files are sent.");
+    EXPECT_TRUE(Commands().empty());
+}
+
+// A security choice or pin that is not one is never read as plain FTP.
+TEST_F(TransferTask, ASecurityChoiceOrFingerprintThatIsNoneFailsBeforeConnecting)
+{
+    StartServer();
+    UseServer();
+    AddJob(10, FirstID);
+    WriteJobFolder(FirstID);
+    const std::pair<std::string, std::string> settings[] = {
+        {"SSL", ""},
+        {"TLS", "not a fingerprint"},
+    };
+    const std::string expected[] = {
+        "Could not log on to the FTP server: FTP Security \"SSL\" is not None or TLS; nothing is sent",
+        "Could not log on to the FTP server: FTP Server Fingerprint \"not a fingerprint\" is not a SHA-256 "
+        "fingerprint; nothing is sent",
+    };
+    for (std::size_t index = 0; index < std::size(settings); ++index) {
+        StationSettings().Update([&](TSettingsRecord& record) {
+            record.FTPSecurity = settings[index].first;
+            record.FTPServerFingerprint = settings[index].second;
+        });
+        const auto posted = RunTask(new TTransferThread(Messages, 10));
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, expected[index]);
+        EXPECT_TRUE(Commands().empty()) << Commands().front();
+    }
 }
 
 TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)

@@ -4,7 +4,11 @@ delivery tests and the upload benchmark. Anonymous logon (any password) with
 uploads, folders and deletion allowed, chrooted to --folder/root, whose
 "www" folder belongs to the "ftp" user (vsftpd refuses a writable root).
 Writes the port to --port-file once the server greets; stops vsftpd when it
-is stopped itself. Needs root, as vsftpd does for its chroot."""
+is stopped itself. Needs root, as vsftpd does for its chroot.
+
+With --tls-certificate and --tls-key, logins and data connections must use
+TLS (AUTH TLS, PROT P), with the TLS session of the control connection
+reused on every data connection, as vsftpd requires by default."""
 
 import argparse
 import os
@@ -44,6 +48,18 @@ log_ftp_protocol=YES
 vsftpd_log_file={log}
 """
 
+TLS_CONFIGURATION = """ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+ssl_tlsv1=YES
+ssl_sslv2=NO
+ssl_sslv3=NO
+require_ssl_reuse=YES
+rsa_cert_file={certificate}
+rsa_private_key_file={key}
+"""
+
 
 def free_port():
     with socket.socket() as probe:
@@ -63,6 +79,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--folder", required=True)
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--tls-certificate")
+    parser.add_argument("--tls-key")
     arguments = parser.parse_args()
     if os.geteuid() != 0:
         sys.exit("vsftpd_server.py: vsftpd needs root for its chroot")
@@ -83,6 +101,9 @@ def main():
     configuration = os.path.join(folder, "vsftpd.conf")
     with open(configuration, "w") as file:
         file.write(CONFIGURATION.format(port=port, root=root, empty=empty, log=os.path.join(folder, "vsftpd.log")))
+        if arguments.tls_certificate:
+            file.write(TLS_CONFIGURATION.format(certificate=os.path.abspath(arguments.tls_certificate),
+                                                key=os.path.abspath(arguments.tls_key)))
     # vsftpd and the session processes it forks share a process group of their own.
     server = subprocess.Popen(["/usr/sbin/vsftpd", configuration], start_new_session=True)
     # Stopping this script stops all of them; the wait below then returns.

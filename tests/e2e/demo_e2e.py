@@ -16,6 +16,7 @@ import email.policy
 import os
 import re
 import shutil
+import sqlite3
 import signal
 import subprocess
 import sys
@@ -266,6 +267,14 @@ def run_first_start(launch, state):
         expect(settings["FTPPassword"] and cli(station, "decipher", settings["FTPPassword"]).stdout.strip(),
                "FTP password enciphered")
         expect(os.path.exists(os.path.join(station, "tavrin-demo.txt")), "the demo's settings are marked")
+        # Both servers on TLS, with the demo's own certificate pinned.
+        fingerprint = subprocess.run(["openssl", "x509", "-noout", "-fingerprint", "-sha256", "-in",
+                                      os.path.join(demo, "tls", "server.crt")],
+                                     capture_output=True, text=True).stdout.strip().split("=", 1)[-1]
+        expect(settings.get("FTPSecurity") == "TLS" and settings.get("SMTPSecurity") == "STARTTLS",
+               "the demo runs on TLS: %s, %s" % (settings.get("FTPSecurity"), settings.get("SMTPSecurity")))
+        expect(len(fingerprint) == 95 and settings.get("FTPServerFingerprint") == fingerprint ==
+               settings.get("SMTPServerFingerprint"), "the demo's certificate is pinned")
         names = sorted(os.listdir(os.path.join(demo, "pagebuffers")))
         expect(any(n.startswith("%d-3-" % JOB) for n in names) and any("PANTONE" in n for n in names),
                "several pages and a spot colour: %s" % names)
@@ -315,10 +324,19 @@ def exit_by_menu(environment):
         xdotool("key", "x")
 
 
+def remote_folder_of(station, job):
+    """The job's folder on the web host: its unique id and its secret."""
+    with sqlite3.connect("file:%s?mode=ro" % os.path.join(station, "tavrin.mdb"), uri=True) as catalogue:
+        unique_id, secret = catalogue.execute(
+            "select JobListUniqueID, JobListSecret from JobList where JobListReference = ?", (job,)).fetchone()
+    expect(re.fullmatch(r"[0-9a-f]{32}", secret or ""), "the job has a secret: %r" % secret)
+    return "%s-%s" % (unique_id, secret)
+
+
 def carry_job(state):
     station, demo = state["station"], state["demo"]
     name, unique_id = job_of_tree(station, JOB)
-    state["job"] = (name, unique_id)
+    state["job"] = (name, unique_id, remote_folder_of(station, JOB))
     contacts = cli(station, "contacts", "list").stdout
     contact = re.search(r"^(\d+)\tDemo Customer\t", contacts, re.MULTILINE)
     expect(contact, "the demo's customer is in the address book:\n" + contacts)
@@ -342,7 +360,12 @@ def carry_job(state):
     # What the FTP server received is what nginx serves.
     remote = os.path.join(demo, "web", "tavrin")
     base = "http://127.0.0.1:%d/tavrin/" % state["ports"]["http"]
-    expect(os.path.isdir(os.path.join(remote, unique_id)), "the job's folder on the web host")
+    name, unique_id, folder = state["job"]
+    expect(os.path.isdir(os.path.join(remote, folder)), "the job's folder on the web host")
+    expect(not os.path.exists(os.path.join(remote, unique_id)), "no folder named by the guessable id alone")
+    # A listing web server shows nothing of tavrin/.
+    status, listing = http_get(base)
+    expect(status == 200 and folder.encode() not in listing, "tavrin/ lists no job")
     # The job folder is written by Preview and Web.
     local = os.path.join(station, "output", unique_id)
     for file in sorted(os.listdir(local)) if FULL_CHAIN else []:
@@ -351,37 +374,37 @@ def carry_job(state):
         # Pages and the ink data travel as text (TYPE A): the server stores them with its own line ends.
         if file.endswith((".html", ".js")):
             sent = sent.replace(b"\r\n", b"\n")
-        expect(http_get(base + unique_id + "/" + file)[1] == sent, file + " served as uploaded")
+        expect(http_get(base + folder + "/" + file)[1] == sent, file + " served as uploaded")
     with open(os.path.join(station, "scripts", "tavrin.css"), "rb") as original:
         expect(http_get(base + "scripts/tavrin.css")[1] == original.read(), "shared script served")
     status, part = http_get(base + "images/logo.jpg", "bytes=0-9")
     expect(status == 206 and len(part) == 10, "nginx answers Range requests")
     if FULL_CHAIN:
         for file in ("index.html", "print.html", "inks.js", "overview-0001.png", "tile0-0001.tdb", "tile4-0003.tdb"):
-            expect(os.path.exists(os.path.join(remote, unique_id, file)), file + " uploaded")
+            expect(os.path.exists(os.path.join(remote, folder, file)), file + " uploaded")
 
 
 def open_proof(state):
-    name, unique_id = state["job"]
-    link = "%stavrin/%s/" % (state["settings"]["WebRoot"], unique_id)
+    name, unique_id, folder = state["job"]
+    link = "%stavrin/%s/" % (state["settings"]["WebRoot"], folder)
     script = os.path.join(SOURCE, "tests", "e2e", "open-proof.cjs")
     result = subprocess.run(["node", script, NODE_MODULES, link, name, os.path.join(SCREENSHOTS, "proof.png")],
                             capture_output=True, text=True, timeout=180)
     print(result.stdout, end="")
     expect(result.returncode == 0, result.stdout[-2000:] + result.stderr[-2000:])
     access = open(os.path.join(state["demo"], "logs", "nginx-access.log")).read()
-    expect(re.search(r'"GET /tavrin/%s/tile0-0001\.tdb HTTP/1\.1" 206 ' % unique_id, access),
+    expect(re.search(r'"GET /tavrin/%s/tile0-0001\.tdb HTTP/1\.1" 206 ' % folder, access),
            "the viewer read tiles by Range requests")
 
 
 def read_mail(state):
-    name, unique_id = state["job"]
+    name, unique_id, remote = state["job"]
     folder = os.path.join(state["demo"], "mail")
     messages = [n for n in os.listdir(folder) if n.endswith(".eml")]
     expect(len(messages) == 1, "one message: %s" % messages)
     with open(os.path.join(folder, messages[0]), "rb") as file:
         message = email.message_from_binary_file(file, policy=email.policy.default)
-    link = "%stavrin/%s/" % (state["settings"]["WebRoot"], unique_id)
+    link = "%stavrin/%s/" % (state["settings"]["WebRoot"], remote)
     expect(message["Subject"] == "Remote Proofing information for " + name, message["Subject"])
     expect(message["From"].addresses[0].addr_spec == "proofs@demo-prepress.example", message["From"])
     expect([a.addr_spec for a in message["To"].addresses] == ["customer@demo-customer.example"], message["To"])

@@ -103,6 +103,8 @@ protected:
         settings.FTPServer = "ftp.example.com";
         settings.FTPUserName = "proofs";
         settings.FTPPassword = "secret";
+        // A shop host: the password travels only in TLS.
+        settings.FTPSecurity = "TLS";
         settings.SMTPHost = "mail.example.com";
         settings.FromEmail = "proofs@example.com";
         settings.WebRoot = "http://proofs.example.com/";

@@ -1,11 +1,16 @@
 #include "base/settings/SharedSettings.h"
 #include "gui/ConfigDialog.h"
+#include "tests/delivery/DeliveryFixture.h"
+#include "tests/delivery/MailFixture.h"
+#include "tests/delivery/TestCertificate.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -53,6 +58,92 @@ TEST(ConfigDialog, OkEndsTheAddressesAndTheFolderWithTheirSeparatorUnlessEmpty)
         EXPECT_EQ(confirmed.FTPInitialDirectory, test.ExpectedFTPInitialDirectory);
         EXPECT_EQ(Field(dialog, "WebRoot")->text().toStdString(), test.ExpectedWebRoot);
     }
+}
+
+// The security choices and fingerprints round-trip through the dialog; a
+// choice the file holds that is none of the list is kept as it stands, for
+// the configuration check to name, rather than quietly becoming another.
+TEST(ConfigDialog, SecurityChoicesAndFingerprintsAreLoadedAndStoredAsTheyStand)
+{
+    TOffscreenApplication application;
+    TConfigDlg dialog;
+    TSettingsRecord settings;
+    settings.FTPSecurity = "tls";
+    settings.FTPServerFingerprint = "AB:CD";
+    settings.SMTPSecurity = "SSL";
+    dialog.Load(settings);
+    EXPECT_EQ(dialog.findChild<QComboBox*>("FTPSecurity")->currentText(), "TLS");
+    EXPECT_EQ(dialog.findChild<QComboBox*>("SMTPSecurity")->currentText(), "SSL");
+    dialog.findChild<QComboBox*>("SMTPSecurity")->setCurrentText("STARTTLS");
+    const TSettingsRecord stored = dialog.Settings();
+    EXPECT_EQ(stored.FTPSecurity, "TLS");
+    EXPECT_EQ(stored.FTPServerFingerprint, "AB:CD");
+    EXPECT_EQ(stored.SMTPSecurity, "STARTTLS");
+    TConfigDlg fresh;
+    fresh.Load(TSettingsRecord());
+    EXPECT_EQ(fresh.Settings().FTPSecurity, "None");
+    EXPECT_EQ(fresh.Settings().SMTPSecurity, "None");
+}
+
+// "Test connection" logs on with what the dialog shows, off the window's
+// thread, and shows the outcome and the certificate in a box.
+TEST(ConfigDialog, TestConnectionShowsTheOutcomeAndTheServersCertificate)
+{
+    TOffscreenApplication application;
+    TTemporaryFolder temporary;
+    const TTestCertificate certificate = MakeTestCertificate(temporary.Path());
+    auto mail = StartSMTPServer(temporary, {"--tls-certificate", certificate.Certificate.string(), "--tls-key",
+                                            certificate.Key.string(), "--starttls"});
+    auto ftp = StartScriptedFTPServer(temporary);
+    TConfigDlg dialog;
+    TSettingsRecord settings;
+    settings.SMTPHost = "127.0.0.1";
+    settings.SMTPPort = std::to_string(mail->Port());
+    settings.AuthenticationRequired = true;
+    settings.SMTPUsername = "mailer";
+    settings.SMTPPassword = "secret";
+    settings.SMTPSecurity = "STARTTLS";
+    settings.SMTPServerFingerprint = certificate.Fingerprint;
+    settings.FTPServer = "127.0.0.1:" + std::to_string(ftp->Port());
+    settings.FTPUserName = "u";
+    settings.FTPPassword = "secret";
+    settings.FTPSecurity = "TLS";
+    dialog.Load(settings);
+    dialog.show();
+
+    const auto boxText = [&](const char* button) {
+        auto* test = dialog.findChild<QPushButton*>(button);
+        EXPECT_NE(test, nullptr) << button;
+        test->click();
+        QMessageBox* box = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return (box = dialog.findChild<QMessageBox*>("ConnectionTestBox")) != nullptr; }, 60000));
+        EXPECT_TRUE(test->isEnabled());
+        if (!box)
+            return std::string();
+        const std::string text = box->text().toStdString();
+        const bool warning = box->icon() == QMessageBox::Warning;
+        box->close();
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return dialog.findChild<QMessageBox*>("ConnectionTestBox") == nullptr; }, 5000));
+        return std::string(warning ? "warning: " : "information: ") + text;
+    };
+
+    const std::string mailText = boxText("SMTPTestConnection");
+    EXPECT_EQ(mailText.rfind("information: Logged on to the mail server 127.0.0.1 over TLS.", 0), 0u) << mailText;
+    EXPECT_NE(mailText.find("Certificate subject: CN=tavrin-test-server"), std::string::npos) << mailText;
+    EXPECT_NE(mailText.find("SHA-256 fingerprint: " + certificate.Fingerprint), std::string::npos) << mailText;
+    EXPECT_NE(mailText.find("Valid from "), std::string::npos) << mailText;
+    const std::string log = FileBytes(temporary.Path() / "commands.log");
+    EXPECT_NE(log.find("STARTTLS\nEHLO"), std::string::npos) << log;
+    EXPECT_NE(log.find("(LOGIN mailer accepted)"), std::string::npos) << log;
+    EXPECT_EQ(log.find("MAIL FROM"), std::string::npos) << "a test sends no message";
+
+    // The scripted FTP server speaks no TLS: the box says so, and the password stayed here.
+    const std::string ftpText = boxText("FTPTestConnection");
+    EXPECT_EQ(ftpText.rfind("warning: Could not log on to the FTP server 127.0.0.1:", 0), 0u) << ftpText;
+    EXPECT_NE(ftpText.find("does not offer TLS"), std::string::npos) << ftpText;
+    EXPECT_EQ(log.find("PASS"), std::string::npos);
 }
 
 TEST(ConfigDialog, TheLoginFieldsAreUsableOnlyWithAuthenticationAndKeepTheirTexts)

@@ -273,7 +273,8 @@ TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
     finished->setCurrentItem(finished->topLevelItem(0));
     Click("PostQueueBrowseBtn");
     const std::string uniqueID = Column("select * from JobList where JobListReference = 12", "JobListUniqueID")[0];
-    const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "/index.html";
+    const std::string secret = Column("select * from JobList where JobListReference = 12", "JobListSecret")[0];
+    const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "-" + secret + "/index.html";
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toString().toStdString(), address);
     EXPECT_TRUE(Log.Lines().back().ends_with("Opening " + address));
@@ -337,7 +338,9 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
             EXPECT_FALSE(open->isEnabled());
         } else {
             ++transferred;
-            const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "/index.html";
+            const std::string secret =
+                Column("select * from JobList where JobListReference = " + reference, "JobListSecret")[0];
+            const std::string address = "http://proofs.example.com/tavrin/" + uniqueID + "-" + secret + "/index.html";
             EXPECT_EQ(item->text(PostProofColumn).toStdString(), address);
             EXPECT_GE(finished->columnWidth(PostProofColumn),
                       finished->fontMetrics().horizontalAdvance(item->text(PostProofColumn)));

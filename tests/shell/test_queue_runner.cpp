@@ -1,5 +1,6 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageQueue.h"
+#include "base/settings/ConnectionSecurity.h"
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "station/QueueRunner.h"
@@ -352,6 +353,59 @@ TEST(ConfigurationCheck, ListsWhatIsMissingInOrder)
     complete.DestinationColorProfile = "/usr/share/color/icc/sRGB.icc";
     EXPECT_EQ(ConfigurationCheck(complete), "");
     EXPECT_TRUE(complete.ProfilesValid);
+}
+
+// A password that would cross the network readable is named, as is a
+// security choice or fingerprint that is not one; loopback hosts are fine.
+TEST(ConfigurationCheck, NamesUnencryptedPasswordsAndChoicesThatAreNone)
+{
+    const std::string fingerprint = "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:"
+                                    "01:23:45:67:89";
+    struct TCase {
+        const char* Name;
+        std::string FTPServer, FTPSecurity, FTPFingerprint, SMTPHost, SMTPSecurity, SMTPFingerprint;
+        bool Authentication;
+        std::string Expected;
+    };
+    const TCase cases[] = {
+        {"a file without the keys, shop hosts", "ftp.example.com", "", "", "mail.example.com", "", "", true,
+         "The FTP password would travel unencrypted to ftp.example.com: choose TLS under FTP Security\r\n"
+         "The SMTP password would travel unencrypted to mail.example.com: choose STARTTLS or TLS under SMTP "
+         "Security\r\n"},
+        {"loopback hosts", "127.0.0.1:2121", "None", "", "localhost", "None", "", true, ""},
+        {"IPv6 loopback", "[::1]:21", "None", "", "::1", "None", "", true, ""},
+        {"encrypted, pinned", "ftp.example.com", "tls", fingerprint, "mail.example.com", "starttls",
+         "abcdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789", true, ""},
+        {"no mail log-on", "ftp.example.com", "TLS", "", "mail.example.com", "None", "", false, ""},
+        {"choices that are none", "ftp.example.com", "SSL", "", "mail.example.com", "implicit", "", true,
+         "FTP Security \"SSL\" is not None or TLS; nothing is sent by FTP\r\n"
+         "SMTP Security \"implicit\" is not None, STARTTLS or TLS; no e-mail is sent\r\n"},
+        {"fingerprints that are none", "ftp.example.com", "TLS", "AB:CD", "mail.example.com", "TLS",
+         fingerprint + ":00", true,
+         "FTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n"
+         "SMTP Server Fingerprint is not a SHA-256 fingerprint (64 hexadecimal digits)\r\n"},
+        {"a host that only looks like loopback", "127.0.0.1.example.com", "None", "", "127.example.com", "None", "",
+         true,
+         "The FTP password would travel unencrypted to 127.0.0.1.example.com: choose TLS under FTP Security\r\n"
+         "The SMTP password would travel unencrypted to 127.example.com: choose STARTTLS or TLS under SMTP "
+         "Security\r\n"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TSettingsRecord settings;
+        settings.FTPServer = c.FTPServer;
+        settings.FTPPassword = "secret";
+        settings.FTPSecurity = c.FTPSecurity;
+        settings.FTPServerFingerprint = c.FTPFingerprint;
+        settings.SMTPHost = c.SMTPHost;
+        settings.SMTPPassword = "secret";
+        settings.AuthenticationRequired = c.Authentication;
+        settings.SMTPSecurity = c.SMTPSecurity;
+        settings.SMTPServerFingerprint = c.SMTPFingerprint;
+        EXPECT_EQ(ConnectionSecurityCheck(settings), c.Expected);
+    }
+    EXPECT_EQ(ParseFingerprint(fingerprint), "abcdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789");
+    EXPECT_EQ(ParseFingerprint(""), "");
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::string Describe(const TSettingsRecord& r)
            r.FromEmailName + "|" + r.ReplyEmail + "|" + r.ReplyEmailName + "|" + r.CC + "|" + r.CCName + "|" +
            r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" + flag(r.ShowHint) + "|" +
            std::to_string(r.FTPReplyTimeout.count()) + "|" + std::to_string(r.FTPStallTimeout.count()) + "|" +
-           std::to_string(r.SMTPReplyTimeout.count()) + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
+           std::to_string(r.SMTPReplyTimeout.count()) + "|" + r.FTPSecurity + "|" + r.FTPServerFingerprint + "|" +
+           r.SMTPSecurity + "|" + r.SMTPServerFingerprint + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
 }
 
 TSettingsRecord FullRecord()
@@ -54,6 +55,10 @@ TSettingsRecord FullRecord()
     r.FTPReplyTimeout = std::chrono::seconds(90);
     r.FTPStallTimeout = std::chrono::seconds(120);
     r.SMTPReplyTimeout = std::chrono::seconds(45);
+    r.FTPSecurity = "TLS";
+    r.FTPServerFingerprint = "AB:CD";
+    r.SMTPSecurity = "STARTTLS";
+    r.SMTPServerFingerprint = "ef01";
     return r;
 }
 
@@ -109,7 +114,11 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
                           "ShowHint=True",
                           "FTPReplyTimeout=90",
                           "FTPStallTimeout=120",
-                          "SMTPReplyTimeout=45"};
+                          "SMTPReplyTimeout=45",
+                          "FTPSecurity=TLS",
+                          "FTPServerFingerprint=AB:CD",
+                          "SMTPSecurity=STARTTLS",
+                          "SMTPServerFingerprint=ef01"};
     std::size_t position = text.find("[Main]");
     ASSERT_NE(position, std::string::npos) << text;
     for (const char* key : keys) {

@@ -65,7 +65,7 @@ async function expectedColors(page, job, pageNumber, hidden) {
 }
 
 async function open(page, job, fragment) {
-  await page.goto(`http://127.0.0.1:${job.port}/tavrin/${job.uid}/index.html${fragment}`);
+  await page.goto(`http://127.0.0.1:${job.port}/tavrin/${job.folder}/index.html${fragment}`);
   await page.waitForFunction(() => TavrinViewer.instance && TavrinViewer.instance.inksState !== 'loading');
   await settled(page);
 }
@@ -168,7 +168,7 @@ async function main() {
       assert.ok(keys.length > 0 && keys.every((key) => /^1\/4\/\d+\/\d+#/.test(key)), keys.join(' '));
       // A view too large to separate tile by tile shows paper and the notice.
       const small = await browser.newPage({ viewport: { width: 1200, height: 820 } });
-      await small.goto(`http://127.0.0.1:${port}/tavrin/${high.uid}/index.html#page=1&hide=CYAN`);
+      await small.goto(`http://127.0.0.1:${port}/tavrin/${high.folder}/index.html#page=1&hide=CYAN`);
       await small.waitForFunction(() => TavrinViewer.instance && TavrinViewer.instance.inksState === 'ready');
       await small.evaluate(() => { TavrinViewer.instance.fullTilesAt = () => 1000; TavrinViewer.instance.requestDraw(); });
       await small.waitForFunction(() => !document.querySelector('.tv-notice').hidden);

@@ -132,6 +132,8 @@ function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jo
     const name = /var jobname='(.*)';/.exec(index)[1];
     const job = jobs.find((candidate) => `${candidate.name}.ps` === name);
     job.uid = uid;
+    // Where the upload puts the job (its unique id and secret): the page reads its tiles there.
+    job.folder = /var datadirectory='([^']*)\/';/.exec(index)[1];
     job.table = masterColorTable(path.join(output, `${uid}-0001.tif`));
     // Ink coverage counted here from the page buffers, in percent.
     job.counted = [];
@@ -143,7 +145,7 @@ function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jo
     // The Web task's ink data, beside the viewer page.
     const inksFile = path.join(output, uid, 'inks.js');
     job.inks = readInksFile(inksFile);
-    fs.cpSync(path.join(output, uid), path.join(tavrin, uid), { recursive: true });
+    fs.cpSync(path.join(output, uid), path.join(tavrin, job.folder), { recursive: true });
   }
   return jobs;
 }

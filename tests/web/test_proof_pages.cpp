@@ -255,6 +255,12 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     EXPECT_EQ(Line(lines, 59), "var baseurl='http://www.example.comtavrin/';");
     EXPECT_EQ(Line(lines, 60), "var datadirectory='20240102030405678/';");
     EXPECT_TRUE(std::filesystem::exists(jobFolder + "print.html"));
+    // The tiles are read from the job's folder on the web host, which carries the secret.
+    job.Secret = "00112233445566778899aabbccddeeff";
+    WriteJobProofPages(job, settings, jobFolder, noMaster);
+    std::ifstream secretPage(jobFolder + "index.html", std::ios::binary);
+    EXPECT_EQ(Line(CRLFLines(std::string(std::istreambuf_iterator<char>(secretPage), {})), 60),
+              "var datadirectory='20240102030405678-00112233445566778899aabbccddeeff/';");
 
     // Without a page 1 master the page carries the caller's date.
     std::filesystem::remove(master);

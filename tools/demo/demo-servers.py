@@ -6,7 +6,10 @@ file. One process holds them all and stops them together: on SIGTERM or
 SIGINT, and when the process that started it goes away.
 
 Usage: demo-servers.py --folder DEMO --ftp-port N --http-port N --smtp-port N
-(port 0 leaves that server out)
+                       [--ftp-tls] [--smtp-starttls]
+(port 0 leaves that server out). With --ftp-tls the FTP server wants TLS on
+logins and data (AUTH TLS, PROT P), with --smtp-starttls the mail server
+wants STARTTLS before anything else; both use DEMO/tls/server.crt and .key.
 The FTP account comes from the environment (DEMO_FTP_USER, DEMO_FTP_PASSWORD)
 so that the password never shows in a process list. Writes DEMO/run/ready
 once every server listens; problems go to standard error."""
@@ -16,6 +19,7 @@ import fnmatch
 import os
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -23,7 +27,7 @@ import time
 
 from aiosmtpd.controller import Controller
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 LOOPBACK = "127.0.0.1"
@@ -35,6 +39,8 @@ def parse_arguments():
     parser.add_argument("--ftp-port", type=int, required=True)
     parser.add_argument("--http-port", type=int, required=True)
     parser.add_argument("--smtp-port", type=int, required=True)
+    parser.add_argument("--ftp-tls", action="store_true")
+    parser.add_argument("--smtp-starttls", action="store_true")
     return parser.parse_args()
 
 
@@ -53,6 +59,14 @@ class DemoFTPHandler(FTPHandler):
             return None
         self.push_dtp_data("".join(n + "\r\n" for n in names).encode("utf8"), cmd="NLST")
         return path
+
+
+class DemoTLSFTPHandler(TLS_FTPHandler):
+    """The same web host, with logins and files only over TLS."""
+
+    tls_control_required = True
+    tls_data_required = True
+    ftp_NLST = DemoFTPHandler.ftp_NLST
 
 
 class MailFolder:
@@ -134,19 +148,28 @@ def start_nginx(folder, port):
     return process
 
 
-def start_ftp(folder, port):
+def start_ftp(folder, port, tls):
     authorizer = DummyAuthorizer()
     authorizer.add_user(os.environ["DEMO_FTP_USER"], os.environ["DEMO_FTP_PASSWORD"], os.path.join(folder, "web"),
                         perm="elradfmwMT")
-    DemoFTPHandler.authorizer = authorizer
-    DemoFTPHandler.banner = "Tavrin demo web host ready."
-    server = FTPServer((LOOPBACK, port), DemoFTPHandler)
+    handler = DemoTLSFTPHandler if tls else DemoFTPHandler
+    handler.authorizer = authorizer
+    handler.banner = "Tavrin demo web host ready."
+    if tls:
+        handler.certfile = os.path.join(folder, "tls", "server.crt")
+        handler.keyfile = os.path.join(folder, "tls", "server.key")
+    server = FTPServer((LOOPBACK, port), handler)
     threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.5}, daemon=True).start()
     return server
 
 
-def start_smtp(folder, port):
-    controller = Controller(MailFolder(os.path.join(folder, "mail")), hostname=LOOPBACK, port=port)
+def start_smtp(folder, port, starttls):
+    options = {}
+    if starttls:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(os.path.join(folder, "tls", "server.crt"), os.path.join(folder, "tls", "server.key"))
+        options = {"tls_context": context, "require_starttls": True}
+    controller = Controller(MailFolder(os.path.join(folder, "mail")), hostname=LOOPBACK, port=port, **options)
     controller.start()
     return controller
 
@@ -165,9 +188,9 @@ def main():
         try:
             # Port 0: the settings no longer point at that server.
             if arguments.ftp_port:
-                started.append(("FTP", start_ftp(folder, arguments.ftp_port)))
+                started.append(("FTP", start_ftp(folder, arguments.ftp_port, arguments.ftp_tls)))
             if arguments.smtp_port:
-                started.append(("SMTP", start_smtp(folder, arguments.smtp_port)))
+                started.append(("SMTP", start_smtp(folder, arguments.smtp_port, arguments.smtp_starttls)))
             if arguments.http_port:
                 started.append(("nginx", start_nginx(folder, arguments.http_port)))
         except Exception as error:  # aiosmtpd passes on its thread's error as it is

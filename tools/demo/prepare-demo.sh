@@ -3,7 +3,8 @@
 # Ghostscript from the project's test pages into a page buffer folder, and the
 # folders of the demo's web host and mail server. When PROGRAM_FOLDER has no
 # settings file yet, writes one that points at all of them (ports chosen free
-# on 127.0.0.1, the FTP account enciphered as the station keeps it) and the
+# on 127.0.0.1, the FTP account enciphered as the station keeps it, both
+# servers on TLS with the demo's own self-signed certificate pinned) and the
 # marker file that tells it is the demo's own. An existing settings file is
 # never touched.
 # Usage: tools/demo/prepare-demo.sh [-w PGBWRITE] PROGRAM_FOLDER DEMO_FOLDER
@@ -37,9 +38,18 @@ render_jobs() {
   mv "$scratch" "$demo/pagebuffers"
 }
 compgen -G "$demo/pagebuffers/*.pgb" >/dev/null || render_jobs
-mkdir -p "$demo/web" "$demo/mail" "$demo/logs" "$demo/run"
+mkdir -p "$demo/web" "$demo/mail" "$demo/logs" "$demo/run" "$demo/tls"
 # nginx may serve as another user: the web folder must be readable to all.
 chmod 755 "$demo" "$demo/web"
+# The demo servers' certificate: self-signed for 127.0.0.1, as a small web
+# host's often is; the settings pin its fingerprint.
+if [ ! -s "$demo/tls/server.crt" ] || [ ! -s "$demo/tls/server.key" ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tavrin demo web host" \
+    -addext "subjectAltName=IP:127.0.0.1" -keyout "$demo/tls/server.key.part" -out "$demo/tls/server.crt.part" 2>/dev/null
+  chmod 600 "$demo/tls/server.key.part"
+  mv "$demo/tls/server.key.part" "$demo/tls/server.key"
+  mv "$demo/tls/server.crt.part" "$demo/tls/server.crt"
+fi
 
 [ -e "$settings" ] && exit 0
 
@@ -53,6 +63,7 @@ print(*(s.getsockname()[1] for s in sockets))
 PY
 )
 password=$(/usr/bin/python3 -c 'import secrets; print(secrets.token_urlsafe(12))')
+fingerprint=$(openssl x509 -noout -fingerprint -sha256 -in "$demo/tls/server.crt" | sed 's/^.*=//')
 cli=$station/tavrin-cli
 
 # 3. The settings file, every key in the station's own order, written aside and
@@ -81,6 +92,10 @@ WebRoot=http://127.0.0.1:$http_port/
 SourceColorProfile=
 DestinationColorProfile=
 ShowHint=True
+FTPSecurity=TLS
+FTPServerFingerprint=$fingerprint
+SMTPSecurity=STARTTLS
+SMTPServerFingerprint=$fingerprint
 INI
 mv "$settings.part" "$settings"
 cat >"$marker" <<TEXT

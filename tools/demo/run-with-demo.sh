@@ -65,6 +65,12 @@ ftp_port=0 http_port=0 smtp_port=0
 [[ $(setting FTPServer) =~ ^127\.0\.0\.1:([0-9]+)$ ]] && ftp_port=${BASH_REMATCH[1]}
 [[ $(setting WebRoot) =~ ^http://127\.0\.0\.1:([0-9]+)/?$ ]] && http_port=${BASH_REMATCH[1]}
 [ "$(setting SMTPHost)" = 127.0.0.1 ] && [[ $(setting SMTPPort) =~ ^[0-9]+$ ]] && smtp_port=$(setting SMTPPort)
+# TLS as the settings ask (a demo prepared before it had TLS stays plain).
+tls_options=()
+shopt -s nocasematch
+[[ $(setting FTPSecurity) == tls ]] && tls_options+=(--ftp-tls)
+[[ $(setting SMTPSecurity) == starttls ]] && tls_options+=(--smtp-starttls)
+shopt -u nocasematch
 if [ "$ftp_port$http_port$smtp_port" = 000 ]; then
   echo "The settings no longer point at the demo's servers: none started."
   run_station "$@"
@@ -77,7 +83,7 @@ rm -f "$demo/run/ready"
 DEMO_FTP_USER=$("$station/tavrin-cli" decipher "$(setting FTPUserName)" 2>/dev/null || true) \
 DEMO_FTP_PASSWORD=$("$station/tavrin-cli" decipher "$(setting FTPPassword)" 2>/dev/null || true) \
   /usr/bin/python3 "$here/demo-servers.py" --folder "$demo" \
-    --ftp-port "$ftp_port" --http-port "$http_port" --smtp-port "$smtp_port" >>"$log" 2>&1 &
+    --ftp-port "$ftp_port" --http-port "$http_port" --smtp-port "$smtp_port" "${tls_options[@]}" >>"$log" 2>&1 &
 servers=$!
 stop_servers() {
   kill -TERM "$servers" 2>/dev/null || return 0
@@ -101,6 +107,7 @@ fi
 echo "Demo servers started (process $servers), listening on 127.0.0.1 only:"
 echo "  page buffer folder  $(setting InputFolder)"
 [ "$ftp_port" = 0 ] || echo "  FTP web host        127.0.0.1:$ftp_port, its files in $demo/web/"
+[ ${#tls_options[@]} = 0 ] || echo "  TLS certificate     $demo/tls/server.crt (self-signed; the settings pin its fingerprint)"
 [ "$http_port" = 0 ] || echo "  web server (nginx)  http://127.0.0.1:$http_port/ serving $demo/web/"
 [ "$smtp_port" = 0 ] || echo "  mail server (SMTP)  127.0.0.1:$smtp_port, each message kept in $demo/mail/*.eml"
 echo "They stop when the station closes (or press Ctrl+C here). Server log: $log"
