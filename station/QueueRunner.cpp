@@ -326,9 +326,15 @@ void TQueueRunner::ReloadPostQueueList()
 {
     PostQueue = Store.PostQueueRows();
     const std::string webRoot = StationSettings().Copy().WebRoot;
-    for (TPostQueueRow& row : PostQueue)
-        if (TaskSetNames(row.Tasks, TransferTask) && IsUniqueID(row.UniqueID))
-            row.ProofAddress = JobWebAddress(webRoot, row.UniqueID) + "index.html";
+    for (TPostQueueRow& row : PostQueue) {
+        if (!TaskSetNames(row.Tasks, TransferTask) || !IsUniqueID(row.UniqueID))
+            continue;
+        try {
+            row.ProofAddress = JobWebAddress(webRoot, row.UniqueID, Store.SecretOf(row.JobReference)) + "index.html";
+        } catch (const std::invalid_argument&) {
+            // A damaged secret: no address rather than a guessable one; Browse says why.
+        }
+    }
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
 }
