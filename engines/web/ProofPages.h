@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines/web/HTMLJobRecord.h"
+#include "engines/web/PageInks.h"
 
 #include <locale>
 #include <string>
@@ -25,9 +26,10 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
 // pages' ink data (inks.js, see PageInks.h) and then the pages into
 // jobFolder (with its trailing separator) with the title "Tavrin Remote
 // Proofing By Dranwick - " + job name and the base URL WebRoot + "tavrin/".
+// tables: the colour tables of the pages' masters, for the ink data.
 // Errors as for the functions it calls.
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
-                        TDateTime noMasterDate);
+                        TDateTime noMasterDate, const TPageColorTables& tables = {});
 
 // Removes a job folder's proof pages and their ink data (the folder with its
 // trailing separator): they stand for the tile databases beside them. Raises
