@@ -151,10 +151,12 @@ var TavrinViewer = (function () {
 
   // ---- Palette PNG decoding ------------------------------------------------
 
-  // A level 4 tile is a palette PNG whose 256 palette entries are the
-  // master's colour table and whose pixels are plate combination indices.
-  // Resolves with {width, height, indices, palette}; rejects anything else
-  // (true colour, interlaced, damaged), since only indices show separations.
+  // A level 4 tile is a palette PNG of the colours it uses; its private
+  // tvIX chunk gives each palette entry's plate combination index (one byte
+  // per entry). Resolves with {width, height, indices, palette, entries},
+  // indices being palette entries and entries the chunk's bytes or null;
+  // rejects anything else (true colour, interlaced, damaged), since only
+  // indices show separations.
   function inflate(bytes) {
     var stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
     return new Response(stream).arrayBuffer();
@@ -172,7 +174,7 @@ var TavrinViewer = (function () {
     var signature = [137, 80, 78, 71, 13, 10, 26, 10];
     for (var s = 0; s < 8; s++)
       if (bytes[s] !== signature[s]) return Promise.reject(new Error('not a PNG file'));
-    var header = null, palette = null, parts = [], size = 0;
+    var header = null, palette = null, entries = null, parts = [], size = 0;
     for (var at = 8; at + 8 <= bytes.length;) {
       var length = view.getUint32(at);
       var type = String.fromCharCode(bytes[at + 4], bytes[at + 5], bytes[at + 6], bytes[at + 7]);
@@ -183,6 +185,8 @@ var TavrinViewer = (function () {
                    colorType: bytes[at + 17], interlace: bytes[at + 20] };
       } else if (type === 'PLTE') {
         palette = data;
+      } else if (type === 'tvIX' && palette && !parts.length) {
+        entries = data;
       } else if (type === 'IDAT') {
         parts.push(data);
         size += length;
@@ -228,7 +232,7 @@ var TavrinViewer = (function () {
         }
         var swap = previous; previous = line; line = swap;
       }
-      return { width: width, height: height, indices: indices, palette: palette };
+      return { width: width, height: height, indices: indices, palette: palette, entries: entries };
     });
   }
 
@@ -248,6 +252,15 @@ var TavrinViewer = (function () {
       script.onerror = function () { resolve(null); };
       document.getElementsByTagName('head')[0].appendChild(script);
     });
+  }
+
+  // A page's colour table (var pageinks' "table": R, G, B of index 0..255 in
+  // hex) as 768 bytes; null when the page has none or it is malformed.
+  function colorTable(entry) {
+    if (!entry || typeof entry.table !== 'string' || !/^[0-9a-f]{1536}$/.test(entry.table)) return null;
+    var table = new Uint8Array(768);
+    for (var i = 0; i < 768; i++) table[i] = parseInt(entry.table.substr(i * 2, 2), 16);
+    return table;
   }
 
   function validInks(pages) {
@@ -672,8 +685,8 @@ var TavrinViewer = (function () {
     });
   };
 
-  // Any level 4 tile holds the whole colour table: the first one gives the
-  // swatches (and tells early whether the tiles carry indices at all).
+  // The first level 4 tile gives the swatches from the page's colour table
+  // (and tells early whether the tiles carry indices at all).
   Viewer.prototype.requestSwatches = function () {
     var self = this;
     if (this.inksState !== 'ready' || fullLevel() < 0 || this.swatchesPainted === this.page) return;
@@ -1073,8 +1086,11 @@ var TavrinViewer = (function () {
                       page: this.page });
   };
 
-  // A level 4 tile as indices and palette; null when the tile is missing or
-  // carries no indices. Kept for the inspector and for other ink choices.
+  // A level 4 tile as plate combination indices and the page's colour table
+  // as palette; null when the tile is missing, or the tile carries no index
+  // chunk or the page no colour table (then separations are not
+  // available: never a wrong colour). Kept for the inspector and for other
+  // ink choices.
   Viewer.prototype.indexedTile = function (page, column, row) {
     var key = page + '/' + column + '/' + row;
     var self = this;
@@ -1085,13 +1101,24 @@ var TavrinViewer = (function () {
       return known;
     }
     var database = this.database(page, fullLevel());
+    var entry = this.pageInks(page);
+    if (entry && entry.colorTable === undefined) entry.colorTable = colorTable(entry);
+    var table = entry ? entry.colorTable : null;
     var promise = database.ready.then(function () { return database.tile(column, row); }).then(function (blob) {
       if (!blob) return null;
       return blob.arrayBuffer().then(decodePalettePng).then(function (tile) {
-        if (tile.width === TILE && tile.height === TILE && tile.palette.length === 768) return tile;
-        throw new Error('the tile has no colour table');
+        var entries = tile.entries;
+        if (!table || !entries || tile.width !== TILE || tile.height !== TILE ||
+            entries.length * 3 !== tile.palette.length)
+          throw new Error('the tile or its page carries no plate combination indices');
+        var indices = tile.indices;
+        for (var p = 0; p < indices.length; p++) {
+          if (indices[p] >= entries.length) throw new Error('a tile pixel outside its palette');
+          indices[p] = entries[indices[p]];
+        }
+        return { width: tile.width, height: tile.height, indices: indices, palette: table };
       }).catch(function () {
-        // A tile of a job made before tiles kept the colour table.
+        // A tile or ink data of a job made before tiles kept their indices.
         self.noIndices = true;
         self.requestDraw();
         return null;

@@ -6,6 +6,7 @@ set -euo pipefail
 build_and_run=(
   cmake g++ pkg-config ninja-build ccache
   qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev libssl-dev nettle-dev libsimpleini-dev
+  zlib1g-dev
   xvfb xauth fonts-dejavu-core
   # The demo of a first run (tools/demo/): test pages, FTP web host (TLS through python3-openssl), web
   # server, mail server, and the certificate it makes with openssl.

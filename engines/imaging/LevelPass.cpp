@@ -27,12 +27,13 @@ int RowProgress(std::uint32_t i, std::uint32_t rows)
 
 using TTileImage = TTileEncoder::TTile;
 
+// Plate combination index of the border's white: no plate inked.
+constexpr std::uint8_t BorderIndex = 255;
+
 // Steps 1, 2 and 4 of a tile: the image, white as its first colour, and
-// white paint on the grid's border. A palette tile holds the master's colour
-// table in index order, so that its pixels are the plate combination indices
-// (the viewer shows separations from them); white is then paper's entry, or
-// the entry nearest to white.
-TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border, const TMasterLayout& layout)
+// white paint on the grid's border. A palette tile's record then holds
+// that first entry's index.
+TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border, TPaletteIndices* indices = nullptr)
 {
     const int side = static_cast<int>(size);
     gdImagePtr image = trueColor ? gdImageCreateTrueColor(side, side) : gdImageCreate(side, side);
@@ -42,9 +43,9 @@ TTileImage BlankTile(std::uint32_t size, bool trueColor, bool border, const TMas
     });
     if (!tile)
         throw std::runtime_error("Could not create a tile image of " + std::to_string(size) + " pixels");
-    if (!trueColor)
-        AllocateColorTable(tile.get(), layout);
     const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
+    if (indices)
+        indices->assign(1, BorderIndex);  // white is entry 0 of an empty palette
     if (!border)
         return tile;
     // What gdImageFilledRectangle over the whole tile sets (an opaque colour
@@ -105,7 +106,7 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
     std::vector<std::optional<TAveragingPlan>> plans(Grid.Columns);
     const TAveragingPlan* rows = nullptr;
     for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
-        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j), Layout));
+        tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j)));
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!Copied(rect))
             continue;
@@ -198,14 +199,15 @@ TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std:
 {
     const std::vector<std::shared_ptr<const TMasterStrip>>& strips = *rowStrips;
     std::vector<TTileImage> tiles;
+    std::vector<TPaletteIndices> indices(count);
     std::vector<std::optional<TReplication>> copies(count);
     TCopyRectangle rows{};  // every tile of a grid row reads the same source rows
     for (std::uint32_t c = 0; c < count; ++c) {
         const std::uint32_t j = firstColumn + c;
-        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j), Layout));
+        tiles.push_back(BlankTile(Grid.T, false, Grid.OnBorder(i, j), &indices[c]));
         const TCopyRectangle rect = Grid.Rectangle(i, j);
         if (!strips.empty() && Copied(rect)) {
-            copies[c].emplace(tiles.back().get(), rect, Layout);
+            copies[c].emplace(tiles.back().get(), rect, Layout, &indices[c]);
             rows = rect;
         }
     }
@@ -236,8 +238,8 @@ TLevelPass::CopyReplicatedTiles(std::uint32_t i, std::uint32_t firstColumn, std:
     // The strips go back as soon as the row's groups are copied, not once they are encoded.
     rowStrips.reset();
     std::vector<TTileEncoder::TBytes> encoded;
-    for (const TTileImage& tile : tiles)
-        encoded.push_back(Encoder.Encode(tile));
+    for (std::uint32_t c = 0; c < count; ++c)
+        encoded.push_back(Encoder.Encode(tiles[c], indices[c]));
     return encoded;
 }
 

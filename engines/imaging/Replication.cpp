@@ -25,25 +25,10 @@ void SetResolved(gdImagePtr dest, int x, int y, int color)
 
 }  // namespace
 
-bool CarriesColorTable(gdImagePtr image, const TMasterLayout& layout)
-{
-    if (image->trueColor || image->colorsTotal != 256)
-        return false;
-    for (int v = 0; v < 256; ++v)
-        if (image->open[v] || image->red[v] != layout.Red[std::size_t(v)] ||
-            image->green[v] != layout.Green[std::size_t(v)] || image->blue[v] != layout.Blue[std::size_t(v)])
-            return false;
-    return true;
-}
-
-void AllocateColorTable(gdImagePtr image, const TMasterLayout& layout)
-{
-    for (std::size_t v = 0; v < 256; ++v)
-        gdImageColorAllocate(image, layout.Red[v], layout.Green[v], layout.Blue[v]);
-}
-
-TReplication::TReplication(gdImagePtr dest, const TCopyRectangle& rect, const TMasterLayout& layout)
-    : Dest(dest), Layout(layout), RowRepeats(StretchCounts(rect.SrcH, rect.DstH)), NextRow(rect.DstY)
+TReplication::TReplication(gdImagePtr dest, const TCopyRectangle& rect, const TMasterLayout& layout,
+                           TPaletteIndices* indices)
+    : Dest(dest), Layout(layout), Indices(dest->trueColor ? nullptr : indices),
+      RowRepeats(StretchCounts(rect.SrcH, rect.DstH)), NextRow(rect.DstY)
 {
     const std::vector<std::int64_t> stx = StretchCounts(rect.SrcW, rect.DstW);
     for (std::int64_t x = 0, tox = rect.DstX; x < std::int64_t(stx.size()); ++x) {
@@ -58,11 +43,14 @@ TReplication::TReplication(gdImagePtr dest, const TCopyRectangle& rect, const TM
             }
     }
     Resolved.fill(-1);
-    // A palette that is the master's colour table keeps the master's indices:
-    // colours shared by two plate combinations stay apart.
-    if (CarriesColorTable(dest, layout))
-        for (int v = 0; v < 256; ++v)
-            Resolved[std::size_t(v)] = v;
+    // Entries already recorded serve their index where they show its colour.
+    for (std::size_t entry = 0; Indices && entry < Indices->size(); ++entry) {
+        const std::uint8_t v = (*Indices)[entry];
+        const int e = static_cast<int>(entry);
+        if (Resolved[v] < 0 && dest->red[e] == Layout.Red[v] && dest->green[e] == Layout.Green[v] &&
+            dest->blue[e] == Layout.Blue[v])
+            Resolved[v] = e;
+    }
     Contiguous = true;
     for (std::size_t t = 1; t < SetColumns.size(); ++t)
         Contiguous = Contiguous && SetColumns[t] == SetColumns[0] + t;
@@ -86,8 +74,7 @@ void TReplication::Row(std::int32_t index, const std::uint8_t* source)
         for (std::size_t t = 0; t < count; ++t) {
             int color = resolved[from[t]];
             if (color < 0) {
-                const std::uint8_t v = from[t];
-                color = resolved[v] = gdImageColorResolve(Dest, Layout.Red[v], Layout.Green[v], Layout.Blue[v]);
+                color = Resolve(from[t]);
                 if (color < 0) {
                     // A full palette without a usable colour: leave the rest to the general path.
                     Unresolvable = true;
@@ -103,10 +90,8 @@ void TReplication::Row(std::int32_t index, const std::uint8_t* source)
     // 1. Resolve the row's new colours in the order its pixels are set.
     for (const std::uint32_t column : ReadColumns) {
         const std::uint8_t v = source[column];
-        if (resolved[v] < 0) {
-            resolved[v] = gdImageColorResolve(Dest, Layout.Red[v], Layout.Green[v], Layout.Blue[v]);
-            Unresolvable = Unresolvable || resolved[v] < 0;
-        }
+        if (resolved[v] < 0)
+            Unresolvable = Resolve(v) < 0 || Unresolvable;
     }
     // 2. Set the stretched row as often as it repeats, inside the clip only.
     for (std::int64_t repeat = 0; repeat < repeats; ++repeat, ++NextRow) {
@@ -128,6 +113,44 @@ void TReplication::Row(std::int32_t index, const std::uint8_t* source)
             if (const int color = resolved[source[set[t]]]; color >= 0)
                 SetResolved(Dest, int(FirstSet + std::int64_t(t)), int(NextRow), color);
     }
+}
+
+int TReplication::Resolve(std::uint8_t v)
+{
+    if (!Indices)
+        return Resolved[v] = gdImageColorResolve(Dest, Layout.Red[v], Layout.Green[v], Layout.Blue[v]);
+    const int entry = gdImageColorAllocate(Dest, Layout.Red[v], Layout.Green[v], Layout.Blue[v]);
+    if (entry < 0) {
+        TakeWholeColorTable();
+        return Resolved[v];
+    }
+    if (std::size_t(entry) >= Indices->size())
+        Indices->resize(std::size_t(entry) + 1);
+    (*Indices)[std::size_t(entry)] = v;
+    return Resolved[v] = entry;
+}
+
+void TReplication::TakeWholeColorTable()
+{
+    // Every pixel so far is a recorded entry: it becomes that entry's index.
+    for (int y = 0; y < Dest->sy; ++y)
+        for (int x = 0; x < Dest->sx; ++x) {
+            unsigned char& pixel = Dest->pixels[y][x];
+            if (pixel < Indices->size())
+                pixel = (*Indices)[pixel];
+        }
+    for (int v = 0; v < 256; ++v) {
+        Dest->red[v] = Layout.Red[std::size_t(v)];
+        Dest->green[v] = Layout.Green[std::size_t(v)];
+        Dest->blue[v] = Layout.Blue[std::size_t(v)];
+        Dest->alpha[v] = gdAlphaOpaque;
+        Dest->open[v] = 0;
+        Resolved[std::size_t(v)] = v;
+    }
+    Dest->colorsTotal = 256;
+    Indices->resize(256);
+    for (std::size_t v = 0; v < 256; ++v)
+        (*Indices)[v] = static_cast<std::uint8_t>(v);
 }
 
 void ReplicateFromLines(gdImagePtr dest, const TCopyRectangle& rect, const TMasterLayout& layout,

@@ -82,19 +82,21 @@ bool SameImage(gdImagePtr a, gdImagePtr b)
 
 }  // namespace
 
-TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile)
+TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile, const TPaletteIndices& indices)
 {
-    const std::uint64_t hash = HashOf(tile.get());
-    if (TBytes png = Find(hash, tile.get()))
+    const std::uint64_t hash = MixBytes(Mix(HashOf(tile.get()), indices.size()), indices.data(), indices.size());
+    if (TBytes png = Find(hash, tile.get(), indices))
         return png;
     int size = 0;
     void* data = gdImagePngPtrEx(tile.get(), &size, CompressionLevel);
     if (!data)
         throw std::runtime_error("Could not encode a tile as PNG");
+    const std::unique_ptr<void, decltype(&gdFree)> owned(data, gdFree);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    auto png = std::make_shared<const std::vector<std::uint8_t>>(bytes, bytes + size);
-    gdFree(data);
-    Remember(hash, tile, png);
+    auto png = std::make_shared<const std::vector<std::uint8_t>>(
+        indices.empty() ? std::vector<std::uint8_t>(bytes, bytes + size)
+                        : WithIndexChunk(bytes, static_cast<std::size_t>(size), indices));
+    Remember(hash, tile, indices, png);
     return png;
 }
 
@@ -104,11 +106,11 @@ std::uint64_t TTileEncoder::Reused() const
     return ReusedCount;
 }
 
-TTileEncoder::TBytes TTileEncoder::Find(std::uint64_t hash, gdImagePtr tile)
+TTileEncoder::TBytes TTileEncoder::Find(std::uint64_t hash, gdImagePtr tile, const TPaletteIndices& indices)
 {
     std::lock_guard lock(Mutex);
     for (TEntry& entry : Entries)
-        if (entry.Hash == hash && SameImage(entry.Tile.get(), tile)) {
+        if (entry.Hash == hash && entry.Indices == indices && SameImage(entry.Tile.get(), tile)) {
             ++entry.Hits;
             ++ReusedCount;
             return entry.Png;
@@ -116,12 +118,12 @@ TTileEncoder::TBytes TTileEncoder::Find(std::uint64_t hash, gdImagePtr tile)
     return nullptr;
 }
 
-void TTileEncoder::Remember(std::uint64_t hash, const TTile& tile, const TBytes& png)
+void TTileEncoder::Remember(std::uint64_t hash, const TTile& tile, const TPaletteIndices& indices, const TBytes& png)
 {
     std::lock_guard lock(Mutex);
     // Another thread may have just encoded the same tile.
     const bool known = std::any_of(Entries.begin(), Entries.end(), [&](const TEntry& entry) {
-        return entry.Hash == hash && SameImage(entry.Tile.get(), tile.get());
+        return entry.Hash == hash && entry.Indices == indices && SameImage(entry.Tile.get(), tile.get());
     });
     if (known)
         return;
@@ -130,7 +132,7 @@ void TTileEncoder::Remember(std::uint64_t hash, const TTile& tile, const TBytes&
                                       [](const TEntry& a, const TEntry& b) { return a.Hits < b.Hits; });
         Entries.erase(least);
     }
-    Entries.push_back({hash, tile, png, 0});
+    Entries.push_back({hash, tile, indices, png, 0});
 }
 
 }  // namespace tavrin

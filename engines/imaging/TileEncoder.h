@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engines/imaging/PngIndexChunk.h"
+
 #include <gd.h>
 
 #include <cstdint>
@@ -16,7 +18,10 @@ namespace tavrin {
 // measurement); the files stay plain PNG. A tile whose pixels and palette
 // equal those of a tile encoded before (blank paper, solid ink) gets that
 // tile's bytes again without being encoded, which are the bytes its own
-// encoding gives. Safe to use from several threads at once.
+// encoding gives. A full-resolution palette tile's record of plate
+// combination indices goes into the PNG as its index chunk (see
+// PngIndexChunk.h) and belongs to what must be equal. Safe to use from
+// several threads at once.
 class TTileEncoder {
 public:
     using TBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
@@ -26,9 +31,10 @@ public:
     static constexpr int CompressionLevel = 1;
 
     // The PNG bytes of tile, which may be kept to recognise its copies and
-    // must not change any more. Raises std::runtime_error when libgd cannot
-    // encode it.
-    TBytes Encode(const TTile& tile);
+    // must not change any more; with the index chunk of `indices` unless it
+    // is empty. Raises std::runtime_error when libgd cannot encode it or the
+    // record does not match its palette.
+    TBytes Encode(const TTile& tile, const TPaletteIndices& indices = {});
 
     // How many tiles were given bytes without being encoded.
     std::uint64_t Reused() const;
@@ -37,12 +43,13 @@ private:
     struct TEntry {
         std::uint64_t Hash = 0;
         TTile Tile;
+        TPaletteIndices Indices;
         TBytes Png;
         std::uint64_t Hits = 0;
     };
 
-    TBytes Find(std::uint64_t hash, gdImagePtr tile);
-    void Remember(std::uint64_t hash, const TTile& tile, const TBytes& png);
+    TBytes Find(std::uint64_t hash, gdImagePtr tile, const TPaletteIndices& indices);
+    void Remember(std::uint64_t hash, const TTile& tile, const TPaletteIndices& indices, const TBytes& png);
 
     mutable std::mutex Mutex;
     std::vector<TEntry> Entries;

@@ -49,7 +49,7 @@ std::string PlateText(const TPlateInk& plate)
 
 }  // namespace
 
-std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job)
+std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job, const TPageColorTables& tables)
 {
     const std::vector<TPlateCoverage> figures = LoadJobCoverage(static_cast<std::uint32_t>(job.Reference));
     std::vector<TPageInks> pages;
@@ -64,6 +64,8 @@ std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job)
                     {plate.ColorName, plate.IndexBit, CoveragePercentText(plate.InkedPixels, plate.PagePixels)});
         if (entry.Plates.empty())
             entry.Plates = CataloguedPlates(job.Reference, page);
+        if (const auto table = tables.find(page); table != tables.end())
+            entry.ColorTable = table->second;
     }
     return pages;
 }
@@ -77,7 +79,15 @@ std::string PageInksScript(const std::vector<TPageInks>& pages)
                   ",\"inked\":" + std::to_string(page.InkedBit) + ",\"plates\":[";
         for (std::size_t i = 0; i < page.Plates.size(); ++i)
             script += (i ? "," : "") + PlateText(page.Plates[i]);
-        script += "]}";
+        script += "]";
+        if (page.ColorTable) {
+            static constexpr char Digits[] = "0123456789abcdef";
+            script += ",\"table\":\"";
+            for (const std::uint8_t value : *page.ColorTable)
+                script += {Digits[value >> 4], Digits[value & 15]};
+            script += "\"";
+        }
+        script += "}";
     }
     // A line end as the pages have: the file travels as text.
     return script + "];\r\n";

@@ -339,11 +339,11 @@ void RemoveJobProofPages(const std::string& jobFolder)
 }
 
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
-                        TDateTime noMasterDate)
+                        TDateTime noMasterDate, const TPageColorTables& tables)
 {
     const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMasterDate);
     // The pages' ink data first: once the viewer page has its name, the whole proof is there.
-    WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job));
+    WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job, tables));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engines/web/HTMLJobRecord.h"
+#include "engines/web/PageInks.h"
 
 #include <locale>
 #include <string>
@@ -26,10 +27,11 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
 // jobFolder (with its trailing separator) with the title "Tavrin Remote
 // Proofing By Dranwick - " + job name, the base URL WebRoot + "tavrin/" and
 // the job's remote folder (RemoteJobFolderName) as data directory, where the
-// upload puts the tiles. Errors as for the functions it calls, and
+// upload puts the tiles. tables: the colour tables of the pages' masters,
+// for the ink data. Errors as for the functions it calls, and
 // std::invalid_argument for a malformed secret.
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
-                        TDateTime noMasterDate);
+                        TDateTime noMasterDate, const TPageColorTables& tables = {});
 
 // Removes a job folder's proof pages and their ink data (the folder with its
 // trailing separator): they stand for the tile databases beside them. Raises

@@ -6,6 +6,7 @@
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/RoundedPercent.h"
 #include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/MasterLayout.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/TileCutter.h"
@@ -68,6 +69,8 @@ void TTilingThread::Run()
                                                      NonNegative(job.XResolution), NonNegative(job.YResolution));
 
     // 1. The pyramid of every page; a page that fails is left without tiles.
+    //    The masters' colour tables go to the viewer's ink data.
+    TPageColorTables tables;
     for (int page = 1; page <= job.PageCount; ++page) {
         PostPage(page);
         const std::string master = MasterImagePath(job.UniqueID, page);
@@ -78,6 +81,14 @@ void TTilingThread::Run()
         }
         try {
             auto image = TProofImage::CreateForRead(master);
+            if (const TMasterLayout layout = TMasterLayout::Read(image->Tiff()); layout.HasColorMap) {
+                TPageColorTable& table = tables[page];
+                for (std::size_t v = 0; v < 256; ++v) {
+                    table[3 * v] = layout.Red[v];
+                    table[3 * v + 1] = layout.Green[v];
+                    table[3 * v + 2] = layout.Blue[v];
+                }
+            }
             // Every level from one decode of the master; its bar runs once from 0 to 100.
             TPyramidOrder order;
             order.TileSize = TileSize;
@@ -101,7 +112,7 @@ void TTilingThread::Run()
     }
 
     // 2. The pages, with the settings as they are now.
-    WriteJobProofPages(job, StationSettings().Copy(), jobFolder, started);
+    WriteJobProofPages(job, StationSettings().Copy(), jobFolder, started, tables);
     PostLogText("", 100);
 }
 

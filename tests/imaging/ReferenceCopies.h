@@ -7,6 +7,7 @@
 #include "tests/imaging/MasterFiles.h"
 
 #include <gd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -97,21 +98,7 @@ inline void ReferenceResampled(gdImagePtr dest, const TMasterContents& master, i
     }
 }
 
-// True when the palette image holds the master's colour map, entry for entry.
-inline bool HoldsColorMap(gdImagePtr image, const TMasterContents& master)
-{
-    if (gdImageTrueColor(image) || gdImageColorsTotal(image) != 256)
-        return false;
-    for (int v = 0; v < 256; ++v)
-        if (gdImageRed(image, v) != (master.ColorMap[0][v] & 0xFF) ||
-            gdImageGreen(image, v) != (master.ColorMap[1][v] & 0xFF) ||
-            gdImageBlue(image, v) != (master.ColorMap[2][v] & 0xFF))
-            return false;
-    return true;
-}
-
-// Pixel replication with stretch counts, every pixel resolved; into a
-// palette that holds the master's colour map, every pixel is its index.
+// Pixel replication with stretch counts, every pixel resolved.
 inline void ReferenceResized(gdImagePtr dest, const TMasterContents& master, int DstX, int DstY, int SrcX, int SrcY,
                              int DstW, int DstH, int SrcW, int SrcH)
 {
@@ -119,19 +106,94 @@ inline void ReferenceResized(gdImagePtr dest, const TMasterContents& master, int
         SrcH > std::numeric_limits<int>::max() / 4)
         return;
     const auto stretch = [](long long i, long long dst, long long src) { return (i + 1) * dst / src - i * dst / src; };
-    const bool indexed = HoldsColorMap(dest, master);
     int toy = DstY;
     for (int y = 0; y < SrcH; ++y)
         for (long long repeat = 0; repeat < stretch(y, DstH, SrcH); ++repeat, ++toy) {
             int tox = DstX;
             for (int x = 0; x < SrcW; ++x) {
                 const auto [r, g, b] = SourceColor(master, SrcX + x, SrcY + y);
-                const int index = master.At(std::uint32_t(std::clamp<long long>(SrcX + x, 0, master.Width - 1)),
-                                            std::uint32_t(std::clamp<long long>(SrcY + y, 0, master.Height - 1)));
                 for (long long i = 0; i < stretch(x, DstW, SrcW); ++i, ++tox)
-                    gdImageSetPixel(dest, tox, toy, indexed ? index : gdImageColorResolve(dest, r, g, b));
+                    gdImageSetPixel(dest, tox, toy, gdImageColorResolve(dest, r, g, b));
             }
         }
+}
+
+// The master index of a source pixel (taken into the image).
+inline int SourceIndex(const TMasterContents& master, long long x, long long y)
+{
+    return master.At(std::uint32_t(std::clamp<long long>(x, 0, master.Width - 1)),
+                     std::uint32_t(std::clamp<long long>(y, 0, master.Height - 1)));
+}
+
+// Pixel replication that keeps master indices apart: each index gets an
+// entry of its own (allocated at its first pixel, its index appended to
+// record) unless record already gives it an entry of its colour. The copy
+// fits the palette: at most 256 entries.
+inline void ReferenceIndexed(gdImagePtr dest, const TMasterContents& master, std::vector<std::uint8_t>& record,
+                             int DstX, int DstY, int SrcX, int SrcY, int DstW, int DstH, int SrcW, int SrcH)
+{
+    std::map<int, int> entryOf;
+    for (int e = int(record.size()) - 1; e >= 0; --e) {
+        const int v = record[std::size_t(e)];
+        if (gdImageRed(dest, e) == (master.ColorMap[0][v] & 0xFF) &&
+            gdImageGreen(dest, e) == (master.ColorMap[1][v] & 0xFF) &&
+            gdImageBlue(dest, e) == (master.ColorMap[2][v] & 0xFF))
+            entryOf[v] = e;  // the lowest such entry
+    }
+    const auto stretch = [](long long i, long long dst, long long src) { return (i + 1) * dst / src - i * dst / src; };
+    int toy = DstY;
+    for (int y = 0; y < SrcH; ++y)
+        for (long long repeat = 0; repeat < stretch(y, DstH, SrcH); ++repeat, ++toy) {
+            int tox = DstX;
+            for (int x = 0; x < SrcW; ++x) {
+                const int v = SourceIndex(master, SrcX + x, SrcY + y);
+                if (!entryOf.count(v)) {
+                    entryOf[v] = gdImageColorAllocate(dest, master.ColorMap[0][v] & 0xFF, master.ColorMap[1][v] & 0xFF,
+                                                      master.ColorMap[2][v] & 0xFF);
+                    record.push_back(std::uint8_t(v));
+                }
+                for (long long i = 0; i < stretch(x, DstW, SrcW); ++i, ++tox)
+                    gdImageSetPixel(dest, tox, toy, entryOf[v]);
+            }
+        }
+}
+
+inline std::uint32_t BigEndianWord(const std::string& bytes, std::size_t at)
+{
+    return std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[at + 2])) << 8 | std::uint32_t(std::uint8_t(bytes[at + 3]));
+}
+
+// The PNG's chunks in file order: (type, data).
+inline std::vector<std::pair<std::string, std::string>> PngChunks(const std::string& png)
+{
+    std::vector<std::pair<std::string, std::string>> chunks;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = BigEndianWord(png, at);
+        if (length > png.size() - at - 12)
+            break;
+        chunks.emplace_back(png.substr(at + 4, 4), png.substr(at + 8, length));
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// The PNG with the record as a "tvIX" chunk (data: one byte per entry)
+// right before its first IDAT chunk.
+inline std::string WithRecordChunk(const std::string& png, const std::vector<std::uint8_t>& record)
+{
+    std::size_t at = 8;
+    while (at + 12 <= png.size() && png.compare(at + 4, 4, "IDAT") != 0)
+        at += 12 + BigEndianWord(png, at);
+    std::string chunk = "tvIX" + std::string(record.begin(), record.end());
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), uInt(chunk.size()));
+    std::string out = png.substr(0, at);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += char(std::uint32_t(record.size()) >> shift);
+    out += chunk;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += char(std::uint32_t(crc) >> shift);
+    return out + png.substr(at);
 }
 
 // One zoom level: the grid, each tile made, copied, encoded and added in
@@ -151,11 +213,9 @@ inline void ReferenceLevel(const std::string& fileName, const TMasterContents& m
     for (int i = 0; i < rows; ++i)
         for (int j = 0; j < columns; ++j) {
             TImage tile = NewImage(T, T, scaled);
-            // A palette tile holds the master's colour map in index order.
-            for (int v = 0; !scaled && v < 256; ++v)
-                gdImageColorAllocate(tile.get(), master.ColorMap[0][v] & 0xFF, master.ColorMap[1][v] & 0xFF,
-                                     master.ColorMap[2][v] & 0xFF);
             const int white = gdImageColorResolve(tile.get(), 255, 255, 255);
+            // A palette tile records its white as index 255, no plate inked.
+            std::vector<std::uint8_t> record{255};
             int SrcX = j * int(S), SrcY = i * int(S) - OSY, DstX = 0, DstY = 0, DstW = T, DstH = T;
             int SrcW = int(S), SrcH = int(S);
             if (i == 0 || j == 0 || i == rows - 1 || j == columns - 1)
@@ -179,12 +239,15 @@ inline void ReferenceLevel(const std::string& fileName, const TMasterContents& m
                 if (scaled)
                     ReferenceResampled(tile.get(), master, DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH);
                 else
-                    ReferenceResized(tile.get(), master, DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH);
+                    ReferenceIndexed(tile.get(), master, record, DstX, DstY, SrcX, SrcY, DstW, DstH, SrcW, SrcH);
             }
             int size = 0;
             void* png = gdImagePngPtrEx(tile.get(), &size, 1);  // the tiles' zlib level
-            db.AddTile(std::uint32_t(j), std::uint32_t(rows - 1 - i), png, std::uint32_t(size));
+            std::string bytes(static_cast<const char*>(png), std::size_t(size));
             gdFree(png);
+            if (!scaled)
+                bytes = WithRecordChunk(bytes, record);
+            db.AddTile(std::uint32_t(j), std::uint32_t(rows - 1 - i), bytes.data(), std::uint32_t(bytes.size()));
         }
 }
 

@@ -271,10 +271,12 @@ TEST_F(InkCoverageTask, TheMasterKeepsEachPlatesInkedPixelsAndARemasterReplacesT
 }
 
 // The plates of inks.js as tests/imaging/page_inks.py reads them: page,
-// inked, bit, coverage, name; empty when the script refused the file.
-std::vector<std::vector<std::string>> ReadPageInks(const std::string& path)
+// inked, bit, coverage, name (with mode "tables": page, colour table); empty
+// when the script refused the file.
+std::vector<std::vector<std::string>> ReadPageInks(const std::string& path, const std::string& mode = "")
 {
-    const std::string command = "/usr/bin/python3 '" + SourcePath("tests/imaging/page_inks.py") + "' '" + path + "'";
+    const std::string command =
+        "/usr/bin/python3 '" + SourcePath("tests/imaging/page_inks.py") + "' '" + path + "' " + mode;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     std::string output;
     char buffer[4096];
@@ -320,6 +322,22 @@ TEST_F(InkCoverageTask, TheViewersInkDataListsEveryPagesPlatesWithTheirCoverage)
     std::ifstream in(file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find(R"("name":"Gold \u003c\u0026\u003e \"\u00c4\"")"), std::string::npos) << text;
+    // Each page's colour table is its master's colour map, low bytes, in hex.
+    const auto tables = ReadPageInks(file, "tables");
+    ASSERT_EQ(tables.size(), 2u);
+    for (int page = 1; page <= 2; ++page) {
+        const TMasterContents master = ReadMaster(MasterImagePath(UniqueID(5), page));
+        ASSERT_TRUE(master.Opened);
+        std::string hex;
+        char digits[3];
+        for (int v = 0; v < 256; ++v)
+            for (int channel = 0; channel < 3; ++channel) {
+                std::snprintf(digits, sizeof digits, "%02x",
+                              master.ColorMap[std::size_t(channel)][std::size_t(v)] & 0xFF);
+                hex += digits;
+            }
+        EXPECT_EQ(tables[std::size_t(page - 1)], (std::vector<std::string>{std::to_string(page), hex}));
+    }
 
     // A job mastered before the figures were kept: the same plates, no coverage.
     Run("delete * from CoverageList");

@@ -6,10 +6,13 @@
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <set>
 #include <stdexcept>
 
@@ -47,6 +50,56 @@ TMasterContents PaperMaster(std::uint32_t width, std::uint32_t height)
     master.Height = height;
     master.Pixels.assign(std::size_t(width) * height, 255);
     return master;
+}
+
+// The record of a level 4 tile's "tvIX" chunk, which must stand between
+// PLTE and the first IDAT with a good CRC; empty when it does not.
+std::vector<std::uint8_t> IndexRecord(const std::string& png)
+{
+    bool palette = false;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = BigEndianWord(png, at);
+        const std::string type = png.substr(at + 4, 4);
+        if (type == "IDAT")
+            break;
+        palette = palette || type == "PLTE";
+        if (type == "tvIX" && palette) {
+            const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(png.data() + at + 4), uInt(4 + length));
+            if (BigEndianWord(png, at + 8 + length) != crc)
+                return {};
+            return std::vector<std::uint8_t>(png.begin() + long(at) + 8, png.begin() + long(at) + 8 + long(length));
+        }
+        at += 12 + length;
+    }
+    return {};
+}
+
+// Pixels of a level 4 tile whose entry the record does not map to the
+// master index expected there, or whose palette colour is not that index's.
+int WronglyRecorded(const TTileFile& level, std::uint32_t column, std::uint32_t row,
+                    const std::function<int(int x, int y)>& expectedIndex, const TMasterContents& master)
+{
+    const std::vector<std::uint8_t> record = IndexRecord(level.Tiles.at({column, row}));
+    const TImage tile = level.Tile(column, row);
+    if (!tile || record.empty() || int(record.size()) != gdImageColorsTotal(tile.get()))
+        return -1;
+    int wrong = 0;
+    for (int y = 0; y < tile->sy; ++y)
+        for (int x = 0; x < tile->sx; ++x) {
+            const int entry = gdImageGetPixel(tile.get(), x, y);
+            const int index = record[std::size_t(entry)];
+            const bool white = index == 255 && entry == 0 && PixelColor(tile.get(), x, y) == 0xFFFFFF;
+            const auto [r, g, b] = std::tuple<int, int, int>{
+                master.ColorMap[0][index] & 0xFF, master.ColorMap[1][index] & 0xFF, master.ColorMap[2][index] & 0xFF};
+            wrong += index != expectedIndex(x, y) || (!white && PixelColor(tile.get(), x, y) != gdTrueColor(r, g, b));
+        }
+    return wrong;
+}
+
+// The bit depth in the PNG's header.
+int BitDepth(const std::string& png)
+{
+    return std::uint8_t(png.at(24));
 }
 
 struct TGridCase {
@@ -121,22 +174,71 @@ TEST_F(TilePyramidTest, LevelsOfA600DpiPageEqualThePlainCutAndReportEachRow)
     EXPECT_EQ(PixelColor(corner.get(), 135, 163), 0xFFFFFF);
     const auto [r, g, b] = SourceColor(master, 864 + 135, 123);
     EXPECT_EQ(PixelColor(corner.get(), 135, 164 + 123), gdTrueColor(r, g, b));
-    // Their palette is the colour map and their pixels the master's indices,
-    // so that indices 3 and 7, of one colour, stay apart for the viewer.
-    const TImage inner = level4.Tile(1, 1);  // master columns 288..575, rows 124..411
-    ASSERT_NE(inner, nullptr);
-    EXPECT_TRUE(HoldsColorMap(inner.get(), master));
-    EXPECT_TRUE(HoldsColorMap(corner.get(), master));
-    int wrong = 0;
-    std::set<int> indices;
+    // Their index chunk maps every pixel to the master pixel's index (the
+    // border to 255), so that indices 3 and 7, of one colour, stay apart for
+    // the viewer.
+    const auto inner = [&](int x, int y) { return master.At(288 + x, 124 + y); };  // tile (1, 1)
+    EXPECT_EQ(WronglyRecorded(level4, 1, 1, inner, master), 0);
+    const auto border = [&](int x, int y) { return x < 136 && y >= 164 ? master.At(864 + x, y - 164) : 255; };
+    EXPECT_EQ(WronglyRecorded(level4, 3, 2, border, master), 0);
+    const std::vector<std::uint8_t> record = IndexRecord(level4.Tiles.at({1, 1}));
+    const auto three = std::find(record.begin(), record.end(), 3), seven = std::find(record.begin(), record.end(), 7);
+    ASSERT_TRUE(three != record.end() && seven != record.end());
+    EXPECT_NE(three, seven);
+    EXPECT_EQ(std::set<std::uint8_t>(record.begin(), record.end()).size(), record.size()) << "one entry per index";
+}
+
+TEST_F(TilePyramidTest, LevelFourPalettesHoldTheUsedIndicesOnly)
+{
+    // Tile (0, 0) of a 500 x 288 page uses 15 indices, 3 and 7 of one
+    // colour; tile (1, 0) is 212 pixels of the page, the rest border.
+    TMasterContents master = PageLikeMaster(500, 288, 5);
     for (std::uint32_t y = 0; y < 288; ++y)
-        for (std::uint32_t x = 0; x < 288; ++x) {
-            const int index = gdImageGetPixel(inner.get(), int(x), int(y));
-            wrong += index != master.At(288 + x, 124 + y);
-            indices.insert(index);
+        for (std::uint32_t x = 0; x < 500; ++x)
+            master.Pixels[std::size_t(y) * 500 + x] = std::uint8_t((x * 7 + y * 3) % 15);
+    auto image = Open(Write(master, 64));
+    image->MakeTiles(Path("tile4.tdb"), 288, 1.0);
+    const TTileFile level4 = TTileFile::Read(Path("tile4.tdb"));
+    for (std::uint32_t column : {0u, 1u}) {
+        SCOPED_TRACE(column);
+        const auto index = [&](int x, int y) {
+            return x + 288 * int(column) < 500 ? master.At(x + 288 * column, y) : 255;
+        };
+        EXPECT_EQ(WronglyRecorded(level4, column, 0, index, master), 0);
+        // White and 15 indices: 16 entries, four bits a pixel.
+        EXPECT_EQ(IndexRecord(level4.Tiles.at({column, 0})).size(), 16u);
+        EXPECT_EQ(BitDepth(level4.Tiles.at({column, 0})), 4);
+    }
+    ReferenceLevel(Path("plain.tdb"), master, 288, 1.0);
+    EXPECT_TRUE(FileText(Path("tile4.tdb")) == FileText(Path("plain.tdb")));
+}
+
+TEST_F(TilePyramidTest, ATileOfEveryIndexKeepsEachOne)
+{
+    // 256 indices fit beside the border's white when paper is white; when it
+    // is not, the tile holds the whole colour table in index order.
+    for (const int paperRed : {255, 250}) {
+        SCOPED_TRACE(paperRed);
+        TMasterContents master = PageLikeMaster(288, 288, 9);
+        master.ColorMap[0][255] = std::uint16_t(paperRed);
+        for (std::size_t p = 0; p < master.Pixels.size(); ++p)
+            master.Pixels[p] = std::uint8_t((p * 37) % 256);
+        auto image = Open(Write(master, 32));
+        image->MakeTiles(Path("every.tdb"), 288, 1.0);
+        const TTileFile level4 = TTileFile::Read(Path("every.tdb"));
+        EXPECT_EQ(WronglyRecorded(
+                      level4, 0, 0, [&](int x, int y) { return master.At(x, y); }, master),
+                  0);
+        const std::vector<std::uint8_t> record = IndexRecord(level4.Tiles.at({0, 0}));
+        ASSERT_EQ(record.size(), 256u);
+        if (paperRed == 255) {
+            EXPECT_EQ(std::vector<int>(record.begin(), record.begin() + 3), std::vector<int>({255, 0, 37}));
+        } else {
+            std::vector<std::uint8_t> table(256);
+            std::iota(table.begin(), table.end(), 0);
+            EXPECT_EQ(record, table);
         }
-    EXPECT_EQ(wrong, 0);
-    EXPECT_TRUE(indices.count(3) && indices.count(7)) << "the tile shows both indices of one colour";
+    }
 }
 
 TEST_F(TilePyramidTest, SinglePageRowsAndExactTilesEqualThePlainCut)
@@ -159,15 +261,11 @@ TEST_F(TilePyramidTest, SinglePageRowsAndExactTilesEqualThePlainCut)
     image->MakeTiles(Path("one.tdb"), 288, 1.0);
     const TTileFile one = TTileFile::Read(Path("one.tdb"));
     ASSERT_EQ(one.Tiles.size(), 1u);
-    // Painted white, then covered with paper: every pixel is paper's index,
-    // the palette the whole colour table.
-    const TImage paper = one.Tile(0, 0);
-    EXPECT_EQ(paper->colorsTotal, 256);
-    int notPaper = 0;
-    for (int y = 0; y < 288; ++y)
-        for (int x = 0; x < 288; ++x)
-            notPaper += gdImageGetPixel(paper.get(), x, y) != 255;
-    EXPECT_EQ(notPaper, 0);
+    // Painted white, then covered with paper, white too: one entry, index
+    // 255, one bit a pixel.
+    EXPECT_EQ(one.Tile(0, 0)->colorsTotal, 1);
+    EXPECT_EQ(IndexRecord(one.Tiles.at({0, 0})), std::vector<std::uint8_t>{255});
+    EXPECT_EQ(BitDepth(one.Tiles.at({0, 0})), 1);
 }
 
 TEST_F(TilePyramidTest, CuttingOnSeveralThreadsWritesTheSameFiles)
@@ -283,7 +381,18 @@ TEST(TileEncoder, ARepeatedTileGetsTheBytesOfItsFirstEncoding)
     void* png = gdImagePngPtrEx(tile(10).get(), &size, 1);
     EXPECT_EQ(*again,
               std::vector<std::uint8_t>(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + size));
+    // The record of indices belongs to the tile: another record, other bytes.
+    const std::string plain(static_cast<char*>(png), std::size_t(size));
     gdFree(png);
+    const auto indexed = encoder.Encode(tile(10), {255, 7});
+    const auto otherIndexed = encoder.Encode(tile(10), {255, 3});
+    EXPECT_EQ(encoder.Reused(), 1u);
+    EXPECT_EQ(std::string(indexed->begin(), indexed->end()), WithRecordChunk(plain, {255, 7}));
+    EXPECT_EQ(std::string(otherIndexed->begin(), otherIndexed->end()), WithRecordChunk(plain, {255, 3}));
+    EXPECT_EQ(*encoder.Encode(tile(10), {255, 7}), *indexed);
+    EXPECT_EQ(encoder.Reused(), 2u);
+    // A record that does not match the palette is refused.
+    EXPECT_THROW(encoder.Encode(tile(12), {255}), std::runtime_error);
 }
 
 TEST_F(TilePyramidTest, ATiledImageInsteadOfAMasterIsRefusedNotACrash)
