@@ -28,17 +28,19 @@ cmake --build build-asan -j "$jobs"
 # (SharedSettings), the catalogue used from several threads and processes
 # (CatalogueConcurrency, StationLock), the worker pools of the colour table,
 # the master writer and the resampler (ColorTableGeneratorThreads, ProofImage,
-# MasterResamplerTest), the imaging tasks and the tile cutter (MasteringTask,
-# ProofTasks, TilePyramidTest), the delivery tasks (TransferTask, DeleteTask,
-# NotifyTask, VsftpdUpload) and the commands that run tasks (TaskMasterCommand,
+# MasterResamplerTest), the imaging tasks, the tile cutter and the one-pass
+# pyramid (MasteringTask, InkCoverageTask, ProofTasks, TilePyramidTest,
+# OnePassPyramid, SharedStrips), the delivery tasks in plain and in TLS
+# (TransferTask, DeleteTask, NotifyTask, VsftpdUpload, VsftpdTLS) and the
+# commands that run tasks (TaskMasterCommand,
 # TaskFailureCommands, DeliveryCommands, NotifyCommands). The other suites run
 # on one thread; the two builds above cover them.
 threaded_suites=(
   TaskThread QueueRunner MessageQueue SharedSettings
   CatalogueConcurrency StationLock
   ColorTableGeneratorThreads ProofImage MasterResamplerTest
-  MasteringTask ProofTasks TilePyramidTest
-  TransferTask DeleteTask NotifyTask VsftpdUpload
+  MasteringTask InkCoverageTask ProofTasks TilePyramidTest OnePassPyramid SharedStrips
+  TransferTask DeleteTask NotifyTask VsftpdUpload VsftpdTLS
   TaskMasterCommand TaskFailureCommands DeliveryCommands NotifyCommands
 )
 echo "== Threaded suites under the thread sanitizer"
