@@ -7,11 +7,14 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-dependencies.sh test
 jobs=$(nproc)
+# Many tests spend their time waiting for a server, a child process or a
+# time-out: one test more than there are cores keeps the cores busy.
+test_jobs=$((jobs + 1))
 
 echo "== Build and tests"
 tools/configure-build.sh build
 cmake --build build -j "$jobs"
-(cd build && ctest -j "$jobs" --output-on-failure)
+(cd build && ctest -j "$test_jobs" --output-on-failure)
 tools/run-clang-tidy.sh build
 
 # The sanitizer builds leave the benchmarks out: the normal build keeps them compiling.
@@ -19,7 +22,7 @@ echo "== Core under address and undefined-behaviour sanitizers"
 tools/configure-build.sh build-asan -DTAVRIN_BUILD_GUI=OFF -DTAVRIN_BUILD_BENCHMARKS=OFF \
   -DTAVRIN_SANITIZE=address,undefined
 cmake --build build-asan -j "$jobs"
-(cd build-asan && ctest -j "$jobs" --output-on-failure)
+(cd build-asan && ctest -j "$test_jobs" --output-on-failure)
 
 # The thread sanitizer finds races between threads, so it runs the suites
 # whose tests start threads, in the test program or in the tavrin-cli it runs:
@@ -51,7 +54,7 @@ for suite in "${threaded_suites[@]}"; do
   (cd build-tsan && ctest -N -R "^$suite\." | grep -q "Total Tests: [1-9]") ||
     { echo "run-tests.sh names the suite $suite, which has no tests" >&2; exit 1; }
 done
-(cd build-tsan && ctest -j "$jobs" --output-on-failure -R "^($(IFS='|'; echo "${threaded_suites[*]}"))\.")
+(cd build-tsan && ctest -j "$test_jobs" --output-on-failure -R "^($(IFS='|'; echo "${threaded_suites[*]}"))\.")
 
 echo "== Fuzz targets, 30 seconds each"
 fuzz/run-fuzzers.sh 30
