@@ -4,8 +4,11 @@
 #include "base/platform/ProgramPath.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -137,6 +140,23 @@ void CompleteUnfinished(const std::string& path)
     std::error_code ignored;
     std::filesystem::remove(part, ignored);
     throw std::runtime_error("Cannot rename " + part + " to " + path + ": " + error.message());
+}
+
+void WriteWholeFile(const std::string& path, const void* data, std::size_t size)
+{
+    const std::string part = UnfinishedName(path);
+    std::ofstream file(part, std::ios::binary | std::ios::trunc);
+    if (file)
+        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    if (file)
+        file.close();
+    if (!file) {
+        const int error = errno;
+        std::error_code ignored;
+        std::filesystem::remove(part, ignored);
+        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
+    }
+    CompleteUnfinished(path);
 }
 
 void RemoveOutputFile(const std::string& path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,11 @@ bool IsUnfinishedName(const std::string& name);
 // file that had it. Raises std::runtime_error "Cannot rename PART to PATH:
 // reason" when it cannot, and then removes the unfinished file.
 void CompleteUnfinished(const std::string& path);
+
+// Writes size bytes as the file path: under its unfinished name, renamed once
+// whole. Raises std::runtime_error "Cannot write PART: reason" (the
+// unfinished file removed) or as CompleteUnfinished.
+void WriteWholeFile(const std::string& path, const void* data, std::size_t size);
 
 // Removes an output file that no longer stands for its source; a file that
 // is not there is fine. Raises std::runtime_error "Cannot remove PATH:

@@ -16,28 +16,6 @@
 
 namespace tavrin {
 
-namespace {
-
-// Writes the file under its unfinished name and names it once whole.
-void WriteWholeFile(const std::string& fileName, const void* data, std::size_t size)
-{
-    const std::string part = UnfinishedName(fileName);
-    std::ofstream file(part, std::ios::binary | std::ios::trunc);
-    if (file)
-        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (file)
-        file.close();
-    if (!file) {
-        const int error = errno;
-        std::error_code ignored;
-        std::filesystem::remove(part, ignored);
-        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
-    }
-    CompleteUnfinished(fileName);
-}
-
-}  // namespace
-
 int OverviewSide(std::uint32_t side, double factor)
 {
     const double scaled = std::nearbyint(static_cast<double>(side) * factor);

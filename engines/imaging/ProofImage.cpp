@@ -4,6 +4,7 @@
 #include "engines/imaging/MasterCheck.h"
 #include "engines/imaging/MasterResampler.h"
 #include "engines/imaging/MasterStripWriter.h"
+#include "engines/imaging/OverviewPass.h"
 #include "engines/imaging/SpotColor.h"
 #include "engines/imaging/TiffErrorHandler.h"
 #include "engines/imaging/TileCutter.h"
@@ -235,38 +236,6 @@ bool TProofImage::Close()
     PartPath.clear();
     return named;
 }
-
-namespace {
-
-// A side of the overview: rounded to nearest, ties to even, at least 1; 0
-// when no picture can have it.
-int OverviewSide(std::uint32_t side, double factor)
-{
-    const double scaled = std::nearbyint(static_cast<double>(side) * factor);
-    if (!(scaled < std::numeric_limits<int>::max()))
-        return 0;
-    return std::max(1, static_cast<int>(scaled));
-}
-
-// Writes the file under its unfinished name and names it once whole.
-void WriteWholeFile(const std::string& fileName, const void* data, std::size_t size)
-{
-    const std::string part = UnfinishedName(fileName);
-    std::ofstream file(part, std::ios::binary | std::ios::trunc);
-    if (file)
-        file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (file)
-        file.close();
-    if (!file) {
-        const int error = errno;
-        std::error_code ignored;
-        std::filesystem::remove(part, ignored);
-        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
-    }
-    CompleteUnfinished(fileName);
-}
-
-}  // namespace
 
 void TProofImage::MakeTiles(const std::string& fileName, std::uint32_t tileSize, double factor)
 {

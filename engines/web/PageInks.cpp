@@ -96,19 +96,7 @@ std::string PageInksScript(const std::vector<TPageInks>& pages)
 void WritePageInks(const std::string& fileName, const std::vector<TPageInks>& pages)
 {
     const std::string script = PageInksScript(pages);
-    const std::string part = UnfinishedName(fileName);
-    std::ofstream file(part, std::ios::binary | std::ios::trunc);
-    if (file)
-        file.write(script.data(), static_cast<std::streamsize>(script.size()));
-    if (file)
-        file.close();
-    if (!file) {
-        const int error = errno;
-        std::error_code ignored;
-        std::filesystem::remove(part, ignored);
-        throw std::runtime_error("Cannot write " + part + ": " + std::strerror(error));
-    }
-    CompleteUnfinished(fileName);
+    WriteWholeFile(fileName, script.data(), script.size());
 }
 
 }  // namespace tavrin

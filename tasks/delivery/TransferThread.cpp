@@ -56,15 +56,10 @@ bool TTransferThread::SendSharedFolder(const std::string& localFolder, const std
 {
     const std::vector<std::string> names = FinishedFiles(localFolder);
     // A file that failed last closed the session; the shared folders still get their turn.
-    const bool connected = Client->Connected() || Connect();
-    if (!connected || !ChangeRemoteDirectory(remoteFolder)) {
-        Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
-        PostLog(Unreached, -1);
+    if (!EnterRemoteFolder(remoteFolder))
         return false;
-    }
-    // The server's names compare without regard to case: LOGO.JPG there is logo.jpg here.
-    std::vector<std::string> present = RemoteNameList();
-    std::transform(present.begin(), present.end(), present.begin(), LowerCase);
+    // LOGO.JPG there is logo.jpg here.
+    const std::vector<std::string> present = RemoteNamesLowerCase();
     SendFiles(localFolder, remoteFolder, names, present);
     const bool indexSent = std::any_of(names.begin(), names.end(),
                                        [](const std::string& name) { return LowerCase(name) == IndexPageName; });
@@ -94,16 +89,27 @@ void TTransferThread::SendIndexPageWhereMissing(const std::string& remoteFolder,
 
 bool TTransferThread::HideFolderListing(const std::string& remoteFolder)
 {
-    const bool connected = Client->Connected() || Connect();
-    if (!connected || !ChangeRemoteDirectory(remoteFolder)) {
-        Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
-        PostLog(Unreached, -1);
+    if (!EnterRemoteFolder(remoteFolder))
         return false;
-    }
-    std::vector<std::string> present = RemoteNameList();
-    std::transform(present.begin(), present.end(), present.begin(), LowerCase);
-    SendIndexPageWhereMissing(remoteFolder, present);
+    SendIndexPageWhereMissing(remoteFolder, RemoteNamesLowerCase());
     return true;
+}
+
+bool TTransferThread::EnterRemoteFolder(const std::string& remoteFolder)
+{
+    const bool connected = Client->Connected() || Connect();
+    if (connected && ChangeRemoteDirectory(remoteFolder))
+        return true;
+    Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
+    PostLog(Unreached, -1);
+    return false;
+}
+
+std::vector<std::string> TTransferThread::RemoteNamesLowerCase()
+{
+    std::vector<std::string> names = RemoteNameList();
+    std::transform(names.begin(), names.end(), names.begin(), LowerCase);
+    return names;
 }
 
 bool TTransferThread::ProofIsComplete(const std::string& localFolder)

@@ -39,6 +39,12 @@ private:
     // The same for a folder of no files of ours: reached and listed first;
     // false, with a log line and Unreached set, when it could not be reached.
     bool HideFolderListing(const std::string& remoteFolder);
+    // Connects when the session is closed and enters the remote folder;
+    // false, with a log line and Unreached set, when it cannot.
+    bool EnterRemoteFolder(const std::string& remoteFolder);
+    // The names the server lists in its current folder, lower-cased: the
+    // server's names compare without regard to case.
+    std::vector<std::string> RemoteNamesLowerCase();
     // False, with a log line and the task failed, when the job folder lacks
     // its index.html: a partial proof must not be published.
     bool ProofIsComplete(const std::string& localFolder);
