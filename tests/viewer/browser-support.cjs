@@ -90,6 +90,17 @@ function checks() {
     },
     fail() { failed++; },
     failures() { return failed; },
+    // Runs the test's main, then cleanUp, and ends with the outcome: exit status 1 on any failure.
+    run(main, cleanUp) {
+      main().catch((error) => {
+        failed++;
+        console.log(`not ok - ${error.stack}`);
+      }).finally(() => {
+        cleanUp();
+        console.log(failed ? `${failed} check(s) failed` : 'all checks passed');
+        process.exitCode = failed ? 1 : 0;
+      });
+    },
   };
 }
 

@@ -17,7 +17,7 @@ const { chromium } = require(path.join(modulesDir, 'playwright-core'));
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'tavrin-inks-'));
 fs.chmodSync(scratch, 0o755);
 const webRoot = path.join(scratch, 'www');
-const { check, fail, failures } = checks();
+const { check, run } = checks();
 let nginx = null;
 
 // Odd sizes, so that the coverage figures are not round.
@@ -315,12 +315,7 @@ async function main() {
   }
 }
 
-main().catch((error) => {
-  fail();
-  console.log(`not ok - ${error.stack}`);
-}).finally(() => {
+run(main, () => {
   if (nginx) nginx.kill('SIGTERM');
   fs.rmSync(scratch, { recursive: true, force: true });
-  console.log(failures() ? `${failures()} check(s) failed` : 'all checks passed');
-  process.exitCode = failures() ? 1 : 0;
 });

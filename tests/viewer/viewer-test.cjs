@@ -26,7 +26,7 @@ const hostileName = "\\';alert(1);x=\\'";
 const hostileColors = ["Pantone 'Rubine' Red", '</script><script>alert(2)</script>', "x');alert(3);('"];
 
 let nginx = null;
-const { check, fail, failures } = checks();
+const { check, run } = checks();
 
 // Pages rendered by Ghostscript, cut into a web proof by the fixture maker.
 function makeProofs(port) {
@@ -293,12 +293,7 @@ async function main() {
   }
 }
 
-main().catch((error) => {
-  fail();
-  console.log(`not ok - ${error.stack}`);
-}).finally(() => {
+run(main, () => {
   if (nginx) nginx.kill('SIGTERM');
   fs.rmSync(scratch, { recursive: true, force: true });
-  console.log(failures() ? `${failures()} check(s) failed` : 'all checks passed');
-  process.exitCode = failures() ? 1 : 0;
 });
