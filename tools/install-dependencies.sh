@@ -9,8 +9,8 @@ build_and_run=(
   zlib1g-dev
   xvfb xauth fonts-dejavu-core
   # The demo of a first run (tools/demo/): test pages, FTP web host (TLS through python3-openssl), web
-  # server, mail server, and the certificate it makes with openssl.
-  ghostscript python3-pyftpdlib python3-openssl python3-aiosmtpd nginx openssl
+  # server, mail server, and the certificate it makes with openssl; PHP serves the customers' answers.
+  ghostscript python3-pyftpdlib python3-openssl python3-aiosmtpd nginx openssl php-cli
 )
 test_only=(
   libgtest-dev libgmock-dev libbenchmark-dev
