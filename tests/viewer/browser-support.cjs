@@ -1,7 +1,7 @@
 // What the viewer's browser tests share: nginx serving a web root on
 // 127.0.0.1 with Range requests (and a /norange/ alias that ignores them),
-// Debian's Chromium through playwright-core, named checks, and a wait for
-// the viewer to finish drawing.
+// PHP's built-in server for the answer endpoint, Debian's Chromium through
+// playwright-core, named checks, and a wait for the viewer to finish drawing.
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
@@ -19,13 +19,13 @@ function freePort() {
   });
 }
 
-function waitForPort(port) {
+function waitForPort(port, what) {
   return new Promise((resolve, reject) => {
     const deadline = Date.now() + 10000;
     const attempt = () => {
       const socket = net.connect(port, '127.0.0.1', () => { socket.end(); resolve(); });
       socket.on('error', () => {
-        if (Date.now() > deadline) reject(new Error('nginx did not start'));
+        if (Date.now() > deadline) reject(new Error(`${what} did not start`));
         else setTimeout(attempt, 100);
       });
     };
@@ -34,7 +34,9 @@ function waitForPort(port) {
 }
 
 // Starts nginx in folder temp; resolves with its process once it listens.
-async function startNginx({ port, webRoot, accessLog, temp }) {
+// With phpPort, PHP scripts are passed to PHP's built-in server there (it
+// answers no Range requests itself, the tiles need them).
+async function startNginx({ port, webRoot, accessLog, temp, phpPort }) {
   fs.mkdirSync(temp, { recursive: true });
   const config = path.join(temp, 'nginx.conf');
   fs.writeFileSync(config, `
@@ -58,13 +60,24 @@ http {
     listen 127.0.0.1:${port};
     root ${webRoot};
     location /norange/ { alias ${webRoot}/; max_ranges 0; }
+    ${phpPort ? `location ~ \\.php$ { proxy_pass http://127.0.0.1:${phpPort}; }` : ''}
   }
 }
 `);
   const nginx = spawn('/usr/sbin/nginx', ['-p', temp, '-c', config, '-e', path.join(temp, 'error.log')],
                       { stdio: ['ignore', 'inherit', 'inherit'] });
-  await waitForPort(port);
+  await waitForPort(port, 'nginx');
   return nginx;
+}
+
+// PHP's built-in server on the web root, with several workers so that
+// answers sent together are handled together; resolves with its process.
+async function startPhp({ port, webRoot, log }) {
+  const php = spawn('php', ['-S', `127.0.0.1:${port}`, '-t', webRoot],
+                    { stdio: ['ignore', fs.openSync(log, 'a'), fs.openSync(log, 'a')],
+                      env: { ...process.env, PHP_CLI_SERVER_WORKERS: '4' } });
+  await waitForPort(port, 'php -S');
+  return php;
 }
 
 function launchChromium(chromium) {
@@ -120,4 +133,4 @@ const viewerState = (page) => page.evaluate(() => {
            page: viewer.page, fitted: viewer.fitted };
 });
 
-module.exports = { freePort, startNginx, launchChromium, checks, settled, viewerState };
+module.exports = { freePort, startNginx, startPhp, launchChromium, checks, settled, viewerState };
