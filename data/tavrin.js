@@ -49,8 +49,45 @@ var TavrinViewer = (function () {
     '.tv-inkstatus { margin: 8px 0 0; color: #5b6577; }',
     '.tv-coverage { margin: 0; padding-left: 1.1em; }',
     '.tv-print { display: none; }',
+    '.tv-answer { border-top: 1px solid #e1e6ee; margin: 0 0 12px; padding-top: 10px; }',
+    '.tv-choice { display: flex; flex-wrap: wrap; gap: 6px; margin-bottom: 8px; }',
+    '.tv-choice .tv-button { flex: 1 1 auto; }',
+    '.tv-choice .tv-button[aria-pressed="true"] { background: #17612b; border-color: #17612b; color: #fff; }',
+    '.tv-choice #tv-changes[aria-pressed="true"] { background: #b3261e; border-color: #b3261e; }',
+    '.tv-field { display: block; margin-bottom: 8px; }',
+    '.tv-field span { display: block; color: #5b6577; font-size: 12px; }',
+    '.tv-input { display: block; width: 100%; font: inherit; padding: 5px 8px; border: 1px solid #9aa6ba;',
+    '  border-radius: 6px; background: #fff; color: #1d2330; }',
+    'textarea.tv-input { resize: vertical; }',
+    '.tv-block { font: 11px/1.3 monospace; margin-top: 4px; }',
+    '.tv-notecount, .tv-notehint { color: #5b6577; margin: 6px 0; }',
+    '.tv-answerstatus { margin: 8px 0; overflow-wrap: anywhere; }',
+    '.tv-answerstatus.tv-ok, .tv-sent { color: #17612b; }',
+    '.tv-answerstatus.tv-error { color: #8a1020; }',
+    '.tv-mailbox[hidden], .tv-noteeditor[hidden] { display: none; }',
+    '.tv-mailbox p { margin: 6px 0 2px; }',
+    '.tv-sent { margin: 0; padding-left: 1.1em; }',
+    '.tv-noteeditor .tv-button { margin: 0 6px 6px 0; }',
+    '.tv-notelist { margin: 10px 0 0; padding-left: 1.4em; }',
+    '.tv-note { margin-bottom: 8px; overflow-wrap: anywhere; }',
+    '.tv-notelink { font-weight: 600; color: #2457ab; margin-right: 6px; }',
+    '.tv-notetext { display: block; white-space: pre-wrap; }',
+    '.tv-notesent { color: #5b6577; font-size: 12px; }',
+    '.tv-markers { position: absolute; left: 0; top: 0; right: 0; bottom: 0; overflow: hidden; pointer-events: none; }',
+    '.tv-marker { position: absolute; width: 24px; height: 24px; margin: -12px 0 0 -12px; border: 2px solid #fff;',
+    '  border-radius: 50%; background: #e4007c; color: #fff; font: bold 12px/20px sans-serif; text-align: center;',
+    '  box-shadow: 0 1px 4px rgba(0,0,0,0.5); }',
+    '.tv-marker[hidden] { display: none; }',
+    '.tv-marker.tv-draft { background: #2e6bd1; }',
+    '.tv-marker.tv-sentnote { background: #6b7385; }',
+    '.tv-stage.tv-placing { cursor: crosshair; }',
+    '.tv-fingerprint { font-family: monospace; min-width: 0; padding: 2px 6px; }',
+    '.tv-tablist .tv-button { min-width: 0; padding: 5px 2px; }',
+    '@media (min-width: 761px) { .tv-side { flex-basis: 300px; } }',
     '@media (max-width: 760px), (pointer: coarse) {',
     '  .tv-button { min-height: 44px; min-width: 44px; }',
+    '  .tv-input { min-height: 44px; font-size: 16px; }',
+    '  .tv-notelink { display: inline-block; min-height: 44px; line-height: 44px; }',
     '  .tv-ink { min-height: 44px; }',
     '  .tv-ink input { width: 24px; height: 24px; }',
     '}',
@@ -238,19 +275,34 @@ var TavrinViewer = (function () {
 
   // ---- Inks ------------------------------------------------------------------
 
+  // Runs a data script beside the page; resolves with whether it loaded.
+  function loadScript(url) {
+    return new Promise(function (resolve) {
+      var script = document.createElement('script');
+      script.src = url;
+      script.onload = function () { resolve(true); };
+      script.onerror = function () { resolve(false); };
+      document.getElementsByTagName('head')[0].appendChild(script);
+    });
+  }
+
   // The plates of each page, from inks.js beside the page (written by the Web
   // task): var pageinks=[{page, inked, plates:[{name, bit, coverage}]}].
   // Jobs made before have no such file.
   function loadInks(url) {
-    return new Promise(function (resolve) {
-      var script = document.createElement('script');
-      script.src = url;
-      script.onload = function () {
-        var pages = typeof pageinks !== 'undefined' && Array.isArray(pageinks) ? pageinks : null;
-        resolve(pages && validInks(pages) ? pages : null);
-      };
-      script.onerror = function () { resolve(null); };
-      document.getElementsByTagName('head')[0].appendChild(script);
+    return loadScript(url).then(function () {
+      var pages = typeof pageinks !== 'undefined' && Array.isArray(pageinks) ? pageinks : null;
+      return pages && validInks(pages) ? pages : null;
+    });
+  }
+
+  // The job's fingerprint from proof.js beside the page (written by the Web
+  // task): var proofprint={job, pages}. Empty for a job made before
+  // fingerprints, which has no such file.
+  function loadFingerprint(url) {
+    return loadScript(url).then(function () {
+      var print = typeof proofprint !== 'undefined' ? proofprint : null;
+      return print && typeof print.job === 'string' && /^([0-9a-f]{64})?$/.test(print.job) ? print.job : '';
     });
   }
 
@@ -369,6 +421,11 @@ var TavrinViewer = (function () {
     this.hidden = new Set();   // names of the inks switched off
     this.indexed = new Map();  // level 4 tiles as indices: key -> promise
     this.noIndices = false;    // the tiles carry no plate combination indices
+    this.fingerprint = null;   // the job's fingerprint once proof.js is read ('' when it has none)
+    this.notes = [];           // {page, x, y, zoom, text, sent}: master pixels and the zoom they were placed at
+    this.draftNote = null;     // a note placed on the page whose text is being written
+    this.placing = false;      // the next tap on the page places a note
+    this.answers = {};         // page -> {decision, comment} not sent yet
     this.build();
     this.bindInput();
     this.resize();
@@ -419,7 +476,9 @@ var TavrinViewer = (function () {
     this.inspector = element('div', 'tv-inspector');
     this.inspector.setAttribute('aria-live', 'polite');
     this.inspector.hidden = true;
-    this.stage.append(this.canvas, this.noticeBox, this.message, this.inspector);
+    this.markers = element('div', 'tv-markers');
+    this.markers.setAttribute('aria-hidden', 'true');
+    this.stage.append(this.canvas, this.markers, this.noticeBox, this.message, this.inspector);
 
     var side = element('div', 'tv-side');
     side.append(this.buildNavigator(), this.buildTabs());
@@ -495,8 +554,8 @@ var TavrinViewer = (function () {
     var list = element('div', 'tv-tablist');
     list.setAttribute('role', 'tablist');
     var panels = [];
-    var names = ['Inks', 'Details', 'Reply', 'Help'];
-    var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildHelp()];
+    var names = ['Inks', 'Details', 'Reply', 'Notes', 'Help'];
+    var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildHelp()];
     var tabButtons = names.map(function (name, index) {
       var tab = button(name, name, function () { select(index); });
       tab.setAttribute('role', 'tab');
@@ -561,6 +620,8 @@ var TavrinViewer = (function () {
     add('Colours', inks);
     this.coverageList = element('div', 'tv-coverages', '\u2014');
     add('Ink coverage', this.coverageList);
+    this.fingerprintBox = element('div', 'tv-fingerprintbox', 'Loading\u2026');
+    add('Fingerprint', this.fingerprintBox);
     panel.append(list);
     return panel;
   };
@@ -572,9 +633,8 @@ var TavrinViewer = (function () {
     text.innerHTML = approvaltext || 'Please check every page and reply with your approval or your corrections.';
     var link = element('a', 'tv-reply', 'Reply to ' + (replyemailname || replyemail));
     link.id = 'replylink';
-    link.href = 'mailto:' + encodeURIComponent(replyemail).replace(/%40/g, '@') +
-                '?subject=' + encodeURIComponent('Proof: ' + jobname);
-    panel.append(text, link);
+    link.href = mailAddress() + '?subject=' + encodeURIComponent('Proof: ' + jobname);
+    panel.append(text, this.buildAnswer(), link);
     return panel;
   };
 
@@ -782,7 +842,10 @@ var TavrinViewer = (function () {
       self.pointers.set(event.pointerId, point);
     });
     var release = function (event) {
-      if (self.tap && event.type === 'pointerup') self.inspect(self.stagePoint(event));
+      if (self.tap && event.type === 'pointerup') {
+        if (self.placing) self.placeNote(self.stagePoint(event));
+        else self.inspect(self.stagePoint(event));
+      }
       self.tap = null;
       self.pointers.delete(event.pointerId);
       if (!self.pointers.size) stage.classList.remove('tv-dragging');
@@ -1057,6 +1120,7 @@ var TavrinViewer = (function () {
     };
     picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
     this.inspector.hidden = true;
+    this.showAnswer();
     this.requestSwatches();
     this.showZoom();
     // Level 0 is small and always drawn under the others while they load.
@@ -1285,6 +1349,7 @@ var TavrinViewer = (function () {
     this.noticeBox.hidden = !this.notice;
     this.showInkStatus();
     this.drawNavigator();
+    this.placeMarkers(place);
     this.pump();
   };
 
@@ -1377,6 +1442,398 @@ var TavrinViewer = (function () {
         self.inspector.hidden = false;
       });
     });
+  };
+
+  // ---- Answers: decision per page, notes on the page, sending -----------------
+
+  var COMMENT_LIMIT = 2000;
+  var NAME_LIMIT = 100;
+  var EMAIL_LIMIT = 254;
+  var NOTE_LIMIT = 20;        // notes one answer carries
+  var NOTE_TEXT_LIMIT = 500;
+  var ANSWER_TIMEOUT = 20000; // ms before an answer that is not taken goes by mail
+  var DECISIONS = { approve: 'approved', changes: 'changes requested' };
+
+  function mailAddress() {
+    return 'mailto:' + encodeURIComponent(replyemail).replace(/%40/g, '@');
+  }
+
+  // The job's folder on the web host: the name the answer endpoint checks.
+  function jobFolder() {
+    return datadirectory.replace(/\/$/, '');
+  }
+
+  // The reviewer's name and address stay in the browser where it lets them.
+  function remembered(key) {
+    try {
+      return window.localStorage.getItem('tavrin.' + key) || '';
+    } catch (error) {
+      return '';
+    }
+  }
+
+  function remember(key, value) {
+    try {
+      window.localStorage.setItem('tavrin.' + key, value);
+    } catch (error) {
+      // Storage switched off: the fields are filled in by hand next time.
+    }
+  }
+
+  // JSON in ASCII only, with no markup characters: it travels through mail
+  // programs and stays inert wherever it is pasted.
+  function asciiJSON(value) {
+    return JSON.stringify(value).replace(/[\u007f-\uffff<>&']/g, function (character) {
+      return '\\u' + ('000' + character.charCodeAt(0).toString(16)).slice(-4);
+    });
+  }
+
+  function textField(tag, label, limit) {
+    var box = element('label', 'tv-field');
+    var field = element(tag, 'tv-input');
+    field.maxLength = limit;
+    box.append(element('span', '', label), field);
+    return { box: box, field: field };
+  }
+
+  // Resolves with {outcome: 'stored' | 'refused' | 'unreachable', reason}.
+  // Only the endpoint's own answers count as stored or refused: anything
+  // else (no PHP on the host, a page that is not the endpoint) goes by mail.
+  function postAnswer(answer) {
+    var form = new URLSearchParams();
+    Object.keys(answer).forEach(function (key) {
+      form.append(key, key === 'notes' ? JSON.stringify(answer.notes) : String(answer[key]));
+    });
+    var controller = typeof AbortController === 'function' ? new AbortController() : null;
+    var timer = controller ? setTimeout(function () { controller.abort(); }, ANSWER_TIMEOUT) : null;
+    return fetch(baseurl + scriptdirectory + 'reply.php', {
+      method: 'POST', body: form, cache: 'no-store', signal: controller ? controller.signal : undefined
+    }).then(function (response) {
+      return response.text().then(function (text) {
+        var ours = response.headers.get('X-Tavrin-Reply') === '1';
+        var reason = text.split('\n')[0].trim().slice(0, 300);
+        if (response.status === 201 && reason === 'stored') return { outcome: 'stored' };
+        if (ours && (response.status === 400 || response.status === 413)) return { outcome: 'refused', reason: reason };
+        return { outcome: 'unreachable', reason: ours && reason ? reason : 'HTTP ' + response.status };
+      });
+    }, function (error) {
+      return { outcome: 'unreachable', reason: error && error.name === 'AbortError' ? 'no answer in time' : 'no connection' };
+    }).then(function (result) {
+      if (timer) clearTimeout(timer);
+      return result;
+    });
+  }
+
+  Viewer.prototype.buildAnswer = function () {
+    var self = this;
+    var box = element('div', 'tv-answer');
+    this.answerHeading = element('h2', 'tv-heading');
+    var choice = element('div', 'tv-choice');
+    choice.setAttribute('role', 'group');
+    choice.setAttribute('aria-label', 'Your decision');
+    this.approveButton = button('Approve', 'Approve this page', function () { self.decide('approve'); });
+    this.approveButton.id = 'tv-approve';
+    this.changesButton = button('Request changes', 'Request changes to this page', function () { self.decide('changes'); });
+    this.changesButton.id = 'tv-changes';
+    choice.append(this.approveButton, this.changesButton);
+    var comment = textField('textarea', 'Comment (optional)', COMMENT_LIMIT);
+    this.commentField = comment.field;
+    this.commentField.id = 'tv-comment';
+    this.commentField.rows = 3;
+    this.commentField.addEventListener('input', function () { self.answerDraft(self.page).comment = self.commentField.value; });
+    var name = textField('input', 'Your name', NAME_LIMIT);
+    this.nameField = name.field;
+    this.nameField.id = 'tv-name';
+    this.nameField.autocomplete = 'name';
+    this.nameField.value = remembered('name');
+    var email = textField('input', 'Your e-mail', EMAIL_LIMIT);
+    this.emailField = email.field;
+    this.emailField.id = 'tv-email';
+    this.emailField.type = 'email';
+    this.emailField.autocomplete = 'email';
+    this.emailField.value = remembered('email');
+    this.noteCount = element('p', 'tv-notecount');
+    this.sendButton = button('Send answer', 'Send your answer for this page', function () { self.sendAnswer(); });
+    this.sendButton.id = 'tv-send';
+    this.answerStatus = element('p', 'tv-answerstatus');
+    this.answerStatus.id = 'tv-answerstatus';
+    this.answerStatus.setAttribute('role', 'status');
+    // The same answer as a mail, when the web host takes none.
+    this.mailBox = element('div', 'tv-mailbox');
+    this.mailBox.hidden = true;
+    this.mailLink = element('a', 'tv-reply', 'Send the answer by e-mail');
+    this.mailLink.id = 'tv-answermail';
+    this.mailBlock = element('textarea', 'tv-input tv-block');
+    this.mailBlock.readOnly = true;
+    this.mailBlock.rows = 4;
+    this.mailBlock.setAttribute('aria-label', 'The answer as text to paste into a mail');
+    this.mailBox.append(this.mailLink, element('p', '', 'or copy this into a mail to ' + replyemail + ':'),
+                        this.mailBlock);
+    this.sentList = element('ul', 'tv-sent');
+    box.append(this.answerHeading, choice, comment.box, name.box, email.box, this.noteCount, this.sendButton,
+               this.answerStatus, this.mailBox, this.sentList);
+    return box;
+  };
+
+  Viewer.prototype.buildNotes = function () {
+    var self = this;
+    var panel = element('div', 'tv-panel');
+    panel.id = 'tv-notes';
+    panel.append(element('p', 'tv-text', 'Place a note on the page to show exactly what you mean. ' +
+                                        'The notes of a page go with your answer for that page.'));
+    this.placeButton = button('Place a note', 'Place a note on the page', function () { self.startPlacing(); });
+    this.placeButton.id = 'tv-placenote';
+    this.noteHint = element('p', 'tv-notehint');
+    this.noteHint.setAttribute('role', 'status');
+    this.noteEditor = element('div', 'tv-noteeditor');
+    this.noteEditor.hidden = true;
+    var text = textField('textarea', 'Note', NOTE_TEXT_LIMIT);
+    this.noteField = text.field;
+    this.noteField.id = 'tv-notetext';
+    this.noteField.rows = 3;
+    this.noteEditor.append(text.box, button('Keep note', 'Keep the note', function () { self.keepNote(); }),
+                           button('Cancel', 'Do not keep the note', function () { self.cancelNote(); }));
+    this.noteList = element('ol', 'tv-notelist');
+    panel.append(this.placeButton, this.noteHint, this.noteEditor, this.noteList);
+    return panel;
+  };
+
+  Viewer.prototype.fingerprintLoaded = function (print) {
+    var self = this;
+    this.fingerprint = print;
+    var box = this.fingerprintBox;
+    box.textContent = '';
+    if (!print) {
+      box.textContent = 'not recorded for this proof';
+      return;
+    }
+    var shown = button(print.slice(0, 12) + '\u2026', 'Show the whole fingerprint', function () {
+      shown.textContent = print;
+      shown.title = 'The proof\'s fingerprint';
+    });
+    shown.className = 'tv-button tv-fingerprint';
+    shown.title = print;
+    box.append(shown);
+  };
+
+  Viewer.prototype.answerDraft = function (page) {
+    if (!this.answers[page]) this.answers[page] = { decision: '', comment: '' };
+    return this.answers[page];
+  };
+
+  Viewer.prototype.decide = function (decision) {
+    this.answerDraft(this.page).decision = decision;
+    this.showAnswer();
+  };
+
+  // The answer form for the page now shown.
+  Viewer.prototype.showAnswer = function () {
+    if (!this.answerHeading) return;
+    var draft = this.answerDraft(this.page);
+    this.answerHeading.textContent = 'Your answer for page ' + this.page;
+    this.approveButton.setAttribute('aria-pressed', draft.decision === 'approve' ? 'true' : 'false');
+    this.changesButton.setAttribute('aria-pressed', draft.decision === 'changes' ? 'true' : 'false');
+    this.commentField.value = draft.comment;
+    this.sendButton.textContent = 'Send answer for page ' + this.page;
+    var count = this.pageNotes(this.page, false).length;
+    this.noteCount.textContent = count === 0 ? 'No notes on this page (see Notes to place some).' :
+                                 count + (count === 1 ? ' note' : ' notes') + ' on this page go with the answer.';
+  };
+
+  Viewer.prototype.pageNotes = function (page, sent) {
+    return this.notes.filter(function (note) { return note.page === page && (sent === undefined || note.sent === sent); });
+  };
+
+  // The answer for the page as the endpoint and the mail block carry it.
+  Viewer.prototype.answerFor = function (page) {
+    var draft = this.answerDraft(page);
+    return {
+      job: jobFolder(),
+      page: page,
+      decision: draft.decision,
+      comment: draft.comment,
+      name: this.nameField.value.trim(),
+      email: this.emailField.value.trim(),
+      fingerprint: this.fingerprint || '',
+      notes: this.pageNotes(page, false).map(function (note) { return { x: note.x, y: note.y, text: note.text }; })
+    };
+  };
+
+  Viewer.prototype.setAnswerStatus = function (text, kind) {
+    this.answerStatus.textContent = text;
+    this.answerStatus.className = 'tv-answerstatus' + (kind ? ' tv-' + kind : '');
+  };
+
+  Viewer.prototype.sendAnswer = function () {
+    var self = this, page = this.page;
+    var answer = this.answerFor(page);
+    this.mailBox.hidden = true;
+    if (!answer.decision) {
+      this.setAnswerStatus('Choose Approve or Request changes first.', 'error');
+      return;
+    }
+    if (answer.email && !/^[^\s@]+@[^\s@]+\.[^\s@]+$/.test(answer.email)) {
+      this.setAnswerStatus('Please check your e-mail address.', 'error');
+      return;
+    }
+    remember('name', answer.name);
+    remember('email', answer.email);
+    this.sendButton.disabled = true;
+    this.setAnswerStatus('Sending your answer for page ' + page + '\u2026', '');
+    postAnswer(answer).then(function (result) {
+      self.sendButton.disabled = false;
+      if (result.outcome === 'stored') {
+        self.answerSent(answer);
+        self.setAnswerStatus('Your answer for page ' + page + ' (' + DECISIONS[answer.decision] +
+                             ') was received. Thank you.', 'ok');
+      } else if (result.outcome === 'refused') {
+        self.setAnswerStatus('The answer was not accepted: ' + result.reason + '.', 'error');
+      } else {
+        self.offerMail(answer);
+        self.setAnswerStatus('The proof\'s web server could not take the answer (' + result.reason +
+                             '). Please send it by e-mail instead.', 'error');
+      }
+    });
+  };
+
+  // A stored answer: its notes are sent, the page's draft starts afresh.
+  Viewer.prototype.answerSent = function (answer) {
+    this.pageNotes(answer.page, false).forEach(function (note) { note.sent = true; });
+    this.answers[answer.page] = { decision: '', comment: '' };
+    var time = new Date();
+    this.sentList.append(element('li', '', 'Page ' + answer.page + ': ' + DECISIONS[answer.decision] +
+                                 (answer.notes.length ? ', ' + answer.notes.length + ' note(s)' : '') + ' \u2013 ' +
+                                 time.toLocaleTimeString()));
+    this.showAnswer();
+    this.fillNotes();
+  };
+
+  // The mail that carries the answer: a sentence, then the block the
+  // station reads from a pasted mail.
+  Viewer.prototype.offerMail = function (answer) {
+    var stamped = {};
+    Object.keys(answer).forEach(function (key) { stamped[key] = answer[key]; });
+    stamped.time = new Date().toISOString().replace(/\.\d+Z$/, 'Z');
+    var block = '-----BEGIN TAVRIN ANSWER-----\r\n' + asciiJSON(stamped) + '\r\n-----END TAVRIN ANSWER-----';
+    var body = 'My answer for page ' + answer.page + ' of the proof "' + jobname + '": ' +
+               DECISIONS[answer.decision] + '. Please keep the lines below as they are.\r\n\r\n' + block + '\r\n';
+    this.mailLink.href = mailAddress() + '?subject=' + encodeURIComponent(jobname + ' answer') +
+                         '&body=' + encodeURIComponent(body);
+    this.mailBlock.value = block;
+    this.mailBox.hidden = false;
+  };
+
+  // ---- Notes pinned to the page ------------------------------------------------
+
+  Viewer.prototype.startPlacing = function () {
+    this.cancelNote();
+    if (this.pageNotes(this.page, false).length >= NOTE_LIMIT) {
+      this.noteHint.textContent = 'An answer carries at most ' + NOTE_LIMIT + ' notes: send this page\'s answer first.';
+      return;
+    }
+    this.placing = true;
+    this.stage.classList.add('tv-placing');
+    this.noteHint.textContent = 'Click or tap the page where the note belongs.';
+  };
+
+  // A tap while placing: the master pixel under it gets the note.
+  Viewer.prototype.placeNote = function (point) {
+    var x = Math.floor(this.centerX + (point.x - this.viewWidth / 2) / this.scale);
+    var y = Math.floor(this.centerY + (point.y - this.viewHeight / 2) / this.scale);
+    if (x < 0 || y < 0 || x >= maxx || y >= maxy) {
+      this.noteHint.textContent = 'That is outside the page: click or tap on the page itself.';
+      return;
+    }
+    this.placing = false;
+    this.stage.classList.remove('tv-placing');
+    this.draftNote = { page: this.page, x: x, y: y, zoom: Number(this.scale.toFixed(4)), text: '', sent: false };
+    this.noteHint.textContent = 'Note at ' + x + ', ' + y + ' on page ' + this.page + ': write what should change.';
+    this.noteEditor.hidden = false;
+    this.noteField.value = '';
+    this.selectTab(3);
+    this.noteField.focus();
+    this.requestDraw();
+  };
+
+  Viewer.prototype.keepNote = function () {
+    var text = this.noteField.value.trim();
+    if (!this.draftNote) return;
+    if (!text) {
+      this.noteHint.textContent = 'Write the note first, or cancel it.';
+      return;
+    }
+    this.draftNote.text = text;
+    this.notes.push(this.draftNote);
+    this.draftNote = null;
+    this.noteEditor.hidden = true;
+    this.noteHint.textContent = '';
+    this.fillNotes();
+    this.showAnswer();
+    this.requestDraw();
+  };
+
+  Viewer.prototype.cancelNote = function () {
+    this.placing = false;
+    this.stage.classList.remove('tv-placing');
+    this.draftNote = null;
+    this.noteEditor.hidden = true;
+    this.noteHint.textContent = '';
+    this.requestDraw();
+  };
+
+  Viewer.prototype.removeNote = function (note) {
+    this.notes.splice(this.notes.indexOf(note), 1);
+    this.fillNotes();
+    this.showAnswer();
+    this.requestDraw();
+  };
+
+  Viewer.prototype.noteFragment = function (note) {
+    return '#page=' + note.page + '&zoom=' + note.zoom + '&x=' + note.x + '&y=' + note.y;
+  };
+
+  // The Notes panel: each note opens the view it was placed in.
+  Viewer.prototype.fillNotes = function () {
+    var self = this;
+    this.noteList.textContent = '';
+    for (var page = 1; page <= numberofpages; page++) {
+      this.pageNotes(page).forEach(function (note, index) {
+        var item = element('li', 'tv-note');
+        var fragment = self.noteFragment(note);
+        var link = element('a', 'tv-notelink', 'Page ' + note.page + ', note ' + (index + 1));
+        link.href = fragment;
+        link.addEventListener('click', function (event) {
+          // The address may already hold this view: no hashchange then.
+          if (location.hash !== fragment) return;
+          event.preventDefault();
+          self.applyFragment(fragment);
+        });
+        item.append(link, element('span', 'tv-notetext', note.text));
+        if (note.sent) item.append(element('span', 'tv-notesent', 'sent'));
+        else item.append(button('Remove', 'Remove this note', function () { self.removeNote(note); }));
+        self.noteList.append(item);
+      });
+    }
+  };
+
+  // Markers over the canvas at each note of the page, at every zoom.
+  Viewer.prototype.placeMarkers = function (place) {
+    var ratio = window.devicePixelRatio || 1;
+    var notes = this.pageNotes(this.page);
+    if (this.draftNote && this.draftNote.page === this.page) notes = notes.concat([this.draftNote]);
+    var shown = this.markers.children;
+    while (shown.length > notes.length) this.markers.removeChild(this.markers.lastChild);
+    while (shown.length < notes.length) this.markers.append(element('div', 'tv-marker'));
+    for (var i = 0; i < notes.length; i++) {
+      var note = notes[i], marker = shown[i];
+      var left = (place.x + (note.x + 0.5) * place.k) / ratio, top = (place.y + (note.y + 0.5) * place.k) / ratio;
+      marker.textContent = note === this.draftNote ? '+' : String(i + 1);
+      marker.title = note.text;
+      marker.className = 'tv-marker' + (note === this.draftNote ? ' tv-draft' : '') + (note.sent ? ' tv-sentnote' : '');
+      marker.style.left = left + 'px';
+      marker.style.top = top + 'px';
+      marker.hidden = left < -20 || top < -20 || left > this.viewWidth + 20 || top > this.viewHeight + 20;
+    }
   };
 
   // ---- Printing --------------------------------------------------------------
@@ -1490,6 +1947,7 @@ var TavrinViewer = (function () {
     TileDatabase: TileDatabase,
     decodePalettePng: decodePalettePng,
     loadInks: loadInks,
+    loadFingerprint: loadFingerprint,
     style: STYLE,
     instance: null
   };
@@ -1507,6 +1965,7 @@ function initialize(containerId, x, y) {
     else if (x || y) invalidate(x, y, null);
     viewer.started = true;
     TavrinViewer.loadInks(viewer.dataURL('inks.js')).then(function (pages) { viewer.inksLoaded(pages); });
+    TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) { viewer.fingerprintLoaded(print); });
     initialized = true;
   };
   var head = document.getElementsByTagName('head')[0];

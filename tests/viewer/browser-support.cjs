@@ -71,11 +71,19 @@ http {
 }
 
 // PHP's built-in server on the web root, with several workers so that
-// answers sent together are handled together; resolves with its process.
+// answers sent together are handled together; resolves with its process,
+// whose stop() ends the workers too (they form its process group).
 async function startPhp({ port, webRoot, log }) {
   const php = spawn('php', ['-S', `127.0.0.1:${port}`, '-t', webRoot],
-                    { stdio: ['ignore', fs.openSync(log, 'a'), fs.openSync(log, 'a')],
+                    { stdio: ['ignore', fs.openSync(log, 'a'), fs.openSync(log, 'a')], detached: true,
                       env: { ...process.env, PHP_CLI_SERVER_WORKERS: '4' } });
+  php.stop = () => {
+    try {
+      process.kill(-php.pid, 'SIGTERM');
+    } catch (error) {
+      // Already gone.
+    }
+  };
   await waitForPort(port, 'php -S');
   return php;
 }

@@ -257,6 +257,6 @@ async function main() {
 }
 
 run(main, () => {
-  if (php) php.kill('SIGTERM');
+  if (php) php.stop();
   fs.rmSync(scratch, { recursive: true, force: true });
 });
