@@ -1120,6 +1120,9 @@ var TavrinViewer = (function () {
     };
     picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
     this.inspector.hidden = true;
+    // What the answer panel said was about the page before.
+    this.setAnswerStatus('', '');
+    this.mailBox.hidden = true;
     this.showAnswer();
     this.requestSwatches();
     this.showZoom();

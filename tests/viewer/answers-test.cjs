@@ -187,8 +187,10 @@ async function main() {
       await page.getByRole('tab', { name: 'Reply' }).click();
       assert.match(await page.locator('.tv-notecount').textContent(), /2 notes on this page/);
       await page.locator('#tv-changes').click();
-      await page.locator('#tv-comment').fill(`${HOSTILE}\nand the headline one point larger`);
+      await page.locator('#tv-comment').fill('The headline one point larger, please.');
+      await page.locator('#tv-email').scrollIntoViewIfNeeded();
       await page.screenshot({ path: path.join(screenshotDir, 'viewer-answer.png') });
+      await page.locator('#tv-comment').fill(`${HOSTILE}\nand the headline one point larger`);
       assert.match(await send(page), /page 2 \(changes requested\) was received/);
       const line = replies()[1];
       assert.equal(line.page, 2);
