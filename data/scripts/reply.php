@@ -20,7 +20,7 @@ function answer(int $status, string $text): void
     header('X-Tavrin-Reply: 1');
     if ($status === 405)
         header('Allow: POST');
-    echo $text, "\n";
+    echo $text;
     exit;
 }
 
