@@ -646,7 +646,8 @@ var TavrinViewer = (function () {
     [['Drag, arrow keys', 'move around the page'], ['Wheel, + and \u2212, double click, pinch', 'zoom in and out'],
      ['0 or Whole page', 'show the whole page'], ['Page Up, Page Down', 'previous and next page'],
      ['Whole page picture', 'click to jump to a place'],
-     ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks']].forEach(function (pair) {
+     ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks'],
+     ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send']].forEach(function (pair) {
       var item = element('li');
       item.append(element('strong', '', pair[0]), document.createTextNode(': ' + pair[1]));
       keys.append(item);
@@ -1668,7 +1669,13 @@ var TavrinViewer = (function () {
   };
 
   Viewer.prototype.sendAnswer = function () {
-    var self = this, page = this.page;
+    var self = this;
+    // Every answer carries the fingerprint: wait for proof.js if it is still on its way.
+    Promise.resolve(this.fingerprintReady).then(function () { self.sendAnswerNow(self.page); });
+  };
+
+  Viewer.prototype.sendAnswerNow = function (page) {
+    var self = this;
     var answer = this.answerFor(page);
     this.mailBox.hidden = true;
     if (!answer.decision) {
@@ -1968,7 +1975,9 @@ function initialize(containerId, x, y) {
     else if (x || y) invalidate(x, y, null);
     viewer.started = true;
     TavrinViewer.loadInks(viewer.dataURL('inks.js')).then(function (pages) { viewer.inksLoaded(pages); });
-    TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) { viewer.fingerprintLoaded(print); });
+    viewer.fingerprintReady = TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) {
+      viewer.fingerprintLoaded(print);
+    });
     initialized = true;
   };
   var head = document.getElementsByTagName('head')[0];
