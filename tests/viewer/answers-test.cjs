@@ -250,6 +250,9 @@ async function main() {
         assert.equal(layout.scrollWidth, 390, tab);
         assert.deepEqual(layout.small, [], `${tab}: touch targets of 44 px`);
       }
+      await mobile.getByRole('tab', { name: 'Reply' }).tap();
+      await mobile.locator('#tv-send').scrollIntoViewIfNeeded();
+      await mobile.screenshot({ path: path.join(screenshotDir, 'viewer-answer-phone.png') });
       await phone.close();
     });
 
