@@ -877,6 +877,7 @@ var TavrinViewer = (function () {
       case 'PageUp': self.showPage(self.page - 1); break;
       case 'Home': if (target === self.stage) self.showPage(1); else handled = false; break;
       case 'End': if (target === self.stage) self.showPage(numberofpages); else handled = false; break;
+      case 'Escape': if (self.placing) self.cancelNote(); else handled = false; break;
       default: handled = false;
       }
       if (handled) event.preventDefault();

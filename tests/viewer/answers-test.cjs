@@ -214,6 +214,15 @@ async function main() {
                 JSON.stringify(state));
     });
 
+    await check('Escape takes back "Place a note": the next click places nothing', async () => {
+      await page.locator('#tv-placenote').click();
+      await page.keyboard.press('Escape');
+      const stage = await page.locator('.tv-stage').boundingBox();
+      await page.mouse.click(stage.x + stage.width / 2, stage.y + stage.height / 2);
+      assert.equal(await page.locator('.tv-noteeditor').isVisible(), false);
+      assert.equal(await page.locator('.tv-marker.tv-draft').count(), 0);
+    });
+
     await check('the name and e-mail are remembered after a reload', async () => {
       await page.reload();
       await settled(page);
