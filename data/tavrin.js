@@ -67,6 +67,7 @@ var TavrinViewer = (function () {
     '.tv-mailbox[hidden], .tv-noteeditor[hidden] { display: none; }',
     '.tv-mailbox p { margin: 6px 0 2px; }',
     '.tv-sent { margin: 0; padding-left: 1.1em; }',
+    '.tv-sentcomment { display: block; color: #1d2330; white-space: pre-wrap; overflow-wrap: anywhere; }',
     '.tv-noteeditor .tv-button { margin: 0 6px 6px 0; }',
     '.tv-notelist { margin: 10px 0 0; padding-left: 1.4em; }',
     '.tv-note { margin-bottom: 8px; overflow-wrap: anywhere; }',
@@ -1711,10 +1712,11 @@ var TavrinViewer = (function () {
   Viewer.prototype.answerSent = function (answer) {
     this.pageNotes(answer.page, false).forEach(function (note) { note.sent = true; });
     this.answers[answer.page] = { decision: '', comment: '' };
-    var time = new Date();
-    this.sentList.append(element('li', '', 'Page ' + answer.page + ': ' + DECISIONS[answer.decision] +
-                                 (answer.notes.length ? ', ' + answer.notes.length + ' note(s)' : '') + ' \u2013 ' +
-                                 time.toLocaleTimeString()));
+    var item = element('li', '', 'Page ' + answer.page + ': ' + DECISIONS[answer.decision] +
+                       (answer.notes.length ? ', ' + answer.notes.length + ' note(s)' : '') + ' \u2013 ' +
+                       new Date().toLocaleTimeString());
+    if (answer.comment) item.append(element('span', 'tv-sentcomment', answer.comment));
+    this.sentList.append(item);
     this.showAnswer();
     this.fillNotes();
   };

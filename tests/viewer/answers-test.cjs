@@ -198,6 +198,10 @@ async function main() {
       assert.equal(line.comment, `${HOSTILE}\nand the headline one point larger`);
       assert.equal(line.fingerprint, fingerprint);
       assert.deepEqual(line.notes, notes.map(({ x, y, text }) => ({ x, y, text })));
+      const sent = page.locator('.tv-sent li').last();
+      assert.match(await sent.textContent(), /^Page 2: changes requested, 2 note\(s\)/);
+      assert.equal(await sent.locator('.tv-sentcomment').textContent(), line.comment, 'the comment shows as text');
+      assert.equal(await page.locator('.tv-sent img').count(), 0);
       assert.ok(notes.every((note) => note.x > 0 && note.x < job.width && note.y > 0 && note.y < job.height));
       assert.equal(await page.evaluate(() => window.hacked), undefined);
     });
