@@ -30,9 +30,9 @@ int ExactPixelValue(const TExactSums& sums);
 // coarser level whose tiles cover whole multiples of these.
 class TExactAveraging {
 public:
-    // Nothing when S / T has no such Q (up to 16) or the sums could
-    // outgrow 32 bits even when a coarser level adds up to
-    // largestMultiple x largestMultiple of them.
+    // Nothing when S / T has no such Q (up to 16), a line's part of a span
+    // could outgrow 16 bits, or the sums 32 bits even when a coarser level
+    // adds up to largestMultiple x largestMultiple of them.
     static std::optional<TExactAveraging> For(std::uint32_t sourceSize, std::uint32_t tileSize,
                                               std::uint32_t largestMultiple);
 
@@ -62,7 +62,7 @@ private:
     std::uint32_t Steps = 1;  // Q
     unsigned Shift = 0;       // log2 Q
     std::vector<TSpan> Spans;
-    std::vector<TExactSums> Colors;  // (Q + 1) tables of 256: colour x 0, x 1, ... x Q
+    std::vector<std::uint64_t> Packed;  // (Q + 1) tables of 256: colour x 0, x 1, ... x Q, packed
 };
 
 }  // namespace tavrin
