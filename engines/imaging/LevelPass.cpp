@@ -193,7 +193,7 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
                           std::int32_t rowEnd)
 {
     // The feeds take inner rows in order, without a gap.
-    bool exact = std::find(drawing.begin(), drawing.end(), TDrawing::Exact) != drawing.end();
+    const bool exact = std::find(drawing.begin(), drawing.end(), TDrawing::Exact) != drawing.end();
     const std::int64_t firstRow = std::int64_t(i) * Grid.T + rowBegin, endRow = std::int64_t(i) * Grid.T + rowEnd;
     if (exact && firstRow != ExactNextRow) {
         for (TLevelFeed* feed : Feeds)
