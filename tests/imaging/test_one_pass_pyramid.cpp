@@ -1,10 +1,12 @@
 #include "engines/imaging/LevelFeed.h"
+#include "engines/imaging/LevelPass.h"
 #include "engines/imaging/MasterLayout.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/SharedStrips.h"
 #include "engines/imaging/StripReader.h"
 #include "engines/imaging/TileCutter.h"
+#include "engines/imaging/TileDB.h"
 #include "tests/imaging/MasterFiles.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/ScratchProgramFolder.h"
@@ -150,6 +152,48 @@ TEST_F(OnePassPyramid, LevelsMadeFromAFinerLevelsSumsEqualTheirOwnPasses)
         EXPECT_EQ(ErrorText(error).substr(0, expected.size()), expected) << ErrorText(error);
     for (const char* name : {"d.tdb", "e.tdb", "f.tdb"})
         EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
+}
+
+// The first Count strips of a decode.
+class TFirstStrips : public TStripSource {
+public:
+    TFirstStrips(TStripSource& decoded, std::uint32_t count) : Decoded(decoded), Left(count) {}
+    std::shared_ptr<const TMasterStrip> Next() override { return Left-- > 0 ? Decoded.Next() : nullptr; }
+
+private:
+    TStripSource& Decoded;
+    std::uint32_t Left;
+};
+
+TEST_F(OnePassPyramid, ACoarserLevelAveragesWhatAFinerLevelThatStoppedEarlyDidNotGive)
+{
+    // Strips of 100 rows, one per grid row of the finer level (factor 0.16
+    // of 16-pixel tiles); it reads only five strips, then stops, and the
+    // coarser level (0.08) runs after it with the rows it gave.
+    const TMasterContents master = PageLikeMaster(1030, 1400, 12);
+    const std::string path = Path("master.tif");
+    ASSERT_TRUE(WriteMasterFile(path, master, 2400, 100, true));
+    auto image = TProofImage::CreateForRead(path);
+    CutTiles(image->Tiff(), Path("alone.tdb"), 16, 0.08, nullptr, 0);
+    const TMasterLayout layout = TMasterLayout::Read(image->Tiff());
+    const TTileGrid finer = TTileGrid::For(1030, 1400, 16, 0.16), coarser = TTileGrid::For(1030, 1400, 16, 0.08);
+    auto feed = TLevelFeed::For(finer, coarser);
+    ASSERT_TRUE(feed);
+    {
+        TTileDB scrap(Path("finer.tdb"), finer.Columns, finer.Rows);
+        TLevelPass giver(layout, finer, 0.16, scrap, nullptr, 1);
+        ASSERT_TRUE(giver.Feed({&*feed}));
+        TStripReader reader(image->Tiff(), layout, 0, layout.StripCount - 1, 0);
+        TFirstStrips firstFive(reader, 5);
+        giver.Run(firstFive);
+    }
+    TTileDB database(Path("fed.tdb"), coarser.Columns, coarser.Rows);
+    TLevelPass taker(layout, coarser, 0.08, database, nullptr, 1);
+    taker.FedBy(*feed);
+    TStripReader reader(image->Tiff(), layout, 0, layout.StripCount - 1, 0);
+    taker.Run(reader);
+    database.Close();
+    EXPECT_TRUE(FileText(Path("fed.tdb")) == FileText(Path("alone.tdb")));
 }
 
 TEST(LevelFeed, NestsOnlyLevelsWhoseInnerTilesCoverWholeMultiplesOfTheFinerOnes)
