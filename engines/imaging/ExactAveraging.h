@@ -8,9 +8,9 @@
 
 namespace tavrin {
 
-// The sums of one destination pixel of the area-averaging copy, each
-// portion counted in units of 1 / Units: colour x weight per channel, and
-// the weight.
+// The sums of one destination pixel of the area-averaging copy, its weights
+// counted in whole units (see TExactAveraging): colour x weight per
+// channel, and the weight.
 struct alignas(16) TExactSums {
     std::uint32_t Red = 0;
     std::uint32_t Green = 0;
@@ -45,7 +45,6 @@ public:
         std::uint32_t LastSteps = 0;
     };
     const TSpan& Span(std::uint32_t d) const { return Spans[d]; }
-    std::uint32_t TileSize() const { return static_cast<std::uint32_t>(Spans.size()); }
 
     // The sums of destination row row (of a tile) for columns [begin, end)
     // of a tile whose first source column is sourceX; lines[k] is the k-th

@@ -22,9 +22,9 @@ namespace tavrin {
 // The finer level's pass adds its inner rows in order (Prepare, then Add
 // from any of its threads for distinct column blocks, then Complete); the
 // coarser level's pass takes each of its inner rows once, in order, on its
-// own thread. A feed that is closed before a row is complete, or that the
-// finer level left because it failed, hands out nothing more: the coarser
-// level then averages the master itself.
+// own thread. The finer level closes the feed when it ends, however it
+// ends; the rows it did not complete are not handed out, and the coarser
+// level averages them from the master itself.
 class TLevelFeed {
 public:
     // Nothing when the levels do not nest that way.
