@@ -1,10 +1,12 @@
 #include "engines/imaging/LevelPass.h"
 
+#include "engines/imaging/LevelFeed.h"
 #include "engines/imaging/Replication.h"
 #include "engines/imaging/TileDB.h"
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
 #include <stdexcept>
 
 namespace tavrin {
@@ -84,8 +86,42 @@ TLevelPass::TLevelPass(const TMasterLayout& layout, const TTileGrid& grid, doubl
 {
 }
 
+bool TLevelPass::Feed(const std::vector<TLevelFeed*>& feeds)
+{
+    std::uint32_t align = 1, largest = 1;
+    for (const TLevelFeed* feed : feeds) {
+        align = std::lcm(align, feed->Multiple());
+        largest = std::max(largest, feed->Multiple());
+    }
+    if (!Scaled || feeds.empty() || Grid.T % align != 0)
+        return false;
+    Exact = TExactAveraging::For(Grid.S, Grid.T, largest);
+    if (!Exact)
+        return false;
+    Exact->SetColors(Layout);
+    Feeds = feeds;
+    ExactAlign = align;
+    ExactNextRow = Grid.T;
+    return true;
+}
+
+void TLevelPass::StopFeeding()
+{
+    for (TLevelFeed* feed : Feeds)
+        feed->Close();
+    Feeds.clear();
+    if (Source)
+        Source->Leave();
+    Source = nullptr;
+}
+
 void TLevelPass::Run(TStripSource& strips)
 {
+    // Coarser levels wait for this one's rows: they must learn of its end, however it ends.
+    struct TFeedsStop {
+        TLevelPass& Pass;
+        ~TFeedsStop() { Pass.StopFeeding(); }
+    } stop{*this};
     // The common start of every tile's copy, checked once for the level.
     Layout.CheckCopyCanStart();
     Window = std::make_unique<TRowWindow>(Layout, strips);
@@ -95,7 +131,22 @@ void TLevelPass::Run(TStripSource& strips)
         else
             CutReplicatedRow(i);
     }
+    StopFeeding();
     WriteFinished(0);
+}
+
+// Inner tiles (not in the top row nor the last column) share one scale; a
+// tile without a copy is left blank.
+TLevelPass::TDrawing TLevelPass::DrawingOf(std::uint32_t i, std::uint32_t j) const
+{
+    if (!Copied(Grid.Rectangle(i, j)))
+        return TDrawing::None;
+    const bool inner = i > 0 && j + 1 < Grid.Columns;
+    if (inner && Exact)
+        return TDrawing::Exact;
+    if (inner && Source && Source->Inner(std::int64_t(i) * Grid.T))
+        return TDrawing::Fed;
+    return TDrawing::Plan;
 }
 
 void TLevelPass::CutAveragedRow(std::uint32_t i)
@@ -104,16 +155,18 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
     //    row shares its destination and source rows.
     std::vector<TTileImage> tiles;
     std::vector<std::optional<TAveragingPlan>> plans(Grid.Columns);
+    std::vector<TDrawing> drawing(Grid.Columns);
     const TAveragingPlan* rows = nullptr;
     for (std::uint32_t j = 0; j < Grid.Columns; ++j) {
         tiles.push_back(BlankTile(Grid.T, true, Grid.OnBorder(i, j)));
-        const TCopyRectangle rect = Grid.Rectangle(i, j);
-        if (!Copied(rect))
+        drawing[j] = DrawingOf(i, j);
+        if (drawing[j] == TDrawing::None)
             continue;
-        plans[j].emplace(tiles.back().get(), rect, Layout.Width);
-        if (plans[j]->Empty())
+        plans[j].emplace(tiles.back().get(), Grid.Rectangle(i, j), Layout.Width);
+        if (plans[j]->Empty()) {
             plans[j].reset();
-        else if (!rows)
+            drawing[j] = TDrawing::None;
+        } else if (!rows)
             rows = &*plans[j];
     }
     // 2. Draw band by band, each band the rows the strips read so far serve.
@@ -124,7 +177,9 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
             std::int32_t end = r + 1;
             while (end < rows->EndRow() && Layout.ClampRow(rows->LastSourceRow(end)) <= Window->LastRow())
                 ++end;
-            DrawBand(plans, tiles, r, end);
+            DrawBand(plans, tiles, drawing, i, r, end);
+            // The band's rows are read: the finer level can give their pixels.
+            TakeFedRows(plans, tiles, drawing, i, r, end);
             r = end;
         }
     }
@@ -134,28 +189,45 @@ void TLevelPass::CutAveragedRow(std::uint32_t i)
 }
 
 void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plans, const std::vector<TTileImage>& tiles,
-                          std::int32_t rowBegin, std::int32_t rowEnd)
+                          const std::vector<TDrawing>& drawing, std::uint32_t i, std::int32_t rowBegin,
+                          std::int32_t rowEnd)
 {
-    // Destination columns of all tiles of the row, dealt out in equal shares.
+    // The feeds take inner rows in order, without a gap.
+    const bool exact = std::find(drawing.begin(), drawing.end(), TDrawing::Exact) != drawing.end();
+    const std::int64_t firstRow = std::int64_t(i) * Grid.T + rowBegin, endRow = std::int64_t(i) * Grid.T + rowEnd;
+    if (exact && firstRow != ExactNextRow) {
+        for (TLevelFeed* feed : Feeds)
+            feed->Close();
+        Feeds.clear();
+    }
+    for (TLevelFeed* feed : Feeds)
+        feed->Prepare(firstRow, endRow);
+    // Destination columns of the tiles drawn here, dealt out in equal
+    // shares; a share of exactly summed tiles starts on a column the feeds
+    // add from, so that no two shares add to one coarser pixel.
     struct TSegment {
         std::size_t Tile;
         std::int32_t Begin, End;
     };
+    const auto drawnHere = [&](std::size_t j) { return drawing[j] == TDrawing::Plan || drawing[j] == TDrawing::Exact; };
     std::int64_t total = 0;
-    for (const auto& plan : plans)
-        if (plan)
-            total += plan->EndColumn() - plan->FirstColumn();
+    for (std::size_t j = 0; j < plans.size(); ++j)
+        if (drawnHere(j))
+            total += plans[j]->EndColumn() - plans[j]->FirstColumn();
     const std::int64_t shares = std::clamp<std::int64_t>(Workers + 1, 1, std::max<std::int64_t>(total / 8, 1));
     std::vector<std::vector<TSegment>> parts(static_cast<std::size_t>(shares));
     std::int64_t offset = 0;  // of the tile's first column among all
     for (std::size_t j = 0; j < plans.size(); ++j) {
-        if (!plans[j])
+        if (!drawnHere(j))
             continue;
         const std::int32_t first = plans[j]->FirstColumn();
         const std::int64_t count = plans[j]->EndColumn() - first;
+        const std::int64_t align = drawing[j] == TDrawing::Exact ? ExactAlign : 1;
+        const auto boundary = [&](std::int64_t column) { return offset + (column - offset) / align * align; };
         for (std::int64_t p = 0; p < shares; ++p) {
-            const std::int64_t low = std::max(offset, p * total / shares);
-            const std::int64_t high = std::min(offset + count, (p + 1) * total / shares);
+            const std::int64_t low = std::max(offset, boundary(p * total / shares));
+            const std::int64_t high =
+                p + 1 == shares ? offset + count : std::min(offset + count, boundary((p + 1) * total / shares));
             if (low < high)
                 parts[std::size_t(p)].push_back({j, first + static_cast<std::int32_t>(low - offset),
                                                  first + static_cast<std::int32_t>(high - offset)});
@@ -165,11 +237,71 @@ void TLevelPass::DrawBand(const std::vector<std::optional<TAveragingPlan>>& plan
     std::vector<std::function<void()>> jobs;
     for (const auto& segments : parts)
         jobs.push_back([&, segments] {
-            for (const TSegment& segment : segments)
-                plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
-                                          *Window, Colors);
+            for (const TSegment& segment : segments) {
+                if (drawing[segment.Tile] == TDrawing::Exact)
+                    DrawExact(tiles[segment.Tile], i, static_cast<std::uint32_t>(segment.Tile), rowBegin, rowEnd,
+                              static_cast<std::uint32_t>(segment.Begin), static_cast<std::uint32_t>(segment.End));
+                else
+                    plans[segment.Tile]->Draw(tiles[segment.Tile].get(), rowBegin, rowEnd, segment.Begin, segment.End,
+                                              *Window, Colors);
+            }
         });
     Pool.RunAll(jobs);
+    if (exact && !Feeds.empty()) {
+        for (TLevelFeed* feed : Feeds)
+            feed->Complete(endRow);
+        ExactNextRow = endRow;
+    }
+}
+
+// Draws columns [begin, end) of rows [rowBegin, rowEnd) of an inner tile
+// from exact sums, and adds the sums to the feeds.
+void TLevelPass::DrawExact(const TTileImage& tile, std::uint32_t i, std::uint32_t j, std::int32_t rowBegin,
+                           std::int32_t rowEnd, std::uint32_t begin, std::uint32_t end) const
+{
+    const TCopyRectangle rect = Grid.Rectangle(i, j);
+    std::vector<TExactSums> sums(end - begin);
+    std::vector<const std::uint8_t*> lines;
+    for (std::int32_t r = rowBegin; r < rowEnd; ++r) {
+        const TExactAveraging::TSpan& span = Exact->Span(static_cast<std::uint32_t>(r));
+        lines.resize(static_cast<std::size_t>(span.Count));
+        for (std::int32_t k = 0; k < span.Count; ++k)
+            lines[std::size_t(k)] = Window->Line(rect.SrcY + span.First + k);
+        Exact->SumRow(lines.data(), static_cast<std::uint32_t>(r), rect.SrcX, begin, end, sums.data());
+        int* out = tile->tpixels[r];
+        for (std::uint32_t x = begin; x < end; ++x)
+            out[x] = ExactPixelValue(sums[x - begin]);
+        for (TLevelFeed* feed : Feeds)
+            feed->Add(std::int64_t(i) * Grid.T + r, j * Grid.T + begin, end - begin, sums.data());
+    }
+}
+
+// Copies the finer level's pixels into the band's inner tiles; once the
+// feed gives no more, they are averaged here from the strips, which still
+// hold the band's rows.
+void TLevelPass::TakeFedRows(const std::vector<std::optional<TAveragingPlan>>& plans,
+                             const std::vector<TTileImage>& tiles, std::vector<TDrawing>& drawing, std::uint32_t i,
+                             std::int32_t rowBegin, std::int32_t rowEnd)
+{
+    if (std::find(drawing.begin(), drawing.end(), TDrawing::Fed) == drawing.end())
+        return;
+    std::vector<int> pixels;
+    for (std::int32_t r = rowBegin; r < rowEnd; ++r) {
+        if (!Source || !Source->Take(std::int64_t(i) * Grid.T + r, pixels)) {
+            if (Source)
+                Source->Leave();
+            Source = nullptr;
+            std::vector<TDrawing> rest(drawing.size(), TDrawing::None);
+            for (std::size_t j = 0; j < drawing.size(); ++j)
+                if (drawing[j] == TDrawing::Fed)
+                    drawing[j] = rest[j] = TDrawing::Plan;
+            DrawBand(plans, tiles, rest, i, r, rowEnd);
+            return;
+        }
+        for (std::uint32_t j = 0; j + 1 < Grid.Columns; ++j)
+            if (drawing[j] == TDrawing::Fed)
+                std::copy_n(pixels.begin() + std::ptrdiff_t(j) * Grid.T, Grid.T, tiles[j]->tpixels[r]);
+    }
 }
 
 void TLevelPass::CutReplicatedRow(std::uint32_t i)

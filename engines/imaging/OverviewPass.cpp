@@ -38,7 +38,13 @@ TOverviewPass::TOverviewPass(const TMasterLayout& layout, std::uint32_t width, s
 
 void TOverviewPass::Run(TStripSource& strips)
 {
-    // 1. The whole page by area averaging, one destination row at a time.
+    Draw(strips);
+    Write();
+}
+
+void TOverviewPass::Draw(TStripSource& strips)
+{
+    // The whole page by area averaging, one destination row at a time.
     Layout.CheckCopyCanStart();
     const TCopyRectangle rect{0,
                               0,
@@ -60,7 +66,10 @@ void TOverviewPass::Run(TStripSource& strips)
             }
         }
     }
-    // 2. Encode and write.
+}
+
+void TOverviewPass::Write()
+{
     int size = 0;
     std::unique_ptr<void, void (*)(void*)> png(gdImagePngPtr(Picture.get(), &size), gdFree);
     if (!png)

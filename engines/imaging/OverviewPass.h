@@ -25,9 +25,13 @@ public:
     // Raises std::runtime_error when the picture cannot be made.
     TOverviewPass(const TMasterLayout& layout, std::uint32_t width, std::uint32_t height, std::string fileName,
                   double factor);
-    // Raises std::runtime_error when the master cannot be read or the file
-    // cannot be written or named; nothing of the pass is left on disk then.
+    // Draws, then writes. Raises std::runtime_error when the master cannot
+    // be read or the file cannot be written or named; nothing of the pass is
+    // left on disk then.
     void Run(TStripSource& strips);
+    // The two halves of Run.
+    void Draw(TStripSource& strips);
+    void Write();
 
 private:
     const TMasterLayout Layout;

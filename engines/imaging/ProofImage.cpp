@@ -2,10 +2,10 @@
 
 #include "base/catalogue/OutputLayout.h"
 #include "engines/imaging/MasterCheck.h"
-#include "engines/imaging/MasterResampler.h"
 #include "engines/imaging/MasterStripWriter.h"
 #include "engines/imaging/OverviewPass.h"
 #include "engines/imaging/SpotColor.h"
+#include "engines/imaging/StripReader.h"
 #include "engines/imaging/TiffErrorHandler.h"
 #include "engines/imaging/TileCutter.h"
 
@@ -21,6 +21,14 @@
 #include <stdexcept>
 
 namespace tavrin {
+
+namespace {
+
+// The preview's strips decoded ahead of its pass, on two threads of their own.
+constexpr unsigned PreviewReadAheadStrips = 3;
+constexpr unsigned PreviewDecoders = 2;
+
+}  // namespace
 
 std::unique_ptr<TProofImage> TProofImage::CreateForWrite(const std::string& fileName, std::uint32_t width,
                                                          std::uint32_t height, std::uint32_t dataWidth,
@@ -248,25 +256,18 @@ void TProofImage::MakePreview(const std::string& fileName, double factor)
 {
     if (!Handle || TableGenerator)
         return;
-    // 1. The picture.
-    const int width = OverviewSide(ImageWidth, factor), height = OverviewSide(ImageHeight, factor);
-    std::unique_ptr<gdImage, void (*)(gdImagePtr)> picture(
-        width > 0 && height > 0 ? gdImageCreateTrueColor(width, height) : nullptr, gdImageDestroy);
-    if (!picture)
-        throw std::runtime_error("Could not make an overview of " + std::to_string(width) + " x " +
-                                 std::to_string(height) + " pixels for " + fileName);
-    // 2, 3. The whole page in one pass.
-    CopyResampledFromMaster(picture.get(), Handle, 0, 0, 0, 0, width, height, static_cast<int>(ImageWidth),
-                            static_cast<int>(ImageHeight));
+    // The same pass that draws the overview beside the tile levels, here fed
+    // by a decode of its own that runs ahead on other threads.
+    const TMasterLayout layout = TMasterLayout::Read(Handle);
+    TOverviewPass overview(layout, ImageWidth, ImageHeight, fileName, factor);
+    layout.CheckCopyCanStart();
+    {
+        TStripReader reader(Handle, layout, 0, layout.StripCount - 1, PreviewReadAheadStrips, PreviewDecoders);
+        overview.Draw(reader);
+    }
     if (OnProgress)
         OnProgress(50);
-    // 4. Encode and write.
-    int size = 0;
-    std::unique_ptr<void, void (*)(void*)> png(gdImagePngPtr(picture.get(), &size), gdFree);
-    if (!png)
-        throw std::runtime_error("Could not encode overview " + fileName);
-    WriteWholeFile(fileName, png.get(), static_cast<std::size_t>(size));
-    // 5.
+    overview.Write();
     if (OnProgress)
         OnProgress(100);
 }

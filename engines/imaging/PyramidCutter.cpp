@@ -2,6 +2,7 @@
 
 #include "base/catalogue/OutputLayout.h"
 
+#include "engines/imaging/LevelFeed.h"
 #include "engines/imaging/LevelPass.h"
 #include "engines/imaging/OverviewPass.h"
 #include "engines/imaging/SharedStrips.h"
@@ -73,9 +74,48 @@ private:
 // A level on its way: its database under the unfinished name and its pass.
 struct TLevelWork {
     std::string FileName;
+    TTileGrid Grid;
+    bool Scaled = false;
     std::unique_ptr<TTileDB> Database;
     std::unique_ptr<TLevelPass> Pass;
 };
+
+// Averages the master once for levels that nest: the level that the most
+// others cover in whole multiples of its tiles sums its inner tiles exactly
+// and feeds them. Returns the feeds, which must outlive the passes' runs.
+std::vector<std::unique_ptr<TLevelFeed>> NestLevels(std::vector<TLevelWork>& levels)
+{
+    std::vector<std::unique_ptr<TLevelFeed>> best;
+    std::vector<std::size_t> bestTakers;
+    std::size_t bestGiver = 0;
+    for (std::size_t giver = 0; giver < levels.size(); ++giver) {
+        if (!levels[giver].Pass || !levels[giver].Scaled)
+            continue;
+        std::vector<std::unique_ptr<TLevelFeed>> feeds;
+        std::vector<std::size_t> takers;
+        for (std::size_t taker = 0; taker < levels.size(); ++taker) {
+            if (taker == giver || !levels[taker].Pass || !levels[taker].Scaled)
+                continue;
+            if (auto feed = TLevelFeed::For(levels[giver].Grid, levels[taker].Grid)) {
+                feeds.push_back(std::make_unique<TLevelFeed>(std::move(*feed)));
+                takers.push_back(taker);
+            }
+        }
+        if (feeds.size() > best.size()) {
+            best = std::move(feeds);
+            bestTakers = std::move(takers);
+            bestGiver = giver;
+        }
+    }
+    std::vector<TLevelFeed*> given;
+    for (const auto& feed : best)
+        given.push_back(feed.get());
+    if (best.empty() || !levels[bestGiver].Pass->Feed(given))
+        return {};
+    for (std::size_t k = 0; k < best.size(); ++k)
+        levels[bestTakers[k]].Pass->FedBy(*best[k]);
+    return best;
+}
 
 }  // namespace
 
@@ -99,6 +139,7 @@ std::vector<std::exception_ptr> CutPyramid(tiff* master, const TPyramidOrder& or
     TPyramidProgress progress(onProgress);
     std::vector<TLevelWork> levels(order.Levels.size());
     std::vector<std::function<void(TStripSource&)>> passes;
+    std::vector<std::function<void()>> passEnds;  // for a pass that never runs
     std::vector<std::size_t> outputOfPass;
     for (std::size_t z = 0; z < order.Levels.size(); ++z) {
         const TPyramidLevel& level = order.Levels[z];
@@ -107,12 +148,15 @@ std::vector<std::exception_ptr> CutPyramid(tiff* master, const TPyramidOrder& or
         try {
             const TTileGrid grid = TTileGrid::For(width, height, order.TileSize, level.Factor);
             levels[z].FileName = level.FileName;
+            levels[z].Grid = grid;
+            levels[z].Scaled = level.Factor != 1.0;
             levels[z].Database =
                 std::make_unique<TTileDB>(UnfinishedName(level.FileName), grid.Columns, grid.Rows, TileBlockSize);
             levels[z].Pass = std::make_unique<TLevelPass>(layout, grid, level.Factor, *levels[z].Database,
                                                           progress.Level(std::uint64_t(grid.Columns) * grid.Rows),
                                                           workers, RowsInWork);
             passes.push_back([pass = levels[z].Pass.get()](TStripSource& strips) { pass->Run(strips); });
+            passEnds.push_back([pass = levels[z].Pass.get()] { pass->StopFeeding(); });
             outputOfPass.push_back(z);
         } catch (...) {
             errors[z] = std::current_exception();
@@ -123,11 +167,14 @@ std::vector<std::exception_ptr> CutPyramid(tiff* master, const TPyramidOrder& or
         try {
             overview = std::make_unique<TOverviewPass>(layout, width, height, order.OverviewFile, order.OverviewFactor);
             passes.push_back([pass = overview.get()](TStripSource& strips) { pass->Run(strips); });
+            passEnds.push_back([] {});
             outputOfPass.push_back(order.Levels.size());
         } catch (...) {
             errors.back() = std::current_exception();
         }
     }
+
+    const std::vector<std::unique_ptr<TLevelFeed>> feeds = NestLevels(levels);
 
     // 3. One decode for all passes, each on a thread of its own.
     if (!passes.empty()) {
@@ -150,6 +197,7 @@ std::vector<std::exception_ptr> CutPyramid(tiff* master, const TPyramidOrder& or
                 } catch (...) {
                     // No thread for this pass: it fails and holds nobody back.
                     errors[outputOfPass[p]] = std::current_exception();
+                    passEnds[p]();
                     shared.Leave(p);
                 }
             }
