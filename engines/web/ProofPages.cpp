@@ -5,6 +5,7 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
 #include "engines/web/PageInks.h"
+#include "engines/web/ProofPrint.h"
 #include "engines/web/TextEncoders.h"
 #include "engines/web/TextFileLines.h"
 
@@ -336,6 +337,7 @@ void RemoveJobProofPages(const std::string& jobFolder)
     RemoveOutputFile(jobFolder + "index.html");
     RemoveOutputFile(jobFolder + "print.html");
     RemoveOutputFile(jobFolder + PageInksFileName);
+    RemoveOutputFile(jobFolder + ProofPrintFileName);
 }
 
 void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
@@ -344,6 +346,8 @@ void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& sett
     const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMasterDate);
     // The pages' ink data first: once the viewer page has its name, the whole proof is there.
     WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job, tables));
+    WriteProofPrint(jobFolder + ProofPrintFileName,
+                    LoadProofFingerprint(static_cast<std::uint32_t>(job.Reference), job.PageCount));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

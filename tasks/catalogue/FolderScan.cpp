@@ -328,10 +328,13 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
                   "delete from PlateList where not PlateListJobReference in (" + list + ")");
         OpenQuery(CatalogueConnection.get(), rows,
                   "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "delete from FingerprintList where not FingerprintListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from CoverageList");
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from FingerprintList");
     }
     CloseQuery(rows);
 }

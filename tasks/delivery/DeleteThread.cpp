@@ -3,6 +3,7 @@
 #include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofFingerprint.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "engines/imaging/MasterImagePath.h"
@@ -188,6 +189,7 @@ void TDeleteThread::Run()
     // The ink figures tell of the masters just deleted.
     try {
         RemoveJobCoverage(JobReference());
+        RemoveJobFingerprints(JobReference());
     } catch (const std::exception& error) {
         NotDone("Could not remove the ink coverage figures: " + std::string(error.what()), -1);
     }

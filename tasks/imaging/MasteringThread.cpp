@@ -4,8 +4,10 @@
 #include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofFingerprint.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/tasking/RoundedPercent.h"
+#include "base/text/SHA256Digest.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/PlateIndexBits.h"
 #include "engines/imaging/ProofImage.h"
@@ -73,6 +75,7 @@ std::vector<TPlateCoverage> PageCoverage(const TProofImage& image, const std::ar
 // The readers of one page and the band geometry they share.
 struct TMasteringThread::TPagePlates {
     std::vector<std::unique_ptr<TPGBObject>> Plates;  // in PlateList order
+    std::vector<std::string> Paths;                   // of each plate's file
     std::vector<int> IndexBits;                       // of each plate; -1 where the master leaves it out
     std::uint32_t BandHeight = 0;
     std::uint32_t BandCount = 0;
@@ -89,8 +92,35 @@ struct TMasteringThread::TPagePlates {
             BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
             colorNames.push_back(plate->ColorName);
             Plates.push_back(std::move(plate));
+            Paths.push_back(path);
         }
         IndexBits = PlateIndexBits(colorNames);
+    }
+
+    // The digest of each plate file in the master, in index-plane order: what
+    // the proof was made from. Source is the name as the page buffer folder holds it.
+    std::vector<TPlateFingerprint> Fingerprints(int page, const std::string& inputFolder) const
+    {
+        std::array<const TPlateFingerprint*, 8> byPlane{};
+        std::vector<TPlateFingerprint> plates;
+        plates.reserve(Plates.size());
+        for (std::size_t i = 0; i < Plates.size(); ++i) {
+            if (IndexBits[i] < 0)
+                continue;
+            const std::string& path = Paths[i];
+            const bool inFolder = path.compare(0, inputFolder.size(), inputFolder) == 0;
+            plates.push_back(
+                {page, Plates[i]->ColorName, inFolder ? path.substr(inputFolder.size()) : path, FileSHA256(path)});
+        }
+        std::vector<TPlateFingerprint> ordered;
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < Plates.size(); ++i)
+            if (IndexBits[i] >= 0)
+                byPlane[PlaneOfIndexBit(IndexBits[i])] = &plates[next++];
+        for (const TPlateFingerprint* plate : byPlane)
+            if (plate)
+                ordered.push_back(*plate);
+        return ordered;
     }
 
     // The plates in the master, in index-plane order; null where the page has none.
@@ -198,6 +228,7 @@ void TMasteringThread::Run()
         if (files.empty()) {
             RemovePageOutput(job.UniqueID, page);
             RemovePageCoverage(JobReference(), page);
+            RemovePageFingerprints(JobReference(), page);
             Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
                  std::to_string(job.PageCount) + " expected)");
             return;
@@ -206,10 +237,12 @@ void TMasteringThread::Run()
     // 2. The master of each page, in place of everything made from the old
     //    one, its ink figures among them.
     RemoveCoverageBeyondPages(JobReference(), job.PageCount);
+    RemoveFingerprintsBeyondPages(JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
         PostPage(page);
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(JobReference(), page);
+        RemovePageFingerprints(JobReference(), page);
         TPagePlates plates(pagePlates[std::size_t(page - 1)]);
         MasterPage(job, page, plates);
     }
@@ -235,6 +268,9 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
                             ColorValue(spot, 3));
     }
 
+    // Hashed before and after: a plate file rewritten while the master was made
+    // would leave a proof of bytes no digest describes.
+    const std::vector<TPlateFingerprint> fingerprints = plates.Fingerprints(page, InputFolder);
     const std::size_t bandBytes = std::size_t(plates.BandHeight) * image->WordsPerLine() * 4;
     TBandRow row(bandBytes, plates.BlankSize);
     for (std::uint32_t band = 0; band < plates.BandCount; ++band) {
@@ -250,9 +286,15 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     if (!image->Close())
         throw std::runtime_error(image->Error());
     try {
+        const std::vector<TPlateFingerprint> after = plates.Fingerprints(page, InputFolder);
+        for (std::size_t i = 0; i < after.size(); ++i)
+            if (after[i].SHA256 != fingerprints[i].SHA256)
+                throw std::runtime_error("The plate file " + after[i].Source + " changed while page " +
+                                         std::to_string(page) + " was mastered");
         ReplacePageCoverage(JobReference(), page, PageCoverage(*image, planes));
+        ReplacePageFingerprints(JobReference(), page, fingerprints);
     } catch (...) {
-        // A master without its figures would pass for one counted before they were kept.
+        // A master without its figures and digests would pass for one made before they were kept.
         std::filesystem::remove(path, ignored);
         throw;
     }

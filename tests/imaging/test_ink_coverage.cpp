@@ -1,4 +1,5 @@
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofFingerprint.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
 #include "tasks/imaging/MasteringThread.h"
@@ -294,6 +295,39 @@ std::vector<std::vector<std::string>> ReadPageInks(const std::string& path, cons
         plates.push_back(fields);
     }
     return plates;
+}
+
+// The proof is bound to the bytes of its plates: proof.js names each plate's
+// file by its digest, in plate order, and a plate rewritten since shows.
+TEST_F(InkCoverageTask, TheProofCarriesTheDigestsOfThePlatesItWasMadeFrom)
+{
+    Folder.CopyStationFile("tavrin.js");
+    WriteJob({});
+    ASSERT_EQ(RunMaster(), "done");
+    ASSERT_EQ(RunWeb(), "done");
+    const std::string command = "/usr/bin/python3 '" + SourcePath("tests/imaging/proof_print.py") + "' '" +
+                                JobFolderPath(UniqueID(5)) + "proof.js' '" + InputFolder + "'";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t read; pipe && (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, read);
+    ASSERT_TRUE(pipe && ::pclose(pipe) == 0) << output;
+    std::string expected;
+    for (const TExpectedPlate& plate : ExpectedPlates())
+        expected += std::to_string(plate.Page) + "\t" + plate.Name + "\t" + PlateFiles[{plate.Page, plate.Name}] + "\n";
+    EXPECT_EQ(output, expected);
+    const std::string job = LoadJobFingerprint(5);
+    EXPECT_EQ(job.size(), 64u);
+
+    // The same bytes give the same fingerprint; one changed plate another.
+    ASSERT_EQ(RunMaster(), "done");
+    EXPECT_EQ(LoadJobFingerprint(5), job);
+    WriteJobPlate("y.pgb", 2, "Yellow", Pattern(Width, Height, [](int x, int) { return x % 3 == 0; }));
+    ASSERT_EQ(RunMaster(), "done");
+    const std::string changed = LoadJobFingerprint(5);
+    EXPECT_EQ(changed.size(), 64u);
+    EXPECT_NE(changed, job);
 }
 
 TEST_F(InkCoverageTask, TheViewersInkDataListsEveryPagesPlatesWithTheirCoverage)
