@@ -84,9 +84,9 @@ struct TProofFile {
     std::size_t Size;
 };
 inline constexpr TProofFile WebProofFiles[] = {
-    {"index.html", 94718},         {"print.html", 802},          {"inks.js", 1597},
-    {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},   {"tile1-0001.tdb", 922564},
-    {"tile2-0001.tdb", 4181716},   {"tile3-0001.tdb", 18011732}, {"tile4-0001.tdb", 4076596},
+    {"index.html", 94718},         {"print.html", 802},         {"inks.js", 1597},          {"proof.js", 39},
+    {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},  {"tile1-0001.tdb", 922564}, {"tile2-0001.tdb", 4181716},
+    {"tile3-0001.tdb", 18011732},  {"tile4-0001.tdb", 4076596},
 };
 
 // A job folder that stands in for WriteWebProof's without rendering: the
