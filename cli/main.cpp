@@ -8,6 +8,7 @@
 #include "cli/RunnerCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
+#include "cli/VerifyCommand.h"
 #include "engines/imaging/TiffErrorHandler.h"
 
 #include <algorithm>
@@ -54,6 +55,10 @@ const std::vector<TCliCommand>& Commands()
          "the job's ink coverage: one line per page and ink (\"page 1 CYAN 23.41 %\")",
          RunCoverage,
          TCliAccess::ReadsOnly},
+        {{"verify"},
+         "REF",
+         "the page buffers now against the plates the proof was made from (\"page 1 same\", exit 1 on a change)",
+         RunVerify},
         {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
         {{"contacts", "list"}, "", "the address book", RunContactsList, TCliAccess::ReadsOnly},
         {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},

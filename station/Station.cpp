@@ -36,4 +36,9 @@ std::vector<TPlateCoverage> TStation::InkCoverage(std::uint32_t jobReference) co
     return LoadJobCoverage(jobReference);
 }
 
+TPlateVerification TStation::VerifyPlates(std::uint32_t jobReference) const
+{
+    return VerifyJobPlates(jobReference, StationSettings().Copy().InputFolder);
+}
+
 }  // namespace tavrin

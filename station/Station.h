@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/catalogue/InkCoverage.h"
+#include "station/PlateVerification.h"
 #include "station/QueueRunner.h"
 #include "station/StartupOperation.h"
 
@@ -38,6 +39,10 @@ public:
     // plate order; empty when it has none (mastered before they were kept,
     // or not mastered).
     std::vector<TPlateCoverage> InkCoverage(std::uint32_t jobReference) const;
+
+    // The job's plates in the page buffer folder now against those its proof
+    // was made from (the folder as the catalogue last scanned it).
+    TPlateVerification VerifyPlates(std::uint32_t jobReference) const;
 
     TQueueRunner Runner;
     TStartupOperation Startup;

@@ -106,3 +106,46 @@ TEST_F(CoverageCommand, AJobWithoutFiguresOrNotCataloguedFailsWithAReason)
 
 }  // namespace
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// verify: the page buffers now against the digests of the proof.
+TEST_F(CoverageCommand, VerifyNamesThePagesAndPlatesThatChangedSinceTheProof)
+{
+    WritePlate(1, "Cyan", [](int x, int) { return x < 5; });
+    WritePlate(1, "Black", [](int, int y) { return y < 5; });
+    WritePlate(2, "Black", [](int x, int y) { return x == y; });
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+    const auto unproofed = testing::RunProgram("tavrin-cli", "verify 7");
+    EXPECT_EQ(unproofed.ExitStatus, 1);
+    EXPECT_NE(unproofed.Errors.find("has no proof fingerprint"), std::string::npos) << unproofed.Errors;
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "task master 7").ExitStatus, 0);
+
+    const auto same = testing::RunProgram("tavrin-cli", "verify 7");
+    EXPECT_EQ(same.ExitStatus, 0) << same.Errors;
+    ASSERT_EQ(same.Output.rfind("fingerprint ", 0), 0u) << same.Output;
+    const std::string fingerprint = same.Output.substr(0, same.Output.find('\n') + 1);
+    EXPECT_EQ(fingerprint.size(), std::string("fingerprint \n").size() + 64);
+    EXPECT_EQ(same.Output, fingerprint + "page 1 same\npage 2 same\n");
+
+    // Black of page 1 redrawn, page 2 given a spot plate: both pages named, with their plates.
+    WritePlate(1, "Black", [](int, int y) { return y < 6; });
+    WritePlate(2, "PANTONE 300 C", [](int x, int) { return x < 2; });
+    const auto changed = testing::RunProgram("tavrin-cli", "verify 7");
+    EXPECT_EQ(changed.ExitStatus, 1);
+    EXPECT_EQ(changed.Output, fingerprint + "page 1 changed: Black (differs)\npage 2 changed: PANTONE 300 C (new)\n");
+
+    // A plate removed from the folder is missing; a job that is not there is a failure with a reason.
+    std::filesystem::remove(PageBuffers + "1Cyan.pgb");
+    const auto missing = testing::RunProgram("tavrin-cli", "verify 7");
+    EXPECT_EQ(missing.ExitStatus, 1);
+    EXPECT_NE(missing.Output.find("page 1 changed: Cyan (missing), Black (differs)\n"), std::string::npos)
+        << missing.Output;
+    const auto unknown = testing::RunProgram("tavrin-cli", "verify 99");
+    EXPECT_EQ(unknown.ExitStatus, 1);
+    EXPECT_NE(unknown.Errors.find("no job 99"), std::string::npos) << unknown.Errors;
+}
+
+}  // namespace
+}  // namespace tavrin

@@ -1,0 +1,45 @@
+#include "cli/VerifyCommand.h"
+
+#include "cli/CliStation.h"
+
+#include <iostream>
+
+namespace tavrin {
+
+int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    if (arguments.size() != 1) {
+        std::cerr << "Usage: tavrin-cli verify REF\n";
+        return ExitUsage;
+    }
+    const auto reference = ParseReference(arguments[0]);
+    if (!reference)
+        return ExitUsage;
+    TCliStation& station = Station(context);
+    station.Prepare();
+    // The folder as it is now: plates added or removed since the proof show.
+    station.Startup.RebuildJobTree();
+    if (!station.Core.IsCatalogued(*reference)) {
+        std::cerr << "tavrin-cli: no job " << *reference << " in the page buffer folder\n";
+        return ExitFailed;
+    }
+    const TPlateVerification verification = station.Core.VerifyPlates(*reference);
+    if (verification.JobFingerprint.empty()) {
+        std::cerr << "tavrin-cli: job " << *reference
+                  << " has no proof fingerprint: it is recorded when the job is mastered (tavrin-cli task master "
+                  << *reference << ")\n";
+        return ExitFailed;
+    }
+    std::cout << "fingerprint " << verification.JobFingerprint << "\n";
+    bool changed = false;
+    for (const TPageVerification& page : verification.Pages) {
+        std::cout << "page " << page.Page << (page.Changes.empty() ? " same" : " changed:");
+        for (std::size_t i = 0; i < page.Changes.size(); ++i)
+            std::cout << (i ? ", " : " ") << page.Changes[i];
+        std::cout << "\n";
+        changed = changed || !page.Changes.empty();
+    }
+    return changed ? ExitFailed : ExitDone;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,75 @@
+#include "station/PlateVerification.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/ProofFingerprint.h"
+#include "base/text/SHA256Digest.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+// The plates the catalogue lists for a page now: colour name to file name.
+std::map<std::string, std::string> PlatesNow(std::uint32_t jobReference, std::int32_t page)
+{
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from PlateList where (PlateListJobReference = " + std::to_string(jobReference) +
+                  ") and (PlateListPageNumber = " + std::to_string(page) + ")");
+    std::map<std::string, std::string> plates;
+    for (; !rows.Eof(); rows.MoveNext())
+        plates[FieldValue(rows, "PlateListPlateColor")] = FieldValue(rows, "PlateListSource");
+    CloseQuery(rows);
+    return plates;
+}
+
+}  // namespace
+
+TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string& inputFolder)
+{
+    TJobDetailRecord job;
+    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    // The proof's pages as mastered, whatever the folder holds now: a job
+    // that has gained or lost pages since is compared page by page.
+    const std::vector<TPlateFingerprint> stored = LoadPlateFingerprints(jobReference);
+    const std::int32_t proofPages = stored.empty() ? 0 : stored.back().Page;
+    const TProofFingerprint proof = LoadProofFingerprint(jobReference, proofPages);
+    TPlateVerification result;
+    result.JobFingerprint = proof.Job;
+    if (proof.Job.empty())
+        return result;
+    for (std::int32_t number = 1; number <= std::max(proofPages, job.PageCount); ++number) {
+        TPageVerification& checked = result.Pages.emplace_back();
+        checked.Page = number;
+        std::map<std::string, std::string> now = PlatesNow(jobReference, number);
+        const std::vector<TPlateFingerprint> none;
+        const auto& plates = number <= proofPages ? proof.Pages[static_cast<std::size_t>(number - 1)].Plates : none;
+        for (const TPlateFingerprint& plate : plates) {
+            const auto found = now.find(plate.ColorName);
+            // The catalogue keeps a plate's row until a scan drops it; the file decides.
+            if (found == now.end() || !std::filesystem::exists(inputFolder + found->second)) {
+                if (found != now.end())
+                    now.erase(found);
+                checked.Changes.push_back(plate.ColorName + " (missing)");
+                continue;
+            }
+            try {
+                if (FileSHA256(inputFolder + found->second) != plate.SHA256)
+                    checked.Changes.push_back(plate.ColorName + " (differs)");
+            } catch (const std::runtime_error& error) {
+                checked.Changes.push_back(plate.ColorName + " (unreadable: " + error.what() + ")");
+            }
+            now.erase(found);
+        }
+        for (const auto& [colorName, source] : now)
+            checked.Changes.push_back(colorName + " (new)");
+    }
+    return result;
+}
+
+}  // namespace tavrin
