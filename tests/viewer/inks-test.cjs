@@ -171,7 +171,7 @@ async function main() {
       await small.goto(`http://127.0.0.1:${port}/tavrin/${high.folder}/index.html#page=1&hide=CYAN`);
       await small.waitForFunction(() => TavrinViewer.instance && TavrinViewer.instance.inksState === 'ready');
       await small.evaluate(() => { TavrinViewer.instance.fullTilesAt = () => 1000; TavrinViewer.instance.requestDraw(); });
-      await small.waitForFunction(() => !document.querySelector('.tv-notice').hidden);
+      await small.waitForFunction(() => { const notice = document.querySelector('.tv-notice'); return notice && !notice.hidden; });
       assert.match(await small.locator('.tv-notice').textContent(), /shows from \d+(\.\d)?\u00A0% inward/);
       assert.deepEqual(await shownColors(small), ['255,255,255']);
       await small.close();

@@ -256,7 +256,7 @@ async function main() {
                        `var pageinks=${JSON.stringify([1, 2].map((number) => ({ page: number, inked: 0, plates })))};\r\n`);
       const later = await context.newPage();
       await later.goto(`http://127.0.0.1:${port}/tavrin/${proofJob}/index.html#page=1&zoom=2&x=700&y=3560&hide=BLACK`);
-      await later.waitForFunction(() => !document.querySelector('.tv-notice').hidden);
+      await later.waitForFunction(() => { const notice = document.querySelector('.tv-notice'); return notice && !notice.hidden; });
       assert.match(await later.locator('.tv-notice').textContent(), /Separations are not available for this proof/);
       const shown = await later.evaluate(() => {
         const viewer = TavrinViewer.instance;
