@@ -66,6 +66,15 @@ void ExecuteStatement(const std::string& statement)
     CloseQuery(rows);
 }
 
+void ExecuteWithTexts(const std::string& sql, const std::vector<std::string>& texts)
+{
+    if (!CatalogueConnection)
+        throw ECatalogueError("The catalogue is not open");
+    TRecordSet rows;
+    CatalogueConnection->RunStatement(TTranslatedStatement{sql, texts}, rows);
+    CloseQuery(rows);
+}
+
 bool StatementReturnsRows(const std::string& statement)
 {
     TRecordSet rows;

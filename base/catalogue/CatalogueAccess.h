@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -42,6 +43,11 @@ std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber
 
 // Runs a statement that returns no rows on the shared connection; raises like OpenQuery.
 void ExecuteStatement(const std::string& statement);
+
+// Runs a statement that returns no rows on the shared connection, with each
+// "?" of the SQL bound to the next of the texts: for texts from outside the
+// station, which never become part of a statement. Raises ECatalogueError.
+void ExecuteWithTexts(const std::string& sql, const std::vector<std::string>& texts);
 
 // Whether a statement on the shared connection returns at least one row.
 bool StatementReturnsRows(const std::string& statement);

@@ -495,6 +495,61 @@ TFTPSession& TFTPClient::OpenSession()
     return *Session;
 }
 
+std::optional<std::string> TFTPClient::Retrieve(const std::string& name, std::size_t maxBytes,
+                                                const std::function<void(std::int64_t)>& work)
+{
+    TFTPSession& session = OpenSession();
+    return Guarded([&]() -> std::optional<std::string> {
+        try {
+            session.beginDownload(name);
+        } catch (const Poco::Net::FTPException& refusal) {
+            if (refusal.code() == 550)
+                return std::nullopt;
+            throw;
+        }
+        std::string content;
+        try {
+            // Read from the socket itself: the stream would hide a stall as an end of file.
+            Poco::Net::StreamSocket data = session.TakeDataConnection();
+            const std::string stalled =
+                "The download of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
+            std::vector<char> piece(64 * 1024);
+            for (;;) {
+                const int received =
+                    Timed(stalled, [&] { return data.receiveBytes(piece.data(), static_cast<int>(piece.size())); });
+                if (received <= 0)
+                    break;
+                if (content.size() + static_cast<std::size_t>(received) > maxBytes)
+                    throw EFTPTooLarge(name + " is larger than " + std::to_string(maxBytes) + " bytes");
+                content.append(piece.data(), static_cast<std::size_t>(received));
+                if (work)
+                    work(static_cast<std::int64_t>(content.size()));
+            }
+            if (Peer)
+                Peer->KeepSessionOf(data);
+        } catch (const EFTPTimeout&) {
+            throw;
+        } catch (...) {
+            AbandonDownload();
+            throw;
+        }
+        Timed("The FTP server did not confirm the download of " + name + " within " + DurationText(Timeouts.Reply) +
+                  ": timed out",
+              [&] { session.endDownload(); });
+        return content;
+    });
+}
+
+void TFTPClient::AbandonDownload()
+{
+    try {
+        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
+        Session->endDownload();
+    } catch (const Poco::Exception&) {
+    }
+    Session->setTimeout(AsTimespan(Timeouts.Reply));
+}
+
 std::vector<std::string> TFTPClient::NameList(const std::string& argument)
 {
     TFTPSession& session = OpenSession();

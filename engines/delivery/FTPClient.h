@@ -32,6 +32,12 @@ public:
     using EFTPError::EFTPError;
 };
 
+// A file larger than the caller would take; nothing of it is kept.
+class EFTPTooLarge : public EFTPError {
+public:
+    using EFTPError::EFTPError;
+};
+
 // How long the client waits. A zero connect time-out leaves the system's own.
 struct TFTPTimeouts {
     std::chrono::milliseconds Connect{0};
@@ -89,6 +95,13 @@ public:
     // sent so far after each piece. Opens the data connection first.
     void Store(const std::string& name, std::istream& content, const std::function<void(std::int64_t)>& work);
 
+    // "RETR" name into memory; work is called with the count of bytes
+    // received so far. Nothing when the server answers 550 (no such file, or
+    // not one it gives out); EFTPTooLarge, with the transfer abandoned, as
+    // soon as more than maxBytes arrive.
+    std::optional<std::string> Retrieve(const std::string& name, std::size_t maxBytes,
+                                        const std::function<void(std::int64_t)>& work);
+
     // "NLST" with the argument: the names the server lists, in its order.
     std::vector<std::string> NameList(const std::string& argument);
 
@@ -110,6 +123,8 @@ private:
     void Status(const std::string& text) const;
     // Ends a failed upload so that its data connection is released.
     void AbandonUpload();
+    // Ends a download the client stopped reading; the server's reply to it is not awaited for long.
+    void AbandonDownload();
     // Runs one operation on the session: the library's failures become
     // EFTPError, and a time-out closes the session before it is raised.
     template <typename TOperation>

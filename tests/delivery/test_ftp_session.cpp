@@ -231,6 +231,36 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
     }
 }
 
+TEST_F(FTPSession, RetrieveReadsAFileIntoMemoryUpToItsLimitAndTellsAMissingOne)
+{
+    StartServer();
+    const std::string answers = "{\"page\":1}\n{\"page\":2}\n";
+    const std::string large = NoiseBytes(3000000, 4);
+    WriteBytes(ServerRoot() / "tavrin/J/replies.jsonl", answers);
+    WriteBytes(ServerRoot() / "tavrin/J/large.jsonl", large);
+    WriteBytes(ServerRoot() / "tavrin/J/empty.jsonl", "");
+    for (const bool passive : {true, false}) {
+        UseServer("", passive);
+        TProbeSession session(Messages);
+        ASSERT_TRUE(session.Connect()) << session.LastError;
+        session.Client->Command("TYPE", "I", {200});
+        std::int64_t reported = 0;
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t n) { reported = n; }),
+                  answers);
+        EXPECT_EQ(reported, static_cast<std::int64_t>(answers.size()));
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/empty.jsonl", 1 << 20, nullptr), std::string());
+        // 550: the job has no answers yet (or was never sent).
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/missing.jsonl", 1 << 20, nullptr), std::nullopt);
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/K/replies.jsonl", 1 << 20, nullptr), std::nullopt);
+        // Exactly at the limit is whole; one byte more is refused, and the session goes on.
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/large.jsonl", large.size(), nullptr), large);
+        EXPECT_THROW(session.Client->Retrieve("/tavrin/J/large.jsonl", large.size() - 1, nullptr), EFTPTooLarge);
+        EXPECT_THROW(session.Client->Retrieve("/tavrin/J/large.jsonl", 1 << 20, nullptr), EFTPTooLarge);
+        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/replies.jsonl", 1 << 20, nullptr), answers);
+        EXPECT_TRUE(session.Disconnect());
+    }
+}
+
 TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
 {
     StartServer({"--refuse-stor"});
