@@ -211,7 +211,8 @@ private:
         value.Text = Text.substr(start, At - start);
         std::int64_t integer = 0;
         const char* end = Text.data() + At;
-        if (whole && std::from_chars(Text.data() + start, end, integer).ptr == end)
+        const auto [parsed, error] = std::from_chars(Text.data() + start, end, integer);
+        if (whole && error == std::errc() && parsed == end)
             value.Integer = integer;
     }
 
@@ -301,7 +302,8 @@ private:
 
 const TJsonValue* TJsonValue::Member(const std::string& name) const
 {
-    const auto found = std::find_if(Members.begin(), Members.end(), [&](const auto& member) { return member.first == name; });
+    const auto found =
+        std::find_if(Members.begin(), Members.end(), [&](const auto& member) { return member.first == name; });
     return found == Members.end() ? nullptr : &found->second;
 }
 
