@@ -66,13 +66,15 @@ int TCliStation::QueueRowOf(std::uint32_t jobReference) const
 
 void TCliStation::ProgressChanged()
 {
+    // Fetching answers prints the answers: its progress must not mix with them.
+    std::ostream& out = Runner.RefreshingAnswers() ? std::cerr : std::cout;
     if (Runner.TotalProgress() != LastTotal) {
         LastTotal = Runner.TotalProgress();
-        std::cout << "Total progress: " << LastTotal << "%" << std::endl;
+        out << "Total progress: " << LastTotal << "%" << std::endl;
     }
     if (Runner.TaskProgress() != LastTask) {
         LastTask = Runner.TaskProgress();
-        std::cout << "Task progress: " << LastTask << "%" << std::endl;
+        out << "Task progress: " << LastTask << "%" << std::endl;
     }
 }
 

@@ -246,7 +246,8 @@ int RunPostQueueList(TCliContext& context, const std::vector<std::string>& argum
         return Usage("postqueue list");
     TCliStation& station = PreparedStation(context);
     for (const TPostQueueRow& row : station.Runner.PostQueueRows())
-        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t" << row.Tasks << "\n";
+        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t" << row.Tasks << "\t"
+                  << row.AnswerStatus << "\n";
     return ExitDone;
 }
 

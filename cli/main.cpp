@@ -5,6 +5,7 @@
 #include "cli/CliStation.h"
 #include "cli/CoverageCommand.h"
 #include "cli/DeliveryCommands.h"
+#include "cli/RepliesCommand.h"
 #include "cli/RunnerCommands.h"
 #include "cli/StartupCommands.h"
 #include "cli/TreeCommand.h"
@@ -43,7 +44,7 @@ const std::vector<TCliCommand>& Commands()
         {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
         {{"postqueue", "list"},
          "",
-         "the post queue: reference, name, status, task set",
+         "the post queue: reference, name, status, task set, answers (Approved, Changes requested, Waiting)",
          RunPostQueueList,
          TCliAccess::ReadsOnly},
         {{"postqueue", "delete"},
@@ -59,6 +60,14 @@ const std::vector<TCliCommand>& Commands()
          "REF",
          "the page buffers now against the plates the proof was made from (\"page 1 same\", exit 1 on a change)",
          RunVerify},
+        {{"replies"},
+         "[REF]",
+         "fetch and print the customers' answers of a job, or of every post-queue job (\"page 1 approve by ...\")",
+         RunReplies},
+        {{"replies", "mail"},
+         "FILE",
+         "add the answers of a mail saved in FILE (- for standard input)",
+         RunRepliesFromMail},
         {{"task"}, "KIND REF", "run one task (master, preview, web, transfer, notify, delete)", RunTask},
         {{"contacts", "list"}, "", "the address book", RunContactsList, TCliAccess::ReadsOnly},
         {{"contacts", "save"}, "NAME EMAIL", "add a contact, or rename the one with this address", RunContactsSave},

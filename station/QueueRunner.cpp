@@ -1,5 +1,6 @@
 #include "station/QueueRunner.h"
 
+#include "base/catalogue/AnswerStatus.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/WorkerThread.h"
 #include "base/settings/SharedSettings.h"
@@ -31,6 +32,9 @@ std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference)
     case WM_WEB_DONE: prefix = "Web files for job "; break;
     case WM_TRANSFER_DONE: prefix = "Transfer for job "; break;
     case WM_DELETE_DONE: prefix = "Deletion from FTP server for job "; break;
+    case WM_ANSWERS_DONE:
+        return jobReference ? "Fetching the answers of job " + Decimal(jobReference) + " complete."
+                            : "Fetching the answers complete.";
     default: break;
     }
     return prefix + Decimal(jobReference) + " complete.";
@@ -100,6 +104,7 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
             Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
         Notify(&TRunnerObserver::ActivityChanged);
         break;
+    case WM_ANSWERS_DONE: HandleAnswersDone(message); break;
     default:
         if (message.IsCompletion())
             HandleCompletion(message);
@@ -222,6 +227,8 @@ std::string TQueueRunner::FinishingText() const
                Decimal(Current->JobReference) + " before closing...";
     if (!Deleting.empty())
         return "Finishing Deletion for job " + Decimal(*Deleting.begin()) + " before closing...";
+    if (Refreshing)
+        return "Finishing fetching the answers before closing...";
     return {};
 }
 
@@ -236,7 +243,64 @@ bool TQueueRunner::NotificationCheckPassed()
 void TQueueRunner::Start()
 {
     FailedSinceStart.clear();
+    if (Refreshing)
+        Log.Log("The queue starts once the answers are fetched.");
     StartNext();
+}
+
+// ---- Answers ----------------------------------------------------------------
+
+bool TQueueRunner::RefreshAnswers()
+{
+    std::vector<std::uint32_t> jobs;
+    for (const TPostQueueRow& row : PostQueue)
+        jobs.push_back(row.JobReference);
+    if (jobs.empty()) {
+        Log.Log("No job in the post queue: there are no answers to fetch.");
+        return false;
+    }
+    return RefreshAnswers(jobs);
+}
+
+bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReferences)
+{
+    if (Closing || jobReferences.empty())
+        return false;
+    if (HasRunningTasks()) {
+        Log.Log(Refreshing ? "The answers are being fetched already."
+                           : "The answers are fetched once the running task has finished; try again then.");
+        return false;
+    }
+    if (!Kinds.Answers) {
+        Log.Log("Fetching answers is not available in this build.");
+        return false;
+    }
+    Running.Start(Kinds.Answers(Target, jobReferences));
+    Refreshing = true;
+    Notify(&TRunnerObserver::ActivityChanged);
+    return true;
+}
+
+bool TQueueRunner::RefreshAnswersIfIdle()
+{
+    if (Closing || HasRunningTasks() || PostQueue.empty())
+        return false;
+    return RefreshAnswers();
+}
+
+void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
+{
+    Log.Log(CompletionLogText(message));
+    Running.Release(message.Thread);
+    Refreshing = false;
+    ReloadPostQueueList();
+    if (message.Failed && Observer)
+        Observer->TaskFailed(message.JobReference, "Answers", message.FailureReason);
+    Notify(&TRunnerObserver::ActivityChanged);
+    if (StartWaiting && !Closing) {
+        StartWaiting = false;
+        StartNext();
+    }
 }
 
 // The first queued job that has not failed since the operator's Start.
@@ -244,6 +308,11 @@ void TQueueRunner::StartNext()
 {
     if (Closing)
         return;
+    if (Refreshing) {
+        // One session at a time on the shop's server: the queue follows the answers.
+        StartWaiting = true;
+        return;
+    }
     if (!NotificationCheckPassed())
         return;
     const auto next = std::find_if(Queue.begin(), Queue.end(),
@@ -335,6 +404,15 @@ void TQueueRunner::ReloadPostQueueList()
             // A damaged secret: no address rather than a guessable one; Browse says why.
         }
     }
+    for (TPostQueueRow& row : PostQueue) {
+        try {
+            const TAnswerSummary answers = LoadAnswerSummary(row.JobReference);
+            row.AnswerStatus = AnswerStateWord(answers.State);
+            row.LastAnswerTime = answers.LastAnswerTime;
+        } catch (const std::exception& error) {
+            Log.Log("Could not read the answers of job " + Decimal(row.JobReference) + ": " + error.what());
+        }
+    }
     SelectedPostRow = -1;
     Notify(&TRunnerObserver::PostQueueChanged);
 }
@@ -358,6 +436,12 @@ void TQueueRunner::ReloadRecipients()
 
 void TQueueRunner::DeleteFromPostQueue()
 {
+    if (Refreshing) {
+        // The answers task may be reading the very folder.
+        Dialogs.Tell("Fetching answers", "The answers are being fetched. Please delete the job once that is done.",
+                     TDialogIcon::Information);
+        return;
+    }
     if (!Dialogs.AskYesNo("Confimation", "Are you sure you want to delete all files for this job?",
                           TDialogIcon::Question))
         return;

@@ -111,6 +111,18 @@ public:
     void SelectPostQueueRow(int row) { SelectedPostRow = row; }
     void SelectRecipientRow(int row) { SelectedRecipient = row; }
 
+    // Fetches the customers' answers of every post-queue job (or of the
+    // given jobs) over FTP, as a task beside the chain that never runs
+    // together with another task: false, with a log line, while one runs,
+    // the station closes, or there is nothing to fetch. A Start meanwhile
+    // waits for the answers.
+    bool RefreshAnswers();
+    bool RefreshAnswers(const std::vector<std::uint32_t>& jobReferences);
+    // The timer's refresh: only while no task runs and the post queue has
+    // jobs, and silently skipped otherwise.
+    bool RefreshAnswersIfIdle();
+    bool RefreshingAnswers() const { return Refreshing; }
+
     // The address of the selected post-queue job's web page, or nothing
     // (after telling the operator why, where there is something to tell).
     std::optional<std::string> WebPageAddress();
@@ -170,6 +182,10 @@ private:
     TQueueStore Store;
     TRunningTasks Running;
     std::optional<TRunnerActivity> Current;
+    // Whether the answers task runs, and whether a Start waits for it.
+    bool Refreshing = false;
+    bool StartWaiting = false;
+    void HandleAnswersDone(const TTaskMessage& message);
     // The jobs whose files a deletion task is removing.
     std::multiset<std::uint32_t> Deleting;
     // Jobs that failed since the operator last pressed Start: the automatic

@@ -116,7 +116,7 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
             ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
             FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), ""});
+            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", ""});
     CloseQuery(rows);
     return postQueue;
 }

@@ -34,6 +34,10 @@ struct TPostQueueRow {
     std::string UniqueID;
     // The job's web page, when it was transferred; empty otherwise (the runner fills it in).
     std::string ProofAddress;
+    // What the customer said: "Approved", "Changes requested" or "Waiting",
+    // and when the last answer came (empty before the first); the runner fills them in.
+    std::string AnswerStatus;
+    std::string LastAnswerTime;
 };
 
 struct TRecipientRow {

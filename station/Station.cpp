@@ -41,4 +41,17 @@ TPlateVerification TStation::VerifyPlates(std::uint32_t jobReference) const
     return VerifyJobPlates(jobReference, StationSettings().Copy().InputFolder);
 }
 
+TJobAnswers TStation::Answers(std::uint32_t jobReference) const
+{
+    return LoadJobAnswers(jobReference);
+}
+
+TMailAnswers TStation::AddAnswersFromMail(const std::string& mailText)
+{
+    TMailAnswers result = AddMailAnswers(mailText);
+    if (result.Added > 0)
+        Runner.ReloadPostQueueList();
+    return result;
+}
+
 }  // namespace tavrin

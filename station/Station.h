@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/catalogue/InkCoverage.h"
+#include "station/JobAnswers.h"
 #include "station/PlateVerification.h"
 #include "station/QueueRunner.h"
 #include "station/StartupOperation.h"
@@ -43,6 +44,13 @@ public:
     // The job's plates in the page buffer folder now against those its proof
     // was made from (the folder as the catalogue last scanned it).
     TPlateVerification VerifyPlates(std::uint32_t jobReference) const;
+
+    // The customers' answers of a job as stored, against its current proof.
+    TJobAnswers Answers(std::uint32_t jobReference) const;
+
+    // Adds the answers of a pasted mail to their jobs and refreshes the post
+    // queue's statuses.
+    TMailAnswers AddAnswersFromMail(const std::string& mailText);
 
     TQueueRunner Runner;
     TStartupOperation Startup;

@@ -1,4 +1,5 @@
 #include "station/TaskKinds.h"
+#include "tasks/delivery/AnswersThread.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/NotifyThread.h"
 #include "tasks/delivery/TransferThread.h"
@@ -33,6 +34,9 @@ TTaskKinds StationTaskKinds()
     };
     kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
         return std::make_unique<TDeleteThread>(target, reference);
+    };
+    kinds.Answers = [](TMessageTarget& target, const std::vector<std::uint32_t>& jobs) {
+        return std::make_unique<TAnswersThread>(target, jobs);
     };
     return kinds;
 }

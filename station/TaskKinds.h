@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tavrin {
 
@@ -17,12 +18,17 @@ namespace tavrin {
 using TTaskFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, std::uint32_t jobReference,
                                                                 const TSettingsRecord& settings)>;
 
+// Makes the thread that fetches the customers' answers of these jobs.
+using TAnswersFactory =
+    std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, const std::vector<std::uint32_t>& jobs)>;
+
 // The table through which the runner creates tasks: one factory per task of
-// the chain and one for the deletion task. A missing factory means that this
-// build cannot run the task.
+// the chain, one for the deletion task and one for fetching answers. A
+// missing factory means that this build cannot run the task.
 struct TTaskKinds {
     std::array<TTaskFactory, TaskCount> Chain;
     TTaskFactory Deletion;
+    TAnswersFactory Answers;
 };
 
 // The station's own tasks.

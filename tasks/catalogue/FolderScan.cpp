@@ -330,11 +330,14 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
                   "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
         OpenQuery(CatalogueConnection.get(), rows,
                   "delete from FingerprintList where not FingerprintListJobReference in (" + list + ")");
+        OpenQuery(CatalogueConnection.get(), rows,
+                  "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from CoverageList");
         OpenQuery(CatalogueConnection.get(), rows, "delete * from FingerprintList");
+        OpenQuery(CatalogueConnection.get(), rows, "delete * from AnswerList");
     }
     CloseQuery(rows);
 }

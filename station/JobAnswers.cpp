@@ -1,0 +1,128 @@
+#include "station/JobAnswers.h"
+
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/JobSecret.h"
+#include "base/catalogue/ProofFingerprint.h"
+#include "engines/delivery/AnswerReading.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+// Every control character but the line feed becomes "?".
+std::string Printable(const std::string& text)
+{
+    std::string shown = text;
+    for (char& c : shown)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F)
+            c = '?';
+    return shown;
+}
+
+// A text of several lines under its label, continued at the same indent.
+void AddIndented(std::vector<std::string>& lines, const std::string& label, const std::string& text)
+{
+    const std::string indent = "    ";
+    std::string first = indent + label;
+    std::size_t start = 0;
+    for (bool opening = true; start <= text.size(); opening = false) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = Printable(text.substr(start, end - start));
+        lines.push_back(opening ? first + line : indent + std::string(label.size(), ' ') + line);
+        start = end + 1;
+    }
+}
+
+std::string Reviewer(const TProofAnswer& answer)
+{
+    if (answer.Name.empty() && answer.Email.empty())
+        return "";
+    std::string who = " by " + Printable(answer.Name);
+    if (!answer.Email.empty())
+        who += (answer.Name.empty() ? "<" : " <") + Printable(answer.Email) + ">";
+    return who;
+}
+
+// The catalogued job whose web folder the name is, or 0.
+std::uint32_t JobOfFolder(const std::string& folder)
+{
+    const std::string uniqueID = folder.substr(0, 17);
+    const std::string reference = FirstFieldValue(
+        "select JobListReference from JobList where JobListUniqueID = " + QuoteText(uniqueID), "JobListReference");
+    const std::int32_t number = ValueAsInteger(reference, 0);
+    if (number <= 0)
+        return 0;
+    TJobDetailRecord job;
+    LoadJobDetail(number, job);
+    try {
+        return RemoteJobFolderName(job.UniqueID, job.Secret) == folder ? static_cast<std::uint32_t>(number) : 0;
+    } catch (const std::invalid_argument&) {
+        return 0;
+    }
+}
+
+}  // namespace
+
+TJobAnswers LoadJobAnswers(std::uint32_t jobReference)
+{
+    TJobDetailRecord job;
+    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    TJobAnswers answers;
+    answers.Fingerprint = LoadProofFingerprint(jobReference, job.PageCount).Job;
+    answers.Answers = LoadProofAnswers(jobReference);
+    answers.Summary = SummariseAnswers(answers.Answers, job.PageCount, answers.Fingerprint);
+    return answers;
+}
+
+std::vector<std::string> AnswerLines(const TJobAnswers& answers)
+{
+    std::vector<std::string> lines;
+    for (const TProofAnswer& answer : answers.Answers) {
+        std::string line = "page " + std::to_string(answer.Page) + " " + answer.Decision + Reviewer(answer);
+        if (!answer.Time.empty())
+            line += " at " + answer.Time;
+        line += answer.Fingerprint.empty() ? ", no proof fingerprint" : ", proof " + answer.Fingerprint.substr(0, 12);
+        if (answer.Source == "mail")
+            line += ", by mail";
+        if (IsAboutEarlierProof(answer, answers.Fingerprint))
+            line += " (earlier proof)";
+        lines.push_back(line);
+        if (!answer.Comment.empty())
+            AddIndented(lines, "comment: ", answer.Comment);
+        for (const TAnswerNote& note : answer.Notes)
+            AddIndented(lines, "note at " + std::to_string(note.X) + ", " + std::to_string(note.Y) + ": ", note.Text);
+    }
+    return lines;
+}
+
+TMailAnswers AddMailAnswers(const std::string& mailText)
+{
+    const TAnswerReading reading = ReadMailAnswers(mailText);
+    TMailAnswers result;
+    result.Problems = reading.Skipped;
+    std::map<std::uint32_t, std::vector<TProofAnswer>> byJob;
+    for (const TProofAnswer& answer : reading.Answers) {
+        const std::uint32_t job = JobOfFolder(answer.Job);
+        if (job == 0)
+            result.Problems.push_back("the answer for page " + std::to_string(answer.Page) + " names the web folder " +
+                                      answer.Job + ", which no catalogued job has");
+        else
+            byJob[job].push_back(answer);
+    }
+    for (const auto& [job, answers] : byJob) {
+        const int added = AddProofAnswers(job, answers);
+        result.Added += added;
+        result.Known += static_cast<int>(answers.size()) - added;
+        result.Jobs.push_back(job);
+    }
+    return result;
+}
+
+}  // namespace tavrin

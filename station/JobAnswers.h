@@ -1,0 +1,43 @@
+#pragma once
+
+#include "base/catalogue/AnswerStatus.h"
+#include "base/catalogue/ProofAnswers.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// A job's answers as the station shows them: against its current proof.
+struct TJobAnswers {
+    std::string Fingerprint;  // the job's current fingerprint; empty without one
+    TAnswerSummary Summary;
+    std::vector<TProofAnswer> Answers;  // in the order they arrived
+};
+
+// A job's stored answers and where it stands. Raises the catalogue's error.
+TJobAnswers LoadJobAnswers(std::uint32_t jobReference);
+
+// The answers as plain text lines, one per answer:
+//   page 2 changes by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z, proof 2432e9d78a66 (earlier proof)
+// followed by its comment and notes, each indented:
+//       comment: Move the logo
+//       note at 1200, 340: too close to the edge
+// Control characters of a text are shown as "?": the lines are safe to print.
+std::vector<std::string> AnswerLines(const TJobAnswers& answers);
+
+// What pasting a mail did.
+struct TMailAnswers {
+    int Added = 0;                      // answers new to the catalogue
+    int Known = 0;                      // answers it had already
+    std::vector<std::uint32_t> Jobs;    // the jobs that got answers
+    std::vector<std::string> Problems;  // one per block that was not taken, with the reason
+};
+
+// Reads the answer blocks of a pasted mail and adds each to the job whose
+// web folder it names; a block for a folder that no catalogued job has is
+// not taken. Raises the catalogue's error.
+TMailAnswers AddMailAnswers(const std::string& mailText);
+
+}  // namespace tavrin

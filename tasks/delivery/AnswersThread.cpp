@@ -1,0 +1,128 @@
+#include "tasks/delivery/AnswersThread.h"
+
+#include "base/catalogue/JobSecret.h"
+#include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofAnswers.h"
+#include "base/tasking/RoundedPercent.h"
+#include "base/text/TextRules.h"
+#include "engines/delivery/AnswerReading.h"
+
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+// Job references travel with the completion only when there is one.
+std::uint32_t ReportedReference(const std::vector<std::uint32_t>& jobs)
+{
+    return jobs.size() == 1 ? jobs.front() : 0;
+}
+
+std::string Answers(int count)
+{
+    return std::to_string(count) + (count == 1 ? " answer" : " answers");
+}
+
+}  // namespace
+
+TAnswersThread::TAnswersThread(TMessageTarget& target, std::vector<std::uint32_t> jobReferences)
+    : TCustomTransferThread(target, ReportedReference(jobReferences), WM_ANSWERS_DONE), Jobs(std::move(jobReferences))
+{
+}
+
+void TAnswersThread::NotDone(const std::string& problem)
+{
+    PostLog(problem, -1);
+    Problems.push_back(problem);
+}
+
+bool TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& jobsFolder)
+{
+    const std::string job = "Job " + std::to_string(jobReference);
+    TJobDetailRecord record;
+    LoadJobDetail(static_cast<std::int32_t>(jobReference), record);
+    if (record.ID <= 0) {
+        NotDone(job + " is not in the catalogue; its answers were not fetched.");
+        return false;
+    }
+    std::string folder;
+    try {
+        folder = RemoteJobFolderName(record.UniqueID, record.Secret);
+    } catch (const std::invalid_argument& error) {
+        NotDone(job + ": " + error.what() + "; its answers were not fetched.");
+        return false;
+    }
+    const std::string path = jobsFolder + folder + "/replies.jsonl";
+    std::optional<std::string> content;
+    try {
+        if (!Client->Connected() && !Connect())
+            throw EFTPError(LastError);
+        content = Client->Retrieve(path, MaxRepliesFileBytes, nullptr);
+    } catch (const EFTPTooLarge&) {
+        NotDone(job + ": the replies file " + path +
+                " is larger than 1 MB, which no answer endpoint writes; it was "
+                "skipped.");
+        return false;
+    } catch (const EFTPError& error) {
+        NotDone(job + ": could not fetch " + path + ": " + Trimmed(error.what()));
+        return false;
+    }
+    if (!content) {
+        PostLog(job + ": no answers yet.", -1);
+        return true;
+    }
+    const TAnswerReading reading = ReadRepliesFile(*content, folder);
+    for (const std::string& skipped : reading.Skipped)
+        PostLog(job + ": replies.jsonl " + skipped + "; the line was skipped.", -1);
+    int added = 0;
+    try {
+        added = AddProofAnswers(jobReference, reading.Answers);
+    } catch (const std::exception& error) {
+        NotDone(job + ": the answers could not be stored: " + error.what());
+        return false;
+    }
+    PostLog(job + ": " + Answers(static_cast<int>(reading.Answers.size())) + " on the server, " +
+                std::to_string(added) + " new.",
+            -1);
+    return true;
+}
+
+/*
+ * 1. Log on once.
+ * 2. Each job's replies file, in turn; a lost session is opened again for
+ *    the next job.
+ * 3. Everything that could not be fetched fails the task, all of it named.
+ */
+void TAnswersThread::Run()
+{
+    PostLog("Fetching the answers of " + std::to_string(Jobs.size()) + (Jobs.size() == 1 ? " job." : " jobs."), 0);
+    CreateClient();
+    if (!Connect()) {
+        const std::string reason = "Could not log on to the FTP server: " + LastError;
+        PostLog(reason, 100);
+        DestroyClient();
+        Fail(reason);
+        return;
+    }
+    try {
+        Client->Command("TYPE", "I", {200});
+    } catch (const EFTPError& error) {
+        NotDone("The FTP server refused binary transfers: " + Trimmed(error.what()));
+    }
+    const std::string jobsFolder = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
+    const auto count = static_cast<std::int64_t>(Jobs.size());
+    for (std::int64_t index = 0; index < count; ++index) {
+        RefreshJob(Jobs[static_cast<std::size_t>(index)], jobsFolder);
+        PostLog("", RoundedPercent(index + 1, count));
+    }
+    Disconnect();
+    DestroyClient();
+    PostLog("", 100);
+    if (Problems.size() == 1)
+        Fail(Problems.front());
+    else if (!Problems.empty())
+        Fail(std::to_string(Problems.size()) + " problems while fetching the answers; the log names each.");
+}
+
+}  // namespace tavrin

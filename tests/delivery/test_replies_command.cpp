@@ -1,0 +1,160 @@
+#include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/ProofFingerprint.h"
+#include "base/catalogue/SettingsCipher.h"
+#include "tests/delivery/DeliveryFixture.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchStation.h"
+
+#include <gmock/gmock.h>
+
+namespace tavrin {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::WriteBytes;
+
+constexpr const char* JobID = "20240314092653120";
+const std::string CyanDigest = std::string(64, 'a');
+const std::string BlackDigest = std::string(64, 'b');
+
+// Job 7 ("Leaflet", two pages, mastered with fingerprints) and job 8 in the
+// post queue; the scripted FTP server holds job 7's folder.
+class RepliesCommand : public testing::ScratchStation {
+protected:
+    void SetUp() override
+    {
+        ScratchStation::SetUp();
+        MakeCatalogue({"insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) "
+                       "values (7, " +
+                           QuoteText(JobID) + ", \"Leaflet\", 2)",
+                       "insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) "
+                       "values (8, \"20240314092653121\", \"Poster\", 1)",
+                       "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
+                       "\"Master, Preview, Web, Transfer\")",
+                       "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (8, "
+                       "\"Master, Preview, Web, Transfer\")",
+                       Plate(1, "Cyan", CyanDigest), Plate(2, "Black", BlackDigest)});
+        Fingerprint = JobFingerprint(
+            {PageFingerprint({{1, "Cyan", "", CyanDigest}}), PageFingerprint({{2, "Black", "", BlackDigest}})});
+        FTPServer = testing::StartScriptedFTPServer(FTPFolder);
+        Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(FTPServer->Port()) +
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText("secret") + "\n");
+    }
+
+    static std::string Plate(int page, const std::string& color, const std::string& digest)
+    {
+        return "insert into FingerprintList (FingerprintListJobReference, FingerprintListPageNumber, "
+               "FingerprintListPlateColor, FingerprintListSource, FingerprintListSHA256) values (7, " +
+               std::to_string(page) + ", " + QuoteText(color) + ", \"x.pgb\", " + QuoteText(digest) + ")";
+    }
+
+    TProofAnswer Answer(int page, const std::string& decision, const std::string& time) const
+    {
+        TProofAnswer answer;
+        answer.Job = JobID;
+        answer.Page = page;
+        answer.Decision = decision;
+        answer.Name = "Zoe Lang";
+        answer.Email = "zoe@example.com";
+        answer.Fingerprint = Fingerprint;
+        answer.Time = time;
+        return answer;
+    }
+
+    void WriteReplies(const std::string& content) const
+    {
+        WriteBytes(FTPFolder.Path() / "root/tavrin" / JobID / "replies.jsonl", content);
+    }
+
+    std::string Fingerprint;
+    testing::TTemporaryFolder FTPFolder;
+    std::unique_ptr<testing::TServerProcess> FTPServer;
+};
+
+TEST_F(RepliesCommand, FetchesPrintsAndKeepsTheAnswersOnce)
+{
+    TProofAnswer changes = Answer(2, "changes", "2026-12-10T09:31:00Z");
+    changes.Comment = "Darker, please.\nThe logo too.";
+    changes.Notes = {{1200, 340, "too close to the edge"}, {10, 20, "typo"}};
+    TProofAnswer earlier = Answer(1, "changes", "2026-12-09T17:00:00Z");
+    earlier.Fingerprint = std::string(64, 'e');
+    WriteReplies(AnswerJson(earlier) + "\n" + AnswerJson(Answer(1, "approve", "2026-12-10T09:30:00Z")) + "\n" +
+                 "{\"job\": damaged\n" + AnswerJson(changes) + "\n");
+
+    auto result = testing::RunProgram("tavrin-cli", "replies 7");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    const std::string proof = ", proof " + Fingerprint.substr(0, 12);
+    EXPECT_EQ(result.Output, "page 1 changes by Zoe Lang <zoe@example.com> at 2026-12-09T17:00:00Z, proof eeeeeeeeeeee "
+                             "(earlier proof)\n"
+                             "page 1 approve by Zoe Lang <zoe@example.com> at 2026-12-10T09:30:00Z" +
+                                 proof + "\npage 2 changes by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z" +
+                                 proof +
+                                 "\n    comment: Darker, please.\n"
+                                 "             The logo too.\n"
+                                 "    note at 1200, 340: too close to the edge\n"
+                                 "    note at 10, 20: typo\n");
+    // The damaged line is named, and the rest was read.
+    EXPECT_THAT(result.Errors, HasSubstr("Job 7: replies.jsonl line 3: not valid JSON"));
+    EXPECT_THAT(result.Errors, HasSubstr("Job 7: 3 answers on the server, 3 new."));
+
+    result = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tChanges requested\n"));
+    EXPECT_THAT(result.Output, HasSubstr("8\tPoster\tcomplete\tMaster, Preview, Web, Transfer\tWaiting\n"));
+
+    // Page 2 approved later: every page of the current proof is. Fetching
+    // again adds only the new answer; job 8 has no replies file yet.
+    WriteReplies(AnswerJson(Answer(1, "approve", "2026-12-10T09:30:00Z")) + "\n" + AnswerJson(changes) + "\n" +
+                 AnswerJson(Answer(2, "approve", "2026-12-10T10:00:00Z")) + "\n");
+    result = testing::RunProgram("tavrin-cli", "replies then postqueue list");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_THAT(result.Errors, HasSubstr("Job 7: 3 answers on the server, 1 new."));
+    EXPECT_THAT(result.Errors, HasSubstr("Job 8: no answers yet."));
+    EXPECT_THAT(result.Output, HasSubstr("job 7 Leaflet: Approved\npage 1 changes"));
+    EXPECT_THAT(result.Output, HasSubstr("job 8 Poster: Waiting\n"));
+    EXPECT_THAT(result.Output, HasSubstr("\tApproved\n"));
+}
+
+TEST_F(RepliesCommand, AFileThatCannotBeFetchedFailsTheCommandButKeepsWhatTheStationHas)
+{
+    WriteReplies(AnswerJson(Answer(1, "approve", "2026-12-10T09:30:00Z")) + "\n");
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "replies 7").ExitStatus, 0);
+
+    // Larger than any answer endpoint writes.
+    WriteReplies(AnswerJson(Answer(1, "approve", "2026-12-10T09:30:00Z")) + "\n" + std::string(1024 * 1024, ' '));
+    auto result = testing::RunProgram("tavrin-cli", "replies 7");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_THAT(result.Errors, HasSubstr("is larger than 1 MB"));
+    EXPECT_THAT(result.Output, HasSubstr("page 1 approve by Zoe Lang")) << "the stored answer is still shown";
+
+    FTPServer.reset();
+    result = testing::RunProgram("tavrin-cli", "replies 7");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_THAT(result.Errors, HasSubstr("Could not log on to the FTP server"));
+    EXPECT_THAT(result.Output, HasSubstr("page 1 approve by Zoe Lang"));
+
+    EXPECT_EQ(testing::RunProgram("tavrin-cli", "replies 99").ExitStatus, 1);
+    EXPECT_EQ(testing::RunProgram("tavrin-cli", "replies x").ExitStatus, 2);
+}
+
+TEST_F(RepliesCommand, AnswersPastedFromAMailJoinTheirJob)
+{
+    TProofAnswer mailed = Answer(2, "changes", "2026-12-10T11:00:00Z");
+    mailed.Comment = "Sent by mail";
+    TProofAnswer stranger = Answer(1, "approve", "2026-12-10T11:00:00Z");
+    stranger.Job = "20240314092653999";
+    Folder.Write("answer.eml", "Subject: Leaflet answer\r\n\r\n-----BEGIN TAVRIN ANSWER-----\r\n" + AnswerJson(mailed) +
+                                   "\r\n-----END TAVRIN ANSWER-----\r\n-----BEGIN TAVRIN ANSWER-----\r\n" +
+                                   AnswerJson(stranger) + "\r\n-----END TAVRIN ANSWER-----\r\n");
+    auto result = testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("answer.eml").string());
+    EXPECT_EQ(result.ExitStatus, 1) << "one block was not taken";
+    EXPECT_THAT(result.Errors, HasSubstr("names the web folder 20240314092653999, which no catalogued job has"));
+    EXPECT_THAT(result.Output, HasSubstr("1 new, 0 known\npage 2 changes by Zoe Lang <zoe@example.com> at "
+                                         "2026-12-10T11:00:00Z, proof " +
+                                         Fingerprint.substr(0, 12) + ", by mail\n    comment: Sent by mail\n"));
+    result = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_THAT(result.Output, HasSubstr("\tChanges requested\n"));
+}
+
+}  // namespace
+}  // namespace tavrin
