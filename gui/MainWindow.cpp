@@ -65,6 +65,14 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     AboutBox = new TAboutBox(this);
     ContactDlg = new TContactDlg(this);
 
+    // While the station is idle it looks for the customers' answers now and then.
+    AnswersTimer = new QTimer(this);
+    AnswersTimer->setObjectName("AnswersTimer");
+    AnswersTimer->setInterval(AnswersRefreshInterval);
+    connect(AnswersTimer, &QTimer::timeout, this,
+            [this] { RunReportingErrors(this, [&] { Runner.RefreshAnswersIfIdle(); }); });
+    AnswersTimer->start();
+
     KeepRoomForPageControls();
     // Half the width for the queue's side, and that half as wide as the queue's columns.
     const int wanted = 2 * (MainPageControl->sizeHint().width() + 12);
@@ -366,7 +374,8 @@ void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, 
 {
     auto* box = new QMessageBox(
         QMessageBox::Warning, "Error",
-        QString::fromStdString(task + " failed for job " + std::to_string(jobReference) + ":\n" + reason),
+        QString::fromStdString(task + " failed" + (jobReference ? " for job " + std::to_string(jobReference) : "") +
+                               ":\n" + reason),
         QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName("TaskFailedBox");

@@ -9,6 +9,7 @@
 class QAction;
 class QProgressBar;
 class QTabWidget;
+class QTimer;
 
 namespace tavrin {
 
@@ -38,6 +39,8 @@ public:
     static constexpr int DesignHeight = 666;
     // The page controls' height at the design's font; a larger font gets more.
     static constexpr int PageControlHeight = 555;
+    // How often the idle station fetches the customers' answers.
+    static constexpr int AnswersRefreshInterval = 5 * 60 * 1000;
 
     // Operator questions of the window go through dialogs (the runner's own).
     TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationLog& log, TOperatorDialogs& dialogs,
@@ -99,6 +102,7 @@ private:
     TPageBuffersTab* PageBuffers = nullptr;
     TQueueTab* QueueTab = nullptr;
     TPostQueueTab* PostQueueTab = nullptr;
+    QTimer* AnswersTimer = nullptr;
     TPreviewTab* PreviewTab = nullptr;
     TLogTab* LogTab = nullptr;
     QProgressBar* TotalProgress = nullptr;

@@ -5,12 +5,18 @@
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
 #include "gui/ListWidgets.h"
+#include "station/JobAnswers.h"
 #include "station/QueueRunner.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -20,19 +26,34 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TStationLog& log, QWidget* pa
     : QWidget(parent), OpenUrl(&QDesktopServices::openUrl), Runner(runner), Log(log)
 {
     auto* listGroup = new QGroupBox("Post Queue", this);
-    PostQueueListView =
-        NewReportList(listGroup, "PostQueueListView",
-                      {{"Job", 40}, {"Name", 160}, {"Pages", 40}, {"Date", 100}, {"Status", 60}, {"Proof", 300}},
-                      "Displays items that have already been processed.");
+    PostQueueListView = NewReportList(listGroup, "PostQueueListView",
+                                      {{"Job", 40},
+                                       {"Name", 160},
+                                       {"Pages", 40},
+                                       {"Date", 100},
+                                       {"Status", 60},
+                                       {"Answers", 110},
+                                       {"Last answer", 130},
+                                       {"Proof", 300}},
+                                      "Displays items that have already been processed.");
     PostQueueListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(PostQueueListView, &QWidget::customContextMenuRequested, this, &TPostQueueTab::ShowRowMenu);
-    connect(PostQueueListView, &QTreeWidget::itemSelectionChanged, this,
-            [this] { Runner.SelectPostQueueRow(SelectedRow(*PostQueueListView)); });
+    connect(PostQueueListView, &QTreeWidget::itemSelectionChanged, this, [this] {
+        Runner.SelectPostQueueRow(SelectedRow(*PostQueueListView));
+        ShowAnswers();
+    });
     connect(PostQueueListView, &QTreeWidget::itemDoubleClicked, this, &TPostQueueTab::OpenWebPage);
     const auto deleteJob = [this] { RunReportingErrors(window(), [&] { Runner.DeleteFromPostQueue(); }); };
     OnDeleteKey(*PostQueueListView, deleteJob);
+    // Plain text only: whatever a customer typed is shown as typed, never interpreted.
+    AnswersView = new QPlainTextEdit(listGroup);
+    AnswersView->setObjectName("PostQueueAnswersView");
+    AnswersView->setReadOnly(true);
+    AnswersView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    AnswersView->setPlaceholderText("The selected job's answers");
     auto* listLayout = new QVBoxLayout(listGroup);
-    listLayout->addWidget(PostQueueListView);
+    listLayout->addWidget(PostQueueListView, 2);
+    listLayout->addWidget(AnswersView, 1);
 
     auto* controls = new QGroupBox("Post Queue Controls", this);
     QPushButton* remove = NewButton(controls, "DeleteFromPostQueueBtn", "Delete",
@@ -42,9 +63,19 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TStationLog& log, QWidget* pa
     QPushButton* browse = NewButton(controls, "PostQueueBrowseBtn", "Browse...",
                                     "Click to launch your default browser to view the resultant web page.");
     connect(browse, &QPushButton::clicked, this, &TPostQueueTab::OpenWebPage);
+    QPushButton* refresh = NewButton(controls, "RefreshAnswersBtn", "Refresh answers",
+                                     "Click to fetch the customers' answers of every post-queue job from the web "
+                                     "server.");
+    connect(refresh, &QPushButton::clicked, this,
+            [this] { RunReportingErrors(window(), [&] { Runner.RefreshAnswers(); }); });
+    QPushButton* mail = NewButton(controls, "AddMailAnswerBtn", "Add answer from mail...",
+                                  "Click to paste a customer's e-mail that holds an answer to a proof.");
+    connect(mail, &QPushButton::clicked, this, &TPostQueueTab::AskForMail);
     auto* controlsLayout = new QHBoxLayout(controls);
     controlsLayout->addWidget(remove);
     controlsLayout->addWidget(browse);
+    controlsLayout->addWidget(refresh);
+    controlsLayout->addWidget(mail);
     controlsLayout->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -63,13 +94,82 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostPagesColumn, QString::number(finished.PageCount));
         item.setText(PostDateColumn, QString::fromStdString(finished.CataloguedAt));
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
+        item.setText(PostAnswersColumn, QString::fromStdString(finished.AnswerStatus));
+        item.setText(PostLastAnswerColumn, QString::fromStdString(finished.LastAnswerTime));
         item.setText(PostProofColumn, finished.ProofAddress.empty() ? QString("not transferred")
                                                                     : QString::fromStdString(finished.ProofAddress));
     });
-    FitColumnsToContents(*PostQueueListView,
-                         {PostJobColumn, PostPagesColumn, PostDateColumn, PostStatusColumn, PostProofColumn});
+    FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostStatusColumn,
+                                              PostAnswersColumn, PostLastAnswerColumn, PostProofColumn});
     FitNameColumn(*PostQueueListView, PostNameColumn, 160);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());
+    ShowAnswers();
+}
+
+void TPostQueueTab::ShowAnswers()
+{
+    const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
+    const int row = Runner.SelectedPostQueueRow();
+    if (row < 0 || row >= static_cast<int>(rows.size())) {
+        AnswersView->clear();
+        return;
+    }
+    RunReportingErrors(window(), [&] {
+        const TJobAnswers answers = LoadJobAnswers(rows[static_cast<std::size_t>(row)].JobReference);
+        QString text = QString::fromStdString(AnswerStateWord(answers.Summary.State));
+        if (answers.Answers.empty())
+            text += ": no answers yet.";
+        for (const std::string& line : AnswerLines(answers))
+            text += "\n" + QString::fromStdString(line);
+        AnswersView->setPlainText(text);
+    });
+}
+
+void TPostQueueTab::AskForMail()
+{
+    QDialog dialog(window());
+    dialog.setObjectName("MailAnswerDlg");
+    dialog.setWindowTitle("Add answer from mail");
+    auto* hint = new QLabel("Paste the customer's e-mail (or just the lines from -----BEGIN TAVRIN ANSWER----- to "
+                            "-----END TAVRIN ANSWER-----):",
+                            &dialog);
+    hint->setWordWrap(true);
+    auto* text = new QPlainTextEdit(&dialog);
+    text->setObjectName("MailAnswerText");
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(hint);
+    layout->addWidget(text, 1);
+    layout->addWidget(buttons);
+    dialog.resize(560, 360);
+    if (dialog.exec() == QDialog::Accepted)
+        AddAnswersFromMail(text->toPlainText());
+}
+
+void TPostQueueTab::AddAnswersFromMail(const QString& mailText)
+{
+    RunReportingErrors(window(), [&] {
+        const TMailAnswers result = AddMailAnswers(mailText.toStdString());
+        std::string told =
+            std::to_string(result.Added) + (result.Added == 1 ? " answer" : " answers") + " added from the mail";
+        if (result.Known > 0)
+            told += ", " + std::to_string(result.Known) + " the station had already";
+        told += ".";
+        Log.Log(told);
+        for (const std::string& problem : result.Problems) {
+            Log.Log("Not taken from the mail: " + problem);
+            told += "\nNot taken: " + problem;
+        }
+        if (result.Added > 0)
+            Runner.ReloadPostQueueList();
+        auto* box = new QMessageBox(result.Problems.empty() ? QMessageBox::Information : QMessageBox::Warning,
+                                    "Add answer from mail", QString::fromStdString(told), QMessageBox::Ok, window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setObjectName("MailAnswersBox");
+        box->open();
+    });
 }
 
 QMenu* TPostQueueTab::NewRowMenu(int row)

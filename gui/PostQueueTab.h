@@ -6,6 +6,7 @@
 #include <functional>
 
 class QMenu;
+class QPlainTextEdit;
 class QTreeWidget;
 
 namespace tavrin {
@@ -20,12 +21,16 @@ enum TPostQueueColumn {
     PostPagesColumn,
     PostDateColumn,
     PostStatusColumn,
+    PostAnswersColumn,
+    PostLastAnswerColumn,
     PostProofColumn
 };
 
-// The "Post Queue" tab: the finished jobs with their proof addresses, with
-// Delete (the job's files, locally and on the web server) and Browse (its web
-// page in the desktop's browser); a row's menu copies or opens its address.
+// The "Post Queue" tab: the finished jobs with their proof addresses and
+// what their customers answered, with Delete (the job's files, locally and
+// on the web server), Browse (its web page in the desktop's browser),
+// "Refresh answers" and "Add answer from mail..."; a row's menu copies or
+// opens its address. The selected job's answers show as plain text below.
 class TPostQueueTab final : public QWidget {
     Q_OBJECT
 public:
@@ -37,16 +42,23 @@ public:
     // shows it. Both are disabled for a job that was never transferred.
     QMenu* NewRowMenu(int row);
 
+    // Adds the answer blocks of a pasted mail; a box tells what was taken
+    // and what was not, and why.
+    void AddAnswersFromMail(const QString& mailText);
+
     // Opens an address in the desktop's browser; false when that failed.
     std::function<bool(const QUrl&)> OpenUrl;
 
 private:
     void OpenWebPage();
     void ShowRowMenu(const QPoint& position);
+    void ShowAnswers();
+    void AskForMail();
 
     TQueueRunner& Runner;
     TStationLog& Log;
     QTreeWidget* PostQueueListView = nullptr;
+    QPlainTextEdit* AnswersView = nullptr;
 };
 
 }  // namespace tavrin

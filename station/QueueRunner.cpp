@@ -277,6 +277,7 @@ bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReference
     }
     Running.Start(Kinds.Answers(Target, jobReferences));
     Refreshing = true;
+    AnswersAsked = true;
     Notify(&TRunnerObserver::ActivityChanged);
     return true;
 }
@@ -285,7 +286,10 @@ bool TQueueRunner::RefreshAnswersIfIdle()
 {
     if (Closing || HasRunningTasks() || PostQueue.empty())
         return false;
-    return RefreshAnswers();
+    const bool started = RefreshAnswers();
+    // Nobody asked: a server that is down is told in the log, not in a box every few minutes.
+    AnswersAsked = !started;
+    return started;
 }
 
 void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
@@ -294,8 +298,8 @@ void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
     Running.Release(message.Thread);
     Refreshing = false;
     ReloadPostQueueList();
-    if (message.Failed && Observer)
-        Observer->TaskFailed(message.JobReference, "Answers", message.FailureReason);
+    if (message.Failed && AnswersAsked && Observer)
+        Observer->TaskFailed(message.JobReference, "Fetching answers", message.FailureReason);
     Notify(&TRunnerObserver::ActivityChanged);
     if (StartWaiting && !Closing) {
         StartWaiting = false;

@@ -51,7 +51,8 @@ public:
     // A task started or ended, or the running one turned to another page.
     virtual void ActivityChanged() {}
     // A task failed; its job's chain has stopped. task is the task's word
-    // ("Master" .. "Notify", "Deletion").
+    // ("Master" .. "Notify", "Deletion", "Fetching answers"); the job
+    // reference is 0 for a task about several jobs.
     virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
     {
     }
@@ -119,7 +120,7 @@ public:
     bool RefreshAnswers();
     bool RefreshAnswers(const std::vector<std::uint32_t>& jobReferences);
     // The timer's refresh: only while no task runs and the post queue has
-    // jobs, and silently skipped otherwise.
+    // jobs, and silently skipped otherwise; its failure is only logged.
     bool RefreshAnswersIfIdle();
     bool RefreshingAnswers() const { return Refreshing; }
 
@@ -185,6 +186,8 @@ private:
     // Whether the answers task runs, and whether a Start waits for it.
     bool Refreshing = false;
     bool StartWaiting = false;
+    // Whether the operator (or a command) asked for the running refresh, rather than the timer.
+    bool AnswersAsked = false;
     void HandleAnswersDone(const TTaskMessage& message);
     // The jobs whose files a deletion task is removing.
     std::multiset<std::uint32_t> Deleting;

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QToolTip>
 
 namespace tavrin::testing {
@@ -313,7 +314,7 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
     QStringList headers;
     for (int column = 0; column < finished->columnCount(); ++column)
         headers << finished->headerItem()->text(column);
-    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Proof"}));
+    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Answers", "Last answer", "Proof"}));
 
     auto* tab = Form->findChild<TPostQueueTab*>();
     std::vector<QUrl> opened;
@@ -355,6 +356,63 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
     }
     EXPECT_EQ(transferred, 2);
     EXPECT_EQ(opened.size(), 2u);
+}
+
+TEST_F(MainWindow, ThePostQueueShowsWhatTheCustomerAnsweredAsPlainText)
+{
+    QueueAllJobs();
+    Dialogs.Answers = {true, true, true};
+    Click("StartBtn");
+    auto* finished = Child<QTreeWidget>("PostQueueListView");
+    ASSERT_EQ(finished->topLevelItemCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(finished->topLevelItem(row)->text(PostAnswersColumn), "Waiting");
+    const std::string reference = finished->topLevelItem(1)->text(PostJobColumn).toStdString();
+    const std::string folder =
+        Column("select * from JobList where JobListReference = " + reference, "JobListUniqueID")[0] + "-" +
+        Column("select * from JobList where JobListReference = " + reference, "JobListSecret")[0];
+
+    // These jobs were never mastered, so their proofs carry no fingerprint either.
+    const std::string answer = "{\"job\":\"" + folder +
+                               "\",\"page\":1,\"decision\":\"approve\",\"comment\":\"<b>Fine</b> \\u0026 "
+                               "done\",\"name\":\"Zoe\",\"email\":\"\",\"fingerprint\":\"\",\"notes\":[{\"x\":3,"
+                               "\"y\":4,\"text\":\"<img src=x onerror=alert(1)>\"}],\"time\":\"2026-12-10T09:30:00Z\"}";
+    auto* tab = Form->findChild<TPostQueueTab*>();
+    tab->AddAnswersFromMail(
+        QString::fromStdString("Hello\n-----BEGIN TAVRIN ANSWER-----\n" + answer + "\n-----END TAVRIN ANSWER-----\n"));
+    auto* box = Form->findChild<QMessageBox*>("MailAnswersBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "1 answer added from the mail.");
+    delete box;
+    ASSERT_EQ(finished->topLevelItemCount(), 3);
+    EXPECT_EQ(finished->topLevelItem(1)->text(PostAnswersColumn), "Approved");
+    EXPECT_EQ(finished->topLevelItem(1)->text(PostLastAnswerColumn), "2026-12-10T09:30:00Z");
+    EXPECT_EQ(finished->topLevelItem(0)->text(PostAnswersColumn), "Waiting");
+
+    finished->setCurrentItem(finished->topLevelItem(1));
+    auto* answers = Child<QPlainTextEdit>("PostQueueAnswersView");
+    EXPECT_EQ(answers->toPlainText(), "Approved\npage 1 approve by Zoe at 2026-12-10T09:30:00Z, no proof fingerprint, "
+                                      "by mail\n    comment: <b>Fine</b> & done\n    note at 3, 4: <img src=x "
+                                      "onerror=alert(1)>");
+    finished->setCurrentItem(finished->topLevelItem(0));
+    EXPECT_EQ(answers->toPlainText(), "Waiting: no answers yet.");
+
+    // A block for no job here is named in the box and taken nowhere.
+    tab->AddAnswersFromMail("-----BEGIN TAVRIN ANSWER-----\n{\"job\":\"x\"}\n-----END TAVRIN ANSWER-----");
+    box = Form->findChild<QMessageBox*>("MailAnswersBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(box->text().contains("Not taken: answer 1: ")) << box->text().toStdString();
+    delete box;
+
+    // This window's runner has no answers task: the button says so in the log.
+    Click("RefreshAnswersBtn");
+    EXPECT_EQ(Log.Lines().back().substr(Log.Lines().back().find("]: ") + 3),
+              "Fetching answers is not available in this build.");
+    auto* timer = Form->findChild<QTimer*>("AnswersTimer");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 5 * 60 * 1000);
 }
 
 // A task that fails at once, as a Master task meeting a missing plate does.

@@ -42,6 +42,31 @@ private:
     int Task;
 };
 
+// The answers task: says which jobs it was given, and fails where the script
+// says for job reference 0 and task -2.
+class TScriptedAnswers final : public TTaskThread {
+public:
+    TScriptedAnswers(TMessageTarget& target, const std::vector<std::uint32_t>& jobs)
+        : TTaskThread(target, jobs.size() == 1 ? jobs[0] : 0, WM_ANSWERS_DONE), Jobs(jobs)
+    {
+    }
+
+protected:
+    void Run() override
+    {
+        std::string text = "Answers ran for";
+        for (const std::uint32_t job : Jobs)
+            text += " " + std::to_string(job);
+        PostLogText(text);
+        const auto failure = FailingTasks.find({0, -2});
+        if (failure != FailingTasks.end())
+            Fail(failure->second);
+    }
+
+private:
+    std::vector<std::uint32_t> Jobs;
+};
+
 TTaskKinds ScriptedKinds()
 {
     TTaskKinds kinds;
@@ -52,6 +77,9 @@ TTaskKinds ScriptedKinds()
         };
     kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
         return std::make_unique<TScriptedTask>(target, reference, -1);
+    };
+    kinds.Answers = [](TMessageTarget& target, const std::vector<std::uint32_t>& jobs) {
+        return std::make_unique<TScriptedAnswers>(target, jobs);
     };
     return kinds;
 }
@@ -500,6 +528,66 @@ TEST_F(QueueRunner, AFailedDeletionIsReportedOnce)
     RunUntilIdle();
     EXPECT_EQ(Ran().back(), "Deletion from FTP server for job 6 failed: 530 Login incorrect.");
     EXPECT_EQ(observer.Failures, std::vector<std::string>{"6 Deletion: 530 Login incorrect."});
+    Runner.Observer = nullptr;
+}
+
+}  // namespace
+}  // namespace tavrin::testing
+
+namespace tavrin::testing {
+namespace {
+
+TEST_F(QueueRunner, FetchingAnswersNeverRunsBesideAnotherTask)
+{
+    AddJob(1, ID(1), 1);
+    AddJob(2, ID(2), 1);
+    AddJob(3, ID(3), 1);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (2, \"Master\")");
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
+    Runner.ReloadPostQueueList();
+    Queue(1, "Master");
+    TFailureObserver observer;
+    Runner.Observer = &observer;
+
+    // The operator's Start while the answers are fetched waits for them.
+    ASSERT_TRUE(Runner.RefreshAnswers());
+    EXPECT_TRUE(Runner.RefreshingAnswers());
+    EXPECT_FALSE(Runner.RefreshAnswers()) << "one refresh at a time";
+    EXPECT_FALSE(Runner.RefreshAnswersIfIdle());
+    Runner.Start();
+    RunUntilIdle();
+    std::vector<std::string> lines = Ran();
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    EXPECT_LT(at("Answers ran for 2 3"), at("Fetching the answers complete.")) << ::testing::PrintToString(lines);
+    EXPECT_LT(at("Fetching the answers complete."), at("Master ran for job 1")) << ::testing::PrintToString(lines);
+    EXPECT_LT(at("Master ran for job 1"), static_cast<std::ptrdiff_t>(lines.size()));
+    EXPECT_FALSE(Runner.RefreshingAnswers());
+
+    // A running chain task keeps both refreshes off; the timer's says nothing.
+    Queue(1, "Master");
+    Runner.Start();
+    ASSERT_TRUE(Runner.HasRunningTasks());
+    const std::size_t logged = Log.Lines().size();
+    EXPECT_FALSE(Runner.RefreshAnswersIfIdle());
+    EXPECT_EQ(Log.Lines().size(), logged);
+    EXPECT_FALSE(Runner.RefreshAnswers());
+    EXPECT_EQ(Ran().back(), "The answers are fetched once the running task has finished; try again then.");
+    RunUntilIdle();
+
+    // A failed refresh is a box only when somebody asked for it.
+    FailingTasks[{0, -2}] = "530 Login incorrect.";
+    ASSERT_TRUE(Runner.RefreshAnswersIfIdle());
+    RunUntilIdle();
+    EXPECT_TRUE(observer.Failures.empty());
+    EXPECT_EQ(Ran().back(), "Fetching the answers failed: 530 Login incorrect.");
+    ASSERT_TRUE(Runner.RefreshAnswers({2}));
+    RunUntilIdle();
+    EXPECT_EQ(observer.Failures, std::vector<std::string>{"2 Fetching answers: 530 Login incorrect."});
+
+    Runner.BeginShutdown();
+    EXPECT_FALSE(Runner.RefreshAnswers());
     Runner.Observer = nullptr;
 }
 
