@@ -36,7 +36,7 @@ cmake --build build-asan -j "$jobs"
 # OnePassPyramid, SharedStrips), the delivery tasks in plain and in TLS
 # (TransferTask, DeleteTask, NotifyTask, VsftpdUpload, VsftpdTLS) and the
 # commands that run tasks (TaskMasterCommand,
-# TaskFailureCommands, DeliveryCommands, NotifyCommands). The other suites run
+# TaskFailureCommands, DeliveryCommands, NotifyCommands, RepliesCommand). The other suites run
 # on one thread; the two builds above cover them.
 threaded_suites=(
   TaskThread QueueRunner MessageQueue SharedSettings
@@ -44,7 +44,7 @@ threaded_suites=(
   ColorTableGeneratorThreads ProofImage MasterResamplerTest
   MasteringTask InkCoverageTask ProofTasks TilePyramidTest OnePassPyramid SharedStrips
   TransferTask DeleteTask NotifyTask VsftpdUpload VsftpdTLS
-  TaskMasterCommand TaskFailureCommands DeliveryCommands NotifyCommands
+  TaskMasterCommand TaskFailureCommands DeliveryCommands NotifyCommands RepliesCommand
 )
 echo "== Threaded suites under the thread sanitizer"
 tools/configure-build.sh build-tsan -DTAVRIN_BUILD_GUI=OFF -DTAVRIN_BUILD_BENCHMARKS=OFF -DTAVRIN_SANITIZE=thread

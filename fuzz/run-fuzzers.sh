@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer definition_fuzzer settings_fuzzer)
+[ ${#targets[@]} -gt 0 ] || targets=(pgb_reader_fuzzer band_decoder_fuzzer definition_fuzzer settings_fuzzer answers_fuzzer)
 
 if [ ! -f build-fuzz/build.ninja ]; then
   # The compiler cache as tools/configure-build.sh sets it: shared by every clone.

@@ -144,7 +144,7 @@ private:
                 Fail("the member \"" + name + "\" appears twice");
             Expect(':', "':' is missing");
             TJsonValue value = ReadValue(depth);
-            object.Members.emplace_back(std::move(name), std::move(value));
+            object.Members.push_back(TJsonMember{std::move(name), std::move(value)});
             SkipSpace();
             if (Next() == ',') {
                 ++At;
@@ -303,8 +303,8 @@ private:
 const TJsonValue* TJsonValue::Member(const std::string& name) const
 {
     const auto found =
-        std::find_if(Members.begin(), Members.end(), [&](const auto& member) { return member.first == name; });
-    return found == Members.end() ? nullptr : &found->second;
+        std::find_if(Members.begin(), Members.end(), [&](const TJsonMember& member) { return member.Name == name; });
+    return found == Members.end() ? nullptr : &found->Value;
 }
 
 TJsonValue ReadJson(const std::string& text, int maxDepth)

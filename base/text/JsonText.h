@@ -4,7 +4,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -15,6 +14,8 @@ class EJsonError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+struct TJsonMember;
 
 // One JSON value as read. Texts hold UTF-8; numbers keep their text, and
 // their value when they are whole and fit 64 bits.
@@ -27,10 +28,15 @@ struct TJsonValue {
     std::optional<std::int64_t> Integer;
     std::vector<TJsonValue> Items;
     // In the order written; a name never appears twice.
-    std::vector<std::pair<std::string, TJsonValue>> Members;
+    std::vector<TJsonMember> Members;
 
     // The member of an object, or nullptr.
     const TJsonValue* Member(const std::string& name) const;
+};
+
+struct TJsonMember {
+    std::string Name;
+    TJsonValue Value;
 };
 
 // Reads one JSON value that fills the whole text (white space around it
