@@ -174,13 +174,12 @@ TProofAnswer ReadAnswer(const std::string& json, const std::string& source)
         throw EAnswerError("name must be at most 100 characters without control characters");
     answer.Email = TextMember(object, "email");
     if (!IsBoundedText(answer.Email, 254, false) ||
-        (!answer.Email.empty() && (answer.Email.find('@') == std::string::npos ||
-                                   answer.Email.find_first_of(" \t") != std::string::npos)))
+        (!answer.Email.empty() &&
+         (answer.Email.find('@') == std::string::npos || answer.Email.find_first_of(" \t") != std::string::npos)))
         throw EAnswerError("email is not an e-mail address");
     answer.Fingerprint = TextMember(object, "fingerprint");
-    if (!answer.Fingerprint.empty() &&
-        (answer.Fingerprint.size() != 64 ||
-         answer.Fingerprint.find_first_not_of("0123456789abcdef") != std::string::npos))
+    if (!answer.Fingerprint.empty() && (answer.Fingerprint.size() != 64 ||
+                                        answer.Fingerprint.find_first_not_of("0123456789abcdef") != std::string::npos))
         throw EAnswerError("fingerprint must be empty or 64 lower-case hexadecimal digits");
     answer.Notes = ReadNotes(*object.Member("notes"));
     answer.Time = TextMember(object, "time");
