@@ -6,13 +6,15 @@ window is up; the window closed by its File menu, and the
 servers gone with it; the demo job carried through the task chain by
 tavrin-cli with the demo servers up; the proof opened in headless Chromium
 from the demo's nginx address; the notification parsed from the demo's mail
-folder. Then a second start that reuses the demo, and a shop's own settings
+folder; the customer's answers given in the viewer, stored by the demo's
+PHP and fetched by tavrin-cli. Then a second start that reuses the demo, and a shop's own settings
 file that stays untouched.
 
 Usage: demo_e2e.py SOURCE_DIR BUILD_DIR NODE_MODULES"""
 
 import email
 import email.policy
+import json
 import os
 import re
 import shutil
@@ -215,6 +217,7 @@ def walk_the_road(scratch, state):
         if FULL_CHAIN:
             check("the proof opens in headless Chromium from the nginx address", lambda: open_proof(state))
             check("the notification e-mail is in the mail folder", lambda: read_mail(state))
+            check("the customer's answers reach the station", lambda: answer_round_trip(state))
         else:
             print("# skipped until Preview, Web and Notify are on main: the browser and e-mail checks")
         if launch.process.poll() is None:
@@ -253,6 +256,8 @@ def run_first_start(launch, state):
             "http": int(re.fullmatch(r"http://127\.0\.0\.1:(\d+)/", settings["WebRoot"]).group(1)),
             "smtp": int(settings["SMTPPort"]),
         }
+        with open(os.path.join(station, "tavrin-demo.txt")) as marker:
+            state["ports"]["php"] = int(re.search(r"^PHPPort=(\d+)$", marker.read(), re.MULTILINE).group(1))
         for port in state["ports"].values():
             expect(str(port) in text, "the output names port %d" % port)
     check("the run command says what it started and how to stop it", says_what_it_started)
@@ -397,6 +402,42 @@ def open_proof(state):
            "the viewer read tiles by Range requests")
 
 
+def answer_round_trip(state):
+    """The customer answers in the viewer, the demo's PHP stores the answers,
+    and tavrin-cli fetches them by FTP and shows the job's status."""
+    name, unique_id, folder = state["job"]
+    link = "%stavrin/%s/" % (state["settings"]["WebRoot"], folder)
+    script = os.path.join(SOURCE, "tests", "e2e", "answer-proof.cjs")
+    result = subprocess.run(["node", script, NODE_MODULES, link, os.path.join(SCREENSHOTS, "answered.png")],
+                            capture_output=True, text=True, timeout=180)
+    print(result.stdout, end="")
+    expect(result.returncode == 0, result.stdout[-2000:] + result.stderr[-2000:])
+
+    remote = os.path.join(state["demo"], "web", "tavrin", folder)
+    with open(os.path.join(remote, "replies.jsonl")) as file:
+        lines = [json.loads(line) for line in file]
+    with open(os.path.join(remote, "proof.js")) as file:
+        fingerprint = json.loads(re.match(r"var proofprint=(.*);\s*$", file.read(), re.S).group(1))["job"]
+    expect([(line["page"], line["decision"], len(line["notes"])) for line in lines] == [(1, "approve", 0),
+                                                                                        (2, "changes", 2)],
+           "the two answers as the endpoint stored them: %s" % lines)
+    expect(all(line["fingerprint"] == fingerprint and line["job"] == folder for line in lines), lines)
+
+    replies = cli(state["station"], "replies", str(JOB))
+    with open(os.path.join(SCREENSHOTS, "replies.txt"), "w") as file:
+        file.write(replies.stdout)
+    print("# tavrin-cli replies %d:\n# %s" % (JOB, replies.stdout.rstrip().replace("\n", "\n# ")))
+    answers = [line for line in replies.stdout.splitlines() if line.startswith("page ")]
+    who = "by Demo Customer <customer@demo-customer.example> at "
+    expect(len(answers) == 2 and answers[0].startswith("page 1 approve " + who) and
+           answers[1].startswith("page 2 changes " + who), replies.stdout)
+    expect(all(line.endswith(", proof " + fingerprint[:12]) for line in answers), replies.stdout)
+    expect("    comment: Two changes on this page, see the notes." in replies.stdout, replies.stdout)
+    expect(replies.stdout.count("    note at ") == 2, replies.stdout)
+    postqueue = cli(state["station"], "postqueue", "list").stdout
+    expect(re.search(r"^%d\t.*\tChanges requested$" % JOB, postqueue, re.MULTILINE), postqueue)
+
+
 def read_mail(state):
     name, unique_id, remote = state["job"]
     folder = os.path.join(state["demo"], "mail")
@@ -431,6 +472,12 @@ def second_start(scratch, state):
     settings = os.path.join(station, "tavrin.ini")
     before = open(settings, "rb").read()
     rendered = os.path.getmtime(os.path.join(demo, "pagebuffers"))
+    # A demo prepared before the demo served PHP: its marker names no PHP port.
+    marker = os.path.join(station, "tavrin-demo.txt")
+    with open(marker) as file:
+        older = "".join(line for line in file if not line.startswith("PHPPort="))
+    with open(marker, "w") as file:
+        file.write(older)
     launch = Launch(station, demo, scratch, "second", [os.path.join(station, "tavrin-cli"), "postqueue", "list"])
     try:
         expect(launch.wait() == 0, launch.output())
@@ -440,6 +487,9 @@ def second_start(scratch, state):
     expect("Using the demo prepared earlier" in text and "Demo servers started" in text, text)
     expect(re.search(r"^%d\t" % JOB, text, re.MULTILINE), "the post queue is kept:\n" + text)
     expect(open(settings, "rb").read() == before, "the settings file is untouched")
+    with open(marker) as file:
+        expect(re.search(r"^PHPPort=\d+$", file.read(), re.MULTILINE), "the older demo got a PHP port, kept")
+    expect("answer endpoint     PHP on 127.0.0.1:" in text, text)
     expect(os.path.getmtime(os.path.join(demo, "pagebuffers")) == rendered, "the demo jobs are not rendered again")
 
 

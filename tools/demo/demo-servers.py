@@ -6,8 +6,11 @@ file. One process holds them all and stops them together: on SIGTERM or
 SIGINT, and when the process that started it goes away.
 
 Usage: demo-servers.py --folder DEMO --ftp-port N --http-port N --smtp-port N
-                       [--ftp-tls] [--smtp-starttls]
-(port 0 leaves that server out). With --ftp-tls the FTP server wants TLS on
+                       [--php-port N] [--ftp-tls] [--smtp-starttls]
+(port 0 leaves that server out). With a PHP port, PHP's built-in server
+(php -S) runs the web folder's .php scripts there (the answer endpoint), and
+nginx passes requests for them on to it; nginx serves everything else, since
+PHP's server answers no Range requests. With --ftp-tls the FTP server wants TLS on
 logins and data (AUTH TLS, PROT P), with --smtp-starttls the mail server
 wants STARTTLS before anything else; both use DEMO/tls/server.crt and .key.
 The FTP account comes from the environment (DEMO_FTP_USER, DEMO_FTP_PASSWORD)
@@ -39,6 +42,7 @@ def parse_arguments():
     parser.add_argument("--ftp-port", type=int, required=True)
     parser.add_argument("--http-port", type=int, required=True)
     parser.add_argument("--smtp-port", type=int, required=True)
+    parser.add_argument("--php-port", type=int, default=0)
     parser.add_argument("--ftp-tls", action="store_true")
     parser.add_argument("--smtp-starttls", action="store_true")
     return parser.parse_args()
@@ -88,12 +92,13 @@ class MailFolder:
         return "250 Message accepted for delivery"
 
 
-def nginx_config(folder, port):
+def nginx_config(folder, port, php_port):
     run = os.path.join(folder, "run")
     logs = os.path.join(folder, "logs")
     # Started by root, nginx would serve as "nobody", who may not reach this
     # folder; the files are the demo owner's, so the workers stay that user.
     user = "user root root;" if os.geteuid() == 0 else ""
+    php = f"location ~ \\.php$ {{ proxy_pass http://{LOOPBACK}:{php_port}; }}" if php_port else ""
     return f"""
 daemon off;
 {user}
@@ -116,6 +121,7 @@ http {{
     listen {LOOPBACK}:{port};
     root "{folder}/web";
     autoindex on;
+    {php}
   }}
 }}
 """
@@ -134,10 +140,20 @@ def wait_for_port(port, process, seconds=10):
     return False
 
 
-def start_nginx(folder, port):
+def start_php(folder, port):
+    errors = open(os.path.join(folder, "logs", "php.log"), "a")
+    process = subprocess.Popen(["php", "-S", "%s:%d" % (LOOPBACK, port), "-t", os.path.join(folder, "web")],
+                               stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
+    if not wait_for_port(port, process):
+        process.terminate()
+        raise OSError("PHP's server did not start on %s:%d (see %s)" % (LOOPBACK, port, errors.name))
+    return process
+
+
+def start_nginx(folder, port, php_port):
     config = os.path.join(folder, "run", "nginx.conf")
     with open(config, "w") as file:
-        file.write(nginx_config(folder, port))
+        file.write(nginx_config(folder, port, php_port))
     errors = open(os.path.join(folder, "logs", "nginx-error.log"), "a")
     process = subprocess.Popen(["/usr/sbin/nginx", "-p", os.path.join(folder, "run"), "-c", config,
                                 "-e", os.path.join(folder, "logs", "nginx-error.log")],
@@ -191,8 +207,11 @@ def main():
                 started.append(("FTP", start_ftp(folder, arguments.ftp_port, arguments.ftp_tls)))
             if arguments.smtp_port:
                 started.append(("SMTP", start_smtp(folder, arguments.smtp_port, arguments.smtp_starttls)))
+            php_port = arguments.php_port if arguments.http_port else 0
+            if php_port:
+                started.append(("PHP", start_php(folder, php_port)))
             if arguments.http_port:
-                started.append(("nginx", start_nginx(folder, arguments.http_port)))
+                started.append(("nginx", start_nginx(folder, arguments.http_port, php_port)))
         except Exception as error:  # aiosmtpd passes on its thread's error as it is
 
             print("demo: cannot start the demo servers: %s" % error, file=sys.stderr, flush=True)
@@ -206,7 +225,7 @@ def main():
         return 0
     finally:
         for name, server in reversed(started):
-            if name == "nginx":
+            if name in ("nginx", "PHP"):
                 server.terminate()
                 server.wait(10)
             elif name == "SMTP":

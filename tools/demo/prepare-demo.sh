@@ -53,10 +53,10 @@ fi
 
 [ -e "$settings" ] && exit 0
 
-# 2. Three free ports on 127.0.0.1, held together while chosen so that they differ.
-read -r ftp_port http_port smtp_port < <(/usr/bin/python3 - <<'PY'
+# 2. Four free ports on 127.0.0.1, held together while chosen so that they differ.
+read -r ftp_port http_port smtp_port php_port < <(/usr/bin/python3 - <<'PY'
 import socket
-sockets = [socket.socket() for _ in range(3)]
+sockets = [socket.socket() for _ in range(4)]
 for s in sockets:
     s.bind(("127.0.0.1", 0))
 print(*(s.getsockname()[1] for s in sockets))
@@ -105,6 +105,7 @@ web host, mail server in the demo folder below) for as long as the station
 runs, each of them only while the settings still point at it.
 Delete this file to keep tavrin.ini as it is and never start them again.
 DemoFolder=$demo
+PHPPort=$php_port
 TEXT
 
 # 4. A customer in the address book, to be chosen as the recipient of a job.

@@ -65,6 +65,21 @@ ftp_port=0 http_port=0 smtp_port=0
 [[ $(setting FTPServer) =~ ^127\.0\.0\.1:([0-9]+)$ ]] && ftp_port=${BASH_REMATCH[1]}
 [[ $(setting WebRoot) =~ ^http://127\.0\.0\.1:([0-9]+)/?$ ]] && http_port=${BASH_REMATCH[1]}
 [ "$(setting SMTPHost)" = 127.0.0.1 ] && [[ $(setting SMTPPort) =~ ^[0-9]+$ ]] && smtp_port=$(setting SMTPPort)
+# PHP's server answers the viewer's answers behind nginx. A demo prepared
+# before it had PHP gets a free port now, kept in the marker from then on.
+php_port=0
+if [ "$http_port" != 0 ]; then
+  php_port=$(sed -n "s/^PHPPort=//p" "$marker" | tail -1)
+  if ! [[ $php_port =~ ^[0-9]+$ ]]; then
+    php_port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    echo "PHPPort=$php_port" >>"$marker"
+  fi
+  if ! command -v php >/dev/null; then
+    echo "PHP is not installed (tools/install-dependencies.sh installs it): the demo's web host takes no answers;"
+    echo "the viewer offers them by e-mail instead."
+    php_port=0
+  fi
+fi
 # TLS as the settings ask (a demo prepared before it had TLS stays plain).
 tls_options=()
 shopt -s nocasematch
@@ -83,7 +98,8 @@ rm -f "$demo/run/ready"
 DEMO_FTP_USER=$("$station/tavrin-cli" decipher "$(setting FTPUserName)" 2>/dev/null || true) \
 DEMO_FTP_PASSWORD=$("$station/tavrin-cli" decipher "$(setting FTPPassword)" 2>/dev/null || true) \
   /usr/bin/python3 "$here/demo-servers.py" --folder "$demo" \
-    --ftp-port "$ftp_port" --http-port "$http_port" --smtp-port "$smtp_port" "${tls_options[@]}" >>"$log" 2>&1 &
+    --ftp-port "$ftp_port" --http-port "$http_port" --smtp-port "$smtp_port" --php-port "$php_port" \
+    "${tls_options[@]}" >>"$log" 2>&1 &
 servers=$!
 stop_servers() {
   kill -TERM "$servers" 2>/dev/null || return 0
@@ -109,6 +125,7 @@ echo "  page buffer folder  $(setting InputFolder)"
 [ "$ftp_port" = 0 ] || echo "  FTP web host        127.0.0.1:$ftp_port, its files in $demo/web/"
 [ ${#tls_options[@]} = 0 ] || echo "  TLS certificate     $demo/tls/server.crt (self-signed; the settings pin its fingerprint)"
 [ "$http_port" = 0 ] || echo "  web server (nginx)  http://127.0.0.1:$http_port/ serving $demo/web/"
+[ "$php_port" = 0 ] || echo "  answer endpoint     PHP on 127.0.0.1:$php_port behind nginx; answers in $demo/web/tavrin/*/replies.jsonl"
 [ "$smtp_port" = 0 ] || echo "  mail server (SMTP)  127.0.0.1:$smtp_port, each message kept in $demo/mail/*.eml"
 echo "They stop when the station closes (or press Ctrl+C here). Server log: $log"
 status=0

@@ -1,0 +1,81 @@
+// The customer answers the proof from the e-mail's link, in Debian's
+// headless Chromium: approves page 1, then requests changes on page 2 with a
+// comment and two notes placed by clicking the page. Each answer must be
+// received by the web host's answer endpoint.
+// Usage: node answer-proof.cjs NODE_MODULES LINK SCREENSHOT
+'use strict';
+const assert = require('node:assert/strict');
+const path = require('node:path');
+
+const [modulesDir, link, screenshot] = process.argv.slice(2);
+const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
+
+// True once every tile in view is drawn and nothing is on its way.
+const drawn = () => {
+  const viewer = window.TavrinViewer && TavrinViewer.instance;
+  if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
+  return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
+};
+
+async function send(page) {
+  await page.getByRole('tab', { name: 'Reply' }).click();
+  await page.locator('#tv-send').click();
+  await page.waitForFunction(() => /received|not accepted|could not/.test(
+    document.querySelector('#tv-answerstatus').textContent));
+  const status = await page.locator('#tv-answerstatus').textContent();
+  assert.match(status, /received/, status);
+}
+
+async function placeNote(page, share, text) {
+  await page.getByRole('tab', { name: 'Notes' }).click();
+  await page.locator('#tv-placenote').click();
+  const stage = await page.locator('.tv-stage').boundingBox();
+  await page.mouse.click(stage.x + stage.width * share.x, stage.y + stage.height * share.y);
+  await page.locator('#tv-notetext').fill(text);
+  await page.getByRole('button', { name: 'Keep the note', exact: true }).click();
+}
+
+async function main() {
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+  try {
+    const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
+    page.setDefaultTimeout(20000);
+    const errors = [];
+    page.on('pageerror', (error) => errors.push(String(error)));
+    page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
+
+    await page.goto(link);
+    await page.waitForFunction(drawn);
+    // Every answer carries the proof's fingerprint: wait until it is read.
+    await page.waitForFunction(() => TavrinViewer.instance.fingerprint !== null);
+
+    await page.getByRole('tab', { name: 'Reply' }).click();
+    await page.locator('#tv-name').fill('Demo Customer');
+    await page.locator('#tv-email').fill('customer@demo-customer.example');
+    await page.locator('#tv-approve').click();
+    await send(page);
+
+    await page.getByRole('button', { name: 'Next page' }).click();
+    await page.waitForFunction(drawn);
+    await placeNote(page, { x: 0.35, y: 0.3 }, 'The headline one point larger, please.');
+    await placeNote(page, { x: 0.6, y: 0.65 }, 'This swatch looks too light.');
+    await page.getByRole('tab', { name: 'Reply' }).click();
+    await page.locator('#tv-changes').click();
+    await page.locator('#tv-comment').fill('Two changes on this page, see the notes.');
+    await send(page);
+    await page.screenshot({ path: screenshot });
+    assert.deepEqual(errors, []);
+    console.log('# the customer approved page 1 and asked for changes on page 2');
+  } finally {
+    await browser.close();
+  }
+}
+
+main().catch((error) => {
+  console.log(error.stack);
+  process.exitCode = 1;
+});
