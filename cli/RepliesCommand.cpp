@@ -59,10 +59,9 @@ int RunReplies(TCliContext& context, const std::vector<std::string>& arguments)
         }
         jobs.push_back(*reference);
     } else {
-        for (const TPostQueueRow& row : station.Runner.PostQueueRows())
-            jobs.push_back(row.JobReference);
+        jobs = station.Runner.AnswerJobs();
         if (jobs.empty()) {
-            std::cerr << "tavrin-cli: the post queue is empty: no answers to fetch\n";
+            std::cerr << "tavrin-cli: no post-queue job was sent to the web server: no answers to fetch\n";
             return ExitDone;
         }
     }

@@ -250,13 +250,20 @@ void TQueueRunner::Start()
 
 // ---- Answers ----------------------------------------------------------------
 
-bool TQueueRunner::RefreshAnswers()
+std::vector<std::uint32_t> TQueueRunner::AnswerJobs() const
 {
     std::vector<std::uint32_t> jobs;
     for (const TPostQueueRow& row : PostQueue)
-        jobs.push_back(row.JobReference);
+        if (TaskSetNames(row.Tasks, TransferTask))
+            jobs.push_back(row.JobReference);
+    return jobs;
+}
+
+bool TQueueRunner::RefreshAnswers()
+{
+    const std::vector<std::uint32_t> jobs = AnswerJobs();
     if (jobs.empty()) {
-        Log.Log("No job in the post queue: there are no answers to fetch.");
+        Log.Log("No post-queue job was sent to the web server: there are no answers to fetch.");
         return false;
     }
     return RefreshAnswers(jobs);
@@ -284,7 +291,7 @@ bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReference
 
 bool TQueueRunner::RefreshAnswersIfIdle()
 {
-    if (Closing || HasRunningTasks() || PostQueue.empty())
+    if (Closing || HasRunningTasks() || AnswerJobs().empty())
         return false;
     const bool started = RefreshAnswers();
     // Nobody asked: a server that is down is told in the log, not in a box every few minutes.

@@ -112,13 +112,15 @@ public:
     void SelectPostQueueRow(int row) { SelectedPostRow = row; }
     void SelectRecipientRow(int row) { SelectedRecipient = row; }
 
-    // Fetches the customers' answers of every post-queue job (or of the
-    // given jobs) over FTP, as a task beside the chain that never runs
+    // Fetches the customers' answers of every post-queue job that was
+    // transferred (or of the given jobs) over FTP, as a task beside the chain that never runs
     // together with another task: false, with a log line, while one runs,
     // the station closes, or there is nothing to fetch. A Start meanwhile
     // waits for the answers.
     bool RefreshAnswers();
     bool RefreshAnswers(const std::vector<std::uint32_t>& jobReferences);
+    // The post-queue jobs whose proofs went to the web server: those that can have answers.
+    std::vector<std::uint32_t> AnswerJobs() const;
     // The timer's refresh: only while no task runs and the post queue has
     // jobs, and silently skipped otherwise; its failure is only logged.
     bool RefreshAnswersIfIdle();

@@ -542,8 +542,12 @@ TEST_F(QueueRunner, FetchingAnswersNeverRunsBesideAnotherTask)
     AddJob(1, ID(1), 1);
     AddJob(2, ID(2), 1);
     AddJob(3, ID(3), 1);
-    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (2, \"Master\")");
-    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
+    AddJob(4, ID(4), 1);
+    for (const int job : {2, 3})
+        Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" + std::to_string(job) +
+            ", \"Master, Preview, Web, Transfer\")");
+    // Never sent to the web server: it can have no answers.
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (4, \"Master\")");
     Runner.ReloadPostQueueList();
     Queue(1, "Master");
     TFailureObserver observer;
