@@ -61,15 +61,22 @@ TEST(AnswerReading, ReadsWhatTheEndpointWrites)
     EXPECT_EQ(ReadAnswer(AnswerJson(answer), "web"), answer);
 }
 
+// A plain answer about this proof, as the endpoint would store it.
+TProofAnswer Answer(std::int32_t page, const std::string& decision, const std::string& source = "web")
+{
+    TProofAnswer answer;
+    answer.Job = Folder;
+    answer.Page = page;
+    answer.Decision = decision;
+    answer.Fingerprint = Fingerprint;
+    answer.Time = "2026-12-10T09:30:00Z";
+    answer.Source = source;
+    return answer;
+}
+
 TEST(AnswerReading, RefusesAnythingTheEndpointWouldNotHaveStored)
 {
-    TProofAnswer good;
-    good.Job = Folder;
-    good.Page = 1;
-    good.Decision = "approve";
-    good.Fingerprint = Fingerprint;
-    good.Time = "2026-12-10T09:30:00Z";
-    const std::string json = AnswerJson(good);
+    const std::string json = AnswerJson(Answer(1, "approve"));
     ASSERT_NO_THROW(ReadAnswer(json, "web"));
     const auto with = [&](const std::string& from, const std::string& to) {
         std::string changed = json;
@@ -121,14 +128,8 @@ TEST(AnswerReading, RefusesAnythingTheEndpointWouldNotHaveStored)
 
 TEST(AnswerReading, ADamagedRepliesFileIsReadLineByLine)
 {
-    TProofAnswer first;
-    first.Job = Folder;
-    first.Page = 1;
-    first.Decision = "approve";
-    first.Time = "2026-12-10T09:30:00Z";
-    TProofAnswer second = first;
-    second.Page = 2;
-    second.Decision = "changes";
+    const TProofAnswer first = Answer(1, "approve");
+    const TProofAnswer second = Answer(2, "changes");
     TProofAnswer other = first;
     other.Job = "20261210093000999";
     const std::string content = AnswerJson(first) + "\n" + "{\"job\":\"" + Folder + "\", damaged\n" + "\n" +
@@ -147,15 +148,9 @@ TEST(AnswerReading, ADamagedRepliesFileIsReadLineByLine)
 
 TEST(AnswerReading, MailBlocksSurviveWrappingAndQuoting)
 {
-    TProofAnswer answer;
-    answer.Job = Folder;
-    answer.Page = 3;
-    answer.Decision = "changes";
+    TProofAnswer answer = Answer(3, "changes", "mail");
     answer.Comment = "Please darken the background, it looks washed out on my screen.";
-    answer.Fingerprint = Fingerprint;
     answer.Notes = {{10, 20, "here"}};
-    answer.Time = "2026-12-10T10:00:00Z";
-    answer.Source = "mail";
     const std::string json = AnswerJson(answer);
     // A mail program broke the line after 60 characters (at a space, as
     // format=flowed does, and elsewhere), and a reply quoted it.

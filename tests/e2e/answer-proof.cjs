@@ -7,15 +7,10 @@
 const assert = require('node:assert/strict');
 const path = require('node:path');
 
+const { launchChromium, settled } = require('../viewer/browser-support.cjs');
+
 const [modulesDir, link, screenshot] = process.argv.slice(2);
 const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
-
-// True once every tile in view is drawn and nothing is on its way.
-const drawn = () => {
-  const viewer = window.TavrinViewer && TavrinViewer.instance;
-  if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
-  return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
-};
 
 async function send(page) {
   await page.getByRole('tab', { name: 'Reply' }).click();
@@ -36,11 +31,7 @@ async function placeNote(page, share, text) {
 }
 
 async function main() {
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium(chromium);
   try {
     const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
     page.setDefaultTimeout(20000);
@@ -49,7 +40,7 @@ async function main() {
     page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
 
     await page.goto(link);
-    await page.waitForFunction(drawn);
+    await settled(page);
     // Every answer carries the proof's fingerprint: wait until it is read.
     await page.waitForFunction(() => TavrinViewer.instance.fingerprint !== null);
 
@@ -60,7 +51,7 @@ async function main() {
     await send(page);
 
     await page.getByRole('button', { name: 'Next page' }).click();
-    await page.waitForFunction(drawn);
+    await settled(page);
     await placeNote(page, { x: 0.35, y: 0.3 }, 'The headline one point larger, please.');
     await placeNote(page, { x: 0.6, y: 0.65 }, 'This swatch looks too light.');
     await page.getByRole('tab', { name: 'Reply' }).click();

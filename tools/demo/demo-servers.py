@@ -140,28 +140,28 @@ def wait_for_port(port, process, seconds=10):
     return False
 
 
-def start_php(folder, port):
-    errors = open(os.path.join(folder, "logs", "php.log"), "a")
-    process = subprocess.Popen(["php", "-S", "%s:%d" % (LOOPBACK, port), "-t", os.path.join(folder, "web")],
-                               stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
+def start_listening(name, command, port, log):
+    """Starts a server process, its output going to the log, and waits until it listens."""
+    errors = open(log, "a")
+    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
     if not wait_for_port(port, process):
         process.terminate()
-        raise OSError("PHP's server did not start on %s:%d (see %s)" % (LOOPBACK, port, errors.name))
+        raise OSError("%s did not start on %s:%d (see %s)" % (name, LOOPBACK, port, log))
     return process
+
+
+def start_php(folder, port):
+    return start_listening("PHP's server", ["php", "-S", "%s:%d" % (LOOPBACK, port), "-t", os.path.join(folder, "web")],
+                           port, os.path.join(folder, "logs", "php.log"))
 
 
 def start_nginx(folder, port, php_port):
     config = os.path.join(folder, "run", "nginx.conf")
     with open(config, "w") as file:
         file.write(nginx_config(folder, port, php_port))
-    errors = open(os.path.join(folder, "logs", "nginx-error.log"), "a")
-    process = subprocess.Popen(["/usr/sbin/nginx", "-p", os.path.join(folder, "run"), "-c", config,
-                                "-e", os.path.join(folder, "logs", "nginx-error.log")],
-                               stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
-    if not wait_for_port(port, process):
-        process.terminate()
-        raise OSError("nginx did not start on %s:%d (see %s)" % (LOOPBACK, port, errors.name))
-    return process
+    log = os.path.join(folder, "logs", "nginx-error.log")
+    return start_listening("nginx", ["/usr/sbin/nginx", "-p", os.path.join(folder, "run"), "-c", config, "-e", log],
+                           port, log)
 
 
 def start_ftp(folder, port, tls):
