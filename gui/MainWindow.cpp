@@ -344,7 +344,8 @@ void TMainForm::ShowProgress()
     TaskProgress->setValue(Runner.TaskProgress());
     const std::optional<TRunnerActivity>& activity = Runner.Activity();
     if (!activity) {
-        TotalProgress->setFormat("No task running");
+        TotalProgress->setFormat(Runner.RefreshingAnswers() ? "Fetching the customers' answers: %p%"
+                                                            : "No task running");
         TaskProgress->setFormat("");
         return;
     }

@@ -285,6 +285,7 @@ bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReference
     Running.Start(Kinds.Answers(Target, jobReferences));
     Refreshing = true;
     AnswersAsked = true;
+    Notify(&TRunnerObserver::ProgressChanged);
     Notify(&TRunnerObserver::ActivityChanged);
     return true;
 }
@@ -304,6 +305,10 @@ void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
     Log.Log(CompletionLogText(message));
     Running.Release(message.Thread);
     Refreshing = false;
+    // The bars were the fetch's: an idle station shows them empty.
+    Total = 0;
+    TaskPosition = 0;
+    Notify(&TRunnerObserver::ProgressChanged);
     ReloadPostQueueList();
     if (message.Failed && AnswersAsked && Observer)
         Observer->TaskFailed(message.JobReference, "Fetching answers", message.FailureReason);
