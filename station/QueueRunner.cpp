@@ -304,11 +304,11 @@ void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
 {
     Log.Log(CompletionLogText(message));
     Running.Release(message.Thread);
-    Refreshing = false;
-    // The bars were the fetch's: an idle station shows them empty.
+    // The bars were the fetch's: an idle station shows them empty (told while still the fetch's).
     Total = 0;
     TaskPosition = 0;
     Notify(&TRunnerObserver::ProgressChanged);
+    Refreshing = false;
     ReloadPostQueueList();
     if (message.Failed && AnswersAsked && Observer)
         Observer->TaskFailed(message.JobReference, "Fetching answers", message.FailureReason);
