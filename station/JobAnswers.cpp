@@ -76,6 +76,7 @@ TJobAnswers LoadJobAnswers(std::uint32_t jobReference)
     LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
     TJobAnswers answers;
     answers.Fingerprint = LoadProofFingerprint(jobReference, job.PageCount).Job;
+    answers.PageCount = job.PageCount;
     answers.Answers = LoadProofAnswers(jobReference);
     answers.Summary = SummariseAnswers(answers.Answers, job.PageCount, answers.Fingerprint);
     return answers;
@@ -93,6 +94,8 @@ std::vector<std::string> AnswerLines(const TJobAnswers& answers)
             line += ", by mail";
         if (IsAboutEarlierProof(answer, answers.Fingerprint))
             line += " (earlier proof)";
+        else if (answer.Page > answers.PageCount)
+            line += " (no such page now)";
         lines.push_back(line);
         if (!answer.Comment.empty())
             AddIndented(lines, "comment: ", answer.Comment);

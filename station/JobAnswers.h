@@ -12,6 +12,7 @@ namespace tavrin {
 // A job's answers as the station shows them: against its current proof.
 struct TJobAnswers {
     std::string Fingerprint;  // the job's current fingerprint; empty without one
+    std::int32_t PageCount = 0;
     TAnswerSummary Summary;
     std::vector<TProofAnswer> Answers;  // in the order they arrived
 };
@@ -21,6 +22,7 @@ TJobAnswers LoadJobAnswers(std::uint32_t jobReference);
 
 // The answers as plain text lines, one per answer:
 //   page 2 changes by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z, proof 2432e9d78a66 (earlier proof)
+// ("(no such page now)" for a page past the job's pages),
 // followed by its comment and notes, each indented:
 //       comment: Move the logo
 //       note at 1200, 340: too close to the edge

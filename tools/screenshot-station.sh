@@ -73,6 +73,27 @@ INI
 "$cli" contacts save "Erik Moss" erik@moss-print.example.com >/dev/null
 "$cli" contacts save "Carla Ortiz" carla@ortiz.example.com >/dev/null
 "$cli" queue add 12 then queue recipient add 12 1 then start --yes
+# The customer's answers to job 12, as the answer endpoint stores them, fetched by the station.
+/usr/bin/python3 - "$scratch/web/tavrin" <<'PY'
+import json, os, re, sys
+root = sys.argv[1]
+folder = next(n for n in os.listdir(root) if re.fullmatch(r"[0-9]{17}-[0-9a-f]{32}", n))
+with open(os.path.join(root, folder, "proof.js")) as file:
+    fingerprint = json.loads(re.match(r"var proofprint=(.*);\s*$", file.read(), re.S).group(1))["job"]
+answers = [
+    dict(page=1, decision="approve", comment="", notes=[], time="2026-12-10T09:30:12Z"),
+    dict(page=1, decision="changes", comment="The headline one point larger, please.",
+         notes=[dict(x=420, y=310, text="Too close to the trim."), dict(x=900, y=1210, text="Is this the new logo?")],
+         time="2026-12-10T09:34:51Z"),
+]
+with open(os.path.join(root, folder, "replies.jsonl"), "w") as file:
+    for answer in answers:
+        line = dict(job=folder, page=answer["page"], decision=answer["decision"], comment=answer["comment"],
+                    name="Lena Hart", email="lena.hart@example.com", fingerprint=fingerprint,
+                    notes=answer["notes"], time=answer["time"])
+        file.write(json.dumps(line, separators=(",", ":")) + "\n")
+PY
+"$cli" replies 12 >/dev/null
 "$cli" queue add 17 then queue recipient add 17 1 then queue recipient add 17 3 >/dev/null
 "$cli" queue add 23 then queue tasks 23 "Master, Preview" >/dev/null
 

@@ -112,6 +112,7 @@ TEST_F(RepliesCommand, FetchesPrintsAndKeepsTheAnswersOnce)
     EXPECT_THAT(result.Errors, HasSubstr("Job 8: no answers yet."));
     EXPECT_THAT(result.Output, HasSubstr("job 7 Leaflet: Approved\npage 1 changes"));
     EXPECT_THAT(result.Output, HasSubstr("job 8 Poster: Waiting\n"));
+    EXPECT_EQ(result.Output.find("no such page"), std::string::npos);
     EXPECT_THAT(result.Output, HasSubstr("\tApproved\n"));
 }
 
@@ -146,12 +147,19 @@ TEST_F(RepliesCommand, AnswersPastedFromAMailJoinTheirJob)
     Folder.Write("answer.eml", "Subject: Leaflet answer\r\n\r\n-----BEGIN TAVRIN ANSWER-----\r\n" + AnswerJson(mailed) +
                                    "\r\n-----END TAVRIN ANSWER-----\r\n-----BEGIN TAVRIN ANSWER-----\r\n" +
                                    AnswerJson(stranger) + "\r\n-----END TAVRIN ANSWER-----\r\n");
+    // A page the job does not have (any more): shown, never counted.
+    Folder.Write("page3.eml", "-----BEGIN TAVRIN ANSWER-----\r\n" +
+                                  AnswerJson(Answer(3, "approve", "2026-12-10T12:00:00Z")) +
+                                  "\r\n-----END TAVRIN ANSWER-----\r\n");
     auto result = testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("answer.eml").string());
     EXPECT_EQ(result.ExitStatus, 1) << "one block was not taken";
     EXPECT_THAT(result.Errors, HasSubstr("names the web folder 20240314092653999, which no catalogued job has"));
     EXPECT_THAT(result.Output, HasSubstr("1 new, 0 known\npage 2 changes by Zoe Lang <zoe@example.com> at "
                                          "2026-12-10T11:00:00Z, proof " +
                                          Fingerprint.substr(0, 12) + ", by mail\n    comment: Sent by mail\n"));
+    result = testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("page3.eml").string());
+    EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr(", by mail (no such page now)\n"));
     result = testing::RunProgram("tavrin-cli", "postqueue list");
     EXPECT_THAT(result.Output, HasSubstr("\tChanges requested\n"));
 }
