@@ -31,46 +31,53 @@ TAnswersThread::TAnswersThread(TMessageTarget& target, std::vector<std::uint32_t
 {
 }
 
+void TAnswersThread::LogOnForFiles()
+{
+    if (!Connect())
+        throw EFTPError(LastError);
+    // The files as stored, byte for byte: no line ends changed on the way.
+    Client->Command("TYPE", "I", {200});
+}
+
 void TAnswersThread::NotDone(const std::string& problem)
 {
     PostLog(problem, -1);
     Problems.push_back(problem);
 }
 
-bool TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& jobsFolder)
+void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& jobsFolder)
 {
     const std::string job = "Job " + std::to_string(jobReference);
     TJobDetailRecord record;
     LoadJobDetail(static_cast<std::int32_t>(jobReference), record);
     if (record.ID <= 0) {
         NotDone(job + " is not in the catalogue; its answers were not fetched.");
-        return false;
+        return;
     }
     std::string folder;
     try {
         folder = RemoteJobFolderName(record.UniqueID, record.Secret);
     } catch (const std::invalid_argument& error) {
         NotDone(job + ": " + error.what() + "; its answers were not fetched.");
-        return false;
+        return;
     }
     const std::string path = jobsFolder + folder + "/replies.jsonl";
     std::optional<std::string> content;
     try {
-        if (!Client->Connected() && !Connect())
-            throw EFTPError(LastError);
+        if (!Client->Connected())
+            LogOnForFiles();
         content = Client->Retrieve(path, MaxRepliesFileBytes, nullptr);
     } catch (const EFTPTooLarge&) {
-        NotDone(job + ": the replies file " + path +
-                " is larger than 1 MB, which no answer endpoint writes; it was "
-                "skipped.");
-        return false;
+        NotDone(job + ": the replies file " + path + " is larger than 1 MB, which no answer endpoint writes; " +
+                "it was skipped.");
+        return;
     } catch (const EFTPError& error) {
         NotDone(job + ": could not fetch " + path + ": " + Trimmed(error.what()));
-        return false;
+        return;
     }
     if (!content) {
         PostLog(job + ": no answers yet.", -1);
-        return true;
+        return;
     }
     const TAnswerReading reading = ReadRepliesFile(*content, folder);
     for (const std::string& skipped : reading.Skipped)
@@ -80,12 +87,11 @@ bool TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         added = AddProofAnswers(jobReference, reading.Answers);
     } catch (const std::exception& error) {
         NotDone(job + ": the answers could not be stored: " + error.what());
-        return false;
+        return;
     }
     PostLog(job + ": " + Answers(static_cast<int>(reading.Answers.size())) + " on the server, " +
                 std::to_string(added) + " new.",
             -1);
-    return true;
 }
 
 /*
@@ -98,17 +104,14 @@ void TAnswersThread::Run()
 {
     PostLog("Fetching the answers of " + std::to_string(Jobs.size()) + (Jobs.size() == 1 ? " job." : " jobs."), 0);
     CreateClient();
-    if (!Connect()) {
-        const std::string reason = "Could not log on to the FTP server: " + LastError;
+    try {
+        LogOnForFiles();
+    } catch (const EFTPError& error) {
+        const std::string reason = "Could not log on to the FTP server: " + std::string(error.what());
         PostLog(reason, 100);
         DestroyClient();
         Fail(reason);
         return;
-    }
-    try {
-        Client->Command("TYPE", "I", {200});
-    } catch (const EFTPError& error) {
-        NotDone("The FTP server refused binary transfers: " + Trimmed(error.what()));
     }
     const std::string jobsFolder = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
     const auto count = static_cast<std::int64_t>(Jobs.size());

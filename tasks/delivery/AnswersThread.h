@@ -27,8 +27,10 @@ protected:
     void Run() override;
 
 private:
-    // One job's file: fetched, read and stored; false when it was not.
-    bool RefreshJob(std::uint32_t jobReference, const std::string& jobsFolder);
+    // One job's file: fetched, read and stored, or a problem noted.
+    void RefreshJob(std::uint32_t jobReference, const std::string& jobsFolder);
+    // Logs on and asks for binary transfers; raises EFTPError.
+    void LogOnForFiles();
     void NotDone(const std::string& problem);
 
     const std::vector<std::uint32_t> Jobs;
