@@ -1,5 +1,7 @@
+#include "base/catalogue/ProofAnswers.h"
 #include "base/platform/MessageBox.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/AnswersThread.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/TransferCommonFiles.h"
 #include "tasks/delivery/TransferThread.h"
@@ -188,6 +190,21 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     TStationLog log;
     EXPECT_TRUE(TransferCommonFiles(log)) << (boxes.empty() ? "" : boxes.back());
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), FileBytes(Local("images/logo.jpg")));
+
+    // The customer's answers come back in TLS too; a job never sent has none yet.
+    TProofAnswer answer;
+    answer.Job = remoteName;
+    answer.Page = 1;
+    answer.Decision = "approve";
+    answer.Time = "2026-12-10T09:30:00Z";
+    WriteBytes(remote / remoteName / "replies.jsonl", AnswerJson(answer) + "\n");
+    AddJob(8, "20240314092653121");
+    const auto fetched = RunTask(new TAnswersThread(Messages, {7, 8}));
+    ASSERT_EQ(fetched.Completions.size(), 1u);
+    EXPECT_FALSE(fetched.Completions[0].Failed) << fetched.Completions[0].FailureReason;
+    answer.Source = "web";
+    EXPECT_EQ(LoadProofAnswers(7), std::vector<TProofAnswer>{answer});
+    EXPECT_TRUE(Says(Conversation(), "RETR /www/tavrin/" + remoteName + "/replies.jsonl"));
 
     const auto deleted = RunTask(new TDeleteThread(Messages, 7));
     EXPECT_FALSE(deleted.Completions[0].Failed) << deleted.Completions[0].FailureReason;
