@@ -409,6 +409,10 @@ void TQueueRunner::ReloadQueueList()
 
 void TQueueRunner::ReloadPostQueueList()
 {
+    // The operator's selection outlives a reload (the answers come in now and then) while its job is listed.
+    const std::uint32_t selected = SelectedPostRow >= 0 && SelectedPostRow < static_cast<int>(PostQueue.size())
+                                       ? PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference
+                                       : 0;
     PostQueue = Store.PostQueueRows();
     const std::string webRoot = StationSettings().Copy().WebRoot;
     for (TPostQueueRow& row : PostQueue) {
@@ -430,6 +434,9 @@ void TQueueRunner::ReloadPostQueueList()
         }
     }
     SelectedPostRow = -1;
+    for (std::size_t row = 0; row < PostQueue.size() && selected != 0; ++row)
+        if (PostQueue[row].JobReference == selected)
+            SelectedPostRow = static_cast<int>(row);
     Notify(&TRunnerObserver::PostQueueChanged);
 }
 

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QDialog>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QMenu>
@@ -404,6 +405,30 @@ TEST_F(MainWindow, ThePostQueueShowsWhatTheCustomerAnsweredAsPlainText)
     EXPECT_EQ(box->icon(), QMessageBox::Warning);
     EXPECT_TRUE(box->text().contains("Not taken: answer 1: ")) << box->text().toStdString();
     delete box;
+
+    // The button's dialog takes the pasted mail.
+    std::string changes = answer;
+    changes.replace(changes.find("approve"), 7, "changes");
+    changes.replace(changes.find("09:30:00Z"), 9, "10:00:00Z");
+    WhenModal<QDialog>([&](QDialog& dialog) {
+        auto* text = dialog.findChild<QPlainTextEdit*>("MailAnswerText");
+        ASSERT_NE(text, nullptr);
+        text->setPlainText(QString::fromStdString("> -----BEGIN TAVRIN ANSWER-----\n> " + changes +
+                                                  "\n> -----END TAVRIN ANSWER-----"));
+        dialog.accept();
+    });
+    finished->setCurrentItem(finished->topLevelItem(1));
+    Click("AddMailAnswerBtn");
+    box = Form->findChild<QMessageBox*>("MailAnswersBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "1 answer added from the mail.");
+    delete box;
+    EXPECT_EQ(finished->topLevelItem(1)->text(PostAnswersColumn), "Changes requested");
+    // The job stays selected with its answers in view.
+    EXPECT_EQ(finished->indexOfTopLevelItem(finished->currentItem()), 1);
+    EXPECT_EQ(Runner.SelectedPostQueueRow(), 1);
+    EXPECT_TRUE(answers->toPlainText().startsWith("Changes requested\npage 1 approve"))
+        << answers->toPlainText().toStdString();
 
     // This window's runner has no answers task: the button says so in the log.
     Click("RefreshAnswersBtn");
