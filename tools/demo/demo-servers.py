@@ -127,6 +127,19 @@ http {{
 """
 
 
+def port_is_free(port):
+    """True when nothing listens on the port. Binds as the servers do (with
+    SO_REUSEADDR), so that connections of an earlier run that linger in
+    TIME_WAIT do not count."""
+    with socket.socket() as probe:
+        probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            probe.bind((LOOPBACK, port))
+        except OSError:
+            return False
+    return True
+
+
 def wait_for_port(port, process, seconds=10):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -134,7 +147,7 @@ def wait_for_port(port, process, seconds=10):
             return False
         try:
             with socket.create_connection((LOOPBACK, port), timeout=1):
-                return True
+                return process.poll() is None
         except OSError:
             time.sleep(0.1)
     return False
@@ -142,10 +155,15 @@ def wait_for_port(port, process, seconds=10):
 
 def start_listening(name, command, port, log):
     """Starts a server process, its output going to the log, and waits until it listens."""
-    errors = open(log, "a")
-    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
+    # Another program on the port would answer the connection check while
+    # our server fails to listen: the demo would pass its requests to a stranger.
+    if not port_is_free(port):
+        raise OSError("%s cannot listen on %s:%d: another program uses that port" % (name, LOOPBACK, port))
+    with open(log, "a") as errors:
+        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=errors, stderr=errors)
     if not wait_for_port(port, process):
         process.terminate()
+        process.wait(10)
         raise OSError("%s did not start on %s:%d (see %s)" % (name, LOOPBACK, port, log))
     return process
 
