@@ -7,18 +7,22 @@
 const assert = require('node:assert/strict');
 const path = require('node:path');
 
-const { launchChromium, settled } = require('../viewer/browser-support.cjs');
+const { launchChromium, tilesDrawn } = require('../viewer/browser-support.cjs');
 
 const [modulesDir, link, screenshot] = process.argv.slice(2);
 const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
 
-async function send(page) {
+// Sends the answer for the page shown and waits for the endpoint's verdict
+// on this very answer (the status still tells of the page answered before).
+async function send(page, number) {
   await page.getByRole('tab', { name: 'Reply' }).click();
   await page.locator('#tv-send').click();
-  await page.waitForFunction(() => /received|not accepted|could not/.test(
-    document.querySelector('#tv-answerstatus').textContent));
+  await page.waitForFunction((n) => {
+    const text = document.querySelector('#tv-answerstatus').textContent;
+    return text.startsWith(`Your answer for page ${n} `) || /not accepted|could not|first|check/.test(text);
+  }, number);
   const status = await page.locator('#tv-answerstatus').textContent();
-  assert.match(status, /received/, status);
+  assert.match(status, new RegExp(`^Your answer for page ${number} .* was received`), status);
 }
 
 async function placeNote(page, share, text) {
@@ -40,7 +44,7 @@ async function main() {
     page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
 
     await page.goto(link);
-    await settled(page);
+    await page.waitForFunction(tilesDrawn);
     // Every answer carries the proof's fingerprint: wait until it is read.
     await page.waitForFunction(() => TavrinViewer.instance.fingerprint !== null);
 
@@ -48,16 +52,17 @@ async function main() {
     await page.locator('#tv-name').fill('Demo Customer');
     await page.locator('#tv-email').fill('customer@demo-customer.example');
     await page.locator('#tv-approve').click();
-    await send(page);
+    await send(page, 1);
 
     await page.getByRole('button', { name: 'Next page' }).click();
-    await settled(page);
+    await page.waitForFunction(() => TavrinViewer.instance.page === 2);
+    await page.waitForFunction(tilesDrawn);
     await placeNote(page, { x: 0.35, y: 0.3 }, 'The headline one point larger, please.');
     await placeNote(page, { x: 0.6, y: 0.65 }, 'This swatch looks too light.');
     await page.getByRole('tab', { name: 'Reply' }).click();
     await page.locator('#tv-changes').click();
     await page.locator('#tv-comment').fill('Two changes on this page, see the notes.');
-    await send(page);
+    await send(page, 2);
     await page.screenshot({ path: screenshot });
     assert.deepEqual(errors, []);
     console.log('# the customer approved page 1 and asked for changes on page 2');

@@ -6,15 +6,10 @@
 const assert = require('node:assert/strict');
 const path = require('node:path');
 
+const { launchChromium, tilesDrawn } = require('../viewer/browser-support.cjs');
+
 const [modulesDir, link, jobName, screenshot] = process.argv.slice(2);
 const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
-
-// True once every tile in view is drawn and nothing is on its way.
-const drawn = () => {
-  const viewer = window.TavrinViewer && TavrinViewer.instance;
-  if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
-  return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
-};
 
 // Share of the page's pixels that are not paper white.
 const inked = () => {
@@ -28,11 +23,7 @@ const inked = () => {
 };
 
 async function main() {
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
-  });
+  const browser = await launchChromium(chromium);
   try {
     const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
     page.setDefaultTimeout(20000);
@@ -41,19 +32,19 @@ async function main() {
     page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
 
     await page.goto(link);
-    await page.waitForFunction(drawn);
+    await page.waitForFunction(tilesDrawn);
     assert.equal(await page.evaluate(() => jobname), jobName);
     const ink = await page.evaluate(inked);
     assert.ok(ink > 0.05, `page 1 shows the job's inks (${ink})`);
     await page.screenshot({ path: screenshot });
 
     await page.getByRole('button', { name: 'Zoom in' }).click();
-    await page.waitForFunction(drawn);
+    await page.waitForFunction(tilesDrawn);
     assert.equal(await page.evaluate(() => map.zoom), 1);
 
     await page.getByRole('button', { name: 'Whole page' }).click();
     await page.getByRole('button', { name: 'Next page' }).click();
-    await page.waitForFunction(drawn);
+    await page.waitForFunction(tilesDrawn);
     assert.match(await page.locator('.tv-toolbar .tv-label').first().textContent(), /^Page 2 of \d+$/);
     assert.deepEqual(errors, []);
     console.log('# the proof opened, zoomed and turned its page');

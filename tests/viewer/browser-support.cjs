@@ -125,13 +125,16 @@ function checks() {
   };
 }
 
+// In the page: true once every tile in view is drawn and nothing is on its way.
+const tilesDrawn = () => {
+  const viewer = window.TavrinViewer && TavrinViewer.instance;
+  if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
+  return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
+};
+
 // Waits until every visible tile of the current view is drawn.
 async function settled(page) {
-  await page.waitForFunction(() => {
-    const viewer = window.TavrinViewer && TavrinViewer.instance;
-    if (!viewer || !viewer.visibleKeys || viewer.drawPending || viewer.inFlight || viewer.queue.length) return false;
-    return viewer.visibleKeys.size > 0 && [...viewer.visibleKeys].every((key) => viewer.bitmaps.has(key));
-  }, null, { timeout: 15000 });
+  await page.waitForFunction(tilesDrawn, null, { timeout: 15000 });
   await page.waitForTimeout(100);
 }
 
@@ -141,4 +144,4 @@ const viewerState = (page) => page.evaluate(() => {
            page: viewer.page, fitted: viewer.fitted };
 });
 
-module.exports = { freePort, startNginx, startPhp, launchChromium, checks, settled, viewerState };
+module.exports = { freePort, startNginx, startPhp, launchChromium, checks, tilesDrawn, settled, viewerState };
