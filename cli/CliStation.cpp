@@ -91,6 +91,22 @@ TCliStation& Station(TCliContext& context)
     return *TheStation;
 }
 
+std::optional<std::uint32_t> OnlyReference(const std::vector<std::string>& arguments, const char* synopsis)
+{
+    if (arguments.size() != 1) {
+        std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
+        return std::nullopt;
+    }
+    return ParseReference(arguments[0]);
+}
+
+TCliStation& PreparedStation(TCliContext& context)
+{
+    TCliStation& station = Station(context);
+    station.Prepare();
+    return station;
+}
+
 std::optional<std::uint32_t> ParseReference(const std::string& text)
 {
     std::uint32_t value = 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -61,6 +62,13 @@ TCliStation& Station(TCliContext& context);
 
 // A job reference argument, or nothing after a usage message.
 std::optional<std::uint32_t> ParseReference(const std::string& text);
+
+// The one job reference argument of a command, or nothing after a usage
+// message ("Usage: tavrin-cli " and the synopsis).
+std::optional<std::uint32_t> OnlyReference(const std::vector<std::string>& arguments, const char* synopsis);
+
+// The station of this run, prepared (TCliStation::Prepare).
+TCliStation& PreparedStation(TCliContext& context);
 
 }  // namespace tavrin
 

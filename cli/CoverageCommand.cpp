@@ -8,15 +8,10 @@ namespace tavrin {
 
 int RunCoverage(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 1) {
-        std::cerr << "Usage: tavrin-cli coverage REF\n";
-        return ExitUsage;
-    }
-    const auto reference = ParseReference(arguments[0]);
+    const auto reference = OnlyReference(arguments, "coverage REF");
     if (!reference)
         return ExitUsage;
-    TCliStation& station = Station(context);
-    station.Prepare();
+    TCliStation& station = PreparedStation(context);
     if (!station.Core.IsCatalogued(*reference)) {
         std::cerr << "tavrin-cli: no job " << *reference << " in the catalogue (run tavrin-cli tree to scan)\n";
         return ExitFailed;

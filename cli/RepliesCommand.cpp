@@ -107,7 +107,7 @@ int RunRepliesFromMail(TCliContext& context, const std::vector<std::string>& arg
     }
     TCliStation& station = Station(context);
     station.Prepare();
-    const TMailAnswers result = station.Core.AddAnswersFromMail(text);
+    const TMailAnswers result = station.Runner.AddAnswersFromMail(text);
     for (const std::string& problem : result.Problems)
         std::cerr << "not taken: " << problem << "\n";
     std::cout << result.Added << " new, " << result.Known << " known\n";

@@ -18,23 +18,6 @@ int Usage(const char* synopsis)
     return ExitUsage;
 }
 
-// The one job reference argument of a command, or nothing after a usage message.
-std::optional<std::uint32_t> OnlyReference(const std::vector<std::string>& arguments, const char* synopsis)
-{
-    if (arguments.size() != 1) {
-        Usage(synopsis);
-        return std::nullopt;
-    }
-    return ParseReference(arguments[0]);
-}
-
-TCliStation& PreparedStation(TCliContext& context)
-{
-    TCliStation& station = Station(context);
-    station.Prepare();
-    return station;
-}
-
 // --yes or --no among the arguments answers the operator's questions; the rest stay.
 std::vector<std::string> TakeAnswer(TCliStation& station, const std::vector<std::string>& arguments)
 {

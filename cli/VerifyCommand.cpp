@@ -8,15 +8,10 @@ namespace tavrin {
 
 int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 1) {
-        std::cerr << "Usage: tavrin-cli verify REF\n";
-        return ExitUsage;
-    }
-    const auto reference = ParseReference(arguments[0]);
+    const auto reference = OnlyReference(arguments, "verify REF");
     if (!reference)
         return ExitUsage;
-    TCliStation& station = Station(context);
-    station.Prepare();
+    TCliStation& station = PreparedStation(context);
     // The folder as it is now: plates added or removed since the proof show.
     station.Startup.RebuildJobTree();
     if (!station.Core.IsCatalogued(*reference)) {

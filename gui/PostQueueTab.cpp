@@ -151,7 +151,7 @@ void TPostQueueTab::AskForMail()
 void TPostQueueTab::AddAnswersFromMail(const QString& mailText)
 {
     RunReportingErrors(window(), [&] {
-        const TMailAnswers result = AddMailAnswers(mailText.toStdString());
+        const TMailAnswers result = Runner.AddAnswersFromMail(mailText.toStdString());
         std::string told =
             std::to_string(result.Added) + (result.Added == 1 ? " answer" : " answers") + " added from the mail";
         if (result.Known > 0)
@@ -162,8 +162,6 @@ void TPostQueueTab::AddAnswersFromMail(const QString& mailText)
             Log.Log("Not taken from the mail: " + problem);
             told += "\nNot taken: " + problem;
         }
-        if (result.Added > 0)
-            Runner.ReloadPostQueueList();
         auto* box = new QMessageBox(result.Problems.empty() ? QMessageBox::Information : QMessageBox::Warning,
                                     "Add answer from mail", QString::fromStdString(told), QMessageBox::Ok, window());
         box->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,6 +1,5 @@
 #include "station/QueueRunner.h"
 
-#include "base/catalogue/AnswerStatus.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/WorkerThread.h"
 #include "base/settings/SharedSettings.h"
@@ -271,6 +270,11 @@ bool TQueueRunner::RefreshAnswers()
 
 bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReferences)
 {
+    return BeginRefresh(jobReferences, true);
+}
+
+bool TQueueRunner::BeginRefresh(const std::vector<std::uint32_t>& jobReferences, bool asked)
+{
     if (Closing || jobReferences.empty())
         return false;
     if (HasRunningTasks()) {
@@ -284,7 +288,7 @@ bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReference
     }
     Running.Start(Kinds.Answers(Target, jobReferences));
     Refreshing = true;
-    AnswersAsked = true;
+    AnswersAsked = asked;
     Notify(&TRunnerObserver::ProgressChanged);
     Notify(&TRunnerObserver::ActivityChanged);
     return true;
@@ -292,12 +296,19 @@ bool TQueueRunner::RefreshAnswers(const std::vector<std::uint32_t>& jobReference
 
 bool TQueueRunner::RefreshAnswersIfIdle()
 {
-    if (Closing || HasRunningTasks() || AnswerJobs().empty())
+    if (Closing || HasRunningTasks())
         return false;
-    const bool started = RefreshAnswers();
+    const std::vector<std::uint32_t> jobs = AnswerJobs();
     // Nobody asked: a server that is down is told in the log, not in a box every few minutes.
-    AnswersAsked = !started;
-    return started;
+    return !jobs.empty() && BeginRefresh(jobs, false);
+}
+
+TMailAnswers TQueueRunner::AddAnswersFromMail(const std::string& mailText)
+{
+    TMailAnswers result = AddMailAnswers(mailText);
+    if (result.Added > 0)
+        ReloadPostQueueList();
+    return result;
 }
 
 void TQueueRunner::HandleAnswersDone(const TTaskMessage& message)
@@ -426,7 +437,7 @@ void TQueueRunner::ReloadPostQueueList()
     }
     for (TPostQueueRow& row : PostQueue) {
         try {
-            const TAnswerSummary answers = LoadAnswerSummary(row.JobReference);
+            const TAnswerSummary answers = LoadJobAnswers(row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
             row.LastAnswerTime = answers.LastAnswerTime;
         } catch (const std::exception& error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/platform/MessageTarget.h"
+#include "station/JobAnswers.h"
 #include "station/JobChain.h"
 #include "station/OperatorDialogs.h"
 #include "station/QueueStore.h"
@@ -125,6 +126,9 @@ public:
     // jobs, and silently skipped otherwise; its failure is only logged.
     bool RefreshAnswersIfIdle();
     bool RefreshingAnswers() const { return Refreshing; }
+    // Adds the answers of a pasted mail to their jobs; the post queue then
+    // shows their statuses. Raises catalogue errors.
+    TMailAnswers AddAnswersFromMail(const std::string& mailText);
 
     // The address of the selected post-queue job's web page, or nothing
     // (after telling the operator why, where there is something to tell).
@@ -188,9 +192,11 @@ private:
     // Whether the answers task runs, and whether a Start waits for it.
     bool Refreshing = false;
     bool StartWaiting = false;
-    // Whether the operator (or a command) asked for the running refresh, rather than the timer.
+    // Whether an operator or a command asked for the running refresh, rather than the timer.
     bool AnswersAsked = false;
     void HandleAnswersDone(const TTaskMessage& message);
+    // Starts the answers task; asked: an operator or a command wants to hear of its failure.
+    bool BeginRefresh(const std::vector<std::uint32_t>& jobReferences, bool asked);
     // The jobs whose files a deletion task is removing.
     std::multiset<std::uint32_t> Deleting;
     // Jobs that failed since the operator last pressed Start: the automatic

@@ -46,12 +46,4 @@ TJobAnswers TStation::Answers(std::uint32_t jobReference) const
     return LoadJobAnswers(jobReference);
 }
 
-TMailAnswers TStation::AddAnswersFromMail(const std::string& mailText)
-{
-    TMailAnswers result = AddMailAnswers(mailText);
-    if (result.Added > 0)
-        Runner.ReloadPostQueueList();
-    return result;
-}
-
 }  // namespace tavrin

@@ -48,10 +48,6 @@ public:
     // The customers' answers of a job as stored, against its current proof.
     TJobAnswers Answers(std::uint32_t jobReference) const;
 
-    // Adds the answers of a pasted mail to their jobs and refreshes the post
-    // queue's statuses.
-    TMailAnswers AddAnswersFromMail(const std::string& mailText);
-
     TQueueRunner Runner;
     TStartupOperation Startup;
 

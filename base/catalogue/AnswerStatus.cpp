@@ -1,8 +1,5 @@
 #include "base/catalogue/AnswerStatus.h"
 
-#include "base/catalogue/JobDetailRecord.h"
-#include "base/catalogue/ProofFingerprint.h"
-
 #include <map>
 
 namespace tavrin {
@@ -52,14 +49,6 @@ TAnswerSummary SummariseAnswers(const std::vector<TProofAnswer>& answers, std::i
     if (everyPageApproved)
         summary.State = TAnswerState::Approved;
     return summary;
-}
-
-TAnswerSummary LoadAnswerSummary(std::uint32_t jobReference)
-{
-    TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
-    const std::string fingerprint = LoadProofFingerprint(jobReference, job.PageCount).Job;
-    return SummariseAnswers(LoadProofAnswers(jobReference), job.PageCount, fingerprint);
 }
 
 }  // namespace tavrin

@@ -34,8 +34,4 @@ struct TAnswerSummary {
 TAnswerSummary SummariseAnswers(const std::vector<TProofAnswer>& answers, std::int32_t pageCount,
                                 const std::string& jobFingerprint);
 
-// The summary of a job's stored answers against its current fingerprint and
-// page count. Raises the catalogue's error.
-TAnswerSummary LoadAnswerSummary(std::uint32_t jobReference);
-
 }  // namespace tavrin

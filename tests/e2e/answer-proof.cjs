@@ -5,12 +5,10 @@
 // Usage: node answer-proof.cjs NODE_MODULES LINK SCREENSHOT
 'use strict';
 const assert = require('node:assert/strict');
-const path = require('node:path');
 
-const { launchChromium, tilesDrawn } = require('../viewer/browser-support.cjs');
+const { asCustomer, tilesDrawn } = require('./customer-browser.cjs');
 
 const [modulesDir, link, screenshot] = process.argv.slice(2);
-const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
 
 // Sends the answer for the page shown and waits for the endpoint's verdict
 // on this very answer (the status still tells of the page answered before).
@@ -34,44 +32,25 @@ async function placeNote(page, share, text) {
   await page.getByRole('button', { name: 'Keep the note', exact: true }).click();
 }
 
-async function main() {
-  const browser = await launchChromium(chromium);
-  try {
-    const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
-    page.setDefaultTimeout(20000);
-    const errors = [];
-    page.on('pageerror', (error) => errors.push(String(error)));
-    page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
+asCustomer(modulesDir, link, async (page) => {
+  // Every answer carries the proof's fingerprint: wait until it is read.
+  await page.waitForFunction(() => TavrinViewer.instance.fingerprint !== null);
 
-    await page.goto(link);
-    await page.waitForFunction(tilesDrawn);
-    // Every answer carries the proof's fingerprint: wait until it is read.
-    await page.waitForFunction(() => TavrinViewer.instance.fingerprint !== null);
+  await page.getByRole('tab', { name: 'Reply' }).click();
+  await page.locator('#tv-name').fill('Demo Customer');
+  await page.locator('#tv-email').fill('customer@demo-customer.example');
+  await page.locator('#tv-approve').click();
+  await send(page, 1);
 
-    await page.getByRole('tab', { name: 'Reply' }).click();
-    await page.locator('#tv-name').fill('Demo Customer');
-    await page.locator('#tv-email').fill('customer@demo-customer.example');
-    await page.locator('#tv-approve').click();
-    await send(page, 1);
-
-    await page.getByRole('button', { name: 'Next page' }).click();
-    await page.waitForFunction(() => TavrinViewer.instance.page === 2);
-    await page.waitForFunction(tilesDrawn);
-    await placeNote(page, { x: 0.35, y: 0.3 }, 'The headline one point larger, please.');
-    await placeNote(page, { x: 0.6, y: 0.65 }, 'This swatch looks too light.');
-    await page.getByRole('tab', { name: 'Reply' }).click();
-    await page.locator('#tv-changes').click();
-    await page.locator('#tv-comment').fill('Two changes on this page, see the notes.');
-    await send(page, 2);
-    await page.screenshot({ path: screenshot });
-    assert.deepEqual(errors, []);
-    console.log('# the customer approved page 1 and asked for changes on page 2');
-  } finally {
-    await browser.close();
-  }
-}
-
-main().catch((error) => {
-  console.log(error.stack);
-  process.exitCode = 1;
+  await page.getByRole('button', { name: 'Next page' }).click();
+  await page.waitForFunction(() => TavrinViewer.instance.page === 2);
+  await page.waitForFunction(tilesDrawn);
+  await placeNote(page, { x: 0.35, y: 0.3 }, 'The headline one point larger, please.');
+  await placeNote(page, { x: 0.6, y: 0.65 }, 'This swatch looks too light.');
+  await page.getByRole('tab', { name: 'Reply' }).click();
+  await page.locator('#tv-changes').click();
+  await page.locator('#tv-comment').fill('Two changes on this page, see the notes.');
+  await send(page, 2);
+  await page.screenshot({ path: screenshot });
+  console.log('# the customer approved page 1 and asked for changes on page 2');
 });

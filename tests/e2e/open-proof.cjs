@@ -4,12 +4,10 @@
 // Usage: node open-proof.cjs NODE_MODULES LINK JOB_NAME SCREENSHOT
 'use strict';
 const assert = require('node:assert/strict');
-const path = require('node:path');
 
-const { launchChromium, tilesDrawn } = require('../viewer/browser-support.cjs');
+const { asCustomer, tilesDrawn } = require('./customer-browser.cjs');
 
 const [modulesDir, link, jobName, screenshot] = process.argv.slice(2);
-const { chromium } = require(path.resolve(modulesDir, 'playwright-core'));
 
 // Share of the page's pixels that are not paper white.
 const inked = () => {
@@ -22,38 +20,19 @@ const inked = () => {
   return count / (data.length / 4);
 };
 
-async function main() {
-  const browser = await launchChromium(chromium);
-  try {
-    const page = await browser.newPage({ viewport: { width: 1200, height: 820 } });
-    page.setDefaultTimeout(20000);
-    const errors = [];
-    page.on('pageerror', (error) => errors.push(String(error)));
-    page.on('response', (response) => { if (response.status() >= 400) errors.push(`${response.status()} ${response.url()}`); });
+asCustomer(modulesDir, link, async (page) => {
+  assert.equal(await page.evaluate(() => jobname), jobName);
+  const ink = await page.evaluate(inked);
+  assert.ok(ink > 0.05, `page 1 shows the job's inks (${ink})`);
+  await page.screenshot({ path: screenshot });
 
-    await page.goto(link);
-    await page.waitForFunction(tilesDrawn);
-    assert.equal(await page.evaluate(() => jobname), jobName);
-    const ink = await page.evaluate(inked);
-    assert.ok(ink > 0.05, `page 1 shows the job's inks (${ink})`);
-    await page.screenshot({ path: screenshot });
+  await page.getByRole('button', { name: 'Zoom in' }).click();
+  await page.waitForFunction(tilesDrawn);
+  assert.equal(await page.evaluate(() => map.zoom), 1);
 
-    await page.getByRole('button', { name: 'Zoom in' }).click();
-    await page.waitForFunction(tilesDrawn);
-    assert.equal(await page.evaluate(() => map.zoom), 1);
-
-    await page.getByRole('button', { name: 'Whole page' }).click();
-    await page.getByRole('button', { name: 'Next page' }).click();
-    await page.waitForFunction(tilesDrawn);
-    assert.match(await page.locator('.tv-toolbar .tv-label').first().textContent(), /^Page 2 of \d+$/);
-    assert.deepEqual(errors, []);
-    console.log('# the proof opened, zoomed and turned its page');
-  } finally {
-    await browser.close();
-  }
-}
-
-main().catch((error) => {
-  console.log(error.stack);
-  process.exitCode = 1;
+  await page.getByRole('button', { name: 'Whole page' }).click();
+  await page.getByRole('button', { name: 'Next page' }).click();
+  await page.waitForFunction(tilesDrawn);
+  assert.match(await page.locator('.tv-toolbar .tv-label').first().textContent(), /^Page 2 of \d+$/);
+  console.log('# the proof opened, zoomed and turned its page');
 });
