@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <memory>
 
 namespace tavrin {
@@ -70,9 +71,19 @@ void TCatalogueConnection::Close()
     Database = nullptr;
 }
 
+std::string TCatalogueConnection::ErrorDetail(int code) const
+{
+    std::string detail = Database ? sqlite3_errmsg(Database) : sqlite3_errstr(code);
+    // A full disk or a failed write is the system's to explain.
+    const int systemError = Database ? sqlite3_system_errno(Database) : 0;
+    if (systemError != 0 && ((code & 0xff) == SQLITE_FULL || (code & 0xff) == SQLITE_IOERR))
+        detail += " (" + std::string(std::strerror(systemError)) + ")";
+    return detail;
+}
+
 void TCatalogueConnection::Raise(int code, const std::string& sql) const
 {
-    const std::string detail = Database ? sqlite3_errmsg(Database) : sqlite3_errstr(code);
+    const std::string detail = ErrorDetail(code);
     switch (code & 0xff) {
     case SQLITE_NOTADB: throw ECatalogueError("The catalogue file " + FilePath + " is not a database");
     case SQLITE_BUSY:
@@ -116,8 +127,10 @@ void TCatalogueConnection::Run(const TTranslatedStatement& statement, TRecordSet
             row.push_back(ColumnText(raw, column));
         collected.push_back(std::move(row));
     }
-    if (code != SQLITE_DONE)
+    if (code != SQLITE_DONE) {
+        NoteTransactionEndedByEngine(code);
         Raise(code, statement.Sql);
+    }
     if (columnCount == 0)
         return;
     std::vector<std::string> columns;
@@ -145,10 +158,21 @@ void TCatalogueConnection::RunStatement(const TTranslatedStatement& statement, T
     Run(statement, rows);
 }
 
+void TCatalogueConnection::NoteTransactionEndedByEngine(int code)
+{
+    // The first failure is the cause; the savepoints it took along fail after it.
+    if (TransactionDepth == 0 || !sqlite3_get_autocommit(Database) || !EndedTransactionReason.empty())
+        return;
+    EndedTransactionReason = ErrorDetail(code);
+    EndedTransactionOwner = TransactionOwner;
+}
+
 void TCatalogueConnection::BeginTrans()
 {
     std::unique_lock lock(CatalogueLock);
     WaitForTurn(lock);
+    if (TransactionDepth == 0)
+        EndedTransactionReason.clear();
     Execute(TransactionDepth == 0 ? "begin" : "savepoint level" + std::to_string(TransactionDepth));
     TransactionOwner = std::this_thread::get_id();
     ++TransactionDepth;
@@ -167,8 +191,11 @@ void TCatalogueConnection::EndTransactionLevel()
 void TCatalogueConnection::CommitTrans()
 {
     std::lock_guard lock(CatalogueLock);
-    if (TransactionDepth == 0 || TransactionOwner != std::this_thread::get_id())
+    if (TransactionDepth == 0 || TransactionOwner != std::this_thread::get_id()) {
+        if (!EndedTransactionReason.empty() && EndedTransactionOwner == std::this_thread::get_id())
+            throw ECatalogueError("Catalogue error: the changes were undone: " + EndedTransactionReason);
         throw ECatalogueError("Catalogue error: no transaction to commit");
+    }
     const int level = TransactionDepth - 1;
     try {
         Execute(level == 0 ? "commit" : "release level" + std::to_string(level));

@@ -62,9 +62,15 @@ public:
     void RollbackTrans();
 
 private:
+    // The engine's words for a failure, with the system's reason where it has one.
+    std::string ErrorDetail(int code) const;
     [[noreturn]] void Raise(int code, const std::string& sql) const;
     void WaitForTurn(std::unique_lock<std::mutex>& lock);
     void EndTransactionLevel();
+    // Notes why the engine ended the open transaction itself after a failed
+    // statement (a full disk does that), so that the commit that follows can
+    // say so instead of finding no transaction.
+    void NoteTransactionEndedByEngine(int code);
 
     sqlite3* Database = nullptr;
     std::string FilePath;
@@ -72,6 +78,9 @@ private:
     std::condition_variable TransactionEnded;
     std::thread::id TransactionOwner;
     int TransactionDepth = 0;
+    // The error that ended the transaction of EndedTransactionOwner; empty when none did.
+    std::string EndedTransactionReason;
+    std::thread::id EndedTransactionOwner;
 };
 
 }  // namespace tavrin

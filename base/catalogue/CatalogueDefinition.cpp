@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CatalogueSchema.h"
 #include "base/catalogue/ColumnDefinition.h"
+#include "base/platform/PrivateFile.h"
 
 #include <cerrno>
 #include <chrono>
@@ -96,6 +97,9 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
     if (!definitions)
         throw std::runtime_error("Cannot open the catalogue definition file " + definitionPath + ": " +
                                  std::strerror(errno));
+    // The catalogue holds the customers' names, addresses and answers.
+    if (created)
+        CreatePrivateFile(databasePath);
     TCatalogueConnection catalogue;
     {
         std::lock_guard lock(CatalogueLock);

@@ -1,10 +1,13 @@
 #include "base/platform/FileReplace.h"
 
+#include "base/platform/PrivateFile.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrin {
@@ -44,10 +47,15 @@ void ReplaceFileContents(const std::string& linkOrPath, const std::string& text)
         path = target.string();
     }
     const std::string temporary = path + ".tmp";
-    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A new file is private; one that exists keeps the access the shop gave it.
+    struct stat existing {};
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : PrivateFileMode;
+    const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, PrivateFileMode);
     if (file < 0)
         Fail("create", temporary, errno);
     try {
+        if (::fchmod(file, mode) != 0)
+            Fail("set the access of", temporary, errno);
         WriteAll(file, text, temporary);
         if (::fsync(file) != 0)
             Fail("write", temporary, errno);

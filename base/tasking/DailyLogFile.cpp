@@ -1,5 +1,7 @@
 #include "base/tasking/DailyLogFile.h"
 
+#include "base/platform/PrivateFile.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -87,7 +89,7 @@ std::string TDailyLogFile::OpenDay(const TLocalTime& time)
     fs::create_directories(LogFolder, error);
     if (error)
         return "Cannot make the log folder " + LogFolder + ": " + error.message();
-    File = std::fopen(path.string().c_str(), "a");
+    File = OpenPrivateFileForAppend(path.string());
     if (!File)
         return "Cannot open the log file " + path.string() + ": " + std::strerror(errno);
     RemoveOldFiles(time);

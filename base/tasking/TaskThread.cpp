@@ -11,20 +11,43 @@ TTaskThread::TTaskThread(TMessageTarget& target, std::uint32_t jobReference, TMe
 {
 }
 
+namespace {
+
+// What stays of a hidden secret: enough to tell two jobs' folders apart.
+constexpr std::size_t ShownSecretCharacters = 4;
+
+}  // namespace
+
 void TTaskThread::Fail(const std::string& reason)
 {
     if (!Failure)
-        Failure = reason.empty() ? std::string("unknown error") : reason;
+        Failure = reason.empty() ? std::string("unknown error") : Shown(reason);
+}
+
+void TTaskThread::HideInLog(const std::string& secret)
+{
+    if (secret.size() > ShownSecretCharacters)
+        HiddenSecrets.push_back(secret);
+}
+
+std::string TTaskThread::Shown(std::string text) const
+{
+    for (const std::string& secret : HiddenSecrets) {
+        const std::string shortened = secret.substr(0, ShownSecretCharacters) + "...";
+        for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + shortened.size()))
+            text.replace(at, secret.size(), shortened);
+    }
+    return text;
 }
 
 void TTaskThread::PostLogText(const std::string& text, int totalProgress)
 {
-    Target.Post(TTaskMessage::Progress(WM_TOTAL_PROGRESS, totalProgress, text));
+    Target.Post(TTaskMessage::Progress(WM_TOTAL_PROGRESS, totalProgress, Shown(text)));
 }
 
 void TTaskThread::PostTaskText(const std::string& text, int taskProgress)
 {
-    Target.Post(TTaskMessage::Progress(WM_TASK_PROGRESS, taskProgress, text));
+    Target.Post(TTaskMessage::Progress(WM_TASK_PROGRESS, taskProgress, Shown(text)));
 }
 
 void TTaskThread::PostPage(int page)

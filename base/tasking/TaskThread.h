@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -37,17 +38,25 @@ protected:
     // Posts WM_TASK_PROGRESS: a log line (may be empty) and the task bar (-1: no change).
     void PostTaskText(const std::string& text, int taskProgress = -1);
 
+    // From now on every text the task posts, and its failure reason, show
+    // the secret cut to its first few characters: the log is kept for a
+    // month and read by many, and the secret opens the customer's proof.
+    void HideInLog(const std::string& secret);
+
     // Posts WM_TASK_PROGRESS without a log line or a bar position: the task
     // now works on this page (from 1), so the queue can show which.
     void PostPage(int page);
 
 private:
     void Execute() final;
+    // The text with every hidden secret shortened.
+    std::string Shown(std::string text) const;
 
     TMessageTarget& Target;
     const std::uint32_t Reference;
     const TMessageNumber CompletionNumber;
     std::optional<std::string> Failure;
+    std::vector<std::string> HiddenSecrets;
 };
 
 }  // namespace tavrin

@@ -54,6 +54,7 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         NotDone(job + " is not in the catalogue; its answers were not fetched.");
         return;
     }
+    HideInLog(record.Secret);
     std::string folder;
     try {
         folder = RemoteJobFolderName(record.UniqueID, record.Secret);

@@ -110,6 +110,7 @@ bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFol
         Fail(reason);
         return false;
     }
+    HideInLog(job.Secret);
     localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
     if (localFolder.empty()) {
         const std::string reason = "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence;

@@ -187,5 +187,34 @@ TEST_F(CatalogueAccess, RolledBackTransactionsLeaveNoRowsAndNestedOnesKeepTheirO
     EXPECT_THROW(CatalogueConnection->CommitTrans(), ECatalogueError);
 }
 
+// A full disk makes the engine undo the whole transaction; the commit that
+// follows must say why, not that there was nothing to commit.
+TEST_F(CatalogueAccess, AFullDiskIsNamedByTheCommitOfTheTransactionItUndid)
+{
+    CatalogueConnection->Execute("pragma max_page_count = 1");  // the catalogue's present size
+    CatalogueConnection->BeginTrans();
+    CatalogueConnection->BeginTrans();
+    const std::string name(4000, 'x');
+    bool full = false;
+    for (int row = 0; row < 1000 && !full; ++row) {
+        try {
+            Run("insert into JobList (JobListReference, JobListName) values (" + std::to_string(row + 1) + ", " +
+                QuoteText(name) + ")");
+        } catch (const ECatalogueError& error) {
+            EXPECT_NE(std::string(error.what()).find("full"), std::string::npos) << error.what();
+            full = true;
+        }
+    }
+    ASSERT_TRUE(full);
+    CatalogueConnection->RollbackTrans();
+    try {
+        CatalogueConnection->CommitTrans();
+        ADD_FAILURE() << "a transaction the engine undid was committed";
+    } catch (const ECatalogueError& error) {
+        EXPECT_NE(std::string(error.what()).find("database or disk is full"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -122,6 +122,43 @@ TEST(TaskThread, AnErrorBoxOnItsThreadIsALogLineAndFailsTheTask)
     EXPECT_EQ(handler.Received[2].FailureReason, "Tiff Error: Not a TIFF file");
 }
 
+// A task that tells where a job's private folder is, then fails there.
+class TSecretTellingTask final : public TTaskThread {
+public:
+    TSecretTellingTask(TMessageTarget& target, std::string secret)
+        : TTaskThread(target, 7, WM_TRANSFER_DONE), Secret(std::move(secret))
+    {
+    }
+
+protected:
+    void Run() override
+    {
+        HideInLog(Secret);
+        PostLogText("Remote Path: /tavrin/20261211093000123-" + Secret + "/", -1);
+        PostTaskText("550 /tavrin/20261211093000123-" + Secret + "/x: twice " + Secret, -1);
+        throw std::runtime_error("Could not reach the remote folder /tavrin/20261211093000123-" + Secret + "/");
+    }
+
+private:
+    std::string Secret;
+};
+
+TEST(TaskThread, AHiddenSecretIsShortenedInEveryTextAndTheFailure)
+{
+    const std::string secret = "00112233445566778899aabbccddeeff";
+    TMessageQueue queue;
+    (new TSecretTellingTask(queue, secret))->Start();
+    TReleasingHandler handler;
+    handler.RecordPolicy = false;
+    ASSERT_TRUE(queue.PumpUntil(
+        handler, [&] { return handler.Completed; }, std::chrono::seconds(10)));
+    ASSERT_EQ(handler.Received.size(), 3u);
+    EXPECT_EQ(*handler.Received[0].Text, "Remote Path: /tavrin/20261211093000123-0011.../");
+    EXPECT_EQ(*handler.Received[1].Text, "550 /tavrin/20261211093000123-0011.../x: twice 0011...");
+    EXPECT_EQ(handler.Received[2].FailureReason,
+              "Could not reach the remote folder /tavrin/20261211093000123-0011.../");
+}
+
 TEST(TaskProgress, PercentagesRoundHalvesToTheEvenNeighbour)
 {
     const struct {

@@ -67,7 +67,8 @@ fingerprint=$(openssl x509 -noout -fingerprint -sha256 -in "$demo/tls/server.crt
 cli=$station/tavrin-cli
 
 # 3. The settings file, every key in the station's own order, written aside and
-#    moved in whole; then the marker.
+#    moved in whole; then the marker. It holds passwords: its owner's alone.
+(umask 077 && : >"$settings.part")
 cat >"$settings.part" <<INI
 [Main]
 InputFolder=$demo/pagebuffers/
