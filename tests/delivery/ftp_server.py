@@ -6,12 +6,12 @@ and every command it receives to --command-log."""
 
 import argparse
 import fnmatch
+import io
 import os
 import socket
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.filesystems import FilesystemError
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -46,8 +46,8 @@ def parse_arguments():
     parser.add_argument("--refuse-epsv", action="store_true", help="answer EPSV with 500, as older servers do")
     parser.add_argument("--pasv-address", default="", help="the address PASV replies name instead of the real one")
     parser.add_argument("--passive-port", type=int, default=0, help="the only port passive connections listen on")
-    parser.add_argument("--drip-retr", type=float, default=0,
-                        help="send each file downloaded with RETR one byte every this many seconds")
+    parser.add_argument("--drip", type=float, default=0,
+                        help="send each file (RETR) and listing (NLST) one byte every this many seconds")
     return parser.parse_args()
 
 
@@ -142,16 +142,11 @@ class ScriptedHandler(FTPHandler):
             return
         return FTPHandler.ftp_EPSV(self, line)
 
-    def ftp_RETR(self, file):
-        if not ARGUMENTS.drip_retr:
-            return FTPHandler.ftp_RETR(self, file)
-        try:
-            fd = self.run_as_current_user(self.fs.open, file, "rb")
-        except (EnvironmentError, FilesystemError) as error:
-            self.respond("550 %s." % error)
-            return None
-        self.push_dtp_data(DrippingProducer(fd, ARGUMENTS.drip_retr), isproducer=True, file=fd, cmd="RETR")
-        return file
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if ARGUMENTS.drip and cmd in ("RETR", "NLST"):
+            data = DrippingProducer(file if isproducer else io.BytesIO(data), ARGUMENTS.drip)
+            isproducer = True
+        return FTPHandler.push_dtp_data(self, data, isproducer, file, cmd)
 
     def ftp_PWD(self, line):
         shown = ARGUMENTS.pwd_template.replace("{cwd}", self.fs.cwd)

@@ -333,38 +333,53 @@ TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
     }
 }
 
-TEST_F(FTPSession, ADownloadThatDripsIsAbandonedAtItsDeadline)
+TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
 {
     // A byte every 0.2 s: the data connection never stalls, yet 60 bytes take 12 s.
-    StartServer({"--drip-retr", "0.2"});
+    StartServer({"--drip", "0.2"});
     LoadSettingsFile("FTPReplyTimeout=2\nFTPStallTimeout=2\n");
     UseServer();
     WriteBytes(ServerRoot() / "tavrin/J/replies.jsonl", std::string(60, 'a'));
+    for (int n = 0; n < 10; ++n)
+        WriteBytes(ServerRoot() / "tavrin/K" / ("tile0-000" + std::to_string(n) + ".tdb"), "");
+    std::int64_t received = 0;
+    const auto download = [&](std::optional<std::chrono::milliseconds> deadline) {
+        return [&received, deadline](TFTPClient& client) {
+            client.Retrieve(
+                "/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t count) { received = count; }, deadline);
+        };
+    };
     const struct {
-        std::optional<std::chrono::milliseconds> Deadline;
+        const char* Name;
+        std::function<void(TFTPClient&)> Call;
         const char* Error;
     } cases[] = {
-        {std::chrono::milliseconds(1000), "The download of /tavrin/J/replies.jsonl took longer than 1 s: timed out"},
+        {"download with a deadline of 1 s", download(std::chrono::milliseconds(1000)),
+         "The download of /tavrin/J/replies.jsonl took longer than 1 s: timed out"},
         // Without a deadline of the caller's, the reply time-out bounds the whole download.
-        {std::nullopt, "The download of /tavrin/J/replies.jsonl took longer than 2 s: timed out"},
+        {"download without a deadline", download(std::nullopt),
+         "The download of /tavrin/J/replies.jsonl took longer than 2 s: timed out"},
+        {"listing", [](TFTPClient& client) { client.NameList("/tavrin/K"); },
+         "The listing of /tavrin/K took longer than 2 s: timed out"},
     };
     for (const auto& c : cases) {
         TProbeSession session(Messages);
         ASSERT_TRUE(session.Connect()) << session.LastError;
-        std::int64_t received = 0;
+        received = 0;
         try {
-            session.Client->Retrieve(
-                "/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t count) { received = count; }, c.Deadline);
-            ADD_FAILURE() << "the download ended: " << c.Error;
+            c.Call(*session.Client);
+            ADD_FAILURE() << c.Name << " ended: " << c.Error;
         } catch (const EFTPTimeout& timeout) {
-            EXPECT_EQ(std::string(timeout.what()), c.Error);
+            EXPECT_EQ(std::string(timeout.what()), c.Error) << c.Name;
         }
-        EXPECT_GT(received, 0) << "bytes were moving: not a stall";
-        EXPECT_LT(received, 60);
+        if (std::string(c.Name).rfind("download", 0) == 0) {
+            EXPECT_GT(received, 0) << "bytes were moving: not a stall";
+            EXPECT_LT(received, 60);
+        }
         // Closed as after a stall: the next command says why.
-        EXPECT_FALSE(session.Client->Connected());
-        EXPECT_TRUE(session.Client->TimedOut());
-        EXPECT_THROW(session.Client->Command("NOOP", "", {200}), EFTPError);
+        EXPECT_FALSE(session.Client->Connected()) << c.Name;
+        EXPECT_TRUE(session.Client->TimedOut()) << c.Name;
+        EXPECT_THROW(session.Client->Command("NOOP", "", {200}), EFTPError) << c.Name;
     }
 }
 
