@@ -298,6 +298,22 @@ TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileAr
     EXPECT_EQ(session.CurrentRemotePath, "/tavrin/J/");
 }
 
+TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
+{
+    StartServer();
+    UseServer();
+    WriteBytes(ServerRoot() / "keep.txt", "kept");
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect()) << session.LastError;
+    ClearCommands();
+    for (const char* name : {"x\r\nDELE keep.txt", "x\nDELE keep.txt"})
+        EXPECT_THROW(session.Client->Command("CWD", name, {250}), EFTPError);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(FileBytes(ServerRoot() / "keep.txt"), "kept");
+    // The session goes on.
+    EXPECT_EQ(session.Client->PrintWorkingDirectory(), "/");
+}
+
 TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
 {
     const struct {
