@@ -4,8 +4,7 @@
 #include "engines/delivery/TLSPeer.h"
 
 #include <Poco/Exception.h>
-#include <Poco/Net/DialogSocket.h>
-#include <Poco/Net/FTPClientSession.h>
+#include <Poco/Net/IPAddress.h>
 #include <Poco/Net/NetException.h>
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
@@ -21,7 +20,7 @@ namespace tavrin {
 
 namespace {
 
-using Poco::Net::FTPClientSession;
+using Clock = std::chrono::steady_clock;
 
 // Pieces of a file handed to the data connection at once: large enough that
 // a fast link is never starved, small enough for smooth progress.
@@ -30,24 +29,29 @@ constexpr std::size_t StorePieceBytes = 256 * 1024;
 // How long a closing session waits for the reply to "QUIT".
 constexpr std::chrono::seconds QuitTimeout(5);
 
+// The most a reply on the control connection may hold. Welcome banners run
+// to a few dozen lines; a server that sends more is stalling the station or
+// trying to fill its memory.
+constexpr std::size_t MaxReplyLines = 200;
+constexpr std::size_t MaxReplyBytes = 64 * 1024;
+
+// The most a name listing may hold: folders of a few thousand names stay far below.
+constexpr std::size_t MaxListingBytes = 4 * 1024 * 1024;
+
+// Bytes read from a socket at once.
+constexpr std::size_t ReadPieceBytes = 64 * 1024;
+
 Poco::Timespan AsTimespan(std::chrono::milliseconds duration)
 {
     return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(duration.count()) * 1000);
 }
 
-// The text of a failure: an FTP failure is the server's reply (the library
-// puts its own words before it), any other names what failed and where.
-std::string ErrorText(const Poco::Exception& error)
+// The time left until the deadline, never less than a millisecond (a zero
+// socket time-out would mean no time-out at all).
+std::chrono::milliseconds Remaining(Clock::time_point deadline)
 {
-    if (!dynamic_cast<const Poco::Net::FTPException*>(&error) || error.message().empty())
-        return error.displayText();
-    const std::string& text = error.message();
-    const std::size_t reply = text.find(": ");
-    const bool codeFollows = reply != std::string::npos && reply + 5 <= text.size() &&
-                             std::isdigit(static_cast<unsigned char>(text[reply + 2])) &&
-                             std::isdigit(static_cast<unsigned char>(text[reply + 3])) &&
-                             std::isdigit(static_cast<unsigned char>(text[reply + 4]));
-    return codeFollows ? text.substr(reply + 2) : text;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return std::max(left, std::chrono::milliseconds(1));
 }
 
 // A wait as the log says it: "60 s", or "1500 ms" when not whole seconds.
@@ -148,17 +152,290 @@ void DrainUnread(Poco::Net::StreamSocket& data)
     }
 }
 
+// Closes a socket whose peer may already be gone.
+void CloseQuietly(Poco::Net::StreamSocket& socket)
+{
+    try {
+        socket.close();
+    } catch (const Poco::Exception&) {
+    }
+}
+
+// A reply past the bounds of a reply: the server is not trusted with the
+// session any longer, as after a time-out.
+class EFTPUnbounded : public EFTPError {
+public:
+    using EFTPError::EFTPError;
+};
+
+// A reply outside those expected, with its code.
+class EFTPRefused : public EFTPError {
+public:
+    EFTPRefused(int code, const std::string& text) : EFTPError(text), Code(code) {}
+    const int Code;
+};
+
+struct TReply {
+    int Code = 0;      // 0: the server closed the connection without a reply
+    std::string Text;  // every line, joined by line feeds
+};
+
+// What a wait for one reply is called in its errors: "greeting" or "reply to
+// USER", and the text when nothing at all arrived in time.
+struct TReplyStep {
+    std::string Subject;
+    std::string Silent;
+};
+
+// The error text of a reply that was not the one wanted.
+std::string ReplyText(const TReply& reply)
+{
+    return reply.Text.empty() ? std::string("The server closed the connection.") : reply.Text;
+}
+
+// The three digits that begin a reply line, or -1.
+int ReplyCode(const std::string& line)
+{
+    if (line.size() < 3)
+        return -1;
+    int code = 0;
+    for (std::size_t at = 0; at < 3; ++at) {
+        if (!std::isdigit(static_cast<unsigned char>(line[at])))
+            return -1;
+        code = code * 10 + (line[at] - '0');
+    }
+    return code;
+}
+
+// The port of an "EPSV" reply: "229 Entering Extended Passive Mode (|||port|)".
+std::uint16_t ExtendedPassivePort(const std::string& reply)
+{
+    const std::size_t open = reply.find('(');
+    if (open != std::string::npos && open + 4 < reply.size()) {
+        const char delimiter = reply[open + 1];
+        std::size_t at = open + 1;
+        if (reply[at + 1] == delimiter && reply[at + 2] == delimiter) {
+            at += 3;
+            long port = 0;
+            std::size_t digits = 0;
+            while (at < reply.size() && std::isdigit(static_cast<unsigned char>(reply[at])) && digits < 6) {
+                port = port * 10 + (reply[at] - '0');
+                ++at;
+                ++digits;
+            }
+            if (digits > 0 && at < reply.size() && reply[at] == delimiter && port > 0 && port < 65536)
+                return static_cast<std::uint16_t>(port);
+        }
+    }
+    throw EFTPError("The FTP server's reply to EPSV names no port: " + reply);
+}
+
+// The port of a "PASV" reply, "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)";
+// the address before it is not used.
+std::uint16_t PassivePort(const std::string& reply)
+{
+    std::size_t at = reply.size() > 3 ? 3 : reply.size();
+    while (at < reply.size() && !std::isdigit(static_cast<unsigned char>(reply[at])))
+        ++at;
+    int numbers[6] = {};
+    for (int index = 0; index < 6; ++index) {
+        std::size_t digits = 0;
+        int number = 0;
+        while (at < reply.size() && std::isdigit(static_cast<unsigned char>(reply[at])) && digits < 3) {
+            number = number * 10 + (reply[at] - '0');
+            ++at;
+            ++digits;
+        }
+        const bool separated = index == 5 || (at < reply.size() && reply[at] == ',');
+        if (digits == 0 || number > 255 || !separated)
+            throw EFTPError("The FTP server's reply to PASV names no port: " + reply);
+        numbers[index] = number;
+        ++at;
+    }
+    const int port = numbers[4] * 256 + numbers[5];
+    if (port == 0)
+        throw EFTPError("The FTP server's reply to PASV names no port: " + reply);
+    return static_cast<std::uint16_t>(port);
+}
+
+// Reads a data connection to its end: within the stall time-out for each
+// piece and the deadline for the whole, keeping at most maxBytes.
+struct TDataRead {
+    std::size_t MaxBytes = 0;
+    Clock::time_point Deadline;
+    std::chrono::milliseconds Stall{0};
+    std::string Stalled;   // no byte moved for the stall time-out
+    std::string TooLong;   // the deadline passed
+    std::string TooLarge;  // more than MaxBytes
+};
+
+std::string ReadToEnd(Poco::Net::StreamSocket& data, const TDataRead& read,
+                      const std::function<void(std::int64_t)>& work)
+{
+    std::string content;
+    std::vector<char> piece(ReadPieceBytes);
+    for (;;) {
+        if (Clock::now() >= read.Deadline)
+            throw EFTPTimeout(read.TooLong);
+        const std::chrono::milliseconds left = Remaining(read.Deadline);
+        const bool deadlineFirst = left < read.Stall;
+        data.setReceiveTimeout(AsTimespan(deadlineFirst ? left : read.Stall));
+        const int received = Timed(deadlineFirst ? read.TooLong : read.Stalled,
+                                   [&] { return data.receiveBytes(piece.data(), static_cast<int>(piece.size())); });
+        if (received <= 0)
+            return content;
+        if (content.size() + static_cast<std::size_t>(received) > read.MaxBytes)
+            throw EFTPTooLarge(read.TooLarge);
+        content.append(piece.data(), static_cast<std::size_t>(received));
+        if (work)
+            work(static_cast<std::int64_t>(content.size()));
+    }
+}
+
 }  // namespace
 
-// Poco's session, with data connections that honour the time-outs: the
-// connection is opened within the stall time-out and every byte on it moves
-// within the stall time-out too. The commands are the library's own.
-class TFTPSession : public FTPClientSession {
+// The conversation on the control connection: each reply read within the
+// reply time-out and the bounds above, and the data connections opened by
+// the client itself, so that no command is sent that the caller did not ask
+// for and no address of the server's choosing is connected to.
+class TFTPSession {
 public:
-    TFTPSession(const Poco::Net::StreamSocket& socket, const TFTPTimeouts& timeouts, TTLSPeer* peer)
-        : FTPClientSession(socket, false), Timeouts(timeouts), Peer(peer)
+    TFTPSession(const Poco::Net::StreamSocket& control, const TFTPTimeouts& timeouts)
+        : Timeouts(timeouts), Control(control), Peer(control.peerAddress().host())
     {
-        setTimeout(AsTimespan(timeouts.Reply));
+    }
+
+    // Secures the control connection once the server agreed to "AUTH TLS".
+    void Secure(TTLSPeer& peer)
+    {
+        // Anything the server sent after its agreement travelled in plain
+        // text: it must not pass for a reply inside TLS.
+        Unread.clear();
+        try {
+            Control = peer.Secure(Control);
+        } catch (const ETLSRefused& refusal) {
+            throw EFTPError(refusal.what());
+        }
+        Tls = &peer;
+    }
+
+    TReplyStep Step(const std::string& step) const { return {"reply to " + step, NoAnswer(step, Timeouts.Reply)}; }
+
+    // The command (with its argument unless empty) and its reply; "shown"
+    // names it in errors (a password is not shown).
+    TReply Ask(const std::string& command, const std::string& argument, const std::string& shown)
+    {
+        const TReplyStep step = Step(shown);
+        Send(argument.empty() ? command : command + " " + argument, step.Silent);
+        return Receive(step, Timeouts.Reply);
+    }
+
+    void Send(const std::string& line, const std::string& timedOut)
+    {
+        // A line break would let a name smuggle in a command of its own.
+        if (line.find_first_of("\r\n") != std::string::npos)
+            throw EFTPError("The FTP command \"" + line.substr(0, line.find_first_of("\r\n")) +
+                            "...\" holds a line break; it was not sent");
+        const std::string bytes = line + "\r\n";
+        Timed(timedOut, [&] {
+            Control.setSendTimeout(AsTimespan(Timeouts.Reply));
+            std::size_t sent = 0;
+            while (sent < bytes.size()) {
+                const int count = Control.sendBytes(bytes.data() + sent, static_cast<int>(bytes.size() - sent));
+                if (count <= 0)
+                    throw EFTPError("The FTP server closed the connection.");
+                sent += static_cast<std::size_t>(count);
+            }
+        });
+    }
+
+    // One reply, single or multi-line, within the wait for the whole of it.
+    TReply Receive(const TReplyStep& step, std::chrono::milliseconds wait)
+    {
+        const Clock::time_point deadline = Clock::now() + wait;
+        const std::string named = "The FTP server's " + step.Subject;
+        TReply reply;
+        std::string ending;  // "ddd " that ends a multi-line reply
+        std::size_t lines = 0;
+        std::size_t consumed = 0;
+        std::size_t scanned = 0;
+        for (;;) {
+            const std::size_t end = Unread.find('\n', scanned);
+            if (end == std::string::npos) {
+                scanned = Unread.size();
+                if (consumed + Unread.size() > MaxReplyBytes)
+                    throw EFTPUnbounded(named + " ran past " + std::to_string(MaxReplyBytes) + " bytes");
+                const bool begun = consumed > 0 || !Unread.empty();
+                const std::string late =
+                    begun ? named + " did not end within " + DurationText(wait) + ": timed out" : step.Silent;
+                if (Clock::now() >= deadline)
+                    throw EFTPTimeout(late);
+                if (!ReceiveSome(deadline, late)) {
+                    if (begun)
+                        throw EFTPError("The FTP server closed the connection in the middle of its " + step.Subject);
+                    return reply;
+                }
+                continue;
+            }
+            std::string line = Unread.substr(0, end);
+            Unread.erase(0, end + 1);
+            scanned = 0;
+            consumed += end + 1;
+            if (++lines > MaxReplyLines)
+                throw EFTPUnbounded(named + " ran past " + std::to_string(MaxReplyLines) + " lines");
+            if (consumed > MaxReplyBytes)
+                throw EFTPUnbounded(named + " ran past " + std::to_string(MaxReplyBytes) + " bytes");
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (lines == 1) {
+                reply.Text = line;
+                reply.Code = ReplyCode(line);
+                if (reply.Code >= 0 && line.size() > 3 && line[3] == '-') {
+                    ending = line.substr(0, 3) + " ";
+                    continue;
+                }
+                // A line without a code is no reply the client expects.
+                reply.Code = std::max(reply.Code, 0);
+                if (reply.Text.empty())
+                    reply.Text = "(an empty line)";
+                return reply;
+            }
+            reply.Text += '\n';
+            reply.Text += line;
+            if (line.compare(0, ending.size(), ending) == 0 || line == ending.substr(0, 3))
+                return reply;
+        }
+    }
+
+    // A data connection for the command, after the server's preliminary
+    // reply; raises EFTPRefused when the server refuses the command.
+    Poco::Net::StreamSocket OpenData(const std::string& command, const std::string& argument, bool passive)
+    {
+        Poco::Net::StreamSocket data = passive ? PassiveData(command, argument) : ActiveData(command, argument);
+        data.setSendTimeout(AsTimespan(Timeouts.Stall));
+        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
+        return data;
+    }
+
+    // The server's word that a transfer is complete (2xx).
+    void Confirm(const TReplyStep& step, std::chrono::milliseconds wait)
+    {
+        const TReply reply = Receive(step, wait);
+        if (reply.Code < 200 || reply.Code > 299)
+            throw EFTPError(ReplyText(reply));
+    }
+
+    // Ends a transfer the client gave up: the data connection is closed and
+    // the server's reply to it is not awaited for long.
+    void Abandon(Poco::Net::StreamSocket& data)
+    {
+        CloseQuietly(data);
+        try {
+            Receive({"reply to an abandoned transfer", "abandoned"},
+                    std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply));
+        } catch (const EFTPError&) {
+        } catch (const Poco::Exception&) {
+        }
     }
 
     // Closes both directions of the control connection: whatever still
@@ -166,41 +443,40 @@ public:
     void ShutDown()
     {
         try {
-            if (_pControlSocket)
-                _pControlSocket->shutdown();
+            Control.shutdown();
         } catch (const Poco::Exception&) {
             // Already gone.
         }
     }
 
-protected:
-    Poco::Net::StreamSocket establishDataConnection(const std::string& command, const std::string& argument) override
-    {
-        Poco::Net::StreamSocket data = getPassive() ? PassiveData(command, argument) : ActiveData(command, argument);
-        data.setSendTimeout(AsTimespan(Timeouts.Stall));
-        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
-        LastData = data;
-        return data;
-    }
+    void Close() { Control.close(); }
 
-public:
-    // The data connection opened last, handed over once (and then no longer
-    // held here, so that closing the library's stream closes it): the
-    // library's stream gives out its socket without counting the reference.
-    Poco::Net::StreamSocket TakeDataConnection()
-    {
-        Poco::Net::StreamSocket data = LastData.value();
-        LastData.reset();
-        return data;
-    }
+    const TFTPTimeouts Timeouts;
 
-protected:
 private:
-    // "PASV", the connection to the address it names, then the command.
+    // Waits for more of a reply until the deadline; false when the server closed the connection.
+    bool ReceiveSome(Clock::time_point deadline, const std::string& late)
+    {
+        char piece[4096];
+        const int received = Timed(late, [&] {
+            // TLS may hold decrypted bytes the socket no longer shows.
+            if (Control.available() <= 0 &&
+                !Control.poll(AsTimespan(Remaining(deadline)), Poco::Net::Socket::SELECT_READ))
+                throw Poco::TimeoutException();
+            Control.setReceiveTimeout(AsTimespan(Remaining(deadline)));
+            return Control.receiveBytes(piece, sizeof piece);
+        });
+        if (received <= 0)
+            return false;
+        Unread.append(piece, static_cast<std::size_t>(received));
+        return true;
+    }
+
+    // "EPSV", or "PASV" once the server refused it; then the connection to
+    // the control connection's peer, then the command.
     Poco::Net::StreamSocket PassiveData(const std::string& command, const std::string& argument)
     {
-        const Poco::Net::SocketAddress address =
-            Timed(NoAnswer("PASV", Timeouts.Reply), [&] { return sendPassiveCommand(); });
+        const Poco::Net::SocketAddress address(Peer, PassiveDataPort());
         Poco::Net::StreamSocket data;
         Timed("Could not open the data connection to " + address.toString() + " within " +
                   DurationText(Timeouts.Stall) + ": timed out",
@@ -209,11 +485,36 @@ private:
         return Protected(data);
     }
 
+    std::uint16_t PassiveDataPort()
+    {
+        if (!ExtendedRefused) {
+            const TReply reply = Ask("EPSV", "", "EPSV");
+            if (reply.Code == 229)
+                return ExtendedPassivePort(reply.Text);
+            if (reply.Code < 500 || reply.Code > 599)
+                throw EFTPError(ReplyText(reply));
+            // An older server: "PASV" from now on, without asking again.
+            ExtendedRefused = true;
+        }
+        const TReply reply = Ask("PASV", "", "PASV");
+        if (reply.Code != 227)
+            throw EFTPError(ReplyText(reply));
+        return PassivePort(reply.Text);
+    }
+
     // "PORT" with a listening socket, the command, then the server's connection.
     Poco::Net::StreamSocket ActiveData(const std::string& command, const std::string& argument)
     {
-        Poco::Net::ServerSocket server(Poco::Net::SocketAddress(_pControlSocket->address().host(), 0));
-        Timed(NoAnswer("PORT", Timeouts.Reply), [&] { sendPortCommand(server.address()); });
+        Poco::Net::ServerSocket server(Poco::Net::SocketAddress(Control.address().host(), 0));
+        const Poco::Net::SocketAddress listening = server.address();
+        if (listening.family() != Poco::Net::SocketAddress::IPv4)
+            throw EFTPError("PORT needs an IPv4 connection to the FTP server; turn passive mode on");
+        std::string port = listening.host().toString();
+        std::replace(port.begin(), port.end(), '.', ',');
+        port += "," + std::to_string(listening.port() / 256) + "," + std::to_string(listening.port() % 256);
+        const TReply reply = Ask("PORT", port, "PORT");
+        if (reply.Code != 200)
+            throw EFTPError(ReplyText(reply));
         BeginTransfer(command, argument);
         if (!server.poll(AsTimespan(Timeouts.Stall), Poco::Net::Socket::SELECT_READ))
             throw EFTPTimeout("The FTP server did not open the data connection within " + DurationText(Timeouts.Stall) +
@@ -228,12 +529,10 @@ private:
     // server begins its side once it has answered the command.
     Poco::Net::StreamSocket Protected(Poco::Net::StreamSocket& data)
     {
-        if (!Peer)
+        if (!Tls)
             return data;
-        data.setSendTimeout(AsTimespan(Timeouts.Stall));
-        data.setReceiveTimeout(AsTimespan(Timeouts.Stall));
         try {
-            return Peer->SecureData(data);
+            return Tls->SecureData(data);
         } catch (const ETLSRefused& refusal) {
             throw EFTPError(refusal.what());
         }
@@ -241,16 +540,18 @@ private:
 
     void BeginTransfer(const std::string& command, const std::string& argument)
     {
-        std::string response;
-        const int status = Timed(NoAnswer(argument.empty() ? command : command + " " + argument, Timeouts.Reply),
-                                 [&] { return sendCommand(command, argument, response); });
-        if (!isPositivePreliminary(status))
-            throw Poco::Net::FTPException(command + " command failed", response, status);
+        const TReply reply = Ask(command, argument, argument.empty() ? command : command + " " + argument);
+        if (reply.Code < 100 || reply.Code > 199)
+            throw EFTPRefused(reply.Code, ReplyText(reply));
     }
 
-    const TFTPTimeouts Timeouts;
-    TTLSPeer* const Peer;
-    std::optional<Poco::Net::StreamSocket> LastData;
+    Poco::Net::StreamSocket Control;
+    // The host the control connection reached: the only one data connections go to.
+    const Poco::Net::IPAddress Peer;
+    TTLSPeer* Tls = nullptr;
+    // Bytes received and not yet part of a reply.
+    std::string Unread;
+    bool ExtendedRefused = false;
 };
 
 template <typename TOperation>
@@ -261,13 +562,18 @@ auto TFTPClient::Guarded(TOperation&& operation) -> decltype(operation())
     } catch (const EFTPTimeout& timeout) {
         Lose(timeout.what());
         throw;
+    } catch (const EFTPUnbounded& unbounded) {
+        Lose(unbounded.what());
+        throw;
+    } catch (const EFTPError&) {
+        throw;
     } catch (const Poco::TimeoutException&) {
         // A wait that no step named is still a time-out of this session.
         const std::string reason = NoAnswer("in time", Timeouts.Reply);
         Lose(reason);
         throw EFTPTimeout(reason);
     } catch (const Poco::Exception& error) {
-        throw EFTPError(ErrorText(error));
+        throw EFTPError(error.displayText());
     } catch (const std::ios_base::failure& error) {
         throw EFTPError(error.what());
     }
@@ -335,36 +641,27 @@ void TFTPClient::OpenWith(const std::string& host, std::uint16_t port, const TFT
         // Commands are short, but a peer that stops reading must not hold them either.
         socket.setSendTimeout(AsTimespan(timeouts.Reply));
 
-        // The greeting is read here, so that only 220 counts; the server says
-        // nothing more until it is spoken to, so no reply is read ahead.
-        std::string greeting;
-        Poco::Net::DialogSocket dialog(socket);
-        const int status =
-            Timed("The FTP server sent no greeting within " + DurationText(timeouts.Reply) + ": timed out",
-                  [&] { return dialog.receiveStatusMessage(greeting); });
-        if (status != 220)
-            throw EFTPError(greeting.empty() ? "The server closed the connection without a greeting." : greeting);
+        // Held here until the greeting and TLS are through, so that a failure closes it.
+        auto session = std::make_unique<TFTPSession>(socket, timeouts);
+        // Only 220 counts; the server says nothing more until it is spoken to.
+        const TReply greeting = session->Receive(
+            {"greeting", "The FTP server sent no greeting within " + DurationText(timeouts.Reply) + ": timed out"},
+            timeouts.Reply);
+        if (greeting.Code != 220)
+            throw EFTPError(greeting.Text.empty() ? "The server closed the connection without a greeting."
+                                                  : greeting.Text);
 
-        Poco::Net::StreamSocket control = socket;
         if (Peer) {
-            std::string reply;
-            dialog.sendMessage("AUTH TLS");
-            const int answer =
-                Timed(NoAnswer("AUTH TLS", timeouts.Reply), [&] { return dialog.receiveStatusMessage(reply); });
-            if (answer != 234) {
-                socket.close();
+            const TReply reply = session->Ask("AUTH", "TLS", "AUTH TLS");
+            if (reply.Code != 234) {
+                CloseQuietly(socket);
                 throw EFTPError("The FTP server does not offer TLS (AUTH TLS: " +
-                                (reply.empty() ? std::string("no reply") : reply) +
+                                (reply.Text.empty() ? std::string("no reply") : reply.Text) +
                                 "); the user name and password were not sent");
             }
-            try {
-                control = Peer->Secure(socket);
-            } catch (const ETLSRefused& refusal) {
-                throw EFTPError(refusal.what());
-            }
+            session->Secure(*Peer);
         }
-        Session = std::make_unique<TFTPSession>(control, timeouts, Peer.get());
-        Session->setPassive(Passive, false);
+        Session = std::move(session);
         SocketHandle = static_cast<std::intptr_t>(socket.impl()->sockfd());
     });
 }
@@ -373,13 +670,11 @@ void TFTPClient::LogOn(const std::string& user, const std::string& password)
 {
     TFTPSession& session = OpenSession();
     Guarded([&] {
-        std::string reply;
-        int status = Timed(NoAnswer("USER", Timeouts.Reply), [&] { return session.sendCommand("USER", user, reply); });
-        if (status == 331)
-            status =
-                Timed(NoAnswer("PASS", Timeouts.Reply), [&] { return session.sendCommand("PASS", password, reply); });
-        if (status != 230 && status != 202)
-            throw EFTPError(reply);
+        TReply reply = session.Ask("USER", user, "USER");
+        if (reply.Code == 331)
+            reply = session.Ask("PASS", password, "PASS");
+        if (reply.Code != 230 && reply.Code != 202)
+            throw EFTPError(ReplyText(reply));
     });
     Command("SYST", "", {200, 215, 500});
     if (Peer) {
@@ -391,8 +686,6 @@ void TFTPClient::LogOn(const std::string& user, const std::string& password)
 void TFTPClient::SetPassive(bool passive)
 {
     Passive = passive;
-    if (Session)
-        Session->setPassive(passive, false);
 }
 
 std::string TFTPClient::Command(const std::string& command, const std::string& argument,
@@ -400,14 +693,10 @@ std::string TFTPClient::Command(const std::string& command, const std::string& a
 {
     TFTPSession& session = OpenSession();
     return Guarded([&] {
-        std::string reply;
-        const int status = Timed(NoAnswer(command, Timeouts.Reply), [&] {
-            return argument.empty() ? session.sendCommand(command, reply)
-                                    : session.sendCommand(command, argument, reply);
-        });
-        if (std::find(success.begin(), success.end(), status) == success.end())
-            throw EFTPError(reply.empty() ? "The server closed the connection." : reply);
-        return reply;
+        const TReply reply = session.Ask(command, argument, command);
+        if (std::find(success.begin(), success.end(), reply.Code) == success.end())
+            throw EFTPError(ReplyText(reply));
+        return reply.Text;
     });
 }
 
@@ -420,10 +709,8 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
 {
     TFTPSession& session = OpenSession();
     Guarded([&] {
-        session.beginUpload(name);
+        Poco::Net::StreamSocket data = session.OpenData("STOR", name, Passive);
         try {
-            // Large pieces go straight to the socket; the stream's own buffer would cut them small.
-            Poco::Net::StreamSocket data = session.TakeDataConnection();
             // TLS writes whole records: there the send time-out bounds each wait instead.
             if (!Peer)
                 data.setBlocking(false);
@@ -444,28 +731,20 @@ void TFTPClient::Store(const std::string& name, std::istream& content, const std
                 DrainUnread(data);
                 Peer->KeepSessionOf(data);
             }
+            // The end of the connection is the end of the file.
+            data.close();
         } catch (const EFTPTimeout&) {
             // The session is lost; the upload ends with it.
             throw;
         } catch (...) {
-            AbandonUpload();
+            session.Abandon(data);
             throw;
         }
-        Timed("The FTP server did not confirm the upload of " + name + " within " + DurationText(Timeouts.Reply) +
-                  ": timed out",
-              [&] { session.endUpload(); });
+        session.Confirm({"reply to the upload of " + name, "The FTP server did not confirm the upload of " + name +
+                                                               " within " + DurationText(Timeouts.Reply) +
+                                                               ": timed out"},
+                        Timeouts.Reply);
     });
-}
-
-void TFTPClient::AbandonUpload()
-{
-    // Only ending the transfer frees the library's data stream; the reply
-    // that follows is not awaited for long.
-    try {
-        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
-        Session->endUpload();
-    } catch (const Poco::Exception&) {
-    }
 }
 
 void TFTPClient::Lose(const std::string& reason)
@@ -476,13 +755,8 @@ void TFTPClient::Lose(const std::string& reason)
     std::unique_ptr<TFTPSession> lost = std::move(Session);
     SocketHandle = -1;
     lost->ShutDown();
-    // Frees a data connection that the library still holds; its reply fails at once now.
     try {
-        lost->endUpload();
-    } catch (const Poco::Exception&) {
-    }
-    try {
-        lost->close();
+        lost->Close();
     } catch (const Poco::Exception&) {
     }
     Status("Disconnected.");
@@ -496,91 +770,100 @@ TFTPSession& TFTPClient::OpenSession()
 }
 
 std::optional<std::string> TFTPClient::Retrieve(const std::string& name, std::size_t maxBytes,
-                                                const std::function<void(std::int64_t)>& work)
+                                                const std::function<void(std::int64_t)>& work,
+                                                std::optional<std::chrono::milliseconds> deadline)
 {
     TFTPSession& session = OpenSession();
+    const std::chrono::milliseconds allowed = deadline.value_or(Timeouts.Reply);
+    const Clock::time_point started = Clock::now();
     return Guarded([&]() -> std::optional<std::string> {
+        Poco::Net::StreamSocket data;
         try {
-            session.beginDownload(name);
-        } catch (const Poco::Net::FTPException& refusal) {
-            if (refusal.code() == 550)
+            data = session.OpenData("RETR", name, Passive);
+        } catch (const EFTPRefused& refusal) {
+            if (refusal.Code == 550)
                 return std::nullopt;
             throw;
         }
         std::string content;
         try {
-            // Read from the socket itself: the stream would hide a stall as an end of file.
-            Poco::Net::StreamSocket data = session.TakeDataConnection();
-            const std::string stalled =
-                "The download of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
-            std::vector<char> piece(64 * 1024);
-            for (;;) {
-                const int received =
-                    Timed(stalled, [&] { return data.receiveBytes(piece.data(), static_cast<int>(piece.size())); });
-                if (received <= 0)
-                    break;
-                if (content.size() + static_cast<std::size_t>(received) > maxBytes)
-                    throw EFTPTooLarge(name + " is larger than " + std::to_string(maxBytes) + " bytes");
-                content.append(piece.data(), static_cast<std::size_t>(received));
-                if (work)
-                    work(static_cast<std::int64_t>(content.size()));
-            }
+            TDataRead read;
+            read.MaxBytes = maxBytes;
+            read.Deadline = started + allowed;
+            read.Stall = Timeouts.Stall;
+            read.Stalled = "The download of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
+            read.TooLong = "The download of " + name + " took longer than " + DurationText(allowed) + ": timed out";
+            read.TooLarge = name + " is larger than " + std::to_string(maxBytes) + " bytes";
+            content = ReadToEnd(data, read, work);
             if (Peer)
                 Peer->KeepSessionOf(data);
+            data.close();
         } catch (const EFTPTimeout&) {
             throw;
         } catch (...) {
-            AbandonDownload();
+            session.Abandon(data);
             throw;
         }
-        Timed("The FTP server did not confirm the download of " + name + " within " + DurationText(Timeouts.Reply) +
-                  ": timed out",
-              [&] { session.endDownload(); });
+        session.Confirm({"reply to the download of " + name, "The FTP server did not confirm the download of " + name +
+                                                                 " within " + DurationText(Timeouts.Reply) +
+                                                                 ": timed out"},
+                        Timeouts.Reply);
         return content;
     });
-}
-
-void TFTPClient::AbandonDownload()
-{
-    try {
-        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
-        Session->endDownload();
-    } catch (const Poco::Exception&) {
-    }
-    Session->setTimeout(AsTimespan(Timeouts.Reply));
 }
 
 std::vector<std::string> TFTPClient::NameList(const std::string& argument)
 {
     TFTPSession& session = OpenSession();
+    const Clock::time_point started = Clock::now();
     return Guarded([&] {
-        std::istream& listing = session.beginList(argument, false);
-        std::optional<Poco::Net::StreamSocket> data = session.TakeDataConnection();
-        // A failed read must raise, not pass for the end of the listing.
-        listing.exceptions(std::ios::badbit);
+        Poco::Net::StreamSocket data = session.OpenData("NLST", argument, Passive);
+        const std::string listed = argument.empty() ? std::string("the current directory") : argument;
+        std::string content;
+        try {
+            TDataRead read;
+            read.MaxBytes = MaxListingBytes;
+            read.Deadline = started + Timeouts.Reply;
+            read.Stall = Timeouts.Stall;
+            read.Stalled = "The listing of " + listed + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
+            read.TooLong =
+                "The listing of " + listed + " took longer than " + DurationText(Timeouts.Reply) + ": timed out";
+            read.TooLarge =
+                "The listing of " + listed + " is larger than " + std::to_string(MaxListingBytes) + " bytes";
+            content = ReadToEnd(data, read, nullptr);
+            if (Peer)
+                Peer->KeepSessionOf(data);
+            data.close();
+        } catch (const EFTPTimeout&) {
+            throw;
+        } catch (...) {
+            session.Abandon(data);
+            throw;
+        }
+        session.Confirm({"reply to the listing of " + listed, "The FTP server did not confirm the listing of " +
+                                                                  listed + " within " + DurationText(Timeouts.Reply) +
+                                                                  ": timed out"},
+                        Timeouts.Reply);
         std::vector<std::string> names;
-        Timed("The listing of " + argument + " stalled for " + DurationText(Timeouts.Stall) + ": timed out", [&] {
-            for (std::string line; std::getline(listing, line);) {
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (!line.empty())
-                    names.push_back(line);
-            }
-        });
-        if (Peer)
-            Peer->KeepSessionOf(*data);
-        // Ours must go before the library closes the connection.
-        data.reset();
-        Timed("The FTP server did not confirm the listing of " + argument + " within " + DurationText(Timeouts.Reply) +
-                  ": timed out",
-              [&] { session.endList(); });
+        std::size_t at = 0;
+        while (at < content.size()) {
+            std::size_t end = content.find('\n', at);
+            if (end == std::string::npos)
+                end = content.size();
+            std::string line = content.substr(at, end - at);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty())
+                names.push_back(line);
+            at = end + 1;
+        }
         return names;
     });
 }
 
 bool TFTPClient::Connected() const
 {
-    return Session && Session->isOpen();
+    return Session != nullptr;
 }
 
 void TFTPClient::Close()
@@ -588,20 +871,22 @@ void TFTPClient::Close()
     if (!Session)
         return;
     Status("Disconnecting.");
-    // A polite goodbye when the server still listens; it may well not.
-    try {
-        Session->setTimeout(AsTimespan(std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply)));
-        std::string reply;
-        Session->sendCommand("QUIT", reply);
-    } catch (const Poco::Exception&) {
-    }
     std::unique_ptr<TFTPSession> closing = std::move(Session);
     SocketHandle = -1;
+    // A polite goodbye when the server still listens; it may well not.
     try {
-        closing->close();
+        const std::chrono::milliseconds wait = std::min<std::chrono::milliseconds>(QuitTimeout, Timeouts.Reply);
+        const TReplyStep step = closing->Step("QUIT");
+        closing->Send("QUIT", step.Silent);
+        closing->Receive(step, wait);
+    } catch (const EFTPError&) {
+    } catch (const Poco::Exception&) {
+    }
+    try {
+        closing->Close();
     } catch (const Poco::Exception& error) {
         Status("Disconnected.");
-        throw EFTPError(ErrorText(error));
+        throw EFTPError(error.displayText());
     }
     Status("Disconnected.");
 }

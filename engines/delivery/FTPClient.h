@@ -41,7 +41,8 @@ public:
 // How long the client waits. A zero connect time-out leaves the system's own.
 struct TFTPTimeouts {
     std::chrono::milliseconds Connect{0};
-    // For each reply on the control connection.
+    // For each reply on the control connection, from its first line to its
+    // last: a server that keeps talking does not hold the client longer.
     std::chrono::milliseconds Reply{60000};
     // For a data connection to open, and for each byte to move on it.
     std::chrono::milliseconds Stall{60000};
@@ -49,7 +50,10 @@ struct TFTPTimeouts {
 
 // One FTP client: the control connection and the data connections it opens,
 // speaking only the commands the caller names. Every operation raises
-// EFTPError on failure. Not shared between threads.
+// EFTPError on failure. A reply longer than a few hundred lines or 64 KB, or
+// one that does not end within the reply time-out, closes the session as a
+// time-out does: its server is not trusted any further. Data connections go
+// only to the host the control connection reached. Not shared between threads.
 class TFTPClient {
 public:
     TFTPClient();
@@ -81,7 +85,12 @@ public:
     // The certificate the server presented in a secure session.
     const std::optional<TServerCertificate>& Certificate() const;
 
-    // From now on data connections are opened with "PASV" (true) or "PORT" (false).
+    // From now on data connections are opened passively (true) or with
+    // "PORT" (false). Passive connections ask with "EPSV" first and, once the
+    // server refuses it, with "PASV" for the rest of the session; either way
+    // they go to the control connection's peer with the port of the reply,
+    // never to an address the reply names (a web host behind NAT names its
+    // private one, a hostile one another host).
     void SetPassive(bool passive);
 
     // Sends the command (with its argument unless empty) and returns the
@@ -98,18 +107,26 @@ public:
     // "RETR" name into memory; work is called with the count of bytes
     // received so far. Nothing when the server answers 550 (no such file, or
     // not one it gives out); EFTPTooLarge, with the transfer abandoned, as
-    // soon as more than maxBytes arrive.
+    // soon as more than maxBytes arrive. The whole download, from the
+    // command to its last byte, may take at most the deadline (the reply
+    // time-out when none is given, ample for the small files fetched this
+    // way); past it, or when no byte moves for the stall time-out, it is
+    // abandoned with EFTPTimeout and the session is closed.
     std::optional<std::string> Retrieve(const std::string& name, std::size_t maxBytes,
-                                        const std::function<void(std::int64_t)>& work);
+                                        const std::function<void(std::int64_t)>& work,
+                                        std::optional<std::chrono::milliseconds> deadline = std::nullopt);
 
-    // "NLST" with the argument: the names the server lists, in its order.
+    // "NLST" with the argument (none when empty): the names the server
+    // lists, in its order. The listing is bounded like a download: at most
+    // the reply time-out in all and 4 MB (EFTPTooLarge).
     std::vector<std::string> NameList(const std::string& argument);
 
     // True while the control connection is open (a dropped connection shows
     // only when it is next used; one that timed out is closed at once).
     bool Connected() const;
 
-    // True when the last session ended in a time-out (until the next Open).
+    // True when the last session ended in a time-out, or in a reply past its
+    // bounds, which is treated the same (until the next Open).
     bool TimedOut() const { return !Lost.empty(); }
 
     // Sends "QUIT" when it can and closes the control connection; harmless
@@ -121,10 +138,6 @@ public:
 
 private:
     void Status(const std::string& text) const;
-    // Ends a failed upload so that its data connection is released.
-    void AbandonUpload();
-    // Ends a download the client stopped reading; the server's reply to it is not awaited for long.
-    void AbandonDownload();
     // Runs one operation on the session: the library's failures become
     // EFTPError, and a time-out closes the session before it is raised.
     template <typename TOperation>

@@ -6,8 +6,10 @@ and every command it receives to --command-log."""
 
 import argparse
 import fnmatch
+import io
 import os
 import socket
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -35,6 +37,17 @@ def parse_arguments():
     parser.add_argument("--stall-after", type=int, default=0,
                         help="stop reading a STOR's data connection once it received this many bytes")
     parser.add_argument("--stall-once", action="store_true", help="stall only the first such upload")
+    parser.add_argument("--flood", default="",
+                        help='"greeting" or a command such as PWD: put --flood-lines lines of a multi-line reply '
+                             'before the real one (each time)')
+    parser.add_argument("--flood-kind", choices=["lines", "line", "drip"], default="lines",
+                        help="lines: all at once; line: one line of 40 bytes for each; drip: one line each 0.1 s")
+    parser.add_argument("--flood-lines", type=int, default=100000)
+    parser.add_argument("--refuse-epsv", action="store_true", help="answer EPSV with 500, as older servers do")
+    parser.add_argument("--pasv-address", default="", help="the address PASV replies name instead of the real one")
+    parser.add_argument("--passive-port", type=int, default=0, help="the only port passive connections listen on")
+    parser.add_argument("--drip", type=float, default=0,
+                        help="send each file (RETR) and listing (NLST) one byte every this many seconds")
     return parser.parse_args()
 
 
@@ -61,6 +74,22 @@ class DroppingDTPHandler(DTPHandler):
     handle_read_event = handle_read
 
 
+# The code that ends the reply to each place a flood can go.
+FLOOD_CODES = {"greeting": 220, "USER": 331, "PASS": 230, "SYST": 215, "PWD": 257, "CWD": 250, "TYPE": 200}
+
+
+class DrippingProducer(object):
+    """A file's bytes, one at a time, slowly."""
+
+    def __init__(self, file, delay):
+        self.file = file
+        self.delay = delay
+
+    def more(self):
+        time.sleep(self.delay)
+        return self.file.read(1)
+
+
 class ScriptedHandler(FTPHandler):
     dtp_handler = DroppingDTPHandler
     auth_failed_timeout = 0
@@ -70,7 +99,31 @@ class ScriptedHandler(FTPHandler):
         if ARGUMENTS.silent_at == "greeting":
             self.silent = True
             return
+        if ARGUMENTS.flood == "greeting":
+            self.flood(lambda: FTPHandler.handle(self))
+            return
         FTPHandler.handle(self)
+
+    def flood(self, then):
+        """Lines of a multi-line reply that the client should never read to the end, then the real reply."""
+        code = FLOOD_CODES[ARGUMENTS.flood]
+        count = ARGUMENTS.flood_lines
+        if ARGUMENTS.flood_kind == "lines":
+            self.push("".join("%d-line %d of a reply that goes on and on\r\n" % (code, n) for n in range(count)))
+            then()
+        elif ARGUMENTS.flood_kind == "line":
+            self.push("%d-%s\r\n" % (code, "x" * (40 * count)))
+            then()
+        else:
+            def drip(left):
+                if not self.connected:
+                    return
+                if left == 0:
+                    then()
+                    return
+                self.push("%d-%d lines to go\r\n" % (code, left))
+                self.ioloop.call_later(0.1, drip, left - 1)
+            drip(count)
 
     def pre_process_command(self, line, cmd, arg):
         with open(ARGUMENTS.command_log, "a") as log:
@@ -78,7 +131,22 @@ class ScriptedHandler(FTPHandler):
         if self.silent or cmd == ARGUMENTS.silent_at:
             self.silent = True
             return None
+        if cmd == ARGUMENTS.flood:
+            self.flood(lambda: FTPHandler.pre_process_command(self, line, cmd, arg))
+            return None
         return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+    def ftp_EPSV(self, line):
+        if ARGUMENTS.refuse_epsv:
+            self.respond("500 Command \"EPSV\" not understood.")
+            return
+        return FTPHandler.ftp_EPSV(self, line)
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if ARGUMENTS.drip and cmd in ("RETR", "NLST"):
+            data = DrippingProducer(file if isproducer else io.BytesIO(data), ARGUMENTS.drip)
+            isproducer = True
+        return FTPHandler.push_dtp_data(self, data, isproducer, file, cmd)
 
     def ftp_PWD(self, line):
         shown = ARGUMENTS.pwd_template.replace("{cwd}", self.fs.cwd)
@@ -123,6 +191,10 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user("u", "secret", ARGUMENTS.root, perm="elradfmwMT")
     ScriptedHandler.authorizer = authorizer
+    if ARGUMENTS.pasv_address:
+        ScriptedHandler.masquerade_address = ARGUMENTS.pasv_address
+    if ARGUMENTS.passive_port:
+        ScriptedHandler.passive_ports = [ARGUMENTS.passive_port]
     server = FTPServer(("127.0.0.1", 0), ScriptedHandler)
     written = ARGUMENTS.port_file + ".tmp"
     with open(written, "w") as port_file:

@@ -1,5 +1,8 @@
 #include "tests/delivery/DeliveryFixture.h"
 
+#include <Poco/Net/ServerSocket.h>
+#include <Poco/Net/SocketAddress.h>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -222,12 +225,15 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
         EXPECT_EQ(typeBefore("logo.jpg"), "TYPE I");
         EXPECT_EQ(typeBefore("tile0-0001.tdb"), "TYPE I");
         EXPECT_EQ(typeBefore("empty.txt"), "TYPE A");
+        // A server that accepts "EPSV" is never asked "PASV".
         for (const std::string& line : commands) {
-            EXPECT_NE(line.rfind("EPSV", 0), 0u);
             EXPECT_NE(line.rfind("EPRT", 0), 0u);
-            EXPECT_NE(line.rfind(passive ? "PORT" : "PASV", 0), 0u) << line;
+            EXPECT_NE(line.rfind("PASV", 0), 0u) << line;
+            if (passive) {
+                EXPECT_NE(line.rfind("PORT", 0), 0u) << line;
+            }
         }
-        EXPECT_EQ(CommandCount("PASV"), passive ? 4u : 0u);
+        EXPECT_EQ(CommandCount("EPSV"), passive ? 4u : 0u);
     }
 }
 
@@ -290,6 +296,138 @@ TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileAr
     EXPECT_EQ(Posted().Log.size(), 1u) << "one failed attempt is one log line";
     EXPECT_EQ(CommandCount("USER u"), 2u);
     EXPECT_EQ(session.CurrentRemotePath, "/tavrin/J/");
+}
+
+TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
+{
+    StartServer();
+    UseServer();
+    WriteBytes(ServerRoot() / "keep.txt", "kept");
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect()) << session.LastError;
+    ClearCommands();
+    for (const char* name : {"x\r\nDELE keep.txt", "x\nDELE keep.txt"})
+        EXPECT_THROW(session.Client->Command("CWD", name, {250}), EFTPError);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(FileBytes(ServerRoot() / "keep.txt"), "kept");
+    // The session goes on.
+    EXPECT_EQ(session.Client->PrintWorkingDirectory(), "/");
+}
+
+TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
+{
+    const struct {
+        const char* Name;
+        std::vector<std::string> Options;
+        const char* Error;
+    } cases[] = {
+        {"greeting of 100000 lines", {"--flood", "greeting"}, "The FTP server's greeting ran past 200 lines"},
+        {"greeting of one line of 4 MB",
+         {"--flood", "greeting", "--flood-kind", "line"},
+         "The FTP server's greeting ran past 65536 bytes"},
+        {"greeting of a line every 0.1 s",
+         {"--flood", "greeting", "--flood-kind", "drip", "--flood-lines", "150"},
+         "The FTP server's greeting did not end within 1 s: timed out"},
+        {"reply to USER of 100000 lines", {"--flood", "USER"}, "The FTP server's reply to USER ran past 200 lines"},
+        {"reply to SYST of one line of 4 MB",
+         {"--flood", "SYST", "--flood-kind", "line"},
+         "The FTP server's reply to SYST ran past 65536 bytes"},
+        {"reply to PWD of a line every 0.1 s",
+         {"--flood", "PWD", "--flood-kind", "drip", "--flood-lines", "150"},
+         "The FTP server's reply to PWD did not end within 1 s: timed out"},
+    };
+    for (const auto& c : cases) {
+        StartServer(c.Options);
+        LoadSettingsFile("FTPReplyTimeout=1\n");
+        UseServer();
+        TProbeSession session(Messages);
+        EXPECT_FALSE(session.Connect()) << c.Name;
+        EXPECT_EQ(session.LastError, c.Error) << c.Name;
+        // The server is not trusted any further: no session is left to it.
+        EXPECT_FALSE(session.Client->Connected()) << c.Name;
+        EXPECT_TRUE(session.Client->TimedOut()) << c.Name;
+    }
+}
+
+TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
+{
+    // A byte every 0.2 s: the data connection never stalls, yet 60 bytes take 12 s.
+    StartServer({"--drip", "0.2"});
+    LoadSettingsFile("FTPReplyTimeout=2\nFTPStallTimeout=2\n");
+    UseServer();
+    WriteBytes(ServerRoot() / "tavrin/J/replies.jsonl", std::string(60, 'a'));
+    for (int n = 0; n < 10; ++n)
+        WriteBytes(ServerRoot() / "tavrin/K" / ("tile0-000" + std::to_string(n) + ".tdb"), "");
+    std::int64_t received = 0;
+    const auto download = [&](std::optional<std::chrono::milliseconds> deadline) {
+        return [&received, deadline](TFTPClient& client) {
+            client.Retrieve(
+                "/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t count) { received = count; }, deadline);
+        };
+    };
+    const struct {
+        const char* Name;
+        std::function<void(TFTPClient&)> Call;
+        const char* Error;
+    } cases[] = {
+        {"download with a deadline of 1 s", download(std::chrono::milliseconds(1000)),
+         "The download of /tavrin/J/replies.jsonl took longer than 1 s: timed out"},
+        // Without a deadline of the caller's, the reply time-out bounds the whole download.
+        {"download without a deadline", download(std::nullopt),
+         "The download of /tavrin/J/replies.jsonl took longer than 2 s: timed out"},
+        {"listing", [](TFTPClient& client) { client.NameList("/tavrin/K"); },
+         "The listing of /tavrin/K took longer than 2 s: timed out"},
+    };
+    for (const auto& c : cases) {
+        TProbeSession session(Messages);
+        ASSERT_TRUE(session.Connect()) << session.LastError;
+        received = 0;
+        try {
+            c.Call(*session.Client);
+            ADD_FAILURE() << c.Name << " ended: " << c.Error;
+        } catch (const EFTPTimeout& timeout) {
+            EXPECT_EQ(std::string(timeout.what()), c.Error) << c.Name;
+        }
+        if (std::string(c.Name).rfind("download", 0) == 0) {
+            EXPECT_GT(received, 0) << "bytes were moving: not a stall";
+            EXPECT_LT(received, 60);
+        }
+        // Closed as after a stall: the next command says why.
+        EXPECT_FALSE(session.Client->Connected()) << c.Name;
+        EXPECT_TRUE(session.Client->TimedOut()) << c.Name;
+        EXPECT_THROW(session.Client->Command("NOOP", "", {200}), EFTPError) << c.Name;
+    }
+}
+
+TEST_F(FTPSession, DataConnectionsGoOnlyToTheHostOfTheControlConnection)
+{
+    // The server listens for data on a port of 127.0.0.1; its PASV replies
+    // name 127.0.0.2, where a trap listens on the same port.
+    Poco::Net::ServerSocket probe(Poco::Net::SocketAddress("127.0.0.1", 0));
+    const std::uint16_t port = probe.address().port();
+    probe.close();
+    Poco::Net::ServerSocket trap(Poco::Net::SocketAddress("127.0.0.2", port));
+    StartServer({"--refuse-epsv", "--pasv-address", "127.0.0.2", "--passive-port", std::to_string(port)});
+    LoadSettingsFile("FTPReplyTimeout=2\nFTPStallTimeout=2\n");
+    UseServer();
+    const std::pair<const char*, std::string> files[] = {{"index.html", "<html></html>\n"},
+                                                         {"tile0-0001.tdb", NoiseBytes(200000, 5)}};
+    for (const auto& [name, bytes] : files)
+        WriteBytes(Local(std::string("output/J/") + name), bytes);
+
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect()) << session.LastError;
+    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    ClearCommands();
+    for (const auto& [name, bytes] : files) {
+        EXPECT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", name)) << session.LastError;
+        EXPECT_TRUE(FileBytes(ServerRoot() / "tavrin/J" / name) == bytes) << name << " did not arrive whole";
+    }
+    EXPECT_FALSE(trap.poll(Poco::Timespan(0), Poco::Net::Socket::SELECT_READ))
+        << "a data connection went to the address of a PASV reply";
+    // Refused once, "EPSV" is not asked again in the session.
+    EXPECT_EQ(CommandCount("EPSV"), 1u);
+    EXPECT_EQ(CommandCount("PASV"), 2u);
 }
 
 }  // namespace

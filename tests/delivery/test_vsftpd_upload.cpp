@@ -177,7 +177,7 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     // One session carried every file: each data connection resumed a TLS
     // session, as vsftpd insists, and none had to be tried again.
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "AUTH TLS"), 1);
-    EXPECT_GE(std::count(commands.begin(), commands.end(), "PASV"), 6);
+    EXPECT_GE(std::count(commands.begin(), commands.end(), "EPSV"), 6);
     std::cout << "FTP conversation over TLS (vsftpd's log):\n";
     for (const std::string& command : commands)
         std::cout << "  " << command << "\n";
