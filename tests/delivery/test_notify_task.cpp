@@ -461,6 +461,54 @@ TEST_F(NotifyTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOut)
     }
 }
 
+// A reply that never ends, fast or slow, costs the task no more than its
+// bounds: the step is named and the connection dropped.
+TEST_F(NotifyTask, AReplyThatNeverEndsFailsTheTaskWithItsStep)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        std::string Reason;
+        std::vector<std::string> Conversation;
+    };
+    const std::string lines = std::to_string(TSMTPClient::MaxReplyLines);
+    const std::string bytes = std::to_string(TSMTPClient::MaxReplyBytes);
+    const TCase cases[] = {
+        {"greeting lines for ever",
+         {"--endless-at", "greeting"},
+         "The mail server's greeting went on for more than " + lines + " lines; the connection is closed",
+         {}},
+        {"greeting a line a moment",
+         {"--endless-at", "greeting", "--endless-kind", "drip"},
+         "The mail server's greeting did not end within 1 s: timed out",
+         {}},
+        {"EHLO lines for ever",
+         {"--endless-at", "EHLO"},
+         "The mail server's reply to EHLO went on for more than " + lines + " lines; the connection is closed",
+         {"EHLO host"}},
+        {"EHLO one line for ever",
+         {"--endless-at", "EHLO", "--endless-kind", "line"},
+         "The mail server's reply to EHLO went on for more than " + bytes + " bytes; the connection is closed",
+         {"EHLO host"}},
+    };
+    UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
+    SetRecipients("3");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartMailServer(c.ServerOptions);
+        const TPostedMessages posted = RunNotify();
+
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason,
+                  "The e-mail to Ann Archer <ann@example.com> was not sent: " + c.Reason);
+        EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{c.Reason});
+        // Dropped: no QUIT waits behind the reply that never ends.
+        EXPECT_EQ(Conversation(), c.Conversation);
+        EXPECT_TRUE(ReceivedMessages(Temporary).empty());
+    }
+}
+
 TEST_F(NotifyTask, TheEndOfTheMessageMayTakeLongerThanOtherReplies)
 {
     UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
