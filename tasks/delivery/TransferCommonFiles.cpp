@@ -20,7 +20,8 @@ namespace {
  * 1. Log on without keep-alives or a connect time-out of its own; replies
  *    and data connections wait as long as the settings allow.
  * 2. MKD the remote folder (it may exist), then CWD into it.
- * 3. STOR every file of the local folder, in binary.
+ * 3. STOR every finished file of the local folder, in binary, under its
+ *    unfinished name, renamed when whole.
  * Raises on any failure.
  */
 void SendCommonFolder(TStationLog& log, const std::string& folderName)
@@ -46,12 +47,15 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
         client.Command("CWD", remote, {200, 250});
     }
     for (const std::string& name : ListFolderFiles(local)) {
+        // What a killed run left is never published.
+        if (IsUnfinishedName(name))
+            continue;
         const std::string path = local + PathDelimiter + name;
         log.Log("Sending " + path);
         std::ifstream content(path, std::ios::binary);
         if (!content)
             throw std::runtime_error("Could not open the file " + path + ".");
-        client.Store(name, content, {});
+        StoreWhole(client, name, content, {});
         log.Log("Done sending " + path);
     }
     client.Close();

@@ -1,3 +1,4 @@
+#include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofAnswers.h"
 #include "base/platform/MessageBox.h"
 #include "engines/delivery/TransferHelpers.h"
@@ -178,6 +179,11 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     // session, as vsftpd insists, and none had to be tried again.
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "AUTH TLS"), 1);
     EXPECT_GE(std::count(commands.begin(), commands.end(), "PASV"), 6);
+    // Each file got its name only when whole.
+    EXPECT_TRUE(Says(commands, "STOR tile0-0001.tdb.part"));
+    EXPECT_TRUE(Says(commands, "RNTO tile0-0001.tdb"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(remote))
+        EXPECT_FALSE(IsUnfinishedName(entry.path().filename().string())) << entry.path();
     std::cout << "FTP conversation over TLS (vsftpd's log):\n";
     for (const std::string& command : commands)
         std::cout << "  " << command << "\n";
