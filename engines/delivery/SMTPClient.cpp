@@ -162,6 +162,7 @@ void TSMTPClient::StartTLS(const TTLSTrust& trust)
         Poco::Net::StreamSocket plain = Session->Plain();
         plain.setReceiveTimeout(AsTimespan(ReplyTimeout));
         Session->Continue(Peer->Secure(plain));
+        Accepted = true;
     } catch (const ETLSRefused& refusal) {
         Session->ShutDown();
         Session.reset();
@@ -173,6 +174,7 @@ void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chro
 {
     ReplyTimeout = replyTimeout;
     Pending.clear();
+    Accepted = false;
     // A connection shut after a time-out must fail a write, not end the process.
     IgnoreBrokenPipeSignal();
     Guarded([&] {
@@ -187,6 +189,7 @@ void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chro
         }
         try {
             Session = std::make_unique<TSMTPSession>(Peer->Secure(socket));
+            Accepted = true;
         } catch (const ETLSRefused& refusal) {
             throw ESMTPError(refusal.what());
         }

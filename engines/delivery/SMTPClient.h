@@ -66,6 +66,10 @@ public:
     // The certificate the server presented, once it is secure.
     const std::optional<TServerCertificate>& Certificate() const;
 
+    // True once the trust accepted that certificate in this session (and
+    // after the session ended); a refused certificate is only presented.
+    bool CertificateAccepted() const { return Accepted; }
+
     // Sends one command line and returns the reply. A code outside accepted
     // raises with the reply's text; an empty accepted list takes any reply.
     // A reply that does not come in time closes the connection and raises a
@@ -115,6 +119,7 @@ private:
     std::unique_ptr<TTLSPeer> Peer;
     std::unique_ptr<TSMTPSession> Session;
     std::chrono::seconds ReplyTimeout{60};
+    bool Accepted = false;
     // Received and not yet taken as a reply line.
     std::string Pending;
 };

@@ -6,6 +6,7 @@
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
+#include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <filesystem>
@@ -204,6 +205,12 @@ bool TCustomTransferThread::LogOn()
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
     try {
         OpenConfiguredFTP(*Client, settings, SessionTimeouts(settings));
+        const auto& certificate = Client->Certificate();
+        // Once a task: every reconnection presents the same certificate.
+        if (!ExpiryNoted && certificate && certificate->Expired) {
+            PostLog(PinnedExpiryNotice(ParseFTPServer(settings.FTPServer).Host, *certificate), -1);
+            ExpiryNoted = true;
+        }
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
         LastError = Trimmed(error.what());

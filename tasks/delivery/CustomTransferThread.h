@@ -96,6 +96,8 @@ private:
     // Attempts in a row that ended in a time-out; the reason of the last one.
     int TimedOutAttempts = 0;
     std::string Unresponsive;
+    // The expiry of a pinned certificate has been logged.
+    bool ExpiryNoted = false;
 
     void KeepAliveStep(std::intptr_t socketHandle);
     void NoteTimeOut(bool atOnce);

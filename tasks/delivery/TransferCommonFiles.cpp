@@ -6,6 +6,7 @@
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPClient.h"
+#include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/CustomTransferThread.h"
 
@@ -36,6 +37,8 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
     TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
     timeouts.Connect = std::chrono::milliseconds(0);
     OpenConfiguredFTP(client, settings, timeouts);
+    if (client.Certificate() && client.Certificate()->Expired)
+        log.Log(PinnedExpiryNotice(ParseFTPServer(settings.FTPServer).Host, *client.Certificate()));
     client.LogOn(settings.FTPUserName, settings.FTPPassword);
     client.Command("TYPE", "I", {200});
     if (!remote.empty()) {

@@ -680,6 +680,41 @@ TEST_F(NotifyTask, MailOverSTARTTLSAndImplicitTLSArrivesWithThePinnedCertificate
     }
 }
 
+// The pin decides, not the dates: an expired certificate that is pinned is
+// accepted with a log line that says so; without the pin it stays refused.
+TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
+{
+    const TTestCertificate certificate = MakeTestCertificate(Temporary.Path(), true);
+    const std::string notice = "The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; it is accepted "
+                               "because its fingerprint is pinned";
+    for (const auto& [security, option] : {std::pair<std::string, std::string>{"STARTTLS", "--starttls"},
+                                           std::pair<std::string, std::string>{"TLS", "--implicit-tls"}}) {
+        SCOPED_TRACE(security);
+        StartMailServer(
+            {"--tls-certificate", certificate.Certificate.string(), "--tls-key", certificate.Key.string(), option});
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        std::filesystem::create_directories(Temporary.Path() / "mail");
+        StationSettings().Update([&](TSettingsRecord& settings) {
+            settings.SMTPSecurity = security;
+            settings.SMTPServerFingerprint = certificate.Fingerprint;
+        });
+        TPostedMessages posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+        EXPECT_EQ(posted.Log, (TLines{{notice, -1}}));
+        EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+
+        StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPServerFingerprint.clear(); });
+        posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_NE(posted.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)
+            << posted.Completions[0].FailureReason;
+        EXPECT_TRUE(posted.LogStartingWith("The certificate of 127.0.0.1 expired").empty());
+        EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+    }
+}
+
 // A server that does not offer STARTTLS, or presents a certificate the
 // settings do not trust, hears no AUTH and no message.
 TEST_F(NotifyTask, WithoutSTARTTLSOrATrustedCertificateNoAuthIsEverSent)

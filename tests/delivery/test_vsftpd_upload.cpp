@@ -261,5 +261,36 @@ TEST_F(VsftpdTLS, AnotherCertificateOrNoTLSAtAllFailsBeforeTheUserNameAndPasswor
     }
 }
 
+// The pin decides, not the dates: an expired certificate that is pinned is
+// accepted with a log line that says so; without the pin it stays refused.
+TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
+{
+    std::filesystem::create_directories(Temporary.Path() / "expired");
+    Certificate = testing::MakeTestCertificate(Temporary.Path() / "expired", true);
+    StartVsftpd(true);
+    AddJob(7, JobID);
+    WriteSmallProof(JobID);
+
+    auto sent = RunTask(new TTransferThread(Messages, 7));
+    ASSERT_EQ(sent.Completions.size(), 1u);
+    EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
+    EXPECT_EQ(sent.LogStartingWith("The certificate of "),
+              (std::vector<std::pair<std::string, int>>{{"The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 "
+                                                         "UTC; it is accepted because its fingerprint is pinned",
+                                                         -1}}));
+    EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / "index.html"), "<html>proof</html>\n");
+
+    std::filesystem::remove_all(ServerRoot() / "www/tavrin");
+    std::filesystem::remove(Temporary.Path() / "vsftpd.log");
+    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPServerFingerprint.clear(); });
+    sent = RunTask(new TTransferThread(Messages, 7));
+    ASSERT_EQ(sent.Completions.size(), 1u);
+    EXPECT_TRUE(sent.Completions[0].Failed);
+    EXPECT_NE(sent.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)
+        << sent.Completions[0].FailureReason;
+    EXPECT_TRUE(sent.LogStartingWith("The certificate of 127.0.0.1 expired").empty());
+    EXPECT_FALSE(Says(Conversation(), "USER"));
+}
+
 }  // namespace
 }  // namespace tavrin
