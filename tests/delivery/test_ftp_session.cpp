@@ -269,7 +269,6 @@ TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
     TProbeSession session(Messages);
     ASSERT_TRUE(session.Connect());
     ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
-    ClearCommands();
     EXPECT_FALSE(session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"));
     EXPECT_EQ(session.LastError, "550 Uploads are refused here.");
     EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"550 Uploads are refused here.", -1})));
