@@ -493,6 +493,7 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     StartServer();
     UseServer("/www/");
     WriteSharedFiles({"images/logo.jpg", "images/zoom-in.png", "scripts/tavrin.js"});
+    WriteBytes(Local("images/half.png.part"), "what a killed run left");
     std::vector<std::string> boxes;
     SetMessageBoxHook([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
         boxes.push_back(caption + ": " + text);
@@ -515,6 +516,10 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     EXPECT_EQ(CommandCount("CWD /www/tavrin/images"), 2u);
     EXPECT_EQ(CommandCount("PASV"), 0u);
     EXPECT_EQ(CommandCount("TYPE I"), 4u);
+    // Each file got its name when whole; a leftover of a killed run is never sent.
+    EXPECT_EQ(CommandCount("RNTO logo.jpg"), 2u);
+    EXPECT_EQ(CommandCount("STOR half.png.part"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin/images/half.png.part"));
     EXPECT_TRUE(boxes.empty());
 
     // A hand-edited initial directory without its slash names "/wwwtavrin/images", which cannot be made.

@@ -279,6 +279,12 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
                                                          "UTC; it is accepted because its fingerprint is pinned",
                                                          -1}}));
     EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / "index.html"), "<html>proof</html>\n");
+    TStationLog log;
+    EXPECT_TRUE(TransferCommonFiles(log));
+    ASSERT_FALSE(log.Lines().empty());
+    EXPECT_NE(log.Lines().front().find("]: The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; "),
+              std::string::npos)
+        << log.Lines().front();
 
     std::filesystem::remove_all(ServerRoot() / "www/tavrin");
     std::filesystem::remove(Temporary.Path() / "vsftpd.log");
