@@ -1,4 +1,5 @@
 #include "base/catalogue/OutputLayout.h"
+#include "engines/delivery/ConnectionTest.h"
 #include "engines/delivery/SMTPClient.h"
 #include "tasks/delivery/NotifyThread.h"
 #include "tests/delivery/DeliveryFixture.h"
@@ -703,6 +704,13 @@ TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
         EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
         EXPECT_EQ(posted.Log, (TLines{{notice, -1}}));
         EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+        // The connection test's box says so too.
+        const TConnectionTestReport report = TestSMTPConnection(StationSettings().Copy());
+        EXPECT_TRUE(report.Succeeded) << report.Outcome;
+        EXPECT_NE(ReportText(report).find("\nThis certificate has expired: it is accepted because its fingerprint is "
+                                          "pinned."),
+                  std::string::npos)
+            << ReportText(report);
 
         StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPServerFingerprint.clear(); });
         posted = RunNotify();
