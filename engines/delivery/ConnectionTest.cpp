@@ -28,6 +28,8 @@ std::string ReportText(const TConnectionTestReport& report)
         text += "\n\nCertificate subject: " + certificate.Subject + "\nIssued by: " + certificate.Issuer +
                 "\nValid from " + certificate.ValidFrom + " until " + certificate.ValidUntil +
                 "\nSHA-256 fingerprint: " + certificate.Fingerprint;
+        if (certificate.Expired && report.Succeeded)
+            text += "\nThis certificate has expired: it is accepted because its fingerprint is pinned.";
     } else {
         text += "\n\nNo certificate: the session is not encrypted.";
     }

@@ -13,6 +13,7 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
 
 namespace tavrin {
@@ -86,7 +87,14 @@ class TSMTPSession : public Poco::Net::SMTPClientSession {
 public:
     explicit TSMTPSession(const Poco::Net::StreamSocket& socket) : SMTPClientSession(socket) {}
 
-    int ReadReply(std::string& text) { return socket().receiveStatusMessage(text); }
+    // Up to length bytes as they come, waiting no longer than wait for the
+    // first; 0 when the server closed the connection. The dialog socket's own
+    // line buffer is never filled: the client keeps what it read itself.
+    int Receive(char* buffer, int length, const Poco::Timespan& wait)
+    {
+        socket().setReceiveTimeout(wait);
+        return socket().receiveRawBytes(buffer, length);
+    }
 
     void SendLine(const std::string& line) { socket().sendMessage(line); }
 
@@ -145,12 +153,16 @@ const std::optional<TServerCertificate>& TSMTPClient::Certificate() const
 void TSMTPClient::StartTLS(const TTLSTrust& trust)
 {
     Command("STARTTLS", {220});
+    // Anything the server sent after its 220 came in the clear: it must not
+    // pass for a reply inside TLS.
+    Pending.clear();
     // Kept on failure too: the certificate refused is what an operator pins.
     Peer = std::make_unique<TTLSPeer>(trust);
     try {
         Poco::Net::StreamSocket plain = Session->Plain();
         plain.setReceiveTimeout(AsTimespan(ReplyTimeout));
         Session->Continue(Peer->Secure(plain));
+        Accepted = true;
     } catch (const ETLSRefused& refusal) {
         Session->ShutDown();
         Session.reset();
@@ -161,6 +173,8 @@ void TSMTPClient::StartTLS(const TTLSTrust& trust)
 void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chrono::seconds replyTimeout)
 {
     ReplyTimeout = replyTimeout;
+    Pending.clear();
+    Accepted = false;
     // A connection shut after a time-out must fail a write, not end the process.
     IgnoreBrokenPipeSignal();
     Guarded([&] {
@@ -175,14 +189,15 @@ void TSMTPClient::Connect(const std::string& host, std::uint16_t port, std::chro
         }
         try {
             Session = std::make_unique<TSMTPSession>(Peer->Secure(socket));
+            Accepted = true;
         } catch (const ETLSRefused& refusal) {
             throw ESMTPError(refusal.what());
         }
     });
     TSMTPReply greeting;
     try {
-        greeting =
-            Reply("The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out", ReplyTimeout);
+        greeting = Reply({"The mail server sent no greeting within " + SecondsText(ReplyTimeout) + ": timed out",
+                          "greeting", ReplyTimeout});
     } catch (const ESMTPError&) {
         Session.reset();
         throw;
@@ -209,30 +224,81 @@ TSMTPReply TSMTPClient::Command(const std::string& line, std::initializer_list<i
         throw ESMTPError(error.displayText());
     }
     TSMTPReply reply =
-        Reply("The mail server did not answer " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out",
-              ReplyTimeout);
+        Reply({"The mail server did not answer " + shown + " within " + SecondsText(ReplyTimeout) + ": timed out",
+               "reply to " + shown, ReplyTimeout});
     if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), reply.Code) == accepted.end())
         throw ESMTPError(reply.Text);
     return reply;
 }
 
-TSMTPReply TSMTPClient::Reply(const std::string& timedOut, std::chrono::seconds wait)
+/*
+ * One reply, bounded in lines, in bytes (a line that never ends included)
+ * and in time: the whole reply must be in before the deadline, so that a
+ * server dripping lines cannot hold the task within each read's time-out.
+ * Lines continue while their code is followed by "-"; lines without a code
+ * inside a reply are kept with it, and the last line's code is the reply's.
+ */
+TSMTPReply TSMTPClient::Reply(const TReplyStep& step)
 {
+    const auto deadline = std::chrono::steady_clock::now() + step.Wait;
     TSMTPReply reply;
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
+    for (;;) {
+        const std::size_t end = Pending.find('\n');
+        if (bytes + (end == std::string::npos ? Pending.size() : end + 1) > MaxReplyBytes)
+            Lose("The mail server's " + step.Name + " went on for more than " + std::to_string(MaxReplyBytes) +
+                 " bytes; the connection is closed");
+        if (end == std::string::npos) {
+            Fill(step, deadline, lines == 0 && Pending.empty());
+            continue;
+        }
+        std::string line = Pending.substr(0, end);
+        Pending.erase(0, end + 1);
+        bytes += end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (++lines > MaxReplyLines)
+            Lose("The mail server's " + step.Name + " went on for more than " + std::to_string(MaxReplyLines) +
+                 " lines; the connection is closed");
+        const bool coded = line.size() >= 3 &&
+                           std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
+        if (lines == 1 && !coded)
+            Lose("The mail server's " + step.Name + " is not an SMTP reply; the connection is closed");
+        reply.Text += (lines == 1 ? "" : "\n") + line;
+        if (coded && (line.size() == 3 || line[3] != '-')) {
+            reply.Code = std::stoi(line.substr(0, 3));
+            return reply;
+        }
+    }
+}
+
+void TSMTPClient::Fill(const TReplyStep& step, std::chrono::steady_clock::time_point deadline, bool nothingYet)
+{
+    const auto remaining =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    const std::string timedOut =
+        nothingYet ? step.Silent
+                   : "The mail server's " + step.Name + " did not end within " + SecondsText(step.Wait) + ": timed out";
+    if (remaining.count() <= 0)
+        Lose(timedOut);
+    char buffer[4096];
+    int received = 0;
     try {
-        Session->setTimeout(AsTimespan(wait));
-        reply.Code = Session->ReadReply(reply.Text);
+        // A zero time-out would wait for ever.
+        received = Session->Receive(buffer, sizeof buffer,
+                                    Poco::Timespan(std::max<Poco::Timespan::TimeDiff>(remaining.count(), 1000)));
     } catch (const Poco::TimeoutException&) {
         Lose(timedOut);
     } catch (const Poco::Exception& error) {
         throw ESMTPError(error.displayText());
     }
-    if (reply.Code == 0) {
-        // No reply line at all: the server has gone.
+    if (received <= 0) {
+        // The server has gone.
         Session.reset();
         throw ESMTPError("Connection closed by the server.");
     }
-    return reply;
+    Pending.append(buffer, static_cast<std::size_t>(received));
 }
 
 void TSMTPClient::Lose(const std::string& reason)
@@ -257,7 +323,8 @@ void TSMTPClient::SendMessageText(const std::string& text)
     }
     const std::chrono::seconds wait = std::max(ReplyTimeout, EndOfMessageTimeout);
     const TSMTPReply reply =
-        Reply("The mail server did not confirm the message within " + SecondsText(wait) + ": timed out", wait);
+        Reply({"The mail server did not confirm the message within " + SecondsText(wait) + ": timed out",
+               "reply to the end of the message", wait});
     if (reply.Code != 250)
         throw ESMTPError(reply.Text);
 }
@@ -272,13 +339,17 @@ void TSMTPClient::Close()
     if (!Session)
         return;
     try {
-        Session->setTimeout(AsTimespan(std::min(QuitTimeout, ReplyTimeout)));
-        std::string ignored;
-        Session->sendCommand("QUIT", ignored);
+        // Read with the same bounds as every reply: a goodbye must not stall either.
+        const std::chrono::seconds wait = std::min(QuitTimeout, ReplyTimeout);
+        Session->SendLine("QUIT");
+        Reply({"no reply to QUIT", "reply to QUIT", wait});
     } catch (const Poco::Exception&) {
         // The connection is closed below all the same.
+    } catch (const ESMTPError&) {
+        // The same.
     }
     Session.reset();
+    Pending.clear();
 }
 
 std::string Base64Line(const std::string& text)

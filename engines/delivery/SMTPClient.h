@@ -66,6 +66,10 @@ public:
     // The certificate the server presented, once it is secure.
     const std::optional<TServerCertificate>& Certificate() const;
 
+    // True once the trust accepted that certificate in this session (and
+    // after the session ended); a refused certificate is only presented.
+    bool CertificateAccepted() const { return Accepted; }
+
     // Sends one command line and returns the reply. A code outside accepted
     // raises with the reply's text; an empty accepted list takes any reply.
     // A reply that does not come in time closes the connection and raises a
@@ -86,9 +90,26 @@ public:
     // then the connection is closed; harmless when nothing is open.
     void Close();
 
+    // A reply longer than this is no server's honest answer: the step fails
+    // and the connection is closed.
+    static constexpr std::size_t MaxReplyLines = 100;
+    static constexpr std::size_t MaxReplyBytes = 64 * 1024;
+
 private:
-    // Reads the reply to a line already sent, waiting up to wait.
-    TSMTPReply Reply(const std::string& step, std::chrono::seconds wait);
+    // What a reply answers, for the texts of its failures: the whole text
+    // when nothing came in time ("The mail server sent no greeting within
+    // 60 s: timed out"), its name ("greeting", "reply to EHLO") otherwise.
+    struct TReplyStep {
+        std::string Silent;
+        std::string Name;
+        std::chrono::seconds Wait;
+    };
+    // Reads the reply to a line already sent: all of it within step.Wait, and no
+    // more than MaxReplyLines and MaxReplyBytes. Any of these exceeded closes
+    // the connection and raises a text that names the step.
+    TSMTPReply Reply(const TReplyStep& step);
+    // Reads what the server sent next into Pending, by the deadline.
+    void Fill(const TReplyStep& step, std::chrono::steady_clock::time_point deadline, bool nothingYet);
     // Closes a connection whose server stopped answering, and raises the reason.
     [[noreturn]] void Lose(const std::string& reason);
 
@@ -98,6 +119,9 @@ private:
     std::unique_ptr<TTLSPeer> Peer;
     std::unique_ptr<TSMTPSession> Session;
     std::chrono::seconds ReplyTimeout{60};
+    bool Accepted = false;
+    // Received and not yet taken as a reply line.
+    std::string Pending;
 };
 
 // A line of text as the SMTP LOGIN mechanism sends it: Base64 on one line.

@@ -80,6 +80,7 @@ TServerCertificate Describe(const Poco::Net::X509Certificate& certificate)
     described.ValidFrom = Poco::DateTimeFormatter::format(certificate.validFrom(), "%Y-%m-%d %H:%M:%S UTC");
     described.ValidUntil = Poco::DateTimeFormatter::format(certificate.expiresOn(), "%Y-%m-%d %H:%M:%S UTC");
     described.Fingerprint = FingerprintText(const_cast<X509*>(certificate.certificate()));
+    described.Expired = X509_cmp_current_time(X509_get0_notAfter(certificate.certificate())) < 0;
     return described;
 }
 

@@ -14,7 +14,17 @@ struct TServerCertificate {
     // SHA-256 of the certificate, upper-case hex pairs joined by colons, as
     // openssl prints it and the fingerprint settings take it.
     std::string Fingerprint;
+    // Its validity ended before the handshake. Only a pinned certificate
+    // is accepted so: the pin, not the dates, decides.
+    bool Expired = false;
 };
+
+// The line a session logs when the pin made it accept an expired certificate.
+inline std::string PinnedExpiryNotice(const std::string& host, const TServerCertificate& certificate)
+{
+    return "The certificate of " + host + " expired on " + certificate.ValidUntil +
+           "; it is accepted because its fingerprint is pinned";
+}
 
 // What the session trusts: the pinned fingerprint (ParseFingerprint's 64
 // lower-case digits) alone when there is one, otherwise the system's

@@ -6,6 +6,7 @@
 #include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
+#include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <filesystem>
@@ -57,7 +58,46 @@ std::vector<std::string> FolderNames(const std::string& rest)
     return names;
 }
 
+// Servers that will not rename onto an existing name get the old file
+// deleted first; when that fails too, the refusal of the rename is the reason.
+void RenameRemoteFile(TFTPClient& client, const std::string& from, const std::string& to)
+{
+    client.Command("RNFR", from, {350});
+    try {
+        client.Command("RNTO", to, {250});
+        return;
+    } catch (const EFTPTimeout&) {
+        throw;
+    } catch (const EFTPError& refused) {
+        if (!client.Connected())
+            throw;
+        const std::string reason = refused.what();
+        try {
+            client.Command("DELE", to, {250});
+        } catch (const EFTPTimeout&) {
+            throw;
+        } catch (const EFTPError&) {
+            throw EFTPError(reason);
+        }
+    }
+    client.Command("RNFR", from, {350});
+    client.Command("RNTO", to, {250});
+}
+
 }  // namespace
+
+/*
+ * The unfinished name is one the viewer never asks for: a transfer cut short
+ * leaves only that name, which the next one overwrites, and the real name
+ * holds either the old file or the new one whole.
+ */
+void StoreWhole(TFTPClient& client, const std::string& name, std::istream& content,
+                const std::function<void(std::int64_t)>& work)
+{
+    const std::string unfinished = UnfinishedName(name);
+    client.Store(unfinished, content, work);
+    RenameRemoteFile(client, unfinished, name);
+}
 
 TCustomTransferThread::TCustomTransferThread(TMessageTarget& target, std::uint32_t jobReference,
                                              TMessageNumber completion)
@@ -166,6 +206,12 @@ bool TCustomTransferThread::LogOn()
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
     try {
         OpenConfiguredFTP(*Client, settings, SessionTimeouts(settings));
+        const auto& certificate = Client->Certificate();
+        // Once a task: every reconnection presents the same certificate.
+        if (!ExpiryNoted && certificate && certificate->Expired) {
+            PostLog(PinnedExpiryNotice(ParseFTPServer(settings.FTPServer).Host, *certificate), -1);
+            ExpiryNoted = true;
+        }
         Client->LogOn(settings.FTPUserName, settings.FTPPassword);
     } catch (const EFTPError& error) {
         LastError = Trimmed(error.what());
@@ -321,19 +367,19 @@ bool TCustomTransferThread::ChangeRemoteDirectory(const std::string& remotePath)
     return false;
 }
 
-// TYPE, then STOR of the content from its start; raises EFTPError.
+// TYPE (chosen by the real name), then the content from its start, whole.
 bool TCustomTransferThread::StoreFile(std::istream& content, const std::string& fileName)
 {
     Client->Command("TYPE", IsTextTransferName(fileName) ? "A" : "I", {200});
     content.clear();
     content.seekg(0);
-    Client->Store(fileName, content, [this](std::int64_t count) { FTPWork(count); });
+    StoreWhole(*Client, fileName, content, [this](std::int64_t count) { FTPWork(count); });
     return true;
 }
 
 /*
  * Each attempt: connect and go to the remote folder when the session is
- * closed, then TYPE and STOR. A failed attempt closes the session and is
+ * closed, then TYPE, STOR and the rename. A failed attempt closes the session and is
  * logged; the next one starts from a fresh logon. A failed logon ends the
  * attempts at once. A failed change of folder fails the attempt, so that no
  * file lands in another folder than the one asked for. A local file that

@@ -7,12 +7,19 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tavrin {
+
+// "STOR" of the content under the name's unfinished name, then "RNFR" and
+// "RNTO" to the name itself (where the server refuses to replace a file,
+// "DELE" of it and the rename again). Raises EFTPError.
+void StoreWhole(TFTPClient& client, const std::string& name, std::istream& content,
+                const std::function<void(std::int64_t)>& work);
 
 // The FTP session shared by the upload and deletion tasks: log on with the
 // current settings and find the remote root, keep-alives on the control
@@ -37,7 +44,8 @@ protected:
     // WM_TASK_PROGRESS: a log text (may be empty) and the task progress (-1: no change).
     virtual void PostTaskLog(const std::string& text, int progress);
 
-    // Sends localFolder + fileName into the normalised remote folder, trying
+    // Sends localFolder + fileName into the normalised remote folder under
+    // its unfinished name and renames it when whole, trying the two together
     // up to three times and reconnecting after a failure; each failed attempt
     // is a log line with its reason. False when the file did not arrive; a
     // local file that cannot be opened is one log line and no attempt. When
@@ -88,6 +96,8 @@ private:
     // Attempts in a row that ended in a time-out; the reason of the last one.
     int TimedOutAttempts = 0;
     std::string Unresponsive;
+    // The expiry of a pinned certificate has been logged.
+    bool ExpiryNoted = false;
 
     void KeepAliveStep(std::intptr_t socketHandle);
     void NoteTimeOut(bool atOnce);

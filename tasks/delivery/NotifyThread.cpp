@@ -137,10 +137,19 @@ std::optional<std::string> TNotifyThread::Send(const TNotifyMessage& message, co
 {
     std::optional<std::string> failure;
     TSMTPClient client;
+    bool expiryNoted = false;
+    // Whatever happens after the handshake, the operator learns that the pin alone let it pass.
+    const auto noteExpiry = [&] {
+        if (!expiryNoted && client.CertificateAccepted() && client.Certificate() && client.Certificate()->Expired)
+            PostLog(PinnedExpiryNotice(settings.SMTPHost, *client.Certificate()), -1);
+        expiryNoted = true;
+    };
     try {
         const std::string extensions = Greet(client, settings);
+        noteExpiry();
         delivered = Deliver(client, message, settings, extensions);
     } catch (const std::exception& error) {
+        noteExpiry();
         failure = error.what();
         PostLog(*failure, -1);
     }

@@ -6,6 +6,7 @@
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPClient.h"
+#include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/CustomTransferThread.h"
 
@@ -20,7 +21,8 @@ namespace {
  * 1. Log on without keep-alives or a connect time-out of its own; replies
  *    and data connections wait as long as the settings allow.
  * 2. MKD the remote folder (it may exist), then CWD into it.
- * 3. STOR every file of the local folder, in binary.
+ * 3. STOR every finished file of the local folder, in binary, under its
+ *    unfinished name, renamed when whole.
  * Raises on any failure.
  */
 void SendCommonFolder(TStationLog& log, const std::string& folderName)
@@ -35,6 +37,8 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
     TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
     timeouts.Connect = std::chrono::milliseconds(0);
     OpenConfiguredFTP(client, settings, timeouts);
+    if (client.Certificate() && client.Certificate()->Expired)
+        log.Log(PinnedExpiryNotice(ParseFTPServer(settings.FTPServer).Host, *client.Certificate()));
     client.LogOn(settings.FTPUserName, settings.FTPPassword);
     client.Command("TYPE", "I", {200});
     if (!remote.empty()) {
@@ -46,12 +50,15 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
         client.Command("CWD", remote, {200, 250});
     }
     for (const std::string& name : ListFolderFiles(local)) {
+        // What a killed run left is never published.
+        if (IsUnfinishedName(name))
+            continue;
         const std::string path = local + PathDelimiter + name;
         log.Log("Sending " + path);
         std::ifstream content(path, std::ios::binary);
         if (!content)
             throw std::runtime_error("Could not open the file " + path + ".");
-        client.Store(name, content, {});
+        StoreWhole(client, name, content, {});
         log.Log("Done sending " + path);
     }
     client.Close();

@@ -87,12 +87,17 @@ void TTransferThread::SendIndexPageWhereMissing(const std::string& remoteFolder,
     LastNotSentReason = LastError;
 }
 
-bool TTransferThread::HideFolderListing(const std::string& remoteFolder)
+bool TTransferThread::HideSystemFolderListing(const std::string& base)
 {
-    if (!EnterRemoteFolder(remoteFolder))
+    if (!ChangeRemoteDirectory(base)) {
+        Fail("Could not reach the remote folder " + base + ": " + LastError);
         return false;
-    SendIndexPageWhereMissing(remoteFolder, RemoteNamesLowerCase());
-    return true;
+    }
+    SendIndexPageWhereMissing(base, RemoteNamesLowerCase());
+    if (NotSent.empty())
+        return true;
+    FailForWhatWasNotSent();
+    return false;
 }
 
 bool TTransferThread::EnterRemoteFolder(const std::string& remoteFolder)
@@ -143,12 +148,14 @@ void TTransferThread::FailForWhatWasNotSent()
 /*
  * 1. Load the job; without one the task fails at once.
  * 2. Refuse a job folder without its index.html before any connection.
- * 3. Log on and reach the job's folder under "tavrin/" on the server.
+ * 3. Log on and reach "tavrin/" on the server; give it an empty index page
+ *    where it has none before the job's folder is made in it, so that a
+ *    listing web server never lists the jobs. Then reach the job's folder.
  * 4. Send every finished file of the local job folder.
- * 5. Send the shared scripts, then the images, that the server lacks.
- * 6. Give "tavrin/" and the shared folders an empty index page where they
- *    have none, so that a listing web server never lists the jobs.
- * 7. Log off; "Done." only when everything arrived.
+ * 5. Send the shared scripts, then the images, that the server lacks, each
+ *    folder ending with an empty index page where it has none.
+ * 6. Log off; "Done." only when everything arrived.
+ * Every file goes under its unfinished name and is renamed when whole.
  */
 void TTransferThread::Run()
 {
@@ -169,17 +176,16 @@ void TTransferThread::Run()
         Fail("Could not log on to the FTP server: " + LastError);
     } else {
         PostLog("Remote Path: " + jobFolder, -1);
-        reached = ChangeRemoteDirectory(jobFolder);
-        if (!reached)
+        reached = HideSystemFolderListing(base) && ChangeRemoteDirectory(jobFolder);
+        if (!reached && !HasFailed())
             Fail("Could not reach the remote folder " + jobFolder + ": " + LastError);
     }
     if (!reached) {
         PostLog("Error sending files. " + LastError, 100);
     } else {
         SendFiles(local, jobFolder, FinishedFiles(local), {});
-        if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts) &&
-            SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images))
-            HideFolderListing(base);
+        if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts))
+            SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images);
         Disconnect();
         FailForWhatWasNotSent();
         // Without "Done." the bar still ends: the runner's line tells what failed.

@@ -7,10 +7,10 @@
 
 namespace tavrin {
 
-// The upload task: every file of the job folder into the job's folder on the
-// web server (named by its unique id and secret), then the shared scripts
-// and images the server lacks, and empty index pages where "tavrin/" and
-// those two folders have none. Reports
+// The upload task: an empty index page where "tavrin/" has none, then every
+// file of the job folder into the job's folder on the web server (named by
+// its unique id and secret), then the shared scripts and images the server
+// lacks, and empty index pages where those two folders have none. Reports
 // through log lines and ends with WM_TRANSFER_DONE. It fails when the job is
 // not catalogued, its web proof is not complete locally (no index.html), the
 // server or a remote folder cannot be reached, or any file was not sent.
@@ -36,9 +36,10 @@ private:
     // (its listing, lower-cased) names one; one that did not arrive is added
     // to NotSent.
     void SendIndexPageWhereMissing(const std::string& remoteFolder, const std::vector<std::string>& presentLowerCase);
-    // The same for a folder of no files of ours: reached and listed first;
-    // false, with a log line and Unreached set, when it could not be reached.
-    bool HideFolderListing(const std::string& remoteFolder);
+    // The same for "tavrin/", reached and listed first; false, with the task
+    // failed, when it could not be reached or its index page not sent: the
+    // job's folder must not appear in a listing.
+    bool HideSystemFolderListing(const std::string& base);
     // Connects when the session is closed and enters the remote folder;
     // false, with a log line and Unreached set, when it cannot.
     bool EnterRemoteFolder(const std::string& remoteFolder);

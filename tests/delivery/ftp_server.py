@@ -24,7 +24,10 @@ def parse_arguments():
     parser.add_argument("--pwd-template", default="{cwd}",
                         help="what PWD reports; {cwd} stands for the real directory")
     parser.add_argument("--refuse-stor", action="store_true")
-    parser.add_argument("--refuse-stor-of", default="", help="a name whose STOR is refused")
+    parser.add_argument("--refuse-stor-of", default="",
+                        help="a name whose STOR is refused, also under its unfinished name NAME.part")
+    parser.add_argument("--refuse-rnto-existing", action="store_true",
+                        help="refuse RNTO onto a name that exists, as some servers do")
     parser.add_argument("--refuse-mkd", action="store_true")
     parser.add_argument("--refuse-dele", default="", help="a name whose DELE is refused")
     parser.add_argument("--list-extra", default="",
@@ -153,10 +156,18 @@ class ScriptedHandler(FTPHandler):
         self.respond('257 "%s" is the current directory.' % shown.replace('"', '""'))
 
     def ftp_STOR(self, file, mode="w"):
-        if ARGUMENTS.refuse_stor or (ARGUMENTS.refuse_stor_of and os.path.basename(file) == ARGUMENTS.refuse_stor_of):
+        refused = ARGUMENTS.refuse_stor_of
+        if ARGUMENTS.refuse_stor or (refused and os.path.basename(file) in (refused, refused + ".part")):
             self.respond("550 Uploads are refused here.")
             return
         return FTPHandler.ftp_STOR(self, file, mode)
+
+    def ftp_RNTO(self, path):
+        if ARGUMENTS.refuse_rnto_existing and os.path.exists(path):
+            self._rnfr = None
+            self.respond("553 The name is taken.")
+            return
+        return FTPHandler.ftp_RNTO(self, path)
 
     def ftp_MKD(self, path):
         if ARGUMENTS.refuse_mkd:

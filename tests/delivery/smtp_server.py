@@ -34,6 +34,11 @@ def parse_arguments():
     parser.add_argument("--silent-at", default="",
                         help='"greeting": accept connections and never say a word; a command such as RCPT: '
                              'answer nothing from that command on')
+    parser.add_argument("--endless-at", default="",
+                        help='"greeting" or a command such as EHLO: answer with a reply that never ends')
+    parser.add_argument("--endless-kind", default="lines", choices=("lines", "line", "drip"),
+                        help="lines: continuation lines as fast as they are taken; line: one line that never "
+                             "ends; drip: a continuation line every 0.2 s")
     parser.add_argument("--slow-end", type=float, default=0,
                         help="wait this many seconds before answering the end of a message")
     parser.add_argument("--tls-certificate")
@@ -101,11 +106,37 @@ class RecordingSMTP(SMTP):
         await SMTP.smtp_DATA(self, arg)
 
 
+async def endless_reply(write, drain, code):
+    """Writes a reply that never ends until the client goes away."""
+    try:
+        if ARGUMENTS.endless_kind == "line":
+            write(("%d-" % code).encode())
+        while True:
+            if ARGUMENTS.endless_kind == "line":
+                write(b"x" * 4096)
+            elif ARGUMENTS.endless_kind == "lines":
+                write(("%d-this reply goes on and on\r\n" % code).encode() * 64)
+            else:
+                write(("%d-this reply goes on slowly\r\n" % code).encode())
+                await asyncio.sleep(0.2)
+            await drain()
+    except (ConnectionError, OSError):
+        pass
+
+
+async def endless_greeting(reader, writer):
+    await endless_reply(writer.write, writer.drain, 220)
+    writer.close()
+
+
 def recorded(name):
     inner = getattr(RecordingSMTP, "smtp_" + name)
 
     async def method(self, arg):
         record(name + (" " + arg if arg else ""))
+        if name == ARGUMENTS.endless_at:
+            await endless_reply(self._writer.write, self._writer.drain, 250)
+            return
         if name == ARGUMENTS.silent_at:
             # This session is never answered again.
             await asyncio.sleep(3600)
@@ -135,7 +166,9 @@ async def serve():
         return RecordingSMTP(Handler(), hostname="tavrin-test", auth_require_tls=False,
                              auth_exclude_mechanism=excluded, authenticator=authenticate, loop=loop)
 
-    if ARGUMENTS.silent_at == "greeting":
+    if ARGUMENTS.endless_at == "greeting":
+        server = await asyncio.start_server(endless_greeting, "127.0.0.1", 0)
+    elif ARGUMENTS.silent_at == "greeting":
         server = await loop.create_server(asyncio.Protocol, "127.0.0.1", 0)
     elif ARGUMENTS.implicit_tls:
         server = await loop.create_server(session, "127.0.0.1", 0, ssl=context)

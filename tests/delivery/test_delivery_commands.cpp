@@ -1,14 +1,25 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
+#include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/SettingsCipher.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <thread>
+
+extern char** environ;
+
 namespace tavrin {
 namespace {
 
 using testing::FileBytes;
+using testing::NoiseBytes;
 using testing::WriteBytes;
 
 constexpr const char* JobID = "20240314092653120";
@@ -27,6 +38,35 @@ protected:
         Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
                                        "\nFTPUserName=" + EncipherText("u") +
                                        "\nFTPPassword=" + EncipherText("secret") + "\nFTPInitialDirectory=/www/\n");
+    }
+
+    // The station's settings for the server now running.
+    void UseServer() const
+    {
+        Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
+                                       "\nFTPUserName=" + EncipherText("u") +
+                                       "\nFTPPassword=" + EncipherText("secret") + "\nFTPInitialDirectory=/www/\n");
+    }
+
+    // Starts the front end with the arguments and returns its process id;
+    // what it prints goes to a file of the temporary folder.
+    pid_t StartProgram(const std::vector<std::string>& arguments) const
+    {
+        std::vector<std::string> command = {Folder.Path("tavrin-cli").string()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (const std::string& argument : command)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        const std::string output = (Temporary.Path() / "cli-output.txt").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t child = -1;
+        const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        return error == 0 ? child : -1;
     }
 
     testing::TTemporaryFolder Temporary;
@@ -145,16 +185,68 @@ TEST_F(DeliveryCommands, AServerThatStopsAnsweringEndsTransferAndCommonFilesWith
     EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
     const auto failed = result.Output.find("]: Transfer for job 7 failed: 1 file was not sent: ");
     ASSERT_NE(failed, std::string::npos) << result.Output;
-    EXPECT_NE(result.Output.find("The FTP server did not answer STOR index.html within 1 s: timed out", failed),
+    EXPECT_NE(result.Output.find("The FTP server did not answer STOR index.html.part within 1 s: timed out", failed),
               std::string::npos)
         << result.Output;
 
     result = testing::RunProgram("tavrin-cli", "common-files");
     EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
-    EXPECT_NE(result.Errors.find("The FTP server did not answer STOR logo.jpg within 1 s: timed out"),
+    EXPECT_NE(result.Errors.find("The FTP server did not answer STOR logo.jpg.part within 1 s: timed out"),
               std::string::npos)
         << result.Errors;
     EXPECT_FALSE(std::filesystem::exists(Temporary.Path() / "root/www/tavrin/images/logo.jpg"));
+}
+
+// A transfer killed while a file is on its way leaves nothing the viewer
+// could take for that file; the next one completes and leaves no
+// unfinished name.
+TEST_F(DeliveryCommands, ATransferKilledInTheMiddleOfAFileLeavesNoPartOfItUnderARealName)
+{
+    const std::string local = Folder.Path("output/").string() + JobID + "/";
+    WriteBytes(local + "index.html", "<html></html>\n");
+    const std::string tiles = NoiseBytes(12 * 1024 * 1024, 6);
+    WriteBytes(local + "tile3-0003.tdb", tiles);
+    // The server stops taking the file a third of the way in, so that the
+    // transfer is surely in the middle of it when it is killed.
+    Server = testing::StartScriptedFTPServer(Temporary, {"--stall-after", "4000000"});
+    UseServer();
+    const auto remote = Temporary.Path() / "root/www/tavrin" / JobID;
+    const auto arrived = [&] {
+        std::error_code error;
+        for (const char* name : {"tile3-0003.tdb", "tile3-0003.tdb.part"})
+            if (std::filesystem::file_size(remote / name, error) >= 3000000 && !error)
+                return true;
+        return false;
+    };
+
+    const pid_t transfer = StartProgram({"task", "transfer", "7"});
+    ASSERT_GT(transfer, 0);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!arrived() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const bool inTheMiddle = arrived();
+    kill(transfer, SIGKILL);
+    int status = 0;
+    waitpid(transfer, &status, 0);
+    ASSERT_TRUE(inTheMiddle) << FileBytes(Temporary.Path() / "cli-output.txt");
+
+    // Whatever the host holds under a real name is whole.
+    EXPECT_FALSE(std::filesystem::exists(remote / "tile3-0003.tdb"));
+    for (const auto& entry : std::filesystem::directory_iterator(remote)) {
+        const std::string name = entry.path().filename().string();
+        if (IsUnfinishedName(name))
+            continue;
+        EXPECT_TRUE(FileBytes(entry.path()) == FileBytes(local + name)) << name << " is not whole";
+    }
+
+    Server = testing::StartScriptedFTPServer(Temporary);
+    UseServer();
+    const auto result = testing::RunProgram("tavrin-cli", "task transfer 7");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_TRUE(FileBytes(remote / "tile3-0003.tdb") == tiles);
+    EXPECT_EQ(FileBytes(remote / "index.html"), "<html></html>\n");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Temporary.Path() / "root"))
+        EXPECT_FALSE(IsUnfinishedName(entry.path().filename().string())) << entry.path();
 }
 
 TEST_F(DeliveryCommands, ADeletionThatLeavesAFileExitsWithOneAndNamesIt)

@@ -215,7 +215,7 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
         }
         const auto commands = Commands();
         const auto typeBefore = [&](const std::string& store) {
-            const auto at = std::find(commands.begin(), commands.end(), "STOR " + store);
+            const auto at = std::find(commands.begin(), commands.end(), "STOR " + store + ".part");
             EXPECT_NE(at, commands.end()) << store;
             const auto type = std::find_if(std::make_reverse_iterator(at), commands.rend(),
                                            [](const std::string& line) { return line.rfind("TYPE ", 0) == 0; });
@@ -278,8 +278,66 @@ TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
     EXPECT_FALSE(session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"));
     EXPECT_EQ(session.LastError, "550 Uploads are refused here.");
     EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"550 Uploads are refused here.", -1})));
-    EXPECT_EQ(CommandCount("STOR index.html"), 3u);
+    EXPECT_EQ(CommandCount("STOR index.html.part"), 3u);
     EXPECT_EQ(CommandCount("USER u"), 3u);
+}
+
+// A file gets its real name only once whole, replacing the old one, whether
+// the server renames onto an existing name or must have it deleted first;
+// what a killed run left under the unfinished name is overwritten.
+TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        std::vector<std::string> Expected;  // the commands after the TYPE
+    };
+    const TCase cases[] = {
+        {"a server that replaces",
+         {},
+         {"PASV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb"}},
+        {"a server that will not rename onto a name",
+         {"--refuse-rnto-existing"},
+         {"PASV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb", "DELE tile0-0001.tdb",
+          "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb"}},
+    };
+    const std::string bytes = NoiseBytes(300000, 5);
+    WriteBytes(Local("output/J/tile0-0001.tdb"), bytes);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb", "the last round's tiles");
+        WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb.part", "half a file from a run that was killed");
+        StartServer(c.ServerOptions);
+        UseServer();
+        TProbeSession session(Messages);
+        ASSERT_TRUE(session.Connect());
+        ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+        ClearCommands();
+        ASSERT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb")) << session.LastError;
+
+        EXPECT_TRUE(FileBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb") == bytes);
+        EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/J/tile0-0001.tdb.part"));
+        auto commands = Commands();
+        ASSERT_FALSE(commands.empty());
+        EXPECT_EQ(commands.front(), "TYPE I");
+        commands.erase(commands.begin());
+        EXPECT_EQ(commands, c.Expected);
+        EXPECT_TRUE(Posted().Log.empty());
+    }
+
+    // A rename that fails is a failed attempt, retried whole; the old file stays under its name.
+    WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb", "the last round's tiles");
+    StartServer({"--refuse-rnto-existing", "--refuse-dele", "tile0-0001.tdb"});
+    UseServer();
+    TProbeSession session(Messages);
+    ASSERT_TRUE(session.Connect());
+    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    ClearCommands();
+    EXPECT_FALSE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb"));
+    EXPECT_EQ(session.LastError, "553 The name is taken.");
+    EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"553 The name is taken.", -1})));
+    EXPECT_EQ(CommandCount("STOR tile0-0001.tdb.part"), 3u);
+    EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb"), "the last round's tiles");
 }
 
 TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileArrivesWhole)

@@ -1,4 +1,5 @@
 #include "base/catalogue/OutputLayout.h"
+#include "engines/delivery/ConnectionTest.h"
 #include "engines/delivery/SMTPClient.h"
 #include "tasks/delivery/NotifyThread.h"
 #include "tests/delivery/DeliveryFixture.h"
@@ -461,6 +462,54 @@ TEST_F(NotifyTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOut)
     }
 }
 
+// A reply that never ends, fast or slow, costs the task no more than its
+// bounds: the step is named and the connection dropped.
+TEST_F(NotifyTask, AReplyThatNeverEndsFailsTheTaskWithItsStep)
+{
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        std::string Reason;
+        std::vector<std::string> Conversation;
+    };
+    const std::string lines = std::to_string(TSMTPClient::MaxReplyLines);
+    const std::string bytes = std::to_string(TSMTPClient::MaxReplyBytes);
+    const TCase cases[] = {
+        {"greeting lines for ever",
+         {"--endless-at", "greeting"},
+         "The mail server's greeting went on for more than " + lines + " lines; the connection is closed",
+         {}},
+        {"greeting a line a moment",
+         {"--endless-at", "greeting", "--endless-kind", "drip"},
+         "The mail server's greeting did not end within 1 s: timed out",
+         {}},
+        {"EHLO lines for ever",
+         {"--endless-at", "EHLO"},
+         "The mail server's reply to EHLO went on for more than " + lines + " lines; the connection is closed",
+         {"EHLO host"}},
+        {"EHLO one line for ever",
+         {"--endless-at", "EHLO", "--endless-kind", "line"},
+         "The mail server's reply to EHLO went on for more than " + bytes + " bytes; the connection is closed",
+         {"EHLO host"}},
+    };
+    UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
+    SetRecipients("3");
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartMailServer(c.ServerOptions);
+        const TPostedMessages posted = RunNotify();
+
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason,
+                  "The e-mail to Ann Archer <ann@example.com> was not sent: " + c.Reason);
+        EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{c.Reason});
+        // Dropped: no QUIT waits behind the reply that never ends.
+        EXPECT_EQ(Conversation(), c.Conversation);
+        EXPECT_TRUE(ReceivedMessages(Temporary).empty());
+    }
+}
+
 TEST_F(NotifyTask, TheEndOfTheMessageMayTakeLongerThanOtherReplies)
 {
     UseReplyTimeoutFromFile("SMTPReplyTimeout=1\n");
@@ -629,6 +678,48 @@ TEST_F(NotifyTask, MailOverSTARTTLSAndImplicitTLSArrivesWithThePinnedCertificate
         std::cout << "SMTP conversation with " << c.Security << " (the server's command log):\n";
         for (const std::string& line : Conversation())
             std::cout << "  " << line << "\n";
+    }
+}
+
+// The pin decides, not the dates: an expired certificate that is pinned is
+// accepted with a log line that says so; without the pin it stays refused.
+TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
+{
+    const TTestCertificate certificate = MakeTestCertificate(Temporary.Path(), true);
+    const std::string notice = "The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; it is accepted "
+                               "because its fingerprint is pinned";
+    for (const auto& [security, option] : {std::pair<std::string, std::string>{"STARTTLS", "--starttls"},
+                                           std::pair<std::string, std::string>{"TLS", "--implicit-tls"}}) {
+        SCOPED_TRACE(security);
+        StartMailServer(
+            {"--tls-certificate", certificate.Certificate.string(), "--tls-key", certificate.Key.string(), option});
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        std::filesystem::create_directories(Temporary.Path() / "mail");
+        StationSettings().Update([&](TSettingsRecord& settings) {
+            settings.SMTPSecurity = security;
+            settings.SMTPServerFingerprint = certificate.Fingerprint;
+        });
+        TPostedMessages posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+        EXPECT_EQ(posted.Log, (TLines{{notice, -1}}));
+        EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
+        // The connection test's box says so too.
+        const TConnectionTestReport report = TestSMTPConnection(StationSettings().Copy());
+        EXPECT_TRUE(report.Succeeded) << report.Outcome;
+        EXPECT_NE(ReportText(report).find("\nThis certificate has expired: it is accepted because its fingerprint is "
+                                          "pinned."),
+                  std::string::npos)
+            << ReportText(report);
+
+        StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPServerFingerprint.clear(); });
+        posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_NE(posted.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)
+            << posted.Completions[0].FailureReason;
+        EXPECT_TRUE(posted.LogStartingWith("The certificate of 127.0.0.1 expired").empty());
+        EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
     }
 }
 

@@ -86,6 +86,19 @@ TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFi
         EXPECT_EQ(posted.LogStartingWith("Done sending an empty /" + std::string(folder) + "index.html").size(), 1u);
     }
     EXPECT_EQ(CommandCount("NLST *.*"), 3u);
+
+    // "tavrin/" hides its listing before the job's folder is made in it.
+    const auto commands = Commands();
+    const auto hidden = std::find(commands.begin(), commands.end(), "RNTO index.html");
+    const auto made = std::find(commands.begin(), commands.end(), "MKD " + std::string(FirstID));
+    ASSERT_NE(made, commands.end());
+    EXPECT_LT(hidden, made);
+    // Every file arrived under its unfinished name and has its real one now.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(ServerRoot()))
+        EXPECT_FALSE(IsUnfinishedName(entry.path().filename().string())) << entry.path();
+    // The job's page and the three empty ones.
+    EXPECT_EQ(CommandCount("STOR index.html.part"), 1u + 3u);
+    EXPECT_EQ(CommandCount("RNTO index.html"), 1u + 3u);
 }
 
 TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLacks)
@@ -164,6 +177,10 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     EXPECT_EQ(posted.Log[1].first, "Remote Path: /tavrin/" + std::string(FirstID) + "/");
     EXPECT_EQ(posted.Log[2], std::make_pair(std::string("Error sending files. 550 Folders cannot be made here."), 100));
     EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason,
+              "Could not reach the remote folder /tavrin/: 550 Folders cannot be made here.");
+    std::filesystem::create_directories(ServerRoot() / "tavrin");
+    posted = RunTask(new TTransferThread(Messages, 10));
     EXPECT_EQ(posted.Completions[0].FailureReason, "Could not reach the remote folder /tavrin/" + std::string(FirstID) +
                                                        "/: 550 Folders cannot be made here.");
 
@@ -179,24 +196,25 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     EXPECT_EQ(posted.Completions[0].FailureReason, unreached);
     EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
 
-    // Every file refused: three retry lines and a "Could not send " line each, then the task goes on.
+    // Every file refused: "tavrin/" cannot hide its listing, so no job folder is made in it.
+    std::filesystem::remove_all(ServerRoot());
     StartServer({"--refuse-stor"});
     UseServer();
     posted = RunTask(new TTransferThread(Messages, 10));
-    const std::string index = Local("output/").string() + FirstID + "/index.html";
-    const auto at = std::find(posted.Log.begin(), posted.Log.end(), std::make_pair("Sending " + index, -1));
-    ASSERT_LT(std::distance(at, posted.Log.end()), static_cast<std::ptrdiff_t>(posted.Log.size()));
-    ASSERT_GE(std::distance(at, posted.Log.end()), 5);
-    for (int retry = 1; retry <= 3; ++retry)
-        EXPECT_EQ(at[retry].first, "550 Uploads are refused here.");
-    EXPECT_EQ(at[4].first, "Could not send " + index);
-    EXPECT_EQ(posted.LogStartingWith("Could not send ").size(), 12u + 2u + 3u);
-    EXPECT_TRUE(posted.LogStartingWith("Done.").empty());
-    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string(), 100));
+    const std::string refused = "550 Uploads are refused here.";
+    EXPECT_EQ(posted.Log,
+              (std::vector<std::pair<std::string, int>>{{"Local Path: " + Local("output/").string() + FirstID + "/", 0},
+                                                        {"Remote Path: /tavrin/" + std::string(FirstID) + "/", -1},
+                                                        {"Sending an empty /tavrin/index.html", -1},
+                                                        {refused, -1},
+                                                        {refused, -1},
+                                                        {refused, -1},
+                                                        {"Could not send an empty /tavrin/index.html", -1},
+                                                        {"Error sending files. " + refused, 100}}));
     EXPECT_TRUE(posted.Completions[0].Failed);
-    EXPECT_EQ(posted.Completions[0].FailureReason.rfind("17 files were not sent: ", 0), 0u)
-        << posted.Completions[0].FailureReason;
-    EXPECT_NE(posted.Completions[0].FailureReason.find(index), std::string::npos);
+    EXPECT_EQ(posted.Completions[0].FailureReason,
+              "1 file was not sent: an empty /tavrin/index.html (" + refused + ")");
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID));
 }
 
 TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
@@ -242,7 +260,7 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
         }
         EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID / "tile2-0001.tdb"));
         // A file that cannot be opened costs no attempt on the server.
-        EXPECT_EQ(CommandCount("STOR tile2-0001.tdb"), c.Unreadable ? 0u : 3u);
+        EXPECT_EQ(CommandCount("STOR tile2-0001.tdb.part"), c.Unreadable ? 0u : 3u);
     }
 }
 
@@ -256,22 +274,30 @@ TEST_F(TransferTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOu
         std::vector<std::string> ServerOptions;
         std::string Reason;  // what the completion's reason holds
         std::size_t Stores;  // STOR commands the server received
+        bool JobFilesTried;
     };
-    const std::string job = "/tavrin/" + std::string(FirstID) + "/";
     const TCase cases[] = {
         {"no greeting",
          {"--silent-at", "greeting"},
          "Could not log on to the FTP server: The FTP server sent no greeting within 1 s: timed out",
-         0},
+         0,
+         false},
         {"silent at CWD",
          {"--silent-at", "CWD"},
-         "Could not reach the remote folder " + job + ": The FTP server did not answer CWD within 1 s: timed out",
-         0},
-        {"silent at STOR", {"--silent-at", "STOR"}, "did not answer STOR ", 3},
+         "Could not reach the remote folder /tavrin/: The FTP server did not answer CWD within 1 s: timed out",
+         0,
+         false},
+        {"silent at STOR",
+         {"--silent-at", "STOR"},
+         "1 file was not sent: an empty /tavrin/index.html (The FTP server did not answer STOR index.html.part "
+         "within 1 s: timed out)",
+         3,
+         false},
         {"a data connection that stalls every time",
          {"--stall-after", "100000"},
-         "The upload of big.tdb stalled for 2 s: timed out",
-         3},
+         "The upload of big.tdb.part stalled for 2 s: timed out",
+         3,
+         true},
     };
     AddJob(10, FirstID);
     const std::string local = Local("output/").string() + FirstID + "/";
@@ -297,10 +323,13 @@ TEST_F(TransferTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOu
         std::vector<std::string> stores;
         std::copy_if(commands.begin(), commands.end(), std::back_inserter(stores),
                      [](const std::string& line) { return line.rfind("STOR ", 0) == 0; });
+        // The empty index page of "tavrin/" goes before the job's files.
+        if (c.JobFilesTried && !stores.empty() && stores.front() == "STOR index.html.part")
+            stores.erase(stores.begin());
         EXPECT_EQ(stores.size(), c.Stores);
         // The three attempts are all of one file; no other file waited after them.
         EXPECT_TRUE(std::all_of(stores.begin(), stores.end(), [&](const std::string& s) { return s == stores[0]; }));
-        if (c.Stores > 0) {
+        if (c.JobFilesTried) {
             EXPECT_NE(reason.find(" files were not sent: "), std::string::npos) << reason;
             EXPECT_NE(reason.find("Could not reach the remote folder /tavrin/scripts/: "), std::string::npos) << reason;
             const auto timedOut = std::count_if(posted.Log.begin(), posted.Log.end(), [](const auto& line) {
@@ -325,9 +354,10 @@ TEST_F(TransferTask, AStalledUploadIsAFailedAttemptAndTheNextOneSendsTheFile)
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / FirstID / "big.tdb"), FileBytes(local + "big.tdb"));
-    EXPECT_EQ(posted.LogStartingWith("The upload of big.tdb "),
-              (std::vector<std::pair<std::string, int>>{{"The upload of big.tdb stalled for 1 s: timed out", -1}}));
-    EXPECT_EQ(CommandCount("STOR big.tdb"), 2u);
+    EXPECT_EQ(
+        posted.LogStartingWith("The upload of big.tdb"),
+        (std::vector<std::pair<std::string, int>>{{"The upload of big.tdb.part stalled for 1 s: timed out", -1}}));
+    EXPECT_EQ(CommandCount("STOR big.tdb.part"), 2u);
     EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
 }
 
@@ -350,8 +380,11 @@ TEST_F(TransferTask, UnfinishedFilesOfAKilledRunAreNeverSent)
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID / "tile0-0001.tdb.part"));
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/images/zoom-in.png.part"));
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/images/logo.jpg"), "logo");
-    for (const std::string& line : Commands())
-        EXPECT_EQ(line.find(".part"), std::string::npos) << line;
+    // Files go under their unfinished names, but a leftover is never among them.
+    for (const std::string& line : Commands()) {
+        EXPECT_EQ(line.find(".part.part"), std::string::npos) << line;
+        EXPECT_FALSE(line.rfind("RNTO ", 0) == 0 && IsUnfinishedName(line)) << line;
+    }
 }
 
 // The job's folder on the web host carries its secret; the local folder
@@ -466,6 +499,7 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     StartServer();
     UseServer("/www/");
     WriteSharedFiles({"images/logo.jpg", "images/zoom-in.png", "scripts/tavrin.js"});
+    WriteBytes(Local("images/half.png.part"), "what a killed run left");
     std::vector<std::string> boxes;
     SetMessageBoxHook([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
         boxes.push_back(caption + ": " + text);
@@ -488,6 +522,10 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     EXPECT_EQ(CommandCount("CWD /www/tavrin/images"), 2u);
     EXPECT_EQ(CommandCount("PASV"), 0u);
     EXPECT_EQ(CommandCount("TYPE I"), 4u);
+    // Each file got its name when whole; a leftover of a killed run is never sent.
+    EXPECT_EQ(CommandCount("RNTO logo.jpg"), 2u);
+    EXPECT_EQ(CommandCount("STOR half.png.part"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin/images/half.png.part"));
     EXPECT_TRUE(boxes.empty());
 
     // A hand-edited initial directory without its slash names "/wwwtavrin/images", which cannot be made.

@@ -1,3 +1,4 @@
+#include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofAnswers.h"
 #include "base/platform/MessageBox.h"
 #include "engines/delivery/TransferHelpers.h"
@@ -178,6 +179,11 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     // session, as vsftpd insists, and none had to be tried again.
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "AUTH TLS"), 1);
     EXPECT_GE(std::count(commands.begin(), commands.end(), "EPSV"), 6);
+    // Each file got its name only when whole.
+    EXPECT_TRUE(Says(commands, "STOR tile0-0001.tdb.part"));
+    EXPECT_TRUE(Says(commands, "RNTO tile0-0001.tdb"));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(remote))
+        EXPECT_FALSE(IsUnfinishedName(entry.path().filename().string())) << entry.path();
     std::cout << "FTP conversation over TLS (vsftpd's log):\n";
     for (const std::string& command : commands)
         std::cout << "  " << command << "\n";
@@ -253,6 +259,43 @@ TEST_F(VsftpdTLS, AnotherCertificateOrNoTLSAtAllFailsBeforeTheUserNameAndPasswor
         EXPECT_FALSE(Says(commands, "PASS")) << "the password went out";
         EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin"));
     }
+}
+
+// The pin decides, not the dates: an expired certificate that is pinned is
+// accepted with a log line that says so; without the pin it stays refused.
+TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
+{
+    std::filesystem::create_directories(Temporary.Path() / "expired");
+    Certificate = testing::MakeTestCertificate(Temporary.Path() / "expired", true);
+    StartVsftpd(true);
+    AddJob(7, JobID);
+    WriteSmallProof(JobID);
+
+    auto sent = RunTask(new TTransferThread(Messages, 7));
+    ASSERT_EQ(sent.Completions.size(), 1u);
+    EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
+    EXPECT_EQ(sent.LogStartingWith("The certificate of "),
+              (std::vector<std::pair<std::string, int>>{{"The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 "
+                                                         "UTC; it is accepted because its fingerprint is pinned",
+                                                         -1}}));
+    EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / "index.html"), "<html>proof</html>\n");
+    TStationLog log;
+    EXPECT_TRUE(TransferCommonFiles(log));
+    ASSERT_FALSE(log.Lines().empty());
+    EXPECT_NE(log.Lines().front().find("]: The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; "),
+              std::string::npos)
+        << log.Lines().front();
+
+    std::filesystem::remove_all(ServerRoot() / "www/tavrin");
+    std::filesystem::remove(Temporary.Path() / "vsftpd.log");
+    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPServerFingerprint.clear(); });
+    sent = RunTask(new TTransferThread(Messages, 7));
+    ASSERT_EQ(sent.Completions.size(), 1u);
+    EXPECT_TRUE(sent.Completions[0].Failed);
+    EXPECT_NE(sent.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)
+        << sent.Completions[0].FailureReason;
+    EXPECT_TRUE(sent.LogStartingWith("The certificate of 127.0.0.1 expired").empty());
+    EXPECT_FALSE(Says(Conversation(), "USER"));
 }
 
 }  // namespace
