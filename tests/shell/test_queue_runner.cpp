@@ -261,10 +261,12 @@ TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)
     }
 }
 
-TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
+// Finished again, the job is a new proof: an earlier failed withdrawal is forgotten.
+TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSetAndWithdrawalMark)
 {
     AddJob(3, ID(3), 1);
-    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks, PostQueueListWithdrawalFailure) "
+        "values (3, \"Master\", \"Could not log on to the FTP server: Connection refused\")");
     Queue(3, "Master, Preview");
     Runner.SetQueueRowChecked(0, true);
 
