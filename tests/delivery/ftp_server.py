@@ -26,6 +26,9 @@ def parse_arguments():
     parser.add_argument("--refuse-dele", default="", help="a name whose DELE is refused")
     parser.add_argument("--refuse-retr-of", default="", help="a name whose RETR fails with 451")
     parser.add_argument("--refuse-cwd-into", default="", help="a folder name whose CWD is refused with 550")
+    parser.add_argument("--pretend-rmd", action="store_true", help="answer RMD with 250 and keep the folder")
+    parser.add_argument("--empty-listing-450", action="store_true",
+                        help="answer the listing of an empty folder with 450, as ProFTPD does")
     parser.add_argument("--list-extra", default="",
                         help="names, separated by commas, that NLST adds to every listing")
     parser.add_argument("--drop-after", type=int, default=0,
@@ -97,6 +100,12 @@ class ScriptedHandler(FTPHandler):
             return
         return FTPHandler.ftp_MKD(self, path)
 
+    def ftp_RMD(self, path):
+        if ARGUMENTS.pretend_rmd:
+            self.respond("250 Directory removed.")
+            return
+        return FTPHandler.ftp_RMD(self, path)
+
     def ftp_DELE(self, path):
         if ARGUMENTS.refuse_dele and os.path.basename(path) == ARGUMENTS.refuse_dele:
             self.respond("550 This file is protected.")
@@ -118,7 +127,7 @@ class ScriptedHandler(FTPHandler):
     def ftp_NLST(self, path):
         # As pyftpdlib does, a pattern such as "*.*" is taken for a name, not
         # expanded (550 when no such file), like many web hosts' servers.
-        if not ARGUMENTS.list_extra:
+        if not ARGUMENTS.list_extra and not ARGUMENTS.empty_listing_450:
             return FTPHandler.ftp_NLST(self, path)
         try:
             names = sorted(self.fs.listdir(path)) if self.fs.isdir(path) else [os.path.basename(path)]
@@ -127,6 +136,9 @@ class ScriptedHandler(FTPHandler):
             self.respond("550 %s." % error.strerror)
             return
         names += [n for n in ARGUMENTS.list_extra.split(",") if n]
+        if not names and ARGUMENTS.empty_listing_450:
+            self.respond("450 No files found.")
+            return
         data = "".join(n + "\r\n" for n in names).encode("utf8")
         self.push_dtp_data(data, cmd="NLST")
         return path

@@ -193,7 +193,8 @@ TEST_F(DeleteTask, AHostThatCannotBeReachedLeavesEverythingInPlace)
 }
 
 // A 550 to CWD is what a missing folder gets, and also what a folder the
-// server keeps closed gets: only the parent's listing tells them apart.
+// server keeps closed gets: only the parent's listing tells them apart. And
+// a folder is gone when RMD took it, whatever its listing said.
 TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
 {
     AddJob(7, JobID);
@@ -224,6 +225,34 @@ TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
         posted.Log.back(),
         std::make_pair(std::string("No file here was deleted: the job's folder on the web server is not gone."), 100));
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / JobID / "index.html"), "page");
+    EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
+
+    // There and empty, on a server that will not list an empty folder: RMD takes it.
+    std::filesystem::remove(ServerRoot() / "tavrin" / JobID / "index.html");
+    StartServer({"--empty-listing-450"});
+    UseServer();
+    posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(posted.LogStartingWith("Could not list the job's folder on the web server: 450 No files found.").size(),
+              1u);
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+}
+
+// A server that says it removed the folder and did not is not taken at its word.
+TEST_F(DeleteTask, AFolderStillThereAfterRMDFailsTheWithdrawal)
+{
+    AddJob(7, JobID);
+    WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+    StartServer({"--pretend-rmd"});
+    UseServer();
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "The web server still has the job's folder after removing it");
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "tavrin" / JobID));
     EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
 }
 
