@@ -186,14 +186,16 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
         if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
             ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
                              reference + ", " + QuoteText(taskSet) + ")");
-        else {
+        else
             ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                              " where PostQueueListJobReference = " + reference);
-            // Finished again, the job is a new proof: an earlier failed withdrawal no longer tells of it.
-            ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = NULL where "
-                             "PostQueueListJobReference = " +
-                             reference);
-        }
+    });
+    // Finished again, the job is a new proof: an earlier failed withdrawal no
+    // longer tells of it. Apart from the move, which must never fail for it.
+    InTransaction([&] {
+        ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = NULL where "
+                         "PostQueueListJobReference = " +
+                         reference);
     });
 }
 
