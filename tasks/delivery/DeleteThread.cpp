@@ -243,12 +243,15 @@ bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string
     }
     const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
         *Client, JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
-        [this](const std::string& skipped) { PostLog("replies.jsonl " + skipped + "; the line was skipped.", -1); });
+        [this](const std::string& skipped) {
+            PostLog("Job " + std::to_string(JobReference()) + ": replies.jsonl " + skipped + "; the line was skipped.",
+                    -1);
+        });
     switch (fetch.Outcome) {
     case TRepliesFetch::TOutcome::NoFile: PostLog("No answers on the web server.", -1); return true;
     case TRepliesFetch::TOutcome::Stored:
-        PostLog("Kept the answers on the web server: " + std::to_string(fetch.OnServer) + ", " +
-                    std::to_string(fetch.Added) + " of them new.",
+        PostLog("Kept the job's answers: " + std::to_string(fetch.OnServer) + " on the web server, " +
+                    std::to_string(fetch.Added) + " new.",
                 -1);
         return true;
     case TRepliesFetch::TOutcome::TooLarge:

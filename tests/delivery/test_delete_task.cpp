@@ -59,6 +59,8 @@ TEST_F(DeleteTask, KeepsTheAnswersThenEmptiesAndRemovesTheRemoteFolderThenTheLoc
 
     // The answer is in the catalogue, fetched before anything was deleted.
     EXPECT_EQ(Column("select * from AnswerList", "AnswerListDecision"), std::vector<std::string>{"approve"});
+    EXPECT_EQ(posted.LogStartingWith("Kept the job's answers: ").at(0).first,
+              "Kept the job's answers: 1 on the web server, 1 new.");
     const auto commands = Commands();
     const auto at = [&](const std::string& command) { return std::find(commands.begin(), commands.end(), command); };
     ASSERT_NE(at("RETR /www/tavrin/" + std::string(JobID) + "/replies.jsonl"), commands.end());
