@@ -236,9 +236,13 @@ int RunPostQueueList(TCliContext& context, const std::vector<std::string>& argum
 
 int RunPostQueueDelete(TCliContext& context, const std::vector<std::string>& arguments)
 {
+    constexpr const char* synopsis = "postqueue delete REF --yes|--no";
     TCliStation& station = PreparedStation(context);
     const auto rest = TakeAnswer(station, arguments);
-    const auto reference = OnlyReference(rest, "postqueue delete REF [--yes|--no]");
+    // Deleting a proof wants an answer on this very command, not one left from another.
+    if (rest.size() == arguments.size())
+        return Usage(synopsis);
+    const auto reference = OnlyReference(rest, synopsis);
     if (!reference)
         return ExitUsage;
     const auto& rows = station.Runner.PostQueueRows();
@@ -252,7 +256,12 @@ int RunPostQueueDelete(TCliContext& context, const std::vector<std::string>& arg
     const int failedBefore = station.FailedTasks;
     station.Runner.DeleteFromPostQueue();
     station.RunUntilIdle();
-    return station.FailedTasks == failedBefore ? ExitDone : ExitFailed;
+    if (station.FailedTasks == failedBefore)
+        return ExitDone;
+    for (const TPostQueueRow& left : station.Runner.PostQueueRows())
+        if (left.JobReference == *reference)
+            std::cerr << "tavrin-cli: job " << *reference << " stays in the post queue: " << left.Status << "\n";
+    return ExitFailed;
 }
 
 int RunTask(TCliContext& context, const std::vector<std::string>& arguments)

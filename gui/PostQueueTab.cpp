@@ -94,14 +94,17 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostPagesColumn, QString::number(finished.PageCount));
         item.setText(PostDateColumn, QString::fromStdString(finished.CataloguedAt));
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
+        // A failed withdrawal's reason can be long: the column shows its beginning, the hint all of it.
+        item.setToolTip(PostStatusColumn, QString::fromStdString(finished.Status));
         item.setText(PostAnswersColumn, QString::fromStdString(finished.AnswerStatus));
         item.setText(PostLastAnswerColumn, QString::fromStdString(finished.LastAnswerTime));
         item.setText(PostProofColumn, finished.ProofAddress.empty() ? QString("not transferred")
                                                                     : QString::fromStdString(finished.ProofAddress));
     });
-    FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostStatusColumn,
-                                              PostAnswersColumn, PostLastAnswerColumn, PostProofColumn});
+    FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostAnswersColumn,
+                                              PostLastAnswerColumn, PostProofColumn});
     FitNameColumn(*PostQueueListView, PostNameColumn, 160);
+    FitNameColumn(*PostQueueListView, PostStatusColumn, 240);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());
     ShowAnswers();
 }

@@ -52,6 +52,8 @@ std::string FailedStatus(TTaskIndex task)
     return "Failed at " + TaskWords[static_cast<std::size_t>(task)];
 }
 
+const std::string DeletingStatus = "Deleting";
+
 bool IsFailedStatus(const std::string& status)
 {
     return status.rfind("Failed at ", 0) == 0;
@@ -94,15 +96,7 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
     switch (message.Number) {
     case WM_TOTAL_PROGRESS: HandleProgress(message, Total); break;
     case WM_TASK_PROGRESS: HandleProgress(message, TaskPosition); break;
-    case WM_DELETE_DONE:
-        Log.Log(CompletionLogText(message));
-        Running.Release(message.Thread);
-        if (const auto deleting = Deleting.find(message.JobReference); deleting != Deleting.end())
-            Deleting.erase(deleting);
-        if (message.Failed && Observer)
-            Observer->TaskFailed(message.JobReference, "Deletion", message.FailureReason);
-        Notify(&TRunnerObserver::ActivityChanged);
-        break;
+    case WM_DELETE_DONE: HandleDeletionDone(message); break;
     case WM_ANSWERS_DONE: HandleAnswersDone(message); break;
     default:
         if (message.IsCompletion())
@@ -444,6 +438,9 @@ void TQueueRunner::ReloadPostQueueList()
             Log.Log("Could not read the answers of job " + Decimal(row.JobReference) + ": " + error.what());
         }
     }
+    for (TPostQueueRow& row : PostQueue)
+        if (Deleting.count(row.JobReference))
+            row.Status = DeletingStatus;
     SelectedPostRow = -1;
     for (std::size_t row = 0; row < PostQueue.size() && selected != 0; ++row)
         if (PostQueue[row].JobReference == selected)
@@ -482,16 +479,49 @@ void TQueueRunner::DeleteFromPostQueue()
     if (SelectedPostRow < 0 || SelectedPostRow >= static_cast<int>(PostQueue.size()))
         return;
     const std::uint32_t reference = PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference;
-    Store.RemoveFromPostQueue(reference);
-    PostQueue.erase(PostQueue.begin() + SelectedPostRow);
-    SelectedPostRow = -1;
-    Notify(&TRunnerObserver::PostQueueChanged);
+    if (Deleting.count(reference)) {
+        Dialogs.Tell("Deleting", "Job " + Decimal(reference) + " is being deleted already.", TDialogIcon::Information);
+        return;
+    }
+    // The row stays until the task has really taken the job away: a
+    // deletion that fails leaves the job where the operator can try again.
     if (Kinds.Deletion && !Closing) {
         Running.Start(Kinds.Deletion(Target, reference, StationSettings().Copy()));
         Deleting.insert(reference);
     } else
         Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");
     ReloadPostQueueList();
+}
+
+/*
+ * 1. Log the completion and release the thread.
+ * 2. Done: the job leaves the post queue. Failed: it stays, marked with the
+ *    reason, in the catalogue too, so that a restart still shows it.
+ * 3. Show the post queue as it now is.
+ */
+void TQueueRunner::HandleDeletionDone(const TTaskMessage& message)
+{
+    Log.Log(CompletionLogText(message));
+    Running.Release(message.Thread);
+    const std::uint32_t reference = message.JobReference;
+    if (const auto deleting = Deleting.find(reference); deleting != Deleting.end())
+        Deleting.erase(deleting);
+    try {
+        if (message.Failed)
+            Store.SetWithdrawalFailure(reference, message.FailureReason);
+        else
+            Store.RemoveFromPostQueue(reference);
+    } catch (const std::exception& error) {
+        Log.Log("Could not record the deletion of job " + Decimal(reference) + " in the post queue: " + error.what());
+    }
+    try {
+        ReloadPostQueueList();
+    } catch (const std::exception& error) {
+        Log.Log("Could not reload the post queue: " + std::string(error.what()));
+    }
+    if (message.Failed && Observer)
+        Observer->TaskFailed(reference, "Deletion", message.FailureReason);
+    Notify(&TRunnerObserver::ActivityChanged);
 }
 
 // ---- The main window's queue operations ----------------------------------------

@@ -26,6 +26,8 @@ std::string CompletionLogText(const TTaskMessage& completion);
 // The queue status of a job whose task failed: "Failed at Master".
 std::string FailedStatus(TTaskIndex task);
 bool IsFailedStatus(const std::string& status);
+// The post-queue status of a job while its deletion task runs.
+extern const std::string DeletingStatus;
 
 // What the task chain is doing: which task of which job, on which page.
 struct TRunnerActivity {
@@ -96,7 +98,10 @@ public:
     void ReloadRecipients();
 
     // Asks for confirmation, then deletes the selected post-queue job's
-    // files locally and on the web server (a task beside the chain).
+    // files on the web server and locally (a task beside the chain). The job
+    // stays in the post queue ("Deleting") while the task runs; it leaves
+    // when the task succeeds, and stays marked "Withdrawal failed: REASON"
+    // when it fails, until a later deletion succeeds.
     void DeleteFromPostQueue();
 
     // What the main window does with the queue: add a job and select its row;
@@ -195,6 +200,7 @@ private:
     // Whether an operator or a command asked for the running refresh, rather than the timer.
     bool AnswersAsked = false;
     void HandleAnswersDone(const TTaskMessage& message);
+    void HandleDeletionDone(const TTaskMessage& message);
     // Starts the answers task; asked: an operator or a command wants to hear of its failure.
     bool BeginRefresh(const std::vector<std::uint32_t>& jobReferences, bool asked);
     // The jobs whose files a deletion task is removing.

@@ -62,6 +62,11 @@ std::set<std::string> RecipientSet(const std::string& recipients)
 
 }  // namespace
 
+std::string WithdrawalFailedStatus(const std::string& reason)
+{
+    return "Withdrawal failed: " + reason;
+}
+
 std::string CataloguedAtText(const std::string& uniqueID)
 {
     if (!IsUniqueID(uniqueID))
@@ -111,12 +116,16 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
     OpenQuery(CatalogueConnection.get(), rows,
               "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
               "JobList.JobListReference");
-    for (; !rows.Eof(); rows.MoveNext())
+    for (; !rows.Eof(); rows.MoveNext()) {
+        const std::string failure = FieldValue(rows, "PostQueueListWithdrawalFailure");
         postQueue.push_back(TPostQueueRow{
-            ValueAsText(FieldValue(rows, "JobListName"), "Unknown"), "complete",
+            ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
+            failure.empty() ? "complete" : WithdrawalFailedStatus(failure),
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
             FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", ""});
+            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", "",
+            failure});
+    }
     CloseQuery(rows);
     return postQueue;
 }
@@ -181,11 +190,24 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
             ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                              " where PostQueueListJobReference = " + reference);
     });
+    // Finished again, the job is a new proof: an earlier failed withdrawal no
+    // longer tells of it. Apart from the move, which must never fail for it.
+    InTransaction([&] {
+        ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = NULL where "
+                         "PostQueueListJobReference = " +
+                         reference);
+    });
 }
 
 void TQueueStore::RemoveFromPostQueue(std::uint32_t jobReference)
 {
     ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference));
+}
+
+void TQueueStore::SetWithdrawalFailure(std::uint32_t jobReference, const std::string& reason)
+{
+    ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = " + QuoteText(reason) +
+                     " where PostQueueListJobReference = " + Decimal(jobReference));
 }
 
 std::string TQueueStore::Recipients(std::uint32_t jobReference) const

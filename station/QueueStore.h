@@ -25,6 +25,7 @@ struct TQueueRow {
 
 struct TPostQueueRow {
     std::string Caption;
+    // "complete"; "Withdrawal failed: REASON" while an earlier deletion left the job in place.
     std::string Status;
     std::uint32_t JobReference = 0;
     // The task set the job had when it finished.
@@ -38,7 +39,12 @@ struct TPostQueueRow {
     // and when the last answer came (empty before the first); the runner fills them in.
     std::string AnswerStatus;
     std::string LastAnswerTime;
+    // Why the last deletion did not take the job away; empty when none failed.
+    std::string WithdrawalFailure;
 };
+
+// The post-queue status of a job whose deletion failed.
+std::string WithdrawalFailedStatus(const std::string& reason);
 
 struct TRecipientRow {
     std::string Name;
@@ -73,6 +79,9 @@ public:
     // earlier post-queue entry of the job.
     void MoveToPostQueue(std::uint32_t jobReference);
     void RemoveFromPostQueue(std::uint32_t jobReference);
+    // Keeps why the job's deletion failed, for the post queue to show until
+    // a deletion succeeds. Raises catalogue errors.
+    void SetWithdrawalFailure(std::uint32_t jobReference, const std::string& reason);
 
     std::string Recipients(std::uint32_t jobReference) const;
     void SetRecipients(std::uint32_t jobReference, const std::string& recipients);

@@ -26,6 +26,40 @@ std::string Answers(int count)
 
 }  // namespace
 
+TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
+                                        const std::string& jobFolder,
+                                        const std::function<void(const std::string& skipped)>& skipped)
+{
+    TRepliesFetch fetch;
+    std::optional<std::string> content;
+    try {
+        content = client.Retrieve(path, MaxRepliesFileBytes, nullptr);
+    } catch (const EFTPTooLarge&) {
+        fetch.Outcome = TRepliesFetch::TOutcome::TooLarge;
+        return fetch;
+    } catch (const EFTPError& error) {
+        fetch.Problem = Trimmed(error.what());
+        return fetch;
+    }
+    if (!content) {
+        fetch.Outcome = TRepliesFetch::TOutcome::NoFile;
+        return fetch;
+    }
+    const TAnswerReading reading = ReadRepliesFile(*content, jobFolder);
+    for (const std::string& line : reading.Skipped)
+        skipped(line);
+    fetch.OnServer = static_cast<int>(reading.Answers.size());
+    try {
+        fetch.Added = AddProofAnswers(jobReference, reading.Answers);
+    } catch (const std::exception& error) {
+        fetch.Outcome = TRepliesFetch::TOutcome::NotStored;
+        fetch.Problem = error.what();
+        return fetch;
+    }
+    fetch.Outcome = TRepliesFetch::TOutcome::Stored;
+    return fetch;
+}
+
 TAnswersThread::TAnswersThread(TMessageTarget& target, std::vector<std::uint32_t> jobReferences)
     : TCustomTransferThread(target, ReportedReference(jobReferences), WM_ANSWERS_DONE), Jobs(std::move(jobReferences))
 {
@@ -63,36 +97,31 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         return;
     }
     const std::string path = jobsFolder + folder + "/replies.jsonl";
-    std::optional<std::string> content;
     try {
         if (!Client->Connected())
             LogOnForFiles();
-        content = Client->Retrieve(path, MaxRepliesFileBytes, nullptr);
-    } catch (const EFTPTooLarge&) {
-        NotDone(job + ": the replies file " + path + " is larger than 1 MB, which no answer endpoint writes; " +
-                "it was skipped.");
-        return;
     } catch (const EFTPError& error) {
         NotDone(job + ": could not fetch " + path + ": " + Trimmed(error.what()));
         return;
     }
-    if (!content) {
-        PostLog(job + ": no answers yet.", -1);
-        return;
+    const TRepliesFetch fetch =
+        FetchRepliesIntoCatalogue(*Client, jobReference, path, folder, [&](const std::string& skipped) {
+            PostLog(job + ": replies.jsonl " + skipped + "; the line was skipped.", -1);
+        });
+    switch (fetch.Outcome) {
+    case TRepliesFetch::TOutcome::NoFile: PostLog(job + ": no answers yet.", -1); break;
+    case TRepliesFetch::TOutcome::TooLarge:
+        NotDone(job + ": the replies file " + path + " is larger than 1 MB, which no answer endpoint writes; " +
+                "it was skipped.");
+        break;
+    case TRepliesFetch::TOutcome::NotFetched: NotDone(job + ": could not fetch " + path + ": " + fetch.Problem); break;
+    case TRepliesFetch::TOutcome::NotStored:
+        NotDone(job + ": the answers could not be stored: " + fetch.Problem);
+        break;
+    case TRepliesFetch::TOutcome::Stored:
+        PostLog(job + ": " + Answers(fetch.OnServer) + " on the server, " + std::to_string(fetch.Added) + " new.", -1);
+        break;
     }
-    const TAnswerReading reading = ReadRepliesFile(*content, folder);
-    for (const std::string& skipped : reading.Skipped)
-        PostLog(job + ": replies.jsonl " + skipped + "; the line was skipped.", -1);
-    int added = 0;
-    try {
-        added = AddProofAnswers(jobReference, reading.Answers);
-    } catch (const std::exception& error) {
-        NotDone(job + ": the answers could not be stored: " + error.what());
-        return;
-    }
-    PostLog(job + ": " + Answers(static_cast<int>(reading.Answers.size())) + " on the server, " +
-                std::to_string(added) + " new.",
-            -1);
 }
 
 /*

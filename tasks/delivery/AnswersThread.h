@@ -3,6 +3,7 @@
 #include "tasks/delivery/CustomTransferThread.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,30 @@ namespace tavrin {
 // The largest replies file the station takes: the answer endpoint never
 // writes more, so anything larger is not its work.
 constexpr std::size_t MaxRepliesFileBytes = 1024 * 1024;
+
+// What came of fetching one job's replies file into the catalogue.
+struct TRepliesFetch {
+    enum class TOutcome {
+        Stored,      // the file's answers are in the catalogue
+        NoFile,      // the server has no replies file (550): no answers yet
+        TooLarge,    // over MaxRepliesFileBytes: nothing read
+        NotFetched,  // the transfer failed; Problem says why
+        NotStored,   // the catalogue refused the answers; Problem says why
+    };
+    TOutcome Outcome = TOutcome::NotFetched;
+    std::string Problem;
+    // The answers the file holds, and how many of them were new.
+    int OnServer = 0;
+    int Added = 0;
+};
+
+// Fetches the replies file at path (RETR, over the client's open session)
+// and adds the answers about the job folder to the job's answers in the
+// catalogue. Each skipped line of the file is handed to skipped with its
+// reason ("line 3: not valid JSON"). Raises nothing.
+TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
+                                        const std::string& jobFolder,
+                                        const std::function<void(const std::string& skipped)>& skipped);
 
 // Fetches the customers' answers: the replies file of each job's folder on
 // the web server (RETR, in one session), read line by line and added to the

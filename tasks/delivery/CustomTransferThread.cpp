@@ -433,7 +433,8 @@ bool TCustomTransferThread::SendContent(std::istream& content, const std::string
 std::vector<std::string> TCustomTransferThread::RemoteNameList()
 {
     try {
-        return Client->NameList("*.*");
+        // No pattern: not every server expands one, and a plain listing names everything.
+        return Client->NameList("");
     } catch (const EFTPError& error) {
         PostTaskLog(Trimmed(error.what()), -1);
         return {};

@@ -79,7 +79,7 @@ protected:
     void CreateClient();
     void DestroyClient();
 
-    // "NLST *.*" in the current remote directory; a failed listing is a task
+    // "NLST" in the current remote directory; a failed listing is a task
     // log line with its reason and gives no names.
     std::vector<std::string> RemoteNameList();
 

@@ -1,12 +1,15 @@
 #include "tasks/delivery/DeleteThread.h"
 
+#include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofFingerprint.h"
+#include "base/tasking/TaskSets.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "engines/imaging/MasterImagePath.h"
+#include "tasks/delivery/AnswersThread.h"
 
 #include <cctype>
 #include <filesystem>
@@ -70,6 +73,17 @@ std::string LocalRemovalProblem(const std::string& path)
     return error ? "Could not delete " + path + ": " + error.message() : std::string();
 }
 
+// The last step of a listed name: some servers list a folder's entries with
+// the folder in front.
+std::string LastStep(const std::string& name)
+{
+    const std::size_t slash = name.find_last_of('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+const std::string NothingDeleted = "Nothing was deleted: the proof stays on the web server and its files here.";
+const std::string NotGone = "No file here was deleted: the job's folder on the web server is not gone.";
+
 }  // namespace
 
 TDeleteThread::TDeleteThread(TMessageTarget& target, std::uint32_t jobReference)
@@ -81,6 +95,30 @@ void TDeleteThread::NotDone(const std::string& problem, int progress)
 {
     PostLog(problem, progress);
     Problems.push_back(problem);
+}
+
+void TDeleteThread::Stop(const std::string& consequence)
+{
+    PostLog(consequence, 100);
+    PostTaskLog("", 100);
+    std::string reason;
+    for (const std::string& problem : Problems)
+        reason += (reason.empty() ? "" : "; ") + problem;
+    Fail(reason);
+}
+
+// A finished job tells by its task set; any other (run by hand, say) may
+// have had its files sent, so the server is asked.
+bool TDeleteThread::WasSent() const
+{
+    const std::string finished =
+        "select * from PostQueueList where PostQueueListJobReference = " + std::to_string(JobReference());
+    try {
+        if (StatementReturnsRows(finished))
+            return TaskSetNames(FirstFieldValue(finished, "PostQueueListTasks"), TransferTask);
+    } catch (const std::exception&) {
+    }
+    return true;
 }
 
 /*
@@ -120,6 +158,57 @@ void TDeleteThread::DeleteMasters(const TJobDetailRecord& job)
     }
 }
 
+bool TDeleteThread::EnterExisting(const std::string& remotePath)
+{
+    try {
+        // The root itself has no name without its slash.
+        Client->Command("CWD", remotePath == "/" ? remotePath : WithoutTrailingSlash(remotePath), {200, 250});
+        CurrentRemotePath = WithSingleTrailingSlash(Client->PrintWorkingDirectory());
+    } catch (const EFTPError& error) {
+        LastError = Trimmed(error.what());
+        return false;
+    }
+    if (CurrentRemotePath.find(remotePath) != std::string::npos)
+        return true;
+    LastError = "The current remote path, \"" + CurrentRemotePath +
+                "\", is not a subset of the desired remote path, \"" + remotePath + "\"";
+    return false;
+}
+
+std::optional<bool> TDeleteThread::ListsName(const std::string& folder, const std::string& name)
+{
+    if (!EnterExisting(folder))
+        return std::nullopt;
+    try {
+        for (const std::string& listed : Client->NameList(""))
+            if (LastStep(listed) == name)
+                return true;
+    } catch (const EFTPError& error) {
+        LastError = Trimmed(error.what());
+        return std::nullopt;
+    }
+    return false;
+}
+
+/*
+ * A refused CWD says nothing by itself: a missing folder and one the server
+ * keeps closed give the same 550. The parent's listing decides; when the
+ * parent cannot be entered either, the root's listing must lack "tavrin".
+ */
+std::optional<bool> TDeleteThread::RemoteFolderExists(const std::string& jobsFolder, const std::string& folderName)
+{
+    const std::string refusal = LastError;
+    std::optional<bool> listed = ListsName(jobsFolder, folderName);
+    if (!listed) {
+        const std::optional<bool> jobsListed = ListsName(RootRemotePath, "tavrin");
+        if (jobsListed && !*jobsListed)
+            listed = false;
+    }
+    // What the operator needs to hear is why the folder could not be entered.
+    LastError = refusal;
+    return listed;
+}
+
 // DELE of one listed name; a refusal is logged with the server's reply and
 // the deletion goes on.
 void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::string& name, int progress)
@@ -139,25 +228,83 @@ void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::st
 }
 
 /*
- * 1. Reach the job's folder (which creates it when it never existed).
- * 2. Delete every name the server lists in it.
- * 3. From the parent folder, remove the job's folder.
+ * The answers go into the catalogue before the folder that holds them goes.
+ * A job without a replies file has none; a file that cannot be fetched or
+ * stored stops the deletion.
  */
-void TDeleteThread::DeleteRemoteFolder(const std::string& folderName)
+bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string& folderName)
 {
-    const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
-    const std::string jobFolder = WithSingleTrailingSlash(base + folderName);
-    PostLog("Remote Path: " + jobFolder, -1);
-    if (!ChangeRemoteDirectory(jobFolder)) {
-        NotDone("Could not reach the remote folder " + jobFolder + ": " + LastError, -1);
+    try {
+        // The file as stored, byte for byte.
+        Client->Command("TYPE", "I", {200});
+    } catch (const EFTPError& error) {
+        NotDone("Could not fetch the job's answers from the web server: " + Trimmed(error.what()), -1);
+        return false;
+    }
+    const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
+        *Client, JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
+        [this](const std::string& skipped) {
+            PostLog("Job " + std::to_string(JobReference()) + ": replies.jsonl " + skipped + "; the line was skipped.",
+                    -1);
+        });
+    switch (fetch.Outcome) {
+    case TRepliesFetch::TOutcome::NoFile: PostLog("No answers on the web server.", -1); return true;
+    case TRepliesFetch::TOutcome::Stored:
+        PostLog("Kept the job's answers: " + std::to_string(fetch.OnServer) + " on the web server, " +
+                    std::to_string(fetch.Added) + " new.",
+                -1);
+        return true;
+    case TRepliesFetch::TOutcome::TooLarge:
+        NotDone("The job's replies file on the web server is larger than 1 MB, which no answer endpoint writes; "
+                "remove it there by hand once it is checked",
+                -1);
+        return false;
+    case TRepliesFetch::TOutcome::NotFetched:
+        NotDone("Could not fetch the job's answers from the web server: " + fetch.Problem, -1);
+        return false;
+    case TRepliesFetch::TOutcome::NotStored:
+        NotDone("The job's answers could not be stored: " + fetch.Problem, -1);
+        return false;
+    }
+    return false;
+}
+
+/*
+ * 1. Enter the job's folder without making it; one the server does not
+ *    list is withdrawn already.
+ * 2. List it plainly (no pattern: not every server expands one) and delete
+ *    every name.
+ * 3. From the parent folder, remove the job's folder, then make sure it
+ *    cannot be entered any more.
+ */
+void TDeleteThread::RemoveRemoteFolder(const std::string& jobsFolder, const std::string& folderName)
+{
+    const std::string jobFolder = WithSingleTrailingSlash(jobsFolder + folderName);
+    if (!EnterExisting(jobFolder)) {
+        const std::optional<bool> exists = RemoteFolderExists(jobsFolder, folderName);
+        if (exists && !*exists)
+            PostLog("The job's folder is not on the web server.", -1);
+        else
+            NotDone("Could not enter the job's folder on the web server: " + LastError, -1);
         return;
     }
-    const std::vector<std::string> names = RemoteNameList();
+    std::vector<std::string> names;
+    std::string unlisted;
+    try {
+        names = Client->NameList("");
+    } catch (const EFTPError& error) {
+        // Some servers refuse to list an empty folder (450 or 550): whether
+        // anything was left in it, the RMD below tells.
+        unlisted = "Could not list the job's folder on the web server: " + Trimmed(error.what());
+        PostLog(unlisted, -1);
+    }
     const auto count = static_cast<std::int64_t>(names.size());
     for (std::int64_t index = 0; index < count; ++index)
         DeleteRemoteName(jobFolder, names[static_cast<std::size_t>(index)], RoundedPercent(index, count));
-    if (!ChangeRemoteDirectory(base)) {
-        NotDone("Could not reach the remote folder " + base + ": " + LastError, -1);
+    if (!unlisted.empty())
+        Problems.push_back(unlisted);
+    if (!EnterExisting(jobsFolder)) {
+        NotDone("Could not reach the remote folder " + jobsFolder + ": " + LastError, -1);
         return;
     }
     PostLog("Deleting directory " + folderName, 0);
@@ -165,16 +312,44 @@ void TDeleteThread::DeleteRemoteFolder(const std::string& folderName)
         Client->Command("RMD", folderName, {250});
     } catch (const EFTPError& error) {
         NotDone("Could not delete directory " + folderName + ". " + Trimmed(error.what()), -1);
+        return;
     }
-    // Without "Done." the bar still ends: the runner's line tells what failed.
-    PostLog(Problems.empty() ? "Done." : "", 100);
-    PostTaskLog("", 100);
+    // The folder is gone with whatever it held: a listing it refused did not matter.
+    if (!unlisted.empty())
+        Problems.pop_back();
+    // The session was in the folder moments ago: once it cannot enter it any more, it is gone.
+    if (EnterExisting(jobFolder))
+        NotDone("The web server still has the job's folder after removing it", -1);
+}
+
+bool TDeleteThread::WithdrawFromServer(const std::string& folderName)
+{
+    CreateClient();
+    if (!Connect()) {
+        NotDone("Could not log on to the FTP server: " + LastError, -1);
+        DestroyClient();
+        Stop(NothingDeleted);
+        return false;
+    }
+    const std::string jobsFolder = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
+    PostLog("Remote Path: " + WithSingleTrailingSlash(jobsFolder + folderName), -1);
+    const bool kept = KeepAnswers(jobsFolder, folderName);
+    if (kept)
+        RemoveRemoteFolder(jobsFolder, folderName);
+    Disconnect();
+    DestroyClient();
+    if (!Problems.empty()) {
+        Stop(kept ? NotGone : NothingDeleted);
+        return false;
+    }
+    return true;
 }
 
 /*
- * 1. The local job folder, then the masters: the local deletion does not
- *    depend on the server.
- * 2. Log on and delete the job's folder on the server.
+ * 1. A job that went to the web server: its answers into the catalogue,
+ *    then its folder there. Anything short of the folder gone ends the task
+ *    here, with every local file still in place.
+ * 2. The local job folder, then the masters and their ink figures.
  * 3. Everything that stayed fails the task, all of it named.
  */
 void TDeleteThread::Run()
@@ -182,6 +357,8 @@ void TDeleteThread::Run()
     TJobDetailRecord job;
     std::string local;
     if (!LoadJob(job, local, "no files are deleted."))
+        return;
+    if (WasSent() && !WithdrawFromServer(RemoteJobFolderName(job.UniqueID, job.Secret)))
         return;
     PostLog("Local Path: " + local, 0);
     DeleteLocalFiles(local);
@@ -193,16 +370,9 @@ void TDeleteThread::Run()
     } catch (const std::exception& error) {
         NotDone("Could not remove the ink coverage figures: " + std::string(error.what()), -1);
     }
-    CreateClient();
-    if (!Connect()) {
-        if (!LastError.empty())
-            PostLog(LastError, -1);
-        Problems.push_back("Could not log on to the FTP server: " + LastError);
-    } else {
-        DeleteRemoteFolder(RemoteJobFolderName(job.UniqueID, job.Secret));
-        Disconnect();
-    }
-    DestroyClient();
+    // Without "Done." the bar still ends: the runner's line tells what failed.
+    PostLog(Problems.empty() ? "Done." : "", 100);
+    PostTaskLog("", 100);
     std::string reason;
     for (const std::string& problem : Problems)
         reason += (reason.empty() ? "" : "; ") + problem;

@@ -162,7 +162,7 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
         {"QueueList",
          {"QueueListJobReference", "QueueListTasks", "QueueListStatus", "QueueListRecipients",
           "QueueListFailureReason"}},
-        {"PostQueueList", {"PostQueueListJobReference", "PostQueueListTasks"}},
+        {"PostQueueList", {"PostQueueListJobReference", "PostQueueListTasks", "PostQueueListWithdrawalFailure"}},
         {"AddressList", {"AddressListID", "AddressListName", "AddressListEmail"}},
         {"CoverageList",
          {"CoverageListID", "CoverageListJobReference", "CoverageListPageNumber", "CoverageListPlateColor",

@@ -5,7 +5,6 @@ and quirks the tests ask for. Writes its port to --port-file once it listens
 and every command it receives to --command-log."""
 
 import argparse
-import fnmatch
 import io
 import os
 import socket
@@ -30,6 +29,11 @@ def parse_arguments():
                         help="refuse RNTO onto a name that exists, as some servers do")
     parser.add_argument("--refuse-mkd", action="store_true")
     parser.add_argument("--refuse-dele", default="", help="a name whose DELE is refused")
+    parser.add_argument("--refuse-retr-of", default="", help="a name whose RETR fails with 451")
+    parser.add_argument("--refuse-cwd-into", default="", help="a folder name whose CWD is refused with 550")
+    parser.add_argument("--pretend-rmd", action="store_true", help="answer RMD with 250 and keep the folder")
+    parser.add_argument("--empty-listing-450", action="store_true",
+                        help="answer the listing of an empty folder with 450, as ProFTPD does")
     parser.add_argument("--list-extra", default="",
                         help="names, separated by commas, that NLST adds to every listing")
     parser.add_argument("--drop-after", type=int, default=0,
@@ -175,24 +179,45 @@ class ScriptedHandler(FTPHandler):
             return
         return FTPHandler.ftp_MKD(self, path)
 
+    def ftp_RMD(self, path):
+        if ARGUMENTS.pretend_rmd:
+            self.respond("250 Directory removed.")
+            return
+        return FTPHandler.ftp_RMD(self, path)
+
     def ftp_DELE(self, path):
         if ARGUMENTS.refuse_dele and os.path.basename(path) == ARGUMENTS.refuse_dele:
             self.respond("550 This file is protected.")
             return
         return FTPHandler.ftp_DELE(self, path)
 
+    def ftp_RETR(self, file):
+        if ARGUMENTS.refuse_retr_of and os.path.basename(file) == ARGUMENTS.refuse_retr_of:
+            self.respond("451 The file cannot be read now.")
+            return
+        return FTPHandler.ftp_RETR(self, file)
+
+    def ftp_CWD(self, path):
+        if ARGUMENTS.refuse_cwd_into and os.path.basename(path.rstrip("/")) == ARGUMENTS.refuse_cwd_into:
+            self.respond("550 Permission denied.")
+            return
+        return FTPHandler.ftp_CWD(self, path)
+
     def ftp_NLST(self, path):
-        # Patterns such as "*.*" list the matching names, as common servers do.
-        pattern = os.path.basename(path)
-        if not any(c in pattern for c in "*?["):
+        # As pyftpdlib does, a pattern such as "*.*" is taken for a name, not
+        # expanded (550 when no such file), like many web hosts' servers.
+        if not ARGUMENTS.list_extra and not ARGUMENTS.empty_listing_450:
             return FTPHandler.ftp_NLST(self, path)
-        folder = os.path.dirname(path)
         try:
-            names = sorted(n for n in self.fs.listdir(folder) if fnmatch.fnmatchcase(n, pattern))
+            names = sorted(self.fs.listdir(path)) if self.fs.isdir(path) else [os.path.basename(path)]
+            self.fs.lstat(path)
         except OSError as error:
             self.respond("550 %s." % error.strerror)
             return
         names += [n for n in ARGUMENTS.list_extra.split(",") if n]
+        if not names and ARGUMENTS.empty_listing_450:
+            self.respond("450 No files found.")
+            return
         data = "".join(n + "\r\n" for n in names).encode("utf8")
         self.push_dtp_data(data, cmd="NLST")
         return path

@@ -1,4 +1,5 @@
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofAnswers.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 
@@ -13,17 +14,34 @@ constexpr const char* JobID = "20240314092653120";
 class DeleteTask : public testing::DeliveryFixture {
 protected:
     std::string LocalJobFolder() const { return Local("output/").string() + JobID + "/"; }
+
+    // A customer's approval of page 1, as the answer endpoint writes it.
+    static TProofAnswer Approval()
+    {
+        TProofAnswer answer;
+        answer.Job = JobID;
+        answer.Page = 1;
+        answer.Decision = "approve";
+        answer.Name = "Zoe Lang";
+        answer.Time = "2026-12-10T09:30:00Z";
+        return answer;
+    }
 };
 
-TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParent)
+// The scripted server lists folders as pyftpdlib does: "NLST *.*" is a name
+// it does not have, so only a plain listing finds the job's files.
+TEST_F(DeleteTask, KeepsTheAnswersThenEmptiesAndRemovesTheRemoteFolderThenTheLocalFiles)
 {
     std::filesystem::create_directories(ServerRoot() / "www");
     for (const char* name : {"index.html", "print.html", "tile0-0001.tdb"})
         WriteBytes(ServerRoot() / "www/tavrin" / JobID / name, name);
+    WriteBytes(ServerRoot() / "www/tavrin" / JobID / "replies.jsonl", AnswerJson(Approval()) + "\n");
     WriteBytes(ServerRoot() / "www/tavrin/images/logo.jpg", "shared");
     StartServer();
     UseServer("/www/");
     AddJob(7, JobID);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
+        "\"Master, Preview, Web, Transfer\")");
     // A run that was killed left an unfinished tile database in the job folder.
     for (const char* name : {"index.html", "print.html", "tile0-0001.tdb", "tile1-0001.tdb.part"})
         WriteBytes(LocalJobFolder() + name, name);
@@ -39,40 +57,48 @@ TEST_F(DeleteTask, DeletesTheLocalFilesAndMastersThenTheRemoteFolderFromItsParen
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
 
-    EXPECT_EQ(posted.Log[0], std::make_pair("Local Path: " + LocalJobFolder(), 0));
-    std::vector<int> localProgress;
-    for (const auto& [text, progress] : posted.LogStartingWith("Done deleting " + LocalJobFolder()))
-        localProgress.push_back(progress);
-    EXPECT_EQ(localProgress, (std::vector<int>{0, 25, 50, 75}));
-    for (const auto& [text, progress] : posted.LogStartingWith("Deleting " + LocalJobFolder()))
-        EXPECT_EQ(progress, 0);
-    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
-    EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
-    EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), std::vector<std::string>{"8"});
+    // The answer is in the catalogue, fetched before anything was deleted.
+    EXPECT_EQ(Column("select * from AnswerList", "AnswerListDecision"), std::vector<std::string>{"approve"});
+    EXPECT_EQ(posted.LogStartingWith("Kept the job's answers: ").at(0).first,
+              "Kept the job's answers: 1 on the web server, 1 new.");
+    const auto commands = Commands();
+    const auto at = [&](const std::string& command) { return std::find(commands.begin(), commands.end(), command); };
+    ASSERT_NE(at("RETR /www/tavrin/" + std::string(JobID) + "/replies.jsonl"), commands.end());
+    EXPECT_LT(at("RETR /www/tavrin/" + std::string(JobID) + "/replies.jsonl"), at("DELE index.html"));
+    EXPECT_EQ(CommandCount("NLST *.*"), 0u);
 
+    // Every file of the remote folder went, from a plain listing, then the
+    // folder from its parent; the shared files stay.
     const std::string remote = "/www/tavrin/" + std::string(JobID) + "/";
     EXPECT_EQ(posted.LogStartingWith("Remote Path: "),
               (std::vector<std::pair<std::string, int>>{{"Remote Path: " + remote, -1}}));
     const auto remoteDone = posted.LogStartingWith("Done deleting " + remote + "/");
-    ASSERT_EQ(remoteDone.size(), 3u);
+    ASSERT_EQ(remoteDone.size(), 4u);
     EXPECT_EQ(remoteDone[0], std::make_pair("Done deleting " + remote + "/index.html", 0));
-    EXPECT_EQ(remoteDone[2].second, 67);
-    EXPECT_EQ(posted.LogStartingWith("Deleting directory "),
-              (std::vector<std::pair<std::string, int>>{{"Deleting directory " + std::string(JobID), 0}}));
-    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
-    // The final task progress comes before the session is closed.
-    EXPECT_NE(std::find(posted.TaskLog.begin(), posted.TaskLog.end(), std::make_pair(std::string(), 100)),
-              posted.TaskLog.end());
-
-    // RMD is sent from the parent folder.
-    const auto commands = Commands();
-    const auto rmd = std::find(commands.begin(), commands.end(), "RMD " + std::string(JobID));
+    EXPECT_EQ(remoteDone[2], std::make_pair("Done deleting " + remote + "/replies.jsonl", 50));
+    const auto rmd = at("RMD " + std::string(JobID));
     ASSERT_NE(rmd, commands.end());
     EXPECT_EQ(*std::find_if(std::make_reverse_iterator(rmd), commands.rend(),
                             [](const std::string& line) { return line.rfind("CWD ", 0) == 0; }),
               "CWD /www/tavrin");
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin" / JobID));
     EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin/images/logo.jpg"), "shared");
+
+    // Only then the local files.
+    const std::vector<std::string> texts = posted.LogTexts();
+    const auto localPath = std::find(texts.begin(), texts.end(), "Local Path: " + LocalJobFolder());
+    ASSERT_NE(localPath, texts.end());
+    EXPECT_LT(std::find(texts.begin(), texts.end(), remoteDone.back().first), localPath);
+    std::vector<int> localProgress;
+    for (const auto& [text, progress] : posted.LogStartingWith("Done deleting " + LocalJobFolder()))
+        localProgress.push_back(progress);
+    EXPECT_EQ(localProgress, (std::vector<int>{0, 25, 50, 75}));
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+    EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
+    EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), std::vector<std::string>{"8"});
+    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
+    EXPECT_NE(std::find(posted.TaskLog.begin(), posted.TaskLog.end(), std::make_pair(std::string(), 100)),
+              posted.TaskLog.end());
 }
 
 TEST_F(DeleteTask, EveryMasterOfTheJobGoesFinishedOrNotAndNoOtherName)
@@ -135,37 +161,162 @@ TEST_F(DeleteTask, WhatStaysLocallyIsNamedAndTheRestStillGoes)
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
 }
 
-TEST_F(DeleteTask, ARefusedLogOnFailsTheTaskAfterTheLocalFilesAreGone)
+// A host that refuses the log-on or is down: nothing is deleted anywhere,
+// and the task says why.
+TEST_F(DeleteTask, AHostThatCannotBeReachedLeavesEverythingInPlace)
 {
     WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
-    StartServer();
-    UseServer();
-    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+    AddJob(7, JobID);
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+    WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
+    for (const bool stopped : {false, true}) {
+        StartServer();
+        UseServer();
+        if (stopped)
+            Server->Stop();
+        else
+            StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+
+        const auto posted = RunTask(new TDeleteThread(Messages, 7));
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        const std::string& reason = posted.Completions[0].FailureReason;
+        EXPECT_EQ(reason.rfind("Could not log on to the FTP server: ", 0), 0u) << reason;
+        EXPECT_EQ(reason.find(": 530 ") != std::string::npos, !stopped) << reason;
+        EXPECT_EQ(posted.Log.back(),
+                  std::make_pair(std::string("Nothing was deleted: the proof stays on the web server and its files "
+                                             "here."),
+                                 100));
+        EXPECT_TRUE(posted.LogStartingWith("Local Path: ").empty()) << stopped;
+        EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page") << stopped;
+        EXPECT_TRUE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif")) << stopped;
+        EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / JobID / "index.html"), "page") << stopped;
+    }
+}
+
+// A 550 to CWD is what a missing folder gets, and also what a folder the
+// server keeps closed gets: only the parent's listing tells them apart. And
+// a folder is gone when RMD took it, whatever its listing said.
+TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
+{
     AddJob(7, JobID);
     WriteBytes(LocalJobFolder() + "index.html", "page");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, 7));
-    ASSERT_EQ(posted.Log.size(), 4u);
-    EXPECT_EQ(posted.Log[3].first.rfind("530 ", 0), 0u) << posted.Log[3].first;
+    // Never there (nor "tavrin"): withdrawn already, and nothing is made.
+    StartServer();
+    UseServer();
+    auto posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(posted.LogStartingWith("The job's folder is not on the web server.").size(), 1u);
+    for (const std::string& line : Commands())
+        EXPECT_TRUE(line.rfind("MKD", 0) != 0 && line.rfind("RMD", 0) != 0) << line;
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin"));
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+
+    // There, but the server refuses to enter it: nothing is deleted.
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+    WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+    StartServer({"--refuse-cwd-into", JobID});
+    UseServer();
+    posted = RunTask(new TDeleteThread(Messages, 7));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
-    EXPECT_EQ(posted.Completions[0].FailureReason, "Could not log on to the FTP server: " + posted.Log[3].first);
-    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+    EXPECT_EQ(posted.Completions[0].FailureReason,
+              "Could not enter the job's folder on the web server: 550 Permission denied.");
+    EXPECT_EQ(
+        posted.Log.back(),
+        std::make_pair(std::string("No file here was deleted: the job's folder on the web server is not gone."), 100));
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / JobID / "index.html"), "page");
+    EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
+
+    // There and empty, on a server that will not list an empty folder: RMD takes it.
+    std::filesystem::remove(ServerRoot() / "tavrin" / JobID / "index.html");
+    StartServer({"--empty-listing-450"});
+    UseServer();
+    posted = RunTask(new TDeleteThread(Messages, 7));
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_EQ(posted.LogStartingWith("Could not list the job's folder on the web server: 450 No files found.").size(),
+              1u);
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
 }
 
-TEST_F(DeleteTask, ARemoteFolderThatNeverExistedIsMadeAndRemovedAgain)
+// A server that says it removed the folder and did not is not taken at its word.
+TEST_F(DeleteTask, AFolderStillThereAfterRMDFailsTheWithdrawal)
+{
+    AddJob(7, JobID);
+    WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+    StartServer({"--pretend-rmd"});
+    UseServer();
+
+    const auto posted = RunTask(new TDeleteThread(Messages, 7));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_TRUE(posted.Completions[0].Failed);
+    EXPECT_EQ(posted.Completions[0].FailureReason, "The web server still has the job's folder after removing it");
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "tavrin" / JobID));
+    EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
+}
+
+// The answers outlive the folder or the folder stays: a replies file that
+// cannot be fetched stops the deletion before anything goes.
+TEST_F(DeleteTask, ARepliesFileThatCannotBeFetchedStopsTheDeletion)
+{
+    AddJob(7, JobID);
+    const std::string tooLarge = AnswerJson(Approval()) + "\n" + std::string(1024 * 1024, ' ');
+    const struct {
+        std::vector<std::string> Options;
+        std::string Replies;
+        std::string Reason;
+    } cases[] = {
+        {{"--refuse-retr-of", "replies.jsonl"},
+         AnswerJson(Approval()) + "\n",
+         "Could not fetch the job's answers from the web server: 451 The file cannot be read now."},
+        {{},
+         tooLarge,
+         "The job's replies file on the web server is larger than 1 MB, which no answer endpoint writes; remove it "
+         "there by hand once it is checked"},
+    };
+    for (const auto& [options, replies, reason] : cases) {
+        WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
+        WriteBytes(ServerRoot() / "tavrin" / JobID / "replies.jsonl", replies);
+        WriteBytes(LocalJobFolder() + "index.html", "page");
+        StartServer(options);
+        UseServer();
+        ClearCommands();
+
+        const auto posted = RunTask(new TDeleteThread(Messages, 7));
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_TRUE(posted.Completions[0].Failed);
+        EXPECT_EQ(posted.Completions[0].FailureReason, reason);
+        EXPECT_EQ(posted.Log.back().first,
+                  "Nothing was deleted: the proof stays on the web server and its files here.");
+        for (const std::string& line : Commands())
+            EXPECT_TRUE(line.rfind("DELE", 0) != 0 && line.rfind("RMD", 0) != 0) << line;
+        EXPECT_EQ(FileBytes(ServerRoot() / "tavrin" / JobID / "replies.jsonl"), replies);
+        EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
+        EXPECT_TRUE(Column("select * from AnswerList", "AnswerListID").empty());
+    }
+}
+
+// A job that never went to the web server has nothing there: no server is needed.
+TEST_F(DeleteTask, AJobNeverSentIsDeletedHereOnly)
 {
     StartServer();
     UseServer();
+    Server->Stop();
     AddJob(7, JobID);
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, \"Master, Preview, "
+        "Web\")");
+    WriteBytes(LocalJobFolder() + "index.html", "page");
+    WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
+
     const auto posted = RunTask(new TDeleteThread(Messages, 7));
-    EXPECT_EQ(CommandCount("MKD " + std::string(JobID)), 1u);
-    EXPECT_EQ(CommandCount("RMD " + std::string(JobID)), 1u);
-    EXPECT_TRUE(posted.LogStartingWith("Done deleting /").empty());
-    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
-    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID));
-    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "tavrin"));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_TRUE(posted.LogStartingWith("Remote Path: ").empty());
+    EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
+    EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
 }
 
 TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFailsTheTask)
@@ -177,6 +328,7 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFails
     StartServer({"--refuse-dele", "keep.png", "--list-extra", "../outside.png,../images/logo.jpg,..,sub\\x.png"});
     UseServer();
     AddJob(7, JobID);
+    WriteBytes(LocalJobFolder() + "index.html", "page");
 
     const auto posted = RunTask(new TDeleteThread(Messages, 7));
     EXPECT_EQ(CommandCount("DELE index.html"), 1u);
@@ -196,7 +348,9 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFails
     EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "keep.png"));
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / JobID / "index.html"));
     EXPECT_EQ(posted.LogStartingWith("Could not delete directory " + std::string(JobID) + ". 550").size(), 1u);
-    EXPECT_EQ(posted.Log.back(), std::make_pair(std::string(), 100));
+    // The folder is still there: the local files stay too.
+    EXPECT_EQ(posted.Log.back().first, "No file here was deleted: the job's folder on the web server is not gone.");
+    EXPECT_EQ(FileBytes(LocalJobFolder() + "index.html"), "page");
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
     const std::string& reason = posted.Completions[0].FailureReason;

@@ -1,6 +1,7 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueDefinition.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofAnswers.h"
 #include "base/catalogue/SettingsCipher.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/support/CliRunner.h"
@@ -269,6 +270,76 @@ TEST_F(DeliveryCommands, ADeletionThatLeavesAFileExitsWithOneAndNamesIt)
         EXPECT_FALSE(std::filesystem::exists(output + JobID + gone)) << gone;
     EXPECT_EQ(FileBytes(output + "20240314092653121-0001.tif"), "the next job's master");
     EXPECT_FALSE(std::filesystem::exists(Temporary.Path() / "root/www/tavrin" / JobID));
+}
+
+// The job leaves the post queue only once its proof is off the web host;
+// until then it stays, marked with the reason, and a later Delete tries again.
+TEST_F(DeliveryCommands, PostQueueDeleteWithdrawsTheProofOrKeepsTheJobMarkedAndSaysWhy)
+{
+    const std::string output = Folder.Path("output/").string();
+    const auto remote = Temporary.Path() / "root/www/tavrin" / JobID;
+    TProofAnswer answer;
+    answer.Job = JobID;
+    answer.Page = 1;
+    answer.Decision = "approve";
+    answer.Time = "2026-12-10T09:30:00Z";
+    WriteBytes(remote / "index.html", "<html></html>\n");
+    WriteBytes(remote / "replies.jsonl", AnswerJson(answer) + "\n");
+    WriteBytes(output + JobID + "/index.html", "<html></html>\n");
+    WriteBytes(output + JobID + "-0001.tif", "master 1");
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
+                     "\"Master, Preview, Web, Transfer\")");
+    CatalogueConnection.reset();
+    const auto nothingDeleted = [&](const std::string& when) {
+        EXPECT_EQ(FileBytes(remote / "index.html"), "<html></html>\n") << when;
+        EXPECT_EQ(FileBytes(output + JobID + "/index.html"), "<html></html>\n") << when;
+        EXPECT_EQ(FileBytes(output + JobID + "-0001.tif"), "master 1") << when;
+    };
+
+    // Without an answer the command is a usage error; No deletes nothing.
+    auto result = testing::RunProgram("tavrin-cli", "postqueue delete 7");
+    EXPECT_EQ(result.ExitStatus, 2) << result.Output << result.Errors;
+    EXPECT_NE(result.Errors.find("Usage: tavrin-cli postqueue delete REF --yes|--no"), std::string::npos)
+        << result.Errors;
+    result = testing::RunProgram("tavrin-cli", "postqueue delete 7 --no");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    nothingDeleted("without Yes");
+
+    // The host is down: nothing goes, the job stays, marked, and that lasts.
+    Server->Stop();
+    result = testing::RunProgram("tavrin-cli", "postqueue delete 7 --yes");
+    EXPECT_EQ(result.ExitStatus, 1) << result.Output << result.Errors;
+    const std::string mark = "Withdrawal failed: Could not log on to the FTP server: ";
+    EXPECT_NE(result.Errors.find("tavrin-cli: job 7 stays in the post queue: " + mark), std::string::npos)
+        << result.Errors;
+    EXPECT_NE(result.Output.find("]: Deletion from FTP server for job 7 failed: Could not log on to the FTP server: "),
+              std::string::npos)
+        << result.Output;
+    nothingDeleted("with the host down");
+    result = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_EQ(result.Output.rfind("7\tLeaflet\t" + mark, 0), 0u) << result.Output;
+
+    // The host is back: the answer is kept, the folder goes, then the files here and the job.
+    Server = testing::StartScriptedFTPServer(Temporary);
+    Folder.Write("tavrin.ini", "[Main]\nFTPServer=127.0.0.1:" + std::to_string(Server->Port()) +
+                                   "\nFTPUserName=" + EncipherText("u") + "\nFTPPassword=" + EncipherText("secret") +
+                                   "\nFTPInitialDirectory=/www/\n");
+    result = testing::RunProgram("tavrin-cli", "postqueue delete 7 --yes then postqueue list");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_FALSE(std::filesystem::exists(remote));
+    EXPECT_TRUE(std::filesystem::is_directory(remote.parent_path()));
+    EXPECT_FALSE(std::filesystem::exists(output + JobID));
+    EXPECT_FALSE(std::filesystem::exists(output + JobID + "-0001.tif"));
+    EXPECT_EQ(result.Output.find("7\tLeaflet"), std::string::npos) << result.Output;
+    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows, "select * from AnswerList where AnswerListJobReference = 7");
+    ASSERT_FALSE(rows.Eof());
+    EXPECT_EQ(FieldValue(rows, "AnswerListDecision"), "approve");
+    CloseQuery(rows);
+    EXPECT_FALSE(StatementReturnsRows("select * from PostQueueList"));
+    CatalogueConnection.reset();
 }
 
 }  // namespace

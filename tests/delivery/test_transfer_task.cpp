@@ -85,7 +85,8 @@ TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFi
         EXPECT_NE(page.find("<body></body>"), std::string::npos) << folder;
         EXPECT_EQ(posted.LogStartingWith("Done sending an empty /" + std::string(folder) + "index.html").size(), 1u);
     }
-    EXPECT_EQ(CommandCount("NLST *.*"), 3u);
+    // Plain listings: the server here, like many, does not expand "*.*".
+    EXPECT_EQ(CommandCount("NLST"), 3u);
 
     // "tavrin/" hides its listing before the job's folder is made in it.
     const auto commands = Commands();

@@ -1,3 +1,4 @@
+#include "gui/PostQueueTab.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QAbstractButton>
@@ -42,6 +43,26 @@ protected:
     }
 };
 
+// Why the next deletion fails; empty: it succeeds.
+std::string DeletionFailure;
+
+// A deletion that waits for the test once, then ends as DeletionFailure says.
+class TSteppedDeletion final : public TTaskThread {
+public:
+    TSteppedDeletion(TMessageTarget& target, std::uint32_t reference) : TTaskThread(target, reference, WM_DELETE_DONE)
+    {
+    }
+
+protected:
+    void Run() override
+    {
+        if (!NextStep.try_acquire_for(std::chrono::seconds(20)))
+            Fail("the test never let the task go on");
+        else if (!DeletionFailure.empty())
+            Fail(DeletionFailure);
+    }
+};
+
 TTaskKinds SteppedKinds()
 {
     TTaskKinds kinds;
@@ -50,6 +71,9 @@ TTaskKinds SteppedKinds()
                                                              const TSettingsRecord&) {
             return std::make_unique<TSteppedTask>(target, reference, task);
         };
+    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
+        return std::make_unique<TSteppedDeletion>(target, reference);
+    };
     return kinds;
 }
 
@@ -142,6 +166,41 @@ TEST_F(RunningTask, ClosingWhileATaskRunsWaitsDisabledForItAndThenCloses)
     // The task finished whole; the job stays queued for the next start.
     EXPECT_TRUE(Log.Lines().back().ends_with("Master for job 30 complete."));
     EXPECT_EQ(Column("select * from QueueList", "QueueListJobReference"), std::vector<std::string>{"30"});
+}
+
+// The post-queue row stays while its deletion runs and after it failed,
+// saying so; only a deletion that succeeded takes it away.
+TEST_F(RunningTask, APostQueueJobStaysWhileItsDeletionRunsAndAfterItFailed)
+{
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, \"Master, Preview, Web, "
+        "Transfer\")");
+    Runner.ReloadPostQueueList();
+    auto* finished = Child<QTreeWidget>("PostQueueListView");
+    ASSERT_EQ(finished->topLevelItemCount(), 1);
+    const auto deleteRow = [&] {
+        finished->setCurrentItem(finished->topLevelItem(0));
+        Dialogs.Answers = {true};
+        QTest::mouseClick(Child<QAbstractButton>("DeleteFromPostQueueBtn"), Qt::LeftButton);
+    };
+    const auto status = [&] { return finished->topLevelItem(0)->text(PostStatusColumn); };
+
+    DeletionFailure = "Could not log on to the FTP server: Connection refused";
+    deleteRow();
+    ASSERT_EQ(finished->topLevelItemCount(), 1);
+    EXPECT_EQ(status(), "Deleting");
+    NextStep.release();
+    QTRY_COMPARE(status(), QString("Withdrawal failed: Could not log on to the FTP server: Connection refused"));
+    EXPECT_EQ(finished->topLevelItem(0)->toolTip(PostStatusColumn), status());
+    QTRY_VERIFY(!Runner.HasRunningTasks());
+    if (QWidget* box = Form->findChild<QWidget*>("TaskFailedBox"))
+        box->close();
+
+    DeletionFailure.clear();
+    deleteRow();
+    EXPECT_EQ(status(), "Deleting");
+    NextStep.release();
+    QTRY_COMPARE(finished->topLevelItemCount(), 0);
+    EXPECT_TRUE(Column("select * from PostQueueList", "PostQueueListJobReference").empty());
 }
 
 }  // namespace

@@ -261,10 +261,12 @@ TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)
     }
 }
 
-TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSet)
+// Finished again, the job is a new proof: an earlier failed withdrawal is forgotten.
+TEST_F(QueueRunner, FinishingAJobAlreadyInThePostQueueReplacesItsTaskSetAndWithdrawalMark)
 {
     AddJob(3, ID(3), 1);
-    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (3, \"Master\")");
+    Run("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks, PostQueueListWithdrawalFailure) "
+        "values (3, \"Master\", \"Could not log on to the FTP server: Connection refused\")");
     Queue(3, "Master, Preview");
     Runner.SetQueueRowChecked(0, true);
 
@@ -310,11 +312,16 @@ TEST_F(QueueRunner, DeletingFromThePostQueueAsksFirstAndNeedsASelectedRow)
     Runner.DeleteFromPostQueue();
     EXPECT_EQ(Runner.PostQueueRows().size(), 1u);
 
+    // The row stays while the task runs, and goes when it is done.
     Dialogs.Answers = {true};
     Runner.DeleteFromPostQueue();
-    EXPECT_TRUE(Runner.PostQueueRows().empty());
+    ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
+    EXPECT_EQ(Runner.PostQueueRows()[0].Status, "Deleting");
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"), std::vector<std::string>{"6"});
     RunUntilIdle();
     EXPECT_EQ(Ran().back(), "Deletion from FTP server for job 6 complete.");
+    EXPECT_TRUE(Runner.PostQueueRows().empty());
+    EXPECT_TRUE(Column("select * from PostQueueList", "PostQueueListJobReference").empty());
 }
 
 TEST_F(QueueRunner, RecipientsAreKeptSortedAsTextWithoutDuplicates)
@@ -514,7 +521,7 @@ TEST_F(QueueRunner, AFailedTaskStopsItsJobWhichStaysQueuedAndTheQueueGoesOn)
     Runner.Observer = nullptr;
 }
 
-TEST_F(QueueRunner, AFailedDeletionIsReportedOnce)
+TEST_F(QueueRunner, AFailedDeletionIsReportedOnceAndKeepsTheJobMarkedUntilOneSucceeds)
 {
     TFailureObserver observer;
     Runner.Observer = &observer;
@@ -523,11 +530,33 @@ TEST_F(QueueRunner, AFailedDeletionIsReportedOnce)
     Runner.ReloadPostQueueList();
     FailingTasks[{6, -1}] = "530 Login incorrect.";
     Runner.SelectPostQueueRow(0);
-    Dialogs.Answers = {true};
+    Dialogs.Answers = {true, true};
     Runner.DeleteFromPostQueue();
+    // A second Delete while the first runs starts nothing.
+    Runner.SelectPostQueueRow(0);
+    Runner.DeleteFromPostQueue();
+    EXPECT_EQ(Dialogs.Told, std::vector<std::string>{"Deleting: Job 6 is being deleted already."});
     RunUntilIdle();
     EXPECT_EQ(Ran().back(), "Deletion from FTP server for job 6 failed: 530 Login incorrect.");
     EXPECT_EQ(observer.Failures, std::vector<std::string>{"6 Deletion: 530 Login incorrect."});
+
+    // The job stays, marked, also for a station started afresh.
+    ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
+    EXPECT_EQ(Runner.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");
+    TQueueRunner restarted{Messages, Log, Dialogs, ScriptedKinds()};
+    restarted.ReloadPostQueueList();
+    ASSERT_EQ(restarted.PostQueueRows().size(), 1u);
+    EXPECT_EQ(restarted.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");
+
+    // Trying again: "Deleting" while it runs, and a success takes the job away.
+    FailingTasks.erase({6, -1});
+    Runner.SelectPostQueueRow(0);
+    Dialogs.Answers = {true};
+    Runner.DeleteFromPostQueue();
+    EXPECT_EQ(Runner.PostQueueRows()[0].Status, "Deleting");
+    RunUntilIdle();
+    EXPECT_TRUE(Runner.PostQueueRows().empty());
+    EXPECT_TRUE(Column("select * from PostQueueList", "PostQueueListJobReference").empty());
     Runner.Observer = nullptr;
 }
 
