@@ -236,8 +236,29 @@ private:
             items.push_back(value);
         else if (NextTrimmedLine("ends before its \"pgbimage\" line") == "[")
             items = ListItems();
-        if (const THeaderKey* known = FindHeaderKey(key))
+        if (const THeaderKey* known = FindHeaderKey(key)) {
+            // A text that a line break split leaves its rest on the next line,
+            // which then swallows the key after it: the header cannot be trusted.
+            if (std::holds_alternative<std::string TPGBObject::*>(known->Field) && !items.empty() &&
+                !IsClosedText(items[0]))
+                throw std::runtime_error("The page buffer file \"" + Object.Path + "\" has a line break inside its " +
+                                         key + " text");
             SetField(Object, known->Field, items);
+        }
+    }
+
+    // A text written as "(...)" whose closing ")" is not escaped; a text
+    // without the opening "(" is taken whole.
+    static bool IsClosedText(const std::string& value)
+    {
+        if (value.empty() || value.front() != '(')
+            return true;
+        if (value.size() < 2 || value.back() != ')')
+            return false;
+        std::size_t backslashes = 0;
+        for (std::size_t i = value.size() - 1; i > 1 && value[i - 1] == '\\'; --i)
+            ++backslashes;
+        return backslashes % 2 == 0;
     }
 
     std::vector<std::string> ListItems()

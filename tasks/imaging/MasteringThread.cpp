@@ -10,6 +10,7 @@
 #include "base/text/SHA256Digest.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/PlateIndexBits.h"
+#include "engines/imaging/PlateSetCheck.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/web/ProofPages.h"
 #include "tasks/imaging/TilingThread.h"
@@ -81,18 +82,17 @@ struct TMasteringThread::TPagePlates {
     std::uint32_t BandCount = 0;
     std::size_t BlankSize = 0;
 
-    // Opens the plates of a page's PlateList rows and gives each its index bit.
-    explicit TPagePlates(const std::vector<std::string>& paths)
+    // Takes the plates of a page, read and checked, and gives each its index bit.
+    TPagePlates(std::vector<TPagePlate> plates, const std::string& inputFolder)
     {
         std::vector<std::string> colorNames;
-        for (const std::string& path : paths) {
-            auto plate = std::make_unique<TPGBObject>(path);
-            BandHeight = std::max(BandHeight, NonNegative(plate->BandHeight));
-            BandCount = std::max(BandCount, NonNegative(plate->MaxBand));
-            BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
-            colorNames.push_back(plate->ColorName);
-            Plates.push_back(std::move(plate));
-            Paths.push_back(path);
+        for (TPagePlate& plate : plates) {
+            BandHeight = std::max(BandHeight, NonNegative(plate.Header->BandHeight));
+            BandCount = std::max(BandCount, NonNegative(plate.Header->MaxBand));
+            BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate.Header->BytesInBand));
+            colorNames.push_back(plate.Header->ColorName);
+            Plates.push_back(std::move(plate.Header));
+            Paths.push_back(inputFolder + plate.Source);
         }
         IndexBits = PlateIndexBits(colorNames);
     }
@@ -213,26 +213,38 @@ void TMasteringThread::Run()
         Fail("Job " + reference + " has no pages");
         return;
     }
-    // 1. The plate files of every page; a page without any makes the job
-    //    incomplete, and nothing is mastered.
-    std::vector<std::vector<std::string>> pagePlates;
-    for (int page = 1; page <= job.PageCount; ++page) {
-        std::vector<std::string>& files = pagePlates.emplace_back();
-        TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "select * from PlateList where (PlateListJobReference = " + reference +
-                      ") and (PlateListPageNumber = " + std::to_string(page) + ")");
-        for (; !rows.Eof(); rows.MoveNext())
-            files.push_back(InputFolder + FieldValue(rows, "PlateListSource"));
-        CloseQuery(rows);
-        if (files.empty()) {
+    // 1. The plates of every page, read and checked as a whole before
+    //    anything is written: a proof without one of them, or with one
+    //    distorted, must not be made at all.
+    const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
+                                   job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
+    std::vector<std::string> problems = JobPlateProblems(JobReference(), InputFolder);
+    std::vector<std::vector<TPagePlate>> pagePlates;
+    const int pages = PagesToCheck(JobReference(), job.PageCount, InputFolder);
+    for (int page = 1; page <= pages; ++page) {
+        std::vector<TPagePlate>& plates = pagePlates.emplace_back(ReadJobPagePlates(JobReference(), page, InputFolder));
+        if (plates.empty()) {
+            problems.push_back("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
+                               std::to_string(pages) + " expected)");
+            continue;
+        }
+        const std::vector<std::string> found = PagePlateProblems(JobReference(), page, plates, &geometry);
+        problems.insert(problems.end(), found.begin(), found.end());
+    }
+    if (!problems.empty()) {
+        // The old masters stand for plates that are no longer the job's: a
+        // later start must begin with Master again, not publish them.
+        for (int page = 1; page <= pages; ++page) {
             RemovePageOutput(job.UniqueID, page);
             RemovePageCoverage(JobReference(), page);
             RemovePageFingerprints(JobReference(), page);
-            Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
-                 std::to_string(job.PageCount) + " expected)");
-            return;
         }
+        for (std::size_t i = 1; i < problems.size(); ++i)
+            PostLogText(problems[i]);
+        Fail(problems.size() == 1 ? problems[0]
+                                  : problems[0] + "; and " + std::to_string(problems.size() - 1) +
+                                        (problems.size() == 2 ? " more problem" : " more problems") + " listed above");
+        return;
     }
     // 2. The master of each page, in place of everything made from the old
     //    one, its ink figures among them.
@@ -243,7 +255,7 @@ void TMasteringThread::Run()
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(JobReference(), page);
         RemovePageFingerprints(JobReference(), page);
-        TPagePlates plates(pagePlates[std::size_t(page - 1)]);
+        TPagePlates plates(std::move(pagePlates[std::size_t(page - 1)]), InputFolder);
         MasterPage(job, page, plates);
     }
     PostLogText("Finished creating master image", 100);

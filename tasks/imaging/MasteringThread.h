@@ -15,11 +15,16 @@ struct TJobDetailRecord;
 // of the page's pixels each plate in the master is inked (counted while the
 // lines are composed). First it removes the job's proof pages and unfinished
 // files, and before each page the page's old master, overview, tile
-// databases and ink figures. It fails, naming what failed, for a job not in
-// the catalogue, a page without plates (then nothing is mastered), a plate
-// that cannot be opened, a band below a plate's MaxBand that cannot be read,
-// or a master that cannot be written whole or whose figures cannot be
-// stored; the failing page is left without any of its files. Reports log
+// databases and ink figures. Every page's plate set is checked as a whole
+// before any master is written (PagePlateProblems: a file that cannot be
+// read or that the scan left out, a header that cannot describe its rows,
+// one ink twice, more plates than a master holds, plates or pages of
+// different sizes); any problem fails the job naming the page and the files,
+// and then no page keeps a master or anything made from one. It also fails,
+// naming what failed, for a job not in the catalogue, a band below a
+// plate's MaxBand that cannot be read, or a master that cannot be written
+// whole or whose figures cannot be stored; the failing page is left without
+// any of its files. Reports log
 // lines and total progress, and always ends with WM_MASTER_DONE. The runner
 // creates it, calls Start and releases it when the completion message
 // arrives.
