@@ -277,7 +277,9 @@ TEST_F(MasteringTask, APlateSetThatCannotMakeATrueProofFailsNamingThePageAndFile
          }},
         {"bands that do not reach the foot of the page",
          [&] {
-             cyanAndBlack({{"/MaxBand", "1"}});
+             plate("cyan.pgb", 1, "CYAN");
+             WritePlate("black.pgb", 1, "BLACK", RandomBitmap(40, 130, 2), {0, 0, 0, 32767}, {{"/MaxBand", "1"}},
+                        [](TPageBufferLayout& layout) { layout.Bands.resize(1); });
          },
          1,
          [] {
@@ -285,7 +287,12 @@ TEST_F(MasteringTask, APlateSetThatCannotMakeATrueProofFailsNamingThePageAndFile
          }},
         {"bands shorter than their lines",
          [&] {
-             cyanAndBlack({{"/BytesInBand", "256"}});
+             // A plate that codes into few bytes: a band under half its size still decodes.
+             TBitmap line{40, 130, std::vector<std::uint8_t>(5 * 130, 0)};
+             for (int y = 0; y < 130; ++y)
+                 line.Bits[std::size_t(y) * 5] = 0x80;
+             plate("cyan.pgb", 1, "CYAN");
+             WritePlate("black.pgb", 1, "BLACK", line, {0, 0, 0, 32767}, {{"/BytesInBand", "256"}});
          },
          1,
          [] {
