@@ -68,6 +68,26 @@ std::string RowsProblem(const TPGBObject& plate)
     return {};
 }
 
+// Why the band table points past the file or holds a band no reader takes;
+// empty when every band is where the table says. A file the RIP is still
+// writing ends inside its bands.
+std::string BandsProblem(const TPGBObject& plate, std::uint64_t fileSize)
+{
+    for (std::size_t band = 0; band < plate.BandSizes.size(); ++band) {
+        const std::uint64_t size = plate.BandSizes[band];
+        if (size == 0)
+            continue;
+        if (plate.BandOffsets[band] > fileSize || size > fileSize - plate.BandOffsets[band])
+            return "ends inside band " + std::to_string(band) + " of its " + std::to_string(plate.BandSizes.size()) +
+                   " bands: the band's bytes reach " + std::to_string(plate.BandOffsets[band] + size) +
+                   ", the file holds " + std::to_string(fileSize) + " (is the RIP still writing it?)";
+        if (plate.Compressed == 7 && size > std::uint64_t(plate.BytesInBand))
+            return "stores band " + std::to_string(band) + " in " + std::to_string(size) +
+                   " bytes, more than the BytesInBand " + std::to_string(plate.BytesInBand) + " of a whole band";
+    }
+    return {};
+}
+
 std::string SizeText(int width, int height, int xResolution, int yResolution)
 {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels at " + std::to_string(xResolution) +
@@ -147,6 +167,10 @@ TPagePlate ReadPagePlate(const std::string& inputFolder, const std::string& sour
     plate.Catalogued = catalogued;
     try {
         plate.Header = std::make_unique<TPGBObject>(inputFolder + source);
+        std::error_code error;
+        plate.FileSize = std::filesystem::file_size(inputFolder + source, error);
+        if (error)
+            throw std::runtime_error("Cannot measure the file \"" + inputFolder + source + "\": " + error.message());
     } catch (const std::exception& error) {
         plate.Unreadable = error.what();
     }
@@ -209,7 +233,7 @@ std::vector<std::string> JobPlateProblems(std::uint32_t jobReference, const std:
     return problems;
 }
 
-// 1. Each file: readable, rows it can describe. 2. The inks: one plate
+// 1. Each file: readable, rows it can describe, bands inside the file. 2. The inks: one plate
 // each, no more than the master holds. 3. One size, resolution, band layout
 // and negation for all, and the job master's. 4. Nothing the scan left out.
 std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page, const std::vector<TPagePlate>& plates,
@@ -223,7 +247,9 @@ std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page,
             problems.push_back(prefix + ": cannot read the plate file " + plate.Source + ": " + plate.Unreadable);
             continue;
         }
-        const std::string rows = RowsProblem(*plate.Header);
+        std::string rows = RowsProblem(*plate.Header);
+        if (rows.empty())
+            rows = BandsProblem(*plate.Header, plate.FileSize);
         if (!rows.empty()) {
             problems.push_back(prefix + ": the plate file " + plate.Source + " " + rows);
             continue;
@@ -263,7 +289,9 @@ std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page,
     if (!sound.empty()) {
         const std::size_t before = problems.size();
         AddDisagreements(problems, prefix, sound, "size or resolution", SameSize, SizeOf);
-        AddDisagreements(problems, prefix, sound, "band layout", SameLayout, LayoutText);
+        // Plates of different sizes differ in their lines as well: said once.
+        if (problems.size() == before)
+            AddDisagreements(problems, prefix, sound, "band layout", SameLayout, LayoutText);
         AddDisagreements(problems, prefix, sound, "negation", SameNegation, NegationOf);
         const TPGBObject& first = *sound.front()->Header;
         const std::string named = " (" + sound.front()->Source + ")";

@@ -15,6 +15,7 @@ struct TPagePlate {
     std::string Source;                  // the file's name in the page buffer folder
     std::unique_ptr<TPGBObject> Header;  // null when the file cannot be read
     std::string Unreadable;              // why it cannot be read
+    std::uint64_t FileSize = 0;          // when the header was read
     bool Catalogued = true;              // false: the last scan left it out of the job list
     std::string LeftOutBecause;          // the scan's reason, for a file it left out
 };

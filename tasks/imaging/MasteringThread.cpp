@@ -140,8 +140,9 @@ namespace {
 // of one that is shorter than the proof image reads, or the blank band.
 class TBandRow {
 public:
-    TBandRow(std::size_t bandBytes, std::size_t blankSize)
-        : BandBytes(bandBytes), Blank(std::max(bandBytes, blankSize), 0)
+    // place names the page in messages: "Page 2 of job 712".
+    TBandRow(std::size_t bandBytes, std::size_t blankSize, std::string place)
+        : BandBytes(bandBytes), Blank(std::max(bandBytes, blankSize), 0), Place(std::move(place))
     {
     }
 
@@ -169,8 +170,8 @@ private:
             return Blank.data();
         Blocks[i] = plate->ReadBand(static_cast<int>(band));
         if (!Blocks[i])
-            throw std::runtime_error("Cannot read band " + std::to_string(band) + " of plate " + plate->FilePath() +
-                                     ": " + plate->ReadBandError());
+            throw std::runtime_error(Place + ": Cannot read band " + std::to_string(band) + " of plate " +
+                                     plate->FilePath() + ": " + plate->ReadBandError());
         const std::size_t delivered = NonNegative(plate->BytesInBand);
         if (delivered >= BandBytes)
             return Blocks[i].get();
@@ -182,6 +183,7 @@ private:
 
     const std::size_t BandBytes;
     std::vector<std::uint8_t> Blank;
+    const std::string Place;
     std::array<TBandBlock, 8> Blocks;
     std::array<std::vector<std::uint8_t>, 8> Padded;
 };
@@ -284,7 +286,8 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     // would leave a proof of bytes no digest describes.
     const std::vector<TPlateFingerprint> fingerprints = plates.Fingerprints(page, InputFolder);
     const std::size_t bandBytes = std::size_t(plates.BandHeight) * image->WordsPerLine() * 4;
-    TBandRow row(bandBytes, plates.BlankSize);
+    TBandRow row(bandBytes, plates.BlankSize,
+                 "Page " + std::to_string(page) + " of job " + std::to_string(JobReference()));
     for (std::uint32_t band = 0; band < plates.BandCount; ++band) {
         const std::uint64_t firstLine = std::uint64_t(band) * plates.BandHeight;
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
