@@ -416,6 +416,35 @@ TEST_F(MasteringTask, APlateSetThatCannotMakeATrueProofFailsNamingThePageAndFile
     }
 }
 
+TEST_F(MasteringTask, APlateThatChangedSinceTheScanIsJudgedAsItIsNow)
+{
+    WritePlate("5-1-Cyan.pgb", 1, "CYAN", RandomBitmap(40, 130, 1));
+    WritePlate("5-1-Black.pgb", 1, "BLACK", RandomBitmap(40, 130, 2));
+    const std::string black = InputFolder + "5-1-Black.pgb";
+    const std::string whole = ReadFileBytes(black);
+
+    // Cut while the folder was scanned, whole now: the job list lacks it until the next scan.
+    std::filesystem::resize_file(black, 100);
+    Scan();
+    WriteFileBytes(black, whole);
+    auto seen = RunTask(5);
+    EXPECT_EQ(seen.back().Text.rfind("failed: Page 1 of job 5: the plate file 5-1-Black.pgb was left out when the page "
+                                     "buffer folder was last scanned (it could not be read: ",
+                                     0),
+              0u)
+        << seen.back().Text;
+    EXPECT_NE(seen.back().Text.find("refresh the job list before proofing the job"), std::string::npos);
+    Scan();
+    ASSERT_EQ(RunTask(5).back(), (TSeen{WM_MASTER_DONE, 5, "done"}));
+
+    // Whole when scanned, cut now: named as it is.
+    std::filesystem::resize_file(black, 100);
+    seen = RunTask(5);
+    EXPECT_EQ(seen.back().Text.rfind("failed: Page 1 of job 5: cannot read the plate file 5-1-Black.pgb: ", 0), 0u)
+        << seen.back().Text;
+    EXPECT_FALSE(std::filesystem::exists(MasterImagePath(UniqueID(5), 1)));
+}
+
 TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
 {
     // No such job.
