@@ -233,9 +233,10 @@ std::vector<std::string> JobPlateProblems(std::uint32_t jobReference, const std:
     return problems;
 }
 
-// 1. Each file: readable, rows it can describe, bands inside the file. 2. The inks: one plate
-// each, no more than the master holds. 3. One size, resolution, band layout
-// and negation for all, and the job master's. 4. Nothing the scan left out.
+// 1. Each file: readable, rows it can describe, bands inside the file.
+// 2. The inks: one plate each, no more than the master holds. 3. One size,
+// resolution, band layout and negation for all, and the job master's.
+// 4. Nothing the scan left out.
 std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page, const std::vector<TPagePlate>& plates,
                                            const TMasterGeometry* master)
 {
@@ -259,7 +260,6 @@ std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page,
 
     std::vector<const TPagePlate*> inks;
     std::vector<const TPagePlate*> spots;
-    bool duplicated = false;
     for (const TPagePlate& plate : plates) {
         if (!plate.Header)
             continue;
@@ -269,7 +269,6 @@ std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page,
         if (same != inks.end()) {
             problems.push_back(prefix + " has two " + UpperCase(plate.Header->ColorName) + " plates: " + Named(**same) +
                                " and " + Named(plate));
-            duplicated = true;
             continue;
         }
         inks.push_back(&plate);
@@ -314,7 +313,8 @@ std::vector<std::string> PagePlateProblems(std::uint32_t jobReference, int page,
         }
     }
 
-    if (problems.empty() && !duplicated)
+    // A file the scan could not read that reads now, and fits: the job list lacks it.
+    if (problems.empty())
         for (const TPagePlate& plate : plates)
             if (!plate.Catalogued)
                 problems.push_back(prefix + ": the plate file " + plate.Source +
