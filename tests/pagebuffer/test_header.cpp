@@ -153,6 +153,16 @@ TEST_F(PGBHeader, ATextValueSplitByALineBreakMakesTheFileUnreadable)
         EXPECT_THAT(ErrorOf(broken + "\npgbimage\n"),
                     HasSubstr("has a line break inside its " + broken.substr(0, broken.find(' ')) + " text"))
             << broken;
+    // Written without parentheses: the rest of the name is a line that is no key.
+    for (const std::string broken : {"/JobName 712.Bro\nchure.ps\n/ColorType 1", "/JobName 712.Bro\nchure.ps"})
+        EXPECT_THAT(ErrorOf(broken + "\npgbimage\n"),
+                    HasSubstr("has a line break inside a value: its line \"chure.ps\""))
+            << broken;
+    // A line before the first key, and a key alone before another, lose the next line as ever.
+    EXPECT_EQ(Read({"PGB", "/JobNumber 4", "/PageNumber 2"}).JobNumber, 0);
+    const TPGBObject keyAlone = Read({"/DeviceName", "/JobNumber 4", "/PageNumber 2"});
+    EXPECT_EQ(keyAlone.JobNumber, 0);
+    EXPECT_EQ(keyAlone.PageNumber, 2);
     struct TCase {
         std::string Line;
         std::string Name;
