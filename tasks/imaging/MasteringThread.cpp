@@ -220,17 +220,11 @@ void TMasteringThread::Run()
     //    distorted, must not be made at all.
     const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
                                    job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
+    // Only the headers and band tables are read: one page's at a time.
     std::vector<std::string> problems = JobPlateProblems(JobReference(), InputFolder);
-    std::vector<std::vector<TPagePlate>> pagePlates;
     const int pages = PagesToCheck(JobReference(), job.PageCount, InputFolder);
     for (int page = 1; page <= pages; ++page) {
-        std::vector<TPagePlate>& plates = pagePlates.emplace_back(ReadJobPagePlates(JobReference(), page, InputFolder));
-        if (plates.empty()) {
-            problems.push_back("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
-                               std::to_string(pages) + " expected)");
-            continue;
-        }
-        const std::vector<std::string> found = PagePlateProblems(JobReference(), page, plates, &geometry);
+        const std::vector<std::string> found = PageProblems(page, pages, geometry, nullptr);
         problems.insert(problems.end(), found.begin(), found.end());
     }
     if (!problems.empty()) {
@@ -241,15 +235,12 @@ void TMasteringThread::Run()
             RemovePageCoverage(JobReference(), page);
             RemovePageFingerprints(JobReference(), page);
         }
-        for (std::size_t i = 1; i < problems.size(); ++i)
-            PostLogText(problems[i]);
-        Fail(problems.size() == 1 ? problems[0]
-                                  : problems[0] + "; and " + std::to_string(problems.size() - 1) +
-                                        (problems.size() == 2 ? " more problem" : " more problems") + " listed above");
+        FailWith(problems);
         return;
     }
     // 2. The master of each page, in place of everything made from the old
-    //    one, its ink figures among them.
+    //    one, its ink figures among them. A long job gives the RIP time to
+    //    rewrite a plate: each page's set is read and checked again.
     RemoveCoverageBeyondPages(JobReference(), job.PageCount);
     RemoveFingerprintsBeyondPages(JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
@@ -257,10 +248,38 @@ void TMasteringThread::Run()
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(JobReference(), page);
         RemovePageFingerprints(JobReference(), page);
-        TPagePlates plates(std::move(pagePlates[std::size_t(page - 1)]), InputFolder);
+        std::vector<TPagePlate> read;
+        problems = PageProblems(page, job.PageCount, geometry, &read);
+        if (!problems.empty()) {
+            FailWith(problems);
+            return;
+        }
+        TPagePlates plates(std::move(read), InputFolder);
         MasterPage(job, page, plates);
     }
     PostLogText("Finished creating master image", 100);
+}
+
+std::vector<std::string> TMasteringThread::PageProblems(int page, int pages, const TMasterGeometry& geometry,
+                                                        std::vector<TPagePlate>* read) const
+{
+    std::vector<TPagePlate> plates = ReadJobPagePlates(JobReference(), page, InputFolder);
+    if (plates.empty())
+        return {"Page " + std::to_string(page) + " of job " + std::to_string(JobReference()) +
+                " has no plates (pages 1 to " + std::to_string(pages) + " expected)"};
+    std::vector<std::string> problems = PagePlateProblems(JobReference(), page, plates, &geometry);
+    if (read)
+        *read = std::move(plates);
+    return problems;
+}
+
+void TMasteringThread::FailWith(const std::vector<std::string>& problems)
+{
+    for (std::size_t i = 1; i < problems.size(); ++i)
+        PostLogText(problems[i]);
+    Fail(problems.size() == 1 ? problems[0]
+                              : problems[0] + "; and " + std::to_string(problems.size() - 1) +
+                                    (problems.size() == 2 ? " more problem" : " more problems") + " listed above");
 }
 
 void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates)

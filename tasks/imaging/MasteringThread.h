@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
 struct TJobDetailRecord;
+struct TMasterGeometry;
+struct TPagePlate;
 
 // The mastering task: writes one master image for each page 1 to the job's
 // page count into the output folder, composed from the page buffer files
@@ -20,7 +23,8 @@ struct TJobDetailRecord;
 // read or that the scan left out, a header that cannot describe its rows,
 // one ink twice, more plates than a master holds, plates or pages of
 // different sizes); any problem fails the job naming the page and the files,
-// and then no page keeps a master or anything made from one. It also fails,
+// and then no page keeps a master or anything made from one. Each page's set
+// is read and checked again right before its master is made. It also fails,
 // naming what failed, for a job not in the catalogue, a band below a
 // plate's MaxBand that cannot be read, or a master that cannot be written
 // whole or whose figures cannot be stored; the failing page is left without
@@ -44,6 +48,11 @@ protected:
 
 private:
     struct TPagePlates;
+    // Reads and checks the plates of one page of pages; read receives them.
+    std::vector<std::string> PageProblems(int page, int pages, const TMasterGeometry& geometry,
+                                          std::vector<TPagePlate>* read) const;
+    // Fails with the first problem, the others logged before it.
+    void FailWith(const std::vector<std::string>& problems);
     void MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates);
 };
 
