@@ -19,6 +19,9 @@ int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
         return ExitFailed;
     }
     const TPlateVerification verification = station.Core.VerifyPlates(*reference);
+    // Plates the master would refuse are no plates a customer can approve.
+    for (const std::string& problem : verification.Problems)
+        std::cout << "refused: " << problem << "\n";
     if (verification.JobFingerprint.empty()) {
         std::cerr << "tavrin-cli: job " << *reference
                   << " has no proof fingerprint: it is recorded when the job is mastered (tavrin-cli task master "
@@ -34,7 +37,7 @@ int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
         std::cout << "\n";
         changed = changed || !page.Changes.empty();
     }
-    return changed ? ExitFailed : ExitDone;
+    return changed || !verification.Problems.empty() ? ExitFailed : ExitDone;
 }
 
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/ProofFingerprint.h"
 #include "base/text/SHA256Digest.h"
+#include "engines/imaging/PlateSetCheck.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -40,6 +41,19 @@ TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string
     const std::int32_t proofPages = stored.empty() ? 0 : stored.back().Page;
     const TProofFingerprint proof = LoadProofFingerprint(jobReference, proofPages);
     TPlateVerification result;
+    result.Problems = JobPlateProblems(jobReference, inputFolder);
+    const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
+                                   job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
+    const int pages = PagesToCheck(jobReference, job.PageCount, inputFolder);
+    for (std::int32_t number = 1; number <= pages; ++number) {
+        std::vector<TPagePlate> plates = ReadJobPagePlates(jobReference, number, inputFolder);
+        std::erase_if(plates, [&](const TPagePlate& plate) {
+            std::error_code error;
+            return !std::filesystem::exists(inputFolder + plate.Source, error);
+        });
+        const std::vector<std::string> found = PagePlateProblems(jobReference, number, plates, &geometry);
+        result.Problems.insert(result.Problems.end(), found.begin(), found.end());
+    }
     result.JobFingerprint = proof.Job;
     if (proof.Job.empty())
         return result;

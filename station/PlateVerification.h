@@ -17,13 +17,18 @@ struct TPageVerification {
 struct TPlateVerification {
     std::string JobFingerprint;  // empty when the proof was not fingerprinted whole
     std::vector<TPageVerification> Pages;
+    // What keeps the plates in the folder now from making a proof (two plates
+    // of one ink, a file that cannot be read, ...), as the mastering task
+    // would refuse them, one line each; plates missing from the folder are
+    // left to the pages' changes.
+    std::vector<std::string> Problems;
 };
 
 // Hashes the page buffers the catalogue now lists for the job's pages (in the
 // page buffer folder) and compares them, plate by plate, with the digests
 // mastering recorded; a page the proof did not have lists its plates as new,
 // one the folder no longer has its plates as missing. No pages when the proof
-// has no whole fingerprint. Raises the catalogue's error.
+// has no whole fingerprint; the problems always. Raises the catalogue's error.
 TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string& inputFolder);
 
 }  // namespace tavrin

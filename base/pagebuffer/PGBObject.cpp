@@ -232,12 +232,43 @@ private:
             return;
         const std::string value = end == std::string::npos ? std::string() : Trimmed(line.substr(end + 1));
         std::vector<std::string> items;
-        if (!value.empty())
+        if (!value.empty()) {
             items.push_back(value);
-        else if (NextTrimmedLine("ends before its \"pgbimage\" line") == "[")
-            items = ListItems();
-        if (const THeaderKey* known = FindHeaderKey(key))
+        } else {
+            const std::string next = NextTrimmedLine("ends before its \"pgbimage\" line");
+            if (next == "[")
+                items = ListItems();
+            // Amid the keys, a line that is no key is the rest of a value that
+            // a line break split; the key line it would swallow would be lost.
+            else if (KeySeen && key.front() != '/' && (next.starts_with('/') || next == "pgbimage"))
+                throw std::runtime_error("The page buffer file \"" + Object.Path +
+                                         "\" has a line break inside a value: its line \"" + key +
+                                         "\" would swallow the line \"" + next + "\"");
+        }
+        KeySeen = KeySeen || key.front() == '/';
+        if (const THeaderKey* known = FindHeaderKey(key)) {
+            // A text that a line break split leaves its rest on the next line,
+            // which then swallows the key after it: the header cannot be trusted.
+            if (std::holds_alternative<std::string TPGBObject::*>(known->Field) && !items.empty() &&
+                !IsClosedText(items[0]))
+                throw std::runtime_error("The page buffer file \"" + Object.Path + "\" has a line break inside its " +
+                                         key + " text");
             SetField(Object, known->Field, items);
+        }
+    }
+
+    // A text written as "(...)" whose closing ")" is not escaped; a text
+    // without the opening "(" is taken whole.
+    static bool IsClosedText(const std::string& value)
+    {
+        if (value.empty() || value.front() != '(')
+            return true;
+        if (value.size() < 2 || value.back() != ')')
+            return false;
+        std::size_t backslashes = 0;
+        for (std::size_t i = value.size() - 1; i > 1 && value[i - 1] == '\\'; --i)
+            ++backslashes;
+        return backslashes % 2 == 0;
     }
 
     std::vector<std::string> ListItems()
@@ -254,6 +285,7 @@ private:
     TPGBObject& Object;
     TStringStream& Stream;
     std::string Line;
+    bool KeySeen = false;
 };
 
 TPGBObject::TPGBObject(const std::string& path) : Path(path)

@@ -23,6 +23,7 @@ public:
     // Parses the header and reads the band tables. Raises std::runtime_error
     // when the file cannot be opened, a boolean or real value is malformed,
     // the file ends before the line "pgbimage" or inside a bracketed list,
+    // a text value "(..." of a recognised key is not closed on its line,
     // the geometry is impossible (see CheckGeometry), or the band tables do
     // not fit in the file. A MaxBand of 0 or less yields an object without
     // bands.

@@ -3,6 +3,7 @@
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/PlateFaults.h"
 #include "base/catalogue/UniqueIDs.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/platform/LocalClock.h"
@@ -10,10 +11,14 @@
 #include "base/tasking/StationLog.h"
 #include "base/text/TextRules.h"
 #include "engines/imaging/ColorTableGenerator.h"
+#include "engines/imaging/PlateSetCheck.h"
 #include "engines/imaging/SpotColor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -87,6 +92,84 @@ TScannedPlate ScannedPlate(const TPGBObject& plate, const std::string& fileName)
     return {fileName,          plate.GetJobTitle(), plate.JobNumber,    plate.PageNumber, plate.XResolution,
             plate.YResolution, plate.ImageNegate,   plate.MarginNegate, plate.ImageWidth, plate.ImageHeight,
             plate.DataWidth,   plate.ColorName,     plate.ColorValues};
+}
+
+// The job and page of a page buffer that cannot be read whole.
+struct TSalvagedPlace {
+    std::optional<int> JobNumber;
+    std::optional<int> PageNumber;
+};
+
+std::optional<int> DecimalNumber(std::string_view text)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return number;
+}
+
+// The header lines before the damage: "/JobNumber" and "/PageNumber" where
+// they were written (the last of each, as the reader takes it), reading no
+// more than the first 64 KiB of the file.
+TSalvagedPlace SalvageFromHeader(const std::string& path)
+{
+    constexpr std::size_t HeaderBytes = 64 * 1024;
+    TSalvagedPlace place;
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(HeaderBytes, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            break;  // a last line cut short may have lost digits
+        const std::string line = Trimmed(std::string_view(bytes).substr(start, end - start));
+        start = end + 1;
+        if (line == "pgbimage")
+            break;
+        const std::size_t gap = line.find_first_of("\t ");
+        if (gap == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, gap);
+        const std::optional<int> value = DecimalNumber(Trimmed(line.substr(gap + 1)));
+        if (key == "/JobNumber" && value)
+            place.JobNumber = value;
+        else if (key == "/PageNumber" && value)
+            place.PageNumber = value;
+    }
+    return place;
+}
+
+// "<job>-<page>-<colorant>.pgb", as the RIP names its page buffers.
+TSalvagedPlace SalvageFromName(const std::string& name)
+{
+    TSalvagedPlace place;
+    const std::size_t first = name.find('-');
+    const std::size_t second = first == std::string::npos ? first : name.find('-', first + 1);
+    if (second == std::string::npos || second + 1 >= name.size() - 4)
+        return place;
+    place.JobNumber = DecimalNumber(std::string_view(name).substr(0, first));
+    place.PageNumber = DecimalNumber(std::string_view(name).substr(first + 1, second - first - 1));
+    if (!place.JobNumber)
+        place.PageNumber.reset();
+    return place;
+}
+
+// The job and page of a damaged page buffer: from its header where the
+// lines before the damage tell, else from its name.
+TSalvagedPlace SalvagedPlace(const std::string& folder, const std::string& name)
+{
+    TSalvagedPlace place = SalvageFromHeader(folder + name);
+    const TSalvagedPlace named = SalvageFromName(name);
+    if (!place.JobNumber) {
+        place.JobNumber = named.JobNumber;
+        place.PageNumber = place.PageNumber ? place.PageNumber : named.PageNumber;
+    } else if (!place.PageNumber && named.JobNumber == place.JobNumber) {
+        place.PageNumber = named.PageNumber;
+    }
+    return place;
 }
 
 // Collects the non-empty references of one column of a queue table.
@@ -170,18 +253,43 @@ void CatalogueJob(const TScannedPlate& plate, TUniqueIDIssuer& uniqueIDs)
         QuoteText("1") + ", " + QuoteText(MakeJobSecret()) + ")");
 }
 
-void CataloguePlate(const TScannedPlate& plate)
+// Catalogues a plate; a file whose job, page and colour already have a row
+// from another file is left out, and the other file's name is returned.
+std::optional<std::string> CataloguePlate(const TScannedPlate& plate)
 {
     const std::string reference = std::to_string(plate.JobNumber);
     const std::string page = std::to_string(plate.PageNumber);
-    if (StatementReturnsRows("select * from PlateList where PlateListJobReference = " + reference +
-                             " and PlateListPageNumber = " + page +
-                             " and PlateListPlateColor = " + QuoteText(plate.ColorName)))
-        return;
+    TRecordSet rows;
+    OpenQuery(CatalogueConnection.get(), rows,
+              "select * from PlateList where PlateListJobReference = " + reference +
+                  " and PlateListPageNumber = " + page + " and PlateListPlateColor = " + QuoteText(plate.ColorName));
+    const std::optional<std::string> catalogued =
+        rows.Eof() ? std::nullopt : std::optional<std::string>(FieldValue(rows, "PlateListSource"));
+    CloseQuery(rows);
+    if (catalogued)
+        return *catalogued == plate.FileName ? std::nullopt : catalogued;
     InsertInTransaction("insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
                         "PlateListSource, PlateListPlateColorValue) values (" +
                         reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(plate.FileName) +
                         ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
+    return std::nullopt;
+}
+
+// Logs the plates of this scan that are one ink of one page under names
+// that differ (in case): both are catalogued, and the master refuses them.
+void LogSameInks(const std::vector<TScannedPlate>& plates, TStationLog& log)
+{
+    for (std::size_t i = 0; i < plates.size(); ++i)
+        for (std::size_t j = i + 1; j < plates.size(); ++j) {
+            const TScannedPlate& a = plates[i];
+            const TScannedPlate& b = plates[j];
+            if (a.JobNumber == b.JobNumber && a.PageNumber == b.PageNumber && a.ColorName != b.ColorName &&
+                SameInk(a.ColorName, b.ColorName))
+                log.Log("The page buffers " + a.FileName + " (" + a.ColorName + ") and " + b.FileName + " (" +
+                        b.ColorName + ") are two " + UpperCase(a.ColorName) + " plates of page " +
+                        std::to_string(a.PageNumber) + " of job " + std::to_string(a.JobNumber) +
+                        ": the job cannot be proofed while both are there");
+        }
 }
 
 std::string Truncated(const std::string& text)
@@ -280,19 +388,35 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 
     const std::string folder = settings.InputFolder.empty() ? "" : WithSingleTrailingBackslash(settings.InputFolder);
     const TFolderListing listing = ListPageBuffers(folder);
-    bool unreadableSeen = false;
+    bool namelessUnreadableSeen = false;
     std::vector<TScannedPlate> plates;
+    std::vector<TPlateFault> faults;
     for (const std::string& name : listing.Names) {
         try {
             const TPGBObject plate(folder + name);
             if (plate.ColorType == 1)
                 plates.push_back(ScannedPlate(plate, name));
         } catch (const std::exception& error) {
-            // Often a file the RIP is still writing: the next scan will see it whole.
-            log.Log("Could not read the page buffer " + name + ": " + error.what());
-            unreadableSeen = true;
+            // Often a file the RIP is still writing, but it may be one of the
+            // job's plates for good: until it reads whole its job has a plate
+            // the catalogue cannot show, and must not be proofed without it.
+            const TSalvagedPlace place = SalvagedPlace(folder, name);
+            std::string line = "Could not read the page buffer " + name + ": " + error.what();
+            if (place.JobNumber) {
+                faults.push_back({*place.JobNumber, place.PageNumber.value_or(0), name,
+                                  std::string("it could not be read: ") + error.what()});
+                keep.insert(std::to_string(*place.JobNumber));
+                line += ". Job " + std::to_string(*place.JobNumber) +
+                        (place.PageNumber ? " (page " + std::to_string(*place.PageNumber) + ")" : std::string()) +
+                        " cannot be proofed until it can be read";
+            } else {
+                line += ". Neither its header nor its name tells its job";
+                namelessUnreadableSeen = true;
+            }
+            log.Log(line);
         }
     }
+    LogSameInks(plates, log);
     // One transaction for the scan's rows (each insert a savepoint of its
     // own that fails alone): a commit per row would cost a disk flush each.
     CatalogueConnection->BeginTrans();
@@ -300,9 +424,19 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         TUniqueIDIssuer uniqueIDs;
         for (const TScannedPlate& plate : plates) {
             CatalogueJob(plate, uniqueIDs);
-            CataloguePlate(plate);
+            if (const std::optional<std::string> other = CataloguePlate(plate)) {
+                const std::string place =
+                    "page " + std::to_string(plate.PageNumber) + " of job " + std::to_string(plate.JobNumber);
+                faults.push_back({plate.JobNumber, plate.PageNumber, plate.FileName,
+                                  "it is a second " + plate.ColorName + " plate of " + place + " beside " + *other});
+                log.Log("The page buffer " + plate.FileName + " is a second " + plate.ColorName + " plate of " + place +
+                        " beside " + *other + ": the job cannot be proofed while both are there");
+            }
             keep.insert(std::to_string(plate.JobNumber));
         }
+        // What an unlisted folder showed before stays what is known of it.
+        if (!listing.Failed)
+            ReplacePlateFaults(faults);
         CatalogueConnection->CommitTrans();
     } catch (...) {
         try {
@@ -318,8 +452,8 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         log.Log("Could not get the directory listing for the page buffer folder");
         return;
     }
-    if (unreadableSeen)
-        return;  // a job whose only file was unreadable must keep its rows
+    if (namelessUnreadableSeen)
+        return;  // it may be the only file of a job whose rows must stay
     const std::string list = JoinedWithCommas(keep);
     TRecordSet rows;
     if (!list.empty()) {
@@ -360,6 +494,25 @@ void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& 
         "select * from JobList inner join PlateList on JobList.JobListReference = PlateList.PlateListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
         AddTreeRow(tree, generator, rows);
+    CloseQuery(rows);
+
+    // A file the scan left out is still one of its job's: shown under the job
+    // so that the operator sees why it cannot be proofed.
+    OpenQuery(CatalogueConnection.get(), rows, "select * from PlateFaultList");
+    for (; !rows.Eof(); rows.MoveNext()) {
+        const std::int32_t reference = ValueAsInteger(FieldValue(rows, "PlateFaultListJobReference"), 0);
+        const auto job = std::find_if(tree.Jobs.begin(), tree.Jobs.end(),
+                                      [&](const TJobTreeNode& node) { return node.Data.Reference == reference; });
+        if (job == tree.Jobs.end())
+            continue;
+        const std::int32_t page = ValueAsInteger(FieldValue(rows, "PlateFaultListPageNumber"), 0);
+        const std::string source = Truncated(FieldValue(rows, "PlateFaultListSource"));
+        TJobTreeNode plate;
+        plate.Text = std::to_string(page) + ") " + source + " left out: " + FieldValue(rows, "PlateFaultListReason");
+        plate.ImageIndex = plate.SelectedIndex = OtherPlateImage;
+        plate.Data = JobTreeNodeData{JobTreeNodeData::Plate, reference, source, 0, 0, page};
+        job->Children.push_back(std::move(plate));
+    }
     CloseQuery(rows);
 
     std::stable_sort(tree.Jobs.begin(), tree.Jobs.end(),

@@ -10,6 +10,7 @@
 #include "base/text/SHA256Digest.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/PlateIndexBits.h"
+#include "engines/imaging/PlateSetCheck.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/web/ProofPages.h"
 #include "tasks/imaging/TilingThread.h"
@@ -81,18 +82,17 @@ struct TMasteringThread::TPagePlates {
     std::uint32_t BandCount = 0;
     std::size_t BlankSize = 0;
 
-    // Opens the plates of a page's PlateList rows and gives each its index bit.
-    explicit TPagePlates(const std::vector<std::string>& paths)
+    // Takes the plates of a page, read and checked, and gives each its index bit.
+    TPagePlates(std::vector<TPagePlate> plates, const std::string& inputFolder)
     {
         std::vector<std::string> colorNames;
-        for (const std::string& path : paths) {
-            auto plate = std::make_unique<TPGBObject>(path);
-            BandHeight = std::max(BandHeight, NonNegative(plate->BandHeight));
-            BandCount = std::max(BandCount, NonNegative(plate->MaxBand));
-            BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate->BytesInBand));
-            colorNames.push_back(plate->ColorName);
-            Plates.push_back(std::move(plate));
-            Paths.push_back(path);
+        for (TPagePlate& plate : plates) {
+            BandHeight = std::max(BandHeight, NonNegative(plate.Header->BandHeight));
+            BandCount = std::max(BandCount, NonNegative(plate.Header->MaxBand));
+            BlankSize = std::max<std::size_t>(BlankSize, NonNegative(plate.Header->BytesInBand));
+            colorNames.push_back(plate.Header->ColorName);
+            Plates.push_back(std::move(plate.Header));
+            Paths.push_back(inputFolder + plate.Source);
         }
         IndexBits = PlateIndexBits(colorNames);
     }
@@ -140,8 +140,9 @@ namespace {
 // of one that is shorter than the proof image reads, or the blank band.
 class TBandRow {
 public:
-    TBandRow(std::size_t bandBytes, std::size_t blankSize)
-        : BandBytes(bandBytes), Blank(std::max(bandBytes, blankSize), 0)
+    // place names the page in messages: "Page 2 of job 712".
+    TBandRow(std::size_t bandBytes, std::size_t blankSize, std::string place)
+        : BandBytes(bandBytes), Blank(std::max(bandBytes, blankSize), 0), Place(std::move(place))
     {
     }
 
@@ -169,8 +170,8 @@ private:
             return Blank.data();
         Blocks[i] = plate->ReadBand(static_cast<int>(band));
         if (!Blocks[i])
-            throw std::runtime_error("Cannot read band " + std::to_string(band) + " of plate " + plate->FilePath() +
-                                     ": " + plate->ReadBandError());
+            throw std::runtime_error(Place + ": Cannot read band " + std::to_string(band) + " of plate " +
+                                     plate->FilePath() + ": " + plate->ReadBandError());
         const std::size_t delivered = NonNegative(plate->BytesInBand);
         if (delivered >= BandBytes)
             return Blocks[i].get();
@@ -182,6 +183,7 @@ private:
 
     const std::size_t BandBytes;
     std::vector<std::uint8_t> Blank;
+    const std::string Place;
     std::array<TBandBlock, 8> Blocks;
     std::array<std::vector<std::uint8_t>, 8> Padded;
 };
@@ -213,29 +215,32 @@ void TMasteringThread::Run()
         Fail("Job " + reference + " has no pages");
         return;
     }
-    // 1. The plate files of every page; a page without any makes the job
-    //    incomplete, and nothing is mastered.
-    std::vector<std::vector<std::string>> pagePlates;
-    for (int page = 1; page <= job.PageCount; ++page) {
-        std::vector<std::string>& files = pagePlates.emplace_back();
-        TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "select * from PlateList where (PlateListJobReference = " + reference +
-                      ") and (PlateListPageNumber = " + std::to_string(page) + ")");
-        for (; !rows.Eof(); rows.MoveNext())
-            files.push_back(InputFolder + FieldValue(rows, "PlateListSource"));
-        CloseQuery(rows);
-        if (files.empty()) {
+    // 1. The plates of every page, read and checked as a whole before
+    //    anything is written: a proof without one of them, or with one
+    //    distorted, must not be made at all.
+    const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
+                                   job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
+    // Only the headers and band tables are read: one page's at a time.
+    std::vector<std::string> problems = JobPlateProblems(JobReference(), InputFolder);
+    const int pages = PagesToCheck(JobReference(), job.PageCount, InputFolder);
+    for (int page = 1; page <= pages; ++page) {
+        const std::vector<std::string> found = PageProblems(page, pages, geometry, nullptr);
+        problems.insert(problems.end(), found.begin(), found.end());
+    }
+    if (!problems.empty()) {
+        // The old masters stand for plates that are no longer the job's: a
+        // later start must begin with Master again, not publish them.
+        for (int page = 1; page <= pages; ++page) {
             RemovePageOutput(job.UniqueID, page);
             RemovePageCoverage(JobReference(), page);
             RemovePageFingerprints(JobReference(), page);
-            Fail("Page " + std::to_string(page) + " of job " + reference + " has no plates (pages 1 to " +
-                 std::to_string(job.PageCount) + " expected)");
-            return;
         }
+        FailWith(problems);
+        return;
     }
     // 2. The master of each page, in place of everything made from the old
-    //    one, its ink figures among them.
+    //    one, its ink figures among them. A long job gives the RIP time to
+    //    rewrite a plate: each page's set is read and checked again.
     RemoveCoverageBeyondPages(JobReference(), job.PageCount);
     RemoveFingerprintsBeyondPages(JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
@@ -243,10 +248,38 @@ void TMasteringThread::Run()
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(JobReference(), page);
         RemovePageFingerprints(JobReference(), page);
-        TPagePlates plates(pagePlates[std::size_t(page - 1)]);
+        std::vector<TPagePlate> read;
+        problems = PageProblems(page, job.PageCount, geometry, &read);
+        if (!problems.empty()) {
+            FailWith(problems);
+            return;
+        }
+        TPagePlates plates(std::move(read), InputFolder);
         MasterPage(job, page, plates);
     }
     PostLogText("Finished creating master image", 100);
+}
+
+std::vector<std::string> TMasteringThread::PageProblems(int page, int pages, const TMasterGeometry& geometry,
+                                                        std::vector<TPagePlate>* read) const
+{
+    std::vector<TPagePlate> plates = ReadJobPagePlates(JobReference(), page, InputFolder);
+    if (plates.empty())
+        return {"Page " + std::to_string(page) + " of job " + std::to_string(JobReference()) +
+                " has no plates (pages 1 to " + std::to_string(pages) + " expected)"};
+    std::vector<std::string> problems = PagePlateProblems(JobReference(), page, plates, &geometry);
+    if (read)
+        *read = std::move(plates);
+    return problems;
+}
+
+void TMasteringThread::FailWith(const std::vector<std::string>& problems)
+{
+    for (std::size_t i = 1; i < problems.size(); ++i)
+        PostLogText(problems[i]);
+    Fail(problems.size() == 1 ? problems[0]
+                              : problems[0] + "; and " + std::to_string(problems.size() - 1) +
+                                    (problems.size() == 2 ? " more problem" : " more problems") + " listed above");
 }
 
 void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates)
@@ -272,7 +305,8 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
     // would leave a proof of bytes no digest describes.
     const std::vector<TPlateFingerprint> fingerprints = plates.Fingerprints(page, InputFolder);
     const std::size_t bandBytes = std::size_t(plates.BandHeight) * image->WordsPerLine() * 4;
-    TBandRow row(bandBytes, plates.BlankSize);
+    TBandRow row(bandBytes, plates.BlankSize,
+                 "Page " + std::to_string(page) + " of job " + std::to_string(JobReference()));
     for (std::uint32_t band = 0; band < plates.BandCount; ++band) {
         const std::uint64_t firstLine = std::uint64_t(band) * plates.BandHeight;
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 namespace tavrin::testing {
@@ -212,6 +213,64 @@ TEST_F(FolderScan, AnUnreadablePageBufferIsLoggedAndSkippedAndPrunesNothing)
     ASSERT_EQ(Log.Lines().size(), 1u);
     EXPECT_NE(Log.Lines()[0].find("Could not read the page buffer old.pgb: "), std::string::npos) << Log.Lines()[0];
     EXPECT_EQ(Tree.Jobs.size(), 2u);
+}
+
+TEST_F(FolderScan, AFileTheScanCannotCatalogueCountsAgainstItsJobUntilItIsGone)
+{
+    WritePlate("12-1-Cyan.pgb", {12, 1, "CYAN"});
+    WritePlate("12-1-Black.pgb", {12, 1, "BLACK"});
+    // A second file of the black plate: the catalogue keeps one row per colour.
+    WritePlate("12-1-Black2.pgb", {12, 1, "BLACK"});
+    // Cut before its job number: the name tells the job and page.
+    WritePlate("12-3-Yellow.pgb", {12, 3, "YELLOW"});
+    std::filesystem::resize_file(PageBufferPath("12-3-Yellow.pgb"), 100);
+    // Cut after its page number: the header tells them, whatever the name.
+    WritePlate("being-written.pgb", {14, 2, "CYAN"});
+    std::ifstream in(PageBufferPath("being-written.pgb"), std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::resize_file(PageBufferPath("being-written.pgb"), whole.find('\n', whole.find("/PageNumber")) + 1);
+    // Names no job at all.
+    WriteFileBytes(PageBufferPath("junk.pgb").string(), "/PageHeaderVersion 20\n");
+    BuildJobTree(Tree, Settings, Log);
+
+    const std::string faults = "select * from PlateFaultList order by PlateFaultListSource";
+    EXPECT_EQ(Column(faults, "PlateFaultListSource"),
+              (std::vector<std::string>{"12-1-Black2.pgb", "12-3-Yellow.pgb", "being-written.pgb"}));
+    EXPECT_EQ(Column(faults, "PlateFaultListJobReference"), (std::vector<std::string>{"12", "12", "14"}));
+    EXPECT_EQ(Column(faults, "PlateFaultListPageNumber"), (std::vector<std::string>{"1", "3", "2"}));
+    EXPECT_EQ(Column("select * from PlateList where PlateListPlateColor = \"BLACK\"", "PlateListSource"),
+              std::vector<std::string>{"12-1-Black.pgb"});
+
+    std::string log;
+    for (const std::string& line : Log.Lines())
+        log += line + "\n";
+    for (const std::string& text :
+         {std::string("The page buffer 12-1-Black2.pgb is a second BLACK plate of page 1 of job 12 beside "
+                      "12-1-Black.pgb: the job cannot be proofed while both are there"),
+          std::string("Could not read the page buffer 12-3-Yellow.pgb: "),
+          std::string(". Job 12 (page 3) cannot be proofed until it can be read"),
+          std::string("Could not read the page buffer being-written.pgb: "),
+          std::string(". Job 14 (page 2) cannot be proofed until it can be read"),
+          std::string("Could not read the page buffer junk.pgb: "),
+          std::string(". Neither its header nor its name tells its job")})
+        EXPECT_NE(log.find(text), std::string::npos) << text << " in:\n" << log;
+
+    // The tree lists the left-out files of job 12 under it.
+    ASSERT_EQ(Tree.Jobs.size(), 1u);
+    const std::vector<std::string> plates = Texts(Tree.Jobs[0]);
+    ASSERT_EQ(plates.size(), 4u);
+    EXPECT_EQ(plates[2].rfind("1) 12-1-Black2.pgb left out: it is a second BLACK plate of page 1 of job 12 beside "
+                              "12-1-Black.pgb",
+                              0),
+              0u)
+        << plates[2];
+    EXPECT_EQ(plates[3].rfind("3) 12-3-Yellow.pgb left out: it could not be read: ", 0), 0u) << plates[3];
+
+    // Once the files are whole or gone, the next scan forgets them.
+    for (const char* name : {"12-1-Black2.pgb", "12-3-Yellow.pgb", "being-written.pgb", "junk.pgb"})
+        std::filesystem::remove(PageBufferPath(name));
+    Scan();
+    EXPECT_EQ(Column(faults, "PlateFaultListSource"), std::vector<std::string>{});
 }
 
 TEST_F(FolderScan, NewJobsGetDistinctIncreasingTimeStampsAndRowsAreNeverUpdated)

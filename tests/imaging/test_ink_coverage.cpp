@@ -141,7 +141,7 @@ constexpr int Width = 45, Height = 131;
 class InkCoverageTask : public JobFixture {
 protected:
     // Job 5: page 1 with four process plates of different shares and two spot
-    // plates (the second ends after its first band); page 2 with other plates:
+    // plates (the second inked in its first band only); page 2 with other plates:
     // yellow, and a spot colour whose name needs escaping.
     void WriteJob(const std::vector<std::pair<std::string, std::string>>& overrides)
     {
@@ -153,8 +153,8 @@ protected:
         WriteJobPlate("k.pgb", 1, "BLACK", Pattern(Width, Height, [](int x, int y) { return Even(x, y) && x < 20; }));
         WriteJobPlate("s1.pgb", 1, "PANTONE 185 C",
                       Pattern(Width, Height, [](int x, int y) { return !Even(x, y) && y < 50; }), {0, 30000, 25000, 0});
-        WriteJobPlate("s2.pgb", 1, "PANTONE 300 C", Pattern(Width, 64, [](int x, int y) { return !Even(x, y); }),
-                      {30000, 10000, 0, 0}, {{"/ImageHeight", std::to_string(Height)}});
+        WriteJobPlate("s2.pgb", 1, "PANTONE 300 C",
+                      Pattern(Width, Height, [](int x, int y) { return !Even(x, y) && y < 64; }), {30000, 10000, 0, 0});
         WriteJobPlate("y.pgb", 2, "Yellow", Pattern(Width, Height, Even));
         WriteJobPlate("g.pgb", 2, SpotName, Pattern(Width, Height, [](int x, int y) { return !Even(x, y) && x >= 30; }),
                       {0, 8000, 30000, 3000});
@@ -171,7 +171,7 @@ protected:
     }
 
     // The figures counted from the bitmaps: a plate is inked where its bit is
-    // set on a negated page, clear on any other (past its last band too).
+    // set on a negated page, clear on any other.
     std::vector<TExpectedPlate> ExpectedPlates()
     {
         std::vector<TExpectedPlate> plates;

@@ -81,25 +81,21 @@ TEST_F(MasteringTask, EachPageUpToThePageCountGetsAMaster)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(OutputFolder()), {}), 2);
 }
 
-TEST_F(MasteringTask, PlatesAreChosenByColourNameAndOnlyTheFirstFourSpotsRender)
+TEST_F(MasteringTask, PlatesAreChosenByColourNameAndFourSpotsRender)
 {
     const int width = 40, height = 130;
     unsigned seed = 1;
     WritePlate("cyan.pgb", 1, "Cyan", RandomBitmap(width, height, seed++));
-    WritePlate("black-a.pgb", 1, "BLACK", RandomBitmap(width, height, seed++));
-    // The catalogue keeps one row per colour name as written, so the second black differs in case.
-    WritePlate("black-b.pgb", 1, "Black", RandomBitmap(width, height, seed++));
-    // Spot 1 has no colour values; spot 2 ends after its first band.
+    WritePlate("black.pgb", 1, "BLACK", RandomBitmap(width, height, seed++));
+    // Spot 1 has no colour values.
     WritePlate("s1.pgb", 1, "S1", RandomBitmap(width, height, seed++), {});
-    WritePlate("s2.pgb", 1, "S2", RandomBitmap(width, 64, seed++), {32767, 0, 0, 0},
-               {{"/ImageHeight", std::to_string(height)}});
+    WritePlate("s2.pgb", 1, "S2", RandomBitmap(width, height, seed++), {32767, 0, 0, 0});
     WritePlate("s3.pgb", 1, "S3", RandomBitmap(width, height, seed++), {0, 32767, 0, 0});
     WritePlate("s4.pgb", 1, "S4", RandomBitmap(width, height, seed++), {0, 0, 32767, 0});
-    WritePlate("s5.pgb", 1, "S5", RandomBitmap(width, height, seed++), {0, 0, 0, 32767});
     Scan();
-    RunTask(5);
+    ASSERT_EQ(RunTask(5).back(), (TSeen{WM_MASTER_DONE, 5, "done"}));
 
-    // 1. The planes by PlateList order: the first plate of a process colour, the first four others.
+    // 1. The planes by PlateList order: each process colour by name in any case, the others as spots.
     std::array<const TBitmap*, 8> planes{};
     std::vector<std::string> spots;
     for (const std::string& name : PagePlates(1)) {
@@ -109,17 +105,13 @@ TEST_F(MasteringTask, PlatesAreChosenByColourNameAndOnlyTheFirstFourSpotsRender)
         std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
         const auto found = std::find(std::begin(process), std::end(process), upper);
         if (found != std::end(process)) {
-            if (!planes[std::size_t(found - process)])
-                planes[std::size_t(found - process)] = &Bitmaps[name];
-        } else if (spots.size() < 4) {
-            planes[4 + spots.size()] = &Bitmaps[name];
-            spots.push_back(name);
+            planes[std::size_t(found - process)] = &Bitmaps[name];
         } else {
+            planes[4 + spots.size()] = &Bitmaps[name];
             spots.push_back(name);
         }
     }
-    ASSERT_EQ(spots.size(), 5u);
-    ASSERT_EQ(PagePlates(1).size(), 8u);
+    ASSERT_EQ(spots.size(), 4u);
 
     // 2. Every pixel: set bits are ink (the plates are negated), an absent plate is paper.
     const TMasterContents master = ReadMaster(MasterImagePath(UniqueID(5), 1));
@@ -137,10 +129,10 @@ TEST_F(MasteringTask, PlatesAreChosenByColourNameAndOnlyTheFirstFourSpotsRender)
         }
     EXPECT_EQ(wrong, 0);
 
-    // 3. The colour map of the first four spots; missing colour values read 0.
+    // 3. The colour map of the four spots; missing colour values read 0.
     TColorTableGenerator expected("", "");
-    for (std::size_t i = 0; i < 4; ++i) {
-        const TPGBObject plate(InputFolder + spots[i]);
+    for (const std::string& spot : spots) {
+        const TPGBObject plate(InputFolder + spot);
         std::uint16_t v[4] = {};
         for (std::size_t j = 0; j < std::min<std::size_t>(4, plate.ColorValues.size()); ++j)
             v[j] = plate.ColorValues[j];
@@ -194,7 +186,8 @@ TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
         std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
     };
     const TCase cases[] = {
-        {"cut in half", {}, halve, -1, "the file ends inside the band's stored bytes"},
+        // Seen in the band table before anything is written.
+        {"cut in half", {}, halve, -1, nullptr},
         {"invalid code",
          [](TPageBufferLayout& layout) {
              layout.Bands[3] = {7, 248, 255};
@@ -202,7 +195,7 @@ TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
          {},
          3,
          "invalid code"},
-        {"stored bytes past the end", {}, PointLastBandPastTheEnd, 6, "the file ends inside the band's stored bytes"},
+        {"stored bytes past the end", {}, PointLastBandPastTheEnd, 6, nullptr},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -226,12 +219,230 @@ TEST_F(MasteringTask, ABandThatCannotBeReadFailsThePageAndLeavesNoMaster)
         Scan();
 
         const auto seen = RunTask(5);
-        EXPECT_EQ(seen.back(),
-                  (TSeen{WM_MASTER_DONE, 5,
-                         "failed: Cannot read band " + std::to_string(band) + " of plate " + plate + ": " + c.Reason}));
+        const std::string expected = c.Reason ? "failed: Page 1 of job 5: Cannot read band " + std::to_string(band) +
+                                                    " of plate " + plate + ": " + c.Reason
+                                              : "failed: Page 1 of job 5: the plate file black.pgb ends inside band " +
+                                                    std::to_string(band) + " of its 7 bands: ";
+        EXPECT_EQ(seen.back().Number, unsigned(WM_MASTER_DONE));
+        EXPECT_EQ(seen.back().Text.rfind(expected, 0), 0u) << seen.back().Text;
         for (const std::string& file : PageProducts(UniqueID(5), 1))
             EXPECT_FALSE(std::filesystem::exists(file)) << file;
     }
+}
+
+// The offset just past the header line that begins with key.
+std::size_t PastLine(const std::string& path, const std::string& key)
+{
+    const std::string bytes = ReadFileBytes(path);
+    return bytes.find('\n', bytes.find("\n" + key + " ") + 1) + 1;
+}
+
+TEST_F(MasteringTask, APlateSetThatCannotMakeATrueProofFailsNamingThePageAndFileAndLeavesNoProof)
+{
+    const auto plate = [&](const std::string& name, int page, const std::string& color, int width = 40,
+                           int height = 130, std::vector<std::pair<std::string, std::string>> overrides = {}) {
+        WritePlate(name, page, color, RandomBitmap(width, height, unsigned(name.size())), {0, 0, 0, 32767},
+                   std::move(overrides));
+    };
+    const auto cyanAndBlack = [&](std::vector<std::pair<std::string, std::string>> blackOverrides) {
+        plate("cyan.pgb", 1, "CYAN");
+        plate("black.pgb", 1, "BLACK", 40, 130, std::move(blackOverrides));
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Write;
+        int Page;  // the page the failure names
+        // What the task's lines must name, asked after the scan.
+        std::function<std::vector<std::string>()> Named;
+    };
+    const TCase cases[] = {
+        {"header cut at 100 bytes: the job and page from the file name",
+         [&] {
+             plate("5-1-Cyan.pgb", 1, "CYAN");
+             plate("5-1-Black.pgb", 1, "BLACK");
+             std::filesystem::resize_file(InputFolder + "5-1-Black.pgb", 100);
+         },
+         1, [] { return std::vector<std::string>{"5-1-Black.pgb"}; }},
+        {"header cut after its page number: the job and page from the header",
+         [&] {
+             plate("cyan.pgb", 1, "CYAN");
+             plate("black-being-written.pgb", 1, "BLACK");
+             const std::string path = InputFolder + "black-being-written.pgb";
+             std::filesystem::resize_file(path, PastLine(path, "/PageNumber") + 3);
+         },
+         1, [] { return std::vector<std::string>{"black-being-written.pgb"}; }},
+        {"BandHeight 0",
+         [&] {
+             cyanAndBlack({{"/BandHeight", "0"}});
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"black.pgb", "BandHeight 0"};
+         }},
+        {"bands that do not reach the foot of the page",
+         [&] {
+             plate("cyan.pgb", 1, "CYAN");
+             WritePlate("black.pgb", 1, "BLACK", RandomBitmap(40, 130, 2), {0, 0, 0, 32767}, {{"/MaxBand", "1"}},
+                        [](TPageBufferLayout& layout) { layout.Bands.resize(1); });
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"black.pgb", "MaxBand 1"};
+         }},
+        {"bands shorter than their lines",
+         [&] {
+             // A plate that codes into few bytes: a band under half its size still decodes.
+             TBitmap line{40, 130, std::vector<std::uint8_t>(5 * 130, 0)};
+             for (int y = 0; y < 130; ++y)
+                 line.Bits[std::size_t(y) * 5] = 0x80;
+             plate("cyan.pgb", 1, "CYAN");
+             WritePlate("black.pgb", 1, "BLACK", line, {0, 0, 0, 32767}, {{"/BytesInBand", "256"}});
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"black.pgb", "BytesInBand 256"};
+         }},
+        {"four process colours and five spot colours",
+         [&] {
+             for (const char* color : {"CYAN", "MAGENTA", "YELLOW", "BLACK", "S1", "S2", "S3", "S4", "S5"})
+                 plate(std::string(color) + ".pgb", 1, color);
+         },
+         1,
+         [&] {
+             // The fifth spot in PlateList order is the one a master has no room for.
+             std::vector<std::string> spots;
+             for (const std::string& name : PagePlates(1))
+                 if (name[0] == 'S')
+                     spots.push_back(name);
+             return std::vector<std::string>{"do not fit: " + spots.at(4) + " (" +
+                                             spots.at(4).substr(0, spots.at(4).size() - 4) + ")"};
+         }},
+        {"the same colour in two files",
+         [&] {
+             plate("5-1-Cyan.pgb", 1, "CYAN");
+             plate("5-1-Black.pgb", 1, "BLACK");
+             plate("5-1-Black2.pgb", 1, "BLACK");
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"two BLACK plates", "5-1-Black.pgb", "5-1-Black2.pgb"};
+         }},
+        {"the same colour in another case",
+         [&] {
+             cyanAndBlack({});
+             plate("black-again.pgb", 1, "Black");
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"two BLACK plates", "black.pgb (BLACK)", "black-again.pgb (Black)"};
+         }},
+        {"plates of different sizes",
+         [&] {
+             plate("cyan.pgb", 1, "CYAN", 200, 150);
+             plate("black.pgb", 1, "BLACK", 400, 300);
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"cyan.pgb", "black.pgb", "200 x 150 pixels at 300 x 300 dpi",
+                                             "400 x 300 pixels at 300 x 300 dpi"};
+         }},
+        {"plates of different resolutions",
+         [&] {
+             cyanAndBlack({{"/XResolution", "600"}, {"/YResolution", "600"}});
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"black.pgb", "40 x 130 pixels at 600 x 600 dpi", "300 x 300 dpi"};
+         }},
+        {"a page whose plates agree but differ from the job's size",
+         [&] {
+             // The job is catalogued from page 1.
+             cyanAndBlack({});
+             Scan();
+             plate("p2-cyan.pgb", 2, "CYAN", 80, 130);
+             plate("p2-black.pgb", 2, "BLACK", 80, 130);
+         },
+         2,
+         [] {
+             return std::vector<std::string>{"(p2-", "80 x 130 pixels at 300 x 300 dpi",
+                                             "40 x 130 pixels at 300 x 300 dpi"};
+         }},
+        {"a damaged plate of a page the catalogue does not have",
+         [&] {
+             cyanAndBlack({});
+             plate("5-2-Black.pgb", 2, "BLACK");
+             std::filesystem::resize_file(InputFolder + "5-2-Black.pgb", 100);
+         },
+         2, [] { return std::vector<std::string>{"5-2-Black.pgb"}; }},
+        {"a job name with a line break",
+         [&] {
+             cyanAndBlack({{"/JobName", EscapedText("5.Leaf\nlet.ps")}});
+         },
+         1,
+         [] {
+             return std::vector<std::string>{"black.pgb", "line break"};
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(InputFolder);
+        std::filesystem::create_directories(InputFolder);
+        Run("delete * from JobList");
+        Run("delete * from PlateList");
+        c.Write();
+        Scan();
+        const std::vector<std::string> named = c.Named();
+        // A proof of earlier plates that a later start could publish.
+        const std::string id = UniqueID(5);
+        ASSERT_FALSE(id.empty());
+        Touch(MasterImagePath(id, 1));
+        Touch(JobFolderPath(id) + OverviewName(1));
+        Touch(JobFolderPath(id) + "index.html");
+
+        const auto seen = RunTask(5);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().Number, unsigned(WM_MASTER_DONE));
+        const std::string failure = seen.back().Text;
+        EXPECT_EQ(failure.rfind("failed: Page " + std::to_string(c.Page) + " of job 5", 0), 0u) << failure;
+        std::string lines;
+        for (const TSeen& line : seen)
+            lines += line.Text + "\n";
+        for (const std::string& text : named)
+            EXPECT_NE(lines.find(text), std::string::npos) << text << " in:\n" << lines;
+        for (int page : {1, 2})
+            for (const std::string& file : PageProducts(id, page))
+                EXPECT_FALSE(std::filesystem::exists(file)) << file;
+        EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "index.html"));
+    }
+}
+
+TEST_F(MasteringTask, APlateThatChangedSinceTheScanIsJudgedAsItIsNow)
+{
+    WritePlate("5-1-Cyan.pgb", 1, "CYAN", RandomBitmap(40, 130, 1));
+    WritePlate("5-1-Black.pgb", 1, "BLACK", RandomBitmap(40, 130, 2));
+    const std::string black = InputFolder + "5-1-Black.pgb";
+    const std::string whole = ReadFileBytes(black);
+
+    // Cut while the folder was scanned, whole now: the job list lacks it until the next scan.
+    std::filesystem::resize_file(black, 100);
+    Scan();
+    WriteFileBytes(black, whole);
+    auto seen = RunTask(5);
+    EXPECT_EQ(seen.back().Text.rfind("failed: Page 1 of job 5: the plate file 5-1-Black.pgb was left out when the page "
+                                     "buffer folder was last scanned (it could not be read: ",
+                                     0),
+              0u)
+        << seen.back().Text;
+    EXPECT_NE(seen.back().Text.find("refresh the job list before proofing the job"), std::string::npos);
+    Scan();
+    ASSERT_EQ(RunTask(5).back(), (TSeen{WM_MASTER_DONE, 5, "done"}));
+
+    // Whole when scanned, cut now: named as it is.
+    std::filesystem::resize_file(black, 100);
+    seen = RunTask(5);
+    EXPECT_EQ(seen.back().Text.rfind("failed: Page 1 of job 5: cannot read the plate file 5-1-Black.pgb: ", 0), 0u)
+        << seen.back().Text;
+    EXPECT_FALSE(std::filesystem::exists(MasterImagePath(UniqueID(5), 1)));
 }
 
 TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
@@ -256,15 +467,14 @@ TEST_F(MasteringTask, AFailedRunLeavesTheJobWithoutTheFilesOfTheOldMasters)
     std::filesystem::remove(InputFolder + "p2.pgb");
 
     const auto seen = RunTask(5);
-    EXPECT_EQ(seen.back(),
-              (TSeen{WM_MASTER_DONE, 5,
-                     "failed: Cannot open file \"" + InputFolder + "p2.pgb\": No such file or directory"}));
-    EXPECT_TRUE(std::filesystem::exists(MasterImagePath(id, 1)));
-    EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + OverviewName(1))) << "made from the old master";
-    for (const std::string& file : PageProducts(id, 2))
-        EXPECT_FALSE(std::filesystem::exists(file)) << file;
-    EXPECT_EQ(Column(figures, "CoverageListPageNumber"), std::vector<std::string>{"1"})
-        << "page 2's are the old master's";
+    EXPECT_EQ(seen.back(), (TSeen{WM_MASTER_DONE, 5,
+                                  "failed: Page 2 of job 5: cannot read the plate file p2.pgb: Cannot open file \"" +
+                                      InputFolder + "p2.pgb\": No such file or directory"}));
+    // Page 1's master is whole, but a proof without page 2 is none: nothing stays for a later start to publish.
+    for (int page : {1, 2})
+        for (const std::string& file : PageProducts(id, page))
+            EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_EQ(Column(figures, "CoverageListPageNumber"), std::vector<std::string>{});
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "index.html"));
     EXPECT_FALSE(std::filesystem::exists(JobFolderPath(id) + "print.html"));
 }

@@ -144,6 +144,39 @@ TEST_F(PGBHeader, BrokenFilesFailConstructionNamingTheFile)
     }
 }
 
+// A text that a line break split would swallow the key after it: the file
+// is refused instead, while texts whose last ")" closes them are read.
+TEST_F(PGBHeader, ATextValueSplitByALineBreakMakesTheFileUnreadable)
+{
+    for (const std::string broken : {"/JobName (712.Bro\nchure.ps)\n/ColorType 1", "/JobName (712.Bro\rchure.ps)",
+                                     "/ColorName (Gold\\)", "/JobNameUTF8 (a"})
+        EXPECT_THAT(ErrorOf(broken + "\npgbimage\n"),
+                    HasSubstr("has a line break inside its " + broken.substr(0, broken.find(' ')) + " text"))
+            << broken;
+    // Written without parentheses: the rest of the name is a line that is no key.
+    for (const std::string broken : {"/JobName 712.Bro\nchure.ps\n/ColorType 1", "/JobName 712.Bro\nchure.ps"})
+        EXPECT_THAT(ErrorOf(broken + "\npgbimage\n"),
+                    HasSubstr("has a line break inside a value: its line \"chure.ps\""))
+            << broken;
+    // A line before the first key, and a key alone before another, lose the next line as ever.
+    EXPECT_EQ(Read({"PGB", "/JobNumber 4", "/PageNumber 2"}).JobNumber, 0);
+    const TPGBObject keyAlone = Read({"/DeviceName", "/JobNumber 4", "/PageNumber 2"});
+    EXPECT_EQ(keyAlone.JobNumber, 0);
+    EXPECT_EQ(keyAlone.PageNumber, 2);
+    struct TCase {
+        std::string Line;
+        std::string Name;
+    };
+    const TCase whole[] = {
+        {"/JobName (7.Cover (2))", "7.Cover (2)"},
+        {"/JobName (a\\\\)", "a\\"},
+        {"/JobName 7.Plain ps", "7.Plain ps"},
+        {"/JobName ()", ""},
+    };
+    for (const TCase& c : whole)
+        EXPECT_EQ(Read({c.Line}).JobName, c.Name) << c.Line;
+}
+
 // A header of a few bytes may claim a plate of any size; what no plate has is
 // refused before anything is allocated for it, naming the key and value.
 TEST_F(PGBHeader, ImpossibleGeometryIsRefusedNamingTheKeyAndValue)
