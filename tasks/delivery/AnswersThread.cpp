@@ -79,9 +79,13 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         PostLog(job + ": no answers yet.", -1);
         return;
     }
+    // Anyone who can write the file can fill it with damage: a few lines
+    // tell it, however much there is.
     const TAnswerReading reading = ReadRepliesFile(*content, folder);
     for (const std::string& skipped : reading.Skipped)
-        PostLog(job + ": replies.jsonl " + skipped + "; the line was skipped.", -1);
+        PostLog(job + ": replies.jsonl " + skipped, -1);
+    if (reading.SkippedCount > reading.Skipped.size())
+        PostLog(job + ": replies.jsonl: " + SkippedLines(reading).back() + ".", -1);
     int added = 0;
     try {
         added = AddProofAnswers(jobReference, reading.Answers);
