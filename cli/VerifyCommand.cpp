@@ -1,5 +1,6 @@
 #include "cli/VerifyCommand.h"
 
+#include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 
 #include <iostream>
@@ -30,7 +31,7 @@ int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
     for (const TPageVerification& page : verification.Pages) {
         std::cout << "page " << page.Page << (page.Changes.empty() ? " same" : " changed:");
         for (std::size_t i = 0; i < page.Changes.size(); ++i)
-            std::cout << (i ? ", " : " ") << page.Changes[i];
+            std::cout << (i ? ", " : " ") << TerminalText(page.Changes[i]);
         std::cout << "\n";
         changed = changed || !page.Changes.empty();
     }
