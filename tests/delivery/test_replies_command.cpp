@@ -149,11 +149,17 @@ TEST_F(RepliesCommand, AFloodOfDamagedLinesOrBlocksAddsAFewLinesToTheLog)
     std::string content;
     for (int i = 0; i < 100000; ++i)
         content += damaged + "\n";
-    WriteReplies(content + AnswerJson(Answer(1, "approve", "2026-12-10T09:30:00Z")) + "\n");
+    // The good answer after the damage is read; its bidirectional marks, which
+    // the endpoint lets through, would show its line reversed.
+    TProofAnswer good = Answer(1, "approve", "2026-12-10T09:30:00Z");
+    good.Name = "Zoe \xe2\x80\xaeLang";
+    good.Comment = "fine \xe2\x81\xa6here";
+    WriteReplies(content + AnswerJson(good) + "\n");
 
     auto result = testing::RunProgram("tavrin-cli", "replies 7");
     EXPECT_EQ(result.ExitStatus, 0) << result.Errors.substr(0, 2000);
-    EXPECT_THAT(result.Output, HasSubstr("page 1 approve by Zoe Lang")) << "the good line is still read";
+    EXPECT_THAT(result.Output, HasSubstr("page 1 approve by Zoe \\u202eLang <zoe@example.com>"));
+    EXPECT_THAT(result.Output, HasSubstr("\n    comment: fine \\u2066here\n"));
     std::size_t described = 0;
     for (std::size_t at = result.Errors.find("Job 7: replies.jsonl line "); at != std::string::npos;
          at = result.Errors.find("Job 7: replies.jsonl line ", at + 1))
