@@ -35,6 +35,9 @@ int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
         std::cout << "\n";
         changed = changed || !page.Changes.empty();
     }
+    if (changed)
+        std::cerr << "tavrin-cli: job " << *reference
+                  << "'s page buffers are not the plates its proof was made from (the pages above say how)\n";
     return changed ? ExitFailed : ExitDone;
 }
 
