@@ -16,11 +16,18 @@ enum TExitStatus : int { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
 // thread pumps in place of a window.
 class TCliContext {
 public:
-    TCliContext();
+    // readsOnly: no command of the run changes the station's files (see
+    // TCliAccess), so the run opens them read-only and writes no log file.
+    explicit TCliContext(bool readsOnly = false);
 
+    const bool ReadsOnly;
     TStationLog Log;
     TMessageQueue Messages;
 };
+
+// The text with the CR of each CR LF taken out: message boxes break lines
+// the Windows way, a terminal the plain way.
+std::string WithoutCarriageReturns(std::string text);
 
 // Whether a command may change the station's files, and so needs the
 // station to itself, or only reads them.

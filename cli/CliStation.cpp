@@ -1,5 +1,7 @@
 #include "cli/CliStation.h"
 
+#include "base/text/TerminalText.h"
+
 #include <charconv>
 #include <iostream>
 #include <memory>
@@ -10,12 +12,11 @@ namespace {
 
 std::unique_ptr<TCliStation> TheStation;
 
-// The texts of message boxes use CR LF; a terminal wants plain line ends.
-std::string ForTerminal(std::string text)
+// The texts of message boxes use CR LF and may quote outside texts; a
+// terminal wants plain line ends and nothing it would obey.
+std::string ForTerminal(const std::string& text)
 {
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.erase(at, 1);
-    return text;
+    return TerminalLines(WithoutCarriageReturns(text));
 }
 
 }  // namespace
@@ -44,6 +45,14 @@ TCliStation::TCliStation(TCliContext& context)
 TCliStation::~TCliStation()
 {
     Runner.Observer = nullptr;
+}
+
+void TCliStation::Prepare()
+{
+    if (Context.ReadsOnly)
+        Core.OpenForReading();
+    else
+        Core.Open();
 }
 
 void TCliStation::RunUntilIdle()
@@ -78,10 +87,13 @@ void TCliStation::ProgressChanged()
     }
 }
 
-void TCliStation::TaskFailed(std::uint32_t, const std::string&, const std::string&)
+void TCliStation::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
 {
-    // The log line has said what failed; the exit status tells the caller.
+    // The log line on standard output is one among many: a caller that
+    // sees exit status 1 finds the reason on standard error.
     ++FailedTasks;
+    std::cerr << "tavrin-cli: " << task << (jobReference ? " for job " + std::to_string(jobReference) : std::string())
+              << " failed: " << TerminalText(reason) << std::endl;
 }
 
 TCliStation& Station(TCliContext& context)

@@ -31,8 +31,9 @@ public:
 
     // Settings, catalogue, a silent configuration check (for the colour
     // profiles) and the queue lists: what every command but startup needs.
-    // Done once per run, so that ticks survive between chained commands.
-    void Prepare() { Core.Open(); }
+    // Done once per run, so that ticks survive between chained commands. A
+    // run of reading commands opens the files read-only, as they are.
+    void Prepare();
 
     // Pumps the task messages until no task runs any more.
     void RunUntilIdle();

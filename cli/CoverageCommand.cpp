@@ -1,5 +1,6 @@
 #include "cli/CoverageCommand.h"
 
+#include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 
 #include <iostream>
@@ -24,7 +25,7 @@ int RunCoverage(TCliContext& context, const std::vector<std::string>& arguments)
         return ExitFailed;
     }
     for (const TPlateCoverage& plate : plates)
-        std::cout << "page " << plate.Page << " " << plate.ColorName << " "
+        std::cout << "page " << plate.Page << " " << TerminalText(plate.ColorName) << " "
                   << CoveragePercentText(plate.InkedPixels, plate.PagePixels) << " %\n";
     return ExitDone;
 }

@@ -1,5 +1,6 @@
 #include "cli/DeliveryCommands.h"
 
+#include "base/text/TerminalText.h"
 #include "cli/StartupCommands.h"
 #include "station/QueueRunner.h"
 #include "tasks/delivery/DeleteThread.h"
@@ -25,6 +26,9 @@ public:
     {
         if (message.IsCompletion()) {
             Log.Log(CompletionLogText(message));
+            // The exit status says that it failed; standard error says why.
+            if (message.Failed)
+                std::cerr << "tavrin-cli: " << TerminalText(CompletionLogText(message)) << std::endl;
             TWorkerThread::Release(message.Thread);
             Completed = true;
             Failed = message.Failed;

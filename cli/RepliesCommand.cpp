@@ -1,5 +1,6 @@
 #include "cli/RepliesCommand.h"
 
+#include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 
 #include <fstream>
@@ -14,8 +15,9 @@ namespace {
 
 void PrintAnswers(const TJobAnswers& answers)
 {
+    // Customers' texts: a comment must not be able to drive the terminal.
     for (const std::string& line : AnswerLines(answers))
-        std::cout << line << "\n";
+        std::cout << TerminalText(line) << "\n";
 }
 
 // The fetch's log is about the work, not its result: it goes to standard
@@ -24,7 +26,7 @@ class TLogToStandardError {
 public:
     explicit TLogToStandardError(TStationLog& log) : Log(log), Before(log.OnLine)
     {
-        Log.OnLine = [](const std::string& line) { std::cerr << line << std::endl; };
+        Log.OnLine = [](const std::string& line) { std::cerr << TerminalText(line) << std::endl; };
     }
     ~TLogToStandardError() { Log.OnLine = Before; }
     TLogToStandardError(const TLogToStandardError&) = delete;
@@ -78,7 +80,7 @@ int RunReplies(TCliContext& context, const std::vector<std::string>& arguments)
     } else {
         for (const TPostQueueRow& row : station.Runner.PostQueueRows()) {
             const TJobAnswers answers = station.Core.Answers(row.JobReference);
-            std::cout << "job " << row.JobReference << " " << row.Caption << ": "
+            std::cout << "job " << row.JobReference << " " << TerminalText(row.Caption) << ": "
                       << AnswerStateWord(answers.Summary.State) << "\n";
             PrintAnswers(answers);
         }
@@ -109,7 +111,7 @@ int RunRepliesFromMail(TCliContext& context, const std::vector<std::string>& arg
     station.Prepare();
     const TMailAnswers result = station.Runner.AddAnswersFromMail(text);
     for (const std::string& problem : result.Problems)
-        std::cerr << "not taken: " << problem << "\n";
+        std::cerr << "not taken: " << TerminalText(problem) << "\n";
     std::cout << result.Added << " new, " << result.Known << " known\n";
     for (const std::uint32_t job : result.Jobs)
         PrintAnswers(station.Core.Answers(job));

@@ -2,6 +2,7 @@
 
 #include "base/platform/WorkerThread.h"
 #include "base/settings/SharedSettings.h"
+#include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 #include "station/AddressBook.h"
 
@@ -33,17 +34,36 @@ std::vector<std::string> TakeAnswer(TCliStation& station, const std::vector<std:
     return rest;
 }
 
+// Names come from page buffers and reasons from servers: every field is
+// printed safe, so that none can change the terminal or forge a column or a row.
 void PrintQueue(const TQueueRunner& runner)
 {
     for (const TQueueRow& row : runner.QueueRows()) {
-        std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << row.Caption << "\t" << row.Status
-                  << "\t" << row.Tasks << "\t"
-                  << "recipients: " << row.Recipients;
+        std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << TerminalText(row.Caption) << "\t"
+                  << TerminalText(row.Status) << "\t" << TerminalText(row.Tasks) << "\t"
+                  << "recipients: " << TerminalText(row.Recipients);
         if (!row.FailureReason.empty())
             std::cout << "\t"
-                      << "reason: " << row.FailureReason;
+                      << "reason: " << TerminalText(row.FailureReason);
         std::cout << "\n";
     }
+}
+
+void PrintPostQueue(const TQueueRunner& runner, bool withAnswers)
+{
+    for (const TPostQueueRow& row : runner.PostQueueRows()) {
+        std::cout << row.JobReference << "\t" << TerminalText(row.Caption) << "\t" << TerminalText(row.Status);
+        if (withAnswers)
+            std::cout << "\t" << TerminalText(row.Tasks) << "\t" << TerminalText(row.AnswerStatus);
+        std::cout << "\n";
+    }
+}
+
+void PrintContacts(const std::vector<TContactRow>& contacts)
+{
+    for (const TContactRow& contact : contacts)
+        std::cout << contact.AddressID << "\t" << TerminalText(contact.Name) << "\t" << TerminalText(contact.Email)
+                  << "\n";
 }
 
 bool JobIsCatalogued(const TCliStation& station, std::uint32_t reference)
@@ -90,6 +110,9 @@ public:
             return;
         }
         Log.Log(CompletionLogText(message));
+        // The exit status says that it failed; standard error says why.
+        if (message.Failed)
+            std::cerr << "tavrin-cli: " << TerminalText(CompletionLogText(message)) << std::endl;
         TWorkerThread::Release(message.Thread);
         Done = true;
         Failed = message.Failed;
@@ -112,8 +135,7 @@ int RunStartupOperation(TCliContext& context, const std::vector<std::string>& ar
     std::cout << "Queue:\n";
     PrintQueue(station.Runner);
     std::cout << "Post queue:\n";
-    for (const TPostQueueRow& row : station.Runner.PostQueueRows())
-        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\n";
+    PrintPostQueue(station.Runner, false);
     return ExitDone;
 }
 
@@ -227,10 +249,7 @@ int RunPostQueueList(TCliContext& context, const std::vector<std::string>& argum
 {
     if (!arguments.empty())
         return Usage("postqueue list");
-    TCliStation& station = PreparedStation(context);
-    for (const TPostQueueRow& row : station.Runner.PostQueueRows())
-        std::cout << row.JobReference << "\t" << row.Caption << "\t" << row.Status << "\t" << row.Tasks << "\t"
-                  << row.AnswerStatus << "\n";
+    PrintPostQueue(PreparedStation(context).Runner, true);
     return ExitDone;
 }
 
@@ -295,8 +314,7 @@ int RunContactsList(TCliContext& context, const std::vector<std::string>& argume
     PreparedStation(context);
     TAddressBook book;
     book.Reload("");
-    for (const TContactRow& contact : book.Rows())
-        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    PrintContacts(book.Rows());
     return ExitDone;
 }
 
@@ -310,8 +328,7 @@ int RunContactsSave(TCliContext& context, const std::vector<std::string>& argume
     book.SaveContact(arguments[0], arguments[1], station.Dialogs);
     if (!TAddressBook::AcceptsAddress(arguments[1]))
         return ExitFailed;  // the reason is on standard error
-    for (const TContactRow& contact : book.Rows())
-        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    PrintContacts(book.Rows());
     return ExitDone;
 }
 
@@ -323,8 +340,7 @@ int RunContactsDelete(TCliContext& context, const std::vector<std::string>& argu
     PreparedStation(context);
     TAddressBook book;
     book.DeleteContact(static_cast<std::int32_t>(*id), "");
-    for (const TContactRow& contact : book.Rows())
-        std::cout << contact.AddressID << "\t" << contact.Name << "\t" << contact.Email << "\n";
+    PrintContacts(book.Rows());
     return ExitDone;
 }
 

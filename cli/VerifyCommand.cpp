@@ -1,5 +1,6 @@
 #include "cli/VerifyCommand.h"
 
+#include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 
 #include <iostream>
@@ -33,10 +34,16 @@ int RunVerify(TCliContext& context, const std::vector<std::string>& arguments)
     for (const TPageVerification& page : verification.Pages) {
         std::cout << "page " << page.Page << (page.Changes.empty() ? " same" : " changed:");
         for (std::size_t i = 0; i < page.Changes.size(); ++i)
-            std::cout << (i ? ", " : " ") << page.Changes[i];
+            std::cout << (i ? ", " : " ") << TerminalText(page.Changes[i]);
         std::cout << "\n";
         changed = changed || !page.Changes.empty();
     }
+    if (changed)
+        std::cerr << "tavrin-cli: job " << *reference
+                  << "'s page buffers are not the plates its proof was made from (the pages above say how)\n";
+    if (!verification.Problems.empty())
+        std::cerr << "tavrin-cli: job " << *reference
+                  << "'s page buffers cannot make a true proof (the refused lines above say why)\n";
     return changed || !verification.Problems.empty() ? ExitFailed : ExitDone;
 }
 

@@ -1,6 +1,7 @@
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/ProgramPath.h"
 #include "base/platform/StationLock.h"
+#include "base/text/TerminalText.h"
 #include "cli/CliContext.h"
 #include "cli/CliStation.h"
 #include "cli/CoverageCommand.h"
@@ -135,7 +136,7 @@ int RunCommand(TCliContext& context, const TCliCommand& command, std::vector<std
     try {
         return command.Run(context, arguments);
     } catch (const std::exception& error) {
-        std::cerr << error.what() << std::endl;
+        std::cerr << TerminalLines(WithoutCarriageReturns(error.what())) << std::endl;
         return ExitFailed;
     }
 }
@@ -185,7 +186,7 @@ int main(int argc, char* argv[])
         }
     }
 
-    TCliContext context;
+    TCliContext context(!changes);
     int status = ExitDone;
     for (const auto& [command, line] : run) {
         status = RunCommand(context, *command, line);

@@ -109,16 +109,23 @@ TMailAnswers AddMailAnswers(const std::string& mailText)
 {
     const TAnswerReading reading = ReadMailAnswers(mailText);
     TMailAnswers result;
+    // A pasted text may hold any number of bad blocks: the first few are
+    // described, the rest counted in one line.
     result.Problems = reading.Skipped;
+    std::size_t notTaken = reading.SkippedCount;
     std::map<std::uint32_t, std::vector<TProofAnswer>> byJob;
     for (const TProofAnswer& answer : reading.Answers) {
         const std::uint32_t job = JobOfFolder(answer.Job);
-        if (job == 0)
+        if (job != 0) {
+            byJob[job].push_back(answer);
+        } else if (++notTaken <= DescribedSkipsMax) {
             result.Problems.push_back("the answer for page " + std::to_string(answer.Page) + " names the web folder " +
                                       answer.Job + ", which no catalogued job has");
-        else
-            byJob[job].push_back(answer);
+        }
     }
+    if (notTaken > result.Problems.size())
+        result.Problems.push_back(std::to_string(notTaken - result.Problems.size()) +
+                                  " more answer blocks were not taken");
     for (const auto& [job, answers] : byJob) {
         const int added = AddProofAnswers(job, answers);
         result.Added += added;

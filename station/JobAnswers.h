@@ -31,10 +31,12 @@ std::vector<std::string> AnswerLines(const TJobAnswers& answers);
 
 // What pasting a mail did.
 struct TMailAnswers {
-    int Added = 0;                      // answers new to the catalogue
-    int Known = 0;                      // answers it had already
-    std::vector<std::uint32_t> Jobs;    // the jobs that got answers
-    std::vector<std::string> Problems;  // one per block that was not taken, with the reason
+    int Added = 0;                    // answers new to the catalogue
+    int Known = 0;                    // answers it had already
+    std::vector<std::uint32_t> Jobs;  // the jobs that got answers
+    // The blocks that were not taken: the first few each with its reason,
+    // then one line with the count of the others. Empty when all were taken.
+    std::vector<std::string> Problems;
 };
 
 // Reads the answer blocks of a pasted mail and adds each to the job whose

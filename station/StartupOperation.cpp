@@ -11,6 +11,10 @@
 #include "station/QueueRunner.h"
 #include "tasks/catalogue/FolderScan.h"
 
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
 namespace tavrin {
 
 std::string ConnectionSecurityCheck(const TSettingsRecord& settings)
@@ -80,6 +84,30 @@ void OpenStationFiles()
         throw ECatalogueError("The catalogue " + catalogue + " could not be opened");
 }
 
+void OpenStationFilesForReading()
+{
+    TSettingsRecord settings = StationSettings().Copy();
+    LoadSettings(settings);
+    StationSettings().Assign(settings);
+    const std::string catalogue = CatalogueFilePath();
+    std::error_code error;
+    if (!std::filesystem::exists(catalogue, error))
+        throw ECatalogueError("There is no catalogue file " + catalogue +
+                              " yet: the station makes it when it starts (tavrin-cli startup)");
+    auto connection = std::make_unique<TCatalogueConnection>();
+    {
+        std::lock_guard lock(CatalogueLock);
+        connection->Open(catalogue, false, TCatalogueAccess::ReadOnly);
+    }
+    // A column the statements expect but the file lacks would fail them one
+    // by one with less clear errors; updating the file is a change.
+    const std::string missing = FirstMissingColumn(*connection, catalogue);
+    if (!missing.empty())
+        throw ECatalogueError("The catalogue file " + catalogue + " has no column " + missing +
+                              " yet: the station brings it up to date when it starts (tavrin-cli startup)");
+    CatalogueConnection = std::move(connection);
+}
+
 TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs)
     : Runner(runner), Log(log), Dialogs(dialogs)
 {
@@ -105,9 +133,9 @@ void TStartupOperation::Run()
     FirstRun = true;
 }
 
-void TStartupOperation::RebuildJobTree()
+bool TStartupOperation::RebuildJobTree()
 {
-    BuildJobTree(JobTree, StationSettings().Copy(), Log);
+    return BuildJobTree(JobTree, StationSettings().Copy(), Log);
 }
 
 }  // namespace tavrin

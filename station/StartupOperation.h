@@ -29,6 +29,13 @@ std::string ConnectionSecurityCheck(const TSettingsRecord& settings);
 // the reason when the catalogue cannot be made ready.
 void OpenStationFiles();
 
+// The same for a command that only reads: the settings file read, the
+// catalogue opened read-only as it is. Nothing is created or updated, so
+// it works on a read-only program folder and beside a running station.
+// Raises with the file and the reason when there is no catalogue yet, when
+// it cannot be opened, or when it is older than its definition file.
+void OpenStationFilesForReading();
+
 // The operation that brings the station up, run at process start and again
 // whenever the configuration dialog closes: load the settings, prepare and
 // open the catalogue, check the configuration (telling the operator what is
@@ -45,8 +52,10 @@ public:
     bool FirstRunDone() const { return FirstRun; }
     const TJobTree& Tree() const { return JobTree; }
 
-    // Rescans the page buffer folder and rebuilds the tree (the Refresh button).
-    void RebuildJobTree();
+    // Rescans the page buffer folder and rebuilds the tree (the Refresh
+    // button). False when the folder could not be listed (logged): the tree
+    // then shows what the catalogue already had.
+    bool RebuildJobTree();
 
 private:
     TQueueRunner& Runner;

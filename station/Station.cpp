@@ -17,6 +17,20 @@ void TStation::Open()
         return;
     Opened = true;
     OpenStationFiles();
+    LoadLists();
+}
+
+void TStation::OpenForReading()
+{
+    if (Opened)
+        return;
+    Opened = true;
+    OpenStationFilesForReading();
+    LoadLists();
+}
+
+void TStation::LoadLists()
+{
     TSettingsRecord settings = StationSettings().Copy();
     ConfigurationCheck(settings);
     StationSettings().Assign(settings);

@@ -33,6 +33,11 @@ public:
     // file and the reason when a file cannot be made ready.
     void Open();
 
+    // The same for commands that only read: the files opened as they are
+    // (OpenStationFilesForReading), never created or updated. Done once,
+    // and instead of Open.
+    void OpenForReading();
+
     // Whether the job is in the catalogue.
     bool IsCatalogued(std::uint32_t jobReference) const;
 
@@ -52,6 +57,9 @@ public:
     TStartupOperation Startup;
 
 private:
+    // The silent configuration check and the queue lists.
+    void LoadLists();
+
     bool Opened = false;
 };
 

@@ -43,11 +43,13 @@ TCatalogueConnection::~TCatalogueConnection()
     Close();
 }
 
-void TCatalogueConnection::Open(const std::string& path, bool create)
+void TCatalogueConnection::Open(const std::string& path, bool create, TCatalogueAccess access)
 {
     Close();
     FilePath = path;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = SQLITE_OPEN_FULLMUTEX | (access == TCatalogueAccess::ReadOnly
+                                                   ? SQLITE_OPEN_READONLY
+                                                   : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
     const int code = sqlite3_open_v2(path.c_str(), &Database, flags, nullptr);
     try {
         if (code != SQLITE_OK)

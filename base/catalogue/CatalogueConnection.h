@@ -23,6 +23,10 @@ public:
 // statements, so that the station never meets its own file locks.
 extern std::mutex CatalogueLock;
 
+// How a connection may use its file: a command that only reads opens it so
+// that nothing it does can change the file, and a read-only folder serves it.
+enum class TCatalogueAccess { ReadWrite, ReadOnly };
+
 // One connection to a catalogue file. The shared connection is used by the
 // main thread and the workers at once: statements run under CatalogueLock,
 // and while one thread holds a transaction the statements of other threads
@@ -38,8 +42,9 @@ public:
 
     // Opens the database file, making it only when create is true. Raises
     // ECatalogueError when the file cannot be opened, is not a database or
-    // is locked by another program; the file is never overwritten.
-    void Open(const std::string& path, bool create);
+    // is locked by another program; the file is never overwritten. Opened
+    // ReadOnly, every statement that would write fails.
+    void Open(const std::string& path, bool create, TCatalogueAccess access = TCatalogueAccess::ReadWrite);
     void Close();
     bool IsOpen() const { return Database != nullptr; }
     const std::string& Path() const { return FilePath; }

@@ -126,4 +126,22 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
     return true;
 }
 
+std::string FirstMissingColumn(TCatalogueConnection& catalogue, const std::string& databasePath)
+{
+    const std::string definitionPath = std::filesystem::path(databasePath).replace_extension(".dbi").string();
+    std::ifstream definitions(definitionPath, std::ios::binary);
+    if (!definitions)
+        throw std::runtime_error("Cannot open the catalogue definition file " + definitionPath + ": " +
+                                 std::strerror(errno));
+    std::string line;
+    while (std::getline(definitions, line)) {
+        TColumnDefinition definition;
+        if (IsSkipped(line) || !ParseColumnDefinition(line, definition))
+            continue;
+        if (!TableExists(catalogue, definition.Table) || !FindColumn(catalogue, definition.Table, definition.Column))
+            return definition.Table + "." + definition.Column;
+    }
+    return "";
+}
+
 }  // namespace tavrin

@@ -24,4 +24,11 @@ bool ApplyColumnDefinition(TCatalogueConnection& catalogue, const std::string& l
 // is never replaced.
 bool PrepareCatalogue(const std::string& databasePath, bool update);
 
+// The first column of the definition file beside the catalogue that the
+// open catalogue lacks, as "Table.Column"; empty when it has them all.
+// Changes nothing: a catalogue older than its definition file is told, not
+// brought up to date. Raises std::runtime_error when the definition file
+// cannot be read.
+std::string FirstMissingColumn(TCatalogueConnection& catalogue, const std::string& databasePath);
+
 }  // namespace tavrin

@@ -1,9 +1,11 @@
 #include "engines/delivery/AnswerReading.h"
 
 #include "base/text/JsonText.h"
+#include "base/text/TerminalText.h"
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace tavrin {
 
@@ -134,7 +136,27 @@ std::string UnwrappedBlock(const std::string& block)
     return joined;
 }
 
+// Counts a skipped part and describes it while few have been.
+void Skip(TAnswerReading& reading, const std::string& where, const std::string& reason, std::string_view text)
+{
+    if (++reading.SkippedCount > DescribedSkipsMax)
+        return;
+    std::string line = where + TerminalExcerpt(reason, SkippedReasonCharacters);
+    if (!text.empty())
+        line += "; it reads " + TerminalExcerpt(text, SkippedExcerptCharacters);
+    reading.Skipped.push_back(std::move(line));
+}
+
 }  // namespace
+
+std::vector<std::string> SkippedLines(const TAnswerReading& reading)
+{
+    std::vector<std::string> lines = reading.Skipped;
+    if (reading.SkippedCount > reading.Skipped.size())
+        lines.push_back(std::to_string(reading.SkippedCount - reading.Skipped.size()) + " more " + reading.Parts +
+                        " were skipped");
+    return lines;
+}
 
 TProofAnswer ReadAnswer(const std::string& json, const std::string& source)
 {
@@ -191,6 +213,7 @@ TProofAnswer ReadAnswer(const std::string& json, const std::string& source)
 TAnswerReading ReadRepliesFile(const std::string& content, const std::string& jobFolder)
 {
     TAnswerReading reading;
+    reading.Parts = "lines";
     std::size_t start = 0;
     for (int number = 1; start < content.size(); ++number) {
         std::size_t end = content.find('\n', start);
@@ -202,7 +225,7 @@ TAnswerReading ReadRepliesFile(const std::string& content, const std::string& jo
         const std::string where = "line " + std::to_string(number) + ": ";
         if (!whole) {
             // The endpoint ends every answer with a line feed: this one was cut short.
-            reading.Skipped.push_back(where + "the line is not complete");
+            Skip(reading, where, "the line is not complete", line);
             break;
         }
         try {
@@ -211,7 +234,7 @@ TAnswerReading ReadRepliesFile(const std::string& content, const std::string& jo
                 throw EAnswerError("the answer is about another job (" + answer.Job + ")");
             reading.Answers.push_back(std::move(answer));
         } catch (const EAnswerError& error) {
-            reading.Skipped.push_back(where + error.what());
+            Skip(reading, where, error.what(), line);
         }
     }
     return reading;
@@ -220,6 +243,7 @@ TAnswerReading ReadRepliesFile(const std::string& content, const std::string& jo
 TAnswerReading ReadMailAnswers(const std::string& text)
 {
     TAnswerReading reading;
+    reading.Parts = "answer blocks";
     int number = 0;
     for (std::size_t begin = text.find(BlockBegin); begin != std::string::npos;
          begin = text.find(BlockBegin, begin + BlockBegin.size())) {
@@ -228,17 +252,22 @@ TAnswerReading ReadMailAnswers(const std::string& text)
         const std::size_t end = text.find(BlockEnd, content);
         const std::size_t nextBegin = text.find(BlockBegin, content);
         if (end == std::string::npos || (nextBegin != std::string::npos && nextBegin < end)) {
-            reading.Skipped.push_back(where + "the block has no end line");
+            const std::size_t stop = nextBegin == std::string::npos ? text.size() : nextBegin;
+            std::string_view rest = std::string_view(text).substr(content, stop - content);
+            while (!rest.empty() && static_cast<unsigned char>(rest.front()) <= ' ')
+                rest.remove_prefix(1);
+            Skip(reading, where, "the block has no end line", rest);
             continue;
         }
+        const std::string block = UnwrappedBlock(text.substr(content, end - content));
         try {
-            reading.Answers.push_back(ReadAnswer(UnwrappedBlock(text.substr(content, end - content)), "mail"));
+            reading.Answers.push_back(ReadAnswer(block, "mail"));
         } catch (const EAnswerError& error) {
-            reading.Skipped.push_back(where + error.what());
+            Skip(reading, where, error.what(), block);
         }
     }
     if (number == 0)
-        reading.Skipped.push_back("no answer block (" + BlockBegin + ") in the text");
+        Skip(reading, "", "no answer block (" + BlockBegin + ") in the text", "");
     return reading;
 }
 

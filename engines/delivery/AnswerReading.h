@@ -22,11 +22,28 @@ public:
 // notes of {x, y, text}, a UTC time). Raises EAnswerError otherwise.
 TProofAnswer ReadAnswer(const std::string& json, const std::string& source);
 
+// A replies file or a mail comes from outside: however many of its parts
+// are damaged, telling them takes a few lines. The first few are described,
+// each with its reason and the start of its text (both made safe to print);
+// the others are only counted.
+constexpr std::size_t DescribedSkipsMax = 5;
+constexpr std::size_t SkippedExcerptCharacters = 80;
+constexpr std::size_t SkippedReasonCharacters = 160;
+
 struct TAnswerReading {
     std::vector<TProofAnswer> Answers;
-    // One line per part that was skipped: "line 3: page is not ...".
+    // The first DescribedSkipsMax parts that were skipped, one line each:
+    // "line 3: page is not a whole number from 1 to 9999; it reads {...".
     std::vector<std::string> Skipped;
+    // Every part that was skipped, the described ones included.
+    std::size_t SkippedCount = 0;
+    // What the parts are called: "lines" or "answer blocks".
+    std::string Parts;
 };
+
+// The skipped parts told in at most DescribedSkipsMax + 1 lines: those
+// described, then, when more were skipped, "4995 more lines were skipped".
+std::vector<std::string> SkippedLines(const TAnswerReading& reading);
 
 // The answers of a replies file, one per line, as the web host wrote them.
 // A damaged line, or one for another job folder than jobFolder, is skipped

@@ -380,7 +380,7 @@ std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
 // 3. Prune the rows of every other job, or, for a folder without page
 //    buffers and nothing kept, empty the job, plate and figure tables. A failed listing (logged)
 //    or an unreadable page buffer prunes nothing.
-void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
+bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 {
     std::set<std::string> keep;
     AddReferences("select * from QueueList", "QueueListJobReference", keep);
@@ -450,10 +450,10 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
     if (listing.Failed) {
         // An unmounted share is not an empty folder: every job's rows stay.
         log.Log("Could not get the directory listing for the page buffer folder");
-        return;
+        return false;
     }
     if (namelessUnreadableSeen)
-        return;  // it may be the only file of a job whose rows must stay
+        return true;  // it may be the only file of a job whose rows must stay
     const std::string list = JoinedWithCommas(keep);
     TRecordSet rows;
     if (!list.empty()) {
@@ -474,17 +474,18 @@ void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         OpenQuery(CatalogueConnection.get(), rows, "delete * from AnswerList");
     }
     CloseQuery(rows);
+    return true;
 }
 
 // 1. Empty the tree and scan the folder.
 // 2. One row per plate of the inner join: find or add its job node, add the
 //    plate node (with a swatch for a spot colour), raise the page count.
 // 3. Sort the jobs, then each job's plates; write page counts above 1 back.
-void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log)
+bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log)
 {
     tree.Jobs.clear();
     tree.Swatches.clear();
-    ScanPageBufferFolder(settings, log);
+    const bool listed = ScanPageBufferFolder(settings, log);
 
     TColorTableGenerator generator(settings.ProfilesValid ? settings.SourceColorProfile : "",
                                    settings.ProfilesValid ? settings.DestinationColorProfile : "");
@@ -527,6 +528,7 @@ void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& 
                           " where JobListReference = " + std::to_string(job.Data.Reference));
     }
     CloseQuery(rows);
+    return listed;
 }
 
 }  // namespace tavrin

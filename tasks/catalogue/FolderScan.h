@@ -21,15 +21,17 @@ class TStationLog;
 // from the header lines before the damage, else from a file name
 // "<job>-<page>-<colorant>.pgb". A damaged file that names no job prunes
 // nothing in this scan. Catalogue errors other than a failed insert are
-// raised. Main thread.
-void ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log);
+// raised. Returns false when the folder could not be listed (logged; nothing
+// was pruned). Main thread.
+bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log);
 
 // Empties the tree, scans the folder, and fills the tree from the catalogue:
 // one node per job with its plates (and the files the scan left out of it,
 // as "PAGE) FILE left out: REASON"), swatches for spot colours, sorted. Page
 // counts above 1 are written back to JobList. Raises what the scan raises
-// (the tree then stays empty).
-void BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log);
+// (the tree then stays empty). Returns false when the folder could not be
+// listed: the tree then shows the jobs the catalogue already had.
+bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log);
 
 // The first four header colour values packed into one signed number, the
 // first value's byte the most significant; missing values count as 0.

@@ -45,9 +45,13 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
         fetch.Outcome = TRepliesFetch::TOutcome::NoFile;
         return fetch;
     }
+    // Anyone who can write the file can fill it with damage: a few lines
+    // tell it, however much there is.
     const TAnswerReading reading = ReadRepliesFile(*content, jobFolder);
     for (const std::string& line : reading.Skipped)
-        skipped(line);
+        skipped(" " + line);
+    if (reading.SkippedCount > reading.Skipped.size())
+        skipped(": " + SkippedLines(reading).back() + ".");
     fetch.OnServer = static_cast<int>(reading.Answers.size());
     try {
         fetch.Added = AddProofAnswers(jobReference, reading.Answers);
@@ -105,9 +109,8 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         return;
     }
     const TRepliesFetch fetch =
-        FetchRepliesIntoCatalogue(*Client, jobReference, path, folder, [&](const std::string& skipped) {
-            PostLog(job + ": replies.jsonl " + skipped + "; the line was skipped.", -1);
-        });
+        FetchRepliesIntoCatalogue(*Client, jobReference, path, folder,
+                                  [&](const std::string& skipped) { PostLog(job + ": replies.jsonl" + skipped, -1); });
     switch (fetch.Outcome) {
     case TRepliesFetch::TOutcome::NoFile: PostLog(job + ": no answers yet.", -1); break;
     case TRepliesFetch::TOutcome::TooLarge:

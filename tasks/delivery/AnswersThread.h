@@ -31,8 +31,10 @@ struct TRepliesFetch {
 
 // Fetches the replies file at path (RETR, over the client's open session)
 // and adds the answers about the job folder to the job's answers in the
-// catalogue. Each skipped line of the file is handed to skipped with its
-// reason ("line 3: not valid JSON"). Raises nothing.
+// catalogue. The first few skipped lines of the file are handed to skipped,
+// each as the rest of a log line that names the file (" line 3: not valid
+// JSON; it reads ..."), then, when there were more, their count (": 4995
+// more lines were skipped."). Raises nothing.
 TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
                                         const std::string& jobFolder,
                                         const std::function<void(const std::string& skipped)>& skipped);

@@ -244,8 +244,7 @@ bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string
     const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
         *Client, JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
         [this](const std::string& skipped) {
-            PostLog("Job " + std::to_string(JobReference()) + ": replies.jsonl " + skipped + "; the line was skipped.",
-                    -1);
+            PostLog("Job " + std::to_string(JobReference()) + ": replies.jsonl" + skipped, -1);
         });
     switch (fetch.Outcome) {
     case TRepliesFetch::TOutcome::NoFile: PostLog("No answers on the web server.", -1); return true;

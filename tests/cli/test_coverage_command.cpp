@@ -135,6 +135,8 @@ TEST_F(CoverageCommand, VerifyNamesThePagesAndPlatesThatChangedSinceTheProof)
     const auto changed = testing::RunProgram("tavrin-cli", "verify 7");
     EXPECT_EQ(changed.ExitStatus, 1);
     EXPECT_EQ(changed.Output, fingerprint + "page 1 changed: Black (differs)\npage 2 changed: PANTONE 300 C (new)\n");
+    EXPECT_EQ(changed.Errors, "tavrin-cli: job 7's page buffers are not the plates its proof was made from (the pages "
+                              "above say how)\n");
 
     // A plate removed from the folder is missing; a job that is not there is a failure with a reason.
     std::filesystem::remove(PageBuffers + "1Cyan.pgb");

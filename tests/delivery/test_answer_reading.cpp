@@ -146,6 +146,46 @@ TEST(AnswerReading, ADamagedRepliesFileIsReadLineByLine)
     EXPECT_TRUE(ReadRepliesFile("", Folder).Answers.empty());
 }
 
+// A file anyone can write to may hold any amount of damage: telling it
+// stays a few short lines that cannot drive a terminal.
+TEST(AnswerReading, ManyDamagedPartsAreDescribedBrieflyAndTheRestCounted)
+{
+    // Each damaged line holds an escape sequence, a bidirectional mark and
+    // is long; one quotes a huge member name in its reason.
+    const std::string hostile = "\x1b[2J\xe2\x80\xae" + std::string(300, 'x');
+    std::string content = "{\"" + std::string(2000, 'n') + "\":1,\"" + std::string(2000, 'n') + "\":2}\n";
+    for (int i = 0; i < 20000; ++i)
+        content += hostile + "\n";
+    content += AnswerJson(Answer(1, "approve")) + "\n";
+    const TAnswerReading reading = ReadRepliesFile(content, Folder);
+    ASSERT_EQ(reading.Answers.size(), 1u) << "the good line after the damage is still read";
+    EXPECT_EQ(reading.SkippedCount, 20001u);
+    const std::vector<std::string> told = SkippedLines(reading);
+    ASSERT_EQ(told.size(), DescribedSkipsMax + 1);
+    EXPECT_THAT(told[0], HasSubstr("line 1: not valid JSON: the member \"nnnn"));
+    EXPECT_THAT(told[1], HasSubstr("line 2: not valid JSON"));
+    EXPECT_THAT(told[1], HasSubstr("; it reads \\x1b[2J\\u202exxx"));
+    EXPECT_EQ(told.back(), "19996 more lines were skipped");
+    for (const std::string& line : told) {
+        EXPECT_LT(line.size(), 600u) << line.substr(0, 200);
+        EXPECT_EQ(line.find('\x1b'), std::string::npos) << line.substr(0, 200);
+        EXPECT_EQ(line.find("\xe2\x80\xae"), std::string::npos) << line.substr(0, 200);
+    }
+
+    // A mail's blocks alike.
+    std::string mail;
+    for (int i = 0; i < 300; ++i)
+        mail += "-----BEGIN TAVRIN ANSWER-----\r\n" + hostile + "\r\n-----END TAVRIN ANSWER-----\r\n";
+    const TAnswerReading blocks = ReadMailAnswers(mail);
+    EXPECT_EQ(blocks.SkippedCount, 300u);
+    EXPECT_THAT(SkippedLines(blocks),
+                ElementsAre(HasSubstr("answer 1: not valid JSON"), HasSubstr("answer 2: "), HasSubstr("answer 3: "),
+                            HasSubstr("answer 4: "), HasSubstr("answer 5: "), "295 more answer blocks were skipped"));
+    // A few are told in full, with nothing to count.
+    EXPECT_EQ(SkippedLines(ReadRepliesFile("damaged\n", Folder)),
+              std::vector<std::string>{"line 1: not valid JSON: unexpected character at byte 0; it reads damaged"});
+}
+
 TEST(AnswerReading, MailBlocksSurviveWrappingAndQuoting)
 {
     TProofAnswer answer = Answer(3, "changes", "mail");
@@ -163,7 +203,8 @@ TEST(AnswerReading, MailBlocksSurviveWrappingAndQuoting)
     const TAnswerReading reading = ReadMailAnswers(mail);
     ASSERT_EQ(reading.Answers.size(), 1u);
     EXPECT_EQ(reading.Answers[0], answer);
-    EXPECT_THAT(reading.Skipped, ElementsAre(HasSubstr("answer 2: "), "answer 3: the block has no end line"));
+    EXPECT_THAT(reading.Skipped,
+                ElementsAre(HasSubstr("answer 2: "), "answer 3: the block has no end line; it reads no end"));
     EXPECT_THAT(ReadMailAnswers("just a mail").Skipped, ElementsAre(HasSubstr("no answer block")));
 }
 

@@ -7,6 +7,9 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace tavrin {
 namespace {
 
@@ -136,6 +139,52 @@ TEST_F(RepliesCommand, AFileThatCannotBeFetchedFailsTheCommandButKeepsWhatTheSta
 
     EXPECT_EQ(testing::RunProgram("tavrin-cli", "replies 99").ExitStatus, 1);
     EXPECT_EQ(testing::RunProgram("tavrin-cli", "replies x").ExitStatus, 2);
+}
+
+// Anyone who can write the replies file, or send a mail, could fill the
+// log with it: a flood of damage costs a few lines, safe to print.
+TEST_F(RepliesCommand, AFloodOfDamagedLinesOrBlocksAddsAFewLinesToTheLog)
+{
+    const std::string damaged = "\x1b]0;x\x07{";
+    std::string content;
+    for (int i = 0; i < 100000; ++i)
+        content += damaged + "\n";
+    // The good answer after the damage is read; its bidirectional marks, which
+    // the endpoint lets through, would show its line reversed.
+    TProofAnswer good = Answer(1, "approve", "2026-12-10T09:30:00Z");
+    good.Name = "Zoe \xe2\x80\xaeLang";
+    good.Comment = "fine \xe2\x81\xa6here";
+    WriteReplies(content + AnswerJson(good) + "\n");
+
+    auto result = testing::RunProgram("tavrin-cli", "replies 7");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Errors.substr(0, 2000);
+    EXPECT_THAT(result.Output, HasSubstr("page 1 approve by Zoe \\u202eLang <zoe@example.com>"));
+    EXPECT_THAT(result.Output, HasSubstr("\n    comment: fine \\u2066here\n"));
+    std::size_t described = 0;
+    for (std::size_t at = result.Errors.find("Job 7: replies.jsonl line "); at != std::string::npos;
+         at = result.Errors.find("Job 7: replies.jsonl line ", at + 1))
+        ++described;
+    EXPECT_EQ(described, 5u);
+    EXPECT_THAT(result.Errors, HasSubstr("Job 7: replies.jsonl line 1: not valid JSON: unexpected character at byte "
+                                         "0; it reads \\x1b]0;x\\x07{\n"));
+    EXPECT_THAT(result.Errors, HasSubstr("Job 7: replies.jsonl: 99995 more lines were skipped.\n"));
+    EXPECT_EQ(result.Errors.find_first_of("\x1b\x07"), std::string::npos);
+    std::uintmax_t logged = 0;
+    for (const auto& file : std::filesystem::directory_iterator(Folder.Path("log")))
+        logged += file.file_size();
+    EXPECT_LT(logged, 8000u) << "bytes in the daily log";
+
+    std::string mail;
+    for (int i = 0; i < 2000; ++i)
+        mail += "-----BEGIN TAVRIN ANSWER-----\r\n" + damaged + "\r\n-----END TAVRIN ANSWER-----\r\n";
+    Folder.Write("flood.eml", mail);
+    result = testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("flood.eml").string());
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Output, "0 new, 0 known\n");
+    EXPECT_EQ(std::count(result.Errors.begin(), result.Errors.end(), '\n'), 6) << result.Errors.substr(0, 2000);
+    EXPECT_THAT(result.Errors, HasSubstr("not taken: answer 1: not valid JSON: unexpected character at byte 0; it "
+                                         "reads \\x1b]0;x\\x07{\n"));
+    EXPECT_THAT(result.Errors, HasSubstr("not taken: 1995 more answer blocks were not taken\n"));
 }
 
 TEST_F(RepliesCommand, AnswersPastedFromAMailJoinTheirJob)

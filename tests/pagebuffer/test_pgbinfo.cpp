@@ -58,6 +58,21 @@ TEST_F(PGBInfo, HeaderFieldsTitleAndTables)
     EXPECT_THAT(result.Output, ::testing::MatchesRegex(".*\nBandOffsets=[0-9]+,0,[0-9]+\nBandSizes=[0-9]+,0,[0-9]+\n"));
 }
 
+TEST_F(PGBInfo, TextsAreShownWithTheirControlsEscaped)
+{
+    TPlateOptions options;
+    options.JobName = "12.Ev\x1b[31mil\xe2\x80\xae.ps";
+    options.ColorName = "Bl\x1b]0;owned\x07"
+                        "ack";
+    const std::string path = Write("hostile.pgb", PlateLayout(Bitmap, options));
+    const auto result = RunProgram("pgbinfo", "'" + path + "'");
+    EXPECT_EQ(result.ExitStatus, 0);
+    for (const char* line : {"\nJobName=12.Ev\\x1b[31mil\\u202e.ps\n", "\nColorName=Bl\\x1b]0;owned\\x07ack\n",
+                             "\nJobTitle=Ev\\x1b[31mil\\u202e.ps\n"})
+        EXPECT_THAT(result.Output, HasSubstr(line));
+    EXPECT_EQ(result.Output.find_first_of("\x1b\x07"), std::string::npos);
+}
+
 TEST_F(PGBInfo, ReadsBandsInTheOrderGiven)
 {
     const auto band0 = RunProgram("pgbinfo", "--dump 0 " + Quoted());

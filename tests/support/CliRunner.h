@@ -21,4 +21,8 @@ TCliResult RunProgram(const std::string& program, const std::string& arguments);
 TCliResult RunProgramWithFileSizeLimit(const std::string& program, const std::string& arguments,
                                        std::uint64_t limitBytes);
 
+// The same as another user and group (and no supplementary groups), for
+// what file modes forbid: run as root, a program ignores them.
+TCliResult RunProgramAsUser(const std::string& program, const std::string& arguments, unsigned user, unsigned group);
+
 }  // namespace tavrin::testing

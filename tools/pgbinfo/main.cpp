@@ -1,6 +1,7 @@
 // pgbinfo: shows what the RIP wrote into one page buffer file, for support
 // staff and end-to-end tests.
 #include "base/pagebuffer/PGBObject.h"
+#include "base/text/TerminalText.h"
 
 #include <cstdio>
 #include <exception>
@@ -72,9 +73,11 @@ bool BandList(const std::string& text, std::vector<int>& indexes)
 
 int PrintHeader(const TPGBObject& pgb)
 {
+    // The texts are the RIP's (the job's author typed the name): one line
+    // each, nothing in them that a terminal would obey.
     for (const auto& [key, value] : pgb.HeaderFieldTexts())
-        std::cout << key << '=' << value << '\n';
-    std::cout << "JobTitle=" << pgb.GetJobTitle() << '\n';
+        std::cout << key << '=' << TerminalText(value) << '\n';
+    std::cout << "JobTitle=" << TerminalText(pgb.GetJobTitle()) << '\n';
     std::cout << "BandOffsets=" << Joined(pgb.BandOffsets) << '\n';
     std::cout << "BandSizes=" << Joined(pgb.BandSizes) << '\n';
     return 0;
@@ -99,7 +102,7 @@ int DumpBand(TPGBObject& pgb, int index)
         pgb.ReadBand(before);
     const TBandBlock band = pgb.ReadBand(index);
     if (!band) {
-        std::cerr << "band " << index << ": " << pgb.ReadBandError() << '\n';
+        std::cerr << "band " << index << ": " << TerminalText(pgb.ReadBandError()) << '\n';
         return 1;
     }
     std::cout.write(reinterpret_cast<const char*>(band.get()), pgb.BytesInBand);
@@ -160,7 +163,7 @@ int main(int argc, char** argv)
             return WritePlatePBM(pgb);
         return args[0] == "--read" ? PrintReads(pgb, indexes) : DumpBand(pgb, indexes[0]);
     } catch (const std::exception& error) {
-        std::cerr << error.what() << '\n';
+        std::cerr << TerminalText(error.what()) << '\n';
         return 1;
     }
 }
