@@ -295,10 +295,10 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
     const TCase cases[] = {
         {"a server that replaces",
          {},
-         {"PASV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb"}},
+         {"EPSV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb"}},
         {"a server that will not rename onto a name",
          {"--refuse-rnto-existing"},
-         {"PASV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb", "DELE tile0-0001.tdb",
+         {"EPSV", "STOR tile0-0001.tdb.part", "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb", "DELE tile0-0001.tdb",
           "RNFR tile0-0001.tdb.part", "RNTO tile0-0001.tdb"}},
     };
     const std::string bytes = NoiseBytes(300000, 5);
