@@ -554,6 +554,35 @@ private:
     bool ExtendedRefused = false;
 };
 
+namespace {
+
+// Reads a data connection to its end within the read's bounds, then waits
+// for the server to confirm the transfer; what names it in the time-out
+// ("the listing of NAME"). A read that fails abandons the connection first.
+std::string ReceiveWhole(TFTPSession& session, TTLSPeer* peer, Poco::Net::StreamSocket& data, const TDataRead& read,
+                         const std::function<void(std::int64_t)>& work, const std::string& what,
+                         std::chrono::milliseconds replyTimeout)
+{
+    std::string content;
+    try {
+        content = ReadToEnd(data, read, work);
+        if (peer)
+            peer->KeepSessionOf(data);
+        data.close();
+    } catch (const EFTPTimeout&) {
+        throw;
+    } catch (...) {
+        session.Abandon(data);
+        throw;
+    }
+    session.Confirm({"reply to " + what, "The FTP server did not confirm " + what + " within " +
+                                             DurationText(replyTimeout) + ": timed out"},
+                    replyTimeout);
+    return content;
+}
+
+}  // namespace
+
 template <typename TOperation>
 auto TFTPClient::Guarded(TOperation&& operation) -> decltype(operation())
 {
@@ -785,30 +814,14 @@ std::optional<std::string> TFTPClient::Retrieve(const std::string& name, std::si
                 return std::nullopt;
             throw;
         }
-        std::string content;
-        try {
-            TDataRead read;
-            read.MaxBytes = maxBytes;
-            read.Deadline = started + allowed;
-            read.Stall = Timeouts.Stall;
-            read.Stalled = "The download of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
-            read.TooLong = "The download of " + name + " took longer than " + DurationText(allowed) + ": timed out";
-            read.TooLarge = name + " is larger than " + std::to_string(maxBytes) + " bytes";
-            content = ReadToEnd(data, read, work);
-            if (Peer)
-                Peer->KeepSessionOf(data);
-            data.close();
-        } catch (const EFTPTimeout&) {
-            throw;
-        } catch (...) {
-            session.Abandon(data);
-            throw;
-        }
-        session.Confirm({"reply to the download of " + name, "The FTP server did not confirm the download of " + name +
-                                                                 " within " + DurationText(Timeouts.Reply) +
-                                                                 ": timed out"},
-                        Timeouts.Reply);
-        return content;
+        TDataRead read;
+        read.MaxBytes = maxBytes;
+        read.Deadline = started + allowed;
+        read.Stall = Timeouts.Stall;
+        read.Stalled = "The download of " + name + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
+        read.TooLong = "The download of " + name + " took longer than " + DurationText(allowed) + ": timed out";
+        read.TooLarge = name + " is larger than " + std::to_string(maxBytes) + " bytes";
+        return ReceiveWhole(session, Peer.get(), data, read, work, "the download of " + name, Timeouts.Reply);
     });
 }
 
@@ -819,31 +832,15 @@ std::vector<std::string> TFTPClient::NameList(const std::string& argument)
     return Guarded([&] {
         Poco::Net::StreamSocket data = session.OpenData("NLST", argument, Passive);
         const std::string listed = argument.empty() ? std::string("the current directory") : argument;
-        std::string content;
-        try {
-            TDataRead read;
-            read.MaxBytes = MaxListingBytes;
-            read.Deadline = started + Timeouts.Reply;
-            read.Stall = Timeouts.Stall;
-            read.Stalled = "The listing of " + listed + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
-            read.TooLong =
-                "The listing of " + listed + " took longer than " + DurationText(Timeouts.Reply) + ": timed out";
-            read.TooLarge =
-                "The listing of " + listed + " is larger than " + std::to_string(MaxListingBytes) + " bytes";
-            content = ReadToEnd(data, read, nullptr);
-            if (Peer)
-                Peer->KeepSessionOf(data);
-            data.close();
-        } catch (const EFTPTimeout&) {
-            throw;
-        } catch (...) {
-            session.Abandon(data);
-            throw;
-        }
-        session.Confirm({"reply to the listing of " + listed, "The FTP server did not confirm the listing of " +
-                                                                  listed + " within " + DurationText(Timeouts.Reply) +
-                                                                  ": timed out"},
-                        Timeouts.Reply);
+        TDataRead read;
+        read.MaxBytes = MaxListingBytes;
+        read.Deadline = started + Timeouts.Reply;
+        read.Stall = Timeouts.Stall;
+        read.Stalled = "The listing of " + listed + " stalled for " + DurationText(Timeouts.Stall) + ": timed out";
+        read.TooLong = "The listing of " + listed + " took longer than " + DurationText(Timeouts.Reply) + ": timed out";
+        read.TooLarge = "The listing of " + listed + " is larger than " + std::to_string(MaxListingBytes) + " bytes";
+        const std::string content =
+            ReceiveWhole(session, Peer.get(), data, read, nullptr, "the listing of " + listed, Timeouts.Reply);
         std::vector<std::string> names;
         std::size_t at = 0;
         while (at < content.size()) {
