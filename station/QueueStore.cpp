@@ -26,13 +26,18 @@ std::string EntryCondition(std::uint32_t jobReference)
 template <typename TWork>
 void InTransaction(TWork work)
 {
+    bool begun = false;
     try {
         CatalogueConnection->BeginTrans();
+        begun = true;
         work();
         CatalogueConnection->CommitTrans();
     } catch (const std::exception&) {
+        // A transaction that never began has nothing to undo, and an
+        // enclosing one is not ours to.
         try {
-            CatalogueConnection->RollbackTrans();
+            if (begun)
+                CatalogueConnection->RollbackTrans();
         } catch (const std::exception&) {
         }
     }

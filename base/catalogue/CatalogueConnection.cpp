@@ -163,18 +163,24 @@ void TCatalogueConnection::RunStatement(const TTranslatedStatement& statement, T
 void TCatalogueConnection::NoteTransactionEndedByEngine(int code)
 {
     // The first failure is the cause; the savepoints it took along fail after it.
-    if (TransactionDepth == 0 || !sqlite3_get_autocommit(Database) || !EndedTransactionReason.empty())
+    if (TransactionDepth == 0 || !sqlite3_get_autocommit(Database) || !UndoneBy.empty())
         return;
-    EndedTransactionReason = ErrorDetail(code);
-    EndedTransactionOwner = TransactionOwner;
+    UndoneBy = ErrorDetail(code);
+}
+
+void TCatalogueConnection::RaiseUndone() const
+{
+    throw ECatalogueError("Catalogue error: the changes were undone: " + UndoneBy);
 }
 
 void TCatalogueConnection::BeginTrans()
 {
     std::unique_lock lock(CatalogueLock);
     WaitForTurn(lock);
-    if (TransactionDepth == 0)
-        EndedTransactionReason.clear();
+    // Inside a transaction the engine undid, a new level would run on its own,
+    // outside the work it belongs to.
+    if (TransactionDepth > 0 && !UndoneBy.empty())
+        RaiseUndone();
     Execute(TransactionDepth == 0 ? "begin" : "savepoint level" + std::to_string(TransactionDepth));
     TransactionOwner = std::this_thread::get_id();
     ++TransactionDepth;
@@ -182,9 +188,9 @@ void TCatalogueConnection::BeginTrans()
 
 void TCatalogueConnection::EndTransactionLevel()
 {
-    // The engine may have ended the whole transaction itself after an error.
-    TransactionDepth = (Database && sqlite3_get_autocommit(Database)) ? 0 : TransactionDepth - 1;
+    --TransactionDepth;
     if (TransactionDepth == 0) {
+        UndoneBy.clear();
         TransactionOwner = std::thread::id();
         TransactionEnded.notify_all();
     }
@@ -193,19 +199,14 @@ void TCatalogueConnection::EndTransactionLevel()
 void TCatalogueConnection::CommitTrans()
 {
     std::lock_guard lock(CatalogueLock);
-    if (TransactionDepth == 0 || TransactionOwner != std::this_thread::get_id()) {
-        if (!EndedTransactionReason.empty() && EndedTransactionOwner == std::this_thread::get_id())
-            throw ECatalogueError("Catalogue error: the changes were undone: " + EndedTransactionReason);
+    if (TransactionDepth == 0 || TransactionOwner != std::this_thread::get_id())
         throw ECatalogueError("Catalogue error: no transaction to commit");
-    }
+    // A level whose changes the engine undid cannot be committed: it must be
+    // rolled back, level by level, as every caller does when a commit fails.
+    if (!UndoneBy.empty())
+        RaiseUndone();
     const int level = TransactionDepth - 1;
-    try {
-        Execute(level == 0 ? "commit" : "release level" + std::to_string(level));
-    } catch (...) {
-        if (Database && sqlite3_get_autocommit(Database))
-            EndTransactionLevel();
-        throw;
-    }
+    Execute(level == 0 ? "commit" : "release level" + std::to_string(level));
     EndTransactionLevel();
 }
 
@@ -215,15 +216,18 @@ void TCatalogueConnection::RollbackTrans()
     if (TransactionDepth == 0 || TransactionOwner != std::this_thread::get_id())
         throw ECatalogueError("Catalogue error: no transaction to roll back");
     const int level = TransactionDepth - 1;
-    try {
-        if (level == 0) {
-            Execute("rollback");
-        } else {
-            Execute("rollback to level" + std::to_string(level));
-            Execute("release level" + std::to_string(level));
+    // After the engine undid the transaction there is nothing left to undo.
+    if (UndoneBy.empty()) {
+        try {
+            if (level == 0) {
+                Execute("rollback");
+            } else {
+                Execute("rollback to level" + std::to_string(level));
+                Execute("release level" + std::to_string(level));
+            }
+        } catch (const ECatalogueError&) {
+            // Nothing more can be undone; the level ends all the same.
         }
-    } catch (const ECatalogueError&) {
-        // Nothing more can be undone; the level ends all the same.
     }
     EndTransactionLevel();
 }

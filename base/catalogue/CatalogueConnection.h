@@ -61,7 +61,10 @@ public:
 
     // Transactions; nested ones (same thread) become savepoints. Commit and
     // rollback by a thread that holds none raise ECatalogueError; a failed
-    // rollback is ignored (the transaction is over either way).
+    // rollback is ignored (the transaction is over either way). A failed
+    // commit leaves its level open for the caller to roll back. Once a
+    // failure made the engine undo the whole transaction (a full disk),
+    // begin and commit raise that failure until every level is rolled back.
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
@@ -73,9 +76,11 @@ private:
     void WaitForTurn(std::unique_lock<std::mutex>& lock);
     void EndTransactionLevel();
     // Notes why the engine ended the open transaction itself after a failed
-    // statement (a full disk does that), so that the commit that follows can
-    // say so instead of finding no transaction.
+    // statement (a full disk does that). The callers' levels stay open until
+    // they roll them back; until then no level begins or commits, and each
+    // attempt says why.
     void NoteTransactionEndedByEngine(int code);
+    [[noreturn]] void RaiseUndone() const;
 
     sqlite3* Database = nullptr;
     std::string FilePath;
@@ -83,9 +88,8 @@ private:
     std::condition_variable TransactionEnded;
     std::thread::id TransactionOwner;
     int TransactionDepth = 0;
-    // The error that ended the transaction of EndedTransactionOwner; empty when none did.
-    std::string EndedTransactionReason;
-    std::thread::id EndedTransactionOwner;
+    // The failure after which the engine undid the open transaction; empty while it holds.
+    std::string UndoneBy;
 };
 
 }  // namespace tavrin

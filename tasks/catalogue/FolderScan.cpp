@@ -190,13 +190,18 @@ void AddReferences(const std::string& statement, const std::string& column, std:
 void InsertInTransaction(const std::string& statement)
 {
     TRecordSet rows;
+    bool begun = false;
     try {
         CatalogueConnection->BeginTrans();
+        begun = true;
         OpenQuery(CatalogueConnection.get(), rows, statement);
         CatalogueConnection->CommitTrans();
     } catch (const std::exception&) {
+        // A level that never began is not ours to undo: rolling back then
+        // would undo the scan's own transaction around it.
         try {
-            CatalogueConnection->RollbackTrans();
+            if (begun)
+                CatalogueConnection->RollbackTrans();
         } catch (const std::exception&) {
         }
     }

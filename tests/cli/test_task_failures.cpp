@@ -159,5 +159,35 @@ TEST_F(TaskFailureCommands, AFullDiskFailsTheTaskWithTheSystemErrorAndLeavesNoPa
     EXPECT_EQ(OutputFiles(), masters);
 }
 
+// The catalogue's disk fills while the scan catalogues new jobs: the scan
+// fails with what the system said, not with the engine's bookkeeping after it.
+TEST_F(TaskFailureCommands, ACatalogueOnAFullDiskIsNamedWithTheSystemsReason)
+{
+    WriteJob(64, 64);
+    TBitmap bitmap{64, 64, std::vector<std::uint8_t>(8 * 64, 0x5a)};
+    for (int job = 100; job < 220; ++job) {
+        TPlateOptions options;
+        options.JobNumber = job;
+        options.JobName = std::to_string(job) + ".A brochure with a long name to fill the catalogue's pages.ps";
+        options.Resolution = 300;
+        WriteFileBytes(PageBuffers + std::to_string(job) + "-1-Black.pgb",
+                       PageBufferBytes(PlateLayout(bitmap, options)));
+    }
+    // The catalogue moves onto a small disk of its own; the program folder links to it.
+    const std::uint64_t size = std::filesystem::file_size(Folder.Path("tavrin.mdb"));
+    TSmallDisk disk(Folder.Path("disk"), size + 16 * 1024);
+    if (!disk.Mounted)
+        GTEST_SKIP() << "no tmpfs here (" << disk.Error << ")";
+    std::filesystem::copy_file(Folder.Path("tavrin.mdb"), Folder.Path("disk") / "tavrin.mdb");
+    std::filesystem::remove(Folder.Path("tavrin.mdb"));
+    std::filesystem::create_symlink(Folder.Path("disk") / "tavrin.mdb", Folder.Path("tavrin.mdb"));
+
+    const auto result = testing::RunProgram("tavrin-cli", "tree");
+    const std::string said = result.Output + result.Errors;
+    EXPECT_EQ(result.ExitStatus, 1) << said;
+    EXPECT_EQ(said.find("no transaction to commit"), std::string::npos) << said;
+    EXPECT_NE(said.find("disk is full"), std::string::npos) << said;
+}
+
 }  // namespace
 }  // namespace tavrin
