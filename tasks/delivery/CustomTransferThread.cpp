@@ -360,6 +360,11 @@ bool TCustomTransferThread::ChangeRemoteDirectory(const std::string& remotePath)
             return false;
     if (names.empty())
         return false;
+    return IsAtRemotePath(remotePath);
+}
+
+bool TCustomTransferThread::IsAtRemotePath(const std::string& remotePath)
+{
     if (CurrentRemotePath.find(remotePath) != std::string::npos)
         return true;
     LastError = "The current remote path, \"" + CurrentRemotePath +

@@ -67,6 +67,9 @@ protected:
     virtual bool Disconnect();
     // Changes to the normalised full remote path, creating missing folders.
     virtual bool ChangeRemoteDirectory(const std::string& remotePath);
+    // True when the current remote path holds the normalised remote path;
+    // otherwise false with the reason in LastError.
+    bool IsAtRemotePath(const std::string& remotePath);
 
     // Loads the task's job and its local folder. False, with the task
     // failed, when there is nothing it may work on: no such job (nothing is

@@ -168,11 +168,7 @@ bool TDeleteThread::EnterExisting(const std::string& remotePath)
         LastError = Trimmed(error.what());
         return false;
     }
-    if (CurrentRemotePath.find(remotePath) != std::string::npos)
-        return true;
-    LastError = "The current remote path, \"" + CurrentRemotePath +
-                "\", is not a subset of the desired remote path, \"" + remotePath + "\"";
-    return false;
+    return IsAtRemotePath(remotePath);
 }
 
 std::optional<bool> TDeleteThread::ListsName(const std::string& folder, const std::string& name)
