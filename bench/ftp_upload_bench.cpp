@@ -10,6 +10,7 @@
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/ServerProcess.h"
+#include "tests/support/TaskContexts.h"
 #include "tests/support/TreePaths.h"
 
 #include <spawn.h>
@@ -28,6 +29,7 @@
 extern char** environ;
 
 using namespace tavrin;
+using tavrin::testing::StationContext;
 
 namespace {
 
@@ -69,7 +71,7 @@ double RunUploadTask()
     TMessageQueue messages;
     TCompletionWaiter waiter;
     const auto start = std::chrono::steady_clock::now();
-    auto* task = new TTransferThread(messages, 7);
+    auto* task = new TTransferThread(messages, StationContext(7));
     task->Start();
     while (!waiter.Done)
         messages.PumpOne(waiter, std::chrono::seconds(1));

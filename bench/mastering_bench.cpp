@@ -14,6 +14,7 @@
 #include "bench/TaskCompletion.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "tasks/imaging/MasteringThread.h"
+#include "tests/support/TaskContexts.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include <string>
 
 using namespace tavrin;
+using tavrin::testing::MasteringContext;
 using namespace tavrin::bench;
 
 namespace {
@@ -32,7 +34,7 @@ double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
     TMessageQueue queue;
     TCompletion completion;
     const auto start = Clock::now();
-    auto* task = new TMasteringThread(queue, inputFolder, reference, "", "");
+    auto* task = new TMasteringThread(queue, MasteringContext(reference, inputFolder));
     task->Start();
     queue.PumpUntil(
         completion, [&] { return completion.Done; }, std::chrono::minutes(10));

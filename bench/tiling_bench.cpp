@@ -28,6 +28,7 @@
 #include "tasks/imaging/PreviewThread.h"
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/ReferenceCopies.h"
+#include "tests/support/TaskContexts.h"
 
 #include <algorithm>
 #include <array>
@@ -37,6 +38,8 @@
 #include <string>
 
 using namespace tavrin;
+using tavrin::testing::MasteringContext;
+using tavrin::testing::StationContext;
 using namespace tavrin::bench;
 
 namespace {
@@ -49,7 +52,7 @@ int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
     const std::int32_t reference = job.Reference;
     TMessageQueue queue;
     TCompletion completion;
-    auto* task = new TMasteringThread(queue, inputFolder, static_cast<std::uint32_t>(reference), "", "");
+    auto* task = new TMasteringThread(queue, MasteringContext(static_cast<std::uint32_t>(reference), inputFolder));
     task->Start();
     queue.PumpUntil(
         completion, [&] { return completion.Done; }, std::chrono::minutes(10));
@@ -218,11 +221,11 @@ int Chain(const std::string& inputFolder, int repeats)
             const double processorStart = ProcessorSeconds(RUSAGE_SELF);
             TWorkerThread* task = nullptr;
             if (stage == 0)
-                task = new TMasteringThread(queue, inputFolder, reference, "", "");
+                task = new TMasteringThread(queue, MasteringContext(reference, inputFolder));
             else if (stage == 1)
-                task = new TPreviewThread(queue, reference);
+                task = new TPreviewThread(queue, StationContext(reference));
             else
-                task = new TTilingThread(queue, reference);
+                task = new TTilingThread(queue, StationContext(reference));
             task->Start();
             queue.PumpUntil(
                 completion, [&] { return completion.Done; }, std::chrono::minutes(10));

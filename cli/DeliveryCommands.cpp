@@ -1,4 +1,6 @@
 #include "cli/DeliveryCommands.h"
+#include "base/catalogue/CatalogueAccess.h"
+#include "base/settings/SharedSettings.h"
 
 #include "base/text/TerminalText.h"
 #include "cli/StartupCommands.h"
@@ -74,7 +76,7 @@ int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& argume
     }
     if (!PrepareStationFiles())
         return ExitFailed;
-    auto* task = new TTask(context.Messages, reference);
+    auto* task = new TTask(context.Messages, TTaskContext(StationSettings().Copy(), *CatalogueConnection, reference));
     task->Start();
     TTaskPrinter printer(context.Log);
     // The task always ends with its completion; a server may take its time.
@@ -103,7 +105,7 @@ int RunCommonFiles(TCliContext& context, const std::vector<std::string>& argumen
     }
     if (!PrepareStationFiles())
         return ExitFailed;
-    const bool sent = TransferCommonFiles(context.Log);
+    const bool sent = TransferCommonFiles(StationSettings().Copy(), context.Log);
     // The error's message box reached the queue as a log text.
     TTaskPrinter printer(context.Log);
     context.Messages.PumpPending(printer);

@@ -1,7 +1,6 @@
 #include "cli/RunnerCommands.h"
 
 #include "base/platform/WorkerThread.h"
-#include "base/settings/SharedSettings.h"
 #include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 #include "station/AddressBook.h"
@@ -292,7 +291,7 @@ int RunTask(TCliContext& context, const std::vector<std::string>& arguments)
     const auto reference = ParseReference(arguments[1]);
     if (!reference)
         return ExitUsage;
-    PreparedStation(context);
+    TCliStation& station = PreparedStation(context);
     const TTaskKinds tasks = StationTaskKinds();
     const auto index = static_cast<std::size_t>(kind - kinds.begin());
     const TTaskFactory& factory = index < tasks.Chain.size() ? tasks.Chain[index] : tasks.Deletion;
@@ -301,7 +300,7 @@ int RunTask(TCliContext& context, const std::vector<std::string>& arguments)
         return ExitFailed;
     }
     TSingleTaskHandler handler(context.Log);
-    factory(context.Messages, *reference, StationSettings().Copy()).release()->Start();
+    factory(context.Messages, station.Core.TaskContext(*reference)).release()->Start();
     while (!handler.Done)
         context.Messages.PumpOne(handler, std::chrono::seconds(1));
     return handler.Failed ? ExitFailed : ExitDone;

@@ -1,6 +1,7 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/StationLock.h"
+#include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "engines/imaging/TiffErrorHandler.h"
 #include "gui/MainWindow.h"
@@ -45,7 +46,7 @@ int main(int argc, char* argv[])
     // about box and the address book) but shown only after the start-up.
     TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
-    mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(log); });
+    mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(StationSettings().Copy(), log); });
     TSplashForm splash;
     mainForm.StartUnderSplash(splash);
     const int status = QApplication::exec();

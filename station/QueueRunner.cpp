@@ -70,8 +70,9 @@ std::string ActivityText(const TRunnerActivity& activity)
     return text;
 }
 
-TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds)
-    : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds))
+TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
+                           TTaskContextMaker newContext)
+    : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds)), NewContext(std::move(newContext))
 {
 }
 
@@ -185,7 +186,9 @@ void TQueueRunner::CreateChainTask(int task, std::uint32_t jobReference)
         FinishJob(jobReference);
         return;
     }
-    Running.Start(factory(Target, jobReference, StationSettings().Copy()));
+    if (!ChainContext || ChainContext->JobReference() != jobReference)
+        ChainContext.emplace(NewContext(jobReference));
+    Running.Start(factory(Target, *ChainContext));
     BeginActivity(static_cast<TTaskIndex>(task), jobReference);
 }
 
@@ -280,7 +283,7 @@ bool TQueueRunner::BeginRefresh(const std::vector<std::uint32_t>& jobReferences,
         Log.Log("Fetching answers is not available in this build.");
         return false;
     }
-    Running.Start(Kinds.Answers(Target, jobReferences));
+    Running.Start(Kinds.Answers(Target, NewContext(0), jobReferences));
     Refreshing = true;
     AnswersAsked = asked;
     Notify(&TRunnerObserver::ProgressChanged);
@@ -347,6 +350,7 @@ void TQueueRunner::StartNext()
     if (IsFailedStatus(row.Status))
         StoreStatus(row.JobReference, "new", "");
     SetControlsEnabled(false);
+    ChainContext.reset();  // a new chain starts with the settings as they are now
     CreateChainTask(first, row.JobReference);
 }
 
@@ -486,7 +490,7 @@ void TQueueRunner::DeleteFromPostQueue()
     // The row stays until the task has really taken the job away: a
     // deletion that fails leaves the job where the operator can try again.
     if (Kinds.Deletion && !Closing) {
-        Running.Start(Kinds.Deletion(Target, reference, StationSettings().Copy()));
+        Running.Start(Kinds.Deletion(Target, NewContext(reference)));
         Deleting.insert(reference);
     } else
         Log.Log("The deletion task is not available; the files of job " + Decimal(reference) + " stay.");

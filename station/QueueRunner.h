@@ -72,7 +72,9 @@ public:
 class TQueueRunner final : public TMessageHandler {
 public:
     // The target is where the tasks post; it must deliver to HandleMessage.
-    TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds);
+    // Each chain, deletion and fetch gets one context from newContext.
+    TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
+                 TTaskContextMaker newContext);
     // Waits for every task still running and releases it.
     ~TQueueRunner() override;
     TQueueRunner(const TQueueRunner&) = delete;
@@ -181,6 +183,9 @@ private:
     TStationLog& Log;
     TOperatorDialogs& Dialogs;
     TTaskKinds Kinds;
+    TTaskContextMaker NewContext;
+    // The context of the running chain: all its tasks work with the settings of its start.
+    std::optional<TTaskContext> ChainContext;
 
     std::vector<TQueueRow> Queue;
     std::vector<TPostQueueRow> PostQueue;

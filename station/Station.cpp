@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/settings/SharedSettings.h"
 #include "station/TaskKinds.h"
@@ -7,8 +8,14 @@
 namespace tavrin {
 
 TStation::TStation(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs)
-    : Runner(target, log, dialogs, StationTaskKinds()), Startup(Runner, log, dialogs)
+    : Runner(target, log, dialogs, StationTaskKinds(), [this](std::uint32_t job) { return TaskContext(job); }),
+      Startup(Runner, log, dialogs)
 {
+}
+
+TTaskContext TStation::TaskContext(std::uint32_t jobReference) const
+{
+    return {StationSettings().Copy(), *CatalogueConnection, jobReference};
 }
 
 void TStation::Open()

@@ -53,6 +53,9 @@ public:
     // The customers' answers of a job as stored, against its current proof.
     TJobAnswers Answers(std::uint32_t jobReference) const;
 
+    // A task's context: the settings as they are now and the station's catalogue.
+    TTaskContext TaskContext(std::uint32_t jobReference) const;
+
     TQueueRunner Runner;
     TStartupOperation Startup;
 

@@ -9,34 +9,28 @@
 
 namespace tavrin {
 
+namespace {
+
+template <class TTask>
+TTaskFactory FactoryOf()
+{
+    return [](TMessageTarget& target, const TTaskContext& context) { return std::make_unique<TTask>(target, context); };
+}
+
+}  // namespace
+
 // The composition of the station's tasks: each joins the chain here.
 TTaskKinds StationTaskKinds()
 {
     TTaskKinds kinds;
-    kinds.Chain[MasterTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord& settings) {
-        // The configured profiles only when the configuration check accepted them.
-        const bool profiles = settings.ProfilesValid;
-        return std::make_unique<TMasteringThread>(target, settings.InputFolder, reference,
-                                                  profiles ? settings.SourceColorProfile : "",
-                                                  profiles ? settings.DestinationColorProfile : "");
-    };
-    kinds.Chain[PreviewTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TPreviewThread>(target, reference);
-    };
-    kinds.Chain[WebTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TTilingThread>(target, reference);
-    };
-    kinds.Chain[TransferTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TTransferThread>(target, reference);
-    };
-    kinds.Chain[NotifyTask] = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TNotifyThread>(target, reference);
-    };
-    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TDeleteThread>(target, reference);
-    };
-    kinds.Answers = [](TMessageTarget& target, const std::vector<std::uint32_t>& jobs) {
-        return std::make_unique<TAnswersThread>(target, jobs);
+    kinds.Chain[MasterTask] = FactoryOf<TMasteringThread>();
+    kinds.Chain[PreviewTask] = FactoryOf<TPreviewThread>();
+    kinds.Chain[WebTask] = FactoryOf<TTilingThread>();
+    kinds.Chain[TransferTask] = FactoryOf<TTransferThread>();
+    kinds.Chain[NotifyTask] = FactoryOf<TNotifyThread>();
+    kinds.Deletion = FactoryOf<TDeleteThread>();
+    kinds.Answers = [](TMessageTarget& target, const TTaskContext& context, const std::vector<std::uint32_t>& jobs) {
+        return std::make_unique<TAnswersThread>(target, context, jobs);
     };
     return kinds;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/platform/MessageTarget.h"
-#include "base/settings/SettingsRecord.h"
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskSets.h"
 #include "base/tasking/TaskThread.h"
 
@@ -13,14 +13,16 @@
 
 namespace tavrin {
 
-// Makes the thread object of one task for a job, not yet started. The
-// settings are a copy taken when the task is created.
-using TTaskFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, std::uint32_t jobReference,
-                                                                const TSettingsRecord& settings)>;
+// Makes the thread object of one task for the context's job, not yet started.
+using TTaskFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, const TTaskContext& context)>;
 
 // Makes the thread that fetches the customers' answers of these jobs.
-using TAnswersFactory =
-    std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, const std::vector<std::uint32_t>& jobs)>;
+using TAnswersFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, const TTaskContext& context,
+                                                                   const std::vector<std::uint32_t>& jobs)>;
+
+// Makes the context of a chain, a deletion or a fetch about the job (0 for
+// several jobs): the settings as they are now and the station's catalogue.
+using TTaskContextMaker = std::function<TTaskContext(std::uint32_t jobReference)>;
 
 // The table through which the runner creates tasks: one factory per task of
 // the chain, one for the deletion task and one for fetching answers. A

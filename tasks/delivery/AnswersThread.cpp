@@ -64,8 +64,10 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
     return fetch;
 }
 
-TAnswersThread::TAnswersThread(TMessageTarget& target, std::vector<std::uint32_t> jobReferences)
-    : TCustomTransferThread(target, ReportedReference(jobReferences), WM_ANSWERS_DONE), Jobs(std::move(jobReferences))
+TAnswersThread::TAnswersThread(TMessageTarget& target, const TTaskContext& context,
+                               std::vector<std::uint32_t> jobReferences)
+    : TCustomTransferThread(target, context.ForJob(ReportedReference(jobReferences)), WM_ANSWERS_DONE),
+      Jobs(std::move(jobReferences))
 {
 }
 

@@ -48,7 +48,7 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
 // 0 for several.
 class TAnswersThread final : public TCustomTransferThread {
 public:
-    TAnswersThread(TMessageTarget& target, std::vector<std::uint32_t> jobReferences);
+    TAnswersThread(TMessageTarget& target, const TTaskContext& context, std::vector<std::uint32_t> jobReferences);
 
 protected:
     void Run() override;

@@ -3,7 +3,6 @@
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/SocketOptions.h"
-#include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPServerAddress.h"
@@ -99,9 +98,9 @@ void StoreWhole(TFTPClient& client, const std::string& name, std::istream& conte
     RenameRemoteFile(client, unfinished, name);
 }
 
-TCustomTransferThread::TCustomTransferThread(TMessageTarget& target, std::uint32_t jobReference,
+TCustomTransferThread::TCustomTransferThread(TMessageTarget& target, const TTaskContext& context,
                                              TMessageNumber completion)
-    : TTaskThread(target, jobReference, completion)
+    : TTaskThread(target, context.JobReference(), completion), Context(context)
 {
 }
 
@@ -202,7 +201,7 @@ void TCustomTransferThread::FTPStatus(const std::string& status)
 
 bool TCustomTransferThread::LogOn()
 {
-    const TSettingsRecord settings = StationSettings().Copy();
+    const TSettingsRecord& settings = Context.Settings();
     UseKeepAlive = settings.FTPUseKeepAlives ? 0xFFFFFFFFu : 0u;
     try {
         OpenConfiguredFTP(*Client, settings, SessionTimeouts(settings));
@@ -251,7 +250,7 @@ bool TCustomTransferThread::Connect()
         AbandonSession();
         return false;
     }
-    const std::string initial = StationSettings().Copy().FTPInitialDirectory;
+    const std::string initial = Context.Settings().FTPInitialDirectory;
     bool connected = true;
     if (!initial.empty()) {
         try {

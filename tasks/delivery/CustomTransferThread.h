@@ -2,6 +2,7 @@
 
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/settings/SettingsRecord.h"
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 #include "engines/delivery/FTPClient.h"
 
@@ -29,7 +30,7 @@ void StoreWhole(TFTPClient& client, const std::string& name, std::istream& conte
 // of a failure in LastError; they run only on the thread itself.
 class TCustomTransferThread : public TTaskThread {
 public:
-    TCustomTransferThread(TMessageTarget& target, std::uint32_t jobReference, TMessageNumber completion);
+    TCustomTransferThread(TMessageTarget& target, const TTaskContext& context, TMessageNumber completion);
 
     static constexpr std::chrono::milliseconds ConnectTimeout{30000};
     static constexpr int KeepAliveIdleMilliseconds = 300000;
@@ -86,6 +87,7 @@ protected:
     // log line with its reason and gives no names.
     std::vector<std::string> RemoteNameList();
 
+    const TTaskContext Context;
     std::int64_t TransferSize = 0;
     std::int64_t TransferredBytes = 0;
     int LastPercent = 0;

@@ -86,8 +86,8 @@ const std::string NotGone = "No file here was deleted: the job's folder on the w
 
 }  // namespace
 
-TDeleteThread::TDeleteThread(TMessageTarget& target, std::uint32_t jobReference)
-    : TCustomTransferThread(target, jobReference, WM_DELETE_DONE)
+TDeleteThread::TDeleteThread(TMessageTarget& target, const TTaskContext& context)
+    : TCustomTransferThread(target, context, WM_DELETE_DONE)
 {
 }
 

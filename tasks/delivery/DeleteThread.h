@@ -19,7 +19,7 @@ namespace tavrin {
 // the proof may still be online, nothing local has been touched.
 class TDeleteThread final : public TCustomTransferThread {
 public:
-    TDeleteThread(TMessageTarget& target, std::uint32_t jobReference);
+    TDeleteThread(TMessageTarget& target, const TTaskContext& context);
 
 protected:
     void Run() override;

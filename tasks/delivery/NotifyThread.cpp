@@ -1,7 +1,6 @@
 #include "tasks/delivery/NotifyThread.h"
 
 #include "base/catalogue/CatalogueAccess.h"
-#include "base/settings/SharedSettings.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/MailAddress.h"
 #include "engines/delivery/SMTPClient.h"
@@ -40,8 +39,8 @@ std::string OneLine(std::string text)
 
 }  // namespace
 
-TNotifyThread::TNotifyThread(TMessageTarget& target, std::uint32_t jobReference)
-    : TTaskThread(target, jobReference, WM_NOTIFY_DONE)
+TNotifyThread::TNotifyThread(TMessageTarget& target, const TTaskContext& context)
+    : TTaskThread(target, context.JobReference(), WM_NOTIFY_DONE), Context(context)
 {
 }
 
@@ -68,7 +67,7 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
     if (ids.empty())
         return mailboxes;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
+    OpenQuery(&Context.Catalogue(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
     for (; !rows.Eof(); rows.MoveNext()) {
         TMailbox mailbox = MailboxFromText(FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"));
         if (mailbox.Address.empty())
@@ -178,7 +177,7 @@ void TNotifyThread::Run()
         Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
         return;
     }
-    const TSettingsRecord settings = StationSettings().Copy();
+    const TSettingsRecord& settings = Context.Settings();
     TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(reference), settings);
 
     const std::string recipients = QueuedRecipients();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 #include "engines/delivery/NotifyMessage.h"
 
@@ -20,12 +21,14 @@ class TSMTPClient;
 // and the reason. The completion WM_NOTIFY_DONE always follows.
 class TNotifyThread final : public TTaskThread {
 public:
-    TNotifyThread(TMessageTarget& target, std::uint32_t jobReference);
+    TNotifyThread(TMessageTarget& target, const TTaskContext& context);
 
 protected:
     void Run() override;
 
 private:
+    const TTaskContext Context;
+
     // WM_TOTAL_PROGRESS: a log text and the total progress (-1: no change).
     void PostLog(const std::string& text, int progress);
     // WM_TASK_PROGRESS: a log text and the task progress (-1: no change).

@@ -2,7 +2,6 @@
 
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageBox.h"
-#include "base/settings/SharedSettings.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPClient.h"
@@ -25,9 +24,8 @@ namespace {
  *    unfinished name, renamed when whole.
  * Raises on any failure.
  */
-void SendCommonFolder(TStationLog& log, const std::string& folderName)
+void SendCommonFolder(const TSettingsRecord& settings, TStationLog& log, const std::string& folderName)
 {
-    const TSettingsRecord settings = StationSettings().Copy();
     const std::string local = ProgramFolder() + folderName;
     // Exactly as typed: a hand-edited "/www" gives "/wwwtavrin/images".
     const std::string remote = settings.FTPInitialDirectory + "tavrin/" + folderName;
@@ -67,11 +65,11 @@ void SendCommonFolder(TStationLog& log, const std::string& folderName)
 
 }  // namespace
 
-bool TransferCommonFiles(TStationLog& log)
+bool TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log)
 {
     try {
-        SendCommonFolder(log, "images");
-        SendCommonFolder(log, "scripts");
+        SendCommonFolder(settings, log, "images");
+        SendCommonFolder(settings, log, "scripts");
     } catch (const std::exception& error) {
         ShowMessageBox("Error", Trimmed(error.what()), TMessageBoxIcon::Error);
         return false;

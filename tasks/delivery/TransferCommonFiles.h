@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/settings/SettingsRecord.h"
 #include "base/tasking/StationLog.h"
 
 namespace tavrin {
@@ -9,6 +10,6 @@ namespace tavrin {
 // with a plain session of its own (binary, "PORT" data connections). Runs on
 // the main thread and logs each file. Any failure ends it at once and is
 // shown in a message box with the error's text; returns false then.
-bool TransferCommonFiles(TStationLog& log);
+bool TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log);
 
 }  // namespace tavrin

@@ -29,8 +29,8 @@ constexpr const char* IndexPageName = "index.html";
 
 }  // namespace
 
-TTransferThread::TTransferThread(TMessageTarget& target, std::uint32_t jobReference)
-    : TCustomTransferThread(target, jobReference, WM_TRANSFER_DONE)
+TTransferThread::TTransferThread(TMessageTarget& target, const TTaskContext& context)
+    : TCustomTransferThread(target, context, WM_TRANSFER_DONE)
 {
 }
 

@@ -16,7 +16,7 @@ namespace tavrin {
 // server or a remote folder cannot be reached, or any file was not sent.
 class TTransferThread final : public TCustomTransferThread {
 public:
-    TTransferThread(TMessageTarget& target, std::uint32_t jobReference);
+    TTransferThread(TMessageTarget& target, const TTaskContext& context);
 
 protected:
     void Run() override;

@@ -190,10 +190,10 @@ private:
 
 }  // namespace
 
-TMasteringThread::TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
-                                   std::string sourceColorProfile, std::string destinationColorProfile)
-    : TTaskThread(target, jobReference, WM_MASTER_DONE), InputFolder(std::move(inputFolder)),
-      SourceProfile(std::move(sourceColorProfile)), DestinationProfile(std::move(destinationColorProfile))
+TMasteringThread::TMasteringThread(TMessageTarget& target, const TTaskContext& context)
+    : TTaskThread(target, context.JobReference(), WM_MASTER_DONE), InputFolder(context.Settings().InputFolder),
+      SourceProfile(context.Settings().ProfilesValid ? context.Settings().SourceColorProfile : ""),
+      DestinationProfile(context.Settings().ProfilesValid ? context.Settings().DestinationColorProfile : "")
 {
 }
 

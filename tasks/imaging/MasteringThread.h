@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 
 #include <cstdint>
@@ -34,10 +35,10 @@ struct TPagePlate;
 // arrives.
 class TMasteringThread final : public TTaskThread {
 public:
-    // inputFolder ends with a path separator; empty profile paths stand for
-    // the built-in CMYK profile and sRGB.
-    TMasteringThread(TMessageTarget& target, std::string inputFolder, std::uint32_t jobReference,
-                     std::string sourceColorProfile, std::string destinationColorProfile);
+    // The page buffers come from the settings' input folder; the configured
+    // profiles are used only when the configuration check accepted them, and
+    // the built-in CMYK profile and sRGB otherwise.
+    TMasteringThread(TMessageTarget& target, const TTaskContext& context);
 
     const std::string InputFolder;
     const std::string SourceProfile;

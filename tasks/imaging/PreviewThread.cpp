@@ -11,8 +11,8 @@
 
 namespace tavrin {
 
-TPreviewThread::TPreviewThread(TMessageTarget& target, std::uint32_t jobReference)
-    : TTaskThread(target, jobReference, WM_PREVIEW_DONE)
+TPreviewThread::TPreviewThread(TMessageTarget& target, const TTaskContext& context)
+    : TTaskThread(target, context.JobReference(), WM_PREVIEW_DONE), Context(context)
 {
 }
 

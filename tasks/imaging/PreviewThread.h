@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 
 #include <cstdint>
@@ -15,13 +16,16 @@ namespace tavrin {
 // total and task progress, and always ends with WM_PREVIEW_DONE.
 class TPreviewThread final : public TTaskThread {
 public:
-    TPreviewThread(TMessageTarget& target, std::uint32_t jobReference);
+    TPreviewThread(TMessageTarget& target, const TTaskContext& context);
 
     // The overview's larger side in pixels.
     static constexpr double OverviewSize = 288.0;
 
 protected:
     void Run() override;
+
+private:
+    const TTaskContext Context;
 };
 
 }  // namespace tavrin

@@ -3,7 +3,6 @@
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/LocalClock.h"
-#include "base/settings/SharedSettings.h"
 #include "base/tasking/RoundedPercent.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/MasterLayout.h"
@@ -34,8 +33,8 @@ void RemovePageTiles(const std::string& jobFolder, int page)
 
 }  // namespace
 
-TTilingThread::TTilingThread(TMessageTarget& target, std::uint32_t jobReference)
-    : TTaskThread(target, jobReference, WM_WEB_DONE)
+TTilingThread::TTilingThread(TMessageTarget& target, const TTaskContext& context)
+    : TTaskThread(target, context.JobReference(), WM_WEB_DONE), Context(context)
 {
 }
 
@@ -111,8 +110,8 @@ void TTilingThread::Run()
         }
     }
 
-    // 2. The pages, with the settings as they are now.
-    WriteJobProofPages(job, StationSettings().Copy(), jobFolder, started, tables);
+    // 2. The pages, with the settings the chain started with.
+    WriteJobProofPages(job, Context.Settings(), jobFolder, started, tables);
     PostLogText("", 100);
 }
 

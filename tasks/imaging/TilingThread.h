@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace tavrin {
 // WM_WEB_DONE.
 class TTilingThread final : public TTaskThread {
 public:
-    TTilingThread(TMessageTarget& target, std::uint32_t jobReference);
+    TTilingThread(TMessageTarget& target, const TTaskContext& context);
 
     // Pixels on each side of a tile.
     static constexpr std::uint32_t TileSize = 288;
@@ -30,6 +31,9 @@ public:
 
 protected:
     void Run() override;
+
+private:
+    const TTaskContext Context;
 };
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include "tasks/imaging/PreviewThread.h"
 #include "tasks/imaging/TilingThread.h"
 #include "tests/delivery/ServerProcess.h"
+#include "tests/support/TaskContexts.h"
 
 #include <filesystem>
 #include <random>
@@ -54,8 +55,9 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
     master->Close();
 
     // 2. The overview, the tiles and the pages.
-    for (TTaskThread* task : std::initializer_list<TTaskThread*>{new TPreviewThread(messages, reference),
-                                                                 new TTilingThread(messages, reference)}) {
+    for (TTaskThread* task :
+         std::initializer_list<TTaskThread*>{new TPreviewThread(messages, StationContext(reference)),
+                                             new TTilingThread(messages, StationContext(reference))}) {
         struct TUntilDone final : TMessageHandler {
             bool Done = false;
             void HandleMessage(TTaskMessage message) override

@@ -1,4 +1,5 @@
 #include "tests/delivery/DeliveryFixture.h"
+#include "tests/support/TaskContexts.h"
 
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
@@ -12,12 +13,13 @@ namespace {
 
 using testing::FileBytes;
 using testing::NoiseBytes;
+using testing::StationContext;
 using testing::WriteBytes;
 
 // The session's operations, called directly on the test's thread.
 class TProbeSession final : public TCustomTransferThread {
 public:
-    explicit TProbeSession(TMessageTarget& target) : TCustomTransferThread(target, 1, WM_TRANSFER_DONE)
+    explicit TProbeSession(TMessageTarget& target) : TCustomTransferThread(target, StationContext(1), WM_TRANSFER_DONE)
     {
         CreateClient();
     }

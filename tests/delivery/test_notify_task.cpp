@@ -5,6 +5,7 @@
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
 #include "tests/delivery/TestCertificate.h"
+#include "tests/support/TaskContexts.h"
 
 #include <iostream>
 
@@ -96,7 +97,7 @@ protected:
         StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPPort = port; });
     }
 
-    TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, 7)); }
+    TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, StationContext(7))); }
 
     // The SMTP reply time-out as a settings file of these lines gives it.
     void UseReplyTimeoutFromFile(const std::string& lines)
@@ -307,7 +308,7 @@ TEST_F(NotifyTask, WithoutRecipientsOrJobNothingIsSentAndTheTaskFails)
     // A job that is not catalogued has no link to send.
     Run("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, QueueListRecipients) "
         "values (8, \"Notify\", \"new\", \"3\")");
-    const TPostedMessages posted = RunTask(new TNotifyThread(Messages, 8));
+    const TPostedMessages posted = RunTask(new TNotifyThread(Messages, StationContext(8)));
     EXPECT_TRUE(posted.Log.empty());
     EXPECT_TRUE(posted.TaskLog.empty());
     ASSERT_EQ(posted.Completions.size(), 1u);

@@ -9,6 +9,7 @@
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/ProofFixture.h"
 #include "tests/delivery/TestCertificate.h"
+#include "tests/support/TaskContexts.h"
 
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 
 namespace tavrin {
 namespace {
+
+using testing::StationContext;
 
 using testing::FileBytes;
 using testing::WriteBytes;
@@ -68,7 +71,7 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
     WriteBytes(Local("scripts/tavrin.js"), "function zoom() {}\n");
     WriteBytes(Local("images/logo.jpg"), testing::NoiseBytes(20000, 5));
 
-    const auto sent = RunTask(new TTransferThread(Messages, 7));
+    const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
     EXPECT_EQ(sent.Log.back(), std::make_pair(std::string("Done."), 100));
     EXPECT_TRUE(sent.LogStartingWith("Could not send ").empty());
     const auto remote = ServerRoot() / "www/tavrin";
@@ -78,7 +81,7 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
     EXPECT_EQ(FileBytes(remote / "scripts/tavrin.js"), FileBytes(Local("scripts/tavrin.js")));
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), FileBytes(Local("images/logo.jpg")));
 
-    const auto deleted = RunTask(new TDeleteThread(Messages, 7));
+    const auto deleted = RunTask(new TDeleteThread(Messages, StationContext(7)));
     EXPECT_EQ(deleted.LogStartingWith("Done deleting /www/tavrin/" + std::string(JobID) + "//").size(), names.size());
     EXPECT_TRUE(deleted.LogStartingWith("Could not delete").empty());
     EXPECT_FALSE(std::filesystem::exists(remote / JobID));
@@ -159,7 +162,7 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     AddJob(7, JobID, secret);
     WriteSmallProof(JobID);
 
-    const auto sent = RunTask(new TTransferThread(Messages, 7));
+    const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
     const auto remote = ServerRoot() / "www/tavrin";
@@ -194,7 +197,7 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     });
     std::filesystem::remove(remote / "images/logo.jpg");
     TStationLog log;
-    EXPECT_TRUE(TransferCommonFiles(log)) << (boxes.empty() ? "" : boxes.back());
+    EXPECT_TRUE(TransferCommonFiles(StationSettings().Copy(), log)) << (boxes.empty() ? "" : boxes.back());
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), FileBytes(Local("images/logo.jpg")));
 
     // The customer's answers come back in TLS too; a job never sent has none yet.
@@ -205,14 +208,14 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     answer.Time = "2026-12-10T09:30:00Z";
     WriteBytes(remote / remoteName / "replies.jsonl", AnswerJson(answer) + "\n");
     AddJob(8, "20240314092653121");
-    const auto fetched = RunTask(new TAnswersThread(Messages, {7, 8}));
+    const auto fetched = RunTask(new TAnswersThread(Messages, StationContext(0), {7, 8}));
     ASSERT_EQ(fetched.Completions.size(), 1u);
     EXPECT_FALSE(fetched.Completions[0].Failed) << fetched.Completions[0].FailureReason;
     answer.Source = "web";
     EXPECT_EQ(LoadProofAnswers(7), std::vector<TProofAnswer>{answer});
     EXPECT_TRUE(Says(Conversation(), "RETR /www/tavrin/" + remoteName + "/replies.jsonl"));
 
-    const auto deleted = RunTask(new TDeleteThread(Messages, 7));
+    const auto deleted = RunTask(new TDeleteThread(Messages, StationContext(7)));
     EXPECT_FALSE(deleted.Completions[0].Failed) << deleted.Completions[0].FailureReason;
     EXPECT_FALSE(std::filesystem::exists(remote / remoteName));
     SetMessageBoxHook(nullptr);
@@ -248,7 +251,7 @@ TEST_F(VsftpdTLS, AnotherCertificateOrNoTLSAtAllFailsBeforeTheUserNameAndPasswor
         StartVsftpd(c.ServerTLS);
         std::filesystem::remove(Temporary.Path() / "vsftpd.log");
         StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPServerFingerprint = c.Pinned; });
-        const auto sent = RunTask(new TTransferThread(Messages, 7));
+        const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
         ASSERT_EQ(sent.Completions.size(), 1u);
         EXPECT_TRUE(sent.Completions[0].Failed);
         EXPECT_NE(sent.Completions[0].FailureReason.find(c.Reason), std::string::npos)
@@ -271,7 +274,7 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
     AddJob(7, JobID);
     WriteSmallProof(JobID);
 
-    auto sent = RunTask(new TTransferThread(Messages, 7));
+    auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
     EXPECT_EQ(sent.LogStartingWith("The certificate of "),
@@ -280,7 +283,7 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
                                                          -1}}));
     EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / "index.html"), "<html>proof</html>\n");
     TStationLog log;
-    EXPECT_TRUE(TransferCommonFiles(log));
+    EXPECT_TRUE(TransferCommonFiles(StationSettings().Copy(), log));
     ASSERT_FALSE(log.Lines().empty());
     EXPECT_NE(log.Lines().front().find("]: The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; "),
               std::string::npos)
@@ -289,7 +292,7 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
     std::filesystem::remove_all(ServerRoot() / "www/tavrin");
     std::filesystem::remove(Temporary.Path() / "vsftpd.log");
     StationSettings().Update([](TSettingsRecord& settings) { settings.FTPServerFingerprint.clear(); });
-    sent = RunTask(new TTransferThread(Messages, 7));
+    sent = RunTask(new TTransferThread(Messages, StationContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_TRUE(sent.Completions[0].Failed);
     EXPECT_NE(sent.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)

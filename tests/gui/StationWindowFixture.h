@@ -8,6 +8,7 @@
 #include "station/StartupOperation.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TaskContexts.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 
 #include <QApplication>
@@ -92,7 +93,7 @@ class StationWindow : public CatalogueFixture {
 protected:
     StationWindow() = default;
     // A window whose runner creates its tasks from kinds.
-    explicit StationWindow(TTaskKinds kinds) : Runner{Messages, Log, Dialogs, std::move(kinds)} {}
+    explicit StationWindow(TTaskKinds kinds) : Runner{Messages, Log, Dialogs, std::move(kinds), StationContext} {}
 
     void SetUp() override
     {
@@ -153,7 +154,7 @@ protected:
     TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
     TScriptedDialogs Dialogs;
     TQtMessageTarget Messages;
-    TQueueRunner Runner{Messages, Log, Dialogs, TTaskKinds{}};
+    TQueueRunner Runner{Messages, Log, Dialogs, TTaskKinds{}, StationContext};
     TStartupOperation Startup{Runner, Log, Dialogs};
     std::unique_ptr<TMainForm> Form;
 };

@@ -67,12 +67,11 @@ TTaskKinds SteppedKinds()
 {
     TTaskKinds kinds;
     for (int task = 0; task < TaskCount; ++task)
-        kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, std::uint32_t reference,
-                                                             const TSettingsRecord&) {
-            return std::make_unique<TSteppedTask>(target, reference, task);
+        kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, const TTaskContext& context) {
+            return std::make_unique<TSteppedTask>(target, context.JobReference(), task);
         };
-    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TSteppedDeletion>(target, reference);
+    kinds.Deletion = [](TMessageTarget& target, const TTaskContext& context) {
+        return std::make_unique<TSteppedDeletion>(target, context.JobReference());
     };
     return kinds;
 }

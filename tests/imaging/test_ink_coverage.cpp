@@ -6,6 +6,7 @@
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/JobFixture.h"
 #include "tests/imaging/MasterFiles.h"
+#include "tests/support/TaskContexts.h"
 #include "tests/support/TreePaths.h"
 
 #include <algorithm>
@@ -226,15 +227,18 @@ protected:
 
     std::string RunMaster()
     {
-        return RunTaskThread(
-                   [&](TMessageTarget& target) { return new TMasteringThread(target, InputFolder, 5, "", ""); })
+        return RunTaskThread([&](TMessageTarget& target) {
+                   return new TMasteringThread(target, MasteringContext(5, InputFolder));
+               })
             .back()
             .Text;
     }
 
     std::string RunWeb()
     {
-        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, 5); }).back().Text;
+        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, StationContext(5)); })
+            .back()
+            .Text;
     }
 
     const std::string SpotName = "Gold <&> \"\xC3\x84\"";

@@ -12,6 +12,7 @@
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/imaging/JobFixture.h"
 #include "tests/imaging/MasterFiles.h"
+#include "tests/support/TaskContexts.h"
 #include "tools/pgbwrite/PageBufferWriter.h"
 
 #include <algorithm>
@@ -42,8 +43,9 @@ class MasteringTask : public JobFixture {
 protected:
     std::vector<TSeen> RunTask(std::uint32_t reference)
     {
-        return RunTaskThread(
-            [&](TMessageTarget& target) { return new TMasteringThread(target, InputFolder, reference, "", ""); });
+        return RunTaskThread([&](TMessageTarget& target) {
+            return new TMasteringThread(target, MasteringContext(reference, InputFolder));
+        });
     }
 
     // The plate files of a page in PlateList order.

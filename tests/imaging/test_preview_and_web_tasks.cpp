@@ -6,6 +6,7 @@
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/JobFixture.h"
 #include "tests/imaging/MasterFiles.h"
+#include "tests/support/TaskContexts.h"
 
 #include <gd.h>
 #include <tiffio.h>
@@ -56,18 +57,21 @@ protected:
         for (int page = 1; page <= pages; ++page)
             WritePlate("p" + std::to_string(page) + ".pgb", page, "BLACK", RandomBitmap(600, 400, page));
         Scan();
-        RunTaskThread([&](TMessageTarget& target) { return new TMasteringThread(target, InputFolder, 5, "", ""); });
+        RunTaskThread(
+            [&](TMessageTarget& target) { return new TMasteringThread(target, MasteringContext(5, InputFolder)); });
         JobFolder = OutputFolder() + UniqueID(5) + "/";
     }
 
     std::vector<TSeen> RunPreview(std::uint32_t reference)
     {
-        return RunTaskThread([&](TMessageTarget& target) { return new TPreviewThread(target, reference); });
+        return RunTaskThread(
+            [&](TMessageTarget& target) { return new TPreviewThread(target, StationContext(reference)); });
     }
 
     std::vector<TSeen> RunWeb(std::uint32_t reference)
     {
-        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, reference); });
+        return RunTaskThread(
+            [&](TMessageTarget& target) { return new TTilingThread(target, StationContext(reference)); });
     }
 
     std::string JobFolder;

@@ -7,6 +7,7 @@
 #include "station/StartupOperation.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TaskContexts.h"
 
 #include <filesystem>
 #include <fstream>
@@ -71,14 +72,13 @@ TTaskKinds ScriptedKinds()
 {
     TTaskKinds kinds;
     for (int task = 0; task < TaskCount; ++task)
-        kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, std::uint32_t reference,
-                                                             const TSettingsRecord&) {
-            return std::make_unique<TScriptedTask>(target, reference, task);
+        kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, const TTaskContext& context) {
+            return std::make_unique<TScriptedTask>(target, context.JobReference(), task);
         };
-    kinds.Deletion = [](TMessageTarget& target, std::uint32_t reference, const TSettingsRecord&) {
-        return std::make_unique<TScriptedTask>(target, reference, -1);
+    kinds.Deletion = [](TMessageTarget& target, const TTaskContext& context) {
+        return std::make_unique<TScriptedTask>(target, context.JobReference(), -1);
     };
-    kinds.Answers = [](TMessageTarget& target, const std::vector<std::uint32_t>& jobs) {
+    kinds.Answers = [](TMessageTarget& target, const TTaskContext&, const std::vector<std::uint32_t>& jobs) {
         return std::make_unique<TScriptedAnswers>(target, jobs);
     };
     return kinds;
@@ -151,7 +151,7 @@ protected:
     TMessageQueue Messages;
     TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
     TScriptedDialogs Dialogs;
-    TQueueRunner Runner{Messages, Log, Dialogs, ScriptedKinds()};
+    TQueueRunner Runner{Messages, Log, Dialogs, ScriptedKinds(), StationContext};
 };
 
 TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
@@ -543,7 +543,7 @@ TEST_F(QueueRunner, AFailedDeletionIsReportedOnceAndKeepsTheJobMarkedUntilOneSuc
     // The job stays, marked, also for a station started afresh.
     ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
     EXPECT_EQ(Runner.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");
-    TQueueRunner restarted{Messages, Log, Dialogs, ScriptedKinds()};
+    TQueueRunner restarted{Messages, Log, Dialogs, ScriptedKinds(), StationContext};
     restarted.ReloadPostQueueList();
     ASSERT_EQ(restarted.PostQueueRows().size(), 1u);
     EXPECT_EQ(restarted.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");
