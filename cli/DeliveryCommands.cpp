@@ -1,5 +1,6 @@
 #include "cli/DeliveryCommands.h"
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/platform/MessageBox.h"
 #include "base/settings/SharedSettings.h"
 
 #include "base/text/TerminalText.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <iostream>
 #include <limits>
+#include <stdexcept>
 
 namespace tavrin {
 
@@ -105,7 +107,14 @@ int RunCommonFiles(TCliContext& context, const std::vector<std::string>& argumen
     }
     if (!PrepareStationFiles())
         return ExitFailed;
-    const bool sent = TransferCommonFiles(StationSettings().Copy(), context.Log);
+    bool sent = true;
+    try {
+        TransferCommonFiles(StationSettings().Copy(), context.Log);
+    } catch (const std::exception& error) {
+        sent = false;
+        // The window shows the reason in an error box; here the box's text goes to standard error and the log.
+        ShowMessageBox("Error", error.what(), TMessageBoxIcon::Error);
+    }
     // The error's message box reached the queue as a log text.
     TTaskPrinter printer(context.Log);
     context.Messages.PumpPending(printer);

@@ -6,6 +6,7 @@
 #include "base/tasking/RoundedPercent.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/AnswerReading.h"
+#include "tasks/delivery/DeliveryJob.h"
 
 #include <stdexcept>
 
@@ -66,22 +67,21 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
 
 TAnswersThread::TAnswersThread(TMessageTarget& target, const TTaskContext& context,
                                std::vector<std::uint32_t> jobReferences)
-    : TCustomTransferThread(target, context.ForJob(ReportedReference(jobReferences)), WM_ANSWERS_DONE),
-      Jobs(std::move(jobReferences))
+    : TTaskThread(target, ReportedReference(jobReferences), WM_ANSWERS_DONE),
+      Context(context.ForJob(ReportedReference(jobReferences))), Jobs(std::move(jobReferences))
 {
 }
 
 void TAnswersThread::LogOnForFiles()
 {
-    if (!Connect())
-        throw EFTPError(LastError);
+    Session->Connect();
     // The files as stored, byte for byte: no line ends changed on the way.
-    Client->Command("TYPE", "I", {200});
+    Session->Client().Command("TYPE", "I", {200});
 }
 
 void TAnswersThread::NotDone(const std::string& problem)
 {
-    PostLog(problem, -1);
+    PostLogText(problem, -1);
     Problems.push_back(problem);
 }
 
@@ -104,17 +104,18 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
     }
     const std::string path = jobsFolder + folder + "/replies.jsonl";
     try {
-        if (!Client->Connected())
+        if (!Session->Connected())
             LogOnForFiles();
     } catch (const EFTPError& error) {
         NotDone(job + ": could not fetch " + path + ": " + Trimmed(error.what()));
         return;
     }
     const TRepliesFetch fetch =
-        FetchRepliesIntoCatalogue(*Client, jobReference, path, folder,
-                                  [&](const std::string& skipped) { PostLog(job + ": replies.jsonl" + skipped, -1); });
+        FetchRepliesIntoCatalogue(Session->Client(), jobReference, path, folder, [&](const std::string& skipped) {
+            PostLogText(job + ": replies.jsonl" + skipped, -1);
+        });
     switch (fetch.Outcome) {
-    case TRepliesFetch::TOutcome::NoFile: PostLog(job + ": no answers yet.", -1); break;
+    case TRepliesFetch::TOutcome::NoFile: PostLogText(job + ": no answers yet.", -1); break;
     case TRepliesFetch::TOutcome::TooLarge:
         NotDone(job + ": the replies file " + path + " is larger than 1 MB, which no answer endpoint writes; " +
                 "it was skipped.");
@@ -124,7 +125,8 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         NotDone(job + ": the answers could not be stored: " + fetch.Problem);
         break;
     case TRepliesFetch::TOutcome::Stored:
-        PostLog(job + ": " + Answers(fetch.OnServer) + " on the server, " + std::to_string(fetch.Added) + " new.", -1);
+        PostLogText(job + ": " + Answers(fetch.OnServer) + " on the server, " + std::to_string(fetch.Added) + " new.",
+                    -1);
         break;
     }
 }
@@ -137,26 +139,29 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
  */
 void TAnswersThread::Run()
 {
-    PostLog("Fetching the answers of " + std::to_string(Jobs.size()) + (Jobs.size() == 1 ? " job." : " jobs."), 0);
-    CreateClient();
+    PostLogText("Fetching the answers of " + std::to_string(Jobs.size()) + (Jobs.size() == 1 ? " job." : " jobs."), 0);
+    Session.emplace(
+        Context.Settings(),
+        TaskSessionReports([this](const std::string& text, int progress) { PostLogText(text, progress); },
+                           [this](const std::string& text, int progress) { PostTaskText(text, progress); }));
     try {
         LogOnForFiles();
     } catch (const EFTPError& error) {
         const std::string reason = "Could not log on to the FTP server: " + std::string(error.what());
-        PostLog(reason, 100);
-        DestroyClient();
+        PostLogText(reason, 100);
+        Session.reset();
         Fail(reason);
         return;
     }
-    const std::string jobsFolder = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
+    const std::string jobsFolder = WithSingleTrailingSlash(Session->RootPath() + "tavrin/");
     const auto count = static_cast<std::int64_t>(Jobs.size());
     for (std::int64_t index = 0; index < count; ++index) {
         RefreshJob(Jobs[static_cast<std::size_t>(index)], jobsFolder);
-        PostLog("", RoundedPercent(index + 1, count));
+        PostLogText("", RoundedPercent(index + 1, count));
     }
-    Disconnect();
-    DestroyClient();
-    PostLog("", 100);
+    Session->Disconnect();
+    Session.reset();
+    PostLogText("", 100);
     if (Problems.size() == 1)
         Fail(Problems.front());
     else if (!Problems.empty())

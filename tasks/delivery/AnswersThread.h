@@ -1,9 +1,13 @@
 #pragma once
 
-#include "tasks/delivery/CustomTransferThread.h"
+#include "base/tasking/TaskContext.h"
+#include "base/tasking/TaskThread.h"
+#include "engines/delivery/FTPClient.h"
+#include "engines/delivery/WebHostSession.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +50,7 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
 // is logged and fails the task at the end, after the other jobs were done.
 // Ends with WM_ANSWERS_DONE; its job reference is the one job asked for, or
 // 0 for several.
-class TAnswersThread final : public TCustomTransferThread {
+class TAnswersThread final : public TTaskThread {
 public:
     TAnswersThread(TMessageTarget& target, const TTaskContext& context, std::vector<std::uint32_t> jobReferences);
 
@@ -60,7 +64,9 @@ private:
     void LogOnForFiles();
     void NotDone(const std::string& problem);
 
+    const TTaskContext Context;
     const std::vector<std::uint32_t> Jobs;
+    std::optional<TWebHostSession> Session;
     std::vector<std::string> Problems;
 };
 

@@ -10,6 +10,7 @@
 #include "engines/delivery/TransferHelpers.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "tasks/delivery/AnswersThread.h"
+#include "tasks/delivery/DeliveryJob.h"
 
 #include <cctype>
 #include <filesystem>
@@ -87,20 +88,20 @@ const std::string NotGone = "No file here was deleted: the job's folder on the w
 }  // namespace
 
 TDeleteThread::TDeleteThread(TMessageTarget& target, const TTaskContext& context)
-    : TCustomTransferThread(target, context, WM_DELETE_DONE)
+    : TTaskThread(target, context.JobReference(), WM_DELETE_DONE), Context(context)
 {
 }
 
 void TDeleteThread::NotDone(const std::string& problem, int progress)
 {
-    PostLog(problem, progress);
+    PostLogText(problem, progress);
     Problems.push_back(problem);
 }
 
 void TDeleteThread::Stop(const std::string& consequence)
 {
-    PostLog(consequence, 100);
-    PostTaskLog("", 100);
+    PostLogText(consequence, 100);
+    PostTaskText("", 100);
     std::string reason;
     for (const std::string& problem : Problems)
         reason += (reason.empty() ? "" : "; ") + problem;
@@ -132,10 +133,10 @@ void TDeleteThread::DeleteLocalFiles(const std::string& localFolder)
     const std::size_t problemsBefore = Problems.size();
     for (std::int64_t index = 0; index < count; ++index) {
         const std::string path = localFolder + names[static_cast<std::size_t>(index)];
-        PostLog("Deleting " + path, 0);
+        PostLogText("Deleting " + path, 0);
         const std::string problem = LocalRemovalProblem(path);
         if (problem.empty())
-            PostLog("Done deleting " + path, RoundedPercent(index, count));
+            PostLogText("Done deleting " + path, RoundedPercent(index, count));
         else
             NotDone(problem, RoundedPercent(index, count));
     }
@@ -158,29 +159,14 @@ void TDeleteThread::DeleteMasters(const TJobDetailRecord& job)
     }
 }
 
-bool TDeleteThread::EnterExisting(const std::string& remotePath)
-{
-    try {
-        // The root itself has no name without its slash.
-        Client->Command("CWD", remotePath == "/" ? remotePath : WithoutTrailingSlash(remotePath), {200, 250});
-        CurrentRemotePath = WithSingleTrailingSlash(Client->PrintWorkingDirectory());
-    } catch (const EFTPError& error) {
-        LastError = Trimmed(error.what());
-        return false;
-    }
-    return IsAtRemotePath(remotePath);
-}
-
 std::optional<bool> TDeleteThread::ListsName(const std::string& folder, const std::string& name)
 {
-    if (!EnterExisting(folder))
-        return std::nullopt;
     try {
-        for (const std::string& listed : Client->NameList(""))
+        Session->EnterExisting(folder);
+        for (const std::string& listed : Session->NameList())
             if (LastStep(listed) == name)
                 return true;
-    } catch (const EFTPError& error) {
-        LastError = Trimmed(error.what());
+    } catch (const EFTPError&) {
         return std::nullopt;
     }
     return false;
@@ -193,15 +179,12 @@ std::optional<bool> TDeleteThread::ListsName(const std::string& folder, const st
  */
 std::optional<bool> TDeleteThread::RemoteFolderExists(const std::string& jobsFolder, const std::string& folderName)
 {
-    const std::string refusal = LastError;
     std::optional<bool> listed = ListsName(jobsFolder, folderName);
     if (!listed) {
-        const std::optional<bool> jobsListed = ListsName(RootRemotePath, "tavrin");
+        const std::optional<bool> jobsListed = ListsName(Session->RootPath(), "tavrin");
         if (jobsListed && !*jobsListed)
             listed = false;
     }
-    // What the operator needs to hear is why the folder could not be entered.
-    LastError = refusal;
     return listed;
 }
 
@@ -210,17 +193,17 @@ std::optional<bool> TDeleteThread::RemoteFolderExists(const std::string& jobsFol
 void TDeleteThread::DeleteRemoteName(const std::string& jobFolder, const std::string& name, int progress)
 {
     if (!IsPlainRemoteName(name)) {
-        PostLog("Not deleting " + jobFolder + "/" + name + ": not a plain name in the job folder", progress);
+        PostLogText("Not deleting " + jobFolder + "/" + name + ": not a plain name in the job folder", progress);
         return;
     }
-    PostLog("Deleting " + jobFolder + "/" + name, 0);
+    PostLogText("Deleting " + jobFolder + "/" + name, 0);
     try {
-        Client->Command("DELE", name, {250});
+        Session->Client().Command("DELE", name, {250});
     } catch (const EFTPError& error) {
         NotDone("Could not delete " + jobFolder + "/" + name + ". " + Trimmed(error.what()), progress);
         return;
     }
-    PostLog("Done deleting " + jobFolder + "/" + name, progress);
+    PostLogText("Done deleting " + jobFolder + "/" + name, progress);
 }
 
 /*
@@ -232,22 +215,22 @@ bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string
 {
     try {
         // The file as stored, byte for byte.
-        Client->Command("TYPE", "I", {200});
+        Session->Client().Command("TYPE", "I", {200});
     } catch (const EFTPError& error) {
         NotDone("Could not fetch the job's answers from the web server: " + Trimmed(error.what()), -1);
         return false;
     }
     const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
-        *Client, JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
+        Session->Client(), JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
         [this](const std::string& skipped) {
-            PostLog("Job " + std::to_string(JobReference()) + ": replies.jsonl" + skipped, -1);
+            PostLogText("Job " + std::to_string(JobReference()) + ": replies.jsonl" + skipped, -1);
         });
     switch (fetch.Outcome) {
-    case TRepliesFetch::TOutcome::NoFile: PostLog("No answers on the web server.", -1); return true;
+    case TRepliesFetch::TOutcome::NoFile: PostLogText("No answers on the web server.", -1); return true;
     case TRepliesFetch::TOutcome::Stored:
-        PostLog("Kept the job's answers: " + std::to_string(fetch.OnServer) + " on the web server, " +
-                    std::to_string(fetch.Added) + " new.",
-                -1);
+        PostLogText("Kept the job's answers: " + std::to_string(fetch.OnServer) + " on the web server, " +
+                        std::to_string(fetch.Added) + " new.",
+                    -1);
         return true;
     case TRepliesFetch::TOutcome::TooLarge:
         NotDone("The job's replies file on the web server is larger than 1 MB, which no answer endpoint writes; "
@@ -275,36 +258,41 @@ bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string
 void TDeleteThread::RemoveRemoteFolder(const std::string& jobsFolder, const std::string& folderName)
 {
     const std::string jobFolder = WithSingleTrailingSlash(jobsFolder + folderName);
-    if (!EnterExisting(jobFolder)) {
+    try {
+        Session->EnterExisting(jobFolder);
+    } catch (const EFTPError& refusal) {
+        // Where the folder may be there, what the operator needs to hear is why it could not be entered.
         const std::optional<bool> exists = RemoteFolderExists(jobsFolder, folderName);
         if (exists && !*exists)
-            PostLog("The job's folder is not on the web server.", -1);
+            PostLogText("The job's folder is not on the web server.", -1);
         else
-            NotDone("Could not enter the job's folder on the web server: " + LastError, -1);
+            NotDone("Could not enter the job's folder on the web server: " + std::string(refusal.what()), -1);
         return;
     }
     std::vector<std::string> names;
     std::string unlisted;
     try {
-        names = Client->NameList("");
+        names = Session->NameList();
     } catch (const EFTPError& error) {
         // Some servers refuse to list an empty folder (450 or 550): whether
         // anything was left in it, the RMD below tells.
-        unlisted = "Could not list the job's folder on the web server: " + Trimmed(error.what());
-        PostLog(unlisted, -1);
+        unlisted = "Could not list the job's folder on the web server: " + std::string(error.what());
+        PostLogText(unlisted, -1);
     }
     const auto count = static_cast<std::int64_t>(names.size());
     for (std::int64_t index = 0; index < count; ++index)
         DeleteRemoteName(jobFolder, names[static_cast<std::size_t>(index)], RoundedPercent(index, count));
     if (!unlisted.empty())
         Problems.push_back(unlisted);
-    if (!EnterExisting(jobsFolder)) {
-        NotDone("Could not reach the remote folder " + jobsFolder + ": " + LastError, -1);
+    try {
+        Session->EnterExisting(jobsFolder);
+    } catch (const EFTPError& error) {
+        NotDone("Could not reach the remote folder " + jobsFolder + ": " + error.what(), -1);
         return;
     }
-    PostLog("Deleting directory " + folderName, 0);
+    PostLogText("Deleting directory " + folderName, 0);
     try {
-        Client->Command("RMD", folderName, {250});
+        Session->Client().Command("RMD", folderName, {250});
     } catch (const EFTPError& error) {
         NotDone("Could not delete directory " + folderName + ". " + Trimmed(error.what()), -1);
         return;
@@ -313,26 +301,35 @@ void TDeleteThread::RemoveRemoteFolder(const std::string& jobsFolder, const std:
     if (!unlisted.empty())
         Problems.pop_back();
     // The session was in the folder moments ago: once it cannot enter it any more, it is gone.
-    if (EnterExisting(jobFolder))
-        NotDone("The web server still has the job's folder after removing it", -1);
+    try {
+        Session->EnterExisting(jobFolder);
+    } catch (const EFTPError&) {
+        return;
+    }
+    NotDone("The web server still has the job's folder after removing it", -1);
 }
 
 bool TDeleteThread::WithdrawFromServer(const std::string& folderName)
 {
-    CreateClient();
-    if (!Connect()) {
-        NotDone("Could not log on to the FTP server: " + LastError, -1);
-        DestroyClient();
+    Session.emplace(
+        Context.Settings(),
+        TaskSessionReports([this](const std::string& text, int progress) { PostLogText(text, progress); },
+                           [this](const std::string& text, int progress) { PostTaskText(text, progress); }));
+    try {
+        Session->Connect();
+    } catch (const EFTPError& error) {
+        NotDone("Could not log on to the FTP server: " + std::string(error.what()), -1);
+        Session.reset();
         Stop(NothingDeleted);
         return false;
     }
-    const std::string jobsFolder = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
-    PostLog("Remote Path: " + WithSingleTrailingSlash(jobsFolder + folderName), -1);
+    const std::string jobsFolder = WithSingleTrailingSlash(Session->RootPath() + "tavrin/");
+    PostLogText("Remote Path: " + WithSingleTrailingSlash(jobsFolder + folderName), -1);
     const bool kept = KeepAnswers(jobsFolder, folderName);
     if (kept)
         RemoveRemoteFolder(jobsFolder, folderName);
-    Disconnect();
-    DestroyClient();
+    Session->Disconnect();
+    Session.reset();
     if (!Problems.empty()) {
         Stop(kept ? NotGone : NothingDeleted);
         return false;
@@ -349,13 +346,19 @@ bool TDeleteThread::WithdrawFromServer(const std::string& folderName)
  */
 void TDeleteThread::Run()
 {
-    TJobDetailRecord job;
-    std::string local;
-    if (!LoadJob(job, local, "no files are deleted."))
+    const TDeliveryJob checked = CheckDeliveryJob(Context, "no files are deleted.");
+    if (!checked.Refusal.empty()) {
+        if (checked.RefusalIsLogged)
+            PostLogText(checked.Refusal, 100);
+        Fail(checked.Refusal);
         return;
+    }
+    HideInLog(checked.Job.Secret);
+    const TJobDetailRecord& job = checked.Job;
+    const std::string& local = checked.LocalFolder;
     if (WasSent() && !WithdrawFromServer(RemoteJobFolderName(job.UniqueID, job.Secret)))
         return;
-    PostLog("Local Path: " + local, 0);
+    PostLogText("Local Path: " + local, 0);
     DeleteLocalFiles(local);
     DeleteMasters(job);
     // The ink figures tell of the masters just deleted.
@@ -366,8 +369,8 @@ void TDeleteThread::Run()
         NotDone("Could not remove the ink coverage figures: " + std::string(error.what()), -1);
     }
     // Without "Done." the bar still ends: the runner's line tells what failed.
-    PostLog(Problems.empty() ? "Done." : "", 100);
-    PostTaskLog("", 100);
+    PostLogText(Problems.empty() ? "Done." : "", 100);
+    PostTaskText("", 100);
     std::string reason;
     for (const std::string& problem : Problems)
         reason += (reason.empty() ? "" : "; ") + problem;

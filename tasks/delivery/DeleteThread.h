@@ -1,6 +1,9 @@
 #pragma once
 
-#include "tasks/delivery/CustomTransferThread.h"
+#include "base/catalogue/JobDetailRecord.h"
+#include "base/tasking/TaskContext.h"
+#include "base/tasking/TaskThread.h"
+#include "engines/delivery/WebHostSession.h"
 
 #include <optional>
 #include <string>
@@ -17,7 +20,7 @@ namespace tavrin {
 // is deleted here only. Reports through log lines and ends with
 // WM_DELETE_DONE; it fails, naming every reason, when anything stayed: when
 // the proof may still be online, nothing local has been touched.
-class TDeleteThread final : public TCustomTransferThread {
+class TDeleteThread final : public TTaskThread {
 public:
     TDeleteThread(TMessageTarget& target, const TTaskContext& context);
 
@@ -33,13 +36,11 @@ private:
     bool KeepAnswers(const std::string& jobsFolder, const std::string& folderName);
     void RemoveRemoteFolder(const std::string& jobsFolder, const std::string& folderName);
     void DeleteRemoteName(const std::string& jobFolder, const std::string& name, int progress);
-    // CWD into an existing full remote path, never making it.
-    bool EnterExisting(const std::string& remotePath);
-    // Whether the server lists the name in the folder (plain NLST); nothing,
-    // with the reason in LastError, when it cannot tell.
+    // Whether the server lists the name in the folder (plain NLST); nothing
+    // when it cannot tell.
     std::optional<bool> ListsName(const std::string& folder, const std::string& name);
     // After a refused CWD into the job's folder: whether the folder is on
-    // the server, nothing when the server cannot say; LastError keeps the refusal.
+    // the server, nothing when the server cannot say.
     std::optional<bool> RemoteFolderExists(const std::string& jobsFolder, const std::string& folderName);
 
     void DeleteLocalFiles(const std::string& localFolder);
@@ -49,6 +50,8 @@ private:
     // Ends the task failed before anything local went: the reasons, then what that means.
     void Stop(const std::string& consequence);
 
+    const TTaskContext Context;
+    std::optional<TWebHostSession> Session;
     std::vector<std::string> Problems;
 };
 

@@ -1,13 +1,12 @@
 #include "tasks/delivery/TransferCommonFiles.h"
 
 #include "base/catalogue/OutputLayout.h"
-#include "base/platform/MessageBox.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/FTPClient.h"
 #include "engines/delivery/FTPServerAddress.h"
 #include "engines/delivery/TransferHelpers.h"
-#include "tasks/delivery/CustomTransferThread.h"
+#include "engines/delivery/WebHostSession.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -32,7 +31,7 @@ void SendCommonFolder(const TSettingsRecord& settings, TStationLog& log, const s
 
     TFTPClient client;
     client.SetPassive(false);
-    TFTPTimeouts timeouts = TCustomTransferThread::SessionTimeouts(settings);
+    TFTPTimeouts timeouts = TWebHostSession::Timeouts(settings);
     timeouts.Connect = std::chrono::milliseconds(0);
     OpenConfiguredFTP(client, settings, timeouts);
     if (client.Certificate() && client.Certificate()->Expired)
@@ -65,16 +64,15 @@ void SendCommonFolder(const TSettingsRecord& settings, TStationLog& log, const s
 
 }  // namespace
 
-bool TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log)
+void TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log)
 {
     try {
         SendCommonFolder(settings, log, "images");
         SendCommonFolder(settings, log, "scripts");
     } catch (const std::exception& error) {
-        ShowMessageBox("Error", Trimmed(error.what()), TMessageBoxIcon::Error);
-        return false;
+        // A server's reply ends in its line break, which no one needs to see.
+        throw std::runtime_error(Trimmed(error.what()));
     }
-    return true;
 }
 
 }  // namespace tavrin

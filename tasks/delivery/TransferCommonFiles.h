@@ -8,8 +8,8 @@ namespace tavrin {
 // Sends the program folder's "images" and then "scripts" folders in full to
 // "tavrin/images" and "tavrin/scripts" under the initial directory, each
 // with a plain session of its own (binary, "PORT" data connections). Runs on
-// the main thread and logs each file. Any failure ends it at once and is
-// shown in a message box with the error's text; returns false then.
-bool TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log);
+// the main thread and logs each file. Any failure ends it at once and raises
+// std::runtime_error with the reason; the caller shows it.
+void TransferCommonFiles(const TSettingsRecord& settings, TStationLog& log);
 
 }  // namespace tavrin

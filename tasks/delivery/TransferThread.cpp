@@ -4,9 +4,11 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/text/TextRules.h"
 #include "engines/delivery/TransferHelpers.h"
+#include "tasks/delivery/DeliveryJob.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 namespace tavrin {
@@ -30,7 +32,7 @@ constexpr const char* IndexPageName = "index.html";
 }  // namespace
 
 TTransferThread::TTransferThread(TMessageTarget& target, const TTaskContext& context)
-    : TCustomTransferThread(target, context, WM_TRANSFER_DONE)
+    : TTaskThread(target, context.JobReference(), WM_TRANSFER_DONE), Context(context)
 {
 }
 
@@ -42,13 +44,16 @@ void TTransferThread::SendFiles(const std::string& localFolder, const std::strin
         const std::string& name = names[static_cast<std::size_t>(index)];
         if (std::find(skipped.begin(), skipped.end(), LowerCase(name)) != skipped.end())
             continue;
-        PostLog("Sending " + localFolder + name, -1);
-        const bool sent = SendFile(localFolder, remoteFolder, name);
-        if (!sent) {
+        PostLogText("Sending " + localFolder + name, -1);
+        bool sent = true;
+        try {
+            Session->SendFile(localFolder, remoteFolder, name);
+        } catch (const std::exception& error) {
+            sent = false;
             NotSent.push_back(localFolder + name);
-            LastNotSentReason = LastError;
+            LastNotSentReason = error.what();
         }
-        PostLog((sent ? "Done sending " : "Could not send ") + localFolder + name, RoundedPercent(index, count));
+        PostLogText((sent ? "Done sending " : "Could not send ") + localFolder + name, RoundedPercent(index, count));
     }
 }
 
@@ -74,45 +79,63 @@ void TTransferThread::SendIndexPageWhereMissing(const std::string& remoteFolder,
     if (std::find(presentLowerCase.begin(), presentLowerCase.end(), IndexPageName) != presentLowerCase.end())
         return;
     const std::string remotePath = remoteFolder + IndexPageName;
-    PostLog("Sending an empty " + remotePath, -1);
+    PostLogText("Sending an empty " + remotePath, -1);
     std::istringstream page(EmptyIndexPage);
-    TransferSize = static_cast<std::int64_t>(page.str().size());
-    TransferredBytes = 0;
-    if (SendContent(page, remoteFolder, IndexPageName)) {
-        PostLog("Done sending an empty " + remotePath, -1);
+    try {
+        Session->SendContent(page, static_cast<std::int64_t>(page.str().size()), remoteFolder, IndexPageName);
+    } catch (const EFTPError& error) {
+        PostLogText("Could not send an empty " + remotePath, -1);
+        NotSent.push_back("an empty " + remotePath);
+        LastNotSentReason = error.what();
         return;
     }
-    PostLog("Could not send an empty " + remotePath, -1);
-    NotSent.push_back("an empty " + remotePath);
-    LastNotSentReason = LastError;
+    PostLogText("Done sending an empty " + remotePath, -1);
 }
 
-bool TTransferThread::HideSystemFolderListing(const std::string& base)
+std::optional<std::string> TTransferThread::ReachJobFolder(const std::string& base, const std::string& jobFolder)
 {
-    if (!ChangeRemoteDirectory(base)) {
-        Fail("Could not reach the remote folder " + base + ": " + LastError);
-        return false;
+    try {
+        Session->ChangeDirectory(base);
+    } catch (const EFTPError& error) {
+        Fail("Could not reach the remote folder " + base + ": " + error.what());
+        return std::string(error.what());
     }
     SendIndexPageWhereMissing(base, RemoteNamesLowerCase());
-    if (NotSent.empty())
-        return true;
-    FailForWhatWasNotSent();
-    return false;
+    if (!NotSent.empty()) {
+        FailForWhatWasNotSent();
+        return LastNotSentReason;
+    }
+    try {
+        Session->ChangeDirectory(jobFolder);
+    } catch (const EFTPError& error) {
+        Fail("Could not reach the remote folder " + jobFolder + ": " + error.what());
+        return std::string(error.what());
+    }
+    return std::nullopt;
 }
 
 bool TTransferThread::EnterRemoteFolder(const std::string& remoteFolder)
 {
-    const bool connected = Client->Connected() || Connect();
-    if (connected && ChangeRemoteDirectory(remoteFolder))
-        return true;
-    Unreached = "Could not reach the remote folder " + remoteFolder + ": " + LastError;
-    PostLog(Unreached, -1);
-    return false;
+    try {
+        if (!Session->Connected())
+            Session->Connect();
+        Session->ChangeDirectory(remoteFolder);
+    } catch (const EFTPError& error) {
+        Unreached = "Could not reach the remote folder " + remoteFolder + ": " + error.what();
+        PostLogText(Unreached, -1);
+        return false;
+    }
+    return true;
 }
 
 std::vector<std::string> TTransferThread::RemoteNamesLowerCase()
 {
-    std::vector<std::string> names = RemoteNameList();
+    std::vector<std::string> names;
+    try {
+        names = Session->NameList();
+    } catch (const EFTPError& error) {
+        PostTaskText(error.what(), -1);
+    }
     std::transform(names.begin(), names.end(), names.begin(), LowerCase);
     return names;
 }
@@ -124,7 +147,7 @@ bool TTransferThread::ProofIsComplete(const std::string& localFolder)
         return true;
     const std::string reason =
         "The web proof is not complete: " + localFolder + "index.html is missing; no files are sent.";
-    PostLog(reason, 100);
+    PostLogText(reason, 100);
     Fail(reason);
     return false;
 }
@@ -159,40 +182,52 @@ void TTransferThread::FailForWhatWasNotSent()
  */
 void TTransferThread::Run()
 {
-    TJobDetailRecord job;
-    std::string local;
-    if (!LoadJob(job, local, "no files are sent."))
+    const TDeliveryJob checked = CheckDeliveryJob(Context, "no files are sent.");
+    if (!checked.Refusal.empty()) {
+        if (checked.RefusalIsLogged)
+            PostLogText(checked.Refusal, 100);
+        Fail(checked.Refusal);
         return;
-    PostLog("Local Path: " + local, 0);
+    }
+    HideInLog(checked.Job.Secret);
+    const std::string& local = checked.LocalFolder;
+    PostLogText("Local Path: " + local, 0);
     if (!ProofIsComplete(local))
         return;
-    CreateClient();
-    bool reached = Connect();
-    const std::string base = WithSingleTrailingSlash(RootRemotePath + "tavrin/");
+    Session.emplace(
+        Context.Settings(),
+        TaskSessionReports([this](const std::string& text, int progress) { PostLogText(text, progress); },
+                           [this](const std::string& text, int progress) { PostTaskText(text, progress); }));
+    // Why the job's folder was not reached, if it was not.
+    std::optional<std::string> unreached;
+    try {
+        Session->Connect();
+    } catch (const EFTPError& error) {
+        unreached = error.what();
+        Fail("Could not log on to the FTP server: " + *unreached);
+    }
+    const std::string base = WithSingleTrailingSlash(Session->RootPath() + "tavrin/");
     const std::string images = WithSingleTrailingSlash(base + "images/");
     const std::string scripts = WithSingleTrailingSlash(base + "scripts/");
-    const std::string jobFolder = WithSingleTrailingSlash(base + RemoteJobFolderName(job.UniqueID, job.Secret));
-    if (!reached) {
-        Fail("Could not log on to the FTP server: " + LastError);
-    } else {
-        PostLog("Remote Path: " + jobFolder, -1);
-        reached = HideSystemFolderListing(base) && ChangeRemoteDirectory(jobFolder);
-        if (!reached && !HasFailed())
-            Fail("Could not reach the remote folder " + jobFolder + ": " + LastError);
+    const std::string jobFolder =
+        WithSingleTrailingSlash(base + RemoteJobFolderName(checked.Job.UniqueID, checked.Job.Secret));
+    if (!unreached) {
+        PostLogText("Remote Path: " + jobFolder, -1);
+        unreached = ReachJobFolder(base, jobFolder);
     }
-    if (!reached) {
-        PostLog("Error sending files. " + LastError, 100);
+    if (unreached) {
+        PostLogText("Error sending files. " + *unreached, 100);
     } else {
         SendFiles(local, jobFolder, FinishedFiles(local), {});
         if (SendSharedFolder(ProgramFolder() + "scripts" + PathDelimiter, scripts))
             SendSharedFolder(ProgramFolder() + "images" + PathDelimiter, images);
-        Disconnect();
+        Session->Disconnect();
         FailForWhatWasNotSent();
         // Without "Done." the bar still ends: the runner's line tells what failed.
-        PostLog(HasFailed() ? "" : "Done.", 100);
-        PostTaskLog("", 100);
+        PostLogText(HasFailed() ? "" : "Done.", 100);
+        PostTaskText("", 100);
     }
-    DestroyClient();
+    Session.reset();
 }
 
 }  // namespace tavrin

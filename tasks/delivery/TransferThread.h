@@ -1,7 +1,10 @@
 #pragma once
 
-#include "tasks/delivery/CustomTransferThread.h"
+#include "base/tasking/TaskContext.h"
+#include "base/tasking/TaskThread.h"
+#include "engines/delivery/WebHostSession.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +17,7 @@ namespace tavrin {
 // through log lines and ends with WM_TRANSFER_DONE. It fails when the job is
 // not catalogued, its web proof is not complete locally (no index.html), the
 // server or a remote folder cannot be reached, or any file was not sent.
-class TTransferThread final : public TCustomTransferThread {
+class TTransferThread final : public TTaskThread {
 public:
     TTransferThread(TMessageTarget& target, const TTaskContext& context);
 
@@ -22,10 +25,15 @@ protected:
     void Run() override;
 
 private:
+    // Reaches "tavrin/" and gives it an empty index page where it has none
+    // before the job's folder is made in it (a listing web server must never
+    // list the jobs), then reaches the job's folder. When either fails, the
+    // task fails and the reason is returned; nothing when both were reached.
+    std::optional<std::string> ReachJobFolder(const std::string& base, const std::string& jobFolder);
     // Sends the listed files of the local folder into the remote one, except
     // those whose lower-cased names are in skipped; each gets its "Sending "
     // line and its "Done sending " or "Could not send " line with progress.
-    // A file that did not arrive is added to NotSent.
+    // A file that did not arrive is added to NotSent with its reason.
     void SendFiles(const std::string& localFolder, const std::string& remoteFolder,
                    const std::vector<std::string>& names, const std::vector<std::string>& skipped);
     // The shared folder's files that the server does not list; false, with
@@ -36,15 +44,12 @@ private:
     // (its listing, lower-cased) names one; one that did not arrive is added
     // to NotSent.
     void SendIndexPageWhereMissing(const std::string& remoteFolder, const std::vector<std::string>& presentLowerCase);
-    // The same for "tavrin/", reached and listed first; false, with the task
-    // failed, when it could not be reached or its index page not sent: the
-    // job's folder must not appear in a listing.
-    bool HideSystemFolderListing(const std::string& base);
     // Connects when the session is closed and enters the remote folder;
     // false, with a log line and Unreached set, when it cannot.
     bool EnterRemoteFolder(const std::string& remoteFolder);
     // The names the server lists in its current folder, lower-cased: the
-    // server's names compare without regard to case.
+    // server's names compare without regard to case. A failed listing is a
+    // task log line with its reason and gives no names.
     std::vector<std::string> RemoteNamesLowerCase();
     // False, with a log line and the task failed, when the job folder lacks
     // its index.html: a partial proof must not be published.
@@ -54,6 +59,8 @@ private:
     // reached, if any.
     void FailForWhatWasNotSent();
 
+    const TTaskContext Context;
+    std::optional<TWebHostSession> Session;
     std::vector<std::string> NotSent;
     std::string LastNotSentReason;
     std::string Unreached;

@@ -1,8 +1,11 @@
 #include "tests/delivery/DeliveryFixture.h"
-#include "tests/support/TaskContexts.h"
 
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
+
+#include <functional>
+#include <optional>
+#include <string>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,44 +16,42 @@ namespace {
 
 using testing::FileBytes;
 using testing::NoiseBytes;
-using testing::StationContext;
 using testing::WriteBytes;
 
-// The session's operations, called directly on the test's thread.
-class TProbeSession final : public TCustomTransferThread {
+// A session with the station's settings as they are now, keeping what it reports.
+class TProbeSession {
 public:
-    explicit TProbeSession(TMessageTarget& target) : TCustomTransferThread(target, StationContext(1), WM_TRANSFER_DONE)
+    TProbeSession()
+        : Session(StationSettings().Copy(), {[this](const std::string& line) { Lines.push_back(line); },
+                                             [this](const std::string& status) { Statuses.push_back(status); },
+                                             [this](int percent) { Percents.push_back(percent); }})
     {
-        CreateClient();
     }
-    using TCustomTransferThread::ChangeRemoteDirectory;
-    using TCustomTransferThread::Client;
-    using TCustomTransferThread::Connect;
-    using TCustomTransferThread::CurrentRemotePath;
-    using TCustomTransferThread::Disconnect;
-    using TCustomTransferThread::LastError;
-    using TCustomTransferThread::RootRemotePath;
-    using TCustomTransferThread::SendFile;
 
-protected:
-    void Run() override {}
+    std::vector<std::string> Lines;
+    std::vector<std::string> Statuses;
+    std::vector<int> Percents;
+    TWebHostSession Session;
 };
+
+// The reason the operation raised, or nothing when it did not.
+std::optional<std::string> Raised(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const std::exception& error) {
+        return std::string(error.what());
+    }
+    return std::nullopt;
+}
 
 class FTPSession : public testing::DeliveryFixture {
 protected:
-    // What was posted since the last call.
-    testing::TPostedMessages Posted()
-    {
-        testing::TPostedMessages posted;
-        Messages.PumpPending(posted);
-        return posted;
-    }
-
-    int SocketOption(const TProbeSession& session, int level, int name) const
+    int SocketOption(TWebHostSession& session, int level, int name) const
     {
         int value = -1;
         socklen_t size = sizeof value;
-        EXPECT_EQ(getsockopt(static_cast<int>(session.Client->ControlSocketHandle()), level, name, &value, &size), 0);
+        EXPECT_EQ(getsockopt(static_cast<int>(session.Client().ControlSocketHandle()), level, name, &value, &size), 0);
         return value;
     }
 };
@@ -61,10 +62,11 @@ TEST_F(FTPSession, LogsOnWithTheListedCommandsAndSetsKeepAlivesBeforeTheGreeting
     for (const bool keepAlives : {true, false}) {
         UseServer("", true, keepAlives);
         ClearCommands();
-        TProbeSession session(Messages);
-        ASSERT_TRUE(session.Connect()) << session.LastError;
-        EXPECT_EQ(session.RootRemotePath, "/");
-        EXPECT_EQ(session.CurrentRemotePath, "/");
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+        EXPECT_EQ(session.RootPath(), "/");
+        EXPECT_EQ(session.CurrentPath(), "/");
         EXPECT_EQ(Commands(), (std::vector<std::string>{"USER u", "PASS ***", "SYST", "PWD"}));
         EXPECT_EQ(SocketOption(session, SOL_SOCKET, SO_KEEPALIVE) != 0, keepAlives);
         if (keepAlives) {
@@ -72,18 +74,16 @@ TEST_F(FTPSession, LogsOnWithTheListedCommandsAndSetsKeepAlivesBeforeTheGreeting
             EXPECT_EQ(SocketOption(session, IPPROTO_TCP, TCP_KEEPINTVL), 1);
         }
 
-        EXPECT_TRUE(session.Disconnect());
-        EXPECT_EQ(session.RootRemotePath, "");
-        EXPECT_EQ(session.CurrentRemotePath, "");
-        EXPECT_FALSE(session.Client->Connected());
-        // The client's status texts are task log lines without progress.
-        const auto posted = Posted();
-        EXPECT_TRUE(posted.Log.empty());
-        ASSERT_GE(posted.TaskLog.size(), 3u);
-        for (const auto& [text, progress] : posted.TaskLog) {
-            EXPECT_FALSE(text.empty());
-            EXPECT_EQ(progress, -1);
-        }
+        session.Disconnect();
+        EXPECT_EQ(session.RootPath(), "");
+        EXPECT_EQ(session.CurrentPath(), "");
+        EXPECT_FALSE(session.Connected());
+        // The client's status texts are statuses, not log lines.
+        EXPECT_TRUE(sessionProbe.Lines.empty());
+        ASSERT_GE(sessionProbe.Statuses.size(), 3u);
+        for (const std::string& status : sessionProbe.Statuses)
+            EXPECT_FALSE(status.empty());
+        EXPECT_TRUE(sessionProbe.Percents.empty());
     }
 }
 
@@ -108,16 +108,17 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
         StartServer({"--pwd-template", c.PwdTemplate});
         UseServer(c.InitialDirectory);
         StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
-        TProbeSession session(Messages);
-        const bool connected = session.Connect();
-        EXPECT_EQ(connected, c.Connects) << c.PwdTemplate << " " << session.LastError;
-        if (connected) {
-            EXPECT_EQ(session.RootRemotePath, c.Root);
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        const std::optional<std::string> failure = Raised([&] { session.Connect(); });
+        EXPECT_EQ(!failure, c.Connects) << c.PwdTemplate << " " << failure.value_or("");
+        if (!failure) {
+            EXPECT_EQ(session.RootPath(), c.Root);
             EXPECT_EQ(CommandCount("CWD /www"), 1u);
         } else {
-            EXPECT_EQ(session.LastError.rfind(c.Root, 0), 0u) << session.LastError;
-            EXPECT_FALSE(session.Client->Connected()) << "a failed logon must not leave a session behind";
-            EXPECT_EQ(session.RootRemotePath, "");
+            EXPECT_EQ(failure->rfind(c.Root, 0), 0u) << *failure;
+            EXPECT_FALSE(session.Client().Connected()) << "a failed logon must not leave a session behind";
+            EXPECT_EQ(session.RootPath(), "");
         }
     }
 
@@ -126,9 +127,11 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     Server->Stop();
     StationSettings().Update(
         [&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
-    TProbeSession session(Messages);
-    EXPECT_FALSE(session.Connect());
-    EXPECT_FALSE(session.LastError.empty());
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    const std::optional<std::string> failure = Raised([&] { session.Connect(); });
+    ASSERT_TRUE(failure);
+    EXPECT_FALSE(failure->empty());
 }
 
 TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissing)
@@ -136,9 +139,10 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     std::filesystem::create_directories(ServerRoot() / "www/tavrin/images");
     StartServer();
     UseServer();
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect());
-    ASSERT_TRUE(session.ChangeRemoteDirectory("/www/tavrin/")) << session.LastError;
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.ChangeDirectory("/www/tavrin/"); }), std::nullopt);
 
     const struct {
         const char* Wanted;
@@ -152,8 +156,8 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     };
     for (const auto& walk : walks) {
         ClearCommands();
-        EXPECT_TRUE(session.ChangeRemoteDirectory(walk.Wanted)) << walk.Wanted << ": " << session.LastError;
-        EXPECT_EQ(session.CurrentRemotePath, walk.Wanted);
+        EXPECT_EQ(Raised([&] { session.ChangeDirectory(walk.Wanted); }), std::nullopt) << walk.Wanted;
+        EXPECT_EQ(session.CurrentPath(), walk.Wanted);
         // The root has no shorter name than "/".
         auto expected = walk.Commands;
         if (std::string(walk.Wanted) == "/other/deep/")
@@ -163,19 +167,19 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "www/tavrin/J1"));
     EXPECT_TRUE(std::filesystem::is_directory(ServerRoot() / "other/deep"));
 
-    EXPECT_FALSE(session.ChangeRemoteDirectory("www/tavrin/"));
-    EXPECT_EQ(session.LastError, "Could not change directories. A full path is required.");
+    EXPECT_EQ(Raised([&] { session.ChangeDirectory("www/tavrin/"); }),
+              "Could not change directories. A full path is required.");
     session.Disconnect();
-    EXPECT_FALSE(session.ChangeRemoteDirectory("/www/"));
-    EXPECT_EQ(session.LastError, "Could not change directories. The current remote path is invalid.");
+    EXPECT_EQ(Raised([&] { session.ChangeDirectory("/www/"); }),
+              "Could not change directories. The current remote path is invalid.");
 
     // A server that reports a path that never holds the wanted one.
     StartServer({"--pwd-template", "/srv/site"});
     UseServer();
-    TProbeSession fixed(Messages);
-    ASSERT_TRUE(fixed.Connect());
-    EXPECT_FALSE(fixed.ChangeRemoteDirectory("/srv/site/x/"));
-    EXPECT_EQ(fixed.LastError,
+    TProbeSession fixedProbe;
+    TWebHostSession& fixed = fixedProbe.Session;
+    ASSERT_EQ(Raised([&] { fixed.Connect(); }), std::nullopt);
+    EXPECT_EQ(Raised([&] { fixed.ChangeDirectory("/srv/site/x/"); }),
               "The current remote path, \"/srv/site/\", is not a subset of the desired remote path, \"/srv/site/x/\"");
 }
 
@@ -192,20 +196,18 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
     for (const bool passive : {true, false}) {
         UseServer("", passive);
         ClearCommands();
-        TProbeSession session(Messages);
-        ASSERT_TRUE(session.Connect());
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         const std::string remote = passive ? "/passive/" : "/active/";
-        ASSERT_TRUE(session.ChangeRemoteDirectory(remote));
+        ASSERT_EQ(Raised([&] { session.ChangeDirectory(remote); }), std::nullopt);
         for (const auto& [name, bytes] : files) {
-            Posted();
-            ASSERT_TRUE(session.SendFile(Local("output/J").string(), remote, name)) << session.LastError;
+            sessionProbe.Percents.clear();
+            ASSERT_EQ(Raised([&] { session.SendFile(Local("output/J").string(), remote, name); }), std::nullopt);
             EXPECT_EQ(FileBytes(ServerRoot() / remote.substr(1) / name), bytes) << name;
 
             // Progress: rounded percentages, each posted once, up to 100; none for an empty file.
-            std::vector<int> percents;
-            for (const auto& [text, progress] : Posted().TaskLog)
-                if (progress >= 0)
-                    percents.push_back(progress);
+            const std::vector<int>& percents = sessionProbe.Percents;
             if (bytes.empty()) {
                 EXPECT_TRUE(percents.empty());
             } else if (bytes.size() > 300000) {
@@ -249,23 +251,24 @@ TEST_F(FTPSession, RetrieveReadsAFileIntoMemoryUpToItsLimitAndTellsAMissingOne)
     WriteBytes(ServerRoot() / "tavrin/J/empty.jsonl", "");
     for (const bool passive : {true, false}) {
         UseServer("", passive);
-        TProbeSession session(Messages);
-        ASSERT_TRUE(session.Connect()) << session.LastError;
-        session.Client->Command("TYPE", "I", {200});
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+        session.Client().Command("TYPE", "I", {200});
         std::int64_t reported = 0;
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t n) { reported = n; }),
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/J/replies.jsonl", 1 << 20, [&](std::int64_t n) { reported = n; }),
                   answers);
         EXPECT_EQ(reported, static_cast<std::int64_t>(answers.size()));
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/empty.jsonl", 1 << 20, nullptr), std::string());
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/J/empty.jsonl", 1 << 20, nullptr), std::string());
         // 550: the job has no answers yet (or was never sent).
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/missing.jsonl", 1 << 20, nullptr), std::nullopt);
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/K/replies.jsonl", 1 << 20, nullptr), std::nullopt);
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/J/missing.jsonl", 1 << 20, nullptr), std::nullopt);
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/K/replies.jsonl", 1 << 20, nullptr), std::nullopt);
         // Exactly at the limit is whole; one byte more is refused, and the session goes on.
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/large.jsonl", large.size(), nullptr), large);
-        EXPECT_THROW(session.Client->Retrieve("/tavrin/J/large.jsonl", large.size() - 1, nullptr), EFTPTooLarge);
-        EXPECT_THROW(session.Client->Retrieve("/tavrin/J/large.jsonl", 1 << 20, nullptr), EFTPTooLarge);
-        EXPECT_EQ(session.Client->Retrieve("/tavrin/J/replies.jsonl", 1 << 20, nullptr), answers);
-        EXPECT_TRUE(session.Disconnect());
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/J/large.jsonl", large.size(), nullptr), large);
+        EXPECT_THROW(session.Client().Retrieve("/tavrin/J/large.jsonl", large.size() - 1, nullptr), EFTPTooLarge);
+        EXPECT_THROW(session.Client().Retrieve("/tavrin/J/large.jsonl", 1 << 20, nullptr), EFTPTooLarge);
+        EXPECT_EQ(session.Client().Retrieve("/tavrin/J/replies.jsonl", 1 << 20, nullptr), answers);
+        session.Disconnect();
     }
 }
 
@@ -274,12 +277,13 @@ TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
     StartServer({"--refuse-stor"});
     UseServer();
     WriteBytes(Local("output/J/index.html"), "<html></html>\n");
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect());
-    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
-    EXPECT_FALSE(session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"));
-    EXPECT_EQ(session.LastError, "550 Uploads are refused here.");
-    EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"550 Uploads are refused here.", -1})));
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
+    EXPECT_EQ(Raised([&] { session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"); }),
+              "550 Uploads are refused here.");
+    EXPECT_EQ(sessionProbe.Lines, std::vector<std::string>(3, "550 Uploads are refused here."));
     EXPECT_EQ(CommandCount("STOR index.html.part"), 3u);
     EXPECT_EQ(CommandCount("USER u"), 3u);
 }
@@ -311,11 +315,13 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
         WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb.part", "half a file from a run that was killed");
         StartServer(c.ServerOptions);
         UseServer();
-        TProbeSession session(Messages);
-        ASSERT_TRUE(session.Connect());
-        ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+        ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
         ClearCommands();
-        ASSERT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb")) << session.LastError;
+        ASSERT_EQ(Raised([&] { session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb"); }),
+                  std::nullopt);
 
         EXPECT_TRUE(FileBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb") == bytes);
         EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin/J/tile0-0001.tdb.part"));
@@ -324,20 +330,21 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
         EXPECT_EQ(commands.front(), "TYPE I");
         commands.erase(commands.begin());
         EXPECT_EQ(commands, c.Expected);
-        EXPECT_TRUE(Posted().Log.empty());
+        EXPECT_TRUE(sessionProbe.Lines.empty());
     }
 
     // A rename that fails is a failed attempt, retried whole; the old file stays under its name.
     WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb", "the last round's tiles");
     StartServer({"--refuse-rnto-existing", "--refuse-dele", "tile0-0001.tdb"});
     UseServer();
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect());
-    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
     ClearCommands();
-    EXPECT_FALSE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb"));
-    EXPECT_EQ(session.LastError, "553 The name is taken.");
-    EXPECT_EQ(Posted().Log, (std::vector<std::pair<std::string, int>>(3, {"553 The name is taken.", -1})));
+    EXPECT_EQ(Raised([&] { session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile0-0001.tdb"); }),
+              "553 The name is taken.");
+    EXPECT_EQ(sessionProbe.Lines, std::vector<std::string>(3, "553 The name is taken."));
     EXPECT_EQ(CommandCount("STOR tile0-0001.tdb.part"), 3u);
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb"), "the last round's tiles");
 }
@@ -348,14 +355,16 @@ TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileAr
     UseServer();
     const std::string bytes = NoiseBytes(4000000, 3);
     WriteBytes(Local("output/J/tile1-0001.tdb"), bytes);
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect());
-    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
-    ASSERT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile1-0001.tdb")) << session.LastError;
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile1-0001.tdb"); }),
+              std::nullopt);
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/J/tile1-0001.tdb"), bytes);
-    EXPECT_EQ(Posted().Log.size(), 1u) << "one failed attempt is one log line";
+    EXPECT_EQ(sessionProbe.Lines.size(), 1u) << "one failed attempt is one line";
     EXPECT_EQ(CommandCount("USER u"), 2u);
-    EXPECT_EQ(session.CurrentRemotePath, "/tavrin/J/");
+    EXPECT_EQ(session.CurrentPath(), "/tavrin/J/");
 }
 
 TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
@@ -363,15 +372,16 @@ TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
     StartServer();
     UseServer();
     WriteBytes(ServerRoot() / "keep.txt", "kept");
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect()) << session.LastError;
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ClearCommands();
     for (const char* name : {"x\r\nDELE keep.txt", "x\nDELE keep.txt"})
-        EXPECT_THROW(session.Client->Command("CWD", name, {250}), EFTPError);
+        EXPECT_THROW(session.Client().Command("CWD", name, {250}), EFTPError);
     EXPECT_TRUE(Commands().empty());
     EXPECT_EQ(FileBytes(ServerRoot() / "keep.txt"), "kept");
     // The session goes on.
-    EXPECT_EQ(session.Client->PrintWorkingDirectory(), "/");
+    EXPECT_EQ(session.Client().PrintWorkingDirectory(), "/");
 }
 
 TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
@@ -400,12 +410,12 @@ TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
         StartServer(c.Options);
         LoadSettingsFile("FTPReplyTimeout=1\n");
         UseServer();
-        TProbeSession session(Messages);
-        EXPECT_FALSE(session.Connect()) << c.Name;
-        EXPECT_EQ(session.LastError, c.Error) << c.Name;
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        EXPECT_EQ(Raised([&] { session.Connect(); }), c.Error) << c.Name;
         // The server is not trusted any further: no session is left to it.
-        EXPECT_FALSE(session.Client->Connected()) << c.Name;
-        EXPECT_TRUE(session.Client->TimedOut()) << c.Name;
+        EXPECT_FALSE(session.Client().Connected()) << c.Name;
+        EXPECT_TRUE(session.Client().TimedOut()) << c.Name;
     }
 }
 
@@ -439,11 +449,12 @@ TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
          "The listing of /tavrin/K took longer than 2 s: timed out"},
     };
     for (const auto& c : cases) {
-        TProbeSession session(Messages);
-        ASSERT_TRUE(session.Connect()) << session.LastError;
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         received = 0;
         try {
-            c.Call(*session.Client);
+            c.Call(session.Client());
             ADD_FAILURE() << c.Name << " ended: " << c.Error;
         } catch (const EFTPTimeout& timeout) {
             EXPECT_EQ(std::string(timeout.what()), c.Error) << c.Name;
@@ -453,9 +464,9 @@ TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
             EXPECT_LT(received, 60);
         }
         // Closed as after a stall: the next command says why.
-        EXPECT_FALSE(session.Client->Connected()) << c.Name;
-        EXPECT_TRUE(session.Client->TimedOut()) << c.Name;
-        EXPECT_THROW(session.Client->Command("NOOP", "", {200}), EFTPError) << c.Name;
+        EXPECT_FALSE(session.Client().Connected()) << c.Name;
+        EXPECT_TRUE(session.Client().TimedOut()) << c.Name;
+        EXPECT_THROW(session.Client().Command("NOOP", "", {200}), EFTPError) << c.Name;
     }
 }
 
@@ -475,12 +486,13 @@ TEST_F(FTPSession, DataConnectionsGoOnlyToTheHostOfTheControlConnection)
     for (const auto& [name, bytes] : files)
         WriteBytes(Local(std::string("output/J/") + name), bytes);
 
-    TProbeSession session(Messages);
-    ASSERT_TRUE(session.Connect()) << session.LastError;
-    ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
+    TProbeSession sessionProbe;
+    TWebHostSession& session = sessionProbe.Session;
+    ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+    ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
     ClearCommands();
     for (const auto& [name, bytes] : files) {
-        EXPECT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", name)) << session.LastError;
+        EXPECT_EQ(Raised([&] { session.SendFile(Local("output/J").string(), "/tavrin/J/", name); }), std::nullopt);
         EXPECT_TRUE(FileBytes(ServerRoot() / "tavrin/J" / name) == bytes) << name << " did not arrive whole";
     }
     EXPECT_FALSE(trap.poll(Poco::Timespan(0), Poco::Net::Socket::SELECT_READ))

@@ -1,6 +1,7 @@
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageBox.h"
+#include "base/text/TextRules.h"
 #include "engines/delivery/NotifyMessage.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/DeleteThread.h"
@@ -497,7 +498,7 @@ TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin"));
 }
 
-TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMessageBox)
+TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemRaisingItsReason)
 {
     std::filesystem::create_directories(ServerRoot() / "www/tavrin");
     StartServer();
@@ -512,7 +513,7 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     // Twice: the second time the folders exist and their MKD fails harmlessly.
     for (int round = 0; round < 2; ++round) {
         TStationLog log;
-        ASSERT_TRUE(TransferCommonFiles(StationSettings().Copy(), log)) << (boxes.empty() ? "" : boxes.back());
+        ASSERT_NO_THROW(TransferCommonFiles(StationSettings().Copy(), log));
         std::vector<std::string> texts;
         for (const std::string& line : log.Lines())
             texts.push_back(line.substr(line.find("]: ") + 3));
@@ -530,14 +531,21 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemWithAMess
     EXPECT_EQ(CommandCount("RNTO logo.jpg"), 2u);
     EXPECT_EQ(CommandCount("STOR half.png.part"), 0u);
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin/images/half.png.part"));
-    EXPECT_TRUE(boxes.empty());
 
     // A hand-edited initial directory without its slash names "/wwwtavrin/images", which cannot be made.
+    // The caller shows the reason, as the server said it without its line end.
     UseServer("/www");
     TStationLog log;
-    EXPECT_FALSE(TransferCommonFiles(StationSettings().Copy(), log));
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("Error: 550 ", 0), 0u) << boxes[0];
+    try {
+        TransferCommonFiles(StationSettings().Copy(), log);
+        ADD_FAILURE() << "an unreachable folder did not raise";
+    } catch (const std::runtime_error& error) {
+        const std::string reason = error.what();
+        EXPECT_EQ(reason.rfind("550 ", 0), 0u) << reason;
+        EXPECT_EQ(reason, Trimmed(reason));
+    }
+    // Nothing below the station shows a box, not even for a failure.
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
     EXPECT_TRUE(log.Lines().empty());
     EXPECT_EQ(CommandCount("MKD /wwwtavrin/images"), 1u);
     SetMessageBoxHook({});
