@@ -1,5 +1,6 @@
 #include "base/platform/SocketOptions.h"
 #include "engines/delivery/FTPServerAddress.h"
+#include "engines/delivery/RemotePaths.h"
 #include "engines/delivery/TransferHelpers.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 namespace tavrin {
 namespace {
@@ -44,6 +47,35 @@ TEST(DeliveryHelpers, TextFilesAreKnownByTheirExtensionInAnyCase)
         EXPECT_TRUE(IsTextTransferName(name)) << name;
     for (const char* name : {"logo.jpg", "tile0-0001.tdb", "overview-0001.png", "html", "a.json", "js", "a.txt.gz"})
         EXPECT_FALSE(IsTextTransferName(name)) << name;
+}
+
+// A walk between remote folders goes up to the folder both paths share,
+// then down one name at a time.
+TEST(DeliveryHelpers, ARemoteWalkGoesUpOnlyAsFarAsTheSharedFolder)
+{
+    const struct {
+        const char* Wanted;
+        const char* Current;
+        const char* Common;
+        std::vector<std::string> Down;
+    } cases[] = {
+        {"/www/tavrin/J1/", "/www/tavrin/", "/www/tavrin/", {"J1"}},
+        {"/www/", "/www/tavrin/J1/", "/www/", {}},
+        {"/www/tavrin/", "/www/tavrin/", "/www/tavrin/", {}},
+        {"/www/tavrin/images/", "/www/tavrin/J1/", "/www/tavrin/", {"images"}},
+        // Names that begin alike share no folder.
+        {"/www/abc/", "/www/abd/", "/www/", {"abc"}},
+        {"/www/tavrin/J10/", "/www/tavrin/J1/", "/www/tavrin/", {"J10"}},
+        {"/other/deep/", "/www/tavrin/", "/", {"other", "deep"}},
+        // Doubled slashes make no empty names.
+        {"/a//b/", "/", "/", {"a", "b"}},
+    };
+    for (const auto& c : cases) {
+        const std::string common = RemoteCommonPart(c.Wanted, c.Current);
+        EXPECT_EQ(common, c.Common) << c.Wanted << " from " << c.Current;
+        EXPECT_EQ(RemoteFolderNames(std::string(c.Wanted).substr(common.size())), c.Down)
+            << c.Wanted << " from " << c.Current;
+    }
 }
 
 TEST(SocketOptions, KeepAliveTimingReachesTheSocket)

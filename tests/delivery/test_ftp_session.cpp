@@ -349,6 +349,54 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
     EXPECT_EQ(FileBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb"), "the last round's tiles");
 }
 
+// Once the server stopped answering, nothing waits for it again: not the
+// next file, not the next log-on.
+TEST_F(FTPSession, AServerThatStoppedAnsweringIsNotWaitedForAgain)
+{
+    const struct {
+        const char* Name;
+        std::vector<std::string> ServerOptions;
+        bool LogsOn;
+        std::string Reason;
+    } cases[] = {
+        {"a log-on that times out",
+         {"--silent-at", "greeting"},
+         false,
+         "The FTP server sent no greeting within 1 s: timed out"},
+        {"three attempts in a row that time out",
+         {"--silent-at", "STOR"},
+         true,
+         "The FTP server did not answer STOR index.html.part within 1 s: timed out"},
+    };
+    WriteBytes(Local("output/J/index.html"), "<html></html>\n");
+    const auto send = [&](TWebHostSession& session) {
+        return Raised([&] { session.SendFile(Local("output/J").string(), "/tavrin/J/", "index.html"); });
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartServer(c.ServerOptions);
+        LoadSettingsFile("FTPReplyTimeout=1\n");
+        UseServer();
+        TProbeSession sessionProbe;
+        TWebHostSession& session = sessionProbe.Session;
+        if (c.LogsOn) {
+            ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
+            EXPECT_EQ(send(session), c.Reason);
+            EXPECT_EQ(sessionProbe.Lines, std::vector<std::string>(3, c.Reason));
+            EXPECT_EQ(CommandCount("USER u"), 3u);
+        } else {
+            EXPECT_EQ(Raised([&] { session.Connect(); }), c.Reason);
+        }
+        ClearCommands();
+        sessionProbe.Lines.clear();
+        const std::string refusal = "not tried, the FTP server stopped answering (" + c.Reason + ")";
+        EXPECT_EQ(Raised([&] { session.Connect(); }), refusal);
+        EXPECT_EQ(send(session), refusal);
+        EXPECT_TRUE(Commands().empty());
+        EXPECT_TRUE(sessionProbe.Lines.empty()) << "a log-on that is not tried is no failed attempt";
+    }
+}
+
 TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileArrivesWhole)
 {
     StartServer({"--drop-after", "1000000"});
