@@ -260,7 +260,11 @@ Viewer.prototype.buildHelp = function () {
 
 [require('./inks'), require('./input'), require('./view'), require('./tiles'), require('./answers'),
  require('./notes'), require('./print')].forEach(function (methods) {
-  Object.keys(methods).forEach(function (name) { Viewer.prototype[name] = methods[name]; });
+  Object.keys(methods).forEach(function (name) {
+    // A method two modules give would leave one of them unused without a word.
+    if (Viewer.prototype[name]) throw new Error('Viewer.' + name + ' comes from two modules');
+    Viewer.prototype[name] = methods[name];
+  });
 });
 
 module.exports = { Viewer: Viewer };
