@@ -1,7 +1,7 @@
 # Usage: cmake -DSOURCE=dir -DDESTINATION=dir -P CopyDataFiles.cmake
 file(GLOB_RECURSE files RELATIVE ${SOURCE} ${SOURCE}/*)
 foreach(file IN LISTS files)
-  if(file STREQUAL "CMakeLists.txt" OR file MATCHES "^builtin/")
+  if(file STREQUAL "CMakeLists.txt" OR file MATCHES "^(builtin|viewer)/")
     continue()
   endif()
   get_filename_component(folder ${DESTINATION}/${file} DIRECTORY)

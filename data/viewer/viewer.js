@@ -1,0 +1,270 @@
+// The viewer: one object per page it is built in. This module builds its
+// controls; the modules it lists below add the rest of its methods, each
+// for one concern.
+'use strict';
+
+var hostPage = require('./host-page');
+var dom = require('./dom');
+var answerForm = require('./answer-form');
+
+var proof = hostPage.proof;
+var element = dom.element, button = dom.button;
+
+function Viewer(container) {
+  this.container = container;
+  this.page = 1;
+  this.scale = 1;
+  this.centerX = proof.maxx / 2;
+  this.centerY = proof.maxy / 2;
+  this.fitted = true;
+  this.databases = {};
+  this.bitmaps = new Map();
+  this.loading = new Set();
+  this.queue = [];
+  this.inFlight = 0;
+  this.pointers = new Map();
+  this.failed = '';
+  this.notice = '';
+  this.inks = null;          // the pages of inks.js once loaded
+  this.inksState = 'loading';
+  this.hidden = new Set();   // names of the inks switched off
+  this.indexed = new Map();  // level 4 tiles as indices: key -> promise
+  this.noIndices = false;    // the tiles carry no plate combination indices
+  this.fingerprint = null;   // the job's fingerprint once proof.js is read ('' when it has none)
+  this.notes = [];           // {page, x, y, zoom, text, sent}: master pixels and the zoom they were placed at
+  this.draftNote = null;     // a note placed on the page whose text is being written
+  this.placing = false;      // the next tap on the page places a note
+  this.answers = {};         // page -> {decision, comment} not sent yet
+  this.build();
+  this.bindInput();
+  this.resize();
+  this.openPage(1);
+}
+
+Viewer.prototype.dataURL = function (name) {
+  return proof.baseurl + proof.datadirectory + name;
+};
+
+Viewer.prototype.pageText = function (page) {
+  var text = String(page);
+  while (text.length < 4) text = '0' + text;
+  return '-' + text;
+};
+
+Viewer.prototype.build = function () {
+  var self = this;
+  var root = element('div', 'tv-root');
+  var toolbar = element('div', 'tv-toolbar');
+  toolbar.setAttribute('role', 'toolbar');
+  toolbar.setAttribute('aria-label', 'Proof view');
+
+  this.previousButton = button('\u25C0 Page', 'Previous page', function () { self.showPage(self.page - 1); });
+  this.pageLabel = element('span', 'tv-label');
+  this.pageLabel.setAttribute('aria-live', 'polite');
+  this.nextButton = button('Page \u25B6', 'Next page', function () { self.showPage(self.page + 1); });
+  var zoomOut = button('\u2212', 'Zoom out', function () { self.zoomStep(-1); });
+  var zoomIn = button('+', 'Zoom in', function () { self.zoomStep(1); });
+  var fit = button('Whole page', 'Show the whole page', function () { self.fit(); });
+  this.indicator = element('span', 'tv-label tv-zoom');
+  this.indicator.id = 'zoomindicator';
+  this.indicator.setAttribute('aria-live', 'polite');
+  this.indicator.setZoomIndicator = function () { self.showZoom(); };
+  var print = button('Print', 'Print the page', function () { self.print(); });
+  toolbar.append(this.previousButton, this.pageLabel, this.nextButton, element('span', 'tv-gap'),
+                 zoomOut, this.indicator, zoomIn, fit, element('span', 'tv-gap'), print);
+
+  var body = element('div', 'tv-body');
+  this.stage = element('div', 'tv-stage');
+  this.stage.tabIndex = 0;
+  this.stage.setAttribute('role', 'img');
+  this.stage.setAttribute('aria-label', 'Proof of ' + proof.jobname + '. Arrow keys pan, plus and minus zoom.');
+  this.canvas = element('canvas', 'tv-canvas');
+  this.message = element('div', 'tv-message');
+  this.noticeBox = element('div', 'tv-notice');
+  this.noticeBox.setAttribute('role', 'status');
+  this.inspector = element('div', 'tv-inspector');
+  this.inspector.setAttribute('aria-live', 'polite');
+  this.inspector.hidden = true;
+  this.markers = element('div', 'tv-markers');
+  this.markers.setAttribute('aria-hidden', 'true');
+  this.stage.append(this.canvas, this.markers, this.noticeBox, this.message, this.inspector);
+
+  var side = element('div', 'tv-side');
+  side.append(this.buildNavigator(), this.buildTabs());
+  body.append(this.stage, side);
+
+  // The page's ready() looks for these two.
+  var frame = element('iframe', 'tv-hidden');
+  frame.name = 'dataframe';
+  frame.title = 'data';
+  frame.setAttribute('aria-hidden', 'true');
+  frame.addEventListener('load', function () { hostPage.dataFrameLoaded(); });
+  frame.src = 'about:blank';
+
+  root.append(toolbar, body, frame);
+  this.container.appendChild(root);
+  this.root = root;
+
+  // What printing shows: the page alone, outside the page's table.
+  this.printBox = element('div', 'tv-print');
+  this.printTitle = element('p');
+  this.printPicture = element('img');
+  this.printBox.append(this.printTitle, this.printPicture);
+  document.body.appendChild(this.printBox);
+};
+
+Viewer.prototype.buildNavigator = function () {
+  var self = this;
+  var box = element('div', 'tv-navigator');
+  box.append(element('h2', 'tv-heading', 'Whole page'));
+  this.navigator = element('canvas', 'tv-navcanvas');
+  this.navigator.width = 180;
+  this.navigator.height = 180;
+  this.navigator.setAttribute('aria-label', 'Whole page: click to move the view there');
+  this.navigator.setAttribute('role', 'img');
+  var move = function (event) {
+    if (!self.overview || !self.navRect) return;
+    var bounds = self.navigator.getBoundingClientRect();
+    var x = (event.clientX - bounds.left) * self.navigator.width / bounds.width;
+    var y = (event.clientY - bounds.top) * self.navigator.height / bounds.height;
+    self.centerX = (x - self.navRect.x) / self.navRect.w * proof.maxx;
+    self.centerY = (y - self.navRect.y) / self.navRect.h * proof.maxy;
+    self.fitted = false;
+    self.clampCenter();
+    self.viewChanged();
+  };
+  this.navigator.addEventListener('pointerdown', function (event) {
+    self.navigator.setPointerCapture(event.pointerId);
+    move(event);
+  });
+  this.navigator.addEventListener('pointermove', function (event) {
+    if (event.buttons) move(event);
+  });
+  box.append(this.navigator);
+  this.thumbnails = element('div', 'tv-thumbnails');
+  for (var page = 1; proof.numberofpages > 1 && page <= proof.numberofpages; page++) this.thumbnail(page);
+  box.append(this.thumbnails);
+  return box;
+};
+
+Viewer.prototype.thumbnail = function (page) {
+  var self = this;
+  var item = button('', 'Page ' + page, function () { self.showPage(page); });
+  item.className = 'tv-thumb';
+  var picture = element('img');
+  picture.alt = '';
+  picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
+  item.append(picture, element('span', '', String(page)));
+  this.thumbnails.append(item);
+};
+
+Viewer.prototype.buildTabs = function () {
+  var tabs = element('div', 'tv-tabs');
+  var list = element('div', 'tv-tablist');
+  list.setAttribute('role', 'tablist');
+  var panels = [];
+  var names = ['Inks', 'Details', 'Reply', 'Notes', 'Help'];
+  var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildHelp()];
+  var tabButtons = names.map(function (name, index) {
+    var tab = button(name, name, function () { select(index); });
+    tab.setAttribute('role', 'tab');
+    tab.id = 'tv-tab-' + name.toLowerCase();
+    var panel = contents[index];
+    panel.setAttribute('role', 'tabpanel');
+    panel.setAttribute('aria-labelledby', tab.id);
+    panels.push(panel);
+    list.append(tab);
+    return tab;
+  });
+  function select(index) {
+    tabButtons.forEach(function (tab, i) {
+      tab.setAttribute('aria-selected', i === index ? 'true' : 'false');
+      tab.tabIndex = i === index ? 0 : -1;
+      panels[i].hidden = i !== index;
+    });
+  }
+  list.addEventListener('keydown', function (event) {
+    var current = tabButtons.indexOf(document.activeElement);
+    if (current < 0 || (event.key !== 'ArrowRight' && event.key !== 'ArrowLeft')) return;
+    var next = (current + (event.key === 'ArrowRight' ? 1 : tabButtons.length - 1)) % tabButtons.length;
+    select(next);
+    tabButtons[next].focus();
+    event.preventDefault();
+  });
+  tabs.append(list);
+  panels.forEach(function (panel) { tabs.append(panel); });
+  select(1);
+  this.selectTab = select;
+  return tabs;
+};
+
+Viewer.prototype.buildDetails = function () {
+  var panel = element('div', 'tv-panel');
+  panel.id = 'itemframe';
+  var list = element('dl', 'tv-details');
+  var add = function (term, value) {
+    list.append(element('dt', '', term));
+    var description = element('dd', '');
+    if (typeof value === 'string') description.textContent = value;
+    else description.append(value);
+    list.append(description);
+  };
+  add('Job', proof.jobname);
+  add('Pages', String(proof.numberofpages));
+  add('Resolution', proof.xresolution === proof.yresolution ? proof.xresolution + ' dpi' :
+                    proof.xresolution + ' \u00D7 ' + proof.yresolution + ' dpi');
+  add('Page size', (proof.maxx / proof.xresolution * 25.4).toFixed(0) + ' \u00D7 ' +
+                   (proof.maxy / proof.yresolution * 25.4).toFixed(0) + ' mm');
+  add('Created', proof.creationdate);
+  var inks = element('ul', 'tv-colors');
+  proof.colors.forEach(function (name) { inks.append(element('li', '', name)); });
+  if (!proof.colors.length) inks.append(element('li', '', '\u2014'));
+  add('Colours', inks);
+  this.coverageList = element('div', 'tv-coverages', '\u2014');
+  add('Ink coverage', this.coverageList);
+  this.fingerprintBox = element('div', 'tv-fingerprintbox', 'Loading\u2026');
+  add('Fingerprint', this.fingerprintBox);
+  panel.append(list);
+  return panel;
+};
+
+Viewer.prototype.buildReply = function () {
+  var panel = element('div', 'tv-panel');
+  var text = element('div', 'tv-text');
+  // The approval and help texts are the shop's own HTML.
+  text.innerHTML = proof.approvaltext || 'Please check every page and reply with your approval or your corrections.';
+  var link = element('a', 'tv-reply', 'Reply to ' + (proof.replyemailname || proof.replyemail));
+  link.id = 'replylink';
+  link.href = answerForm.mailAddress(proof.replyemail) + '?subject=' + encodeURIComponent('Proof: ' + proof.jobname);
+  panel.append(text, this.buildAnswer(), link);
+  return panel;
+};
+
+Viewer.prototype.buildHelp = function () {
+  var panel = element('div', 'tv-panel');
+  var text = element('div', 'tv-text');
+  if (proof.helptext) text.innerHTML = proof.helptext;
+  var keys = element('ul', 'tv-keys');
+  [['Drag, arrow keys', 'move around the page'], ['Wheel, + and \u2212, double click, pinch', 'zoom in and out'],
+   ['0 or Whole page', 'show the whole page'], ['Page Up, Page Down', 'previous and next page'],
+   ['Whole page picture', 'click to jump to a place'],
+   ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks'],
+   ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send']].forEach(function (pair) {
+    var item = element('li');
+    item.append(element('strong', '', pair[0]), document.createTextNode(': ' + pair[1]));
+    keys.append(item);
+  });
+  panel.append(text, keys);
+  return panel;
+};
+
+[require('./inks'), require('./input'), require('./view'), require('./tiles'), require('./answers'),
+ require('./notes'), require('./print')].forEach(function (methods) {
+  Object.keys(methods).forEach(function (name) {
+    // A method two modules give would leave one of them unused without a word.
+    if (Viewer.prototype[name]) throw new Error('Viewer.' + name + ' comes from two modules');
+    Viewer.prototype[name] = methods[name];
+  });
+});
+
+module.exports = { Viewer: Viewer };
