@@ -59,15 +59,17 @@ void TTaskChain::StartNext()
                                    [&](const TQueueRow& row) { return !FailedSinceStart.count(row.JobReference); });
     if (next == queue.end())
         return;
-    const TQueueRow row = *next;
-    const int first = FirstTaskOf(row.JobReference, row.Checked);
-    if (first > TaskSetLevel(row.Tasks))
+    // Taken out of the row: the lists change under it from here on.
+    const std::uint32_t job = next->JobReference;
+    const bool failedBefore = IsFailedStatus(next->Status);
+    const int first = FirstTaskOf(job, next->Checked);
+    if (first > TaskSetLevel(next->Tasks))
         return;  // stays until ticked, given more tasks or removed
-    if (IsFailedStatus(row.Status))
-        Lists.StoreStatus(row.JobReference, "new", "");
+    if (failedBefore)
+        Lists.StoreStatus(job, "new", "");
     SetControlsEnabled(false);
     ChainContext.reset();  // a new chain starts with the settings as they are now
-    CreateTask(first, row.JobReference);
+    CreateTask(first, job);
 }
 
 void TTaskChain::FinishJob(std::uint32_t jobReference)
