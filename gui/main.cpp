@@ -4,7 +4,7 @@
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "engines/imaging/TiffErrorHandler.h"
-#include "gui/MainWindow.h"
+#include "gui/MainForm.h"
 #include "gui/QtMessageBoxHook.h"
 #include "gui/QtMessageTarget.h"
 #include "gui/QtOperatorDialogs.h"

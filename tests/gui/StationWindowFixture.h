@@ -2,7 +2,7 @@
 
 #include "base/settings/SettingsFile.h"
 #include "base/tasking/StationLog.h"
-#include "gui/MainWindow.h"
+#include "gui/MainForm.h"
 #include "gui/QtMessageTarget.h"
 #include "station/QueueRunner.h"
 #include "station/StartupOperation.h"

@@ -1,5 +1,5 @@
 #include "base/settings/SharedSettings.h"
-#include "gui/ConfigDialog.h"
+#include "gui/ConfigDlg.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
 #include "tests/delivery/TestCertificate.h"

@@ -1,4 +1,4 @@
-#include "gui/ContactDialog.h"
+#include "gui/ContactDlg.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QHeaderView>

@@ -1,5 +1,6 @@
-#include "gui/ContactDialog.h"
+#include "gui/ContactDlg.h"
 #include "gui/JobTreeWidget.h"
+#include "gui/MainFormLayout.h"
 #include "gui/MainPageControl.h"
 #include "gui/PostQueueTab.h"
 #include "gui/QueueListWidget.h"
@@ -87,7 +88,7 @@ protected:
     QTreeWidget* QueueList = nullptr;
 };
 
-TEST_F(MainWindow, ShowsItsControlsAndKeepsTheLayoutRuleOnResize)
+TEST_F(MainWindow, ShowsItsControls)
 {
     EXPECT_EQ(Form->windowTitle(), "Dranwick Tavrin Remote Proofing System");
     ASSERT_EQ(JobList->topLevelItemCount(), 3);
@@ -98,17 +99,56 @@ TEST_F(MainWindow, ShowsItsControlsAndKeepsTheLayoutRuleOnResize)
     EXPECT_FALSE(Child<QAction>("TransferCommonFilesItem")->isEnabled());
     Form->SetCommonFilesTransfer([] {});
     EXPECT_TRUE(Child<QAction>("TransferCommonFilesItem")->isEnabled());
+}
 
-    for (int width : {1029, 800, 1201}) {
-        Form->resize(width, 666);
-        // The rule works on the outer width, frame included; the queue's side keeps the room it needs.
-        const int outer = Form->frameGeometry().width();
-        const int inputs =
-            std::min(outer / 2 - 12, outer - 12 - Child<QWidget>("MainPageControl")->minimumSizeHint().width());
-        EXPECT_EQ(Child<QWidget>("InputsPageControl")->width(), inputs);
-        EXPECT_EQ(Child<QWidget>("MainPageControl")->x(), inputs);
-        EXPECT_EQ(Child<QWidget>("MainPageControl")->width(), outer - inputs - 12);
-        EXPECT_EQ(Child<QWidget>("MainPageControl")->height(), 555);
+// What the operator sees at any window size: the job tree's side and the
+// queue's side next to each other, neither covering the other nor the
+// progress bars, all inside the window, the gutter kept on the right, the
+// queue's side never narrower than it needs nor than the tree's side.
+TEST_F(MainWindow, AtEverySizeThePanelsStayInsideTheWindowApartAndKeepTheirGutter)
+{
+    // The test desktop draws no frame: the window's outer width is its width.
+    ASSERT_EQ(Form->frameGeometry().width(), Form->width());
+    const auto shown = [&](const char* name) {
+        const QWidget* widget = Child<QWidget>(name);
+        return QRect(widget->mapTo(Form.get(), QPoint(0, 0)), widget->size());
+    };
+    const QSize sizes[] = {{1029, 666}, {800, 600}, {1201, 700}, {1600, 1000}};
+    for (const QSize& size : sizes) {
+        SCOPED_TRACE(::testing::Message() << size.width() << " x " << size.height());
+        Form->resize(size);
+        const QRect window = Form->rect();
+        const QRect top = shown("Panel4");
+        const QRect inputs = shown("InputsPageControl");
+        const QRect queue = shown("MainPageControl");
+        const QRect strip = shown("Panel6");
+        const QRect total = shown("TotalProgress");
+        const QRect task = shown("TaskProgress");
+        for (const QRect& part : {top, inputs, queue, strip, total, task})
+            EXPECT_TRUE(window.contains(part)) << part.x() << "," << part.y() << " " << part.width() << " x "
+                                               << part.height() << " in " << window.width() << " x " << window.height();
+
+        // Side by side below the top strip, the queue's side right next to the tree's.
+        EXPECT_EQ(inputs.left(), 0);
+        EXPECT_EQ(queue.left(), inputs.right() + 1);
+        EXPECT_EQ(inputs.top(), queue.top());
+        EXPECT_GT(inputs.top(), top.bottom());
+        EXPECT_EQ(window.right() - queue.right(), MainFormLayout::Gutter);
+        EXPECT_GE(queue.width(), inputs.width());
+        EXPECT_GE(queue.width(), Child<QWidget>("MainPageControl")->minimumSizeHint().width());
+        // Their height is the design's whatever the window's.
+        EXPECT_EQ(inputs.height(), MainFormLayout::PageControlHeight);
+        EXPECT_EQ(queue.height(), MainFormLayout::PageControlHeight);
+
+        // The bars below them, one above the other, across the whole window.
+        EXPECT_GT(strip.top(), std::max(inputs.bottom(), queue.bottom()));
+        EXPECT_EQ(strip.width(), window.width());
+        EXPECT_GT(task.top(), total.bottom());
+        for (const QRect& bar : {total, task}) {
+            EXPECT_TRUE(strip.contains(bar));
+            EXPECT_EQ(bar.width(), window.width());
+            EXPECT_GE(bar.height(), MainFormLayout::ProgressBarHeight);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "gui/AboutBox.h"
-#include "gui/ConfigDialog.h"
+#include "gui/ConfigDlg.h"
+#include "gui/MainFormLayout.h"
 #include "tests/gui/StationWindowFixture.h"
 
 #include <QAbstractButton>
@@ -105,8 +106,8 @@ class DesignDesktop : public StationWindow {};
 TEST_F(DesignDesktop, OnARoomyScreenTheWindowsOpenAtLeastAtTheirDesignSizes)
 {
     OpenWindow();
-    EXPECT_GE(Form->width(), TMainForm::DesignWidth);
-    EXPECT_GE(Form->height(), TMainForm::DesignHeight);
+    EXPECT_GE(Form->width(), MainFormLayout::DesignWidth);
+    EXPECT_GE(Form->height(), MainFormLayout::DesignHeight);
     // There is room for every column of a queued job, the whole task set included, without scrolling.
     auto* tree = Child<QTreeWidget>("JobList");
     tree->setCurrentItem(tree->topLevelItem(0));

@@ -1,4 +1,4 @@
-#include "gui/ContactDialog.h"
+#include "gui/ContactDlg.h"
 
 #include "gui/WindowFit.h"
 

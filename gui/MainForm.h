@@ -7,7 +7,6 @@
 #include <functional>
 
 class QAction;
-class QProgressBar;
 class QTabWidget;
 class QTimer;
 
@@ -23,22 +22,20 @@ class TOperatorDialogs;
 class TPageBuffersTab;
 class TPostQueueTab;
 class TPreviewTab;
+class TProgressStrip;
 class TQueueTab;
 class TSplashForm;
 class TStartupOperation;
 class TStationLog;
 
-// The station's main window (TMainForm): the job tree on the left, the queue,
-// post queue, preview and log on the right, two progress bars below. It
+// The station's main window: the job tree on the left, the queue, post
+// queue, preview and log on the right, two progress bars below (its
+// measures are in MainFormLayout.h). It
 // shows the runner's lists and calls its operations; it also creates the
 // configuration dialog, the about box and the address book, in that order.
 class TMainForm final : public QMainWindow, public TRunnerObserver {
     Q_OBJECT
 public:
-    static constexpr int DesignWidth = 1029;
-    static constexpr int DesignHeight = 666;
-    // The page controls' height at the design's font; a larger font gets more.
-    static constexpr int PageControlHeight = 555;
     // How often the idle station fetches the customers' answers.
     static constexpr int AnswersRefreshInterval = 5 * 60 * 1000;
 
@@ -76,7 +73,6 @@ protected:
 
 private:
     QWidget* NewPageControls();
-    QWidget* NewProgressStrip();
     void CreateMenus();
     void ApplyLayoutRule();
     void KeepRoomForPageControls();
@@ -87,7 +83,6 @@ private:
     void DrawPreview();
     void Configure();
     void SetShowHints(bool show);
-    void ShowProgress();
     void ShowFinishing();
 
     TQueueRunner& Runner;
@@ -105,8 +100,7 @@ private:
     QTimer* AnswersTimer = nullptr;
     TPreviewTab* PreviewTab = nullptr;
     TLogTab* LogTab = nullptr;
-    QProgressBar* TotalProgress = nullptr;
-    QProgressBar* TaskProgress = nullptr;
+    TProgressStrip* ProgressStrip = nullptr;
     QAction* TransferCommonFilesItem = nullptr;
     QAction* ShowHintsItem = nullptr;
     THintFilter* Hints = nullptr;

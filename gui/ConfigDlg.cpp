@@ -1,4 +1,4 @@
-#include "gui/ConfigDialog.h"
+#include "gui/ConfigDlg.h"
 
 #include "gui/ApplicationPage.h"
 #include "gui/EmailPage.h"

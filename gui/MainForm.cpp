@@ -1,19 +1,21 @@
-#include "gui/MainWindow.h"
+#include "gui/MainForm.h"
 
 #include "base/settings/SettingsFile.h"
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "gui/AboutBox.h"
-#include "gui/ConfigDialog.h"
-#include "gui/ContactDialog.h"
+#include "gui/ConfigDlg.h"
+#include "gui/ContactDlg.h"
 #include "gui/ErrorBox.h"
 #include "gui/HintFilter.h"
 #include "gui/JobTreeWidget.h"
 #include "gui/LogTab.h"
+#include "gui/MainFormLayout.h"
 #include "gui/MainPageControl.h"
 #include "gui/PageBuffersTab.h"
 #include "gui/PostQueueTab.h"
 #include "gui/PreviewTab.h"
+#include "gui/ProgressStrip.h"
 #include "gui/QueueListWidget.h"
 #include "gui/QueueTab.h"
 #include "gui/SplashForm.h"
@@ -28,12 +30,9 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace tavrin {
 
@@ -48,14 +47,16 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
 
     auto* panel4 = new QWidget(this);
     panel4->setObjectName("Panel4");
-    panel4->setFixedHeight(17);
+    panel4->setFixedHeight(MainFormLayout::TopStripHeight);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(panel4);
     layout->addWidget(NewPageControls(), 1);
-    layout->addWidget(NewProgressStrip());
+    ProgressStrip = new TProgressStrip(this);
+    ProgressStrip->Show(Runner);
+    layout->addWidget(ProgressStrip);
     setCentralWidget(central);
     CreateMenus();
 
@@ -75,18 +76,16 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
 
     KeepRoomForPageControls();
     // Half the width for the queue's side, and that half as wide as the queue's columns.
-    const int wanted = 2 * (MainPageControl->sizeHint().width() + 12);
-    FitToContents(*this, {std::max(int(DesignWidth), wanted), DesignHeight});
+    FitToContents(*this,
+                  {MainFormLayout::OpeningWidth(MainPageControl->sizeHint().width()), MainFormLayout::DesignHeight});
 }
 
 // The area is as large as both page controls need side by side at the
 // desktop's font, and at least the design's height.
 void TMainForm::KeepRoomForPageControls()
 {
-    const QSize inputs = InputsPageControl->minimumSizeHint();
-    const QSize pages = MainPageControl->minimumSizeHint();
-    PageControlArea->setMinimumSize(inputs.width() + pages.width() + 12,
-                                    std::max({PageControlHeight, inputs.height(), pages.height()}));
+    PageControlArea->setMinimumSize(MainFormLayout::PageControlAreaMinimum(InputsPageControl->minimumSizeHint(),
+                                                                           MainPageControl->minimumSizeHint()));
 }
 
 TMainForm::~TMainForm()
@@ -133,28 +132,6 @@ QWidget* TMainForm::NewPageControls()
             DrawPreview();
     });
     return PageControlArea;
-}
-
-QWidget* TMainForm::NewProgressStrip()
-{
-    auto* panel6 = new QWidget(this);
-    panel6->setObjectName("Panel6");
-    panel6->setMinimumHeight(36);
-    auto* layout = new QVBoxLayout(panel6);
-    layout->setContentsMargins(0, 1, 0, 1);
-    layout->setSpacing(0);
-    for (QProgressBar** bar : {&TotalProgress, &TaskProgress}) {
-        *bar = new QProgressBar(panel6);
-        (*bar)->setRange(0, 100);
-        // The bars carry their words: as high as the font needs, never below the design's 17.
-        (*bar)->setMinimumHeight(17);
-        (*bar)->setAlignment(Qt::AlignCenter);
-        layout->addWidget(*bar);
-    }
-    TotalProgress->setObjectName("TotalProgress");
-    TaskProgress->setObjectName("TaskProgress");
-    ShowProgress();
-    return panel6;
 }
 
 void TMainForm::CreateMenus()
@@ -259,11 +236,11 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 // queue's side needs more at the desktop's font; their height stays.
 void TMainForm::ApplyLayoutRule()
 {
-    const int outerWidth = frameGeometry().width();
-    const int inputsWidth = std::min(outerWidth / 2 - 12, outerWidth - 12 - MainPageControl->minimumSizeHint().width());
+    const MainFormLayout::TPageControlColumns columns =
+        MainFormLayout::PageControlColumns(frameGeometry().width(), MainPageControl->minimumSizeHint().width());
     const int height = PageControlArea->minimumHeight();
-    InputsPageControl->setGeometry(0, 0, inputsWidth, height);
-    MainPageControl->setGeometry(inputsWidth, 0, outerWidth - inputsWidth - 12, height);
+    InputsPageControl->setGeometry(0, 0, columns.InputsWidth, height);
+    MainPageControl->setGeometry(columns.MainLeft, 0, columns.MainWidth, height);
 }
 
 // ---- Handlers -------------------------------------------------------------------
@@ -333,31 +310,13 @@ void TMainForm::RecipientsChanged()
 
 void TMainForm::ProgressChanged()
 {
-    ShowProgress();
-}
-
-// The upper bar follows the running task through the job, the lower one the
-// step it is on; both say whose they are.
-void TMainForm::ShowProgress()
-{
-    TotalProgress->setValue(Runner.TotalProgress());
-    TaskProgress->setValue(Runner.TaskProgress());
-    const std::optional<TRunnerActivity>& activity = Runner.Activity();
-    if (!activity) {
-        TotalProgress->setFormat(Runner.RefreshingAnswers() ? "Fetching the customers' answers: %p%"
-                                                            : "No task running");
-        TaskProgress->setFormat("");
-        return;
-    }
-    const QString task = QString::fromStdString(TaskWords[static_cast<std::size_t>(activity->Task)]);
-    TotalProgress->setFormat(QString("%1 for job %2: %p%").arg(task).arg(activity->JobReference));
-    TaskProgress->setFormat(QString::fromStdString(ActivityText(*activity)) + ", this step: %p%");
+    ProgressStrip->Show(Runner);
 }
 
 void TMainForm::ActivityChanged()
 {
     QueueTab->ShowQueue();
-    ShowProgress();
+    ProgressStrip->Show(Runner);
     if (!CloseWhenIdle)
         return;
     if (Runner.HasRunningTasks())

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "base/platform/MessageTarget.h"
+#include "station/RunnerObserver.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrin {
+
+class TQueueLists;
+class TRunnerProgress;
+class TStationLog;
+struct TRunnerTasks;
+
+// When the customers' answers are fetched: a task beside the chain that
+// never runs together with another task, since the shop's server gets one
+// session at a time. A fetch somebody asked for says in the log why it cannot
+// start, and its failure goes to the observer; the timer's is skipped
+// silently and its failure only logged. A Start meanwhile waits for the answers.
+class TAnswersRefresh {
+public:
+    TAnswersRefresh(TRunnerTasks& tasks, TQueueLists& lists, TRunnerProgress& progress, TStationLog& log,
+                    const TRunnerNotices& notices);
+
+    // The operator's or a command's fetch, of every post-queue job that was
+    // transferred or of the given jobs: false, with a log line, while a task
+    // runs, the station closes, or there is nothing to fetch.
+    bool Refresh();
+    bool Refresh(const std::vector<std::uint32_t>& jobReferences);
+    // The timer's: only while no task runs and the post queue has jobs.
+    bool RefreshIfIdle();
+    bool Fetching() const { return Refreshing; }
+
+    // A Start came while the answers are fetched: the queue follows them.
+    void HoldStart() { StartWaiting = true; }
+    // The fetch's completion: the post queue shows the answers. True when a
+    // held Start is now due.
+    bool HandleDone(const TTaskMessage& message);
+
+private:
+    // Starts the answers task; asked: an operator or a command wants to hear of its failure.
+    bool Begin(const std::vector<std::uint32_t>& jobReferences, bool asked);
+
+    TRunnerTasks& Tasks;
+    TQueueLists& Lists;
+    TRunnerProgress& Progress;
+    TStationLog& Log;
+    const TRunnerNotices& Notices;
+    bool Refreshing = false;
+    bool StartWaiting = false;
+    // Whether an operator or a command asked for the running refresh, rather than the timer.
+    bool AnswersAsked = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin {
+
+// Told when something the windows show has changed.
+class TRunnerObserver {
+public:
+    virtual ~TRunnerObserver() = default;
+    virtual void QueueChanged() {}
+    virtual void PostQueueChanged() {}
+    virtual void RecipientsChanged() {}
+    virtual void ProgressChanged() {}
+    virtual void QueueControlsChanged() {}
+    // A task started or ended, or the running one turned to another page.
+    virtual void ActivityChanged() {}
+    // A task failed; its job's chain has stopped. task is the task's word
+    // ("Master" .. "Notify", "Deletion", "Fetching answers"); the job
+    // reference is 0 for a task about several jobs.
+    virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
+    {
+    }
+};
+
+// How the runner's parts reach the observer a front end set on the runner:
+// they hold the runner's pointer, so an observer set or cleared later is the
+// one told.
+class TRunnerNotices {
+public:
+    explicit TRunnerNotices(TRunnerObserver* const& observer) : Observer(observer) {}
+
+    void Tell(void (TRunnerObserver::*change)()) const
+    {
+        if (Observer)
+            (Observer->*change)();
+    }
+    void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) const
+    {
+        if (Observer)
+            Observer->TaskFailed(jobReference, task, reason);
+    }
+
+private:
+    TRunnerObserver* const& Observer;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,80 @@
+#include "station/RunnerTexts.h"
+
+namespace tavrin {
+
+namespace {
+
+std::string Decimal(std::uint32_t number)
+{
+    return std::to_string(number);
+}
+
+}  // namespace
+
+std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference)
+{
+    const char* prefix = "Notification for job ";
+    switch (number) {
+    case WM_MASTER_DONE: prefix = "Master for job "; break;
+    case WM_PREVIEW_DONE: prefix = "Preview for job "; break;
+    case WM_WEB_DONE: prefix = "Web files for job "; break;
+    case WM_TRANSFER_DONE: prefix = "Transfer for job "; break;
+    case WM_DELETE_DONE: prefix = "Deletion from FTP server for job "; break;
+    case WM_ANSWERS_DONE:
+        return jobReference ? "Fetching the answers of job " + Decimal(jobReference) + " complete."
+                            : "Fetching the answers complete.";
+    default: break;
+    }
+    return prefix + Decimal(jobReference) + " complete.";
+}
+
+std::string CompletionLogText(const TTaskMessage& completion)
+{
+    std::string text = CompletionLogText(completion.Number, completion.JobReference);
+    if (completion.Failed)
+        text = text.substr(0, text.size() - std::string("complete.").size()) + "failed: " + completion.FailureReason;
+    return text;
+}
+
+std::string FailedStatus(TTaskIndex task)
+{
+    return "Failed at " + TaskWords[static_cast<std::size_t>(task)];
+}
+
+const std::string DeletingStatus = "Deleting";
+
+bool IsFailedStatus(const std::string& status)
+{
+    return status.rfind("Failed at ", 0) == 0;
+}
+
+const std::string NotifyWithoutRecipientsCaption = "Notify without recipients?";
+const std::string NotifyWithoutRecipientsQuestion =
+    "One or more jobs has notification selected,\r\nbut does not have any recipients listed.\r\nWould you like to "
+    "continue?";
+
+std::string ActivityText(const TRunnerActivity& activity)
+{
+    std::string text = TaskWords[static_cast<std::size_t>(activity.Task)];
+    if (activity.Page > 0) {
+        text += ": page " + Decimal(static_cast<std::uint32_t>(activity.Page));
+        if (activity.PageCount > 0)
+            text += " of " + Decimal(static_cast<std::uint32_t>(activity.PageCount));
+    }
+    return text;
+}
+
+std::string FinishingText(const std::optional<TRunnerActivity>& chainTask, std::optional<std::uint32_t> deletion,
+                          bool fetchingAnswers)
+{
+    if (chainTask)
+        return "Finishing " + TaskWords[static_cast<std::size_t>(chainTask->Task)] + " for job " +
+               Decimal(chainTask->JobReference) + " before closing...";
+    if (deletion)
+        return "Finishing Deletion for job " + Decimal(*deletion) + " before closing...";
+    if (fetchingAnswers)
+        return "Finishing fetching the answers before closing...";
+    return {};
+}
+
+}  // namespace tavrin
