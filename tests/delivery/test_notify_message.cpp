@@ -8,21 +8,6 @@
 namespace tavrin {
 namespace {
 
-TEST(NotifyMessage, NamesThatAreNotUTF8AreReadAsLatin1)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"Zo\xC3\xAB's proof", "Zo\xC3\xAB's proof"},
-        {"Caf\xE9 M\xFCller", "Caf\xC3\xA9 M\xC3\xBCller"},
-        {"plain", "plain"},
-        {"\xC0\x80", "\xC3\x80\xC2\x80"},              // an overlong form is no UTF-8
-        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // nor is a surrogate
-        {"\xE2\x82", "\xC3\xA2\xC2\x82"},              // nor a character cut short
-        {"\xF0\x9F\x96\xA8", "\xF0\x9F\x96\xA8"},
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(AsUTF8(text), expected) << text;
-}
-
 // The header lines of a composed message.
 std::vector<std::string> HeaderLines(const std::string& jobName, const std::string& recipientName)
 {
