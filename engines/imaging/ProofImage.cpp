@@ -101,9 +101,16 @@ bool TProofImage::AddSpotColor(const std::string& name, std::uint16_t c, std::ui
 
 std::uint32_t TProofImage::StripRows(std::uint32_t height)
 {
-    std::uint64_t rows = 288;
-    while ((height + rows - 1) / rows > 288)
-        rows += 288;
+    // The master's own layout, not the tile side: strips of at least this
+    // many rows, and no more than this many strips (so a strip holds at least
+    // the rows of one output row of the 288-pixel overview), keep the rows
+    // that one output row of a reduction covers within the two strips the
+    // resampler's window holds.
+    constexpr std::uint64_t RowStep = 288;
+    constexpr std::uint64_t MaxStrips = 288;
+    std::uint64_t rows = RowStep;
+    while ((height + rows - 1) / rows > MaxStrips)
+        rows += RowStep;
     return static_cast<std::uint32_t>(rows);
 }
 
