@@ -14,9 +14,9 @@ TEST(UTF8Text, TextThatIsNotUTF8IsReadAsLatin1)
         {"Caf\xE9 M\xFCller", "Caf\xC3\xA9 M\xC3\xBCller"},
         {"plain", "plain"},
         {"", ""},
-        {"\xC0\x80", "\xC3\x80\xC2\x80"},              // an overlong form is no UTF-8
-        {"\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF"},  // nor a longer one
-        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},  // nor is a surrogate
+        {"\xC0\x80", "\xC3\x80\xC2\x80"},                          // an overlong form is no UTF-8
+        {"\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF"},              // nor a longer one
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},              // nor is a surrogate
         {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // nor anything above U+10FFFF
         {"\xE2\x82", "\xC3\xA2\xC2\x82"},                          // nor a character cut short
         {"\xF0\x9F\x96\xA8", "\xF0\x9F\x96\xA8"},
@@ -38,7 +38,9 @@ TEST(UTF8Text, CharactersAreMeasuredAndReadWithoutPassingTheEnd)
         {"\xF0\x9F\x96\xA8", 4, 0x1F5A8},
         // Malformed: a lead byte without its continuation bytes, a stray
         // continuation byte, a lead byte at the very end.
-        {"\xE2" "A", 1, 0},
+        {"\xE2"
+         "A",
+         1, 0},
         {"\x80", 1, 0},
         {"\xF0\x9F", 2, 0},
     };
