@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
+
+#include <tiffio.h>
 
 namespace tavrin::testing {
 namespace {
@@ -185,6 +188,36 @@ TEST(ProofImage, OnlyAWholeMasterEverCarriesTheName)
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
 
+// libtiff's errors reach a task's capture as boxes; every other thread (an
+// engine's worker, the station's own) keeps the reason for its caller and
+// never reaches a real box.
+TEST(TiffErrorHandler, OnlyACaptureReceivesLibtiffErrorsAsBoxes)
+{
+    TScratchProgramFolder folder;
+    const std::string missing = folder.Path("missing.tif").string();
+    TBoxRecorder hook;
+    const auto openMissing = [&] {
+        ClearLastTiffError();
+        EXPECT_EQ(TIFFOpen(missing.c_str(), "r"), nullptr);
+        return LastTiffFailure();
+    };
+    const std::string reason = "No such file or directory (TIFFOpen: " + missing + ": No such file or directory)";
+    std::string workerReason;
+    std::thread([&] { workerReason = openMissing(); }).join();
+    EXPECT_EQ(workerReason, reason);
+    EXPECT_EQ(openMissing(), reason);
+
+    std::vector<std::string> captured;
+    {
+        TMessageBoxCapture capture([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+            captured.push_back(caption + "|" + text);
+        });
+        EXPECT_EQ(openMissing(), reason);
+    }
+    EXPECT_EQ(captured, std::vector<std::string>{"Tiff Error|" + missing + ": No such file or directory\n\rTIFFOpen"});
+    EXPECT_TRUE(hook.Shown().empty());
+}
+
 TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
 {
     TScratchProgramFolder folder;
@@ -201,8 +234,8 @@ TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
         EXPECT_FALSE(image->Close());
         EXPECT_EQ(image->Error(), "Cannot create " + missing + ".part: No such file or directory (TIFFOpen: " +
                                       missing + ".part: No such file or directory)");
-        ASSERT_EQ(recorder.Boxes.size(), 1u);
-        EXPECT_EQ(recorder.Boxes[0], "Tiff Error|" + missing + ".part: No such file or directory\n\rTIFFOpen");
+        // Outside a task the reason travels in the error alone, never in a box.
+        EXPECT_TRUE(recorder.Shown().empty());
     }
     {
         TBoxRecorder recorder;
