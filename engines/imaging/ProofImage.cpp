@@ -153,10 +153,17 @@ void TProofImage::OpenWriter()
 }
 
 // The colour table's bytes as they are, widened to 16 bits without scaling.
-// A failed build leaves the unfilled, all-black table.
+// A profile that cannot be used (one spoilt since the configuration check
+// accepted it) leaves the unfilled, all-black table: the proof itself shows
+// that its colours are wrong, and the next configuration check names the
+// profile.
 void TProofImage::SetColorMap()
 {
-    TableGenerator->BuildTable();
+    try {
+        TableGenerator->BuildTable();
+    } catch (const EColorProfileError&) {
+        // Kept black on purpose, see above.
+    }
     const TColorTable& table = TableGenerator->ColorTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         RedMap[i] = table[i].R;

@@ -146,7 +146,7 @@ TEST(ProofImage, ColourMapHoldsTheColourTableBytesUnscaled)
         expected.AddSpotColor(
             {name, ColorValueToByte(v[0]), ColorValueToByte(v[1]), ColorValueToByte(v[2]), ColorValueToByte(v[3])});
     }
-    ASSERT_TRUE(expected.BuildTable());
+    ASSERT_NO_THROW(expected.BuildTable());
     const std::vector<std::uint8_t> blank(8, 0);
     std::array<const std::uint8_t*, 8> planes;
     planes.fill(blank.data());
