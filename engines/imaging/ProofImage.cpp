@@ -75,7 +75,7 @@ TProofImage::~TProofImage()
     if (Broken || std::uncaught_exceptions() > ExceptionsAtCreation)
         Abandon();
     else
-        Close();
+        Complete();  // a failure leaves no file; whoever wants the reason calls Close
 }
 
 void TProofImage::Abandon()
@@ -177,14 +177,16 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
 {
     if (FileToCreate)
         OpenWriter();
+    if (!Handle && !Failure.empty())
+        throw std::runtime_error(Failure);
     if (!Strips || firstLine >= ImageHeight)
         return;
     lineCount = std::min(lineCount, ImageHeight - firstLine);
     if (firstLine != Strips->LinesCommitted()) {
         Broken = true;
-        throw std::invalid_argument("Master lines must be written in order without gaps: line " +
-                                    std::to_string(firstLine) + " follows line " +
-                                    std::to_string(Strips->LinesCommitted()));
+        Failure = "Master lines must be written in order without gaps: line " + std::to_string(firstLine) +
+                  " follows line " + std::to_string(Strips->LinesCommitted());
+        throw std::invalid_argument(Failure);
     }
     const std::size_t lineBytes = std::size_t(LineWords) * 4;
     const std::uint8_t flip = NegateBits ? 0xFF : 0x00;
@@ -213,8 +215,17 @@ std::array<std::uint64_t, 8> TProofImage::InkedPixels() const
     return inked;
 }
 
-bool TProofImage::Close()
+void TProofImage::Close()
 {
+    if (!Complete())
+        throw std::runtime_error(Failure);
+}
+
+bool TProofImage::Complete()
+{
+    if (Completed)
+        return true;
+    Completed = true;
     if (Broken)
         Abandon();
     if (!Handle) {

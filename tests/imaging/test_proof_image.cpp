@@ -78,7 +78,7 @@ TEST(ProofImage, PixelsMatchAPerPixelComputationAndTheFileEqualsThePlainWriters)
             EXPECT_EQ(image->WordsPerLine(), words);
             for (std::uint32_t band = 0; band < bands; ++band)
                 image->WriteBand(band * bandLines, bandLines, PlanePointers(planes, band * bandLines * words * 4));
-            EXPECT_TRUE(image->Close());
+            EXPECT_NO_THROW(image->Close());
         }
         const TMasterContents master = ReadMaster(path);
         ASSERT_TRUE(master.Opened);
@@ -173,7 +173,12 @@ TEST(ProofImage, OnlyAWholeMasterEverCarriesTheName)
     planes.fill(blank.data());
 
     // No band, no file.
-    EXPECT_FALSE(TProofImage::CreateForWrite(path, 32, 600, 32, 300, 300, false, true, "", "")->Close());
+    try {
+        TProofImage::CreateForWrite(path, 32, 600, 32, 300, 300, false, true, "", "")->Close();
+        ADD_FAILURE() << "a master without bands was completed";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(error.what(), "No band was written to " + path);
+    }
     EXPECT_FALSE(std::filesystem::exists(path));
 
     // A master of an earlier run goes when the new one starts; an abandoned one leaves nothing.
@@ -228,12 +233,22 @@ TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
         const std::vector<std::uint8_t> blank(16, 0);
         std::array<const std::uint8_t*, 8> planes;
         planes.fill(blank.data());
-        image->WriteBand(0, 4, planes);
+        const std::string reason = "Cannot create " + missing +
+                                   ".part: No such file or directory (TIFFOpen: " + missing +
+                                   ".part: No such file or directory)";
+        // Every band and the completion name the reason.
+        for (int call = 0; call < 3; ++call) {
+            try {
+                if (call < 2)
+                    image->WriteBand(0, 4, planes);
+                else
+                    image->Close();
+                ADD_FAILURE() << "call " << call << " passed";
+            } catch (const std::runtime_error& error) {
+                EXPECT_EQ(error.what(), reason) << call;
+            }
+        }
         EXPECT_EQ(image->Tiff(), nullptr);
-        EXPECT_TRUE(image->CreateFailed());
-        EXPECT_FALSE(image->Close());
-        EXPECT_EQ(image->Error(), "Cannot create " + missing + ".part: No such file or directory (TIFFOpen: " +
-                                      missing + ".part: No such file or directory)");
         // Outside a task the reason travels in the error alone, never in a box.
         EXPECT_TRUE(recorder.Shown().empty());
     }
