@@ -5,11 +5,20 @@
 #include <QFont>
 #include <QPainter>
 
+#include <stdexcept>
+
 namespace tavrin {
 
 QImage LoadPreviewPicture(const std::string& overviewFile)
 {
-    const TPreviewBitmap bitmap = LoadPreviewBitmap(overviewFile);
+    TPreviewBitmap bitmap;
+    try {
+        bitmap = LoadPreviewBitmap(overviewFile);
+    } catch (const std::runtime_error&) {
+        // A missing or spoilt overview is no error here: the tab says the
+        // preview is not available.
+        return QImage();
+    }
     if (bitmap.Empty())
         return QImage();
     // The bitmap's rows are packed red, green, blue: the layout of RGB888.

@@ -64,10 +64,14 @@ std::string ConfigurationCheck(TSettingsRecord& settings)
     message += ConnectionSecurityCheck(settings);
     if (!settings.SourceColorProfile.empty() || !settings.DestinationColorProfile.empty()) {
         TColorTableGenerator generator(settings.SourceColorProfile, settings.DestinationColorProfile);
-        settings.ProfilesValid = generator.BuildTable();
-        if (!settings.ProfilesValid)
-            message += "Color profile error: " + generator.ErrorText() +
+        try {
+            generator.BuildTable();
+            settings.ProfilesValid = true;
+        } catch (const EColorProfileError& error) {
+            settings.ProfilesValid = false;
+            message += "Color profile error: " + std::string(error.what()) +
                        ". If ignored, one or more default profiles will be used.\r\n";
+        }
     }
     return Trimmed(message);
 }

@@ -34,6 +34,11 @@ TMessageBoxCapture::~TMessageBoxCapture()
     ThreadCapture = Outer;
 }
 
+bool MessageBoxesCapturedOnThisThread()
+{
+    return ThreadCapture && ThreadCapture->Capture;
+}
+
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageBoxIcon icon)
 {
     if (ThreadCapture && ThreadCapture->Capture) {

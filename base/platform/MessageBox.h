@@ -18,6 +18,10 @@ void SetMessageBoxHook(TMessageBoxHook hook);
 
 void ShowMessageBox(const std::string& caption, const std::string& text, TMessageBoxIcon icon);
 
+// True while a TMessageBoxCapture lives on the calling thread: a box shown
+// now goes to it, never to the hook.
+bool MessageBoxesCapturedOnThisThread();
+
 // While an object of this class lives, boxes shown on the thread that made it
 // go to its function instead of the hook: a task reports its own errors.
 // Captures nest; the innermost one receives.
@@ -30,6 +34,7 @@ public:
 
 private:
     friend void ShowMessageBox(const std::string&, const std::string&, TMessageBoxIcon);
+    friend bool MessageBoxesCapturedOnThisThread();
     TMessageBoxHook Capture;
     TMessageBoxCapture* Outer;
 };

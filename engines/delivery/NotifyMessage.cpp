@@ -1,6 +1,7 @@
 #include "engines/delivery/NotifyMessage.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "base/text/UTF8Text.h"
 #include "engines/web/TextEncoders.h"
 
 #include <Poco/Base64Encoder.h>
@@ -57,14 +58,6 @@ std::string WithoutControls(const std::string& text)
     return clean;
 }
 
-bool IsASCII(const std::string& text)
-{
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) > 0x7f)
-            return false;
-    return true;
-}
-
 // Letters, digits, blanks and the other characters of an atom: a name of
 // these needs no quotes.
 bool IsPlainPhrase(const std::string& text)
@@ -84,19 +77,6 @@ std::string QuotedString(const std::string& text)
         quoted += c;
     }
     return quoted + "\"";
-}
-
-// The bytes of the UTF-8 character at the position: its lead byte and the
-// continuation bytes that follow it (one byte for anything malformed).
-std::size_t CharacterLength(const std::string& text, std::size_t at)
-{
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t expected = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
-    std::size_t length = 1;
-    while (length < expected && at + length < text.size() &&
-           (static_cast<unsigned char>(text[at + length]) & 0xc0) == 0x80)
-        ++length;
-    return length;
 }
 
 // One byte in the "Q" encoding, with only the characters that are safe in a
@@ -272,40 +252,6 @@ void SetAddressHeaders(MailMessage& mail, const TNotifyMessage& message)
 
 }  // namespace
 
-std::string AsUTF8(const std::string& text)
-{
-    bool valid = true;
-    for (std::size_t at = 0; at < text.size() && valid;) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80                    ? 1
-                                   : lead >= 0xc2 && lead <= 0xdf ? 2
-                                   : lead >= 0xe0 && lead <= 0xef ? 3
-                                   : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                                  : 0;
-        valid = length > 0 && CharacterLength(text, at) == length;
-        if (valid && length > 2) {
-            // No overlong forms, no surrogates, nothing above U+10FFFF.
-            const auto second = static_cast<unsigned char>(text[at + 1]);
-            valid = !(lead == 0xe0 && second < 0xa0) && !(lead == 0xed && second > 0x9f) &&
-                    !(lead == 0xf0 && second < 0x90) && !(lead == 0xf4 && second > 0x8f);
-        }
-        at += length;
-    }
-    if (valid)
-        return text;
-    std::string utf8;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xc0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3f));
-        }
-    }
-    return utf8;
-}
-
 std::string EncodedWords(const std::string& text, std::size_t firstColumn)
 {
     const std::string open = "=?UTF-8?Q?";
@@ -321,7 +267,7 @@ std::string EncodedWords(const std::string& text, std::size_t firstColumn)
         word.clear();
     };
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = CharacterLength(text, at);
+        const std::size_t length = UTF8CharacterLength(text, at);
         std::string encoded;
         for (std::size_t i = at; i < at + length; ++i)
             encoded += QEncoded(text[i]);

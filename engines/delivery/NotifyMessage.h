@@ -58,10 +58,6 @@ std::string MailboxHeaderText(const TMailbox& mailbox);
 // name) is shortened so that the line stays within 76.
 std::string EncodedWords(const std::string& text, std::size_t firstColumn = 0);
 
-// The text when it is valid UTF-8; otherwise each byte read as Latin-1 (as a
-// RIP on a Western system writes a job name) and written in UTF-8.
-std::string AsUTF8(const std::string& text);
-
 // The plain-text part: two lines naming the link.
 std::string NotifyPlainText(const std::string& link);
 

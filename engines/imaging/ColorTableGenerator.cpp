@@ -122,13 +122,6 @@ void TColorTableGenerator::Clear()
 {
     Spots.clear();
     Table = TColorTable{};
-    LastError.clear();
-}
-
-bool TColorTableGenerator::Fail(std::string message)
-{
-    LastError = std::move(message);
-    return false;
 }
 
 // 1. Open both profiles in a context of this call's own (destination first).
@@ -136,7 +129,7 @@ bool TColorTableGenerator::Fail(std::string message)
 //    RGB, source CMYK, transform made. Handles close on every way out.
 // 3. Convert the CMYK values of all 256 indexes in one call, straight into
 //    the table.
-bool TColorTableGenerator::BuildTable()
+void TColorTableGenerator::BuildTable()
 {
     // Declared in this order so that they are released transform first,
     // then source, destination and the context.
@@ -146,19 +139,19 @@ bool TColorTableGenerator::BuildTable()
 
     // The operator mends a profile by its file: every message about one names it.
     if (!destination)
-        return Fail("Could not create destination color space" + CannotOpen(OutputPath));
+        throw EColorProfileError("Could not create destination color space" + CannotOpen(OutputPath));
     if (!source)
-        return Fail("Could not create source color space" + CannotOpen(InputPath));
+        throw EColorProfileError("Could not create source color space" + CannotOpen(InputPath));
     if (!HasColorSpace(destination.get(), PT_RGB))
-        return Fail("Incorrect output colorspace" + NotOfSpace(OutputPath, "an RGB"));
+        throw EColorProfileError("Incorrect output colorspace" + NotOfSpace(OutputPath, "an RGB"));
     if (!HasColorSpace(source.get(), PT_CMYK))
-        return Fail("Incorrect input color space" + NotOfSpace(InputPath, "a CMYK"));
+        throw EColorProfileError("Incorrect input color space" + NotOfSpace(InputPath, "a CMYK"));
 
     const TTransformHandle transform(cmsCreateTransformTHR(context.get(), source.get(), TYPE_CMYK_8, destination.get(),
                                                            TYPE_RGB_8, INTENT_PERCEPTUAL,
                                                            cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_HIGHRESPRECALC));
     if (!transform)
-        return Fail("could not create a colorspace transform");
+        throw EColorProfileError("could not create a colorspace transform");
 
     std::array<std::uint8_t, 256 * 4> cmyk;
     for (unsigned index = 0; index < 256; ++index) {
@@ -166,7 +159,6 @@ bool TColorTableGenerator::BuildTable()
         std::copy(value.begin(), value.end(), cmyk.begin() + index * 4);
     }
     cmsDoTransform(transform.get(), cmyk.data(), Table.data(), 256);
-    return true;
 }
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,13 @@ constexpr unsigned InkedIndexBit = 0;
 using TColorTable = std::array<TColorTableEntry, 256>;
 static_assert(sizeof(TColorTable) == 768, "the colour table is one packed block of R, G, B bytes");
 
+// A colour profile that cannot be used: its message names the profile's file
+// (a built-in profile has none) and what is wrong with it.
+class EColorProfileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Turns the 256 plate combination indexes into RGB through an ICC transform
 // from a CMYK source profile to an RGB destination profile.
 //
@@ -47,31 +55,26 @@ public:
     // returns true; returns false and changes nothing when four are held.
     bool AddSpotColor(const TSpotColor& spot);
 
-    // Empties the spot list, zeroes the table and empties ErrorText; the
-    // profile paths stay.
+    // Empties the spot list and zeroes the table; the profile paths stay.
     void Clear();
 
-    // Fills ColorTable from the current spots and profiles. Returns false and
-    // sets ErrorText when a profile cannot be opened, has the wrong colour
-    // space (naming the profile's file) or no transform can be made; the table is then left as it was.
-    // ErrorText is not touched on success. Profiles are opened and closed
-    // within each call.
-    bool BuildTable();
+    // Fills ColorTable from the current spots and profiles. Raises
+    // EColorProfileError when a profile cannot be opened, has the wrong colour
+    // space (naming the profile's file) or no transform can be made; the
+    // table is then left as it was. Profiles are opened and closed within
+    // each call.
+    void BuildTable();
 
     const TColorTable& ColorTable() const { return Table; }
-    const std::string& ErrorText() const { return LastError; }
     const std::string& InputProfile() const { return InputPath; }
     const std::string& OutputProfile() const { return OutputPath; }
     const std::vector<TSpotColor>& SpotColors() const { return Spots; }
 
 private:
-    bool Fail(std::string message);
-
     std::string InputPath;
     std::string OutputPath;
     std::vector<TSpotColor> Spots;
     TColorTable Table{};
-    std::string LastError;
 };
 
 }  // namespace tavrin

@@ -11,6 +11,24 @@
 
 namespace tavrin {
 
+// The steps of one tile, which the functions below cite by number. However
+// the pass shares the work out, every tile comes out as these steps make it:
+//  1. The image: true colour when the level is scaled, a palette image when
+//     its factor is exactly 1.
+//  2. White, resolved first: in a palette tile it is entry 0.
+//  3. The copy rectangle starts as the whole source tile (S x S master
+//     pixels from column j x S, row i x S - OSY) into the whole tile (T x T).
+//  4. A tile on the grid's border (top or bottom row, first or last column)
+//     is painted white all over.
+//  5. to 7. The top row, the last column, and the bottom row of a grid of
+//     two rows or more cut the rectangle by the overhangs
+//     (TTileGrid::Rectangle).
+//  8. Unless a side of the rectangle is 0, the master is copied in: averaged
+//     on a scaled level, replicated on a level of factor 1.
+//  9. The tile is encoded as PNG and stored at column j, database row
+//     Rows - 1 - i.
+// 10. After the last tile of grid row i, the progress of the row is reported.
+
 namespace {
 
 // Palette tiles copied and encoded by one job.

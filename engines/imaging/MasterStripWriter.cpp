@@ -159,7 +159,7 @@ bool TMasterStripWriter::WriteFinishedStrips(bool waitForOne)
             // The file is lost already; a full disk would refuse every strip again.
         } else if (!strip.Ok) {
             WriteFailed = true;
-            Failure = "strip " + std::to_string(strip.Index) + " could not be encoded";
+            Failure = "strip " + std::to_string(strip.Index) + " could not be encoded: " + strip.Error;
         } else {
             ClearLastTiffError();
             if (TIFFWriteRawStrip(File, strip.Index, strip.Encoded.data() + strip.EncodedOffset,
@@ -212,10 +212,15 @@ void TMasterStripWriter::EncodeStrip(TStrip& strip) const
 {
     TMemoryFile memory;
     memory.Bytes.reserve(std::size_t(strip.Rows) * Width / 4 + 4096);
+    // libtiff keeps its reason per thread: this worker's is taken along.
+    ClearLastTiffError();
+    strip.Error.clear();
     TIFF* encoder = TIFFClientOpen("strip", "w", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
                                    MemoryMap, MemoryUnmap);
-    if (!encoder)
+    if (!encoder) {
+        strip.Error = LastTiffFailure();
         return;
+    }
     TIFFSetField(encoder, TIFFTAG_IMAGEWIDTH, Width);
     TIFFSetField(encoder, TIFFTAG_IMAGELENGTH, strip.Rows);
     TIFFSetField(encoder, TIFFTAG_SAMPLESPERPIXEL, 1);
@@ -237,6 +242,8 @@ void TMasterStripWriter::EncodeStrip(TStrip& strip) const
     // Closing writes a small directory into memory after the strip; it is not used.
     TIFFClose(encoder);
     strip.Ok = ok && strip.EncodedOffset + strip.EncodedSize <= memory.Bytes.size();
+    if (!strip.Ok)
+        strip.Error = LastTiffFailure();
     strip.Encoded = std::move(memory.Bytes);
 }
 

@@ -48,6 +48,7 @@ private:
         std::uint64_t EncodedSize = 0;
         bool Done = false;
         bool Ok = false;
+        std::string Error;  // libtiff's reason when it is not Ok
     };
 
     void StartStrip();

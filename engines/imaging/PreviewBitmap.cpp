@@ -2,10 +2,13 @@
 
 #include <gd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 
 namespace tavrin {
 
@@ -17,19 +20,26 @@ std::uint32_t TPreviewBitmap::ColorValue(std::uint32_t x, std::uint32_t y) const
 
 TPreviewBitmap LoadPreviewBitmap(const std::string& fileName)
 {
+    const auto fail = [&](const std::string& reason) {
+        throw std::runtime_error("Cannot read " + fileName + ": " + reason);
+    };
     TPreviewBitmap bitmap;
     // 1. The whole file into memory.
     std::ifstream file(fileName, std::ios::binary);
     if (!file)
-        return bitmap;
+        fail(std::strerror(errno));
     const std::vector<char> data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (data.empty() || data.size() > std::size_t(std::numeric_limits<int>::max()))
-        return bitmap;
+    if (file.bad())
+        fail(std::strerror(errno));
+    if (data.empty())
+        fail("the file is empty");
+    if (data.size() > std::size_t(std::numeric_limits<int>::max()))
+        fail("the file is too large for a picture");
     // 2. Decode; libgd gives true-colour pixels 0xAARRGGBB for palette files too.
     std::unique_ptr<gdImage, decltype(&gdImageDestroy)> image(
         gdImageCreateFromPngPtr(static_cast<int>(data.size()), const_cast<char*>(data.data())), gdImageDestroy);
     if (!image)
-        return bitmap;
+        fail("not a PNG picture");
     // 3. Copy into the 24-bit picture, red first.
     bitmap.Width = static_cast<std::uint32_t>(gdImageSX(image.get()));
     bitmap.Height = static_cast<std::uint32_t>(gdImageSY(image.get()));

@@ -19,7 +19,8 @@ struct TPreviewBitmap {
 };
 
 // Reads an overview PNG into a 24-bit picture the caller owns; alpha is
-// dropped. A file that cannot be read or decoded gives an empty picture.
+// dropped. Raises std::runtime_error "Cannot read FILE: reason" when the
+// file cannot be read, is empty or is no PNG picture.
 TPreviewBitmap LoadPreviewBitmap(const std::string& fileName);
 
 }  // namespace tavrin

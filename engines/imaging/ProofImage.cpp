@@ -75,7 +75,7 @@ TProofImage::~TProofImage()
     if (Broken || std::uncaught_exceptions() > ExceptionsAtCreation)
         Abandon();
     else
-        Close();
+        Complete();  // a failure leaves no file; whoever wants the reason calls Close
 }
 
 void TProofImage::Abandon()
@@ -101,9 +101,16 @@ bool TProofImage::AddSpotColor(const std::string& name, std::uint16_t c, std::ui
 
 std::uint32_t TProofImage::StripRows(std::uint32_t height)
 {
-    std::uint64_t rows = 288;
-    while ((height + rows - 1) / rows > 288)
-        rows += 288;
+    // The master's own layout, not the tile side: strips of at least this
+    // many rows, and no more than this many strips (so a strip holds at least
+    // the rows of one output row of the 288-pixel overview), keep the rows
+    // that one output row of a reduction covers within the two strips the
+    // resampler's window holds.
+    constexpr std::uint64_t RowStep = 288;
+    constexpr std::uint64_t MaxStrips = 288;
+    std::uint64_t rows = RowStep;
+    while ((height + rows - 1) / rows > MaxStrips)
+        rows += RowStep;
     return static_cast<std::uint32_t>(rows);
 }
 
@@ -146,10 +153,17 @@ void TProofImage::OpenWriter()
 }
 
 // The colour table's bytes as they are, widened to 16 bits without scaling.
-// A failed build leaves the unfilled, all-black table.
+// A profile that cannot be used (one spoilt since the configuration check
+// accepted it) leaves the unfilled, all-black table: the proof itself shows
+// that its colours are wrong, and the next configuration check names the
+// profile.
 void TProofImage::SetColorMap()
 {
-    TableGenerator->BuildTable();
+    try {
+        TableGenerator->BuildTable();
+    } catch (const EColorProfileError&) {
+        // Kept black on purpose, see above.
+    }
     const TColorTable& table = TableGenerator->ColorTable();
     for (std::size_t i = 0; i < table.size(); ++i) {
         RedMap[i] = table[i].R;
@@ -163,14 +177,16 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
 {
     if (FileToCreate)
         OpenWriter();
+    if (!Handle && !Failure.empty())
+        throw std::runtime_error(Failure);
     if (!Strips || firstLine >= ImageHeight)
         return;
     lineCount = std::min(lineCount, ImageHeight - firstLine);
     if (firstLine != Strips->LinesCommitted()) {
         Broken = true;
-        throw std::invalid_argument("Master lines must be written in order without gaps: line " +
-                                    std::to_string(firstLine) + " follows line " +
-                                    std::to_string(Strips->LinesCommitted()));
+        Failure = "Master lines must be written in order without gaps: line " + std::to_string(firstLine) +
+                  " follows line " + std::to_string(Strips->LinesCommitted());
+        throw std::invalid_argument(Failure);
     }
     const std::size_t lineBytes = std::size_t(LineWords) * 4;
     const std::uint8_t flip = NegateBits ? 0xFF : 0x00;
@@ -199,8 +215,17 @@ std::array<std::uint64_t, 8> TProofImage::InkedPixels() const
     return inked;
 }
 
-bool TProofImage::Close()
+void TProofImage::Close()
 {
+    if (!Complete())
+        throw std::runtime_error(Failure);
+}
+
+bool TProofImage::Complete()
+{
+    if (Completed)
+        return true;
+    Completed = true;
     if (Broken)
         Abandon();
     if (!Handle) {

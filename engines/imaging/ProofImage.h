@@ -53,22 +53,20 @@ public:
 
     // Appends lineCount lines from image line firstLine on; planes are eight
     // plate bands (cyan, magenta, yellow, black, spot 0..3) of lineCount lines
-    // of WordsPerLine words each. The first call creates the file; if that
-    // fails (libtiff reports why) every band is ignored. Lines at or past
-    // Height are dropped. Raises std::invalid_argument when the band does not
-    // start at the next line to write: LZW lines only append.
+    // of WordsPerLine words each. The first call creates the file. Lines at or
+    // past Height are dropped. Raises std::runtime_error "Cannot create PATH:
+    // reason" (or "Cannot write" for a page without pixels) when the file
+    // cannot be made, on this and every later call; std::invalid_argument when
+    // the band does not start at the next line to write: LZW lines only append.
     void WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, const TPlatePlanes& planes);
 
     // Completes the writer: lines no band reached are written as if every
     // plate were absent, the file is closed and only then takes the name
-    // FileName, so a master under that name is always whole. Returns true
-    // when it did; false when no band was written or the file failed, and
-    // then no file is left and Error says why. Closes a reader. Later calls
-    // do nothing.
-    bool Close();
-    // Why the writer failed: the file and the system's or libtiff's reason;
-    // empty while nothing failed.
-    const std::string& Error() const { return Failure; }
+    // FileName, so a master under that name is always whole. Raises
+    // std::runtime_error naming the file and the system's or libtiff's reason
+    // when no band was written or the file failed; then no file is left.
+    // Closes a reader. Later calls do nothing.
+    void Close();
 
     const std::string& FileName() const { return Path; }
     std::uint32_t Width() const { return ImageWidth; }
@@ -94,9 +92,6 @@ public:
     std::array<std::uint64_t, 8> InkedPixels() const;
     // Writer: the pixels of the lines written so far (lines × Width).
     std::uint64_t PixelsWritten() const { return std::uint64_t(ComposedLines + AbsentLines) * ImageWidth; }
-
-    // True once the writer's file could not be created: further bands are ignored.
-    bool CreateFailed() const { return !FileToCreate && !Handle && !Failure.empty(); }
 
     // Reader only: told the percentage done by the picture operations.
     std::function<void(int percentage)> OnProgress;
@@ -129,6 +124,8 @@ private:
     void OpenWriter();
     void SetColorMap();
     void Abandon();
+    // The writer's work as Close describes it; false and Failure set when it fails.
+    bool Complete();
 
     std::string Path;
     std::uint32_t ImageWidth = 0;
@@ -154,6 +151,7 @@ private:
     std::uint32_t ComposedLines = 0;
     std::uint32_t AbsentLines = 0;  // written by Close as a page without plates
     bool Broken = false;
+    bool Completed = false;
     int ExceptionsAtCreation = 0;
     std::string Failure;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engines/imaging/TileGrid.h"
+
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -20,7 +22,7 @@ struct TPyramidLevel {
 // OverviewFile is not empty, the overview at OverviewFactor.
 struct TPyramidOrder {
     std::vector<TPyramidLevel> Levels;
-    std::uint32_t TileSize = 288;
+    std::uint32_t TileSize = TileSide;
     std::string OverviewFile;
     double OverviewFactor = 0;
 };

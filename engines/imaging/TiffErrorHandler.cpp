@@ -26,7 +26,11 @@ void ShowTiffError(const char* module, const char* format, va_list arguments)
     std::vsnprintf(message, sizeof message, format, arguments);
     LastError = (module ? std::string(module) + ": " : std::string()) + message;
     LastSystemError = systemError;
-    ShowMessageBox("Tiff Error", std::string(message) + "\n\r" + (module ? module : ""), TMessageBoxIcon::Error);
+    // Only a task's capture takes the box (a log line and the task's
+    // failure); any other thread would block on a real box, so there the
+    // caller raises the reason kept above instead.
+    if (MessageBoxesCapturedOnThisThread())
+        ShowMessageBox("Tiff Error", std::string(message) + "\n\r" + (module ? module : ""), TMessageBoxIcon::Error);
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 
 namespace tavrin {
 
-// Makes libtiff report its errors as a message box, caption "Tiff Error",
-// text: libtiff's message, a line feed, a carriage return and the module
-// name; the box is shown on the thread that met the error. libtiff warnings
-// are not reported. Call once at process entry, before any task runs; later
-// calls change nothing.
+// Makes libtiff keep its last error per thread (LastTiffError below) and,
+// on a thread that captures message boxes (a task's, see TTaskThread),
+// also report it as a box, caption "Tiff Error", text: libtiff's message, a
+// line feed, a carriage return and the module name; the task turns it into
+// a log line and its failure. On any other thread no box is shown: the
+// caller raises with LastTiffFailure. libtiff warnings are not reported.
+// Call once at process entry, before any task runs; later calls change
+// nothing.
 void InstallTiffErrorHandler();
 
 // The last libtiff error met on the calling thread since ClearLastTiffError,

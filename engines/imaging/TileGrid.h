@@ -6,6 +6,12 @@
 
 namespace tavrin {
 
+// Pixels on each side of every tile of the web proof. The tile databases on
+// the web host, the viewer's script and the viewer page's fixed lines (whose
+// offsets of 288 are half the 576 pixels that level 0 fits the page into)
+// all count on it: it is not a setting.
+inline constexpr std::uint32_t TileSide = 288;
+
 // The tile grid of one zoom level of a master of Width x Height pixels at
 // factor F, anchored at the page's bottom-left corner: S, the source tile
 // size, is T / F rounded to nearest (ties to even, computed as (1 / F) x T

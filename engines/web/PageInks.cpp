@@ -95,7 +95,13 @@ std::string PageInksScript(const std::vector<TPageInks>& pages)
 
 void WritePageInks(const std::string& fileName, const std::vector<TPageInks>& pages)
 {
-    const std::string script = PageInksScript(pages);
+    std::string script;
+    try {
+        script = PageInksScript(pages);
+    } catch (const std::exception& error) {
+        // An encoder that ran out of memory does not know the file.
+        throw std::runtime_error("Cannot write " + fileName + ": " + error.what());
+    }
     WriteWholeFile(fileName, script.data(), script.size());
 }
 

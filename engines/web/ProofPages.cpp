@@ -310,6 +310,12 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
                      const std::string& imageDirectory, const std::string& dataDirectory)
 {
     const std::string printFileName = FolderOf(indexFileName) + "print.html";
+    const std::string* writing = &indexFileName;
+    const auto removeUnfinished = [&] {
+        std::error_code ignored;
+        std::filesystem::remove(UnfinishedName(indexFileName), ignored);
+        std::filesystem::remove(UnfinishedName(printFileName), ignored);
+    };
     try {
         TLineWriter line(indexFileName);
         WriteHead(line, pageTitle);
@@ -320,14 +326,21 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
         WriteZoomFunctions(line);
         WriteBody(line, baseURL + imageDirectory + "logo.jpg");
         line.Close();
+        writing = &printFileName;
         WritePrintPage(printFileName, pageTitle);
         // The viewer page last: once it has its name, both pages are whole.
         CompleteUnfinished(printFileName);
         CompleteUnfinished(indexFileName);
+    } catch (const std::runtime_error&) {
+        // The writer's and the script reader's errors name their file already.
+        removeUnfinished();
+        throw;
+    } catch (const std::exception& error) {
+        // An encoder that ran out of memory does not know the file.
+        removeUnfinished();
+        throw std::runtime_error("Cannot write " + *writing + ": " + error.what());
     } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(UnfinishedName(indexFileName), ignored);
-        std::filesystem::remove(UnfinishedName(printFileName), ignored);
+        removeUnfinished();
         throw;
     }
 }

@@ -3,6 +3,8 @@
 #include "base/catalogue/OutputLayout.h"
 #include "engines/web/TextEncoders.h"
 
+#include <stdexcept>
+
 namespace tavrin {
 
 std::string ProofPrintScript(const TProofFingerprint& proof)
@@ -22,7 +24,13 @@ std::string ProofPrintScript(const TProofFingerprint& proof)
 
 void WriteProofPrint(const std::string& fileName, const TProofFingerprint& proof)
 {
-    const std::string script = ProofPrintScript(proof);
+    std::string script;
+    try {
+        script = ProofPrintScript(proof);
+    } catch (const std::exception& error) {
+        // An encoder that ran out of memory does not know the file.
+        throw std::runtime_error("Cannot write " + fileName + ": " + error.what());
+    }
     WriteWholeFile(fileName, script.data(), script.size());
 }
 

@@ -1,7 +1,6 @@
 #include "engines/web/TextEncoders.h"
 
-#include "base/platform/MessageBox.h"
-#include "engines/delivery/NotifyMessage.h"
+#include "base/text/UTF8Text.h"
 
 #include <cstdint>
 
@@ -26,28 +25,24 @@ std::string HTMLEncoded(const std::string& text)
 std::string JSEncoded(const std::string& text)
 {
     std::string result;
-    try {
-        result.reserve(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char c = text[i];
-            // A backslash of the text must not escape the closing quote: it
-            // is doubled like the apostrophe and slash are escaped.
-            if (c == '\\' || c == '\'' || c == '/')
-                result += '\\';
-            if (c == '\n') {
-                result += "\\n";
-            } else if (c == '\r') {
-                result += "\\r";
-            } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
-                // U+2028 and U+2029 end a line inside a script string in older browsers.
-                result += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-                i += 2;
-            } else {
-                result += c;
-            }
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        // A backslash of the text must not escape the closing quote: it is
+        // doubled like the apostrophe and slash are escaped.
+        if (c == '\\' || c == '\'' || c == '/')
+            result += '\\';
+        if (c == '\n') {
+            result += "\\n";
+        } else if (c == '\r') {
+            result += "\\r";
+        } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
+            // U+2028 and U+2029 end a line inside a script string in older browsers.
+            result += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            result += c;
         }
-    } catch (...) {
-        ShowMessageBox("Error", "Exception in function JSEncoded", TMessageBoxIcon::Error);
     }
     return result;
 }
@@ -62,17 +57,6 @@ std::string UnicodeEscape(std::uint32_t unit)
     for (int shift = 12; shift >= 0; shift -= 4)
         escape += Digits[(unit >> shift) & 0xfu];
     return escape;
-}
-
-// The code point of the valid UTF-8 sequence at the position; moves past it.
-std::uint32_t NextCodePoint(const std::string& utf8, std::size_t& at)
-{
-    const auto lead = static_cast<unsigned char>(utf8[at++]);
-    const std::size_t following = lead < 0x80 ? 0 : lead < 0xe0 ? 1 : lead < 0xf0 ? 2 : 3;
-    std::uint32_t point = following == 0 ? lead : lead & (0x3fu >> following);
-    for (std::size_t i = 0; i < following && at < utf8.size(); ++i)
-        point = (point << 6) | (static_cast<unsigned char>(utf8[at++]) & 0x3fu);
-    return point;
 }
 
 }  // namespace

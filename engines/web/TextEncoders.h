@@ -10,8 +10,9 @@ std::string HTMLEncoded(const std::string& text);
 
 // The content of a single-quoted script string: a backslash, an apostrophe
 // and a slash get a backslash in front; line feeds become "\n" and carriage
-// returns "\r". Never raises: an error inside shows a message box and the
-// text built so far is returned.
+// returns "\r". Raises what the string raises when memory runs out
+// (std::bad_alloc, std::length_error) and never returns part of the text: the
+// caller names the file it was writing.
 std::string JSEncoded(const std::string& text);
 
 // The text as a JSON string, quotes included, in ASCII alone so that the

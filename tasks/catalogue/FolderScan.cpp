@@ -319,7 +319,12 @@ int AddSpotSwatch(TJobTree& tree, TColorTableGenerator& generator, const std::st
     generator.AddSpotColor(TSpotColor{colorName, static_cast<std::uint8_t>(value >> 24),
                                       static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
                                       static_cast<std::uint8_t>(value)});
-    generator.BuildTable();
+    try {
+        generator.BuildTable();
+    } catch (const EColorProfileError&) {
+        // The table stays zeroed: the swatch is black. The configuration check
+        // has reported the profile, and the tree still shows the plate.
+    }
     const TColorTableEntry colour = generator.ColorTable()[239];
     return tree.AddSwatch(DrawSwatch(colour.R, colour.G, colour.B));
 }

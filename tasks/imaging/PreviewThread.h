@@ -18,7 +18,10 @@ class TPreviewThread final : public TTaskThread {
 public:
     TPreviewThread(TMessageTarget& target, const TTaskContext& context);
 
-    // The overview's larger side in pixels.
+    // The overview's larger side in pixels: the side of the main window's
+    // preview panel, which shows it whole. The same number as the tile side,
+    // but not the same quantity: a tile is cut from a zoom level, the
+    // overview is the whole page.
     static constexpr double OverviewSize = 288.0;
 
 protected:

@@ -9,6 +9,7 @@
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/TileCutter.h"
+#include "engines/imaging/TileGrid.h"
 #include "engines/web/HTMLJobRecord.h"
 #include "engines/web/ProofPages.h"
 
@@ -90,7 +91,7 @@ void TTilingThread::Run()
             }
             // Every level from one decode of the master; its bar runs once from 0 to 100.
             TPyramidOrder order;
-            order.TileSize = TileSize;
+            order.TileSize = TileSide;
             for (int level = 0; level < LevelCount; ++level)
                 order.Levels.push_back(
                     {jobFolder + TileDatabaseName(level, page), factors[static_cast<std::size_t>(level)]});

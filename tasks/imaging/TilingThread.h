@@ -22,8 +22,6 @@ class TTilingThread final : public TTaskThread {
 public:
     TTilingThread(TMessageTarget& target, const TTaskContext& context);
 
-    // Pixels on each side of a tile.
-    static constexpr std::uint32_t TileSize = 288;
     static constexpr int LevelCount = 5;
 
     // The tile database of one zoom level of a page, in the job folder.

@@ -580,63 +580,6 @@ TEST_F(NotifyTask, LinesBeginningWithADotArriveWhole)
     EXPECT_EQ(FileBytes(received[0].string() + ".part1"), Overview);
 }
 
-TEST(NotifyMessage, EncodedWordsAreShortAndHoldWholeCharacters)
-{
-    EXPECT_EQ(EncodedWords("Zoë's proof"), "=?UTF-8?Q?Zo=C3=AB=27s_proof?=");
-    std::string text = "Zo";
-    for (int i = 0; i < 30; ++i)
-        text += "ë";
-    const std::string words = EncodedWords(text);
-    std::vector<std::string> pieces;
-    for (std::size_t at = 0;;) {
-        const std::size_t next = words.find("\r\n ", at);
-        pieces.push_back(words.substr(at, next - at));
-        if (next == std::string::npos)
-            break;
-        at = next + 3;
-    }
-    ASSERT_GT(pieces.size(), 2u);
-    std::string inner;
-    for (const std::string& piece : pieces) {
-        EXPECT_LE(piece.size(), 75u) << piece;
-        ASSERT_EQ(piece.rfind("=?UTF-8?Q?", 0), 0u) << piece;
-        ASSERT_EQ(piece.substr(piece.size() - 2), "?=") << piece;
-        // Whole characters only: what is left without the "ë"s is the plain start.
-        std::string rest = piece.substr(10, piece.size() - 12);
-        for (std::size_t at; (at = rest.find("=C3=AB")) != std::string::npos;)
-            rest.erase(at, 6);
-        inner += rest;
-    }
-    EXPECT_EQ(inner, "Zo");
-}
-
-TEST(NotifyMessage, PortIsTheSettingReadAsADecimalNumberOr25)
-{
-    const std::pair<const char*, int> cases[] = {
-        {"587", 587}, {"25", 25},    {"2525", 2525}, {"65535", 65535}, {"abc", 25}, {"", 25},
-        {"0", 25},    {"65536", 25}, {" 587", 25},   {"587 ", 25},     {"-1", 25},  {"5x", 25},
-    };
-    for (const auto& [text, port] : cases)
-        EXPECT_EQ(SMTPPortNumber(text), port) << "\"" << text << "\"";
-}
-
-TEST(NotifyMessage, LoginIsOfferedOnlyInAnAuthLine)
-{
-    const std::pair<const char*, bool> cases[] = {
-        {"250-host\n250-AUTH LOGIN PLAIN\n250 HELP", true},
-        {"250-host\n250-auth plain login\n250 HELP", true},
-        {"250-host\n250-AUTH=LOGIN\n250 HELP", true},
-        {"250-host\n250 AUTH CRAM-MD5 LOGIN", true},
-        {"250-host\n250-AUTH PLAIN CRAM-MD5\n250 HELP", false},
-        {"250-host\n250-AUTH XLOGIN\n250 HELP", false},
-        {"250-host\n250-AUTHLOGIN\n250 HELP", false},
-        {"250-host\n250-X-LOGIN AUTH LOGIN\n250 HELP", false},
-        {"", false},
-    };
-    for (const auto& [reply, listed] : cases)
-        EXPECT_EQ(ListsLoginMechanism(reply), listed) << reply;
-}
-
 // With STARTTLS or implicit TLS chosen, the log-on and the message travel
 // only inside TLS, to a server whose certificate the settings trust.
 TEST_F(NotifyTask, MailOverSTARTTLSAndImplicitTLSArrivesWithThePinnedCertificate)

@@ -92,7 +92,7 @@ TEST(InkCounts, AreThoseOfTheIndicesInTheMasterWritten)
         auto image = TProofImage::CreateForWrite(path, page.Width, page.Height, page.DataWidth, 600, 600, page.Mirror,
                                                  page.Negate, "", "");
         image->WriteBand(0, page.LinesWritten, pointers);
-        ASSERT_TRUE(image->Close()) << image->Error();
+        ASSERT_NO_THROW(image->Close());
 
         const TMasterContents master = ReadMaster(path);
         ASSERT_TRUE(master.Opened);

@@ -289,11 +289,23 @@ TEST(PreviewBitmap, HoldsRedInTheLowByteForTrueColourAndPalettePictures)
     EXPECT_EQ(fromPalette.ColorValue(0, 0), 255u);
     EXPECT_EQ(fromPalette.ColorValue(1, 0), 0x030201u);
 
-    // Missing, empty and broken files give an empty picture.
+    // Missing, empty and broken files raise, naming the file and the reason.
     folder.Write("empty.png", "");
     folder.Write("broken.png", "\x89PNG\r\n\x1a\nnot really");
-    for (const char* name : {"missing.png", "empty.png", "broken.png"})
-        EXPECT_TRUE(LoadPreviewBitmap(folder.Path(name).string()).Empty()) << name;
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.png", "No such file or directory"},
+        {"empty.png", "the file is empty"},
+        {"broken.png", "not a PNG picture"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const std::string path = folder.Path(name).string();
+        try {
+            LoadPreviewBitmap(path);
+            ADD_FAILURE() << name << " was read";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(error.what(), "Cannot read " + path + ": " + reason);
+        }
+    }
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
+
+#include <tiffio.h>
 
 namespace tavrin::testing {
 namespace {
@@ -75,7 +78,7 @@ TEST(ProofImage, PixelsMatchAPerPixelComputationAndTheFileEqualsThePlainWriters)
             EXPECT_EQ(image->WordsPerLine(), words);
             for (std::uint32_t band = 0; band < bands; ++band)
                 image->WriteBand(band * bandLines, bandLines, PlanePointers(planes, band * bandLines * words * 4));
-            EXPECT_TRUE(image->Close());
+            EXPECT_NO_THROW(image->Close());
         }
         const TMasterContents master = ReadMaster(path);
         ASSERT_TRUE(master.Opened);
@@ -143,7 +146,7 @@ TEST(ProofImage, ColourMapHoldsTheColourTableBytesUnscaled)
         expected.AddSpotColor(
             {name, ColorValueToByte(v[0]), ColorValueToByte(v[1]), ColorValueToByte(v[2]), ColorValueToByte(v[3])});
     }
-    ASSERT_TRUE(expected.BuildTable());
+    ASSERT_NO_THROW(expected.BuildTable());
     const std::vector<std::uint8_t> blank(8, 0);
     std::array<const std::uint8_t*, 8> planes;
     planes.fill(blank.data());
@@ -170,7 +173,12 @@ TEST(ProofImage, OnlyAWholeMasterEverCarriesTheName)
     planes.fill(blank.data());
 
     // No band, no file.
-    EXPECT_FALSE(TProofImage::CreateForWrite(path, 32, 600, 32, 300, 300, false, true, "", "")->Close());
+    try {
+        TProofImage::CreateForWrite(path, 32, 600, 32, 300, 300, false, true, "", "")->Close();
+        ADD_FAILURE() << "a master without bands was completed";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(error.what(), "No band was written to " + path);
+    }
     EXPECT_FALSE(std::filesystem::exists(path));
 
     // A master of an earlier run goes when the new one starts; an abandoned one leaves nothing.
@@ -185,6 +193,36 @@ TEST(ProofImage, OnlyAWholeMasterEverCarriesTheName)
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 }
 
+// libtiff's errors reach a task's capture as boxes; every other thread (an
+// engine's worker, the station's own) keeps the reason for its caller and
+// never reaches a real box.
+TEST(TiffErrorHandler, OnlyACaptureReceivesLibtiffErrorsAsBoxes)
+{
+    TScratchProgramFolder folder;
+    const std::string missing = folder.Path("missing.tif").string();
+    TBoxRecorder hook;
+    const auto openMissing = [&] {
+        ClearLastTiffError();
+        EXPECT_EQ(TIFFOpen(missing.c_str(), "r"), nullptr);
+        return LastTiffFailure();
+    };
+    const std::string reason = "No such file or directory (TIFFOpen: " + missing + ": No such file or directory)";
+    std::string workerReason;
+    std::thread([&] { workerReason = openMissing(); }).join();
+    EXPECT_EQ(workerReason, reason);
+    EXPECT_EQ(openMissing(), reason);
+
+    std::vector<std::string> captured;
+    {
+        TMessageBoxCapture capture([&](const std::string& caption, const std::string& text, TMessageBoxIcon) {
+            captured.push_back(caption + "|" + text);
+        });
+        EXPECT_EQ(openMissing(), reason);
+    }
+    EXPECT_EQ(captured, std::vector<std::string>{"Tiff Error|" + missing + ": No such file or directory\n\rTIFFOpen"});
+    EXPECT_TRUE(hook.Shown().empty());
+}
+
 TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
 {
     TScratchProgramFolder folder;
@@ -195,14 +233,24 @@ TEST(ProofImage, AMasterThatCannotBeMadeOrOpenedSaysWhy)
         const std::vector<std::uint8_t> blank(16, 0);
         std::array<const std::uint8_t*, 8> planes;
         planes.fill(blank.data());
-        image->WriteBand(0, 4, planes);
+        const std::string reason = "Cannot create " + missing +
+                                   ".part: No such file or directory (TIFFOpen: " + missing +
+                                   ".part: No such file or directory)";
+        // Every band and the completion name the reason.
+        for (int call = 0; call < 3; ++call) {
+            try {
+                if (call < 2)
+                    image->WriteBand(0, 4, planes);
+                else
+                    image->Close();
+                ADD_FAILURE() << "call " << call << " passed";
+            } catch (const std::runtime_error& error) {
+                EXPECT_EQ(error.what(), reason) << call;
+            }
+        }
         EXPECT_EQ(image->Tiff(), nullptr);
-        EXPECT_TRUE(image->CreateFailed());
-        EXPECT_FALSE(image->Close());
-        EXPECT_EQ(image->Error(), "Cannot create " + missing + ".part: No such file or directory (TIFFOpen: " +
-                                      missing + ".part: No such file or directory)");
-        ASSERT_EQ(recorder.Boxes.size(), 1u);
-        EXPECT_EQ(recorder.Boxes[0], "Tiff Error|" + missing + ".part: No such file or directory\n\rTIFFOpen");
+        // Outside a task the reason travels in the error alone, never in a box.
+        EXPECT_TRUE(recorder.Shown().empty());
     }
     {
         TBoxRecorder recorder;
