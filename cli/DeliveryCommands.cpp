@@ -1,8 +1,7 @@
 #include "cli/DeliveryCommands.h"
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/settings/SharedSettings.h"
 
 #include "base/text/TerminalText.h"
+#include "cli/CliStation.h"
 #include "cli/StartupCommands.h"
 #include "station/QueueRunner.h"
 #include "tasks/delivery/DeleteThread.h"
@@ -74,9 +73,10 @@ int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& argume
         std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
         return ExitUsage;
     }
-    if (!PrepareStationFiles())
+    TStation& station = Station(context).Core;
+    if (!PrepareStationFiles(station))
         return ExitFailed;
-    auto* task = new TTask(context.Messages, TTaskContext(StationSettings().Copy(), *CatalogueConnection, reference));
+    auto* task = new TTask(context.Messages, station.TaskContext(reference));
     task->Start();
     TTaskPrinter printer(context.Log);
     // The task always ends with its completion; a server may take its time.
@@ -103,9 +103,10 @@ int RunCommonFiles(TCliContext& context, const std::vector<std::string>& argumen
         std::cerr << "Usage: tavrin-cli common-files\n";
         return ExitUsage;
     }
-    if (!PrepareStationFiles())
+    TStation& station = Station(context).Core;
+    if (!PrepareStationFiles(station))
         return ExitFailed;
-    const bool sent = TransferCommonFiles(StationSettings().Copy(), context.Log);
+    const bool sent = TransferCommonFiles(station.Settings().Copy(), context.Log);
     // The error's message box reached the queue as a log text.
     TTaskPrinter printer(context.Log);
     context.Messages.PumpPending(printer);

@@ -71,8 +71,10 @@ std::string ActivityText(const TRunnerActivity& activity)
 }
 
 TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
-                           TTaskContextMaker newContext)
-    : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds)), NewContext(std::move(newContext))
+                           TTaskContextMaker newContext, TCatalogueConnection& catalogue,
+                           const TSharedSettings& settings)
+    : Target(target), Log(log), Dialogs(dialogs), Kinds(std::move(kinds)), NewContext(std::move(newContext)),
+      Catalogue(catalogue), Settings(settings), Store(catalogue)
 {
 }
 
@@ -302,7 +304,7 @@ bool TQueueRunner::RefreshAnswersIfIdle()
 
 TMailAnswers TQueueRunner::AddAnswersFromMail(const std::string& mailText)
 {
-    TMailAnswers result = AddMailAnswers(mailText);
+    TMailAnswers result = AddMailAnswers(Catalogue, mailText);
     if (result.Added > 0)
         ReloadPostQueueList();
     return result;
@@ -344,7 +346,7 @@ void TQueueRunner::StartNext()
     if (next == Queue.end())
         return;
     const TQueueRow row = *next;
-    const int first = FirstTaskOf(row.JobReference, row.Checked);
+    const int first = FirstTaskOf(Catalogue, row.JobReference, row.Checked);
     if (first > TaskSetLevel(row.Tasks))
         return;  // stays until ticked, given more tasks or removed
     if (IsFailedStatus(row.Status))
@@ -423,7 +425,7 @@ void TQueueRunner::ReloadPostQueueList()
                                        ? PostQueue[static_cast<std::size_t>(SelectedPostRow)].JobReference
                                        : 0;
     PostQueue = Store.PostQueueRows();
-    const std::string webRoot = StationSettings().Copy().WebRoot;
+    const std::string webRoot = Settings.Copy().WebRoot;
     for (TPostQueueRow& row : PostQueue) {
         if (!TaskSetNames(row.Tasks, TransferTask) || !IsUniqueID(row.UniqueID))
             continue;
@@ -435,7 +437,7 @@ void TQueueRunner::ReloadPostQueueList()
     }
     for (TPostQueueRow& row : PostQueue) {
         try {
-            const TAnswerSummary answers = LoadJobAnswers(row.JobReference).Summary;
+            const TAnswerSummary answers = LoadJobAnswers(Catalogue, row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
             row.LastAnswerTime = answers.LastAnswerTime;
         } catch (const std::exception& error) {
@@ -622,7 +624,7 @@ std::optional<std::string> TQueueRunner::WebPageAddress()
         return std::nullopt;
     }
     try {
-        return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID, Store.SecretOf(job)) + "index.html";
+        return JobWebAddress(Settings.Copy().WebRoot, uniqueID, Store.SecretOf(job)) + "index.html";
     } catch (const std::invalid_argument& error) {
         Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: " + std::string(error.what()),
                      TDialogIcon::Warning);

@@ -15,6 +15,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+class TSharedSettings;
 class TStationLog;
 class TWorkerThread;
 
@@ -72,9 +74,10 @@ public:
 class TQueueRunner final : public TMessageHandler {
 public:
     // The target is where the tasks post; it must deliver to HandleMessage.
-    // Each chain, deletion and fetch gets one context from newContext.
+    // Each chain, deletion and fetch gets one context from newContext; the
+    // lists come from the catalogue, the proof addresses from the settings.
     TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
-                 TTaskContextMaker newContext);
+                 TTaskContextMaker newContext, TCatalogueConnection& catalogue, const TSharedSettings& settings);
     // Waits for every task still running and releases it.
     ~TQueueRunner() override;
     TQueueRunner(const TQueueRunner&) = delete;
@@ -184,6 +187,8 @@ private:
     TOperatorDialogs& Dialogs;
     TTaskKinds Kinds;
     TTaskContextMaker NewContext;
+    TCatalogueConnection& Catalogue;
+    const TSharedSettings& Settings;
     // The context of the running chain: all its tasks work with the settings of its start.
     std::optional<TTaskContext> ChainContext;
 

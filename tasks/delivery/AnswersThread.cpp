@@ -26,8 +26,8 @@ std::string Answers(int count)
 
 }  // namespace
 
-TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
-                                        const std::string& jobFolder,
+TRepliesFetch FetchRepliesIntoCatalogue(TCatalogueConnection& catalogue, TFTPClient& client, std::uint32_t jobReference,
+                                        const std::string& path, const std::string& jobFolder,
                                         const std::function<void(const std::string& skipped)>& skipped)
 {
     TRepliesFetch fetch;
@@ -54,7 +54,7 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
         skipped(": " + SkippedLines(reading).back() + ".");
     fetch.OnServer = static_cast<int>(reading.Answers.size());
     try {
-        fetch.Added = AddProofAnswers(jobReference, reading.Answers);
+        fetch.Added = AddProofAnswers(catalogue, jobReference, reading.Answers);
     } catch (const std::exception& error) {
         fetch.Outcome = TRepliesFetch::TOutcome::NotStored;
         fetch.Problem = error.what();
@@ -89,7 +89,7 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
 {
     const std::string job = "Job " + std::to_string(jobReference);
     TJobDetailRecord record;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), record);
+    LoadJobDetail(Context.Catalogue(), static_cast<std::int32_t>(jobReference), record);
     if (record.ID <= 0) {
         NotDone(job + " is not in the catalogue; its answers were not fetched.");
         return;
@@ -111,7 +111,7 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         return;
     }
     const TRepliesFetch fetch =
-        FetchRepliesIntoCatalogue(*Client, jobReference, path, folder,
+        FetchRepliesIntoCatalogue(Context.Catalogue(), *Client, jobReference, path, folder,
                                   [&](const std::string& skipped) { PostLog(job + ": replies.jsonl" + skipped, -1); });
     switch (fetch.Outcome) {
     case TRepliesFetch::TOutcome::NoFile: PostLog(job + ": no answers yet.", -1); break;

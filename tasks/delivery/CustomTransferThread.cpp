@@ -125,7 +125,7 @@ void TCustomTransferThread::PostTaskLog(const std::string& text, int progress)
 
 bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFolder, const std::string& consequence)
 {
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    LoadJobDetail(Context.Catalogue(), static_cast<std::int32_t>(JobReference()), job);
     if (job.ID <= 0) {
         Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
         return false;
@@ -150,7 +150,7 @@ bool TCustomTransferThread::LoadJob(TJobDetailRecord& job, std::string& localFol
         return false;
     }
     HideInLog(job.Secret);
-    localFolder = JobOutputFolder(static_cast<std::int32_t>(JobReference()));
+    localFolder = JobOutputFolder(Context.Catalogue(), static_cast<std::int32_t>(JobReference()));
     if (localFolder.empty()) {
         const std::string reason = "Job " + std::to_string(JobReference()) + " has no unique id; " + consequence;
         PostLog(reason, 100);
