@@ -13,13 +13,13 @@ namespace {
 
 using testing::FileBytes;
 using testing::NoiseBytes;
-using testing::StationContext;
 using testing::WriteBytes;
 
 // The session's operations, called directly on the test's thread.
 class TProbeSession final : public TCustomTransferThread {
 public:
-    explicit TProbeSession(TMessageTarget& target) : TCustomTransferThread(target, StationContext(1), WM_TRANSFER_DONE)
+    TProbeSession(TMessageTarget& target, const TTaskContext& context)
+        : TCustomTransferThread(target, context, WM_TRANSFER_DONE)
     {
         CreateClient();
     }
@@ -61,7 +61,7 @@ TEST_F(FTPSession, LogsOnWithTheListedCommandsAndSetsKeepAlivesBeforeTheGreeting
     for (const bool keepAlives : {true, false}) {
         UseServer("", true, keepAlives);
         ClearCommands();
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         ASSERT_TRUE(session.Connect()) << session.LastError;
         EXPECT_EQ(session.RootRemotePath, "/");
         EXPECT_EQ(session.CurrentRemotePath, "/");
@@ -107,8 +107,8 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     for (const auto& c : cases) {
         StartServer({"--pwd-template", c.PwdTemplate});
         UseServer(c.InitialDirectory);
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
-        TProbeSession session(Messages);
+        Settings.Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
+        TProbeSession session(Messages, TaskContext(1));
         const bool connected = session.Connect();
         EXPECT_EQ(connected, c.Connects) << c.PwdTemplate << " " << session.LastError;
         if (connected) {
@@ -124,9 +124,8 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     // Nobody listening: the reason comes from the socket.
     const int port = Server->Port();
     Server->Stop();
-    StationSettings().Update(
-        [&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
-    TProbeSession session(Messages);
+    Settings.Update([&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
+    TProbeSession session(Messages, TaskContext(1));
     EXPECT_FALSE(session.Connect());
     EXPECT_FALSE(session.LastError.empty());
 }
@@ -136,7 +135,7 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     std::filesystem::create_directories(ServerRoot() / "www/tavrin/images");
     StartServer();
     UseServer();
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect());
     ASSERT_TRUE(session.ChangeRemoteDirectory("/www/tavrin/")) << session.LastError;
 
@@ -172,7 +171,7 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     // A server that reports a path that never holds the wanted one.
     StartServer({"--pwd-template", "/srv/site"});
     UseServer();
-    TProbeSession fixed(Messages);
+    TProbeSession fixed(Messages, TaskContext(1));
     ASSERT_TRUE(fixed.Connect());
     EXPECT_FALSE(fixed.ChangeRemoteDirectory("/srv/site/x/"));
     EXPECT_EQ(fixed.LastError,
@@ -192,7 +191,7 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
     for (const bool passive : {true, false}) {
         UseServer("", passive);
         ClearCommands();
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         ASSERT_TRUE(session.Connect());
         const std::string remote = passive ? "/passive/" : "/active/";
         ASSERT_TRUE(session.ChangeRemoteDirectory(remote));
@@ -249,7 +248,7 @@ TEST_F(FTPSession, RetrieveReadsAFileIntoMemoryUpToItsLimitAndTellsAMissingOne)
     WriteBytes(ServerRoot() / "tavrin/J/empty.jsonl", "");
     for (const bool passive : {true, false}) {
         UseServer("", passive);
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         ASSERT_TRUE(session.Connect()) << session.LastError;
         session.Client->Command("TYPE", "I", {200});
         std::int64_t reported = 0;
@@ -274,7 +273,7 @@ TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
     StartServer({"--refuse-stor"});
     UseServer();
     WriteBytes(Local("output/J/index.html"), "<html></html>\n");
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect());
     ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
     EXPECT_FALSE(session.SendFile(Local("output/J/").string(), "/tavrin/J/", "index.html"));
@@ -311,7 +310,7 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
         WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb.part", "half a file from a run that was killed");
         StartServer(c.ServerOptions);
         UseServer();
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         ASSERT_TRUE(session.Connect());
         ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
         ClearCommands();
@@ -331,7 +330,7 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
     WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb", "the last round's tiles");
     StartServer({"--refuse-rnto-existing", "--refuse-dele", "tile0-0001.tdb"});
     UseServer();
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect());
     ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
     ClearCommands();
@@ -348,7 +347,7 @@ TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileAr
     UseServer();
     const std::string bytes = NoiseBytes(4000000, 3);
     WriteBytes(Local("output/J/tile1-0001.tdb"), bytes);
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect());
     ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
     ASSERT_TRUE(session.SendFile(Local("output/J").string(), "/tavrin/J/", "tile1-0001.tdb")) << session.LastError;
@@ -363,7 +362,7 @@ TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
     StartServer();
     UseServer();
     WriteBytes(ServerRoot() / "keep.txt", "kept");
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect()) << session.LastError;
     ClearCommands();
     for (const char* name : {"x\r\nDELE keep.txt", "x\nDELE keep.txt"})
@@ -400,7 +399,7 @@ TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
         StartServer(c.Options);
         LoadSettingsFile("FTPReplyTimeout=1\n");
         UseServer();
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         EXPECT_FALSE(session.Connect()) << c.Name;
         EXPECT_EQ(session.LastError, c.Error) << c.Name;
         // The server is not trusted any further: no session is left to it.
@@ -439,7 +438,7 @@ TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
          "The listing of /tavrin/K took longer than 2 s: timed out"},
     };
     for (const auto& c : cases) {
-        TProbeSession session(Messages);
+        TProbeSession session(Messages, TaskContext(1));
         ASSERT_TRUE(session.Connect()) << session.LastError;
         received = 0;
         try {
@@ -475,7 +474,7 @@ TEST_F(FTPSession, DataConnectionsGoOnlyToTheHostOfTheControlConnection)
     for (const auto& [name, bytes] : files)
         WriteBytes(Local(std::string("output/J/") + name), bytes);
 
-    TProbeSession session(Messages);
+    TProbeSession session(Messages, TaskContext(1));
     ASSERT_TRUE(session.Connect()) << session.LastError;
     ASSERT_TRUE(session.ChangeRemoteDirectory("/tavrin/J/"));
     ClearCommands();
