@@ -118,7 +118,7 @@ protected:
     void Prepare(const std::string& definitions)
     {
         Folder.Write("tavrin.dbi", definitions);
-        // As at every start-up: the shared connection, once open, stays open.
+        // As at every start-up: the station's connection, once open, stays open.
         ASSERT_TRUE(PrepareCatalogue(Database(), true));
         OpenCatalogueConnection(Catalogue, Database());
     }
