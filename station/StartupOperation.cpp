@@ -111,7 +111,7 @@ void OpenStationFilesForReading(TSharedSettings& settings, TCatalogueConnection&
 
 TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs,
                                      TSharedSettings& settings, TCatalogueConnection& catalogue)
-    : Runner(runner), Log(log), Dialogs(dialogs), StationSettings(settings), Connection(catalogue)
+    : Runner(runner), Log(log), Dialogs(dialogs), SharedSettings(settings), Connection(catalogue)
 {
 }
 
@@ -120,10 +120,10 @@ TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOp
 // lists, the first queue row selected when none is.
 void TStartupOperation::Run()
 {
-    OpenStationFiles(StationSettings, Connection);
-    TSettingsRecord settings = StationSettings.Copy();
+    OpenStationFiles(SharedSettings, Connection);
+    TSettingsRecord settings = SharedSettings.Copy();
     const std::string problems = ConfigurationCheck(settings);
-    StationSettings.Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
+    SharedSettings.Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
     if (!problems.empty())
         Dialogs.Tell("Configuration Error", problems, TDialogIcon::Warning);
 
@@ -137,7 +137,7 @@ void TStartupOperation::Run()
 
 bool TStartupOperation::RebuildJobTree()
 {
-    return BuildJobTree(Connection, JobTree, StationSettings.Copy(), Log);
+    return BuildJobTree(Connection, JobTree, SharedSettings.Copy(), Log);
 }
 
 }  // namespace tavrin

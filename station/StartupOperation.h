@@ -58,7 +58,7 @@ public:
     const TJobTree& Tree() const { return JobTree; }
 
     // What the start-up loads and opens, for the windows that show or change it.
-    TSharedSettings& Settings() const { return StationSettings; }
+    TSharedSettings& Settings() const { return SharedSettings; }
     TCatalogueConnection& Catalogue() const { return Connection; }
 
     // Rescans the page buffer folder and rebuilds the tree (the Refresh
@@ -70,7 +70,7 @@ private:
     TQueueRunner& Runner;
     TStationLog& Log;
     TOperatorDialogs& Dialogs;
-    TSharedSettings& StationSettings;
+    TSharedSettings& SharedSettings;
     TCatalogueConnection& Connection;
     TJobTree JobTree;
     bool FirstRun = false;
