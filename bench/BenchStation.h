@@ -16,9 +16,10 @@ namespace tavrin::bench {
 
 // A scratch station in folder (emptied first, with the built program
 // folder's definition file) whose catalogue holds the page buffer folder's
-// jobs; returns the record of the first job. The caller resets
-// CatalogueConnection and removes the folder when done.
-inline TJobDetailRecord CatalogueBenchJob(const std::filesystem::path& folder, const std::string& inputFolder)
+// jobs, opened on catalogue; returns the record of the first job. The caller
+// closes the catalogue and removes the folder when done.
+inline TJobDetailRecord CatalogueBenchJob(TCatalogueConnection& catalogue, const std::filesystem::path& folder,
+                                          const std::string& inputFolder)
 {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
@@ -26,17 +27,17 @@ inline TJobDetailRecord CatalogueBenchJob(const std::filesystem::path& folder, c
                                folder / "tavrin.dbi");
     OverrideProgramFilePath((folder / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), false);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
     TSettingsRecord settings;
     settings.InputFolder = inputFolder;
     TStationLog log;
-    ScanPageBufferFolder(settings, log);
+    ScanPageBufferFolder(catalogue, settings, log);
     TRecordSet jobs;
-    OpenQuery(CatalogueConnection.get(), jobs, "select * from JobList");
+    OpenQuery(catalogue, jobs, "select * from JobList");
     const std::int32_t reference = ValueAsInteger(FieldValue(jobs, "JobListReference"), 0);
     CloseQuery(jobs);
     TJobDetailRecord job;
-    LoadJobDetail(reference, job);
+    LoadJobDetail(catalogue, reference, job);
     return job;
 }
 

@@ -33,7 +33,8 @@ int main(int argc, char* argv[])
                                folder / "tavrin.dbi");
     OverrideProgramFilePath((folder / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), true);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
 
     // Realistic headers and band tables: an A4 plate at 2400 dpi has about 230 bands of 128 lines.
     const char* colors[] = {"CYAN", "MAGENTA", "YELLOW", "BLACK"};
@@ -51,11 +52,11 @@ int main(int argc, char* argv[])
     settings.InputFolder = (folder / "pgb").string();
     TStationLog log;
     const auto first = std::chrono::steady_clock::now();
-    ScanPageBufferFolder(settings, log);  // catalogues every job
+    ScanPageBufferFolder(catalogue, settings, log);  // catalogues every job
     const auto second = std::chrono::steady_clock::now();
     constexpr int Rounds = 5;
     for (int round = 0; round < Rounds; ++round)
-        ScanPageBufferFolder(settings, log);
+        ScanPageBufferFolder(catalogue, settings, log);
     const auto end = std::chrono::steady_clock::now();
 
     rusage usage{};
@@ -68,7 +69,7 @@ int main(int argc, char* argv[])
     std::printf("rescan (all catalogued), mean of %d: %.3f s (%.0f us per file)\n", Rounds, rescanSeconds,
                 rescanSeconds * 1e6 / files);
     std::printf("peak memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
-    CatalogueConnection.reset();
+    catalogue.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -6,11 +6,11 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageQueue.h"
 #include "base/platform/ProgramPath.h"
-#include "base/settings/SharedSettings.h"
+#include "base/settings/SettingsRecord.h"
+#include "base/tasking/TaskContext.h"
 #include "engines/delivery/TransferHelpers.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tests/delivery/ServerProcess.h"
-#include "tests/support/TaskContexts.h"
 #include "tests/support/TreePaths.h"
 
 #include <spawn.h>
@@ -29,7 +29,6 @@
 extern char** environ;
 
 using namespace tavrin;
-using tavrin::testing::StationContext;
 
 namespace {
 
@@ -66,12 +65,12 @@ struct TCompletionWaiter final : TMessageHandler {
     }
 };
 
-double RunUploadTask()
+double RunUploadTask(const TTaskContext& context)
 {
     TMessageQueue messages;
     TCompletionWaiter waiter;
     const auto start = std::chrono::steady_clock::now();
-    auto* task = new TTransferThread(messages, StationContext(7));
+    auto* task = new TTransferThread(messages, context);
     task->Start();
     while (!waiter.Done)
         messages.PumpOne(waiter, std::chrono::seconds(1));
@@ -117,9 +116,10 @@ int main(int argc, char* argv[])
                                station / "tavrin.dbi");
     OverrideProgramFilePath((station / "tavrin").string());
     PrepareCatalogue(CatalogueFilePath(), true);
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "insert into JobList (JobListReference, JobListUniqueID) values (7, " + QuoteText(JobID) + ")");
 
     // The job folder: the two pages and ten tile databases that make up the size.
@@ -137,12 +137,12 @@ int main(int argc, char* argv[])
     testing::TServerProcess server({"/usr/bin/python3", testing::SourcePath("tests/delivery/vsftpd_server.py"),
                                     "--folder", serverFolder.string(), "--port-file", (serverFolder / "port").string()},
                                    serverFolder / "port");
-    StationSettings().Update([&](TSettingsRecord& settings) {
-        settings.FTPServer = "127.0.0.1:" + std::to_string(server.Port());
-        settings.FTPUserName = "anonymous";
-        settings.FTPPassword = "bench@example.com";
-        settings.FTPInitialDirectory = "/www/";
-    });
+    TSettingsRecord settings;
+    settings.FTPServer = "127.0.0.1:" + std::to_string(server.Port());
+    settings.FTPUserName = "anonymous";
+    settings.FTPPassword = "bench@example.com";
+    settings.FTPInitialDirectory = "/www/";
+    const TTaskContext context(settings, catalogue, 7);
 
     std::printf("job folder %zu MB in %d files, vsftpd on 127.0.0.1:%d, %d rounds\n", megabytes,
                 static_cast<int>(ListFolderFiles(jobFolder).size()), server.Port(), rounds);
@@ -155,7 +155,7 @@ int main(int argc, char* argv[])
         const double curlSeconds = RunCurl(jobFolder, server.Port(), peak);
         curlPeak = std::max(curlPeak, peak);
         std::filesystem::remove_all(serverFolder / "root/www/curl");
-        const double taskSeconds = RunUploadTask();
+        const double taskSeconds = RunUploadTask(context);
         std::filesystem::remove_all(serverFolder / "root/www/tavrin");
         std::printf("round %d: upload task %.2f s (%.0f MB/s), curl -T %.2f s (%.0f MB/s)\n", round, taskSeconds,
                     mb / taskSeconds, curlSeconds, mb / curlSeconds);
@@ -173,6 +173,6 @@ int main(int argc, char* argv[])
     std::printf("median: upload task %.0f MB/s, curl %.0f MB/s; throughput ratio task/curl %.2f (goal >= 0.80)\n",
                 mb / medianTask, mb / medianCurl, medianCurl / medianTask);
     std::printf("peak memory: this process %.1f MB, curl %.1f MB\n", usage.ru_maxrss / 1024.0, curlPeak / 1024.0);
-    CatalogueConnection.reset();
+    catalogue.Close();
     return 0;
 }

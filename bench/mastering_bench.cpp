@@ -29,12 +29,12 @@ using namespace tavrin::bench;
 
 namespace {
 
-double MasterOnce(const std::string& inputFolder, std::uint32_t reference)
+double MasterOnce(TCatalogueConnection& catalogue, const std::string& inputFolder, std::uint32_t reference)
 {
     TMessageQueue queue;
     TCompletion completion;
     const auto start = Clock::now();
-    auto* task = new TMasteringThread(queue, MasteringContext(reference, inputFolder));
+    auto* task = new TMasteringThread(queue, MasteringContext(catalogue, reference, inputFolder));
     task->Start();
     queue.PumpUntil(
         completion, [&] { return completion.Done; }, std::chrono::minutes(10));
@@ -54,7 +54,8 @@ int main(int argc, char* argv[])
 
     // 1. A scratch station that catalogues the folder.
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-mastering-bench";
-    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    TCatalogueConnection catalogue;
+    const TJobDetailRecord job = CatalogueBenchJob(catalogue, folder, inputFolder);
     const std::int32_t reference = job.Reference;
     std::printf("page %d x %d pixels at %d dpi; load before: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
                 LoadAverage().c_str());
@@ -66,7 +67,7 @@ int main(int argc, char* argv[])
     double ours = 1e9, floor = 1e9, oursProcessor = 1e9, floorProcessor = 1e9;
     for (int round = 0; round < repeats; ++round) {
         const double processor = ProcessorSeconds(RUSAGE_SELF);
-        ours = std::min(ours, MasterOnce(inputFolder, static_cast<std::uint32_t>(reference)));
+        ours = std::min(ours, MasterOnce(catalogue, inputFolder, static_cast<std::uint32_t>(reference)));
         oursProcessor = std::min(oursProcessor, ProcessorSeconds(RUSAGE_SELF) - processor);
         if (round == 0)
             TimedCommand("tiffcp -c none '" + master + "' '" + plain + "'");
@@ -84,7 +85,7 @@ int main(int argc, char* argv[])
                 std::filesystem::file_size(peer) / 1048576.0);
     std::printf("peak memory of the mastering process: %.1f MB\n", peak);
     std::printf("load after: %s\n", LoadAverage().c_str());
-    CatalogueConnection.reset();
+    catalogue.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

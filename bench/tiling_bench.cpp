@@ -39,7 +39,6 @@
 
 using namespace tavrin;
 using tavrin::testing::MasteringContext;
-using tavrin::testing::StationContext;
 using namespace tavrin::bench;
 
 namespace {
@@ -48,18 +47,20 @@ namespace {
 int MakeMaster(const std::string& inputFolder, const std::string& masterPath)
 {
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench";
-    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    TCatalogueConnection catalogue;
+    const TJobDetailRecord job = CatalogueBenchJob(catalogue, folder, inputFolder);
     const std::int32_t reference = job.Reference;
     TMessageQueue queue;
     TCompletion completion;
-    auto* task = new TMasteringThread(queue, MasteringContext(static_cast<std::uint32_t>(reference), inputFolder));
+    auto* task =
+        new TMasteringThread(queue, MasteringContext(catalogue, static_cast<std::uint32_t>(reference), inputFolder));
     task->Start();
     queue.PumpUntil(
         completion, [&] { return completion.Done; }, std::chrono::minutes(10));
     std::filesystem::create_directories(std::filesystem::absolute(masterPath).parent_path());
     std::filesystem::copy_file(MasterImagePath(job.UniqueID, 1), masterPath,
                                std::filesystem::copy_options::overwrite_existing);
-    CatalogueConnection.reset();
+    catalogue.Close();
     std::filesystem::remove_all(folder);
     std::printf("master of %d x %d pixels at %d dpi: %s\n", job.ImageWidth, job.ImageHeight, job.XResolution,
                 masterPath.c_str());
@@ -206,7 +207,8 @@ int SingleThreaded(const std::string& master, int resolution, int repeats, const
 int Chain(const std::string& inputFolder, int repeats)
 {
     const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-chain";
-    const TJobDetailRecord job = CatalogueBenchJob(folder, inputFolder);
+    TCatalogueConnection catalogue;
+    const TJobDetailRecord job = CatalogueBenchJob(catalogue, folder, inputFolder);
     const auto reference = static_cast<std::uint32_t>(job.Reference);
     const std::array<std::string, 3> names = {"Master", "Preview", "Web"};
     std::array<TTimes, 3> stages;
@@ -221,11 +223,11 @@ int Chain(const std::string& inputFolder, int repeats)
             const double processorStart = ProcessorSeconds(RUSAGE_SELF);
             TWorkerThread* task = nullptr;
             if (stage == 0)
-                task = new TMasteringThread(queue, MasteringContext(reference, inputFolder));
+                task = new TMasteringThread(queue, MasteringContext(catalogue, reference, inputFolder));
             else if (stage == 1)
-                task = new TPreviewThread(queue, StationContext(reference));
+                task = new TPreviewThread(queue, TTaskContext({}, catalogue, reference));
             else
-                task = new TTilingThread(queue, StationContext(reference));
+                task = new TTilingThread(queue, TTaskContext({}, catalogue, reference));
             task->Start();
             queue.PumpUntil(
                 completion, [&] { return completion.Done; }, std::chrono::minutes(10));
@@ -241,7 +243,7 @@ int Chain(const std::string& inputFolder, int repeats)
     std::printf("together %.2f s (processor %.2f s), best round of %d; peak memory %.1f MB\n", total.Wall,
                 total.Processor, repeats, PeakMemoryMiB());
     std::printf("load after: %s\n", LoadAverage().c_str());
-    CatalogueConnection.reset();
+    catalogue.Close();
     std::filesystem::remove_all(folder);
     return 0;
 }

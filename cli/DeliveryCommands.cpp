@@ -1,9 +1,8 @@
 #include "cli/DeliveryCommands.h"
-#include "base/catalogue/CatalogueAccess.h"
 #include "base/platform/MessageBox.h"
-#include "base/settings/SharedSettings.h"
 
 #include "base/text/TerminalText.h"
+#include "cli/CliStation.h"
 #include "cli/StartupCommands.h"
 #include "station/QueueRunner.h"
 #include "tasks/delivery/DeleteThread.h"
@@ -76,9 +75,10 @@ int RunDeliveryTask(TCliContext& context, const std::vector<std::string>& argume
         std::cerr << "Usage: tavrin-cli " << synopsis << "\n";
         return ExitUsage;
     }
-    if (!PrepareStationFiles())
+    TStation& station = Station(context).Core;
+    if (!PrepareStationFiles(station))
         return ExitFailed;
-    auto* task = new TTask(context.Messages, TTaskContext(StationSettings().Copy(), *CatalogueConnection, reference));
+    auto* task = new TTask(context.Messages, station.TaskContext(reference));
     task->Start();
     TTaskPrinter printer(context.Log);
     // The task always ends with its completion; a server may take its time.
@@ -105,11 +105,12 @@ int RunCommonFiles(TCliContext& context, const std::vector<std::string>& argumen
         std::cerr << "Usage: tavrin-cli common-files\n";
         return ExitUsage;
     }
-    if (!PrepareStationFiles())
+    TStation& station = Station(context).Core;
+    if (!PrepareStationFiles(station))
         return ExitFailed;
     bool sent = true;
     try {
-        TransferCommonFiles(StationSettings().Copy(), context.Log);
+        TransferCommonFiles(station.Settings().Copy(), context.Log);
     } catch (const std::exception& error) {
         sent = false;
         // The window shows the reason in an error box; here the box's text goes to standard error and the log.

@@ -199,7 +199,7 @@ int RunRecipientAdd(TCliContext& context, const std::vector<std::string>& argume
             const auto id = ParseReference(text);
             if (!id)
                 return ExitUsage;
-            TAddressBook book;
+            TAddressBook book(station.Core.Catalogue());
             book.Reload("");
             const auto& contacts = book.Rows();
             const auto contact = std::find_if(contacts.begin(), contacts.end(), [&](const TContactRow& c) {
@@ -310,8 +310,7 @@ int RunContactsList(TCliContext& context, const std::vector<std::string>& argume
 {
     if (!arguments.empty())
         return Usage("contacts list");
-    PreparedStation(context);
-    TAddressBook book;
+    TAddressBook book(PreparedStation(context).Core.Catalogue());
     book.Reload("");
     PrintContacts(book.Rows());
     return ExitDone;
@@ -322,7 +321,7 @@ int RunContactsSave(TCliContext& context, const std::vector<std::string>& argume
     if (arguments.size() != 2)
         return Usage("contacts save NAME EMAIL");
     TCliStation& station = PreparedStation(context);
-    TAddressBook book;
+    TAddressBook book(station.Core.Catalogue());
     book.Reload("");
     book.SaveContact(arguments[0], arguments[1], station.Dialogs);
     if (!TAddressBook::AcceptsAddress(arguments[1]))
@@ -336,8 +335,7 @@ int RunContactsDelete(TCliContext& context, const std::vector<std::string>& argu
     const auto id = OnlyReference(arguments, "contacts delete ID");
     if (!id)
         return ExitUsage;
-    PreparedStation(context);
-    TAddressBook book;
+    TAddressBook book(PreparedStation(context).Core.Catalogue());
     book.DeleteContact(static_cast<std::int32_t>(*id), "");
     PrintContacts(book.Rows());
     return ExitDone;

@@ -1,7 +1,7 @@
 #include "cli/StartupCommands.h"
 
 #include "base/catalogue/SettingsCipher.h"
-#include "station/StartupOperation.h"
+#include "station/Station.h"
 
 #include <iostream>
 
@@ -38,10 +38,10 @@ int RunDecipher(TCliContext&, const std::vector<std::string>& arguments)
     return ExitDone;
 }
 
-bool PrepareStationFiles()
+bool PrepareStationFiles(TStation& station)
 {
     try {
-        OpenStationFiles();
+        station.OpenFiles();
     } catch (const std::exception& error) {
         std::cerr << error.what() << "\n";
         return false;

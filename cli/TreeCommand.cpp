@@ -1,6 +1,5 @@
 #include "cli/TreeCommand.h"
 
-#include "base/settings/SharedSettings.h"
 #include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 
@@ -34,7 +33,7 @@ int RunTree(TCliContext& context, const std::vector<std::string>& arguments)
         PrintNode(job, 0);
     if (!listed) {
         // The tree above is the catalogue's memory, not the folder: a caller must not take it for the folder.
-        const std::string folder = StationSettings().Copy().InputFolder;
+        const std::string folder = station.Core.Settings().Copy().InputFolder;
         std::cerr << "tavrin-cli: "
                   << (folder.empty() ? "no page buffer folder is configured (InputFolder)"
                                      : "the page buffer folder " + TerminalText(folder) + " could not be listed")

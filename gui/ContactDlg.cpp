@@ -28,8 +28,8 @@ QPushButton* NewDialogButton(QWidget* parent, const QString& name, const QString
 
 }  // namespace
 
-TContactDlg::TContactDlg(QWidget* parent, TOperatorDialogs* dialogs)
-    : QDialog(parent), Dialogs(dialogs ? *dialogs : OwnDialogs)
+TContactDlg::TContactDlg(TCatalogueConnection& catalogue, QWidget* parent, TOperatorDialogs* dialogs)
+    : QDialog(parent), Dialogs(dialogs ? *dialogs : OwnDialogs), Book(catalogue)
 {
     OwnDialogs.Owner = this;
     setObjectName("ContactDlg");

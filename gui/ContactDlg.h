@@ -19,8 +19,10 @@ namespace tavrin {
 class TContactDlg final : public QDialog {
     Q_OBJECT
 public:
-    // Boxes go through dialogs; without it they are Qt boxes owned by this dialog.
-    explicit TContactDlg(QWidget* parent = nullptr, TOperatorDialogs* dialogs = nullptr);
+    // The contacts are the catalogue's. Boxes go through dialogs; without it
+    // they are Qt boxes owned by this dialog.
+    explicit TContactDlg(TCatalogueConnection& catalogue, QWidget* parent = nullptr,
+                         TOperatorDialogs* dialogs = nullptr);
 
     // The selected contact after the dialog closed, or nothing.
     std::optional<TContactRow> SelectedContact() const;

@@ -1,7 +1,6 @@
 #include "gui/EmailPage.h"
 
 #include "base/settings/SettingsRecord.h"
-#include "base/settings/SharedSettings.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "gui/ConnectionTestButton.h"
 #include "gui/FormFields.h"
@@ -70,7 +69,7 @@ void TEmailPage::AddServerGroup()
     auto* test = new TConnectionTestButton(
         "SMTPTestConnection",
         [this] {
-            TSettingsRecord settings = StationSettings().Copy();
+            TSettingsRecord settings = Loaded;
             Store(settings);
             return settings;
         },
@@ -107,6 +106,7 @@ void TEmailPage::ApplyAuthenticationRule()
 
 void TEmailPage::Load(const TSettingsRecord& settings)
 {
+    Loaded = settings;
     SMTPHost->setText(Text(settings.SMTPHost));
     SMTPPort->setText(Text(settings.SMTPPort));
     AuthenticationRequired->setChecked(settings.AuthenticationRequired);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/settings/SettingsRecord.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -8,8 +10,6 @@ class QLineEdit;
 
 namespace tavrin {
 
-struct TSettingsRecord;
-
 // The configuration dialog's "EMail" tab: the mail server with its login,
 // and the sender, reply and copy addresses of the notification.
 class TEmailPage final : public QWidget {
@@ -17,6 +17,7 @@ class TEmailPage final : public QWidget {
 public:
     explicit TEmailPage(QWidget* parent = nullptr);
 
+    // Load keeps the record: Test connection tries the page's fields with its other settings.
     void Load(const TSettingsRecord& settings);
     void Store(TSettingsRecord& settings) const;
 
@@ -28,6 +29,7 @@ private:
     void AddServerGroup();
     void AddMessageGroup();
 
+    TSettingsRecord Loaded;
     QLineEdit* SMTPHost = nullptr;
     QLineEdit* SMTPPort = nullptr;
     QCheckBox* AuthenticationRequired = nullptr;

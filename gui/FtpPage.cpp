@@ -1,7 +1,6 @@
 #include "gui/FtpPage.h"
 
 #include "base/settings/SettingsRecord.h"
-#include "base/settings/SharedSettings.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "gui/ConnectionTestButton.h"
 #include "gui/FormFields.h"
@@ -47,7 +46,7 @@ TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
     auto* test = new TConnectionTestButton(
         "FTPTestConnection",
         [this] {
-            TSettingsRecord settings = StationSettings().Copy();
+            TSettingsRecord settings = Loaded;
             Store(settings);
             return settings;
         },
@@ -60,6 +59,7 @@ TFtpPage::TFtpPage(QWidget* parent) : QWidget(parent)
 
 void TFtpPage::Load(const TSettingsRecord& settings)
 {
+    Loaded = settings;
     FTPServer->setText(QString::fromStdString(settings.FTPServer));
     FTPUserName->setText(QString::fromStdString(settings.FTPUserName));
     FTPPassword->setText(QString::fromStdString(settings.FTPPassword));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/settings/SettingsRecord.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -8,18 +10,18 @@ class QLineEdit;
 
 namespace tavrin {
 
-struct TSettingsRecord;
-
 // The configuration dialog's "FTP" tab: the FTP account on the web server.
 class TFtpPage final : public QWidget {
     Q_OBJECT
 public:
     explicit TFtpPage(QWidget* parent = nullptr);
 
+    // Load keeps the record: Test connection tries the page's fields with its other settings.
     void Load(const TSettingsRecord& settings);
     void Store(TSettingsRecord& settings) const;
 
 private:
+    TSettingsRecord Loaded;
     QLineEdit* FTPServer = nullptr;
     QLineEdit* FTPUserName = nullptr;
     QLineEdit* FTPPassword = nullptr;

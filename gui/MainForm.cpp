@@ -64,7 +64,7 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     // The windows the main window opens, created once, in this order.
     ConfigDlg = new TConfigDlg(this);
     AboutBox = new TAboutBox(this);
-    ContactDlg = new TContactDlg(this);
+    ContactDlg = new TContactDlg(Startup.Catalogue(), this);
 
     // While the station is idle it looks for the customers' answers now and then.
     AnswersTimer = new QTimer(this);
@@ -115,8 +115,8 @@ QWidget* TMainForm::NewPageControls()
 
     MainPageControl = new TMainPageControl(PageControlArea);
     QueueTab = new TQueueTab(Runner, MainPageControl);
-    PostQueueTab = new TPostQueueTab(Runner, Log, MainPageControl);
-    PreviewTab = new TPreviewTab(MainPageControl);
+    PostQueueTab = new TPostQueueTab(Runner, Startup.Catalogue(), Log, MainPageControl);
+    PreviewTab = new TPreviewTab(Startup.Catalogue(), MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");
     MainPageControl->addTab(PostQueueTab, "Post Queue");
@@ -175,7 +175,7 @@ void TMainForm::RunStartup()
         Log.Log(error.what());
         ShowErrorBox(this, error);
     }
-    SetShowHints(StationSettings().Copy().ShowHint);
+    SetShowHints(Startup.Settings().Copy().ShowHint);
     ShowJobTree();
 }
 
@@ -285,9 +285,11 @@ void TMainForm::DrawPreview()
 
 void TMainForm::Configure()
 {
-    ConfigDlg->Load(StationSettings().Copy());
+    ConfigDlg->Load(Startup.Settings().Copy());
     const bool accepted = ConfigDlg->exec() == QDialog::Accepted;
-    RunReportingErrors(this, [&] { KeepConfiguration(ConfigDlg->Settings(), accepted, ShowHintsItem->isChecked()); });
+    RunReportingErrors(this, [&] {
+        KeepConfiguration(Startup.Settings(), ConfigDlg->Settings(), accepted, ShowHintsItem->isChecked());
+    });
     RunStartup();
 }
 

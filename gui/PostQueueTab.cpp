@@ -22,8 +22,8 @@
 
 namespace tavrin {
 
-TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TStationLog& log, QWidget* parent)
-    : QWidget(parent), OpenUrl(&QDesktopServices::openUrl), Runner(runner), Log(log)
+TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalogue, TStationLog& log, QWidget* parent)
+    : QWidget(parent), OpenUrl(&QDesktopServices::openUrl), Runner(runner), Catalogue(catalogue), Log(log)
 {
     auto* listGroup = new QGroupBox("Post Queue", this);
     PostQueueListView = NewReportList(listGroup, "PostQueueListView",
@@ -118,7 +118,7 @@ void TPostQueueTab::ShowAnswers()
         return;
     }
     RunReportingErrors(window(), [&] {
-        const TJobAnswers answers = LoadJobAnswers(rows[static_cast<std::size_t>(row)].JobReference);
+        const TJobAnswers answers = LoadJobAnswers(Catalogue, rows[static_cast<std::size_t>(row)].JobReference);
         QString text = QString::fromStdString(AnswerStateWord(answers.Summary.State));
         if (answers.Answers.empty())
             text += ": no answers yet.";

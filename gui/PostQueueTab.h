@@ -11,6 +11,7 @@ class QTreeWidget;
 
 namespace tavrin {
 
+class TCatalogueConnection;
 class TQueueRunner;
 class TStationLog;
 
@@ -34,7 +35,8 @@ enum TPostQueueColumn {
 class TPostQueueTab final : public QWidget {
     Q_OBJECT
 public:
-    TPostQueueTab(TQueueRunner& runner, TStationLog& log, QWidget* parent = nullptr);
+    // The answers shown come from the catalogue.
+    TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalogue, TStationLog& log, QWidget* parent = nullptr);
 
     void ShowPostQueue();
 
@@ -56,6 +58,7 @@ private:
     void AskForMail();
 
     TQueueRunner& Runner;
+    TCatalogueConnection& Catalogue;
     TStationLog& Log;
     QTreeWidget* PostQueueListView = nullptr;
     QPlainTextEdit* AnswersView = nullptr;

@@ -12,7 +12,7 @@
 
 namespace tavrin {
 
-TPreviewTab::TPreviewTab(QWidget* parent) : QWidget(parent)
+TPreviewTab::TPreviewTab(TCatalogueConnection& catalogue, QWidget* parent) : QWidget(parent), Preview(catalogue)
 {
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -17,7 +17,7 @@ namespace tavrin {
 class TPreviewTab final : public QWidget {
     Q_OBJECT
 public:
-    explicit TPreviewTab(QWidget* parent = nullptr);
+    explicit TPreviewTab(TCatalogueConnection& catalogue, QWidget* parent = nullptr);
 
     // Draws the preview of the job (nothing is drawn without one). Catalogue
     // errors reach the caller.

@@ -46,7 +46,7 @@ int main(int argc, char* argv[])
     // about box and the address book) but shown only after the start-up.
     TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
-    mainForm.SetCommonFilesTransfer([&log] { TransferCommonFiles(StationSettings().Copy(), log); });
+    mainForm.SetCommonFilesTransfer([&] { TransferCommonFiles(station.Settings().Copy(), log); });
     TSplashForm splash;
     mainForm.StartUnderSplash(splash);
     const int status = QApplication::exec();

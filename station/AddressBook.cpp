@@ -16,7 +16,7 @@ int TAddressBook::Reload(const std::string& emailField)
     const std::string column = SortColumn == "AddressListEmail" ? "AddressListEmail" : "AddressListName";
     TRecordSet rows;
     // "anna@" and "Bert@" belong together however they were typed.
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(Catalogue, rows,
               "select * from AddressList order by " + column + " collate nocase asc, AddressListID asc");
     for (; !rows.Eof(); rows.MoveNext())
         Contacts.push_back(TContactRow{FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"),
@@ -54,18 +54,18 @@ int TAddressBook::SaveContact(const std::string& name, const std::string& email,
         return LowerCase(contact.Email) == LowerCase(email);
     });
     if (match != Contacts.end())
-        ExecuteStatement("update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
-                         "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
-                         "where AddressListID = " + std::to_string(match->AddressID));
+        ExecuteStatement(Catalogue, "update AddressList set AddressListName = " + QuoteText(Trimmed(name)) + ", " +
+                                        "AddressListEmail = " + QuoteText(Trimmed(email)) + " " +
+                                        "where AddressListID = " + std::to_string(match->AddressID));
     else
-        ExecuteStatement("insert into AddressList (AddressListName, AddressListEmail) values (" +
-                         QuoteText(Trimmed(name)) + ", " + QuoteText(Trimmed(email)) + ")");
+        ExecuteStatement(Catalogue, "insert into AddressList (AddressListName, AddressListEmail) values (" +
+                                        QuoteText(Trimmed(name)) + ", " + QuoteText(Trimmed(email)) + ")");
     return Reload(email);
 }
 
 int TAddressBook::DeleteContact(std::int32_t addressID, const std::string& emailField)
 {
-    ExecuteStatement("delete from AddressList where AddressListID = " + std::to_string(addressID));
+    ExecuteStatement(Catalogue, "delete from AddressList where AddressListID = " + std::to_string(addressID));
     return Reload(emailField);
 }
 

@@ -6,6 +6,7 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
 class TOperatorDialogs;
 
 struct TContactRow {
@@ -18,6 +19,8 @@ struct TContactRow {
 // operations on them. The sort column lasts as long as the object.
 class TAddressBook {
 public:
+    explicit TAddressBook(TCatalogueConnection& catalogue) : Catalogue(catalogue) {}
+
     // Lists the contacts ordered by the sort column; then selects the first
     // row whose address equals emailField exactly, or the first row when the
     // field is empty. Returns the selected row, or -1.
@@ -41,6 +44,7 @@ public:
     const std::vector<TContactRow>& Rows() const { return Contacts; }
 
 private:
+    TCatalogueConnection& Catalogue;
     std::string SortColumn = "AddressListName";
     std::vector<TContactRow> Contacts;
 };

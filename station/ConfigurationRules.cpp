@@ -33,9 +33,9 @@ std::string ProfileBrowseFolder(const std::string& profileField)
     return std::filesystem::path(profileField).parent_path().string();
 }
 
-void KeepConfiguration(const TSettingsRecord& edited, bool accepted, bool showHints)
+void KeepConfiguration(TSharedSettings& settings, const TSettingsRecord& edited, bool accepted, bool showHints)
 {
-    StationSettings().Update([&](TSettingsRecord& record) { record.ApprovalText = edited.ApprovalText; });
+    settings.Update([&](TSettingsRecord& record) { record.ApprovalText = edited.ApprovalText; });
     if (!accepted)
         return;
     TSettingsRecord saved = edited;

@@ -4,6 +4,7 @@
 
 namespace tavrin {
 
+class TSharedSettings;
 struct TSettingsRecord;
 
 // What OK of the configuration dialog does to the texts before they are
@@ -17,10 +18,11 @@ void NormaliseSettings(TSettingsRecord& settings);
 std::string ProfileBrowseFolder(const std::string& profileField);
 
 // After the configuration dialog closed: the edited approval text file name
-// stays in force whatever the answer (it never reaches the file); with OK the
+// stays in force in the station's settings whatever the answer (it never
+// reaches the file); with OK the
 // edited settings are saved, ShowHint taken from the Show Hints menu item.
 // The caller then runs the start-up operation, which reloads the file.
 // Raises std::runtime_error when the settings file cannot be written.
-void KeepConfiguration(const TSettingsRecord& edited, bool accepted, bool showHints);
+void KeepConfiguration(TSharedSettings& settings, const TSettingsRecord& edited, bool accepted, bool showHints);
 
 }  // namespace tavrin

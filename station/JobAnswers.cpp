@@ -51,16 +51,17 @@ std::string Reviewer(const TProofAnswer& answer)
 }
 
 // The catalogued job whose web folder the name is, or 0.
-std::uint32_t JobOfFolder(const std::string& folder)
+std::uint32_t JobOfFolder(TCatalogueConnection& catalogue, const std::string& folder)
 {
     const std::string uniqueID = folder.substr(0, 17);
     const std::string reference = FirstFieldValue(
-        "select JobListReference from JobList where JobListUniqueID = " + QuoteText(uniqueID), "JobListReference");
+        catalogue, "select JobListReference from JobList where JobListUniqueID = " + QuoteText(uniqueID),
+        "JobListReference");
     const std::int32_t number = ValueAsInteger(reference, 0);
     if (number <= 0)
         return 0;
     TJobDetailRecord job;
-    LoadJobDetail(number, job);
+    LoadJobDetail(catalogue, number, job);
     try {
         return RemoteJobFolderName(job.UniqueID, job.Secret) == folder ? static_cast<std::uint32_t>(number) : 0;
     } catch (const std::invalid_argument&) {
@@ -70,14 +71,14 @@ std::uint32_t JobOfFolder(const std::string& folder)
 
 }  // namespace
 
-TJobAnswers LoadJobAnswers(std::uint32_t jobReference)
+TJobAnswers LoadJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
     TJobAnswers answers;
-    answers.Fingerprint = LoadProofFingerprint(jobReference, job.PageCount).Job;
+    answers.Fingerprint = LoadProofFingerprint(catalogue, jobReference, job.PageCount).Job;
     answers.PageCount = job.PageCount;
-    answers.Answers = LoadProofAnswers(jobReference);
+    answers.Answers = LoadProofAnswers(catalogue, jobReference);
     answers.Summary = SummariseAnswers(answers.Answers, job.PageCount, answers.Fingerprint);
     return answers;
 }
@@ -105,7 +106,7 @@ std::vector<std::string> AnswerLines(const TJobAnswers& answers)
     return lines;
 }
 
-TMailAnswers AddMailAnswers(const std::string& mailText)
+TMailAnswers AddMailAnswers(TCatalogueConnection& catalogue, const std::string& mailText)
 {
     const TAnswerReading reading = ReadMailAnswers(mailText);
     TMailAnswers result;
@@ -115,7 +116,7 @@ TMailAnswers AddMailAnswers(const std::string& mailText)
     std::size_t notTaken = reading.SkippedCount;
     std::map<std::uint32_t, std::vector<TProofAnswer>> byJob;
     for (const TProofAnswer& answer : reading.Answers) {
-        const std::uint32_t job = JobOfFolder(answer.Job);
+        const std::uint32_t job = JobOfFolder(catalogue, answer.Job);
         if (job != 0) {
             byJob[job].push_back(answer);
         } else if (++notTaken <= DescribedSkipsMax) {
@@ -127,7 +128,7 @@ TMailAnswers AddMailAnswers(const std::string& mailText)
         result.Problems.push_back(std::to_string(notTaken - result.Problems.size()) +
                                   " more answer blocks were not taken");
     for (const auto& [job, answers] : byJob) {
-        const int added = AddProofAnswers(job, answers);
+        const int added = AddProofAnswers(catalogue, job, answers);
         result.Added += added;
         result.Known += static_cast<int>(answers.size()) - added;
         result.Jobs.push_back(job);

@@ -18,7 +18,7 @@ struct TJobAnswers {
 };
 
 // A job's stored answers and where it stands. Raises the catalogue's error.
-TJobAnswers LoadJobAnswers(std::uint32_t jobReference);
+TJobAnswers LoadJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 // The answers as plain text lines, one per answer:
 //   page 2 changes by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z, proof 2432e9d78a66 (earlier proof)
@@ -42,6 +42,6 @@ struct TMailAnswers {
 // Reads the answer blocks of a pasted mail and adds each to the job whose
 // web folder it names; a block for a folder that no catalogued job has is
 // not taken. Raises the catalogue's error.
-TMailAnswers AddMailAnswers(const std::string& mailText);
+TMailAnswers AddMailAnswers(TCatalogueConnection& catalogue, const std::string& mailText);
 
 }  // namespace tavrin

@@ -19,12 +19,12 @@ bool FileExists(const std::string& path)
 
 }  // namespace
 
-TTaskIndex FirstTaskOf(std::uint32_t jobReference, bool ticked)
+TTaskIndex FirstTaskOf(TCatalogueConnection& catalogue, std::uint32_t jobReference, bool ticked)
 {
     if (ticked)
         return MasterTask;
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
     if (!IsUniqueID(job.UniqueID))
         return MasterTask;
     const std::string webFolder = JobFolderPath(job.UniqueID);

@@ -11,13 +11,15 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // The rules of a job's chain of tasks, and the task threads while they run.
 
 // The first task from the files the job already has: a ticked job begins
 // with Master; otherwise Transfer, unless the web page (Web), an overview
 // (Preview) or a master (Master) is missing, tested in that order. A job
 // without a proper unique id has no files: Master meets it and says why.
-TTaskIndex FirstTaskOf(std::uint32_t jobReference, bool ticked);
+TTaskIndex FirstTaskOf(TCatalogueConnection& catalogue, std::uint32_t jobReference, bool ticked);
 
 // The task that follows a completed one when the task set names it; nothing
 // when the job is through. Notify is always the last.

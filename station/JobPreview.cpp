@@ -19,7 +19,7 @@ int PageNumberOf(const std::string& text)
 bool TJobPreview::BeginDraw(std::int32_t jobReference)
 {
     TJobDetailRecord job;
-    LoadJobDetail(jobReference, job);
+    LoadJobDetail(Catalogue, jobReference, job);
     Drawing = jobReference;
     Pages = job.PageCount;
     UniqueID = job.UniqueID;

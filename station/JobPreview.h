@@ -5,11 +5,15 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // Which overview picture the Preview tab shows for the job of the selected
 // tree node. It remembers the job it last drew, so that the page list is
 // rebuilt only when the job changes.
 class TJobPreview {
 public:
+    explicit TJobPreview(TCatalogueConnection& catalogue) : Catalogue(catalogue) {}
+
     // Loads the job's record. Returns true when the job differs from the one
     // last drawn: the page list must then be rebuilt with PageCount() entries
     // and its first entry selected. Catalogue errors reach the caller.
@@ -26,6 +30,7 @@ public:
     std::int32_t PreviewedJob() const { return Previewed; }
 
 private:
+    TCatalogueConnection& Catalogue;
     std::int32_t Previewed = 0;
     std::int32_t Drawing = 0;
     std::int32_t Pages = 0;

@@ -16,10 +16,11 @@ namespace tavrin {
 namespace {
 
 // The plates the catalogue lists for a page now: colour name to file name.
-std::map<std::string, std::string> PlatesNow(std::uint32_t jobReference, std::int32_t page)
+std::map<std::string, std::string> PlatesNow(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                             std::int32_t page)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "select * from PlateList where (PlateListJobReference = " + std::to_string(jobReference) +
                   ") and (PlateListPageNumber = " + std::to_string(page) + ")");
     std::map<std::string, std::string> plates;
@@ -31,22 +32,23 @@ std::map<std::string, std::string> PlatesNow(std::uint32_t jobReference, std::in
 
 }  // namespace
 
-TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string& inputFolder)
+TPlateVerification VerifyJobPlates(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                   const std::string& inputFolder)
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
     // The proof's pages as mastered, whatever the folder holds now: a job
     // that has gained or lost pages since is compared page by page.
-    const std::vector<TPlateFingerprint> stored = LoadPlateFingerprints(jobReference);
+    const std::vector<TPlateFingerprint> stored = LoadPlateFingerprints(catalogue, jobReference);
     const std::int32_t proofPages = stored.empty() ? 0 : stored.back().Page;
-    const TProofFingerprint proof = LoadProofFingerprint(jobReference, proofPages);
+    const TProofFingerprint proof = LoadProofFingerprint(catalogue, jobReference, proofPages);
     TPlateVerification result;
-    result.Problems = JobPlateProblems(jobReference, inputFolder);
+    result.Problems = JobPlateProblems(catalogue, jobReference, inputFolder);
     const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
                                    job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
-    const int pages = PagesToCheck(jobReference, job.PageCount, inputFolder);
+    const int pages = PagesToCheck(catalogue, jobReference, job.PageCount, inputFolder);
     for (std::int32_t number = 1; number <= pages; ++number) {
-        std::vector<TPagePlate> plates = ReadJobPagePlates(jobReference, number, inputFolder);
+        std::vector<TPagePlate> plates = ReadJobPagePlates(catalogue, jobReference, number, inputFolder);
         std::erase_if(plates, [&](const TPagePlate& plate) {
             std::error_code error;
             return !std::filesystem::exists(inputFolder + plate.Source, error);
@@ -60,7 +62,7 @@ TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string
     for (std::int32_t number = 1; number <= std::max(proofPages, job.PageCount); ++number) {
         TPageVerification& checked = result.Pages.emplace_back();
         checked.Page = number;
-        std::map<std::string, std::string> now = PlatesNow(jobReference, number);
+        std::map<std::string, std::string> now = PlatesNow(catalogue, jobReference, number);
         const std::vector<TPlateFingerprint> none;
         const auto& plates = number <= proofPages ? proof.Pages[static_cast<std::size_t>(number - 1)].Plates : none;
         for (const TPlateFingerprint& plate : plates) {

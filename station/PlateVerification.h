@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // One page compared with the plates its proof was made from.
 struct TPageVerification {
     std::int32_t Page = 0;
@@ -29,6 +31,7 @@ struct TPlateVerification {
 // mastering recorded; a page the proof did not have lists its plates as new,
 // one the folder no longer has its plates as missing. No pages when the proof
 // has no whole fingerprint; the problems always. Raises the catalogue's error.
-TPlateVerification VerifyJobPlates(std::uint32_t jobReference, const std::string& inputFolder);
+TPlateVerification VerifyJobPlates(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                   const std::string& inputFolder);
 
 }  // namespace tavrin

@@ -105,7 +105,7 @@ std::optional<std::string> TPostQueueActions::WebPageAddress()
         return std::nullopt;
     }
     try {
-        return JobWebAddress(StationSettings().Copy().WebRoot, uniqueID, Store.SecretOf(job)) + "index.html";
+        return JobWebAddress(Tasks.Settings.Copy().WebRoot, uniqueID, Store.SecretOf(job)) + "index.html";
     } catch (const std::invalid_argument& error) {
         Dialogs.Tell("Browse Error", "Job " + reference + " has no web page: " + std::string(error.what()),
                      TDialogIcon::Warning);

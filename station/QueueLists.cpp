@@ -14,9 +14,11 @@
 
 namespace tavrin {
 
-TQueueLists::TQueueLists(TQueueStore& store, TStationLog& log, TOperatorDialogs& dialogs, const TRunnerNotices& notices,
+TQueueLists::TQueueLists(TQueueStore& store, TCatalogueConnection& catalogue, const TSharedSettings& settings,
+                         TStationLog& log, TOperatorDialogs& dialogs, const TRunnerNotices& notices,
                          const std::multiset<std::uint32_t>& deleting)
-    : Store(store), Log(log), Dialogs(dialogs), Notices(notices), Deleting(deleting)
+    : Store(store), Catalogue(catalogue), Settings(settings), Log(log), Dialogs(dialogs), Notices(notices),
+      Deleting(deleting)
 {
 }
 
@@ -66,7 +68,7 @@ void TQueueLists::ReloadPostQueueList()
     // The operator's selection outlives a reload (the answers come in now and then) while its job is listed.
     const std::uint32_t selected = SelectedPostQueueJob().value_or(0);
     PostQueue = Store.PostQueueRows();
-    const std::string webRoot = StationSettings().Copy().WebRoot;
+    const std::string webRoot = Settings.Copy().WebRoot;
     for (TPostQueueRow& row : PostQueue) {
         if (!TaskSetNames(row.Tasks, TransferTask) || !IsUniqueID(row.UniqueID))
             continue;
@@ -78,7 +80,7 @@ void TQueueLists::ReloadPostQueueList()
     }
     for (TPostQueueRow& row : PostQueue) {
         try {
-            const TAnswerSummary answers = LoadJobAnswers(row.JobReference).Summary;
+            const TAnswerSummary answers = LoadJobAnswers(Catalogue, row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
             row.LastAnswerTime = answers.LastAnswerTime;
         } catch (const std::exception& error) {

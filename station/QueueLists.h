@@ -11,6 +11,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+class TSharedSettings;
 class TOperatorDialogs;
 class TStationLog;
 
@@ -22,9 +24,11 @@ class TStationLog;
 // Catalogue errors are raised.
 class TQueueLists {
 public:
-    // deleting: the jobs whose deletion runs; their post-queue rows say "Deleting".
-    TQueueLists(TQueueStore& store, TStationLog& log, TOperatorDialogs& dialogs, const TRunnerNotices& notices,
-                const std::multiset<std::uint32_t>& deleting);
+    // deleting: the jobs whose deletion runs; their post-queue rows say
+    // "Deleting". The answers come from the catalogue, the proof addresses
+    // from the settings' web root.
+    TQueueLists(TQueueStore& store, TCatalogueConnection& catalogue, const TSharedSettings& settings, TStationLog& log,
+                TOperatorDialogs& dialogs, const TRunnerNotices& notices, const std::multiset<std::uint32_t>& deleting);
 
     // Queue entries.
     void AddToQueue(std::uint32_t jobReference);
@@ -72,6 +76,8 @@ private:
     void StoreRecipients(std::uint32_t jobReference, const std::string& recipients);
 
     TQueueStore& Store;
+    TCatalogueConnection& Catalogue;
+    const TSharedSettings& Settings;
     TStationLog& Log;
     TOperatorDialogs& Dialogs;
     const TRunnerNotices& Notices;

@@ -5,10 +5,11 @@
 namespace tavrin {
 
 TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
-                           TTaskContextMaker newContext)
-    : Log(log), Tasks(target, std::move(kinds), std::move(newContext)), Progress(log, Notices),
-      Lists(Store, log, dialogs, Notices, Tasks.Deleting), Answers(Tasks, Lists, Progress, log, Notices),
-      PostQueue(Tasks, Lists, Store, Answers, log, dialogs, Notices),
+                           TTaskContextMaker newContext, TCatalogueConnection& catalogue,
+                           const TSharedSettings& settings)
+    : Log(log), Store(catalogue), Tasks(target, std::move(kinds), std::move(newContext), catalogue, settings),
+      Progress(log, Notices), Lists(Store, catalogue, settings, log, dialogs, Notices, Tasks.Deleting),
+      Answers(Tasks, Lists, Progress, log, Notices), PostQueue(Tasks, Lists, Store, Answers, log, dialogs, Notices),
       Chain(Tasks, Lists, Store, Progress, Answers, log, dialogs, Notices)
 {
 }
@@ -34,7 +35,7 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
 
 TMailAnswers TQueueRunner::AddAnswersFromMail(const std::string& mailText)
 {
-    TMailAnswers result = AddMailAnswers(mailText);
+    TMailAnswers result = AddMailAnswers(Tasks.Catalogue, mailText);
     if (result.Added > 0)
         Lists.ReloadPostQueueList();
     return result;

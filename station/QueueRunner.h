@@ -34,9 +34,10 @@ class TStationLog;
 class TQueueRunner final : public TMessageHandler {
 public:
     // The target is where the tasks post; it must deliver to HandleMessage.
-    // Each chain, deletion and fetch gets one context from newContext.
+    // Each chain, deletion and fetch gets one context from newContext; the
+    // lists come from the catalogue, the proof addresses from the settings.
     TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
-                 TTaskContextMaker newContext);
+                 TTaskContextMaker newContext, TCatalogueConnection& catalogue, const TSharedSettings& settings);
     // Waits for every task still running and releases it.
     ~TQueueRunner() override;
     TQueueRunner(const TQueueRunner&) = delete;

@@ -1,6 +1,7 @@
 #include "station/QueueStore.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueTransaction.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/tasking/TaskSets.h"
 #include "base/text/TextRules.h"
@@ -24,22 +25,11 @@ std::string EntryCondition(std::uint32_t jobReference)
 
 // Runs the statements in one transaction; a failure is rolled back and not reported.
 template <typename TWork>
-void InTransaction(TWork work)
+void QuietlyInTransaction(TCatalogueConnection& catalogue, TWork work)
 {
-    bool begun = false;
     try {
-        CatalogueConnection->BeginTrans();
-        begun = true;
-        work();
-        CatalogueConnection->CommitTrans();
+        InTransaction(catalogue, work);
     } catch (const std::exception&) {
-        // A transaction that never began has nothing to undo, and an
-        // enclosing one is not ours to.
-        try {
-            if (begun)
-                CatalogueConnection->RollbackTrans();
-        } catch (const std::exception&) {
-        }
     }
 }
 
@@ -100,7 +90,7 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
     std::vector<TQueueRow> queue;
     TRecordSet rows;
     OpenQuery(
-        CatalogueConnection.get(), rows,
+        Catalogue, rows,
         "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
         queue.push_back(
@@ -118,7 +108,7 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
 {
     std::vector<TPostQueueRow> postQueue;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(Catalogue, rows,
               "select * from PostQueueList inner join JobList on PostQueueList.PostQueueListJobReference = "
               "JobList.JobListReference");
     for (; !rows.Eof(); rows.MoveNext()) {
@@ -138,7 +128,7 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
 bool TQueueStore::SomeJobNotifiesNobody() const
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from QueueList");
+    OpenQuery(Catalogue, rows, "select * from QueueList");
     bool found = false;
     for (; !rows.Eof() && !found; rows.MoveNext())
         found = FieldValue(rows, "QueueListRecipients").empty() &&
@@ -149,35 +139,38 @@ bool TQueueStore::SomeJobNotifiesNobody() const
 
 void TQueueStore::Add(std::uint32_t jobReference)
 {
-    if (StatementReturnsRows("select * from QueueList" + EntryCondition(jobReference)))
+    if (StatementReturnsRows(Catalogue, "select * from QueueList" + EntryCondition(jobReference)))
         return;
-    InTransaction([&] {
-        ExecuteStatement("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
-                         "QueueListRecipients) values (" +
-                         Decimal(jobReference) + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " + QuoteText("new") +
-                         ", " + QuoteText("") + ")");
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue, "insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                                    "QueueListRecipients) values (" +
+                                        Decimal(jobReference) + ", " + QuoteText(TaskSetTexts[NotifyTask]) + ", " +
+                                        QuoteText("new") + ", " + QuoteText("") + ")");
     });
 }
 
 void TQueueStore::SetTaskSet(std::uint32_t jobReference, const std::string& taskSet)
 {
-    if (!StatementReturnsRows("select * from QueueList" + EntryCondition(jobReference)))
+    if (!StatementReturnsRows(Catalogue, "select * from QueueList" + EntryCondition(jobReference)))
         return;
-    InTransaction([&] {
-        ExecuteStatement("update Queuelist set QueueListTasks = " + QuoteText(taskSet) + EntryCondition(jobReference));
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue,
+                         "update Queuelist set QueueListTasks = " + QuoteText(taskSet) + EntryCondition(jobReference));
     });
 }
 
 void TQueueStore::Remove(std::uint32_t jobReference)
 {
-    InTransaction([&] { ExecuteStatement("delete from QueueList" + EntryCondition(jobReference)); });
+    QuietlyInTransaction(Catalogue,
+                         [&] { ExecuteStatement(Catalogue, "delete from QueueList" + EntryCondition(jobReference)); });
 }
 
 void TQueueStore::SetStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason)
 {
-    InTransaction([&] {
-        ExecuteStatement("update QueueList set QueueListStatus = " + QuoteText(status) +
-                         ", QueueListFailureReason = " + QuoteText(reason) + EntryCondition(jobReference));
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue, "update QueueList set QueueListStatus = " + QuoteText(status) +
+                                        ", QueueListFailureReason = " + QuoteText(reason) +
+                                        EntryCondition(jobReference));
     });
 }
 
@@ -185,45 +178,47 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
 {
     const std::string reference = Decimal(jobReference);
     const std::string taskSet =
-        FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
-    InTransaction([&] {
-        ExecuteStatement("delete from QueueList" + EntryCondition(jobReference));
-        if (!StatementReturnsRows("select * from PostQueueList where PostQueueListJobReference = " + reference))
-            ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
-                             reference + ", " + QuoteText(taskSet) + ")");
+        FirstFieldValue(Catalogue, "select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue, "delete from QueueList" + EntryCondition(jobReference));
+        if (!StatementReturnsRows(Catalogue,
+                                  "select * from PostQueueList where PostQueueListJobReference = " + reference))
+            ExecuteStatement(Catalogue,
+                             "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (" +
+                                 reference + ", " + QuoteText(taskSet) + ")");
         else
-            ExecuteStatement("update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
-                             " where PostQueueListJobReference = " + reference);
+            ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
+                                            " where PostQueueListJobReference = " + reference);
     });
     // Finished again, the job is a new proof: an earlier failed withdrawal no
     // longer tells of it. Apart from the move, which must never fail for it.
-    InTransaction([&] {
-        ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = NULL where "
-                         "PostQueueListJobReference = " +
-                         reference);
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListWithdrawalFailure = NULL where "
+                                    "PostQueueListJobReference = " +
+                                        reference);
     });
 }
 
 void TQueueStore::RemoveFromPostQueue(std::uint32_t jobReference)
 {
-    ExecuteStatement("delete from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference));
+    ExecuteStatement(Catalogue, "delete from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference));
 }
 
 void TQueueStore::SetWithdrawalFailure(std::uint32_t jobReference, const std::string& reason)
 {
-    ExecuteStatement("update PostQueueList set PostQueueListWithdrawalFailure = " + QuoteText(reason) +
-                     " where PostQueueListJobReference = " + Decimal(jobReference));
+    ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListWithdrawalFailure = " + QuoteText(reason) +
+                                    " where PostQueueListJobReference = " + Decimal(jobReference));
 }
 
 std::string TQueueStore::Recipients(std::uint32_t jobReference) const
 {
-    return FirstFieldValue("select * from QueueList" + EntryCondition(jobReference), "QueueListRecipients");
+    return FirstFieldValue(Catalogue, "select * from QueueList" + EntryCondition(jobReference), "QueueListRecipients");
 }
 
 void TQueueStore::SetRecipients(std::uint32_t jobReference, const std::string& recipients)
 {
-    ExecuteStatement("update QueueList set QueueListRecipients = " + QuoteText(recipients) +
-                     EntryCondition(jobReference));
+    ExecuteStatement(Catalogue, "update QueueList set QueueListRecipients = " + QuoteText(recipients) +
+                                    EntryCondition(jobReference));
 }
 
 std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipients) const
@@ -232,7 +227,7 @@ std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipie
     if (!IsRecipientList(recipients))
         return contacts;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from AddressList where AddressListID in (" + recipients + ")");
+    OpenQuery(Catalogue, rows, "select * from AddressList where AddressListID in (" + recipients + ")");
     for (; !rows.Eof(); rows.MoveNext()) {
         const std::string email = FieldValue(rows, "AddressListEmail");
         if (!email.empty())
@@ -245,19 +240,21 @@ std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipie
 
 std::string TQueueStore::FinishedTaskSet(std::uint32_t jobReference) const
 {
-    return FirstFieldValue("select * from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference),
+    return FirstFieldValue(Catalogue,
+                           "select * from PostQueueList where PostQueueListJobReference = " + Decimal(jobReference),
                            "PostQueueListTasks");
 }
 
 std::string TQueueStore::UniqueIDOf(std::uint32_t jobReference) const
 {
-    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference),
+    return FirstFieldValue(Catalogue, "select * from JobList Where JobListReference = " + Decimal(jobReference),
                            "JobListUniqueID");
 }
 
 std::string TQueueStore::SecretOf(std::uint32_t jobReference) const
 {
-    return FirstFieldValue("select * from JobList Where JobListReference = " + Decimal(jobReference), "JobListSecret");
+    return FirstFieldValue(Catalogue, "select * from JobList Where JobListReference = " + Decimal(jobReference),
+                           "JobListSecret");
 }
 
 }  // namespace tavrin

@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // A row of the queue list. Checked (process from the first task even when
 // the job's files exist) lives only in the list: every reload clears it.
 struct TQueueRow {
@@ -59,6 +61,8 @@ struct TRecipientRow {
 // errors.
 class TQueueStore {
 public:
+    explicit TQueueStore(TCatalogueConnection& catalogue) : Catalogue(catalogue) {}
+
     // The queue and the post queue joined with their jobs, in catalogue order.
     std::vector<TQueueRow> QueueRows() const;
     std::vector<TPostQueueRow> PostQueueRows() const;
@@ -94,6 +98,9 @@ public:
     std::string UniqueIDOf(std::uint32_t jobReference) const;
     // The job's secret; empty when it has none or is not catalogued.
     std::string SecretOf(std::uint32_t jobReference) const;
+
+private:
+    TCatalogueConnection& Catalogue;
 };
 
 // When a job was catalogued, read from its unique id: "2026-12-10 09:26";

@@ -10,13 +10,19 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+class TSharedSettings;
+
 // What the runner's parts share to run their tasks beside each other: the
 // target the tasks post to, the table through which they are made, the
-// maker of each task's context, the threads while they run, and whether the
-// station is closing (then no part starts another task).
+// maker of each task's context, the station's catalogue and settings, the
+// threads while they run, and whether the station is closing (then no part
+// starts another task).
 struct TRunnerTasks {
-    TRunnerTasks(TMessageTarget& target, TTaskKinds kinds, TTaskContextMaker newContext)
-        : Target(target), Kinds(std::move(kinds)), NewContext(std::move(newContext))
+    TRunnerTasks(TMessageTarget& target, TTaskKinds kinds, TTaskContextMaker newContext,
+                 TCatalogueConnection& catalogue, const TSharedSettings& settings)
+        : Target(target), Kinds(std::move(kinds)), NewContext(std::move(newContext)), Catalogue(catalogue),
+          Settings(settings)
     {
     }
 
@@ -26,6 +32,8 @@ struct TRunnerTasks {
     TMessageTarget& Target;
     TTaskKinds Kinds;
     TTaskContextMaker NewContext;
+    TCatalogueConnection& Catalogue;
+    const TSharedSettings& Settings;
     TRunningTasks Running;
     // The jobs whose files a deletion task is removing: the post queue
     // shows them so, and the station waits for them before it closes.

@@ -12,7 +12,6 @@
 #include "tasks/catalogue/FolderScan.h"
 
 #include <filesystem>
-#include <memory>
 #include <mutex>
 
 namespace tavrin {
@@ -76,44 +75,47 @@ std::string ConfigurationCheck(TSettingsRecord& settings)
     return Trimmed(message);
 }
 
-void OpenStationFiles()
+void OpenStationFiles(TSharedSettings& settings, TCatalogueConnection& catalogue)
 {
-    TSettingsRecord settings = StationSettings().Copy();
-    LoadSettings(settings);
-    StationSettings().Assign(settings);
-    const std::string catalogue = CatalogueFilePath();
-    PrepareCatalogue(catalogue, true);
-    OpenCatalogueConnection(CatalogueConnection, catalogue);
-    if (!CatalogueConnection->IsOpen())
-        throw ECatalogueError("The catalogue " + catalogue + " could not be opened");
+    TSettingsRecord record = settings.Copy();
+    LoadSettings(record);
+    settings.Assign(record);
+    const std::string path = CatalogueFilePath();
+    PrepareCatalogue(path, true);
+    OpenCatalogueConnection(catalogue, path);
+    if (!catalogue.IsOpen())
+        throw ECatalogueError("The catalogue " + path + " could not be opened");
 }
 
-void OpenStationFilesForReading()
+void OpenStationFilesForReading(TSharedSettings& settings, TCatalogueConnection& catalogue)
 {
-    TSettingsRecord settings = StationSettings().Copy();
-    LoadSettings(settings);
-    StationSettings().Assign(settings);
-    const std::string catalogue = CatalogueFilePath();
+    TSettingsRecord record = settings.Copy();
+    LoadSettings(record);
+    settings.Assign(record);
+    const std::string path = CatalogueFilePath();
     std::error_code error;
-    if (!std::filesystem::exists(catalogue, error))
-        throw ECatalogueError("There is no catalogue file " + catalogue +
+    if (!std::filesystem::exists(path, error))
+        throw ECatalogueError("There is no catalogue file " + path +
                               " yet: the station makes it when it starts (tavrin-cli startup)");
-    auto connection = std::make_unique<TCatalogueConnection>();
-    {
-        std::lock_guard lock(CatalogueLock);
-        connection->Open(catalogue, false, TCatalogueAccess::ReadOnly);
-    }
+    std::lock_guard lock(CatalogueLock);
+    catalogue.Open(path, false, TCatalogueAccess::ReadOnly);
     // A column the statements expect but the file lacks would fail them one
     // by one with less clear errors; updating the file is a change.
-    const std::string missing = FirstMissingColumn(*connection, catalogue);
-    if (!missing.empty())
-        throw ECatalogueError("The catalogue file " + catalogue + " has no column " + missing +
-                              " yet: the station brings it up to date when it starts (tavrin-cli startup)");
-    CatalogueConnection = std::move(connection);
+    try {
+        const std::string missing = FirstMissingColumn(catalogue, path);
+        if (!missing.empty())
+            throw ECatalogueError("The catalogue file " + path + " has no column " + missing +
+                                  " yet: the station brings it up to date when it starts (tavrin-cli startup)");
+    } catch (...) {
+        // Left closed: no statement runs on a file the commands cannot read whole.
+        catalogue.Close();
+        throw;
+    }
 }
 
-TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs)
-    : Runner(runner), Log(log), Dialogs(dialogs)
+TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs,
+                                     TSharedSettings& settings, TCatalogueConnection& catalogue)
+    : Runner(runner), Log(log), Dialogs(dialogs), SharedSettings(settings), Connection(catalogue)
 {
 }
 
@@ -122,10 +124,10 @@ TStartupOperation::TStartupOperation(TQueueRunner& runner, TStationLog& log, TOp
 // lists, the first queue row selected when none is.
 void TStartupOperation::Run()
 {
-    OpenStationFiles();
-    TSettingsRecord settings = StationSettings().Copy();
+    OpenStationFiles(SharedSettings, Connection);
+    TSettingsRecord settings = SharedSettings.Copy();
     const std::string problems = ConfigurationCheck(settings);
-    StationSettings().Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
+    SharedSettings.Update([&](TSettingsRecord& record) { record.ProfilesValid = settings.ProfilesValid; });
     if (!problems.empty())
         Dialogs.Tell("Configuration Error", problems, TDialogIcon::Warning);
 
@@ -139,7 +141,7 @@ void TStartupOperation::Run()
 
 bool TStartupOperation::RebuildJobTree()
 {
-    return BuildJobTree(JobTree, StationSettings().Copy(), Log);
+    return BuildJobTree(Connection, JobTree, SharedSettings.Copy(), Log);
 }
 
 }  // namespace tavrin

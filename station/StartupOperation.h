@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+class TSharedSettings;
 struct TSettingsRecord;
 class TOperatorDialogs;
 class TQueueRunner;
@@ -25,16 +27,17 @@ std::string ConnectionSecurityCheck(const TSettingsRecord& settings);
 // The station's files made ready: the settings file read into the station's
 // settings (its keys replace the record's; the approval text and the profile
 // check stay), the catalogue created or brought up to date from its
-// definition file, and the shared connection open. Raises with the file and
-// the reason when the catalogue cannot be made ready.
-void OpenStationFiles();
+// definition file, and the station's connection open on it. Raises with the
+// file and the reason when the catalogue cannot be made ready.
+void OpenStationFiles(TSharedSettings& settings, TCatalogueConnection& catalogue);
 
 // The same for a command that only reads: the settings file read, the
 // catalogue opened read-only as it is. Nothing is created or updated, so
 // it works on a read-only program folder and beside a running station.
 // Raises with the file and the reason when there is no catalogue yet, when
-// it cannot be opened, or when it is older than its definition file.
-void OpenStationFilesForReading();
+// it cannot be opened, or when it is older than its definition file (the
+// connection then stays closed).
+void OpenStationFilesForReading(TSharedSettings& settings, TCatalogueConnection& catalogue);
 
 // The operation that brings the station up, run at process start and again
 // whenever the configuration dialog closes: load the settings, prepare and
@@ -45,12 +48,18 @@ void OpenStationFilesForReading();
 // error is raised, with the file and the reason in its text.
 class TStartupOperation {
 public:
-    TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs);
+    // Works on the station's settings and catalogue connection.
+    TStartupOperation(TQueueRunner& runner, TStationLog& log, TOperatorDialogs& dialogs, TSharedSettings& settings,
+                      TCatalogueConnection& catalogue);
 
     void Run();
 
     bool FirstRunDone() const { return FirstRun; }
     const TJobTree& Tree() const { return JobTree; }
+
+    // What the start-up loads and opens, for the windows that show or change it.
+    TSharedSettings& Settings() const { return SharedSettings; }
+    TCatalogueConnection& Catalogue() const { return Connection; }
 
     // Rescans the page buffer folder and rebuilds the tree (the Refresh
     // button). False when the folder could not be listed (logged): the tree
@@ -61,6 +70,8 @@ private:
     TQueueRunner& Runner;
     TStationLog& Log;
     TOperatorDialogs& Dialogs;
+    TSharedSettings& SharedSettings;
+    TCatalogueConnection& Connection;
     TJobTree JobTree;
     bool FirstRun = false;
 };

@@ -1,21 +1,21 @@
 #include "station/Station.h"
 
-#include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
-#include "base/settings/SharedSettings.h"
 #include "station/TaskKinds.h"
 
 namespace tavrin {
 
 TStation::TStation(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs)
-    : Runner(target, log, dialogs, StationTaskKinds(), [this](std::uint32_t job) { return TaskContext(job); }),
-      Startup(Runner, log, dialogs)
+    : Runner(
+          target, log, dialogs, StationTaskKinds(), [this](std::uint32_t job) { return TaskContext(job); }, Connection,
+          SharedSettings),
+      Startup(Runner, log, dialogs, SharedSettings, Connection)
 {
 }
 
 TTaskContext TStation::TaskContext(std::uint32_t jobReference) const
 {
-    return {StationSettings().Copy(), *CatalogueConnection, jobReference};
+    return {SharedSettings.Copy(), Connection, jobReference};
 }
 
 void TStation::Open()
@@ -23,7 +23,7 @@ void TStation::Open()
     if (Opened)
         return;
     Opened = true;
-    OpenStationFiles();
+    OpenStationFiles(SharedSettings, Connection);
     LoadLists();
 }
 
@@ -32,15 +32,20 @@ void TStation::OpenForReading()
     if (Opened)
         return;
     Opened = true;
-    OpenStationFilesForReading();
+    OpenStationFilesForReading(SharedSettings, Connection);
     LoadLists();
+}
+
+void TStation::OpenFiles()
+{
+    OpenStationFiles(SharedSettings, Connection);
 }
 
 void TStation::LoadLists()
 {
-    TSettingsRecord settings = StationSettings().Copy();
+    TSettingsRecord settings = SharedSettings.Copy();
     ConfigurationCheck(settings);
-    StationSettings().Assign(settings);
+    SharedSettings.Assign(settings);
     Runner.ReloadQueueList();
     Runner.ReloadPostQueueList();
 }
@@ -48,23 +53,23 @@ void TStation::LoadLists()
 bool TStation::IsCatalogued(std::uint32_t jobReference) const
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    LoadJobDetail(Connection, static_cast<std::int32_t>(jobReference), job);
     return job.ID != 0;
 }
 
 std::vector<TPlateCoverage> TStation::InkCoverage(std::uint32_t jobReference) const
 {
-    return LoadJobCoverage(jobReference);
+    return LoadJobCoverage(Connection, jobReference);
 }
 
 TPlateVerification TStation::VerifyPlates(std::uint32_t jobReference) const
 {
-    return VerifyJobPlates(jobReference, StationSettings().Copy().InputFolder);
+    return VerifyJobPlates(Connection, jobReference, SharedSettings.Copy().InputFolder);
 }
 
 TJobAnswers TStation::Answers(std::uint32_t jobReference) const
 {
-    return LoadJobAnswers(jobReference);
+    return LoadJobAnswers(Connection, jobReference);
 }
 
 }  // namespace tavrin

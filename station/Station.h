@@ -1,6 +1,8 @@
 #pragma once
 
+#include "base/catalogue/CatalogueConnection.h"
 #include "base/catalogue/InkCoverage.h"
+#include "base/settings/SharedSettings.h"
 #include "station/JobAnswers.h"
 #include "station/PlateVerification.h"
 #include "station/QueueRunner.h"
@@ -20,7 +22,8 @@ class TStationLog;
 // tasks, the start-up operation, and the station's files (settings and
 // catalogue). The window and tavrin-cli each make one over their message
 // target, log and dialogs, and ask it; neither wires these parts nor reads
-// the catalogue itself.
+// the catalogue itself. The station owns the one settings record and the one
+// catalogue connection of the process: every part below gets them from here.
 class TStation {
 public:
     // The target must deliver the tasks' messages to Runner.
@@ -37,6 +40,10 @@ public:
     // (OpenStationFilesForReading), never created or updated. Done once,
     // and instead of Open.
     void OpenForReading();
+
+    // Settings and catalogue only, for a command that runs one task by
+    // itself (OpenStationFiles). Raises like Open.
+    void OpenFiles();
 
     // Whether the job is in the catalogue.
     bool IsCatalogued(std::uint32_t jobReference) const;
@@ -56,6 +63,16 @@ public:
     // A task's context: the settings as they are now and the station's catalogue.
     TTaskContext TaskContext(std::uint32_t jobReference) const;
 
+    TSharedSettings& Settings() { return SharedSettings; }
+    TCatalogueConnection& Catalogue() { return Connection; }
+
+private:
+    // Made before the parts below, which keep references to them. Reading
+    // the catalogue is no change of the station, hence mutable.
+    TSharedSettings SharedSettings;
+    mutable TCatalogueConnection Connection;
+
+public:
     TQueueRunner Runner;
     TStartupOperation Startup;
 

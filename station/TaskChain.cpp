@@ -62,7 +62,7 @@ void TTaskChain::StartNext()
     // Taken out of the row: the lists change under it from here on.
     const std::uint32_t job = next->JobReference;
     const bool failedBefore = IsFailedStatus(next->Status);
-    const int first = FirstTaskOf(job, next->Checked);
+    const int first = FirstTaskOf(Tasks.Catalogue, job, next->Checked);
     if (first > TaskSetLevel(next->Tasks))
         return;  // stays until ticked, given more tasks or removed
     if (failedBefore)

@@ -8,33 +8,27 @@
 
 namespace tavrin {
 
-std::unique_ptr<TCatalogueConnection> CatalogueConnection;
-
 std::string CatalogueFilePath()
 {
     return std::filesystem::path(ProgramFilePath()).replace_extension(".mdb").string();
 }
 
-void OpenCatalogueConnection(std::unique_ptr<TCatalogueConnection>& connection, const std::string& path)
+void OpenCatalogueConnection(TCatalogueConnection& connection, const std::string& path)
 {
-    if (!connection)
-        connection = std::make_unique<TCatalogueConnection>();
-    if (connection->IsOpen())
+    if (connection.IsOpen())
         return;
     try {
         std::lock_guard lock(CatalogueLock);
-        connection->Open(path, false);
+        connection.Open(path, false);
     } catch (const std::exception&) {
         // Left closed: every query will say so.
     }
 }
 
-bool OpenQuery(TCatalogueConnection* connection, TRecordSet& recordSet, const std::string& statement)
+bool OpenQuery(TCatalogueConnection& connection, TRecordSet& recordSet, const std::string& statement)
 {
     CloseQuery(recordSet);
-    if (!connection)
-        throw ECatalogueError("The catalogue is not open");
-    connection->RunStatement(TranslateStatement(statement), recordSet);
+    connection.RunStatement(TranslateStatement(statement), recordSet);
     return true;
 }
 
@@ -59,35 +53,33 @@ std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber
     return TryParseInt32(Trimmed(value), number) ? number : defaultNumber;
 }
 
-void ExecuteStatement(const std::string& statement)
+void ExecuteStatement(TCatalogueConnection& connection, const std::string& statement)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
+    OpenQuery(connection, rows, statement);
     CloseQuery(rows);
 }
 
-void ExecuteWithTexts(const std::string& sql, const std::vector<std::string>& texts)
+void ExecuteWithTexts(TCatalogueConnection& connection, const std::string& sql, const std::vector<std::string>& texts)
 {
-    if (!CatalogueConnection)
-        throw ECatalogueError("The catalogue is not open");
     TRecordSet rows;
-    CatalogueConnection->RunStatement(TTranslatedStatement{sql, texts}, rows);
+    connection.RunStatement(TTranslatedStatement{sql, texts}, rows);
     CloseQuery(rows);
 }
 
-bool StatementReturnsRows(const std::string& statement)
+bool StatementReturnsRows(TCatalogueConnection& connection, const std::string& statement)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
+    OpenQuery(connection, rows, statement);
     const bool found = !rows.Eof();
     CloseQuery(rows);
     return found;
 }
 
-std::string FirstFieldValue(const std::string& statement, const std::string& column)
+std::string FirstFieldValue(TCatalogueConnection& connection, const std::string& statement, const std::string& column)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
+    OpenQuery(connection, rows, statement);
     std::string value = rows.Eof() ? std::string() : FieldValue(rows, column);
     CloseQuery(rows);
     return value;

@@ -4,28 +4,23 @@
 #include "base/catalogue/RecordSet.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace tavrin {
 
-// The one connection of the process, opened at start-up and used by the main
-// thread and every worker for the life of the process.
-extern std::unique_ptr<TCatalogueConnection> CatalogueConnection;
-
 // The catalogue file: the program file's path with the extension ".mdb".
 std::string CatalogueFilePath();
 
-// Creates the connection object if there is none and opens it on the path
-// unless it is open already. Ignores every error: later queries then fail.
-void OpenCatalogueConnection(std::unique_ptr<TCatalogueConnection>& connection, const std::string& path);
+// Opens the connection on the path unless it is open already. Ignores every
+// error: later queries then fail.
+void OpenCatalogueConnection(TCatalogueConnection& connection, const std::string& path);
 
 // Runs the statement, written as the station writes statements (texts
 // through QuoteText), and opens the record set on its rows; a statement
 // that returns no rows leaves it closed. Raises ECatalogueError (or
 // std::runtime_error for a malformed text literal); returns true otherwise.
-bool OpenQuery(TCatalogueConnection* connection, TRecordSet& recordSet, const std::string& statement);
+bool OpenQuery(TCatalogueConnection& connection, TRecordSet& recordSet, const std::string& statement);
 
 // Closes the record set if it is open; harmless otherwise.
 void CloseQuery(TRecordSet& recordSet);
@@ -41,20 +36,19 @@ std::string ValueAsText(const std::string& value, const std::string& defaultText
 // (an empty text is not).
 std::int32_t ValueAsInteger(const std::string& value, std::int32_t defaultNumber);
 
-// Runs a statement that returns no rows on the shared connection; raises like OpenQuery.
-void ExecuteStatement(const std::string& statement);
+// Runs a statement that returns no rows; raises like OpenQuery.
+void ExecuteStatement(TCatalogueConnection& connection, const std::string& statement);
 
-// Runs a statement that returns no rows on the shared connection, with each
-// "?" of the SQL bound to the next of the texts: for texts from outside the
-// station, which never become part of a statement. Raises ECatalogueError.
-void ExecuteWithTexts(const std::string& sql, const std::vector<std::string>& texts);
+// Runs a statement that returns no rows, with each "?" of the SQL bound to
+// the next of the texts: for texts from outside the station, which never
+// become part of a statement. Raises ECatalogueError.
+void ExecuteWithTexts(TCatalogueConnection& connection, const std::string& sql, const std::vector<std::string>& texts);
 
-// Whether a statement on the shared connection returns at least one row.
-bool StatementReturnsRows(const std::string& statement);
+// Whether a statement returns at least one row.
+bool StatementReturnsRows(TCatalogueConnection& connection, const std::string& statement);
 
-// One column of the first row a statement on the shared connection returns,
-// or the empty text when it returns none.
-std::string FirstFieldValue(const std::string& statement, const std::string& column);
+// One column of the first row a statement returns, or the empty text when it returns none.
+std::string FirstFieldValue(TCatalogueConnection& connection, const std::string& statement, const std::string& column);
 
 // The text in double quotes with each inner double quote doubled.
 std::string QuoteText(const std::string& text);

@@ -27,7 +27,7 @@ extern std::mutex CatalogueLock;
 // that nothing it does can change the file, and a read-only folder serves it.
 enum class TCatalogueAccess { ReadWrite, ReadOnly };
 
-// One connection to a catalogue file. The shared connection is used by the
+// One connection to a catalogue file. The station's connection is used by the
 // main thread and the workers at once: statements run under CatalogueLock,
 // and while one thread holds a transaction the statements of other threads
 // wait for its end, so a rollback never takes another thread's rows with it.

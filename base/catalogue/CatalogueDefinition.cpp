@@ -120,7 +120,7 @@ bool PrepareCatalogue(const std::string& databasePath, bool update)
         std::lock_guard lock(CatalogueLock);
         KeepJobReferencesUnique(catalogue);
     }
-    // 4. A new file gets a moment to settle before the shared connection opens it.
+    // 4. A new file gets a moment to settle before the station's connection opens it.
     if (created)
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     return true;

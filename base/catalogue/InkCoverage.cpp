@@ -1,8 +1,8 @@
 #include "base/catalogue/InkCoverage.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/PageRowTable.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -10,77 +10,48 @@ namespace tavrin {
 
 namespace {
 
-std::string JobCondition(std::uint32_t jobReference)
-{
-    return " where CoverageListJobReference = " + std::to_string(jobReference);
-}
-
-std::string PageCondition(std::uint32_t jobReference, std::int32_t page)
-{
-    return JobCondition(jobReference) + " and CoverageListPageNumber = " + std::to_string(page);
-}
-
-// A whole text as a number of the type; false for anything else.
-template <typename TNumber>
-bool ParseNumber(const std::string& text, TNumber& number)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
-}
+const TPageRowTable CoverageList("CoverageList", "CoverageListPlateColor, CoverageListIndexBit, "
+                                                 "CoverageListInkedPixels, CoverageListPagePixels");
 
 }  // namespace
 
-void ReplacePageCoverage(std::uint32_t jobReference, std::int32_t page, const std::vector<TPlateCoverage>& plates)
+void ReplacePageCoverage(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page,
+                         const std::vector<TPlateCoverage>& plates)
 {
-    CatalogueConnection->BeginTrans();
-    try {
-        ExecuteStatement("delete from CoverageList" + PageCondition(jobReference, page));
-        for (const TPlateCoverage& plate : plates)
-            ExecuteStatement("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber, "
-                             "CoverageListPlateColor, CoverageListIndexBit, CoverageListInkedPixels, "
-                             "CoverageListPagePixels) values (" +
-                             std::to_string(jobReference) + ", " + std::to_string(page) + ", " +
-                             QuoteText(plate.ColorName) + ", " + std::to_string(plate.IndexBit) + ", " +
-                             std::to_string(plate.InkedPixels) + ", " + std::to_string(plate.PagePixels) + ")");
-        CatalogueConnection->CommitTrans();
-    } catch (...) {
-        CatalogueConnection->RollbackTrans();
-        throw;
-    }
+    std::vector<std::string> rows;
+    for (const TPlateCoverage& plate : plates)
+        rows.push_back(QuoteText(plate.ColorName) + ", " + std::to_string(plate.IndexBit) + ", " +
+                       std::to_string(plate.InkedPixels) + ", " + std::to_string(plate.PagePixels));
+    CoverageList.ReplacePage(catalogue, jobReference, page, rows);
 }
 
-void RemovePageCoverage(std::uint32_t jobReference, std::int32_t page)
+void RemovePageCoverage(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page)
 {
-    ExecuteStatement("delete from CoverageList" + PageCondition(jobReference, page));
+    CoverageList.RemovePage(catalogue, jobReference, page);
 }
 
-void RemoveCoverageBeyondPages(std::uint32_t jobReference, std::int32_t pageCount)
+void RemoveCoverageBeyondPages(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t pageCount)
 {
-    ExecuteStatement("delete from CoverageList" + JobCondition(jobReference) +
-                     " and (CoverageListPageNumber is null or CoverageListPageNumber < 1 or "
-                     "CoverageListPageNumber > " +
-                     std::to_string(pageCount) + ")");
+    CoverageList.RemoveBeyondPages(catalogue, jobReference, pageCount);
 }
 
-void RemoveJobCoverage(std::uint32_t jobReference)
+void RemoveJobCoverage(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
-    ExecuteStatement("delete from CoverageList" + JobCondition(jobReference));
+    CoverageList.RemoveJob(catalogue, jobReference);
 }
 
-std::vector<TPlateCoverage> LoadJobCoverage(std::uint32_t jobReference)
+std::vector<TPlateCoverage> LoadJobCoverage(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from CoverageList" + JobCondition(jobReference) +
-                  " order by CoverageListPageNumber, CoverageListID");
+    CoverageList.OpenJobRows(catalogue, rows, jobReference);
     std::vector<TPlateCoverage> plates;
     for (; !rows.Eof(); rows.MoveNext()) {
         TPlateCoverage plate;
         plate.ColorName = FieldValue(rows, "CoverageListPlateColor");
-        const bool readable = ParseNumber(FieldValue(rows, "CoverageListPageNumber"), plate.Page) &&
-                              ParseNumber(FieldValue(rows, "CoverageListIndexBit"), plate.IndexBit) &&
-                              ParseNumber(FieldValue(rows, "CoverageListInkedPixels"), plate.InkedPixels) &&
-                              ParseNumber(FieldValue(rows, "CoverageListPagePixels"), plate.PagePixels);
+        const bool readable = ParseFieldNumber(FieldValue(rows, "CoverageListPageNumber"), plate.Page) &&
+                              ParseFieldNumber(FieldValue(rows, "CoverageListIndexBit"), plate.IndexBit) &&
+                              ParseFieldNumber(FieldValue(rows, "CoverageListInkedPixels"), plate.InkedPixels) &&
+                              ParseFieldNumber(FieldValue(rows, "CoverageListPagePixels"), plate.PagePixels);
         if (readable && plate.PagePixels > 0)
             plates.push_back(std::move(plate));
     }

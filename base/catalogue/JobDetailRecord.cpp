@@ -14,11 +14,11 @@ std::string JobStatement(std::int32_t reference)
 
 }  // namespace
 
-void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record)
+void LoadJobDetail(TCatalogueConnection& catalogue, std::int32_t reference, TJobDetailRecord& record)
 {
     record = TJobDetailRecord();
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, JobStatement(reference));
+    OpenQuery(catalogue, rows, JobStatement(reference));
     if (!rows.Eof()) {
         const auto number = [&](const char* column) { return ValueAsInteger(FieldValue(rows, column), 0); };
         const auto text = [&](const char* column, const char* fallback) {
@@ -43,10 +43,10 @@ void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record)
     CloseQuery(rows);
 }
 
-std::string JobOutputFolder(std::int32_t reference)
+std::string JobOutputFolder(TCatalogueConnection& catalogue, std::int32_t reference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, JobStatement(reference));
+    OpenQuery(catalogue, rows, JobStatement(reference));
     const std::string uniqueID = rows.Eof() ? std::string() : FieldValue(rows, "JobListUniqueID");
     CloseQuery(rows);
     return IsUniqueID(uniqueID) ? JobFolderPath(uniqueID) : std::string();

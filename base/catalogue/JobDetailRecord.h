@@ -5,6 +5,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // One JobList row. ID 0 stands for a job that does not exist.
 struct TJobDetailRecord {
     std::int32_t ID = 0;
@@ -25,13 +27,12 @@ struct TJobDetailRecord {
     std::string Secret;
 };
 
-// Fills the record from the job's row on the shared connection; without a
-// row every number is 0 and every text empty. A NULL name reads "Untitled",
-// a NULL status "unknown". Catalogue errors reach the caller.
-void LoadJobDetail(std::int32_t reference, TJobDetailRecord& record);
+// Fills the record from the job's row; without a row every number is 0 and every text empty. A NULL name reads
+// "Untitled", a NULL status "unknown". Catalogue errors reach the caller.
+void LoadJobDetail(TCatalogueConnection& catalogue, std::int32_t reference, TJobDetailRecord& record);
 
 // The job folder (output folder + UniqueID + separator), or "" when the job
 // has no row or no UniqueID. Catalogue errors reach the caller.
-std::string JobOutputFolder(std::int32_t reference);
+std::string JobOutputFolder(TCatalogueConnection& catalogue, std::int32_t reference);
 
 }  // namespace tavrin

@@ -4,20 +4,20 @@
 
 namespace tavrin {
 
-void ReplacePlateFaults(const std::vector<TPlateFault>& faults)
+void ReplacePlateFaults(TCatalogueConnection& catalogue, const std::vector<TPlateFault>& faults)
 {
-    ExecuteStatement("delete * from PlateFaultList");
+    ExecuteStatement(catalogue, "delete * from PlateFaultList");
     for (const TPlateFault& fault : faults)
-        ExecuteStatement("insert into PlateFaultList (PlateFaultListJobReference, PlateFaultListPageNumber, "
-                         "PlateFaultListSource, PlateFaultListReason) values (" +
-                         std::to_string(fault.JobReference) + ", " + std::to_string(fault.Page) + ", " +
-                         QuoteText(fault.Source) + ", " + QuoteText(fault.Reason) + ")");
+        ExecuteStatement(catalogue, "insert into PlateFaultList (PlateFaultListJobReference, PlateFaultListPageNumber, "
+                                    "PlateFaultListSource, PlateFaultListReason) values (" +
+                                        std::to_string(fault.JobReference) + ", " + std::to_string(fault.Page) + ", " +
+                                        QuoteText(fault.Source) + ", " + QuoteText(fault.Reason) + ")");
 }
 
-std::vector<TPlateFault> LoadPlateFaults(std::uint32_t jobReference)
+std::vector<TPlateFault> LoadPlateFaults(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "select * from PlateFaultList where PlateFaultListJobReference = " + std::to_string(jobReference) +
                   " order by PlateFaultListPageNumber, PlateFaultListSource");
     std::vector<TPlateFault> faults;

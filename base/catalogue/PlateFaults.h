@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // A page buffer file that the last folder scan found for a job but could not
 // catalogue as a plate: one it could not read, or a second file of a colour
 // the page already has. Such a file still counts against its job: the job
@@ -18,9 +20,9 @@ struct TPlateFault {
 };
 
 // Replaces every row with these, in the caller's transaction. Raises the catalogue's error.
-void ReplacePlateFaults(const std::vector<TPlateFault>& faults);
+void ReplacePlateFaults(TCatalogueConnection& catalogue, const std::vector<TPlateFault>& faults);
 
 // The faults of one job, of every page, as the last scan left them. Raises the catalogue's error.
-std::vector<TPlateFault> LoadPlateFaults(std::uint32_t jobReference);
+std::vector<TPlateFault> LoadPlateFaults(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #include "base/catalogue/ProofAnswers.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueTransaction.h"
 #include "base/text/JsonText.h"
 #include "base/text/SHA256Digest.h"
 
@@ -23,10 +24,10 @@ bool ParseWholeNumber(const std::string& text, std::int32_t& number)
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
 
-std::set<std::string> StoredIdentities(std::uint32_t jobReference)
+std::set<std::string> StoredIdentities(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select AnswerListDigest from AnswerList" + JobCondition(jobReference));
+    OpenQuery(catalogue, rows, "select AnswerListDigest from AnswerList" + JobCondition(jobReference));
     std::set<std::string> identities;
     for (; !rows.Eof(); rows.MoveNext())
         identities.insert(FieldValue(rows, "AnswerListDigest"));
@@ -80,19 +81,20 @@ std::string AnswerIdentity(const TProofAnswer& answer)
     return TextSHA256(AnswerJson(answer));
 }
 
-int AddProofAnswers(std::uint32_t jobReference, const std::vector<TProofAnswer>& answers)
+int AddProofAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                    const std::vector<TProofAnswer>& answers)
 {
     if (answers.empty())
         return 0;
-    int added = 0;
-    CatalogueConnection->BeginTrans();
-    try {
-        std::set<std::string> stored = StoredIdentities(jobReference);
+    return InTransaction(catalogue, [&] {
+        int added = 0;
+        std::set<std::string> stored = StoredIdentities(catalogue, jobReference);
         for (const TProofAnswer& answer : answers) {
             const std::string identity = AnswerIdentity(answer);
             if (!stored.insert(identity).second)
                 continue;
-            ExecuteWithTexts("insert into AnswerList (AnswerListJobReference, AnswerListPageNumber, "
+            ExecuteWithTexts(catalogue,
+                             "insert into AnswerList (AnswerListJobReference, AnswerListPageNumber, "
                              "AnswerListDecision, AnswerListComment, AnswerListName, AnswerListEmail, "
                              "AnswerListFingerprint, AnswerListNotes, AnswerListTime, AnswerListJob, "
                              "AnswerListSource, AnswerListDigest) values (" +
@@ -102,19 +104,14 @@ int AddProofAnswers(std::uint32_t jobReference, const std::vector<TProofAnswer>&
                               NotesJson(answer.Notes), answer.Time, answer.Job, answer.Source, identity});
             ++added;
         }
-        CatalogueConnection->CommitTrans();
-    } catch (...) {
-        CatalogueConnection->RollbackTrans();
-        throw;
-    }
-    return added;
+        return added;
+    });
 }
 
-std::vector<TProofAnswer> LoadProofAnswers(std::uint32_t jobReference)
+std::vector<TProofAnswer> LoadProofAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from AnswerList" + JobCondition(jobReference) + " order by AnswerListID");
+    OpenQuery(catalogue, rows, "select * from AnswerList" + JobCondition(jobReference) + " order by AnswerListID");
     std::vector<TProofAnswer> answers;
     for (; !rows.Eof(); rows.MoveNext()) {
         TProofAnswer answer;
@@ -140,9 +137,9 @@ std::vector<TProofAnswer> LoadProofAnswers(std::uint32_t jobReference)
     return answers;
 }
 
-void RemoveJobAnswers(std::uint32_t jobReference)
+void RemoveJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
-    ExecuteStatement("delete from AnswerList" + JobCondition(jobReference));
+    ExecuteStatement(catalogue, "delete from AnswerList" + JobCondition(jobReference));
 }
 
 }  // namespace tavrin

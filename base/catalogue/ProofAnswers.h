@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // A note the customer pinned to a point of a page, in master pixels.
 struct TAnswerNote {
     std::int64_t X = 0;
@@ -49,13 +51,14 @@ std::vector<TAnswerNote> NotesFromJson(const std::string& json);
 // Adds the answers a job does not have yet (same identity) in one
 // transaction, in the given order; returns how many were new. Raises the
 // catalogue's error, and then adds none.
-int AddProofAnswers(std::uint32_t jobReference, const std::vector<TProofAnswer>& answers);
+int AddProofAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                    const std::vector<TProofAnswer>& answers);
 
 // A job's answers in the order they arrived; a row that cannot be what the
 // station stored (no page, no decision, damaged notes) is left out.
-std::vector<TProofAnswer> LoadProofAnswers(std::uint32_t jobReference);
+std::vector<TProofAnswer> LoadProofAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 // Removes every answer of a job. Raises the catalogue's error.
-void RemoveJobAnswers(std::uint32_t jobReference);
+void RemoveJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 }  // namespace tavrin

@@ -2,24 +2,17 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/PageRowTable.h"
 #include "base/text/SHA256Digest.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace tavrin {
 
 namespace {
 
-std::string JobCondition(std::uint32_t jobReference)
-{
-    return " where FingerprintListJobReference = " + std::to_string(jobReference);
-}
-
-std::string PageCondition(std::uint32_t jobReference, std::int32_t page)
-{
-    return JobCondition(jobReference) + " and FingerprintListPageNumber = " + std::to_string(page);
-}
+const TPageRowTable FingerprintList("FingerprintList",
+                                    "FingerprintListPlateColor, FingerprintListSource, FingerprintListSHA256");
 
 bool IsHexDigest(const std::string& text)
 {
@@ -49,68 +42,52 @@ std::string JobFingerprint(const std::vector<std::string>& pageFingerprints)
     return TextSHA256(text);
 }
 
-void ReplacePageFingerprints(std::uint32_t jobReference, std::int32_t page,
+void ReplacePageFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page,
                              const std::vector<TPlateFingerprint>& plates)
 {
-    CatalogueConnection->BeginTrans();
-    try {
-        ExecuteStatement("delete from FingerprintList" + PageCondition(jobReference, page));
-        for (const TPlateFingerprint& plate : plates)
-            ExecuteStatement("insert into FingerprintList (FingerprintListJobReference, FingerprintListPageNumber, "
-                             "FingerprintListPlateColor, FingerprintListSource, FingerprintListSHA256) values (" +
-                             std::to_string(jobReference) + ", " + std::to_string(page) + ", " +
-                             QuoteText(plate.ColorName) + ", " + QuoteText(plate.Source) + ", " +
-                             QuoteText(plate.SHA256) + ")");
-        CatalogueConnection->CommitTrans();
-    } catch (...) {
-        CatalogueConnection->RollbackTrans();
-        throw;
-    }
+    std::vector<std::string> rows;
+    for (const TPlateFingerprint& plate : plates)
+        rows.push_back(QuoteText(plate.ColorName) + ", " + QuoteText(plate.Source) + ", " + QuoteText(plate.SHA256));
+    FingerprintList.ReplacePage(catalogue, jobReference, page, rows);
 }
 
-void RemovePageFingerprints(std::uint32_t jobReference, std::int32_t page)
+void RemovePageFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page)
 {
-    ExecuteStatement("delete from FingerprintList" + PageCondition(jobReference, page));
+    FingerprintList.RemovePage(catalogue, jobReference, page);
 }
 
-void RemoveFingerprintsBeyondPages(std::uint32_t jobReference, std::int32_t pageCount)
+void RemoveFingerprintsBeyondPages(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t pageCount)
 {
-    ExecuteStatement("delete from FingerprintList" + JobCondition(jobReference) +
-                     " and (FingerprintListPageNumber is null or FingerprintListPageNumber < 1 or "
-                     "FingerprintListPageNumber > " +
-                     std::to_string(pageCount) + ")");
+    FingerprintList.RemoveBeyondPages(catalogue, jobReference, pageCount);
 }
 
-void RemoveJobFingerprints(std::uint32_t jobReference)
+void RemoveJobFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
-    ExecuteStatement("delete from FingerprintList" + JobCondition(jobReference));
+    FingerprintList.RemoveJob(catalogue, jobReference);
 }
 
-std::vector<TPlateFingerprint> LoadPlateFingerprints(std::uint32_t jobReference)
+std::vector<TPlateFingerprint> LoadPlateFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from FingerprintList" + JobCondition(jobReference) +
-                  " order by FingerprintListPageNumber, FingerprintListID");
+    FingerprintList.OpenJobRows(catalogue, rows, jobReference);
     std::vector<TPlateFingerprint> plates;
     for (; !rows.Eof(); rows.MoveNext()) {
         TPlateFingerprint plate;
-        const std::string pageText = FieldValue(rows, "FingerprintListPageNumber");
-        const auto [end, error] = std::from_chars(pageText.data(), pageText.data() + pageText.size(), plate.Page);
         plate.ColorName = FieldValue(rows, "FingerprintListPlateColor");
         plate.Source = FieldValue(rows, "FingerprintListSource");
         plate.SHA256 = FieldValue(rows, "FingerprintListSHA256");
-        if (error == std::errc() && end == pageText.data() + pageText.size() && plate.Page > 0)
+        if (ParseFieldNumber(FieldValue(rows, "FingerprintListPageNumber"), plate.Page) && plate.Page > 0)
             plates.push_back(std::move(plate));
     }
     CloseQuery(rows);
     return plates;
 }
 
-TProofFingerprint LoadProofFingerprint(std::uint32_t jobReference, std::int32_t pageCount)
+TProofFingerprint LoadProofFingerprint(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                       std::int32_t pageCount)
 {
     TProofFingerprint proof;
-    for (TPlateFingerprint& plate : LoadPlateFingerprints(jobReference)) {
+    for (TPlateFingerprint& plate : LoadPlateFingerprints(catalogue, jobReference)) {
         if (plate.Page > pageCount)
             continue;
         if (proof.Pages.empty() || proof.Pages.back().Page != plate.Page)
@@ -132,13 +109,13 @@ TProofFingerprint LoadProofFingerprint(std::uint32_t jobReference, std::int32_t 
     return proof;
 }
 
-std::string LoadJobFingerprint(std::uint32_t jobReference)
+std::string LoadJobFingerprint(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), job);
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
     if (job.ID <= 0)
         return {};
-    return LoadProofFingerprint(jobReference, job.PageCount).Job;
+    return LoadProofFingerprint(catalogue, jobReference, job.PageCount).Job;
 }
 
 }  // namespace tavrin

@@ -6,6 +6,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // What a proof was made from: the SHA-256 of each plate's page buffer file as
 // mastering read it. A customer's answer carries the job's fingerprint, so an
 // answer can always be tied to the very plates it saw, and the plates in the
@@ -27,19 +29,19 @@ std::string JobFingerprint(const std::vector<std::string>& pageFingerprints);
 
 // Replaces the rows of one page of a job with these (all of that page), in one
 // transaction, in plate order. Raises the catalogue's error; the old rows then stay.
-void ReplacePageFingerprints(std::uint32_t jobReference, std::int32_t page,
+void ReplacePageFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page,
                              const std::vector<TPlateFingerprint>& plates);
 
 // Removes the rows of one page of a job; of every page outside 1 to pageCount;
 // of the whole job. Raise the catalogue's error.
-void RemovePageFingerprints(std::uint32_t jobReference, std::int32_t page);
-void RemoveFingerprintsBeyondPages(std::uint32_t jobReference, std::int32_t pageCount);
-void RemoveJobFingerprints(std::uint32_t jobReference);
+void RemovePageFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t page);
+void RemoveFingerprintsBeyondPages(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t pageCount);
+void RemoveJobFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 // A job's plate rows in page order, plate order within a page, as stored;
 // empty for a job mastered before fingerprints were kept. Raises the
 // catalogue's error.
-std::vector<TPlateFingerprint> LoadPlateFingerprints(std::uint32_t jobReference);
+std::vector<TPlateFingerprint> LoadPlateFingerprints(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 // One page's fingerprint and plates, from LoadPlateFingerprints.
 struct TPageFingerprint {
@@ -56,10 +58,11 @@ struct TProofFingerprint {
     std::string Job;
     std::vector<TPageFingerprint> Pages;  // only the pages that have rows, in page order
 };
-TProofFingerprint LoadProofFingerprint(std::uint32_t jobReference, std::int32_t pageCount);
+TProofFingerprint LoadProofFingerprint(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                       std::int32_t pageCount);
 
 // The job's fingerprint as LoadProofFingerprint gives it, the page count read
 // from the job's record; empty for a job without one. Raises the catalogue's error.
-std::string LoadJobFingerprint(std::uint32_t jobReference);
+std::string LoadJobFingerprint(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 }  // namespace tavrin

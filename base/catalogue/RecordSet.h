@@ -8,7 +8,7 @@
 namespace tavrin {
 
 // The rows a statement returned, collected when it was opened, so that
-// reading and moving never touch the shared connection. One thread uses a
+// reading and moving never touch the connection. One thread uses a
 // record set at a time.
 class TRecordSet {
 public:

@@ -20,10 +20,4 @@ void TSharedSettings::Update(const std::function<void(TSettingsRecord&)>& change
     change(Record);
 }
 
-TSharedSettings& StationSettings()
-{
-    static TSharedSettings settings;
-    return settings;
-}
-
 }  // namespace tavrin

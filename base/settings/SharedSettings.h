@@ -7,9 +7,9 @@
 
 namespace tavrin {
 
-// The settings record of the process. The main thread replaces it while
-// worker threads run; each reader takes a copy under the lock, so no value
-// is ever seen half written.
+// The station's settings record (the station owns the one of the process).
+// The main thread replaces it while worker threads run; each reader takes a
+// copy under the lock, so no value is ever seen half written.
 class TSharedSettings {
 public:
     // A copy of the whole record.
@@ -25,8 +25,5 @@ private:
     mutable std::mutex Lock;
     TSettingsRecord Record;
 };
-
-// The one settings record of the station.
-TSharedSettings& StationSettings();
 
 }  // namespace tavrin

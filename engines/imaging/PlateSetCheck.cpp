@@ -177,18 +177,19 @@ TPagePlate ReadPagePlate(const std::string& inputFolder, const std::string& sour
     return plate;
 }
 
-std::vector<TPagePlate> ReadJobPagePlates(std::uint32_t jobReference, int page, const std::string& inputFolder)
+std::vector<TPagePlate> ReadJobPagePlates(TCatalogueConnection& catalogue, std::uint32_t jobReference, int page,
+                                          const std::string& inputFolder)
 {
     std::vector<TPagePlate> plates;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "select * from PlateList where (PlateListJobReference = " + std::to_string(jobReference) +
                   ") and (PlateListPageNumber = " + std::to_string(page) + ")");
     for (; !rows.Eof(); rows.MoveNext())
         plates.push_back(ReadPagePlate(inputFolder, FieldValue(rows, "PlateListSource")));
     CloseQuery(rows);
 
-    for (const TPlateFault& fault : LoadPlateFaults(jobReference)) {
+    for (const TPlateFault& fault : LoadPlateFaults(catalogue, jobReference)) {
         if (fault.Page != page && fault.Page > 0)
             continue;
         // Gone since the scan: it no longer belongs to the job.
@@ -207,10 +208,11 @@ std::vector<TPagePlate> ReadJobPagePlates(std::uint32_t jobReference, int page, 
     return plates;
 }
 
-int PagesToCheck(std::uint32_t jobReference, int pageCount, const std::string& inputFolder)
+int PagesToCheck(TCatalogueConnection& catalogue, std::uint32_t jobReference, int pageCount,
+                 const std::string& inputFolder)
 {
     int pages = pageCount;
-    for (const TPlateFault& fault : LoadPlateFaults(jobReference)) {
+    for (const TPlateFault& fault : LoadPlateFaults(catalogue, jobReference)) {
         std::error_code error;
         if (fault.Page > pages && std::filesystem::exists(inputFolder + fault.Source, error))
             pages = fault.Page;
@@ -218,10 +220,11 @@ int PagesToCheck(std::uint32_t jobReference, int pageCount, const std::string& i
     return pages;
 }
 
-std::vector<std::string> JobPlateProblems(std::uint32_t jobReference, const std::string& inputFolder)
+std::vector<std::string> JobPlateProblems(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                          const std::string& inputFolder)
 {
     std::vector<std::string> problems;
-    for (const TPlateFault& fault : LoadPlateFaults(jobReference)) {
+    for (const TPlateFault& fault : LoadPlateFaults(catalogue, jobReference)) {
         std::error_code error;
         if (fault.Page > 0 || !std::filesystem::exists(inputFolder + fault.Source, error))
             continue;

@@ -9,6 +9,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 // One page buffer file of a page, its header read (headers and band tables
 // only, no band).
 struct TPagePlate {
@@ -47,16 +49,19 @@ TPagePlate ReadPagePlate(const std::string& inputFolder, const std::string& sour
 // PlateList names for the page, then each file the last scan left out for
 // this page (or for no known page) that is still in the folder and does not
 // now read as another page's or job's.
-std::vector<TPagePlate> ReadJobPagePlates(std::uint32_t jobReference, int page, const std::string& inputFolder);
+std::vector<TPagePlate> ReadJobPagePlates(TCatalogueConnection& catalogue, std::uint32_t jobReference, int page,
+                                          const std::string& inputFolder);
 
 // The pages of a job to check: 1 to pageCount, and on to the highest page of
 // a file the last scan left out that is still in the folder (a damaged file
 // may be the only one of its page).
-int PagesToCheck(std::uint32_t jobReference, int pageCount, const std::string& inputFolder);
+int PagesToCheck(TCatalogueConnection& catalogue, std::uint32_t jobReference, int pageCount,
+                 const std::string& inputFolder);
 
 // The files the last scan left out of a job whose page it could not tell,
 // that are still in the folder and still cannot be read, as problems of the job.
-std::vector<std::string> JobPlateProblems(std::uint32_t jobReference, const std::string& inputFolder);
+std::vector<std::string> JobPlateProblems(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                          const std::string& inputFolder);
 
 // Everything that keeps one page's plate set from making a true master, one
 // line each, naming the page and the plate file(s): a file that cannot be

@@ -21,12 +21,11 @@ constexpr std::chrono::sys_days DateTimeEpoch = std::chrono::sys_days(std::chron
 
 constexpr double MillisecondsPerDay = 86400000.0;
 
-std::vector<std::string> DistinctPlateColors(std::int32_t reference)
+std::vector<std::string> DistinctPlateColors(TCatalogueConnection& catalogue, std::int32_t reference)
 {
     std::vector<std::string> colors;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
-              "select * from PlateList where PlateListJobReference = " + std::to_string(reference));
+    OpenQuery(catalogue, rows, "select * from PlateList where PlateListJobReference = " + std::to_string(reference));
     for (; !rows.Eof(); rows.MoveNext()) {
         const std::string color = FieldValue(rows, "PlateListPlateColor");
         if (!color.empty() && std::find(colors.begin(), colors.end(), color) == colors.end())
@@ -99,7 +98,8 @@ std::string TextFileAsHTML(const std::string& path)
     return text;
 }
 
-THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings, TDateTime noMasterDate)
+THTMLJobRecord BuildHTMLJobRecord(TCatalogueConnection& catalogue, const TJobDetailRecord& job,
+                                  const TSettingsRecord& settings, TDateTime noMasterDate)
 {
     THTMLJobRecord record;
     record.JobName = job.Name;
@@ -119,7 +119,7 @@ THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRe
         record.ReplyEmail = settings.FromEmail;
         record.ReplyEmailName = settings.FromEmail;
     }
-    record.Colors = DistinctPlateColors(job.Reference);
+    record.Colors = DistinctPlateColors(catalogue, job.Reference);
     record.CreationDate = FileDateTime(MasterImagePath(job.UniqueID, 1), noMasterDate);
     // A relative name means the file beside the program, wherever the station was started from.
     const std::filesystem::path approval(settings.ApprovalText);

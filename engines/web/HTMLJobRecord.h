@@ -8,6 +8,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 struct TJobDetailRecord;
 struct TSettingsRecord;
 
@@ -54,6 +56,7 @@ std::string TextFileAsHTML(const std::string& path);
 // 1 master (or noMasterDate when there is none), the approval text file
 // named by the settings (relative to the working directory) and the program
 // folder's "help.txt". Catalogue errors reach the caller.
-THTMLJobRecord BuildHTMLJobRecord(const TJobDetailRecord& job, const TSettingsRecord& settings, TDateTime noMasterDate);
+THTMLJobRecord BuildHTMLJobRecord(TCatalogueConnection& catalogue, const TJobDetailRecord& job,
+                                  const TSettingsRecord& settings, TDateTime noMasterDate);
 
 }  // namespace tavrin

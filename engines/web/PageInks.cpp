@@ -20,11 +20,11 @@ namespace tavrin {
 namespace {
 
 // The plates of a page's master by its plate rows, in the order mastering reads them.
-std::vector<TPlateInk> CataloguedPlates(std::int32_t reference, std::int32_t page)
+std::vector<TPlateInk> CataloguedPlates(TCatalogueConnection& catalogue, std::int32_t reference, std::int32_t page)
 {
     std::vector<std::string> names;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "select * from PlateList where (PlateListJobReference = " + std::to_string(reference) +
                   ") and (PlateListPageNumber = " + std::to_string(page) + ")");
     for (; !rows.Eof(); rows.MoveNext())
@@ -49,9 +49,10 @@ std::string PlateText(const TPlateInk& plate)
 
 }  // namespace
 
-std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job, const TPageColorTables& tables)
+std::vector<TPageInks> BuildPageInks(TCatalogueConnection& catalogue, const TJobDetailRecord& job,
+                                     const TPageColorTables& tables)
 {
-    const std::vector<TPlateCoverage> figures = LoadJobCoverage(static_cast<std::uint32_t>(job.Reference));
+    const std::vector<TPlateCoverage> figures = LoadJobCoverage(catalogue, static_cast<std::uint32_t>(job.Reference));
     std::vector<TPageInks> pages;
     for (std::int32_t page = 1; page <= job.PageCount; ++page) {
         TPageInks& entry = pages.emplace_back();
@@ -63,7 +64,7 @@ std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job, const TPageCol
                 entry.Plates.push_back(
                     {plate.ColorName, plate.IndexBit, CoveragePercentText(plate.InkedPixels, plate.PagePixels)});
         if (entry.Plates.empty())
-            entry.Plates = CataloguedPlates(job.Reference, page);
+            entry.Plates = CataloguedPlates(catalogue, job.Reference, page);
         if (const auto table = tables.find(page); table != tables.end())
             entry.ColorTable = table->second;
     }

@@ -9,6 +9,8 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
+
 struct TJobDetailRecord;
 
 // The viewer's ink data file, beside the viewer page in the job folder.
@@ -44,7 +46,8 @@ struct TPageInks {
 // from its last mastering; for a page without figures, the plates the master
 // holds by the catalogue's plate rows, without coverage; each page's colour
 // table from tables where it is there. Catalogue errors reach the caller.
-std::vector<TPageInks> BuildPageInks(const TJobDetailRecord& job, const TPageColorTables& tables = {});
+std::vector<TPageInks> BuildPageInks(TCatalogueConnection& catalogue, const TJobDetailRecord& job,
+                                     const TPageColorTables& tables = {});
 
 // The file's one statement: "var pageinks=" and a JSON array of the pages,
 // {"page":1,"inked":0,"plates":[{"name":"Cyan","bit":3,"coverage":23.41},...],

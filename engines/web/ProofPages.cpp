@@ -353,14 +353,14 @@ void RemoveJobProofPages(const std::string& jobFolder)
     RemoveOutputFile(jobFolder + ProofPrintFileName);
 }
 
-void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
-                        TDateTime noMasterDate, const TPageColorTables& tables)
+void WriteJobProofPages(TCatalogueConnection& catalogue, const TJobDetailRecord& job, const TSettingsRecord& settings,
+                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables)
 {
-    const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMasterDate);
+    const THTMLJobRecord record = BuildHTMLJobRecord(catalogue, job, settings, noMasterDate);
     // The pages' ink data first: once the viewer page has its name, the whole proof is there.
-    WritePageInks(jobFolder + PageInksFileName, BuildPageInks(job, tables));
+    WritePageInks(jobFolder + PageInksFileName, BuildPageInks(catalogue, job, tables));
     WriteProofPrint(jobFolder + ProofPrintFileName,
-                    LoadProofFingerprint(static_cast<std::uint32_t>(job.Reference), job.PageCount));
+                    LoadProofFingerprint(catalogue, static_cast<std::uint32_t>(job.Reference), job.PageCount));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

@@ -30,8 +30,8 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
 // upload puts the tiles. tables: the colour tables of the pages' masters,
 // for the ink data. Errors as for the functions it calls, and
 // std::invalid_argument for a malformed secret.
-void WriteJobProofPages(const TJobDetailRecord& job, const TSettingsRecord& settings, const std::string& jobFolder,
-                        TDateTime noMasterDate, const TPageColorTables& tables = {});
+void WriteJobProofPages(TCatalogueConnection& catalogue, const TJobDetailRecord& job, const TSettingsRecord& settings,
+                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables = {});
 
 // Removes a job folder's proof pages and their ink data (the folder with its
 // trailing separator): they stand for the tile databases beside them. Raises

@@ -1,6 +1,7 @@
 #include "tasks/catalogue/FolderScan.h"
 
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/CatalogueTransaction.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/PlateFaults.h"
@@ -173,10 +174,11 @@ TSalvagedPlace SalvagedPlace(const std::string& folder, const std::string& name)
 }
 
 // Collects the non-empty references of one column of a queue table.
-void AddReferences(const std::string& statement, const std::string& column, std::set<std::string>& keep)
+void AddReferences(TCatalogueConnection& catalogue, const std::string& statement, const std::string& column,
+                   std::set<std::string>& keep)
 {
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, statement);
+    OpenQuery(catalogue, rows, statement);
     for (; !rows.Eof(); rows.MoveNext()) {
         const std::string reference = FieldValue(rows, column);
         if (!reference.empty())
@@ -187,31 +189,21 @@ void AddReferences(const std::string& statement, const std::string& column, std:
 
 // Runs an insert in a transaction of its own; a failure is rolled back and
 // skipped without a message.
-void InsertInTransaction(const std::string& statement)
+void InsertInTransaction(TCatalogueConnection& catalogue, const std::string& statement)
 {
-    TRecordSet rows;
-    bool begun = false;
     try {
-        CatalogueConnection->BeginTrans();
-        begun = true;
-        OpenQuery(CatalogueConnection.get(), rows, statement);
-        CatalogueConnection->CommitTrans();
+        InTransaction(catalogue, [&] { ExecuteStatement(catalogue, statement); });
     } catch (const std::exception&) {
-        // A level that never began is not ours to undo: rolling back then
-        // would undo the scan's own transaction around it.
-        try {
-            if (begun)
-                CatalogueConnection->RollbackTrans();
-        } catch (const std::exception&) {
-        }
+        // Only this row's level was undone: the scan's own transaction around it goes on.
     }
-    CloseQuery(rows);
 }
 
 // Hands out the unique ids of one scan: distinct and increasing, and after
 // the catalogue's highest, so a clock set back never reaches an id again.
 class TUniqueIDIssuer {
 public:
+    explicit TUniqueIDIssuer(TCatalogueConnection& catalogue) : Catalogue(catalogue) {}
+
     std::string Next()
     {
         if (!Started) {
@@ -223,15 +215,16 @@ public:
     }
 
 private:
-    static std::string HighestCatalogued()
+    std::string HighestCatalogued() const
     {
         TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows, "select max(JobListUniqueID) as LastUniqueID from JobList");
+        OpenQuery(Catalogue, rows, "select max(JobListUniqueID) as LastUniqueID from JobList");
         const std::string highest = rows.Eof() ? std::string() : FieldValue(rows, "LastUniqueID");
         CloseQuery(rows);
         return UniqueIDMoment(highest) ? highest : std::string();
     }
 
+    TCatalogueConnection& Catalogue;
     bool Started = false;
     std::string Last;
 };
@@ -241,31 +234,32 @@ std::string Flag(bool value)
     return value ? "1" : "0";
 }
 
-void CatalogueJob(const TScannedPlate& plate, TUniqueIDIssuer& uniqueIDs)
+void CatalogueJob(TCatalogueConnection& catalogue, const TScannedPlate& plate, TUniqueIDIssuer& uniqueIDs)
 {
     const std::string reference = std::to_string(plate.JobNumber);
-    if (StatementReturnsRows("select * from JobList where JobListReference = " + reference))
+    if (StatementReturnsRows(catalogue, "select * from JobList where JobListReference = " + reference))
         return;
     const std::string uniqueID = uniqueIDs.Next();
     InsertInTransaction(
+        catalogue,
         "insert into JobList (JobListName, JobListCustomerID, JobListStatus, JobListReference, JobListXResolution, "
         "JobListYResolution, JobListImageNegate, JobListMarginNegate, JobListImageWidth, JobListImageHeight, "
         "JobListUniqueID, JobListDataWidth,JobListPageCount, JobListSecret) values (" +
-        QuoteText(plate.JobTitle) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
-        std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " + Flag(plate.ImageNegate) +
-        ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
-        std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) + ", " +
-        QuoteText("1") + ", " + QuoteText(MakeJobSecret()) + ")");
+            QuoteText(plate.JobTitle) + ", 0, " + QuoteText("new") + ", " + reference + ", " +
+            std::to_string(plate.XResolution) + ", " + std::to_string(plate.YResolution) + ", " +
+            Flag(plate.ImageNegate) + ", " + Flag(plate.MarginNegate) + ", " + std::to_string(plate.ImageWidth) + ", " +
+            std::to_string(plate.ImageHeight) + ", " + QuoteText(uniqueID) + ", " + std::to_string(plate.DataWidth) +
+            ", " + QuoteText("1") + ", " + QuoteText(MakeJobSecret()) + ")");
 }
 
 // Catalogues a plate; a file whose job, page and colour already have a row
 // from another file is left out, and the other file's name is returned.
-std::optional<std::string> CataloguePlate(const TScannedPlate& plate)
+std::optional<std::string> CataloguePlate(TCatalogueConnection& catalogue, const TScannedPlate& plate)
 {
     const std::string reference = std::to_string(plate.JobNumber);
     const std::string page = std::to_string(plate.PageNumber);
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(catalogue, rows,
               "select * from PlateList where PlateListJobReference = " + reference +
                   " and PlateListPageNumber = " + page + " and PlateListPlateColor = " + QuoteText(plate.ColorName));
     const std::optional<std::string> catalogued =
@@ -273,10 +267,11 @@ std::optional<std::string> CataloguePlate(const TScannedPlate& plate)
     CloseQuery(rows);
     if (catalogued)
         return *catalogued == plate.FileName ? std::nullopt : catalogued;
-    InsertInTransaction("insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
-                        "PlateListSource, PlateListPlateColorValue) values (" +
-                        reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(plate.FileName) +
-                        ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
+    InsertInTransaction(
+        catalogue, "insert into PlateList (PlateListJobReference, PlateListPageNumber, PlateListPlateColor, "
+                   "PlateListSource, PlateListPlateColorValue) values (" +
+                       reference + ", " + page + ", " + QuoteText(plate.ColorName) + ", " + QuoteText(plate.FileName) +
+                       ", " + std::to_string(PackedColorValue(plate.ColorValues)) + ")");
     return std::nullopt;
 }
 
@@ -390,11 +385,11 @@ std::int32_t PackedColorValue(const std::vector<std::uint16_t>& colorValues)
 // 3. Prune the rows of every other job, or, for a folder without page
 //    buffers and nothing kept, empty the job, plate and figure tables. A failed listing (logged)
 //    or an unreadable page buffer prunes nothing.
-bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
+bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord& settings, TStationLog& log)
 {
     std::set<std::string> keep;
-    AddReferences("select * from QueueList", "QueueListJobReference", keep);
-    AddReferences("select * from PostQueueList", "PostQueueListJobReference", keep);
+    AddReferences(catalogue, "select * from QueueList", "QueueListJobReference", keep);
+    AddReferences(catalogue, "select * from PostQueueList", "PostQueueListJobReference", keep);
 
     const std::string folder = settings.InputFolder.empty() ? "" : WithSingleTrailingBackslash(settings.InputFolder);
     const TFolderListing listing = ListPageBuffers(folder);
@@ -429,12 +424,11 @@ bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
     LogSameInks(plates, log);
     // One transaction for the scan's rows (each insert a savepoint of its
     // own that fails alone): a commit per row would cost a disk flush each.
-    CatalogueConnection->BeginTrans();
-    try {
-        TUniqueIDIssuer uniqueIDs;
+    InTransaction(catalogue, [&] {
+        TUniqueIDIssuer uniqueIDs(catalogue);
         for (const TScannedPlate& plate : plates) {
-            CatalogueJob(plate, uniqueIDs);
-            if (const std::optional<std::string> other = CataloguePlate(plate)) {
+            CatalogueJob(catalogue, plate, uniqueIDs);
+            if (const std::optional<std::string> other = CataloguePlate(catalogue, plate)) {
                 const std::string place =
                     "page " + std::to_string(plate.PageNumber) + " of job " + std::to_string(plate.JobNumber);
                 faults.push_back({plate.JobNumber, plate.PageNumber, plate.FileName,
@@ -446,16 +440,8 @@ bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
         }
         // What an unlisted folder showed before stays what is known of it.
         if (!listing.Failed)
-            ReplacePlateFaults(faults);
-        CatalogueConnection->CommitTrans();
-    } catch (...) {
-        try {
-            CatalogueConnection->RollbackTrans();
-        } catch (const std::exception&) {
-            // The engine already ended the transaction; the first error says why.
-        }
-        throw;
-    }
+            ReplacePlateFaults(catalogue, faults);
+    });
 
     if (listing.Failed) {
         // An unmounted share is not an empty folder: every job's rows stay.
@@ -467,21 +453,18 @@ bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
     const std::string list = JoinedWithCommas(keep);
     TRecordSet rows;
     if (!list.empty()) {
-        OpenQuery(CatalogueConnection.get(), rows, "delete from JobList where not JobListReference in (" + list + ")");
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "delete from PlateList where not PlateListJobReference in (" + list + ")");
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
-        OpenQuery(CatalogueConnection.get(), rows,
+        OpenQuery(catalogue, rows, "delete from JobList where not JobListReference in (" + list + ")");
+        OpenQuery(catalogue, rows, "delete from PlateList where not PlateListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows, "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows,
                   "delete from FingerprintList where not FingerprintListJobReference in (" + list + ")");
-        OpenQuery(CatalogueConnection.get(), rows,
-                  "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows, "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
-        OpenQuery(CatalogueConnection.get(), rows, "delete * from JobList");
-        OpenQuery(CatalogueConnection.get(), rows, "delete * from PlateList");
-        OpenQuery(CatalogueConnection.get(), rows, "delete * from CoverageList");
-        OpenQuery(CatalogueConnection.get(), rows, "delete * from FingerprintList");
-        OpenQuery(CatalogueConnection.get(), rows, "delete * from AnswerList");
+        OpenQuery(catalogue, rows, "delete * from JobList");
+        OpenQuery(catalogue, rows, "delete * from PlateList");
+        OpenQuery(catalogue, rows, "delete * from CoverageList");
+        OpenQuery(catalogue, rows, "delete * from FingerprintList");
+        OpenQuery(catalogue, rows, "delete * from AnswerList");
     }
     CloseQuery(rows);
     return true;
@@ -491,17 +474,17 @@ bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log)
 // 2. One row per plate of the inner join: find or add its job node, add the
 //    plate node (with a swatch for a spot colour), raise the page count.
 // 3. Sort the jobs, then each job's plates; write page counts above 1 back.
-bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log)
+bool BuildJobTree(TCatalogueConnection& catalogue, TJobTree& tree, const TSettingsRecord& settings, TStationLog& log)
 {
     tree.Jobs.clear();
     tree.Swatches.clear();
-    const bool listed = ScanPageBufferFolder(settings, log);
+    const bool listed = ScanPageBufferFolder(catalogue, settings, log);
 
     TColorTableGenerator generator(settings.ProfilesValid ? settings.SourceColorProfile : "",
                                    settings.ProfilesValid ? settings.DestinationColorProfile : "");
     TRecordSet rows;
     OpenQuery(
-        CatalogueConnection.get(), rows,
+        catalogue, rows,
         "select * from JobList inner join PlateList on JobList.JobListReference = PlateList.PlateListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
         AddTreeRow(tree, generator, rows);
@@ -509,7 +492,7 @@ bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& 
 
     // A file the scan left out is still one of its job's: shown under the job
     // so that the operator sees why it cannot be proofed.
-    OpenQuery(CatalogueConnection.get(), rows, "select * from PlateFaultList");
+    OpenQuery(catalogue, rows, "select * from PlateFaultList");
     for (; !rows.Eof(); rows.MoveNext()) {
         const std::int32_t reference = ValueAsInteger(FieldValue(rows, "PlateFaultListJobReference"), 0);
         const auto job = std::find_if(tree.Jobs.begin(), tree.Jobs.end(),
@@ -533,7 +516,7 @@ bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& 
             return SortsBefore(ComparePlateNodes, left, right);
         });
         if (job.Data.PageCount > 1)
-            OpenQuery(CatalogueConnection.get(), rows,
+            OpenQuery(catalogue, rows,
                       "update JobList set JobListPageCount = " + std::to_string(job.Data.PageCount) +
                           " where JobListReference = " + std::to_string(job.Data.Reference));
     }

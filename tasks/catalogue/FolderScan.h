@@ -7,6 +7,7 @@
 
 namespace tavrin {
 
+class TCatalogueConnection;
 struct TSettingsRecord;
 class TStationLog;
 
@@ -23,7 +24,7 @@ class TStationLog;
 // nothing in this scan. Catalogue errors other than a failed insert are
 // raised. Returns false when the folder could not be listed (logged; nothing
 // was pruned). Main thread.
-bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log);
+bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord& settings, TStationLog& log);
 
 // Empties the tree, scans the folder, and fills the tree from the catalogue:
 // one node per job with its plates (and the files the scan left out of it,
@@ -31,7 +32,7 @@ bool ScanPageBufferFolder(const TSettingsRecord& settings, TStationLog& log);
 // counts above 1 are written back to JobList. Raises what the scan raises
 // (the tree then stays empty). Returns false when the folder could not be
 // listed: the tree then shows the jobs the catalogue already had.
-bool BuildJobTree(TJobTree& tree, const TSettingsRecord& settings, TStationLog& log);
+bool BuildJobTree(TCatalogueConnection& catalogue, TJobTree& tree, const TSettingsRecord& settings, TStationLog& log);
 
 // The first four header colour values packed into one signed number, the
 // first value's byte the most significant; missing values count as 0.

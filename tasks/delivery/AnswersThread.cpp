@@ -27,8 +27,8 @@ std::string Answers(int count)
 
 }  // namespace
 
-TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
-                                        const std::string& jobFolder,
+TRepliesFetch FetchRepliesIntoCatalogue(TCatalogueConnection& catalogue, TFTPClient& client, std::uint32_t jobReference,
+                                        const std::string& path, const std::string& jobFolder,
                                         const std::function<void(const std::string& skipped)>& skipped)
 {
     TRepliesFetch fetch;
@@ -55,7 +55,7 @@ TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobRef
         skipped(": " + SkippedLines(reading).back() + ".");
     fetch.OnServer = static_cast<int>(reading.Answers.size());
     try {
-        fetch.Added = AddProofAnswers(jobReference, reading.Answers);
+        fetch.Added = AddProofAnswers(catalogue, jobReference, reading.Answers);
     } catch (const std::exception& error) {
         fetch.Outcome = TRepliesFetch::TOutcome::NotStored;
         fetch.Problem = error.what();
@@ -89,7 +89,7 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
 {
     const std::string job = "Job " + std::to_string(jobReference);
     TJobDetailRecord record;
-    LoadJobDetail(static_cast<std::int32_t>(jobReference), record);
+    LoadJobDetail(Context.Catalogue(), static_cast<std::int32_t>(jobReference), record);
     if (record.ID <= 0) {
         NotDone(job + " is not in the catalogue; its answers were not fetched.");
         return;
@@ -110,10 +110,9 @@ void TAnswersThread::RefreshJob(std::uint32_t jobReference, const std::string& j
         NotDone(job + ": could not fetch " + path + ": " + Trimmed(error.what()));
         return;
     }
-    const TRepliesFetch fetch =
-        FetchRepliesIntoCatalogue(Session->Client(), jobReference, path, folder, [&](const std::string& skipped) {
-            PostLogText(job + ": replies.jsonl" + skipped, -1);
-        });
+    const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
+        Context.Catalogue(), Session->Client(), jobReference, path, folder,
+        [&](const std::string& skipped) { PostLogText(job + ": replies.jsonl" + skipped, -1); });
     switch (fetch.Outcome) {
     case TRepliesFetch::TOutcome::NoFile: PostLogText(job + ": no answers yet.", -1); break;
     case TRepliesFetch::TOutcome::TooLarge:

@@ -39,8 +39,8 @@ struct TRepliesFetch {
 // each as the rest of a log line that names the file (" line 3: not valid
 // JSON; it reads ..."), then, when there were more, their count (": 4995
 // more lines were skipped."). Raises nothing.
-TRepliesFetch FetchRepliesIntoCatalogue(TFTPClient& client, std::uint32_t jobReference, const std::string& path,
-                                        const std::string& jobFolder,
+TRepliesFetch FetchRepliesIntoCatalogue(TCatalogueConnection& catalogue, TFTPClient& client, std::uint32_t jobReference,
+                                        const std::string& path, const std::string& jobFolder,
                                         const std::function<void(const std::string& skipped)>& skipped);
 
 // Fetches the customers' answers: the replies file of each job's folder on

@@ -115,8 +115,8 @@ bool TDeleteThread::WasSent() const
     const std::string finished =
         "select * from PostQueueList where PostQueueListJobReference = " + std::to_string(JobReference());
     try {
-        if (StatementReturnsRows(finished))
-            return TaskSetNames(FirstFieldValue(finished, "PostQueueListTasks"), TransferTask);
+        if (StatementReturnsRows(Context.Catalogue(), finished))
+            return TaskSetNames(FirstFieldValue(Context.Catalogue(), finished, "PostQueueListTasks"), TransferTask);
     } catch (const std::exception&) {
     }
     return true;
@@ -221,7 +221,7 @@ bool TDeleteThread::KeepAnswers(const std::string& jobsFolder, const std::string
         return false;
     }
     const TRepliesFetch fetch = FetchRepliesIntoCatalogue(
-        Session->Client(), JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
+        Context.Catalogue(), Session->Client(), JobReference(), jobsFolder + folderName + "/replies.jsonl", folderName,
         [this](const std::string& skipped) {
             PostLogText("Job " + std::to_string(JobReference()) + ": replies.jsonl" + skipped, -1);
         });
@@ -363,8 +363,8 @@ void TDeleteThread::Run()
     DeleteMasters(job);
     // The ink figures tell of the masters just deleted.
     try {
-        RemoveJobCoverage(JobReference());
-        RemoveJobFingerprints(JobReference());
+        RemoveJobCoverage(Context.Catalogue(), JobReference());
+        RemoveJobFingerprints(Context.Catalogue(), JobReference());
     } catch (const std::exception& error) {
         NotDone("Could not remove the ink coverage figures: " + std::string(error.what()), -1);
     }

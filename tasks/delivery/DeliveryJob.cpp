@@ -10,7 +10,7 @@ TDeliveryJob CheckDeliveryJob(const TTaskContext& context, const std::string& co
     TDeliveryJob checked;
     const std::string job = "Job " + std::to_string(context.JobReference());
     const auto reference = static_cast<std::int32_t>(context.JobReference());
-    LoadJobDetail(reference, checked.Job);
+    LoadJobDetail(context.Catalogue(), reference, checked.Job);
     if (checked.Job.ID <= 0) {
         checked.Refusal = job + " is not in the catalogue.";
         return checked;
@@ -30,7 +30,7 @@ TDeliveryJob CheckDeliveryJob(const TTaskContext& context, const std::string& co
                           "\", which is not 32 lower-case hexadecimal digits; " + consequence;
         return checked;
     }
-    checked.LocalFolder = JobOutputFolder(reference);
+    checked.LocalFolder = JobOutputFolder(context.Catalogue(), reference);
     if (checked.LocalFolder.empty())
         checked.Refusal = job + " has no unique id; " + consequence;
     return checked;

@@ -56,7 +56,8 @@ void TNotifyThread::PostTaskLog(const std::string& text, int progress)
 
 std::string TNotifyThread::QueuedRecipients() const
 {
-    return FirstFieldValue("select * from QueueList where QueueListJobReference = " + std::to_string(JobReference()),
+    return FirstFieldValue(Context.Catalogue(),
+                           "select * from QueueList where QueueListJobReference = " + std::to_string(JobReference()),
                            "QueueListRecipients");
 }
 
@@ -67,7 +68,7 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
     if (ids.empty())
         return mailboxes;
     TRecordSet rows;
-    OpenQuery(&Context.Catalogue(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
+    OpenQuery(Context.Catalogue(), rows, "select * from AddressList where AddressListID in (" + ids + ")");
     for (; !rows.Eof(); rows.MoveNext()) {
         TMailbox mailbox = MailboxFromText(FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"));
         if (mailbox.Address.empty())
@@ -172,13 +173,13 @@ void TNotifyThread::Run()
 {
     const auto reference = static_cast<std::int32_t>(JobReference());
     TJobDetailRecord job;
-    LoadJobDetail(reference, job);
+    LoadJobDetail(Context.Catalogue(), reference, job);
     if (job.ID <= 0) {
         Fail("Job " + std::to_string(JobReference()) + " is not in the catalogue.");
         return;
     }
     const TSettingsRecord& settings = Context.Settings();
-    TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(reference), settings);
+    TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(Context.Catalogue(), reference), settings);
 
     const std::string recipients = QueuedRecipients();
     if (recipients.empty()) {

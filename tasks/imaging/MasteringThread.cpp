@@ -193,7 +193,8 @@ private:
 TMasteringThread::TMasteringThread(TMessageTarget& target, const TTaskContext& context)
     : TTaskThread(target, context.JobReference(), WM_MASTER_DONE), InputFolder(context.Settings().InputFolder),
       SourceProfile(context.Settings().ProfilesValid ? context.Settings().SourceColorProfile : ""),
-      DestinationProfile(context.Settings().ProfilesValid ? context.Settings().DestinationColorProfile : "")
+      DestinationProfile(context.Settings().ProfilesValid ? context.Settings().DestinationColorProfile : ""),
+      Catalogue(context.Catalogue())
 {
 }
 
@@ -201,7 +202,7 @@ void TMasteringThread::Run()
 {
     const std::string reference = std::to_string(JobReference());
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    LoadJobDetail(Catalogue, static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
         Fail("Invalid Job for reference " + reference);
         return;
@@ -221,8 +222,8 @@ void TMasteringThread::Run()
     const TMasterGeometry geometry{job.ImageWidth,  job.ImageHeight,     job.DataWidth,       job.XResolution,
                                    job.YResolution, job.ImageNegate > 0, job.MarginNegate > 0};
     // Only the headers and band tables are read: one page's at a time.
-    std::vector<std::string> problems = JobPlateProblems(JobReference(), InputFolder);
-    const int pages = PagesToCheck(JobReference(), job.PageCount, InputFolder);
+    std::vector<std::string> problems = JobPlateProblems(Catalogue, JobReference(), InputFolder);
+    const int pages = PagesToCheck(Catalogue, JobReference(), job.PageCount, InputFolder);
     for (int page = 1; page <= pages; ++page) {
         const std::vector<std::string> found = PageProblems(page, pages, geometry, nullptr);
         problems.insert(problems.end(), found.begin(), found.end());
@@ -232,8 +233,8 @@ void TMasteringThread::Run()
         // later start must begin with Master again, not publish them.
         for (int page = 1; page <= pages; ++page) {
             RemovePageOutput(job.UniqueID, page);
-            RemovePageCoverage(JobReference(), page);
-            RemovePageFingerprints(JobReference(), page);
+            RemovePageCoverage(Catalogue, JobReference(), page);
+            RemovePageFingerprints(Catalogue, JobReference(), page);
         }
         FailWith(problems);
         return;
@@ -241,13 +242,13 @@ void TMasteringThread::Run()
     // 2. The master of each page, in place of everything made from the old
     //    one, its ink figures among them. A long job gives the RIP time to
     //    rewrite a plate: each page's set is read and checked again.
-    RemoveCoverageBeyondPages(JobReference(), job.PageCount);
-    RemoveFingerprintsBeyondPages(JobReference(), job.PageCount);
+    RemoveCoverageBeyondPages(Catalogue, JobReference(), job.PageCount);
+    RemoveFingerprintsBeyondPages(Catalogue, JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
         PostPage(page);
         RemovePageOutput(job.UniqueID, page);
-        RemovePageCoverage(JobReference(), page);
-        RemovePageFingerprints(JobReference(), page);
+        RemovePageCoverage(Catalogue, JobReference(), page);
+        RemovePageFingerprints(Catalogue, JobReference(), page);
         std::vector<TPagePlate> read;
         problems = PageProblems(page, job.PageCount, geometry, &read);
         if (!problems.empty()) {
@@ -263,7 +264,7 @@ void TMasteringThread::Run()
 std::vector<std::string> TMasteringThread::PageProblems(int page, int pages, const TMasterGeometry& geometry,
                                                         std::vector<TPagePlate>* read) const
 {
-    std::vector<TPagePlate> plates = ReadJobPagePlates(JobReference(), page, InputFolder);
+    std::vector<TPagePlate> plates = ReadJobPagePlates(Catalogue, JobReference(), page, InputFolder);
     if (plates.empty())
         return {"Page " + std::to_string(page) + " of job " + std::to_string(JobReference()) +
                 " has no plates (pages 1 to " + std::to_string(pages) + " expected)"};
@@ -322,8 +323,8 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
             if (after[i].SHA256 != fingerprints[i].SHA256)
                 throw std::runtime_error("The plate file " + after[i].Source + " changed while page " +
                                          std::to_string(page) + " was mastered");
-        ReplacePageCoverage(JobReference(), page, PageCoverage(*image, planes));
-        ReplacePageFingerprints(JobReference(), page, fingerprints);
+        ReplacePageCoverage(Catalogue, JobReference(), page, PageCoverage(*image, planes));
+        ReplacePageFingerprints(Catalogue, JobReference(), page, fingerprints);
     } catch (...) {
         // A master without its figures and digests would pass for one made before they were kept.
         std::filesystem::remove(path, ignored);

@@ -55,6 +55,8 @@ private:
     // Fails with the first problem, the others logged before it.
     void FailWith(const std::vector<std::string>& problems);
     void MasterPage(const TJobDetailRecord& job, int page, TPagePlates& plates);
+
+    TCatalogueConnection& Catalogue;
 };
 
 }  // namespace tavrin

@@ -19,7 +19,7 @@ TPreviewThread::TPreviewThread(TMessageTarget& target, const TTaskContext& conte
 void TPreviewThread::Run()
 {
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    LoadJobDetail(Context.Catalogue(), static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
         Fail("Invalid Job for reference " + std::to_string(JobReference()));
         return;

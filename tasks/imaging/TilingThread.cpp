@@ -49,7 +49,7 @@ void TTilingThread::Run()
     // A job without a page 1 master dates its pages by this task's start.
     const TDateTime started = DateTimeFromLocalTime(LocalNow());
     TJobDetailRecord job;
-    LoadJobDetail(static_cast<std::int32_t>(JobReference()), job);
+    LoadJobDetail(Context.Catalogue(), static_cast<std::int32_t>(JobReference()), job);
     if (job.ID == 0) {
         Fail("Invalid Job for reference " + std::to_string(JobReference()));
         return;
@@ -112,7 +112,7 @@ void TTilingThread::Run()
     }
 
     // 2. The pages, with the settings the chain started with.
-    WriteJobProofPages(job, Context.Settings(), jobFolder, started, tables);
+    WriteJobProofPages(Context.Catalogue(), job, Context.Settings(), jobFolder, started, tables);
     PostLogText("", 100);
 }
 

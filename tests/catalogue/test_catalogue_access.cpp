@@ -124,7 +124,7 @@ TEST_F(CatalogueAccess, MissingColumnsAndNullsReadAsEmpty)
 {
     Run("insert into JobList (JobListReference) values (5)");
     TRecordSet rows;
-    ASSERT_TRUE(OpenQuery(CatalogueConnection.get(), rows, "select * from JobList"));
+    ASSERT_TRUE(OpenQuery(Catalogue, rows, "select * from JobList"));
     ASSERT_FALSE(rows.Eof());
     EXPECT_EQ(FieldValue(rows, "NoSuchColumn"), "");
     EXPECT_EQ(ValueAsInteger(FieldValue(rows, "NoSuchColumn"), 0), 0);
@@ -164,36 +164,37 @@ TEST_F(CatalogueAccess, FailuresRaiseAndChangeNothing)
     };
     for (const char* statement : statements) {
         TRecordSet rows;
-        EXPECT_THROW(OpenQuery(CatalogueConnection.get(), rows, statement), std::runtime_error) << statement;
+        EXPECT_THROW(OpenQuery(Catalogue, rows, statement), std::runtime_error) << statement;
         EXPECT_FALSE(rows.Active());
     }
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
     TRecordSet rows;
-    EXPECT_THROW(OpenQuery(nullptr, rows, "select * from JobList"), ECatalogueError);
+    TCatalogueConnection closed;
+    EXPECT_THROW(OpenQuery(closed, rows, "select * from JobList"), ECatalogueError);
 }
 
 TEST_F(CatalogueAccess, RolledBackTransactionsLeaveNoRowsAndNestedOnesKeepTheirOuterWork)
 {
-    CatalogueConnection->BeginTrans();
+    Catalogue.BeginTrans();
     Run("insert into JobList (JobListReference) values (1)");
-    CatalogueConnection->BeginTrans();
+    Catalogue.BeginTrans();
     Run("insert into JobList (JobListReference) values (2)");
-    CatalogueConnection->RollbackTrans();
-    CatalogueConnection->CommitTrans();
-    CatalogueConnection->BeginTrans();
+    Catalogue.RollbackTrans();
+    Catalogue.CommitTrans();
+    Catalogue.BeginTrans();
     Run("insert into JobList (JobListReference) values (3)");
-    CatalogueConnection->RollbackTrans();
+    Catalogue.RollbackTrans();
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
-    EXPECT_THROW(CatalogueConnection->CommitTrans(), ECatalogueError);
+    EXPECT_THROW(Catalogue.CommitTrans(), ECatalogueError);
 }
 
 // A full disk makes the engine undo the whole transaction; the commit that
 // follows must say why, not that there was nothing to commit.
 TEST_F(CatalogueAccess, AFullDiskIsNamedByTheCommitOfTheTransactionItUndid)
 {
-    CatalogueConnection->Execute("pragma max_page_count = 1");  // the catalogue's present size
-    CatalogueConnection->BeginTrans();
-    CatalogueConnection->BeginTrans();
+    Catalogue.Execute("pragma max_page_count = 1");  // the catalogue's present size
+    Catalogue.BeginTrans();
+    Catalogue.BeginTrans();
     const std::string name(4000, 'x');
     bool full = false;
     for (int row = 0; row < 1000 && !full; ++row) {
@@ -206,11 +207,11 @@ TEST_F(CatalogueAccess, AFullDiskIsNamedByTheCommitOfTheTransactionItUndid)
         }
     }
     ASSERT_TRUE(full);
-    CatalogueConnection->RollbackTrans();
+    Catalogue.RollbackTrans();
     // The scan's own level neither begins another nor commits; each says why.
     for (const auto step : {&TCatalogueConnection::BeginTrans, &TCatalogueConnection::CommitTrans}) {
         try {
-            (CatalogueConnection.get()->*step)();
+            (Catalogue.*step)();
             ADD_FAILURE() << "a step inside a transaction the engine undid went through";
         } catch (const ECatalogueError& error) {
             EXPECT_NE(std::string(error.what()).find("the changes were undone: database or disk is full"),
@@ -218,11 +219,11 @@ TEST_F(CatalogueAccess, AFullDiskIsNamedByTheCommitOfTheTransactionItUndid)
                 << error.what();
         }
     }
-    CatalogueConnection->RollbackTrans();
+    Catalogue.RollbackTrans();
     EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
     // Rolled back to the end, the catalogue takes transactions again.
-    CatalogueConnection->BeginTrans();
-    CatalogueConnection->CommitTrans();
+    Catalogue.BeginTrans();
+    Catalogue.CommitTrans();
 }
 
 }  // namespace

@@ -38,18 +38,18 @@ TEST_F(CatalogueConcurrency, ThreadsShareTheConnectionWithoutLosingOrTearingRows
                     // Every third row goes through a transaction; every fifth is rolled back.
                     const bool inTransaction = row % 3 == 0 || row % 5 == 0;
                     if (inTransaction)
-                        CatalogueConnection->BeginTrans();
+                        Catalogue.BeginTrans();
                     TRecordSet rows;
-                    OpenQuery(CatalogueConnection.get(), rows,
+                    OpenQuery(Catalogue, rows,
                               "insert into JobList (JobListName, JobListReference, JobListStatus) values (" + name +
                                   ", " + std::to_string(reference) + ", \"new\")");
-                    OpenQuery(CatalogueConnection.get(), rows,
+                    OpenQuery(Catalogue, rows,
                               "insert into PlateList (PlateListJobReference, PlateListPlateColor) values (" +
                                   std::to_string(reference) + ", \"Cyan\")");
                     if (row % 5 == 0)
-                        CatalogueConnection->RollbackTrans();
+                        Catalogue.RollbackTrans();
                     else if (inTransaction)
-                        CatalogueConnection->CommitTrans();
+                        Catalogue.CommitTrans();
                 }
             } catch (const std::exception& error) {
                 fail(error);
@@ -63,7 +63,7 @@ TEST_F(CatalogueConcurrency, ThreadsShareTheConnectionWithoutLosingOrTearingRows
                     // A job and its plate are written together or not at all by transactions;
                     // whatever a join returns must be whole rows.
                     TRecordSet rows;
-                    OpenQuery(CatalogueConnection.get(), rows,
+                    OpenQuery(Catalogue, rows,
                               "select * from JobList inner join PlateList on JobList.JobListReference = "
                               "PlateList.PlateListJobReference");
                     for (; !rows.Eof(); rows.MoveNext()) {
@@ -120,7 +120,7 @@ TEST_F(CatalogueConcurrency, WorkersReadWhileTheDefinitionFileRebuildsATable)
             while (preparing) {
                 try {
                     TRecordSet rows;
-                    OpenQuery(CatalogueConnection.get(), rows, "select * from JobList");
+                    OpenQuery(Catalogue, rows, "select * from JobList");
                     if (rows.RecordCount() != 20)
                         ++wrongCounts;
                 } catch (const std::exception&) {

@@ -111,31 +111,31 @@ TEST(DefinitionLine, KnowsTheFortyTypeNamesExactly)
 // A program folder with a definition file and the catalogue made from it.
 class CatalogueDefinition : public ::testing::Test {
 protected:
-    void TearDown() override { CatalogueConnection.reset(); }
+    void TearDown() override { Catalogue.Close(); }
 
     std::string Database() const { return Folder.Path("tavrin.mdb").string(); }
 
     void Prepare(const std::string& definitions)
     {
         Folder.Write("tavrin.dbi", definitions);
-        // As at every start-up: the shared connection, once open, stays open.
+        // As at every start-up: the station's connection, once open, stays open.
         ASSERT_TRUE(PrepareCatalogue(Database(), true));
-        OpenCatalogueConnection(CatalogueConnection, Database());
+        OpenCatalogueConnection(Catalogue, Database());
     }
 
-    static std::vector<std::string> Column(const std::string& statement, const std::string& column)
+    std::vector<std::string> Column(const std::string& statement, const std::string& column)
     {
-        return testing::ColumnValues(statement, column);
+        return testing::ColumnValues(Catalogue, statement, column);
     }
 
-    static void Run(const std::string& statement)
+    void Run(const std::string& statement)
     {
         TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows, statement);
+        OpenQuery(Catalogue, rows, statement);
     }
 
     // The schema as SQLite holds it: changes nothing means this stays the same.
-    static std::string Schema()
+    std::string Schema()
     {
         std::string schema;
         for (const std::string& sql : Column("select sql from sqlite_master order by name", "sql"))
@@ -144,13 +144,14 @@ protected:
     }
 
     TScratchProgramFolder Folder;
+    TCatalogueConnection Catalogue;
 };
 
 TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNothing)
 {
     Folder.CopyStationFile("tavrin.dbi");
     ASSERT_TRUE(PrepareCatalogue(Database(), true));  // creates the file
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     const std::map<std::string, std::vector<std::string>> columns = {
         {"JobList",
          {"JobListID", "JobListName", "JobListCustomerID", "JobListStatus", "JobListReference", "JobListXResolution",
@@ -188,7 +189,7 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
 
     const std::string before = Schema();
     ASSERT_TRUE(PrepareCatalogue(Database(), true));
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     EXPECT_EQ(Schema(), before);
     EXPECT_EQ(Column("select * from QueueList", "QueueListRecipients"), std::vector<std::string>{""});
 }
@@ -198,7 +199,7 @@ TEST_F(CatalogueDefinition, AJobIsFiledOnceAndEarlierDuplicatesGoKeepingTheFirst
 {
     Folder.CopyStationFile("tavrin.dbi");
     ASSERT_TRUE(PrepareCatalogue(Database(), true));
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000001\")");
     EXPECT_THROW(Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000002\")"),
                  ECatalogueError);
@@ -208,9 +209,9 @@ TEST_F(CatalogueDefinition, AJobIsFiledOnceAndEarlierDuplicatesGoKeepingTheFirst
     Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000002\")");
     Run("insert into JobList (JobListReference, JobListUniqueID) values (8, \"20261210090000003\")");
     Run("insert into JobList (JobListReference, JobListUniqueID) values (7, \"20261210090000004\")");
-    CatalogueConnection.reset();
+    Catalogue.Close();
     ASSERT_TRUE(PrepareCatalogue(Database(), true));
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     EXPECT_EQ(Column("select * from JobList order by JobListReference", "JobListUniqueID"),
               (std::vector<std::string>{"20261210090000001", "20261210090000003"}));
     EXPECT_THROW(Run("insert into JobList (JobListReference) values (8)"), ECatalogueError);
@@ -310,10 +311,10 @@ TEST_F(CatalogueDefinition, ForeignOrLockedFileGivesAClearErrorAndIsNeverOverwri
         EXPECT_EQ(std::string(error.what()), "The catalogue file " + Database() + " is not a database");
     }
     EXPECT_EQ(Folder.Read("tavrin.mdb"), foreign);
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     TRecordSet rows;
-    EXPECT_THROW(OpenQuery(CatalogueConnection.get(), rows, "select * from JobList"), ECatalogueError);
-    CatalogueConnection.reset();
+    EXPECT_THROW(OpenQuery(Catalogue, rows, "select * from JobList"), ECatalogueError);
+    Catalogue.Close();
 
     // Another program holding the file's lock.
     std::filesystem::remove(Database());
@@ -330,7 +331,7 @@ TEST_F(CatalogueDefinition, ForeignOrLockedFileGivesAClearErrorAndIsNeverOverwri
         EXPECT_EQ(std::string(error.what()), "The catalogue file " + Database() + " is locked by another program");
     }
     other.Execute("commit");
-    OpenCatalogueConnection(CatalogueConnection, Database());
+    OpenCatalogueConnection(Catalogue, Database());
     EXPECT_EQ(Column("select * from JobList", "JobListReference"), std::vector<std::string>{"1"});
 }
 

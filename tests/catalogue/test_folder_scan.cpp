@@ -51,7 +51,7 @@ protected:
         WriteFileBytes(PageBufferPath(name).string(), PageBufferBytes(PlateLayout(bitmap, options)));
     }
 
-    void Scan() { ScanPageBufferFolder(Settings, Log); }
+    void Scan() { ScanPageBufferFolder(Catalogue, Settings, Log); }
 
     std::vector<std::string> Texts(const TJobTreeNode& job) const
     {
@@ -74,7 +74,7 @@ TEST_F(FolderScan, EightPlatesOfJob12GiveOneJobWithItsPlatesInOrderAndAPageCount
         for (const char* color : colors)
             WritePlate(std::string("p") + std::to_string(page) + color + ".pgb", {12, page, color});
 
-    BuildJobTree(Tree, Settings, Log);
+    BuildJobTree(Catalogue, Tree, Settings, Log);
 
     const auto uniqueIDs = Column("select * from JobList", "JobListUniqueID");
     ASSERT_EQ(uniqueIDs.size(), 1u);
@@ -102,7 +102,7 @@ TEST_F(FolderScan, SpotColoursSortAfterBlackAndGetSwatchesOfTheirColour)
     WritePlate("g.pgb", {3, 1, "Green", {32767, 0, 32767, 0}});
     WritePlate("v.pgb", {3, 1, "Varnish", {0, 0, 0, 0}});
 
-    BuildJobTree(Tree, Settings, Log);
+    BuildJobTree(Catalogue, Tree, Settings, Log);
 
     ASSERT_EQ(Tree.Jobs.size(), 1u);
     EXPECT_EQ(Texts(Tree.Jobs[0]), (std::vector<std::string>{"1) BLACK", "1) Green", "1) Orange", "1) Varnish"}));
@@ -205,7 +205,7 @@ TEST_F(FolderScan, AnUnreadablePageBufferIsLoggedAndSkippedAndPrunesNothing)
     WriteFileBytes(PageBufferPath("old.pgb").string(), "/JobNumber 7\n/PageNumber 1\n");
     WritePlate("new.pgb", {8, 1, "CYAN"});
 
-    BuildJobTree(Tree, Settings, Log);
+    BuildJobTree(Catalogue, Tree, Settings, Log);
 
     auto references = Column("select * from JobList", "JobListReference");
     std::sort(references.begin(), references.end());
@@ -231,7 +231,7 @@ TEST_F(FolderScan, AFileTheScanCannotCatalogueCountsAgainstItsJobUntilItIsGone)
     std::filesystem::resize_file(PageBufferPath("being-written.pgb"), whole.find('\n', whole.find("/PageNumber")) + 1);
     // Names no job at all.
     WriteFileBytes(PageBufferPath("junk.pgb").string(), "/PageHeaderVersion 20\n");
-    BuildJobTree(Tree, Settings, Log);
+    BuildJobTree(Catalogue, Tree, Settings, Log);
 
     const std::string faults = "select * from PlateFaultList order by PlateFaultListSource";
     EXPECT_EQ(Column(faults, "PlateFaultListSource"),
@@ -296,7 +296,8 @@ TEST_F(FolderScan, NewJobsGetDistinctIncreasingTimeStampsAndRowsAreNeverUpdated)
 
     // A job catalogued with a later stamp (a clock set back since) is never
     // reached again: the next new job follows it.
-    ExecuteStatement("update JobList set JobListUniqueID = \"20991231235959999\" where JobListReference = 60");
+    ExecuteStatement(Catalogue,
+                     "update JobList set JobListUniqueID = \"20991231235959999\" where JobListReference = 60");
     WritePlate("j61.pgb", {61, 1, "BLACK"});
     Scan();
     EXPECT_EQ(Column("select * from JobList where JobListReference = 61", "JobListUniqueID"),
@@ -321,7 +322,7 @@ TEST_F(FolderScan, AHostileJobNameIsStoredAndShownIntact)
     const std::string title = "O'Brien \"; delete * from JobList; -- ) select";
     WritePlate("hostile.pgb", {5, 1, "Spot \"X\"; drop table PlateList", {0, 32767, 0, 0}, 1, "5." + title});
 
-    BuildJobTree(Tree, Settings, Log);
+    BuildJobTree(Catalogue, Tree, Settings, Log);
 
     EXPECT_EQ(Column("select * from JobList", "JobListName"), std::vector<std::string>{title});
     ASSERT_EQ(Tree.Jobs.size(), 1u);

@@ -22,7 +22,7 @@ TEST_F(JobDetail, LoadsTheRowWithItsDefaultsAndNothingForAMissingJob)
     Run("insert into JobList (JobListReference) values (43)");
 
     TJobDetailRecord job;
-    LoadJobDetail(42, job);
+    LoadJobDetail(Catalogue, 42, job);
     EXPECT_NE(job.ID, 0);
     EXPECT_EQ(job.Name, "Brochure");
     EXPECT_EQ(job.Status, "new");
@@ -37,22 +37,22 @@ TEST_F(JobDetail, LoadsTheRowWithItsDefaultsAndNothingForAMissingJob)
     EXPECT_EQ(job.PageCount, 1);
     EXPECT_EQ(job.DataWidth, 9728);
     EXPECT_EQ(job.Secret, "");
-    EXPECT_EQ(JobOutputFolder(42), ProgramFolder() + "output/20080314092653120/");
+    EXPECT_EQ(JobOutputFolder(Catalogue, 42), ProgramFolder() + "output/20080314092653120/");
 
-    LoadJobDetail(43, job);
+    LoadJobDetail(Catalogue, 43, job);
     EXPECT_NE(job.ID, 0);
     EXPECT_EQ(job.Name, "Untitled");
     EXPECT_EQ(job.Status, "unknown");
     EXPECT_EQ(job.UniqueID, "");
-    EXPECT_EQ(JobOutputFolder(43), "");
+    EXPECT_EQ(JobOutputFolder(Catalogue, 43), "");
 
-    LoadJobDetail(44, job);
+    LoadJobDetail(Catalogue, 44, job);
     EXPECT_EQ(job.ID, 0);
     EXPECT_EQ(job.Name, "");
     EXPECT_EQ(job.Status, "");
     EXPECT_EQ(job.Reference, 0);
     EXPECT_EQ(job.PageCount, 0);
-    EXPECT_EQ(JobOutputFolder(44), "");
+    EXPECT_EQ(JobOutputFolder(Catalogue, 44), "");
 }
 
 // Only the 17 digits the folder scan makes may name a job's files: "..",

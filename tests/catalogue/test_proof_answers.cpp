@@ -34,16 +34,16 @@ TEST_F(ProofAnswersTest, AnswersAreAddedOnceAndKeptAsTheCustomerWroteThem)
     hostile.Email = "a\"b@example.com";
     hostile.Notes = {{5, 6, "\xF0\x9F\x98\x80 \"quoted\""}, {0, 0, "corner"}};
     const std::vector<TProofAnswer> fetched = {Answer(1, "approve", "2026-12-10T09:30:00Z"), hostile};
-    EXPECT_EQ(AddProofAnswers(7, fetched), 2);
+    EXPECT_EQ(AddProofAnswers(Catalogue, 7, fetched), 2);
     // Fetching the same file again adds nothing; the same answer pasted from
     // a mail is the same answer.
-    EXPECT_EQ(AddProofAnswers(7, fetched), 0);
+    EXPECT_EQ(AddProofAnswers(Catalogue, 7, fetched), 0);
     TProofAnswer mailed = hostile;
     mailed.Source = "mail";
-    EXPECT_EQ(AddProofAnswers(7, {mailed, Answer(3, "approve", "2026-12-10T09:32:00Z")}), 1);
-    EXPECT_EQ(AddProofAnswers(8, {hostile}), 1) << "identity is per job";
+    EXPECT_EQ(AddProofAnswers(Catalogue, 7, {mailed, Answer(3, "approve", "2026-12-10T09:32:00Z")}), 1);
+    EXPECT_EQ(AddProofAnswers(Catalogue, 8, {hostile}), 1) << "identity is per job";
 
-    const std::vector<TProofAnswer> stored = LoadProofAnswers(7);
+    const std::vector<TProofAnswer> stored = LoadProofAnswers(Catalogue, 7);
     ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored[0], fetched[0]);
     EXPECT_EQ(stored[1], hostile);
@@ -52,13 +52,13 @@ TEST_F(ProofAnswersTest, AnswersAreAddedOnceAndKeptAsTheCustomerWroteThem)
 
     // A row that cannot be what the station stored is left out, not guessed at.
     Run("update AnswerList set AnswerListNotes = \"[{\"\"x\"\":1}]\" where AnswerListPageNumber = 3");
-    EXPECT_EQ(LoadProofAnswers(7).size(), 2u);
+    EXPECT_EQ(LoadProofAnswers(Catalogue, 7).size(), 2u);
     Run("update AnswerList set AnswerListDecision = \"maybe\" where AnswerListPageNumber = 1");
-    EXPECT_EQ(LoadProofAnswers(7).size(), 1u);
+    EXPECT_EQ(LoadProofAnswers(Catalogue, 7).size(), 1u);
 
-    RemoveJobAnswers(7);
-    EXPECT_TRUE(LoadProofAnswers(7).empty());
-    EXPECT_EQ(LoadProofAnswers(8).size(), 1u);
+    RemoveJobAnswers(Catalogue, 7);
+    EXPECT_TRUE(LoadProofAnswers(Catalogue, 7).empty());
+    EXPECT_EQ(LoadProofAnswers(Catalogue, 8).size(), 1u);
 }
 
 TEST(AnswerStatusTest, TheLatestAnswerAboutTheCurrentProofCountsPerPage)

@@ -57,39 +57,40 @@ class ProofFingerprintStoreTest : public testing::CatalogueFixture {};
 TEST_F(ProofFingerprintStoreTest, TheJobHasAFingerprintOnlyWhenEveryPageHasOne)
 {
     Run("insert into JobList (JobListReference, JobListPageCount) values (7, 2)");
-    EXPECT_EQ(LoadJobFingerprint(7), "");
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 7), "");
 
-    ReplacePageFingerprints(7, 1, {{1, "Cyan", "a.pgb", DigestOfABC}, {1, "PANTONE 185 C", "b.pgb", DigestOfNothing}});
-    EXPECT_EQ(LoadJobFingerprint(7), "") << "page 2 was never fingerprinted";
+    ReplacePageFingerprints(Catalogue, 7, 1,
+                            {{1, "Cyan", "a.pgb", DigestOfABC}, {1, "PANTONE 185 C", "b.pgb", DigestOfNothing}});
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 7), "") << "page 2 was never fingerprinted";
 
-    ReplacePageFingerprints(7, 2, {{2, "Black", "c.pgb", DigestOfABC}});
-    ReplacePageFingerprints(7, 2, {{2, "Black", "c.pgb", DigestOfNothing}});  // mastered again: replaces
-    ReplacePageFingerprints(7, 3, {{3, "Black", "d.pgb", DigestOfABC}});      // a page the job no longer has
-    const TProofFingerprint proof = LoadProofFingerprint(7, 2);
+    ReplacePageFingerprints(Catalogue, 7, 2, {{2, "Black", "c.pgb", DigestOfABC}});
+    ReplacePageFingerprints(Catalogue, 7, 2, {{2, "Black", "c.pgb", DigestOfNothing}});  // mastered again: replaces
+    ReplacePageFingerprints(Catalogue, 7, 3, {{3, "Black", "d.pgb", DigestOfABC}});      // a page the job no longer has
+    const TProofFingerprint proof = LoadProofFingerprint(Catalogue, 7, 2);
     ASSERT_EQ(proof.Pages.size(), 2u);
     EXPECT_EQ(proof.Pages[0].Plates.size(), 2u);
     EXPECT_EQ(proof.Pages[0].Plates[1].Source, "b.pgb");
     EXPECT_EQ(proof.Pages[1].Fingerprint, "76ef0524a82b13f661927b63bbd8a3e9bb895c5c00a35e1783ebcb91bdf641f3");
     EXPECT_EQ(proof.Job, "2432e9d78a66f3d73d50f06cabb9eab6d7d9b9a81d500598c4e329a06089b874");
-    EXPECT_EQ(LoadJobFingerprint(7), proof.Job);
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 7), proof.Job);
 
-    RemoveFingerprintsBeyondPages(7, 2);
-    EXPECT_EQ(LoadPlateFingerprints(7).size(), 3u);
-    RemovePageFingerprints(7, 2);
-    EXPECT_EQ(LoadJobFingerprint(7), "");
-    RemoveJobFingerprints(7);
-    EXPECT_TRUE(LoadPlateFingerprints(7).empty());
-    EXPECT_EQ(LoadJobFingerprint(99), "") << "no such job";
+    RemoveFingerprintsBeyondPages(Catalogue, 7, 2);
+    EXPECT_EQ(LoadPlateFingerprints(Catalogue, 7).size(), 3u);
+    RemovePageFingerprints(Catalogue, 7, 2);
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 7), "");
+    RemoveJobFingerprints(Catalogue, 7);
+    EXPECT_TRUE(LoadPlateFingerprints(Catalogue, 7).empty());
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 99), "") << "no such job";
 }
 
 TEST_F(ProofFingerprintStoreTest, ARowThatIsNotADigestVouchesForNothing)
 {
     Run("insert into JobList (JobListReference, JobListPageCount) values (8, 1)");
-    ReplacePageFingerprints(8, 1, {{1, "Cyan", "a.pgb", DigestOfABC}});
+    ReplacePageFingerprints(Catalogue, 8, 1, {{1, "Cyan", "a.pgb", DigestOfABC}});
     Run("insert into FingerprintList (FingerprintListJobReference, FingerprintListPageNumber, "
         "FingerprintListPlateColor, FingerprintListSHA256) values (8, 1, 'Black', 'not a digest')");
-    EXPECT_EQ(LoadPlateFingerprints(8).size(), 2u);
-    const TProofFingerprint proof = LoadProofFingerprint(8, 1);
+    EXPECT_EQ(LoadPlateFingerprints(Catalogue, 8).size(), 2u);
+    const TProofFingerprint proof = LoadProofFingerprint(Catalogue, 8, 1);
     EXPECT_TRUE(proof.Pages.empty()) << "the page's black plate is unknown";
     EXPECT_EQ(proof.Job, "");
 }

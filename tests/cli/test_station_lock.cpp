@@ -79,17 +79,17 @@ TEST_F(StationLock, ConcurrentScansNeverCatalogueAJobTwice)
     EXPECT_GE(succeeded, 1);
 
     // Every job and every plate once in the catalogue.
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
     for (const char* table : {"JobList", "PlateList"}) {
         TRecordSet rows;
-        OpenQuery(CatalogueConnection.get(), rows, std::string("select * from ") + table);
+        OpenQuery(catalogue, rows, std::string("select * from ") + table);
         int count = 0;
         for (; !rows.Eof(); rows.MoveNext())
             ++count;
         CloseQuery(rows);
         EXPECT_EQ(count, 20) << table;
     }
-    CatalogueConnection.reset();
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "base/platform/MessageQueue.h"
 #include "base/settings/SettingsFile.h"
-#include "base/settings/SharedSettings.h"
 #include "base/tasking/TaskThread.h"
 #include "engines/delivery/WebHostSession.h"
 #include "tests/catalogue/CatalogueFixture.h"
@@ -77,13 +76,6 @@ inline std::unique_ptr<TServerProcess> StartScriptedFTPServer(const TTemporaryFo
 // (tests/delivery/ftp_server.py) on 127.0.0.1 serving a temporary folder.
 class DeliveryFixture : public CatalogueFixture {
 protected:
-    void TearDown() override
-    {
-        // Short time-outs of one test must not reach the next.
-        StationSettings().Assign(TSettingsRecord());
-        CatalogueFixture::TearDown();
-    }
-
     // Starts the server with the given options of ftp_server.py.
     void StartServer(const std::vector<std::string>& options = {})
     {
@@ -94,7 +86,7 @@ protected:
     // Points the station's FTP settings at the server.
     void UseServer(const std::string& initialDirectory = "", bool passive = true, bool keepAlives = true)
     {
-        StationSettings().Update([&](TSettingsRecord& settings) {
+        Settings.Update([&](TSettingsRecord& settings) {
             settings.FTPServer = "127.0.0.1:" + std::to_string(Server->Port());
             settings.FTPUserName = "u";
             settings.FTPPassword = "secret";
@@ -111,7 +103,7 @@ protected:
         Folder.Write("tavrin.ini", "[Main]\n" + lines);
         TSettingsRecord settings;
         LoadSettings(settings);
-        StationSettings().Assign(settings);
+        Settings.Assign(settings);
     }
 
     // The commands the server received so far, one per line.

@@ -21,11 +21,13 @@ namespace tavrin::testing {
 // 4800 x 3200 pixel master at 600 dpi of blocks of cyan, magenta and black
 // dots (no yellow, no spot colours), then the Preview and Web tasks as the runner runs them. Returns the
 // names in the job folder.
-inline std::vector<std::string> WriteWebProof(int reference, const std::string& uniqueID, TMessageQueue& messages)
+inline std::vector<std::string> WriteWebProof(const TTaskContext& context, const std::string& uniqueID,
+                                              TMessageQueue& messages)
 {
+    const std::uint32_t reference = context.JobReference();
     constexpr std::uint32_t width = 4800, height = 3200, band = 64, words = width / 32;
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows,
+    OpenQuery(context.Catalogue(), rows,
               "update JobList set JobListImageWidth = 4800, JobListImageHeight = 3200, JobListXResolution = 600, "
               "JobListYResolution = 600, JobListDataWidth = 4800 where JobListReference = " +
                   std::to_string(reference));
@@ -55,9 +57,8 @@ inline std::vector<std::string> WriteWebProof(int reference, const std::string& 
     master->Close();
 
     // 2. The overview, the tiles and the pages.
-    for (TTaskThread* task :
-         std::initializer_list<TTaskThread*>{new TPreviewThread(messages, StationContext(reference)),
-                                             new TTilingThread(messages, StationContext(reference))}) {
+    for (TTaskThread* task : std::initializer_list<TTaskThread*>{new TPreviewThread(messages, context),
+                                                                 new TTilingThread(messages, context)}) {
         struct TUntilDone final : TMessageHandler {
             bool Done = false;
             void HandleMessage(TTaskMessage message) override

@@ -7,8 +7,6 @@
 namespace tavrin {
 namespace {
 
-using testing::StationContext;
-
 using testing::FileBytes;
 using testing::WriteBytes;
 
@@ -54,7 +52,7 @@ TEST_F(DeleteTask, KeepsTheAnswersThenEmptiesAndRemovesTheRemoteFolderThenTheLoc
         Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (") +
             reference + ", 1)");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_DELETE_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
@@ -125,7 +123,7 @@ TEST_F(DeleteTask, EveryMasterOfTheJobGoesFinishedOrNotAndNoOtherName)
     for (const std::string& other : others)
         WriteBytes(output + other, "not this job's master");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     for (const std::string& master : masters)
         EXPECT_FALSE(std::filesystem::exists(output + JobID + master)) << master;
@@ -147,7 +145,7 @@ TEST_F(DeleteTask, WhatStaysLocallyIsNamedAndTheRestStillGoes)
     WriteBytes(output + JobID + "-0001.tif", "master 1");
     WriteBytes(output + JobID + "-0002.tif/stray.txt", "in the way");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     const std::string folderLine = "Could not delete " + output + JobID + ": Directory not empty";
     const std::string masterLine = "Could not delete " + output + JobID + "-0002.tif: Directory not empty";
     EXPECT_EQ(posted.LogStartingWith("Could not delete "),
@@ -178,9 +176,9 @@ TEST_F(DeleteTask, AHostThatCannotBeReachedLeavesEverythingInPlace)
         if (stopped)
             Server->Stop();
         else
-            StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+            Settings.Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
 
-        const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+        const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
         const std::string& reason = posted.Completions[0].FailureReason;
@@ -208,7 +206,7 @@ TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
     // Never there (nor "tavrin"): withdrawn already, and nothing is made.
     StartServer();
     UseServer();
-    auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_EQ(posted.LogStartingWith("The job's folder is not on the web server.").size(), 1u);
     for (const std::string& line : Commands())
@@ -221,7 +219,7 @@ TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
     WriteBytes(ServerRoot() / "tavrin" / JobID / "index.html", "page");
     StartServer({"--refuse-cwd-into", JobID});
     UseServer();
-    posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason,
@@ -236,7 +234,7 @@ TEST_F(DeleteTask, AFolderIsTakenForGoneOnlyWhenTheServerDoesNotListIt)
     std::filesystem::remove(ServerRoot() / "tavrin" / JobID / "index.html");
     StartServer({"--empty-listing-450"});
     UseServer();
-    posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_EQ(posted.LogStartingWith("Could not list the job's folder on the web server: 450 No files found.").size(),
               1u);
@@ -253,7 +251,7 @@ TEST_F(DeleteTask, AFolderStillThereAfterRMDFailsTheWithdrawal)
     StartServer({"--pretend-rmd"});
     UseServer();
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason, "The web server still has the job's folder after removing it");
@@ -288,7 +286,7 @@ TEST_F(DeleteTask, ARepliesFileThatCannotBeFetchedStopsTheDeletion)
         UseServer();
         ClearCommands();
 
-        const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+        const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
         EXPECT_EQ(posted.Completions[0].FailureReason, reason);
@@ -314,7 +312,7 @@ TEST_F(DeleteTask, AJobNeverSentIsDeletedHereOnly)
     WriteBytes(LocalJobFolder() + "index.html", "page");
     WriteBytes(Local("output/").string() + JobID + "-0001.tif", "master 1");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_TRUE(posted.LogStartingWith("Remote Path: ").empty());
@@ -333,7 +331,7 @@ TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFails
     AddJob(7, JobID);
     WriteBytes(LocalJobFolder() + "index.html", "page");
 
-    const auto posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_EQ(CommandCount("DELE index.html"), 1u);
     EXPECT_EQ(CommandCount("DELE print.html"), 1u);
     for (const std::string& line : Commands())
@@ -388,7 +386,7 @@ TEST_F(DeleteTask, AJobWithoutUniqueIDOrRowFailsAndDeletesNothingAnywhere)
     for (const auto& [id, reason] : cases) {
         Run("delete from JobList where JobListReference = 9");
         AddJob(9, id);
-        const auto posted = RunTask(new TDeleteThread(Messages, StationContext(9)));
+        const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(9)));
         EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{reason}) << id;
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
@@ -400,7 +398,7 @@ TEST_F(DeleteTask, AJobWithoutUniqueIDOrRowFailsAndDeletesNothingAnywhere)
     }
 
     // A job that does not exist: only the completion.
-    const auto missing = RunTask(new TDeleteThread(Messages, StationContext(99)));
+    const auto missing = RunTask(new TDeleteThread(Messages, TaskContext(99)));
     EXPECT_TRUE(missing.Log.empty());
     ASSERT_EQ(missing.Completions.size(), 1u);
     EXPECT_EQ(missing.Completions[0].FailureReason, "Job 99 is not in the catalogue.");

@@ -287,10 +287,11 @@ TEST_F(DeliveryCommands, PostQueueDeleteWithdrawsTheProofOrKeepsTheJobMarkedAndS
     WriteBytes(remote / "replies.jsonl", AnswerJson(answer) + "\n");
     WriteBytes(output + JobID + "/index.html", "<html></html>\n");
     WriteBytes(output + JobID + "-0001.tif", "master 1");
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
-    ExecuteStatement("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
-                     "\"Master, Preview, Web, Transfer\")");
-    CatalogueConnection.reset();
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
+    ExecuteStatement(catalogue, "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
+                                "\"Master, Preview, Web, Transfer\")");
+    catalogue.Close();
     const auto nothingDeleted = [&](const std::string& when) {
         EXPECT_EQ(FileBytes(remote / "index.html"), "<html></html>\n") << when;
         EXPECT_EQ(FileBytes(output + JobID + "/index.html"), "<html></html>\n") << when;
@@ -332,14 +333,14 @@ TEST_F(DeliveryCommands, PostQueueDeleteWithdrawsTheProofOrKeepsTheJobMarkedAndS
     EXPECT_FALSE(std::filesystem::exists(output + JobID));
     EXPECT_FALSE(std::filesystem::exists(output + JobID + "-0001.tif"));
     EXPECT_EQ(result.Output.find("7\tLeaflet"), std::string::npos) << result.Output;
-    OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
     TRecordSet rows;
-    OpenQuery(CatalogueConnection.get(), rows, "select * from AnswerList where AnswerListJobReference = 7");
+    OpenQuery(catalogue, rows, "select * from AnswerList where AnswerListJobReference = 7");
     ASSERT_FALSE(rows.Eof());
     EXPECT_EQ(FieldValue(rows, "AnswerListDecision"), "approve");
     CloseQuery(rows);
-    EXPECT_FALSE(StatementReturnsRows("select * from PostQueueList"));
-    CatalogueConnection.reset();
+    EXPECT_FALSE(StatementReturnsRows(catalogue, "select * from PostQueueList"));
+    catalogue.Close();
 }
 
 }  // namespace

@@ -21,10 +21,10 @@ using testing::WriteBytes;
 // A session with the station's settings as they are now, keeping what it reports.
 class TProbeSession {
 public:
-    TProbeSession()
-        : Session(StationSettings().Copy(), {[this](const std::string& line) { Lines.push_back(line); },
-                                             [this](const std::string& status) { Statuses.push_back(status); },
-                                             [this](int percent) { Percents.push_back(percent); }})
+    explicit TProbeSession(TSettingsRecord settings)
+        : Session(std::move(settings), {[this](const std::string& line) { Lines.push_back(line); },
+                                        [this](const std::string& status) { Statuses.push_back(status); },
+                                        [this](int percent) { Percents.push_back(percent); }})
     {
     }
 
@@ -62,7 +62,7 @@ TEST_F(FTPSession, LogsOnWithTheListedCommandsAndSetsKeepAlivesBeforeTheGreeting
     for (const bool keepAlives : {true, false}) {
         UseServer("", true, keepAlives);
         ClearCommands();
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         EXPECT_EQ(session.RootPath(), "/");
@@ -107,8 +107,8 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     for (const auto& c : cases) {
         StartServer({"--pwd-template", c.PwdTemplate});
         UseServer(c.InitialDirectory);
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
-        TProbeSession sessionProbe;
+        Settings.Update([&](TSettingsRecord& settings) { settings.FTPPassword = c.Password; });
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         const std::optional<std::string> failure = Raised([&] { session.Connect(); });
         EXPECT_EQ(!failure, c.Connects) << c.PwdTemplate << " " << failure.value_or("");
@@ -125,9 +125,8 @@ TEST_F(FTPSession, LogonFailuresLeaveTheReasonAndACloseSession)
     // Nobody listening: the reason comes from the socket.
     const int port = Server->Port();
     Server->Stop();
-    StationSettings().Update(
-        [&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
-    TProbeSession sessionProbe;
+    Settings.Update([&](TSettingsRecord& settings) { settings.FTPServer = "127.0.0.1:" + std::to_string(port); });
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     const std::optional<std::string> failure = Raised([&] { session.Connect(); });
     ASSERT_TRUE(failure);
@@ -139,7 +138,7 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     std::filesystem::create_directories(ServerRoot() / "www/tavrin/images");
     StartServer();
     UseServer();
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ASSERT_EQ(Raised([&] { session.ChangeDirectory("/www/tavrin/"); }), std::nullopt);
@@ -176,7 +175,7 @@ TEST_F(FTPSession, ChangeRemoteDirectoryGoesUpToTheCommonPartAndMakesWhatIsMissi
     // A server that reports a path that never holds the wanted one.
     StartServer({"--pwd-template", "/srv/site"});
     UseServer();
-    TProbeSession fixedProbe;
+    TProbeSession fixedProbe(Settings.Copy());
     TWebHostSession& fixed = fixedProbe.Session;
     ASSERT_EQ(Raised([&] { fixed.Connect(); }), std::nullopt);
     EXPECT_EQ(Raised([&] { fixed.ChangeDirectory("/srv/site/x/"); }),
@@ -196,7 +195,7 @@ TEST_F(FTPSession, SendsTextAsASCIIAndTheRestAsBinaryOverPASVOrPORTOnly)
     for (const bool passive : {true, false}) {
         UseServer("", passive);
         ClearCommands();
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         const std::string remote = passive ? "/passive/" : "/active/";
@@ -251,7 +250,7 @@ TEST_F(FTPSession, RetrieveReadsAFileIntoMemoryUpToItsLimitAndTellsAMissingOne)
     WriteBytes(ServerRoot() / "tavrin/J/empty.jsonl", "");
     for (const bool passive : {true, false}) {
         UseServer("", passive);
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         session.Client().Command("TYPE", "I", {200});
@@ -277,7 +276,7 @@ TEST_F(FTPSession, ARefusedStoreIsTriedThreeTimesWithAFreshLogonEachTime)
     StartServer({"--refuse-stor"});
     UseServer();
     WriteBytes(Local("output/J/index.html"), "<html></html>\n");
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
@@ -315,7 +314,7 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
         WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb.part", "half a file from a run that was killed");
         StartServer(c.ServerOptions);
         UseServer();
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
@@ -337,7 +336,7 @@ TEST_F(FTPSession, AFileIsStoredUnderItsUnfinishedNameAndRenamedWhenWhole)
     WriteBytes(ServerRoot() / "tavrin/J/tile0-0001.tdb", "the last round's tiles");
     StartServer({"--refuse-rnto-existing", "--refuse-dele", "tile0-0001.tdb"});
     UseServer();
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
@@ -377,7 +376,7 @@ TEST_F(FTPSession, AServerThatStoppedAnsweringIsNotWaitedForAgain)
         StartServer(c.ServerOptions);
         LoadSettingsFile("FTPReplyTimeout=1\n");
         UseServer();
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         if (c.LogsOn) {
             ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
@@ -403,7 +402,7 @@ TEST_F(FTPSession, AConnectionDroppedInTheMiddleOfAFileIsReconnectedAndTheFileAr
     UseServer();
     const std::string bytes = NoiseBytes(4000000, 3);
     WriteBytes(Local("output/J/tile1-0001.tdb"), bytes);
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);
@@ -420,7 +419,7 @@ TEST_F(FTPSession, ANameWithALineBreakIsNeverSent)
     StartServer();
     UseServer();
     WriteBytes(ServerRoot() / "keep.txt", "kept");
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ClearCommands();
@@ -458,7 +457,7 @@ TEST_F(FTPSession, AReplyThatDoesNotEndClosesTheSessionWithinItsBounds)
         StartServer(c.Options);
         LoadSettingsFile("FTPReplyTimeout=1\n");
         UseServer();
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         EXPECT_EQ(Raised([&] { session.Connect(); }), c.Error) << c.Name;
         // The server is not trusted any further: no session is left to it.
@@ -497,7 +496,7 @@ TEST_F(FTPSession, ADownloadOrListingThatDripsIsAbandonedAtItsDeadline)
          "The listing of /tavrin/K took longer than 2 s: timed out"},
     };
     for (const auto& c : cases) {
-        TProbeSession sessionProbe;
+        TProbeSession sessionProbe(Settings.Copy());
         TWebHostSession& session = sessionProbe.Session;
         ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
         received = 0;
@@ -534,7 +533,7 @@ TEST_F(FTPSession, DataConnectionsGoOnlyToTheHostOfTheControlConnection)
     for (const auto& [name, bytes] : files)
         WriteBytes(Local(std::string("output/J/") + name), bytes);
 
-    TProbeSession sessionProbe;
+    TProbeSession sessionProbe(Settings.Copy());
     TWebHostSession& session = sessionProbe.Session;
     ASSERT_EQ(Raised([&] { session.Connect(); }), std::nullopt);
     ASSERT_EQ(Raised([&] { session.ChangeDirectory("/tavrin/J/"); }), std::nullopt);

@@ -54,7 +54,7 @@ protected:
             "values (7, \"Master, Preview, Web, Transfer, Notify\", \"new\", \"3,7\")");
         Overview = "\x89PNG\r\n\x1a\n" + NoiseBytes(5000, 12) + "\r\n.\r\n";
         WriteBytes(OverviewPath(), Overview);
-        StationSettings().Update([](TSettingsRecord& settings) {
+        Settings.Update([](TSettingsRecord& settings) {
             settings.SMTPHost = "127.0.0.1";
             settings.AuthenticationRequired = true;
             settings.SMTPUsername = "mailer";
@@ -71,7 +71,7 @@ protected:
 
     void TearDown() override
     {
-        StationSettings().Assign(TSettingsRecord());
+        Settings.Assign(TSettingsRecord());
         DeliveryFixture::TearDown();
     }
 
@@ -94,10 +94,10 @@ protected:
         ClearCommands();
         MailServer = StartSMTPServer(Temporary, options);
         const std::string port = std::to_string(MailServer->Port());
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPPort = port; });
+        Settings.Update([&](TSettingsRecord& settings) { settings.SMTPPort = port; });
     }
 
-    TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, StationContext(7))); }
+    TPostedMessages RunNotify() { return RunTask(new TNotifyThread(Messages, TaskContext(7))); }
 
     // The SMTP reply time-out as a settings file of these lines gives it.
     void UseReplyTimeoutFromFile(const std::string& lines)
@@ -105,8 +105,7 @@ protected:
         Folder.Write("tavrin.ini", "[Main]\n" + lines);
         TSettingsRecord loaded;
         LoadSettings(loaded);
-        StationSettings().Update(
-            [&](TSettingsRecord& settings) { settings.SMTPReplyTimeout = loaded.SMTPReplyTimeout; });
+        Settings.Update([&](TSettingsRecord& settings) { settings.SMTPReplyTimeout = loaded.SMTPReplyTimeout; });
     }
 
     std::string OverviewPath() const { return OutputFolder() + JobID + "/overview-0001.png"; }
@@ -179,7 +178,7 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
           "RCPT TO:<bare@example.com>", "DATA", "QUIT"}},
     };
     // Neither Reply-To nor Cc: no such header and no RCPT for them.
-    StationSettings().Update([](TSettingsRecord& settings) {
+    Settings.Update([](TSettingsRecord& settings) {
         settings.ReplyEmail = "";
         settings.CC = "";
     });
@@ -188,8 +187,7 @@ TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(Temporary.Path() / "mail");
         StartMailServer(c.ServerOptions);
-        StationSettings().Update(
-            [&](TSettingsRecord& settings) { settings.AuthenticationRequired = c.Authentication; });
+        Settings.Update([&](TSettingsRecord& settings) { settings.AuthenticationRequired = c.Authentication; });
         const TPostedMessages posted = RunNotify();
 
         EXPECT_EQ(posted.TaskLog.front().first, "Sending email to Ann Archer <ann@example.com>, bare@example.com");
@@ -248,7 +246,7 @@ TEST_F(NotifyTask, AMessageTheServerDidNotAcceptIsLoggedAndFailsTheTask)
          "RCPT TO:<ann@example.com>|QUIT"},
         {"closed port", {}, "3", false, true, {"Connection refused*"}, ""},
     };
-    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
+    Settings.Update([](TSettingsRecord& settings) { settings.CC = ""; });
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(Temporary.Path() / "mail");
@@ -308,7 +306,7 @@ TEST_F(NotifyTask, WithoutRecipientsOrJobNothingIsSentAndTheTaskFails)
     // A job that is not catalogued has no link to send.
     Run("insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, QueueListRecipients) "
         "values (8, \"Notify\", \"new\", \"3\")");
-    const TPostedMessages posted = RunTask(new TNotifyThread(Messages, StationContext(8)));
+    const TPostedMessages posted = RunTask(new TNotifyThread(Messages, TaskContext(8)));
     EXPECT_TRUE(posted.Log.empty());
     EXPECT_TRUE(posted.TaskLog.empty());
     ASSERT_EQ(posted.Completions.size(), 1u);
@@ -361,7 +359,7 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
         for (const std::string& refusal : c.Refusals)
             options.insert(options.end(), {"--refuse-rcpt-to", refusal});
         StartMailServer(options);
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.CC = c.CC; });
+        Settings.Update([&](TSettingsRecord& settings) { settings.CC = c.CC; });
         const TPostedMessages posted = RunNotify();
 
         // Each refusal is a line with the address and the server's reply.
@@ -394,7 +392,7 @@ TEST_F(NotifyTask, AStoredAddressThatIsNoMailAddressIsSkippedWithALogLine)
 {
     Run("insert into AddressList (AddressListID, AddressListName, AddressListEmail) values "
         "(12, \"Old Row\", \"bob at example.com\"), (13, \"\", \"<x>@example.com\")");
-    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = "archive at example.com"; });
+    Settings.Update([](TSettingsRecord& settings) { settings.CC = "archive at example.com"; });
     SetRecipients("3,12,13");
     StartMailServer();
     TPostedMessages posted = RunNotify();
@@ -526,7 +524,7 @@ TEST_F(NotifyTask, OnlyTheNumbersOfTheRecipientsTextReachTheStatement)
 {
     // Pasted as it stands, the text would select every contact with an address.
     SetRecipients("3,7) or (1=1");
-    StationSettings().Update([](TSettingsRecord& settings) { settings.CC = ""; });
+    Settings.Update([](TSettingsRecord& settings) { settings.CC = ""; });
     StartMailServer();
     const TPostedMessages posted = RunNotify();
 
@@ -540,7 +538,7 @@ TEST_F(NotifyTask, TextFromOutsideNeverBreaksAHeaderOrACommandLine)
     SetJobName("Zoë's Brochure für Müller & Söhne\r\nBcc: evil@example.com");
     Run("update AddressList set AddressListName = \"Ann\r\nX-Injected: yes\", AddressListEmail = "
         "\"ann@example.com\r\n\" where AddressListID = 3");
-    StationSettings().Update([](TSettingsRecord& settings) {
+    Settings.Update([](TSettingsRecord& settings) {
         settings.FromEmailName = "Café Proofs";
         settings.ReplyEmail = "";
         settings.CC = "";
@@ -610,7 +608,7 @@ TEST_F(NotifyTask, MailOverSTARTTLSAndImplicitTLSArrivesWithThePinnedCertificate
         StartMailServer(options);
         std::filesystem::remove_all(Temporary.Path() / "mail");
         std::filesystem::create_directories(Temporary.Path() / "mail");
-        StationSettings().Update([&](TSettingsRecord& settings) {
+        Settings.Update([&](TSettingsRecord& settings) {
             settings.SMTPSecurity = c.Security;
             settings.SMTPServerFingerprint = certificate.Fingerprint;
         });
@@ -639,7 +637,7 @@ TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
             {"--tls-certificate", certificate.Certificate.string(), "--tls-key", certificate.Key.string(), option});
         std::filesystem::remove_all(Temporary.Path() / "mail");
         std::filesystem::create_directories(Temporary.Path() / "mail");
-        StationSettings().Update([&](TSettingsRecord& settings) {
+        Settings.Update([&](TSettingsRecord& settings) {
             settings.SMTPSecurity = security;
             settings.SMTPServerFingerprint = certificate.Fingerprint;
         });
@@ -649,14 +647,14 @@ TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
         EXPECT_EQ(posted.Log, (TLines{{notice, -1}}));
         EXPECT_EQ(ReceivedMessages(Temporary).size(), 1u);
         // The connection test's box says so too.
-        const TConnectionTestReport report = TestSMTPConnection(StationSettings().Copy());
+        const TConnectionTestReport report = TestSMTPConnection(Settings.Copy());
         EXPECT_TRUE(report.Succeeded) << report.Outcome;
         EXPECT_NE(ReportText(report).find("\nThis certificate has expired: it is accepted because its fingerprint is "
                                           "pinned."),
                   std::string::npos)
             << ReportText(report);
 
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPServerFingerprint.clear(); });
+        Settings.Update([&](TSettingsRecord& settings) { settings.SMTPServerFingerprint.clear(); });
         posted = RunNotify();
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
@@ -672,7 +670,7 @@ TEST_F(NotifyTask, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
 TEST_F(NotifyTask, WithoutSTARTTLSOrATrustedCertificateNoAuthIsEverSent)
 {
     const TTestCertificate certificate = MakeTestCertificate(Temporary.Path());
-    StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "STARTTLS"; });
+    Settings.Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "STARTTLS"; });
     StartMailServer();
     TPostedMessages posted = RunNotify();
     ASSERT_EQ(posted.Completions.size(), 1u);
@@ -694,7 +692,7 @@ TEST_F(NotifyTask, WithoutSTARTTLSOrATrustedCertificateNoAuthIsEverSent)
     EXPECT_TRUE(ReceivedMessages(Temporary).empty());
 
     // A choice that is none of the three is refused before any connection.
-    StationSettings().Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "SSL"; });
+    Settings.Update([&](TSettingsRecord& settings) { settings.SMTPSecurity = "SSL"; });
     ClearCommands();
     posted = RunNotify();
     EXPECT_NE(posted.Completions[0].FailureReason.find("SMTP Security \"SSL\" is not None, STARTTLS or TLS"),

@@ -13,8 +13,6 @@
 namespace tavrin {
 namespace {
 
-using testing::StationContext;
-
 using testing::FileBytes;
 using testing::NoiseBytes;
 using testing::WriteBytes;
@@ -63,7 +61,7 @@ TEST_F(TransferTask, AFreshServerGetsTheSystemFolderTheJobFolderAndEverySharedFi
     const auto jobFiles = WriteJobFolder(FirstID);
     WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png"});
 
-    const auto posted = RunTask(new TTransferThread(Messages, StationContext(7)));
+    const auto posted = RunTask(new TTransferThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_EQ(posted.Completions[0].Number, WM_TRANSFER_DONE);
     EXPECT_EQ(posted.Completions[0].JobReference, 7u);
@@ -119,7 +117,7 @@ TEST_F(TransferTask, ASecondJobSendsOnlyItsOwnFilesAndTheSharedOnesTheServerLack
     WriteJobFolder(SecondID);
     WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg", "images/zoom-in.png", "images/new.png"});
 
-    const auto posted = RunTask(new TTransferThread(Messages, StationContext(8)));
+    const auto posted = RunTask(new TTransferThread(Messages, TaskContext(8)));
     const std::string images = ProgramFolder() + "images/";
     EXPECT_EQ(posted.LogStartingWith("Sending " + Local("output/").string()).size(), 12u);
     EXPECT_TRUE(posted.LogStartingWith("Sending " + ProgramFolder() + "scripts/").empty());
@@ -148,7 +146,7 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     StartServer();
     UseServer();
     // No job: only the completion, which fails.
-    auto posted = RunTask(new TTransferThread(Messages, StationContext(99)));
+    auto posted = RunTask(new TTransferThread(Messages, TaskContext(99)));
     EXPECT_TRUE(posted.Log.empty());
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
@@ -157,7 +155,7 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     // A job without a unique id would name the whole output folder: nothing is sent.
     AddJob(9, "");
     WriteBytes(Local("output/stray.tif"), "another job's master");
-    posted = RunTask(new TTransferThread(Messages, StationContext(9)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(9)));
     EXPECT_EQ(posted.LogTexts(), std::vector<std::string>{"Job 9 has no unique id; no files are sent."});
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
@@ -166,8 +164,8 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     // A logon that fails, and a job folder the server will not make.
     AddJob(10, FirstID);
     WriteJobFolder(FirstID);
-    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
-    posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    Settings.Update([](TSettingsRecord& settings) { settings.FTPPassword = "wrong"; });
+    posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     ASSERT_EQ(posted.Log.size(), 2u);
     EXPECT_EQ(posted.Log[1].first.rfind("Error sending files. 530 ", 0), 0u) << posted.Log[1].first;
     EXPECT_EQ(posted.Log[1].second, 100);
@@ -177,7 +175,7 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
 
     StartServer({"--refuse-mkd"});
     UseServer();
-    posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     ASSERT_EQ(posted.Log.size(), 3u);
     EXPECT_EQ(posted.Log[1].first, "Remote Path: /tavrin/" + std::string(FirstID) + "/");
     EXPECT_EQ(posted.Log[2], std::make_pair(std::string("Error sending files. 550 Folders cannot be made here."), 100));
@@ -185,14 +183,14 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     EXPECT_EQ(posted.Completions[0].FailureReason,
               "Could not reach the remote folder /tavrin/: 550 Folders cannot be made here.");
     std::filesystem::create_directories(ServerRoot() / "tavrin");
-    posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     EXPECT_EQ(posted.Completions[0].FailureReason, "Could not reach the remote folder /tavrin/" + std::string(FirstID) +
                                                        "/: 550 Folders cannot be made here.");
 
     // The job folder exists but the shared ones cannot be made: the job's files go, the task fails.
     std::filesystem::create_directories(ServerRoot() / "tavrin" / FirstID);
     WriteSharedFiles({"scripts/tavrin.js", "images/logo.jpg"});
-    posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     EXPECT_EQ(posted.LogStartingWith("Done sending ").size(), 12u);
     const std::string unreached =
         "Could not reach the remote folder /tavrin/scripts/: 550 Folders cannot be made here.";
@@ -205,7 +203,7 @@ TEST_F(TransferTask, EachFailureIsLoggedAndFailsTheTask)
     std::filesystem::remove_all(ServerRoot());
     StartServer({"--refuse-stor"});
     UseServer();
-    posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     const std::string refused = "550 Uploads are refused here.";
     EXPECT_EQ(posted.Log,
               (std::vector<std::pair<std::string, int>>{{"Local Path: " + Local("output/").string() + FirstID + "/", 0},
@@ -248,7 +246,7 @@ TEST_F(TransferTask, AFileThatCannotBeSentFailsTheTaskWhileTheOthersArrive)
         StartServer(c.ServerOptions);
         UseServer();
         ClearCommands();
-        const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+        const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
 
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
@@ -317,7 +315,7 @@ TEST_F(TransferTask, AServerThatStopsAnsweringFailsTheTaskWithTheStepThatTimedOu
         LoadSettingsFile("FTPReplyTimeout=1\nFTPStallTimeout=2\n");
         UseServer();
         ClearCommands();
-        const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+        const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
 
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
@@ -354,7 +352,7 @@ TEST_F(TransferTask, AStalledUploadIsAFailedAttemptAndTheNextOneSendsTheFile)
     StartServer({"--stall-after", "100000", "--stall-once"});
     LoadSettingsFile("FTPStallTimeout=1\n");
     UseServer();
-    const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
 
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
@@ -377,7 +375,7 @@ TEST_F(TransferTask, UnfinishedFilesOfAKilledRunAreNeverSent)
     WriteBytes(Local("images/zoom-in.png.part"), "half a picture");
     WriteBytes(Local("images/logo.jpg"), "logo");
 
-    const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_EQ(posted.LogStartingWith("Sending " + local).size(), 12u);
     EXPECT_EQ(DoneProgress(posted, local).back(), 92) << "the leftover counts for no file";
@@ -406,7 +404,7 @@ TEST_F(TransferTask, AJobWithASecretIsUploadedAndDeletedAtItsPrivateFolderAndALi
     const auto names = WriteJobFolder(FirstID);
     WriteJobFolder(SecondID);
 
-    auto posted = RunTask(new TTransferThread(Messages, StationContext(7)));
+    auto posted = RunTask(new TTransferThread(Messages, TaskContext(7)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     // The log shows which folder, not the key to it.
     EXPECT_EQ(
@@ -419,28 +417,28 @@ TEST_F(TransferTask, AJobWithASecretIsUploadedAndDeletedAtItsPrivateFolderAndALi
     for (const std::string& name : names)
         EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / remoteName / name)) << name;
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / FirstID));
-    posted = RunTask(new TTransferThread(Messages, StationContext(8)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(8)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_TRUE(std::filesystem::exists(ServerRoot() / "tavrin" / SecondID / "index.html"));
 
     TJobDetailRecord job;
-    LoadJobDetail(7, job);
-    StationSettings().Update([](TSettingsRecord& settings) { settings.WebRoot = "https://proofs.example.com/"; });
-    EXPECT_NE(NotifyMessageFor(job, "", StationSettings().Copy())
+    LoadJobDetail(Catalogue, 7, job);
+    Settings.Update([](TSettingsRecord& settings) { settings.WebRoot = "https://proofs.example.com/"; });
+    EXPECT_NE(NotifyMessageFor(job, "", Settings.Copy())
                   .PlainText.find("https://proofs.example.com/tavrin/" + remoteName + "/ to review"),
               std::string::npos);
 
-    posted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / remoteName));
-    posted = RunTask(new TDeleteThread(Messages, StationContext(8)));
+    posted = RunTask(new TDeleteThread(Messages, TaskContext(8)));
     EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
     EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "tavrin" / SecondID));
 
     AddJob(9, "20240314092653122", "00112233445566778899AABBCCDDEEFF");
     WriteJobFolder("20240314092653122");
     ClearCommands();
-    posted = RunTask(new TTransferThread(Messages, StationContext(9)));
+    posted = RunTask(new TTransferThread(Messages, TaskContext(9)));
     ASSERT_EQ(posted.Completions.size(), 1u);
     EXPECT_TRUE(posted.Completions[0].Failed);
     EXPECT_EQ(posted.Completions[0].FailureReason,
@@ -466,11 +464,11 @@ TEST_F(TransferTask, ASecurityChoiceOrFingerprintThatIsNoneFailsBeforeConnecting
         "fingerprint; nothing is sent",
     };
     for (std::size_t index = 0; index < std::size(settings); ++index) {
-        StationSettings().Update([&](TSettingsRecord& record) {
+        Settings.Update([&](TSettingsRecord& record) {
             record.FTPSecurity = settings[index].first;
             record.FTPServerFingerprint = settings[index].second;
         });
-        const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+        const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_TRUE(posted.Completions[0].Failed);
         EXPECT_EQ(posted.Completions[0].FailureReason, expected[index]);
@@ -488,7 +486,7 @@ TEST_F(TransferTask, AProofWithoutItsIndexPageIsRefusedBeforeConnecting)
     // A web task that was killed while writing the page leaves only its unfinished name.
     std::filesystem::rename(local + "index.html", local + "index.html.part");
 
-    const auto posted = RunTask(new TTransferThread(Messages, StationContext(10)));
+    const auto posted = RunTask(new TTransferThread(Messages, TaskContext(10)));
     const std::string refusal = "The web proof is not complete: " + local + "index.html is missing; no files are sent.";
     EXPECT_EQ(posted.Log, (std::vector<std::pair<std::string, int>>{{"Local Path: " + local, 0}, {refusal, 100}}));
     ASSERT_EQ(posted.Completions.size(), 1u);
@@ -513,7 +511,7 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemRaisingIt
     // Twice: the second time the folders exist and their MKD fails harmlessly.
     for (int round = 0; round < 2; ++round) {
         TStationLog log;
-        ASSERT_NO_THROW(TransferCommonFiles(StationSettings().Copy(), log));
+        ASSERT_NO_THROW(TransferCommonFiles(Settings.Copy(), log));
         std::vector<std::string> texts;
         for (const std::string& line : log.Lines())
             texts.push_back(line.substr(line.find("]: ") + 3));
@@ -537,7 +535,7 @@ TEST_F(TransferTask, CommonFilesAreSentInFullOverPORTAndAnErrorEndsThemRaisingIt
     UseServer("/www");
     TStationLog log;
     try {
-        TransferCommonFiles(StationSettings().Copy(), log);
+        TransferCommonFiles(Settings.Copy(), log);
         ADD_FAILURE() << "an unreachable folder did not raise";
     } catch (const std::runtime_error& error) {
         const std::string reason = error.what();

@@ -19,8 +19,6 @@
 namespace tavrin {
 namespace {
 
-using testing::StationContext;
-
 using testing::FileBytes;
 using testing::WriteBytes;
 
@@ -40,7 +38,7 @@ protected:
                                      "--folder", Temporary.Path().string(), "--port-file",
                                      (Temporary.Path() / "port").string()},
             Temporary.Path() / "port");
-        StationSettings().Update([&](TSettingsRecord& settings) {
+        Settings.Update([&](TSettingsRecord& settings) {
             settings.FTPServer = "127.0.0.1:" + std::to_string(Server->Port());
             settings.FTPUserName = "anonymous";
             settings.FTPPassword = "proofs@example.com";
@@ -60,7 +58,7 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
     // A sanitizer makes the render take minutes; the upload sees the same names and sizes.
     const auto names = testing::WriteWebProofStandIn(JobID);
 #else
-    const auto names = testing::WriteWebProof(7, JobID, Messages);
+    const auto names = testing::WriteWebProof(TaskContext(7), JobID, Messages);
     // The stand-in the sanitizer builds upload is still a proof's names and sizes.
     ASSERT_EQ(names.size(), std::size(testing::WebProofFiles));
     for (const auto& file : testing::WebProofFiles) {
@@ -71,7 +69,7 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
     WriteBytes(Local("scripts/tavrin.js"), "function zoom() {}\n");
     WriteBytes(Local("images/logo.jpg"), testing::NoiseBytes(20000, 5));
 
-    const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
+    const auto sent = RunTask(new TTransferThread(Messages, TaskContext(7)));
     EXPECT_EQ(sent.Log.back(), std::make_pair(std::string("Done."), 100));
     EXPECT_TRUE(sent.LogStartingWith("Could not send ").empty());
     const auto remote = ServerRoot() / "www/tavrin";
@@ -81,7 +79,7 @@ TEST_F(VsftpdUpload, AProofArrivesByteForByteAndItsRemoteDeletionLeavesNoJobFold
     EXPECT_EQ(FileBytes(remote / "scripts/tavrin.js"), FileBytes(Local("scripts/tavrin.js")));
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), FileBytes(Local("images/logo.jpg")));
 
-    const auto deleted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto deleted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_EQ(deleted.LogStartingWith("Done deleting /www/tavrin/" + std::string(JobID) + "//").size(), names.size());
     EXPECT_TRUE(deleted.LogStartingWith("Could not delete").empty());
     EXPECT_FALSE(std::filesystem::exists(remote / JobID));
@@ -113,7 +111,7 @@ protected:
         Server.reset();
         std::filesystem::remove(Temporary.Path() / "port");
         Server = std::make_unique<testing::TServerProcess>(command, Temporary.Path() / "port");
-        StationSettings().Update([&](TSettingsRecord& settings) {
+        Settings.Update([&](TSettingsRecord& settings) {
             settings.FTPServer = "127.0.0.1:" + std::to_string(Server->Port());
             settings.FTPUserName = "anonymous";
             settings.FTPPassword = "proofs@example.com";
@@ -162,7 +160,7 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     AddJob(7, JobID, secret);
     WriteSmallProof(JobID);
 
-    const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
+    const auto sent = RunTask(new TTransferThread(Messages, TaskContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
     const auto remote = ServerRoot() / "www/tavrin";
@@ -197,7 +195,7 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     });
     std::filesystem::remove(remote / "images/logo.jpg");
     TStationLog log;
-    EXPECT_NO_THROW(TransferCommonFiles(StationSettings().Copy(), log));
+    EXPECT_NO_THROW(TransferCommonFiles(Settings.Copy(), log));
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(FileBytes(remote / "images/logo.jpg"), FileBytes(Local("images/logo.jpg")));
 
@@ -209,14 +207,14 @@ TEST_F(VsftpdTLS, UploadDeletionAndCommonFilesTravelInTLSWithThePinnedFingerprin
     answer.Time = "2026-12-10T09:30:00Z";
     WriteBytes(remote / remoteName / "replies.jsonl", AnswerJson(answer) + "\n");
     AddJob(8, "20240314092653121");
-    const auto fetched = RunTask(new TAnswersThread(Messages, StationContext(0), {7, 8}));
+    const auto fetched = RunTask(new TAnswersThread(Messages, TaskContext(0), {7, 8}));
     ASSERT_EQ(fetched.Completions.size(), 1u);
     EXPECT_FALSE(fetched.Completions[0].Failed) << fetched.Completions[0].FailureReason;
     answer.Source = "web";
-    EXPECT_EQ(LoadProofAnswers(7), std::vector<TProofAnswer>{answer});
+    EXPECT_EQ(LoadProofAnswers(Catalogue, 7), std::vector<TProofAnswer>{answer});
     EXPECT_TRUE(Says(Conversation(), "RETR /www/tavrin/" + remoteName + "/replies.jsonl"));
 
-    const auto deleted = RunTask(new TDeleteThread(Messages, StationContext(7)));
+    const auto deleted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     EXPECT_FALSE(deleted.Completions[0].Failed) << deleted.Completions[0].FailureReason;
     EXPECT_FALSE(std::filesystem::exists(remote / remoteName));
     SetMessageBoxHook(nullptr);
@@ -251,8 +249,8 @@ TEST_F(VsftpdTLS, AnotherCertificateOrNoTLSAtAllFailsBeforeTheUserNameAndPasswor
         SCOPED_TRACE(c.Name);
         StartVsftpd(c.ServerTLS);
         std::filesystem::remove(Temporary.Path() / "vsftpd.log");
-        StationSettings().Update([&](TSettingsRecord& settings) { settings.FTPServerFingerprint = c.Pinned; });
-        const auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
+        Settings.Update([&](TSettingsRecord& settings) { settings.FTPServerFingerprint = c.Pinned; });
+        const auto sent = RunTask(new TTransferThread(Messages, TaskContext(7)));
         ASSERT_EQ(sent.Completions.size(), 1u);
         EXPECT_TRUE(sent.Completions[0].Failed);
         EXPECT_NE(sent.Completions[0].FailureReason.find(c.Reason), std::string::npos)
@@ -275,7 +273,7 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
     AddJob(7, JobID);
     WriteSmallProof(JobID);
 
-    auto sent = RunTask(new TTransferThread(Messages, StationContext(7)));
+    auto sent = RunTask(new TTransferThread(Messages, TaskContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_FALSE(sent.Completions[0].Failed) << sent.Completions[0].FailureReason;
     EXPECT_EQ(sent.LogStartingWith("The certificate of "),
@@ -284,7 +282,7 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
                                                          -1}}));
     EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / "index.html"), "<html>proof</html>\n");
     TStationLog log;
-    EXPECT_NO_THROW(TransferCommonFiles(StationSettings().Copy(), log));
+    EXPECT_NO_THROW(TransferCommonFiles(Settings.Copy(), log));
     ASSERT_FALSE(log.Lines().empty());
     EXPECT_NE(log.Lines().front().find("]: The certificate of 127.0.0.1 expired on 2020-02-01 00:00:00 UTC; "),
               std::string::npos)
@@ -292,8 +290,8 @@ TEST_F(VsftpdTLS, AnExpiredCertificateIsAcceptedByItsPinWithALogLine)
 
     std::filesystem::remove_all(ServerRoot() / "www/tavrin");
     std::filesystem::remove(Temporary.Path() / "vsftpd.log");
-    StationSettings().Update([](TSettingsRecord& settings) { settings.FTPServerFingerprint.clear(); });
-    sent = RunTask(new TTransferThread(Messages, StationContext(7)));
+    Settings.Update([](TSettingsRecord& settings) { settings.FTPServerFingerprint.clear(); });
+    sent = RunTask(new TTransferThread(Messages, TaskContext(7)));
     ASSERT_EQ(sent.Completions.size(), 1u);
     EXPECT_TRUE(sent.Completions[0].Failed);
     EXPECT_NE(sent.Completions[0].FailureReason.find("is not trusted ("), std::string::npos)

@@ -93,7 +93,10 @@ class StationWindow : public CatalogueFixture {
 protected:
     StationWindow() = default;
     // A window whose runner creates its tasks from kinds.
-    explicit StationWindow(TTaskKinds kinds) : Runner{Messages, Log, Dialogs, std::move(kinds), StationContext} {}
+    explicit StationWindow(TTaskKinds kinds)
+        : Runner{Messages, Log, Dialogs, std::move(kinds), ContextMaker(), Catalogue, Settings}
+    {
+    }
 
     void SetUp() override
     {
@@ -154,8 +157,8 @@ protected:
     TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
     TScriptedDialogs Dialogs;
     TQtMessageTarget Messages;
-    TQueueRunner Runner{Messages, Log, Dialogs, TTaskKinds{}, StationContext};
-    TStartupOperation Startup{Runner, Log, Dialogs};
+    TQueueRunner Runner{Messages, Log, Dialogs, TTaskKinds{}, ContextMaker(), Catalogue, Settings};
+    TStartupOperation Startup{Runner, Log, Dialogs, Settings, Catalogue};
     std::unique_ptr<TMainForm> Form;
 };
 

@@ -187,7 +187,7 @@ TEST_F(Configure, OkSavesTheNormalisedSettingsWithTheHintsTickThenStartsUpAgain)
     LoadSettings(saved);
     EXPECT_EQ(saved.WebRoot, "http://web.example.com/");
     EXPECT_TRUE(saved.ShowHint);
-    EXPECT_EQ(StationSettings().Copy().WebRoot, "http://web.example.com/");
+    EXPECT_EQ(Settings.Copy().WebRoot, "http://web.example.com/");
     // The start-up operation ran again and checked the configuration.
     EXPECT_EQ(Dialogs.Told, std::vector<std::string>{"Configuration Error: FTP Server requires configuration"});
 
@@ -198,9 +198,8 @@ TEST_F(Configure, OkSavesTheNormalisedSettingsWithTheHintsTickThenStartsUpAgain)
         dialog.reject();
     });
     Form->findChild<QAction*>("ConfigureItem")->trigger();
-    EXPECT_EQ(StationSettings().Copy().WebRoot, "http://web.example.com/");
-    EXPECT_EQ(StationSettings().Copy().ApprovalText, "terms.html");
-    StationSettings().Update([](TSettingsRecord& record) { record.ApprovalText = "approval.txt"; });
+    EXPECT_EQ(Settings.Copy().WebRoot, "http://web.example.com/");
+    EXPECT_EQ(Settings.Copy().ApprovalText, "terms.html");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ protected:
 
     TOffscreenApplication Application;
     TScriptedDialogs Dialogs;
-    std::unique_ptr<TContactDlg> Dialog = std::make_unique<TContactDlg>(nullptr, &Dialogs);
+    std::unique_ptr<TContactDlg> Dialog = std::make_unique<TContactDlg>(Catalogue, nullptr, &Dialogs);
 };
 
 TEST_F(ContactDialog, SavingAnAddressAgainInAnyCaseRenamesThatContact)

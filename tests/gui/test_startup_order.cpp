@@ -36,7 +36,7 @@ protected:
     }
 
     TQtOperatorDialogs Boxes;
-    TStartupOperation BoxStartup{Runner, Log, Boxes};
+    TStartupOperation BoxStartup{Runner, Log, Boxes, Settings, Catalogue};
 };
 
 TEST_F(StartupOrder, TheSplashComesFirstTheStartupsBoxClosesItAndTheWindowFollows)

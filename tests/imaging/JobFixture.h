@@ -104,7 +104,7 @@ protected:
         TSettingsRecord settings;
         settings.InputFolder = InputFolder;
         TJobTree tree;
-        BuildJobTree(tree, settings, Log);
+        BuildJobTree(Catalogue, tree, settings, Log);
     }
 
     // Starts the task made by the factory and collects its messages until
@@ -124,10 +124,10 @@ protected:
     // The pages the last task run said it worked on, in order.
     std::vector<int> PagesTold;
 
-    static std::string UniqueID(int reference)
+    std::string UniqueID(int reference)
     {
         TJobDetailRecord job;
-        LoadJobDetail(reference, job);
+        LoadJobDetail(Catalogue, reference, job);
         return job.UniqueID;
     }
 

@@ -211,7 +211,7 @@ protected:
     }
 
     // The catalogue's figures in the order they are read back.
-    static std::vector<std::string> StoredRows()
+    std::vector<std::string> StoredRows()
     {
         const std::string query = "select * from CoverageList order by CoverageListPageNumber, CoverageListID";
         std::vector<std::vector<std::string>> columns;
@@ -228,7 +228,7 @@ protected:
     std::string RunMaster()
     {
         return RunTaskThread([&](TMessageTarget& target) {
-                   return new TMasteringThread(target, MasteringContext(5, InputFolder));
+                   return new TMasteringThread(target, MasteringContext(Catalogue, 5, InputFolder));
                })
             .back()
             .Text;
@@ -236,7 +236,7 @@ protected:
 
     std::string RunWeb()
     {
-        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, StationContext(5)); })
+        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, TaskContext(5)); })
             .back()
             .Text;
     }
@@ -321,15 +321,15 @@ TEST_F(InkCoverageTask, TheProofCarriesTheDigestsOfThePlatesItWasMadeFrom)
     for (const TExpectedPlate& plate : ExpectedPlates())
         expected += std::to_string(plate.Page) + "\t" + plate.Name + "\t" + PlateFiles[{plate.Page, plate.Name}] + "\n";
     EXPECT_EQ(output, expected);
-    const std::string job = LoadJobFingerprint(5);
+    const std::string job = LoadJobFingerprint(Catalogue, 5);
     EXPECT_EQ(job.size(), 64u);
 
     // The same bytes give the same fingerprint; one changed plate another.
     ASSERT_EQ(RunMaster(), "done");
-    EXPECT_EQ(LoadJobFingerprint(5), job);
+    EXPECT_EQ(LoadJobFingerprint(Catalogue, 5), job);
     WriteJobPlate("y.pgb", 2, "Yellow", Pattern(Width, Height, [](int x, int) { return x % 3 == 0; }));
     ASSERT_EQ(RunMaster(), "done");
-    const std::string changed = LoadJobFingerprint(5);
+    const std::string changed = LoadJobFingerprint(Catalogue, 5);
     EXPECT_EQ(changed.size(), 64u);
     EXPECT_NE(changed, job);
 }

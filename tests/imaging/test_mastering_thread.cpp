@@ -44,12 +44,12 @@ protected:
     std::vector<TSeen> RunTask(std::uint32_t reference)
     {
         return RunTaskThread([&](TMessageTarget& target) {
-            return new TMasteringThread(target, MasteringContext(reference, InputFolder));
+            return new TMasteringThread(target, MasteringContext(Catalogue, reference, InputFolder));
         });
     }
 
     // The plate files of a page in PlateList order.
-    static std::vector<std::string> PagePlates(int page)
+    std::vector<std::string> PagePlates(int page)
     {
         return Column("select * from PlateList where PlateListPageNumber = " + std::to_string(page), "PlateListSource");
     }

@@ -57,21 +57,21 @@ protected:
         for (int page = 1; page <= pages; ++page)
             WritePlate("p" + std::to_string(page) + ".pgb", page, "BLACK", RandomBitmap(600, 400, page));
         Scan();
-        RunTaskThread(
-            [&](TMessageTarget& target) { return new TMasteringThread(target, MasteringContext(5, InputFolder)); });
+        RunTaskThread([&](TMessageTarget& target) {
+            return new TMasteringThread(target, MasteringContext(Catalogue, 5, InputFolder));
+        });
         JobFolder = OutputFolder() + UniqueID(5) + "/";
     }
 
     std::vector<TSeen> RunPreview(std::uint32_t reference)
     {
         return RunTaskThread(
-            [&](TMessageTarget& target) { return new TPreviewThread(target, StationContext(reference)); });
+            [&](TMessageTarget& target) { return new TPreviewThread(target, TaskContext(reference)); });
     }
 
     std::vector<TSeen> RunWeb(std::uint32_t reference)
     {
-        return RunTaskThread(
-            [&](TMessageTarget& target) { return new TTilingThread(target, StationContext(reference)); });
+        return RunTaskThread([&](TMessageTarget& target) { return new TTilingThread(target, TaskContext(reference)); });
     }
 
     std::string JobFolder;

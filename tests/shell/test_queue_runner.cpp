@@ -151,7 +151,7 @@ protected:
     TMessageQueue Messages;
     TStationLog Log{[] { return TLocalTime{2026, 12, 10, 9, 0, 0, 0}; }};
     TScriptedDialogs Dialogs;
-    TQueueRunner Runner{Messages, Log, Dialogs, ScriptedKinds(), StationContext};
+    TQueueRunner Runner{Messages, Log, Dialogs, ScriptedKinds(), ContextMaker(), Catalogue, Settings};
 };
 
 TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
@@ -543,7 +543,7 @@ TEST_F(QueueRunner, AFailedDeletionIsReportedOnceAndKeepsTheJobMarkedUntilOneSuc
     // The job stays, marked, also for a station started afresh.
     ASSERT_EQ(Runner.PostQueueRows().size(), 1u);
     EXPECT_EQ(Runner.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");
-    TQueueRunner restarted{Messages, Log, Dialogs, ScriptedKinds(), StationContext};
+    TQueueRunner restarted{Messages, Log, Dialogs, ScriptedKinds(), ContextMaker(), Catalogue, Settings};
     restarted.ReloadPostQueueList();
     ASSERT_EQ(restarted.PostQueueRows().size(), 1u);
     EXPECT_EQ(restarted.PostQueueRows()[0].Status, "Withdrawal failed: 530 Login incorrect.");

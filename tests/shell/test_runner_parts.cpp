@@ -73,8 +73,8 @@ protected:
     TRunnerObserver* Told = &Observer;
     TRunnerNotices Notices{Told};
     std::multiset<std::uint32_t> Deleting;
-    TQueueStore Store;
-    TQueueLists Lists{Store, Log, Dialogs, Notices, Deleting};
+    TQueueStore Store{Catalogue};
+    TQueueLists Lists{Store, Catalogue, Settings, Log, Dialogs, Notices, Deleting};
 };
 
 // The operator's selections stay on their jobs while the lists change

@@ -20,6 +20,7 @@ TEST(ConfigurationRules, ProfilesAreBrowsedFromTheFieldsFolderOrTheSystemFolder)
 TEST(ConfigurationRules, CancelKeepsOnlyTheApprovalTextAndOkSavesWithTheHintsTick)
 {
     TScratchProgramFolder folder;
+    TSharedSettings station;
     TSettingsRecord stored;
     stored.WebRoot = "http://stored.example.com/";
     SaveSettings(stored);
@@ -27,19 +28,18 @@ TEST(ConfigurationRules, CancelKeepsOnlyTheApprovalTextAndOkSavesWithTheHintsTic
     TSettingsRecord edited = stored;
     edited.WebRoot = "http://edited.example.com/";
     edited.ApprovalText = "terms.html";
-    KeepConfiguration(edited, false, true);
+    KeepConfiguration(station, edited, false, true);
     TSettingsRecord loaded;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.WebRoot, "http://stored.example.com/");
     EXPECT_FALSE(loaded.ShowHint);
-    EXPECT_EQ(StationSettings().Copy().ApprovalText, "terms.html");
+    EXPECT_EQ(station.Copy().ApprovalText, "terms.html");
 
-    KeepConfiguration(edited, true, true);
+    KeepConfiguration(station, edited, true, true);
     LoadSettings(loaded);
     EXPECT_EQ(loaded.WebRoot, "http://edited.example.com/");
     EXPECT_TRUE(loaded.ShowHint);
     EXPECT_EQ(folder.Read("tavrin.ini").find("terms.html"), std::string::npos);
-    StationSettings().Update([](TSettingsRecord& record) { record.ApprovalText = "approval.txt"; });
 }
 
 class JobPreview : public CatalogueFixture {
@@ -59,7 +59,7 @@ protected:
 
 TEST_F(JobPreview, ThePageListIsRebuiltOnlyForAnotherJobAndMissingPicturesAreNotAvailable)
 {
-    TJobPreview preview;
+    TJobPreview preview(Catalogue);
     ASSERT_TRUE(preview.BeginDraw(12));
     EXPECT_EQ(preview.PageCount(), 3);
     const std::string web = OutputFolder() + "20261210090000000/";

@@ -38,12 +38,12 @@ protected:
     {
         CopyFromStation("tavrin.dbi");
         ASSERT_TRUE(PrepareCatalogue(CatalogueFilePath(), true));
-        OpenCatalogueConnection(CatalogueConnection, CatalogueFilePath());
+        TCatalogueConnection catalogue;
+        OpenCatalogueConnection(catalogue, CatalogueFilePath());
         for (const std::string& statement : statements) {
             TRecordSet rows;
-            OpenQuery(CatalogueConnection.get(), rows, statement);
+            OpenQuery(catalogue, rows, statement);
         }
-        CatalogueConnection.reset();
     }
 
     std::string Station;

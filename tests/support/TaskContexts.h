@@ -1,7 +1,6 @@
 #pragma once
 
-#include "base/catalogue/CatalogueAccess.h"
-#include "base/settings/SharedSettings.h"
+#include "base/settings/SettingsRecord.h"
 #include "base/tasking/TaskContext.h"
 
 #include <cstdint>
@@ -9,19 +8,14 @@
 
 namespace tavrin::testing {
 
-// The context a task of the station gets for the job: the station's settings now and its catalogue.
-inline TTaskContext StationContext(std::uint32_t jobReference)
+// The context of the Master task for the job, reading the page buffers in the
+// folder with the built-in profiles; the other settings as given.
+inline TTaskContext MasteringContext(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                     const std::string& inputFolder, TSettingsRecord settings = {})
 {
-    return {StationSettings().Copy(), *CatalogueConnection, jobReference};
-}
-
-// The same for the Master task, reading the page buffers in the folder with the built-in profiles.
-inline TTaskContext MasteringContext(std::uint32_t jobReference, const std::string& inputFolder)
-{
-    TSettingsRecord settings = StationSettings().Copy();
     settings.InputFolder = inputFolder;
     settings.ProfilesValid = false;
-    return {settings, *CatalogueConnection, jobReference};
+    return {settings, catalogue, jobReference};
 }
 
 }  // namespace tavrin::testing

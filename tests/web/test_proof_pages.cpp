@@ -224,7 +224,7 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     std::filesystem::last_write_time(master, std::filesystem::last_write_time(master) - std::chrono::hours(24 * 400));
     const TDateTime noMaster = DateTimeFromLocalTime({2001, 2, 3, 4, 5, 6, 0});
 
-    const THTMLJobRecord record = BuildHTMLJobRecord(job, settings, noMaster);
+    const THTMLJobRecord record = BuildHTMLJobRecord(Catalogue, job, settings, noMaster);
     EXPECT_EQ(record.Colors, (std::vector<std::string>{"CYAN", "Pantone 'Rubine'", "cyan", "BLACK"}));
     EXPECT_EQ(record.ReplyEmail, "shop@example.com");
     EXPECT_EQ(record.ReplyEmailName, "shop@example.com");
@@ -236,7 +236,7 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
         relative.ApprovalText = "approval-text.txt";
         const auto workingFolder = std::filesystem::current_path();
         std::filesystem::current_path("/");
-        const std::string approval = BuildHTMLJobRecord(job, relative, noMaster).ApprovalText;
+        const std::string approval = BuildHTMLJobRecord(Catalogue, job, relative, noMaster).ApprovalText;
         std::filesystem::current_path(workingFolder);
         EXPECT_EQ(approval, "I approve<br>Signed<br>");
     }
@@ -247,7 +247,7 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
               std::tie(expected.Year, expected.Month, expected.Day));
 
     const std::string jobFolder = OutputFolder() + job.UniqueID + PathDelimiter;
-    WriteJobProofPages(job, settings, jobFolder, noMaster);
+    WriteJobProofPages(Catalogue, job, settings, jobFolder, noMaster);
     std::ifstream in(jobFolder + "index.html", std::ios::binary);
     const auto lines = CRLFLines(std::string(std::istreambuf_iterator<char>(in), {}));
     EXPECT_EQ(Line(lines, 3), "<title>Tavrin Remote Proofing By Dranwick - Brochure</title>");
@@ -257,18 +257,18 @@ TEST_F(JobProofPagesTest, TheWebTaskCallFillsTheRecordFromCatalogueSettingsAndFi
     EXPECT_TRUE(std::filesystem::exists(jobFolder + "print.html"));
     // The tiles are read from the job's folder on the web host, which carries the secret.
     job.Secret = "00112233445566778899aabbccddeeff";
-    WriteJobProofPages(job, settings, jobFolder, noMaster);
+    WriteJobProofPages(Catalogue, job, settings, jobFolder, noMaster);
     std::ifstream secretPage(jobFolder + "index.html", std::ios::binary);
     EXPECT_EQ(Line(CRLFLines(std::string(std::istreambuf_iterator<char>(secretPage), {})), 60),
               "var datadirectory='20240102030405678-00112233445566778899aabbccddeeff/';");
 
     // Without a page 1 master the page carries the caller's date.
     std::filesystem::remove(master);
-    EXPECT_EQ(BuildHTMLJobRecord(job, settings, noMaster).CreationDate, noMaster);
+    EXPECT_EQ(BuildHTMLJobRecord(Catalogue, job, settings, noMaster).CreationDate, noMaster);
     // No reply address of its own: the sender's stands in; with one, its name goes with it.
     settings.ReplyEmail = "reply@example.com";
     settings.ReplyEmailName = "Reply desk";
-    const THTMLJobRecord replying = BuildHTMLJobRecord(job, settings, noMaster);
+    const THTMLJobRecord replying = BuildHTMLJobRecord(Catalogue, job, settings, noMaster);
     EXPECT_EQ(replying.ReplyEmail, "reply@example.com");
     EXPECT_EQ(replying.ReplyEmailName, "Reply desk");
 }
