@@ -19,6 +19,9 @@ namespace {
 // Which tasks fail, as (job reference, task index; -1 the deletion), and why.
 std::map<std::pair<std::uint32_t, int>, std::string> FailingTasks;
 
+// The web root of each chain task's context, in the order the tasks were made: "JOB TASK ROOT".
+std::vector<std::string> ChainTaskRoots;
+
 // A task that only says that it ran, and fails where the script says.
 class TScriptedTask final : public TTaskThread {
 public:
@@ -73,6 +76,8 @@ TTaskKinds ScriptedKinds()
     TTaskKinds kinds;
     for (int task = 0; task < TaskCount; ++task)
         kinds.Chain[static_cast<std::size_t>(task)] = [task](TMessageTarget& target, const TTaskContext& context) {
+            ChainTaskRoots.push_back(std::to_string(context.JobReference()) + " " +
+                                     TaskWords[static_cast<std::size_t>(task)] + " " + context.Settings().WebRoot);
             return std::make_unique<TScriptedTask>(target, context.JobReference(), task);
         };
     kinds.Deletion = [](TMessageTarget& target, const TTaskContext& context) {
@@ -98,7 +103,11 @@ protected:
     // The unique id of job n (0 to 9), 17 digits as the folder scan makes them.
     static std::string ID(int n) { return "2026121009000000" + std::to_string(n); }
 
-    QueueRunner() { FailingTasks.clear(); }
+    QueueRunner()
+    {
+        FailingTasks.clear();
+        ChainTaskRoots.clear();
+    }
     ~QueueRunner() override { FailingTasks.clear(); }
 
     void AddJob(int reference, const std::string& uniqueID, int pages)
@@ -211,6 +220,27 @@ TEST_F(QueueRunner, TheFirstTaskFollowsTheFilesThatExist)
         Run("delete * from QueueList");
         Runner.ReloadQueueList();
     }
+}
+
+// A settings change while a chain runs reaches the next chain, never a task
+// of the running one: a proof's pages and its upload always agree.
+TEST_F(QueueRunner, EveryTaskOfAChainWorksWithTheSettingsOfItsStart)
+{
+    AddJob(1, ID(1), 1);
+    AddJob(2, ID(2), 1);
+    Queue(1, "Master, Preview, Web");
+    Queue(2, "Master, Preview");
+    Settings.Update([](TSettingsRecord& settings) { settings.WebRoot = "http://before.example/"; });
+
+    Runner.Start();
+    ASSERT_EQ(ChainTaskRoots, std::vector<std::string>{"1 Master http://before.example/"});
+    Settings.Update([](TSettingsRecord& settings) { settings.WebRoot = "http://after.example/"; });
+    RunUntilIdle();
+
+    EXPECT_EQ(ChainTaskRoots,
+              (std::vector<std::string>{"1 Master http://before.example/", "1 Preview http://before.example/",
+                                        "1 Web http://before.example/", "2 Master http://after.example/",
+                                        "2 Preview http://after.example/"}));
 }
 
 TEST_F(QueueRunner, EveryStartAsksAboutMissingRecipientsAndNoLeavesTheQueueIdle)
