@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <exception>
+
 using namespace tavrin;
 
 int main(int argc, char* argv[])
@@ -46,7 +48,13 @@ int main(int argc, char* argv[])
     // about box and the address book) but shown only after the start-up.
     TMainForm mainForm(runner, station.Startup, log, dialogs);
     dialogs.Owner = &mainForm;
-    mainForm.SetCommonFilesTransfer([&] { TransferCommonFiles(station.Settings().Copy(), log); });
+    mainForm.SetCommonFilesTransfer([&] {
+        try {
+            TransferCommonFiles(station.Settings().Copy(), log);
+        } catch (const std::exception& error) {
+            dialogs.Tell("Error", error.what(), TDialogIcon::Error);
+        }
+    });
     TSplashForm splash;
     mainForm.StartUnderSplash(splash);
     const int status = QApplication::exec();
