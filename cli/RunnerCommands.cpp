@@ -1,5 +1,6 @@
 #include "cli/RunnerCommands.h"
 
+#include "base/catalogue/ProofRounds.h"
 #include "base/platform/WorkerThread.h"
 #include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
@@ -40,7 +41,8 @@ void PrintQueue(const TQueueRunner& runner)
     for (const TQueueRow& row : runner.QueueRows()) {
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << TerminalText(row.Caption) << "\t"
                   << TerminalText(row.Status) << "\t" << TerminalText(row.Tasks) << "\t"
-                  << "recipients: " << TerminalText(row.Recipients);
+                  << "recipients: " << TerminalText(row.Recipients) << "\t"
+                  << "round " << ProofRoundText(row.Round);
         if (!row.FailureReason.empty())
             std::cout << "\t"
                       << "reason: " << TerminalText(row.FailureReason);
@@ -53,7 +55,8 @@ void PrintPostQueue(const TQueueRunner& runner, bool withAnswers)
     for (const TPostQueueRow& row : runner.PostQueueRows()) {
         std::cout << row.JobReference << "\t" << TerminalText(row.Caption) << "\t" << TerminalText(row.Status);
         if (withAnswers)
-            std::cout << "\t" << TerminalText(row.Tasks) << "\t" << TerminalText(row.AnswerStatus);
+            std::cout << "\t" << TerminalText(row.Tasks) << "\tround " << ProofRoundText(row.Round) << "\t"
+                      << TerminalText(row.AnswerStatus);
         std::cout << "\n";
     }
 }
@@ -146,14 +149,31 @@ int RunQueueList(TCliContext& context, const std::vector<std::string>& arguments
     return ExitDone;
 }
 
+// Without --round-of the job never becomes a later round, whatever its name:
+// scripts get what they ask for.
 int RunQueueAdd(TCliContext& context, const std::vector<std::string>& arguments)
 {
-    const auto reference = OnlyReference(arguments, "queue add REF");
+    constexpr const char* synopsis = "queue add REF [--round-of OLD]";
+    if (arguments.size() != 1 && (arguments.size() != 3 || arguments[1] != "--round-of"))
+        return Usage(synopsis);
+    const auto reference = ParseReference(arguments[0]);
     if (!reference)
+        return ExitUsage;
+    std::optional<std::uint32_t> earlier;
+    if (arguments.size() == 3 && !(earlier = ParseReference(arguments[2])))
         return ExitUsage;
     TCliStation& station = PreparedStation(context);
     if (!JobIsCatalogued(station, *reference))
         return ExitFailed;
+    if (earlier) {
+        // A refused link queues nothing: the operator meant the job as a later round.
+        try {
+            station.Runner.LinkRound(*reference, *earlier);
+        } catch (const EProofRoundError& refusal) {
+            std::cerr << "tavrin-cli: " << TerminalText(refusal.what()) << "\n";
+            return ExitFailed;
+        }
+    }
     station.Runner.DropJob(*reference);
     PrintQueue(station.Runner);
     return ExitDone;

@@ -254,7 +254,7 @@ void TMainForm::DropJob()
 {
     const std::optional<std::int32_t> job = PageBuffers->JobList->SelectedJobReference();
     if (job)
-        RunReportingErrors(this, [&] { Runner.DropJob(static_cast<std::uint32_t>(*job)); });
+        RunReportingErrors(this, [&] { Runner.DropJobAskingRound(static_cast<std::uint32_t>(*job)); });
 }
 
 void TMainForm::AddToQueue()

@@ -31,6 +31,7 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalog
                                        {"Name", 160},
                                        {"Pages", 40},
                                        {"Date", 100},
+                                       {"Round", 60},
                                        {"Status", 60},
                                        {"Answers", 110},
                                        {"Last answer", 130},
@@ -93,6 +94,7 @@ void TPostQueueTab::ShowPostQueue()
         item.setToolTip(PostNameColumn, QString::fromStdString(finished.Caption));
         item.setText(PostPagesColumn, QString::number(finished.PageCount));
         item.setText(PostDateColumn, QString::fromStdString(finished.CataloguedAt));
+        item.setText(PostRoundColumn, QString::fromStdString(ProofRoundText(finished.Round)));
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
         // A failed withdrawal's reason can be long: the column shows its beginning, the hint all of it.
         item.setToolTip(PostStatusColumn, QString::fromStdString(finished.Status));
@@ -101,8 +103,8 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostProofColumn, finished.ProofAddress.empty() ? QString("not transferred")
                                                                     : QString::fromStdString(finished.ProofAddress));
     });
-    FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostAnswersColumn,
-                                              PostLastAnswerColumn, PostProofColumn});
+    FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostRoundColumn,
+                                              PostAnswersColumn, PostLastAnswerColumn, PostProofColumn});
     FitNameColumn(*PostQueueListView, PostNameColumn, 160);
     FitNameColumn(*PostQueueListView, PostStatusColumn, 240);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());

@@ -21,6 +21,7 @@ enum TPostQueueColumn {
     PostNameColumn,
     PostPagesColumn,
     PostDateColumn,
+    PostRoundColumn,
     PostStatusColumn,
     PostAnswersColumn,
     PostLastAnswerColumn,

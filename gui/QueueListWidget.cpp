@@ -18,7 +18,7 @@ TQueueListWidget::TQueueListWidget(QWidget* parent) : QTreeWidget(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
-    setHeaderLabels({"Job", "Name", "Pages", "Date", "Status", "Tasks"});
+    setHeaderLabels({"Job", "Name", "Pages", "Date", "Round", "Status", "Tasks"});
     // Room for typical texts at the desktop's font until rows are shown; the
     // columns other than Name then follow their contents.
     const QFontMetrics metrics = fontMetrics();
@@ -27,6 +27,7 @@ TQueueListWidget::TQueueListWidget(QWidget* parent) : QTreeWidget(parent)
     setColumnWidth(QueueNameColumn, 160);
     setColumnWidth(QueuePagesColumn, metrics.horizontalAdvance("Pages") + padding);
     setColumnWidth(QueueDateColumn, metrics.horizontalAdvance("2026-12-10 09:26") + padding);
+    setColumnWidth(QueueRoundColumn, metrics.horizontalAdvance("2 of 00000") + padding);
     setColumnWidth(QueueStatusColumn, metrics.horizontalAdvance("Failed at Transfer") + padding);
     setColumnWidth(QueueTasksColumn,
                    metrics.horizontalAdvance(QString::fromStdString(TaskSetTexts[NotifyTask])) + padding);

@@ -10,6 +10,7 @@ enum TQueueColumn {
     QueueNameColumn,
     QueuePagesColumn,
     QueueDateColumn,
+    QueueRoundColumn,
     QueueStatusColumn,
     QueueTasksColumn
 };

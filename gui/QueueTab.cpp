@@ -138,14 +138,15 @@ void TQueueTab::ShowQueue()
         statusFont.setBold(running);
         item.setFont(QueueStatusColumn, statusFont);
         item.setText(QueueTasksColumn, QString::fromStdString(queued.Tasks));
+        item.setText(QueueRoundColumn, QString::fromStdString(ProofRoundText(queued.Round)));
         // A failed job says where in red, and why in the hint.
         const bool failed = IsFailedStatus(queued.Status);
         item.setForeground(QueueStatusColumn, failed ? QBrush(Qt::red) : QBrush());
         item.setToolTip(QueueStatusColumn, failed ? QString::fromStdString(queued.FailureReason) : QString());
         item.setCheckState(QueueJobColumn, queued.Checked ? Qt::Checked : Qt::Unchecked);
     });
-    FitColumnsToContents(*QueueListView,
-                         {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueStatusColumn, QueueTasksColumn});
+    FitColumnsToContents(*QueueListView, {QueueJobColumn, QueuePagesColumn, QueueDateColumn, QueueRoundColumn,
+                                          QueueStatusColumn, QueueTasksColumn});
     FitNameColumn(*QueueListView, QueueNameColumn, 160);
     ShowSelection();
 }

@@ -1,7 +1,9 @@
 #include "station/QueueLists.h"
 
 #include "base/catalogue/AnswerStatus.h"
+#include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofRounds.h"
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "base/tasking/TaskSets.h"
@@ -115,6 +117,30 @@ void TQueueLists::DropJob(std::uint32_t jobReference)
     for (std::size_t i = 0; i < Queue.size(); ++i)
         if (Queue[i].JobReference == jobReference)
             SelectQueueRow(static_cast<int>(i));
+}
+
+void TQueueLists::DropJobAskingRound(std::uint32_t jobReference)
+{
+    const bool queued =
+        std::any_of(Queue.begin(), Queue.end(), [&](const TQueueRow& row) { return row.JobReference == jobReference; });
+    if (!queued && LoadProofRound(Catalogue, jobReference).EarlierReference == 0)
+        if (const std::optional<TEarlierRoundCandidate> earlier = LikelyEarlierRound(Catalogue, jobReference)) {
+            TJobDetailRecord job;
+            LoadJobDetail(Catalogue, static_cast<std::int32_t>(jobReference), job);
+            if (Dialogs.AskYesNo(ProofRoundCaption,
+                                 ProofRoundQuestion(jobReference, job.Name, earlier->Reference, earlier->NextNumber,
+                                                    earlier->SentAt),
+                                 TDialogIcon::Question))
+                LinkRound(jobReference, earlier->Reference);
+        }
+    DropJob(jobReference);
+}
+
+void TQueueLists::LinkRound(std::uint32_t later, std::uint32_t earlier)
+{
+    LinkProofRound(Catalogue, later, earlier);
+    ReloadQueueList();
+    ReloadPostQueueList();
 }
 
 void TQueueLists::RemoveQueueRow()

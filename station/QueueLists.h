@@ -45,6 +45,13 @@ public:
     // equals its task set, or -1); give the selected row a task set level;
     // tick a row; add and remove recipients of the selected row.
     void DropJob(std::uint32_t jobReference);
+    // DropJob as the window does it: a job not yet queued and not yet a later
+    // round, with an earlier job of its name (LikelyEarlierRound), first
+    // makes the operator say whether it is that job's next round.
+    void DropJobAskingRound(std::uint32_t jobReference);
+    // Makes `later` the next round of `earlier` and shows both lists as they
+    // are; raises EProofRoundError with the reason when it cannot be.
+    void LinkRound(std::uint32_t later, std::uint32_t earlier);
     void RemoveQueueRow();
     int SelectQueueRow(int row);
     void ChooseTaskLevel(int level);

@@ -59,6 +59,8 @@ public:
     void ReloadPostQueueList() { Lists.ReloadPostQueueList(); }
     void ReloadRecipients() { Lists.ReloadRecipients(); }
     void DropJob(std::uint32_t jobReference) { Lists.DropJob(jobReference); }
+    void DropJobAskingRound(std::uint32_t jobReference) { Lists.DropJobAskingRound(jobReference); }
+    void LinkRound(std::uint32_t later, std::uint32_t earlier) { Lists.LinkRound(later, earlier); }
     void RemoveQueueRow() { Lists.RemoveQueueRow(); }
     int SelectQueueRow(int row) { return Lists.SelectQueueRow(row); }
     void ChooseTaskLevel(int level) { Lists.ChooseTaskLevel(level); }

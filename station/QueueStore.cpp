@@ -7,6 +7,7 @@
 #include "base/text/TextRules.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 namespace tavrin {
@@ -62,6 +63,14 @@ std::string WithdrawalFailedStatus(const std::string& reason)
     return "Withdrawal failed: " + reason;
 }
 
+std::string SentTimeText(const TLocalTime& moment)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", moment.Year, moment.Month, moment.Day,
+                  moment.Hour, moment.Minute, moment.Second);
+    return text;
+}
+
 std::string CataloguedAtText(const std::string& uniqueID)
 {
     if (!IsUniqueID(uniqueID))
@@ -99,7 +108,7 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
                       static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
                       FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
                       ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-                      CataloguedAtText(FieldValue(rows, "JobListUniqueID"))});
+                      CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows)});
     CloseQuery(rows);
     return queue;
 }
@@ -119,7 +128,7 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
             FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
             CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", "",
-            failure});
+            failure, ProofRoundOfRow(rows), FieldValue(rows, "PostQueueListSentTime")});
     }
     CloseQuery(rows);
     return postQueue;
@@ -189,6 +198,10 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
         else
             ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                                             " where PostQueueListJobReference = " + reference);
+        // What the question about a later round tells the operator.
+        ExecuteStatement(Catalogue,
+                         "update PostQueueList set PostQueueListSentTime = " + QuoteText(SentTimeText(Clock())) +
+                             " where PostQueueListJobReference = " + reference);
     });
     // Finished again, the job is a new proof: an earlier failed withdrawal no
     // longer tells of it. Apart from the move, which must never fail for it.

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "base/catalogue/ProofRounds.h"
+#include "base/platform/LocalClock.h"
+
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -23,6 +27,7 @@ struct TQueueRow {
     // What tells two jobs of one name apart: their pages and when they were catalogued.
     std::int32_t PageCount = 0;
     std::string CataloguedAt;
+    TProofRound Round;
 };
 
 struct TPostQueueRow {
@@ -43,6 +48,10 @@ struct TPostQueueRow {
     std::string LastAnswerTime;
     // Why the last deletion did not take the job away; empty when none failed.
     std::string WithdrawalFailure;
+    TProofRound Round;
+    // When the job entered the post queue: "2026-12-10 09:26:41"; empty for
+    // a job finished before the station kept it.
+    std::string SentTime;
 };
 
 // The post-queue status of a job whose deletion failed.
@@ -61,7 +70,11 @@ struct TRecipientRow {
 // errors.
 class TQueueStore {
 public:
-    explicit TQueueStore(TCatalogueConnection& catalogue) : Catalogue(catalogue) {}
+    // clock: what MoveToPostQueue keeps as the time the job was sent.
+    explicit TQueueStore(TCatalogueConnection& catalogue, TLocalClock clock = LocalNow)
+        : Catalogue(catalogue), Clock(std::move(clock))
+    {
+    }
 
     // The queue and the post queue joined with their jobs, in catalogue order.
     std::vector<TQueueRow> QueueRows() const;
@@ -79,8 +92,8 @@ public:
     void Remove(std::uint32_t jobReference);
     // The entry's status and the reason for it.
     void SetStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
-    // Moves the entry to the post queue with its task set, replacing an
-    // earlier post-queue entry of the job.
+    // Moves the entry to the post queue with its task set and the time,
+    // replacing an earlier post-queue entry of the job.
     void MoveToPostQueue(std::uint32_t jobReference);
     void RemoveFromPostQueue(std::uint32_t jobReference);
     // Keeps why the job's deletion failed, for the post queue to show until
@@ -101,7 +114,11 @@ public:
 
 private:
     TCatalogueConnection& Catalogue;
+    TLocalClock Clock;
 };
+
+// A moment as the post queue keeps it: "2026-12-10 09:26:41".
+std::string SentTimeText(const TLocalTime& moment);
 
 // When a job was catalogued, read from its unique id: "2026-12-10 09:26";
 // empty for a text that is not a unique id.

@@ -77,4 +77,13 @@ std::string FinishingText(const std::optional<TRunnerActivity>& chainTask, std::
     return {};
 }
 
+const std::string ProofRoundCaption = "Proof round";
+
+std::string ProofRoundQuestion(std::uint32_t jobReference, const std::string& jobName, std::uint32_t earlierReference,
+                               std::int32_t roundNumber, const std::string& sentAt)
+{
+    return "Is job " + std::to_string(jobReference) + " (" + jobName + ") round " + std::to_string(roundNumber) +
+           " of job " + std::to_string(earlierReference) + ", sent " + sentAt + "?";
+}
+
 }  // namespace tavrin

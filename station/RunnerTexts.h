@@ -28,6 +28,13 @@ extern const std::string DeletingStatus;
 extern const std::string NotifyWithoutRecipientsCaption;
 extern const std::string NotifyWithoutRecipientsQuestion;
 
+// The question the window asks when a job added to the queue may be the
+// next round of an earlier one: "Is job 105 (proof-job.ps) round 2 of job
+// 101, sent 2026-12-10 09:26?"
+extern const std::string ProofRoundCaption;
+std::string ProofRoundQuestion(std::uint32_t jobReference, const std::string& jobName, std::uint32_t earlierReference,
+                               std::int32_t roundNumber, const std::string& sentAt);
+
 // What the task chain is doing: which task of which job, on which page.
 struct TRunnerActivity {
     std::uint32_t JobReference = 0;

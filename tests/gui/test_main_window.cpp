@@ -189,7 +189,7 @@ TEST_F(MainWindow, QueueRowsTellJobsApartAndShowTheirWholeTaskSet)
     QStringList headers;
     for (int column = 0; column < QueueList->columnCount(); ++column)
         headers << QueueList->headerItem()->text(column);
-    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Tasks"}));
+    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Round", "Status", "Tasks"}));
 
     for (int row = 0; row < 3; ++row) {
         const QTreeWidgetItem* item = QueueList->topLevelItem(row);
@@ -355,7 +355,8 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
     QStringList headers;
     for (int column = 0; column < finished->columnCount(); ++column)
         headers << finished->headerItem()->text(column);
-    EXPECT_EQ(headers, QStringList({"Job", "Name", "Pages", "Date", "Status", "Answers", "Last answer", "Proof"}));
+    EXPECT_EQ(headers,
+              QStringList({"Job", "Name", "Pages", "Date", "Round", "Status", "Answers", "Last answer", "Proof"}));
 
     auto* tab = Form->findChild<TPostQueueTab*>();
     std::vector<QUrl> opened;
