@@ -121,9 +121,8 @@ void TQueueLists::DropJob(std::uint32_t jobReference)
 
 void TQueueLists::DropJobAskingRound(std::uint32_t jobReference)
 {
-    const bool queued =
-        std::any_of(Queue.begin(), Queue.end(), [&](const TQueueRow& row) { return row.JobReference == jobReference; });
-    if (!queued && LoadProofRound(Catalogue, jobReference).EarlierReference == 0)
+    // The catalogue, not the rows shown, says whether it is queued: the rows may be older.
+    if (!Store.IsQueued(jobReference) && LoadProofRound(Catalogue, jobReference).EarlierReference == 0)
         if (const std::optional<TEarlierRoundCandidate> earlier = LikelyEarlierRound(Catalogue, jobReference)) {
             TJobDetailRecord job;
             LoadJobDetail(Catalogue, static_cast<std::int32_t>(jobReference), job);

@@ -251,6 +251,11 @@ std::vector<TRecipientRow> TQueueStore::RecipientRows(const std::string& recipie
     return contacts;
 }
 
+bool TQueueStore::IsQueued(std::uint32_t jobReference) const
+{
+    return StatementReturnsRows(Catalogue, "select * from QueueList" + EntryCondition(jobReference));
+}
+
 std::string TQueueStore::FinishedTaskSet(std::uint32_t jobReference) const
 {
     return FirstFieldValue(Catalogue,

@@ -105,6 +105,8 @@ public:
     // The contacts of a recipients text that have an address.
     std::vector<TRecipientRow> RecipientRows(const std::string& recipients) const;
 
+    // Whether the job has a queue entry.
+    bool IsQueued(std::uint32_t jobReference) const;
     // The task set a finished job had; empty when it is not in the post queue.
     std::string FinishedTaskSet(std::uint32_t jobReference) const;
     // The job's unique id; empty when it is not catalogued.

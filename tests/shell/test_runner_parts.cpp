@@ -73,9 +73,63 @@ protected:
     TRunnerObserver* Told = &Observer;
     TRunnerNotices Notices{Told};
     std::multiset<std::uint32_t> Deleting;
-    TQueueStore Store{Catalogue};
+    // When the jobs the tests finish were sent.
+    TQueueStore Store{Catalogue, [] { return TLocalTime{2026, 12, 10, 10, 2, 13, 0}; }};
     TQueueLists Lists{Store, Catalogue, Settings, Log, Dialogs, Notices, Deleting};
 };
+
+// Adding a job in the window asks about the latest earlier job of its name
+// that was sent; Yes links them, No leaves a first proof. A queued job or a
+// later round is not asked about again, and adding without the window's
+// question (tavrin-cli) never links.
+TEST_F(QueueLists, AddingAJobOfAnEarlierSentJobsNameAsksWhetherItIsTheNextRound)
+{
+    for (const int job : {1, 2, 3})
+        Run("update JobList set JobListName = \"proof-job.ps\", JobListUniqueID = \"2026121009" + std::to_string(job) +
+            "0000000\" where JobListReference = " + std::to_string(job));
+    const auto rounds = [&] {
+        std::vector<std::string> shown;
+        for (const TQueueRow& row : Lists.QueueRows())
+            shown.push_back(std::to_string(row.JobReference) + ": " + ProofRoundText(row.Round));
+        return shown;
+    };
+    Lists.DropJobAskingRound(1);  // nothing earlier of its name
+    Lists.MoveToPostQueue(1);
+    EXPECT_TRUE(Dialogs.Asked.empty());
+    ASSERT_EQ(Lists.PostQueueRows().size(), 1u);
+    EXPECT_EQ(Lists.PostQueueRows()[0].SentTime, "2026-12-10 10:02:13");
+
+    const std::string question = "Proof round: Is job 2 (proof-job.ps) round 2 of job 1, sent 2026-12-10 10:02?";
+    Dialogs.Answers = {false};
+    Lists.DropJobAskingRound(2);
+    EXPECT_EQ(Dialogs.Asked, std::vector<std::string>{question});
+    EXPECT_EQ(rounds(), std::vector<std::string>{"2: 1"});
+    Lists.DropJobAskingRound(2);  // queued already
+    EXPECT_EQ(Dialogs.Asked.size(), 1u);
+
+    Lists.RemoveFromQueue(2);
+    Dialogs.Answers = {true};
+    Lists.DropJobAskingRound(2);
+    EXPECT_EQ(Dialogs.Asked, (std::vector<std::string>{question, question}));
+    EXPECT_EQ(rounds(), std::vector<std::string>{"2: 2 of 1"});
+
+    Lists.DropJob(3);
+    EXPECT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_EQ(rounds(), (std::vector<std::string>{"2: 2 of 1", "3: 1"}));
+
+    // Of two earlier sent jobs the latest is asked about, with the number after its own.
+    Lists.MoveToPostQueue(2);
+    Lists.RemoveFromQueue(3);
+    Dialogs.Answers = {true};
+    Lists.DropJobAskingRound(3);
+    EXPECT_EQ(Dialogs.Asked.back(), "Proof round: Is job 3 (proof-job.ps) round 3 of job 2, sent 2026-12-10 10:02?");
+    EXPECT_EQ(rounds(), std::vector<std::string>{"3: 3 of 2"});
+    Lists.RemoveFromQueue(3);
+    Lists.DropJobAskingRound(3);  // a later round already
+    EXPECT_EQ(Dialogs.Asked.size(), 3u);
+    ASSERT_EQ(Lists.PostQueueRows().size(), 2u);
+    EXPECT_EQ(ProofRoundText(Lists.PostQueueRows()[1].Round), "2 of 1");
+}
 
 // The operator's selections stay on their jobs while the lists change
 // under them: a job finishing above the selected row, a reload, a job

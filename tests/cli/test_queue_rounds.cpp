@@ -1,0 +1,88 @@
+#include "tests/support/CliRunner.h"
+#include "tests/support/ScratchStation.h"
+#include "tools/pgbwrite/PageBufferWriter.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+
+namespace tavrin {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Two rips of one job: 101 proofed and finished, 105 its correction.
+class QueueRounds : public testing::ScratchStation {
+protected:
+    void SetUp() override
+    {
+        ScratchStation::SetUp();
+        CopyFromStation("tavrin.dbi");
+        const std::filesystem::path pageBuffers = Folder.Path("pgb");
+        std::filesystem::create_directories(pageBuffers);
+        Folder.Write("tavrin.ini", "[Main]\nInputFolder=" + pageBuffers.string() + "\n");
+        for (const int job : {101, 105}) {
+            TPlateOptions options;
+            options.JobNumber = job;
+            options.JobName = std::to_string(job) + ".proof-job.ps";
+            options.ColorName = "BLACK";
+            options.Resolution = 300;
+            const TBitmap blank{32, 2, std::vector<std::uint8_t>(8, 0)};
+            WriteFileBytes((pageBuffers / (std::to_string(job) + "-1-Black.pgb")).string(),
+                           PageBufferBytes(PlateLayout(blank, options)));
+        }
+        const auto made =
+            testing::RunProgram("tavrin-cli", "tree then queue add 101 then queue tasks 101 Master then start");
+        ASSERT_EQ(made.ExitStatus, 0) << made.Output << made.Errors;
+    }
+};
+
+TEST_F(QueueRounds, RoundOfLinksExplicitlyAndAPlainAddNeverDoes)
+{
+    auto result = testing::RunProgram("tavrin-cli", "queue add 105");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("105\t[ ] proof-job.ps\tnew\t"));
+    EXPECT_THAT(result.Output, HasSubstr("\trecipients: \tround 1\n"));
+
+    result = testing::RunProgram("tavrin-cli", "queue add 105 --round-of 101 then postqueue list");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("\trecipients: \tround 2 of 101\n"));
+    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\tround 1\t"));
+    // The link is the catalogue's: a later run shows it.
+    EXPECT_THAT(testing::RunProgram("tavrin-cli", "queue list").Output, HasSubstr("\tround 2 of 101\n"));
+}
+
+TEST_F(QueueRounds, ALinkThatCannotBeIsRefusedAndQueuesNothing)
+{
+    struct TCase {
+        const char* Arguments;
+        int ExitStatus;
+        const char* Errors;
+    };
+    const TCase cases[] = {
+        {"queue add 105 --round-of 200", 1,
+         "tavrin-cli: no job 200 in the catalogue: it cannot be an earlier round of job 105\n"},
+        {"queue add 105 --round-of 105", 1, "tavrin-cli: job 105 cannot be a round of itself\n"},
+        {"queue add 300 --round-of 101", 1, "tavrin-cli: no job 300 in the catalogue (run tavrin-cli tree to scan)\n"},
+        {"queue add 105 --round-of", 2, "Usage: tavrin-cli queue add REF [--round-of OLD]\n"},
+        {"queue add 105 --round 101", 2, "Usage: tavrin-cli queue add REF [--round-of OLD]\n"},
+        {"queue add 105 --round-of x", 2, "tavrin-cli: \"x\" is not a job reference\n"},
+    };
+    for (const TCase& c : cases) {
+        const auto result = testing::RunProgram("tavrin-cli", c.Arguments);
+        EXPECT_EQ(result.ExitStatus, c.ExitStatus) << c.Arguments;
+        EXPECT_EQ(result.Errors, c.Errors) << c.Arguments;
+    }
+    EXPECT_THAT(testing::RunProgram("tavrin-cli", "queue list").Output, Not(HasSubstr("105\t")));
+
+    // 105 follows 101 once linked: 101 cannot follow 105 in turn.
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "queue add 105 --round-of 101").ExitStatus, 0);
+    const auto loop = testing::RunProgram("tavrin-cli", "queue add 101 --round-of 105");
+    EXPECT_EQ(loop.ExitStatus, 1);
+    EXPECT_EQ(loop.Errors, "tavrin-cli: job 105 is a later round of job 101 already: linking them would make a loop\n");
+    EXPECT_THAT(testing::RunProgram("tavrin-cli", "queue list").Output, Not(HasSubstr("101\t")));
+}
+
+}  // namespace
+}  // namespace tavrin
