@@ -6,6 +6,8 @@
 #include "gui/QueueListWidget.h"
 #include "tests/gui/StationWindowFixture.h"
 
+#include <gmock/gmock.h>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
@@ -281,6 +283,38 @@ TEST_F(MainWindow, RecipientsComeFromTheAddressBookAndAreStoredSortedAsText)
         QTest::keyClick(recipients, Qt::Key_Delete);
     }
     EXPECT_EQ(Column("select * from QueueList", "QueueListRecipients"), std::vector<std::string>{""});
+}
+
+// A corrected job ripped again under the name of a finished one: adding it
+// asks whether it is that job's next round, and both lists show the rounds.
+TEST_F(MainWindow, AddingAJobNamedAsAFinishedOneAsksWhetherItIsItsNextRound)
+{
+    Run("update JobList set JobListName = \"proof-job.ps\" where JobListReference in (7, 12)");
+    SelectNode(0);  // job 7
+    Click("AddToQueueBtn");
+    Dialogs.Answers = {true};  // notify nobody
+    Click("StartBtn");
+    ASSERT_EQ(QueuedJobs(), std::vector<std::string>{});
+    ASSERT_EQ(Dialogs.Asked.size(), 1u);
+
+    Dialogs.Answers = {true};
+    SelectNode(1);  // job 12
+    Click("AddToQueueBtn");
+    ASSERT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_THAT(Dialogs.Asked[1],
+                ::testing::MatchesRegex("Proof round: Is job 12 \\(proof-job\\.ps\\) round 2 of job 7, "
+                                        "sent [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\\?"));
+    ASSERT_EQ(QueueList->topLevelItemCount(), 1);
+    EXPECT_EQ(QueueList->topLevelItem(0)->text(QueueRoundColumn), "2 of 7");
+    auto* finished = Child<QTreeWidget>("PostQueueListView");
+    ASSERT_EQ(finished->topLevelItemCount(), 1);
+    EXPECT_EQ(finished->topLevelItem(0)->text(PostRoundColumn), "1");
+
+    // Job 30 bears another name: no question, a first proof.
+    SelectNode(2);
+    Click("AddToQueueBtn");
+    EXPECT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_EQ(QueueList->topLevelItem(1)->text(QueueRoundColumn), "1");
 }
 
 TEST_F(MainWindow, StartAsksAboutMissingRecipientsAndFinishedJobsCanBeBrowsed)
