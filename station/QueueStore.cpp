@@ -198,7 +198,10 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
         else
             ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                                             " where PostQueueListJobReference = " + reference);
-        // What the question about a later round tells the operator.
+    });
+    // When it was sent, for the question about a later round; apart from the
+    // move too (without it the question dates the job by its cataloguing).
+    QuietlyInTransaction(Catalogue, [&] {
         ExecuteStatement(Catalogue,
                          "update PostQueueList set PostQueueListSentTime = " + QuoteText(SentTimeText(Clock())) +
                              " where PostQueueListJobReference = " + reference);
