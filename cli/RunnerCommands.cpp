@@ -34,6 +34,15 @@ std::vector<std::string> TakeAnswer(TCliStation& station, const std::vector<std:
     return rest;
 }
 
+// A later round ends its row with "\tround 2 of 101"; a first proof's row
+// stays as it was before rounds, so that scripts reading the columns they
+// knew, from the left or from the right, read them still.
+void PrintLaterRound(const TProofRound& round)
+{
+    if (round.EarlierReference != 0)
+        std::cout << "\tround " << ProofRoundText(round);
+}
+
 // Names come from page buffers and reasons from servers: every field is
 // printed safe, so that none can change the terminal or forge a column or a row.
 void PrintQueue(const TQueueRunner& runner)
@@ -41,11 +50,11 @@ void PrintQueue(const TQueueRunner& runner)
     for (const TQueueRow& row : runner.QueueRows()) {
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << TerminalText(row.Caption) << "\t"
                   << TerminalText(row.Status) << "\t" << TerminalText(row.Tasks) << "\t"
-                  << "recipients: " << TerminalText(row.Recipients) << "\t"
-                  << "round " << ProofRoundText(row.Round);
+                  << "recipients: " << TerminalText(row.Recipients);
         if (!row.FailureReason.empty())
             std::cout << "\t"
                       << "reason: " << TerminalText(row.FailureReason);
+        PrintLaterRound(row.Round);
         std::cout << "\n";
     }
 }
@@ -55,8 +64,8 @@ void PrintPostQueue(const TQueueRunner& runner, bool withAnswers)
     for (const TPostQueueRow& row : runner.PostQueueRows()) {
         std::cout << row.JobReference << "\t" << TerminalText(row.Caption) << "\t" << TerminalText(row.Status);
         if (withAnswers)
-            std::cout << "\t" << TerminalText(row.Tasks) << "\tround " << ProofRoundText(row.Round) << "\t"
-                      << TerminalText(row.AnswerStatus);
+            std::cout << "\t" << TerminalText(row.Tasks) << "\t" << TerminalText(row.AnswerStatus);
+        PrintLaterRound(row.Round);
         std::cout << "\n";
     }
 }

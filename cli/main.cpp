@@ -33,7 +33,7 @@ const std::vector<TCliCommand>& Commands()
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
         {{"queue", "list"},
          "",
-         "the queue: reference, tick, name, status, task set, recipients, round",
+         "the queue: reference, tick, name, status, task set, recipients; a later proof round ends with its round",
          RunQueueList,
          TCliAccess::ReadsOnly},
         {{"queue", "add"},
@@ -48,7 +48,8 @@ const std::vector<TCliCommand>& Commands()
         {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
         {{"postqueue", "list"},
          "",
-         "the post queue: reference, name, status, task set, round, answers (Approved, Changes requested, Waiting)",
+         "the post queue: reference, name, status, task set, answers (Approved, Changes requested, Waiting); a later "
+         "proof round ends with its round",
          RunPostQueueList,
          TCliAccess::ReadsOnly},
         {{"postqueue", "delete"},

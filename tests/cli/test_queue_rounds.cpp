@@ -42,15 +42,19 @@ TEST_F(QueueRounds, RoundOfLinksExplicitlyAndAPlainAddNeverDoes)
 {
     auto result = testing::RunProgram("tavrin-cli", "queue add 105");
     ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
-    EXPECT_THAT(result.Output, HasSubstr("105\t[ ] proof-job.ps\tnew\t"));
-    EXPECT_THAT(result.Output, HasSubstr("\trecipients: \tround 1\n"));
+    // A first proof's row is as it was before rounds.
+    EXPECT_THAT(result.Output, HasSubstr("105\t[ ] proof-job.ps\tnew\tMaster, Preview, Web, Transfer, Notify\t"
+                                         "recipients: \n"));
 
-    result = testing::RunProgram("tavrin-cli", "queue add 105 --round-of 101 then postqueue list");
+    result = testing::RunProgram("tavrin-cli", "queue add 105 --round-of 101");
     ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
-    EXPECT_THAT(result.Output, HasSubstr("\trecipients: \tround 2 of 101\n"));
-    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\tround 1\t"));
-    // The link is the catalogue's: a later run shows it.
-    EXPECT_THAT(testing::RunProgram("tavrin-cli", "queue list").Output, HasSubstr("\tround 2 of 101\n"));
+    EXPECT_THAT(result.Output, HasSubstr("105\t[ ] proof-job.ps\tnew\tMaster, Preview, Web, Transfer, Notify\t"
+                                         "recipients: \tround 2 of 101\n"));
+    // The link is the catalogue's and goes with the job into the post queue.
+    result = testing::RunProgram("tavrin-cli", "queue tasks 105 Master then start then postqueue list");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\tWaiting\n"));
+    EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\tWaiting\tround 2 of 101\n"));
 }
 
 TEST_F(QueueRounds, ALinkThatCannotBeIsRefusedAndQueuesNothing)
