@@ -21,7 +21,10 @@ namespace tavrin {
 // significant bit, 1 where the plate is inked, bits past W zero.
 class TPlateRowDigests {
 public:
-    TPlateRowDigests(std::uint32_t width, std::uint32_t height, bool mirror, bool negate);
+    // indexBits: the plates to digest, one bit per index bit (a page seldom
+    // has all eight, and hashing costs time on a large page).
+    TPlateRowDigests(std::uint32_t width, std::uint32_t height, bool mirror, bool negate,
+                     std::uint8_t indexBits = 0xFF);
 
     // Adds lineCount lines of the eight plate planes (as TProofImage::WriteBand
     // takes them: lines of lineBytes bytes, in plane order).
@@ -29,7 +32,8 @@ public:
     // Adds lines no band reached: every plate absent.
     void AddAbsentLines(std::uint32_t lineCount);
 
-    // The digests by index bit; call once, after the last line.
+    // The digests by index bit, empty for a plate not digested; call once,
+    // after the last line.
     std::array<std::string, 8> Finish();
 
 private:
@@ -37,6 +41,7 @@ private:
 
     std::uint32_t Words;
     std::uint32_t LastWordMask;
+    std::uint8_t IndexBits;
     std::uint32_t InkedFlip;  // XORed onto a plate word: 1 bits where inked
     std::array<TSHA256Stream, 8> Streams;
     std::vector<std::uint8_t> Row;

@@ -151,7 +151,7 @@ void TProofImage::OpenWriter()
     SetColorMap();
     Strips = std::make_unique<TMasterStripWriter>(Handle, ImageWidth, ImageHeight, rowsPerStrip);
     LineBuffer.reset(new std::uint8_t[std::size_t(LineWords) * 32]);
-    Digests = std::make_unique<TPlateRowDigests>(ImageWidth, ImageHeight, MirrorLines, NegateBits);
+    Digests = std::make_unique<TPlateRowDigests>(ImageWidth, ImageHeight, MirrorLines, NegateBits, DigestedBits);
 }
 
 // The colour table's bytes as they are, widened to 16 bits without scaling.

@@ -94,6 +94,9 @@ public:
     // Writer: the pixels of the lines written so far (lines × Width).
     std::uint64_t PixelsWritten() const { return std::uint64_t(ComposedLines + AbsentLines) * ImageWidth; }
 
+    // Writer: the plates whose row digests are taken, one bit per index bit
+    // (all eight unless told); call before the first WriteBand.
+    void DigestPlates(std::uint8_t indexBits) { DigestedBits = indexBits; }
     // Writer, once Close has completed the master: the digest of each
     // plate's rows in it by index bit (see TPlateRowDigests); empty texts
     // before.
@@ -156,6 +159,7 @@ private:
     TPlaneBitCounts SetPlateBits{};  // of the composed lines
     std::unique_ptr<TPlateRowDigests> Digests;
     std::array<std::string, 8> RowDigests;
+    std::uint8_t DigestedBits = 0xFF;
     std::uint32_t ComposedLines = 0;
     std::uint32_t AbsentLines = 0;  // written by Close as a page without plates
     bool Broken = false;

@@ -116,16 +116,31 @@ void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::
         if (sameBits && std::memcmp(a, b, width) == 0)
             continue;
         bool rowChanged = false;
-        for (std::uint32_t x = 0; x < width; ++x) {
+        const auto comparePixel = [&](std::uint32_t x) {
             const unsigned d = (moved[a[x]] ^ b[x]) & mask;
             if (!d)
-                continue;
+                return;
             for (unsigned bit = 0; bit < 8; ++bit)
                 counts[bit] += (d >> bit) & 1u;
             left = std::min(left, x);
             right = std::max(right, x);
             rowChanged = true;
+        };
+        std::uint32_t x = 0;
+        if (sameBits) {
+            // Eight pixels at a time past the stretches where nothing changed.
+            const std::uint64_t wideMask = 0x0101010101010101ull * mask;
+            for (; x + 8 <= width; x += 8) {
+                std::uint64_t wa = 0, wb = 0;
+                std::memcpy(&wa, a + x, 8);
+                std::memcpy(&wb, b + x, 8);
+                if ((wa ^ wb) & wideMask)
+                    for (std::uint32_t k = 0; k < 8; ++k)
+                        comparePixel(x + k);
+            }
         }
+        for (; x < width; ++x)
+            comparePixel(x);
         if (rowChanged) {
             if (!any)
                 top = y;

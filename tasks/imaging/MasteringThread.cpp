@@ -320,6 +320,13 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
                             ColorValue(spot, 3));
     }
 
+    // Only the page's own plates are digested.
+    std::uint8_t digested = 0;
+    for (std::size_t plane = 0; plane < planes.size(); ++plane)
+        if (planes[plane])
+            digested = static_cast<std::uint8_t>(digested | (1u << PlaneIndexBit[plane]));
+    image->DigestPlates(digested);
+
     // Hashed before and after: a plate file rewritten while the master was made
     // would leave a proof of bytes no digest describes.
     const std::vector<TPlateFingerprint> fingerprints = plates.Fingerprints(page, InputFolder);
