@@ -106,48 +106,49 @@ void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::
     resultOfBit.fill(-1);
     for (const TCommonPlate& plate : common)
         resultOfBit[static_cast<std::size_t>(plate.NewBit)] = static_cast<int>(plate.Result);
-    std::array<std::uint64_t, 8> counts{};
     const std::uint32_t width = newRows.Width();
+    // The changed plate bits of each pixel of a row, and how often each
+    // combination of them occurred (four tallies, so that neighbouring
+    // pixels of one combination do not wait on each other's count).
+    std::vector<std::uint8_t> changed(width);
+    std::array<std::array<std::uint64_t, 256>, 4> tally{};
     std::uint32_t left = width, right = 0, top = 0, bottom = 0;
     bool any = false;
     for (std::uint32_t y = 0; y < newRows.Height(); ++y) {
         const std::uint8_t* a = oldRows.Row(y);
         const std::uint8_t* b = newRows.Row(y);
-        if (sameBits && std::memcmp(a, b, width) == 0)
-            continue;
-        bool rowChanged = false;
-        const auto comparePixel = [&](std::uint32_t x) {
-            const unsigned d = (moved[a[x]] ^ b[x]) & mask;
-            if (!d)
-                return;
-            for (unsigned bit = 0; bit < 8; ++bit)
-                counts[bit] += (d >> bit) & 1u;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            rowChanged = true;
-        };
-        std::uint32_t x = 0;
         if (sameBits) {
-            // Eight pixels at a time past the stretches where nothing changed.
-            const std::uint64_t wideMask = 0x0101010101010101ull * mask;
-            for (; x + 8 <= width; x += 8) {
-                std::uint64_t wa = 0, wb = 0;
-                std::memcpy(&wa, a + x, 8);
-                std::memcpy(&wb, b + x, 8);
-                if ((wa ^ wb) & wideMask)
-                    for (std::uint32_t k = 0; k < 8; ++k)
-                        comparePixel(x + k);
-            }
+            if (std::memcmp(a, b, width) == 0)
+                continue;
+            for (std::uint32_t x = 0; x < width; ++x)
+                changed[x] = static_cast<std::uint8_t>((a[x] ^ b[x]) & mask);
+        } else {
+            for (std::uint32_t x = 0; x < width; ++x)
+                changed[x] = static_cast<std::uint8_t>((moved[a[x]] ^ b[x]) & mask);
         }
-        for (; x < width; ++x)
-            comparePixel(x);
-        if (rowChanged) {
-            if (!any)
-                top = y;
-            bottom = y;
-            any = true;
-        }
+        std::uint32_t first = 0;
+        while (first < width && !changed[first])
+            ++first;
+        if (first == width)
+            continue;
+        std::uint32_t last = width - 1;
+        while (!changed[last])
+            --last;
+        for (std::uint32_t x = first; x <= last; ++x)
+            ++tally[x & 3][changed[x]];
+        left = std::min(left, first);
+        right = std::max(right, last);
+        if (!any)
+            top = y;
+        bottom = y;
+        any = true;
     }
+    std::array<std::uint64_t, 8> counts{};
+    for (unsigned combination = 1; combination < 256; ++combination)
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (combination & (1u << bit))
+                for (const auto& part : tally)
+                    counts[bit] += part[combination];
     for (std::size_t bit = 0; bit < counts.size(); ++bit)
         if (resultOfBit[bit] >= 0)
             result.Plates[static_cast<std::size_t>(resultOfBit[bit])].Pixels = counts[bit];
