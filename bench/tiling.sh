@@ -26,3 +26,10 @@ for page in "${bench_pages[@]}"; do
   "$build/bench/tiling_bench" run "$build/bench-data/tiling/master-$page.tif" 2400 "$repeats" 2>&1 |
     grep -v -e "assuming 8-bit palette" -e '^$'
 done
+# Comparing two rounds of a page against decoding both of their masters: the
+# master against itself, once as it is and once with every pixel looked at.
+for page in "${bench_pages[@]}"; do
+  echo "== compare ${page^^}"
+  "$build/bench/tiling_bench" compare "$build/bench-data/tiling/master-$page.tif" \
+    "$build/bench-data/tiling/master-$page.tif" "$repeats"
+done

@@ -23,6 +23,8 @@
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
+#include "engines/imaging/RoundCompare.h"
+#include "engines/imaging/StripReader.h"
 #include "engines/imaging/TileCutter.h"
 #include "tasks/imaging/MasteringThread.h"
 #include "tasks/imaging/PreviewThread.h"
@@ -293,6 +295,59 @@ int Compression(const std::string& master, int resolution)
 
 }  // namespace
 
+// Every strip of a master decoded on this thread, as a pass that needs the
+// pixels must at least do.
+void DecodeMaster(const std::string& path)
+{
+    auto image = TProofImage::CreateForRead(path);
+    const TMasterLayout layout = TMasterLayout::Read(image->Tiff());
+    TStripReader reader(image->Tiff(), layout, 0, layout.StripCount - 1, 0);
+    while (reader.Next()) {
+    }
+}
+
+// Two rounds' masters compared against decoding both, every plate bit named:
+// as they are (rows that did not change are passed over whole), and with the
+// newer round's plates on other bits, which makes every pixel be looked at.
+int CompareMasters(const std::string& older, const std::string& newer, int repeats)
+{
+    SetProcessIdlePriority();
+    SetCurrentThreadIdlePriority();
+    auto page = [](const std::string& path, int shift) {
+        auto image = TProofImage::CreateForRead(path);
+        TRoundPage round{1, path, image->Width(), image->Height(), 2400, 2400, {}};
+        for (int bit = 0; bit < 8; ++bit)
+            round.Plates.push_back({"plate " + std::to_string((bit + shift) % 8), bit, ""});
+        return round;
+    };
+    const TRoundPage oldPage = page(older, 0);
+    const std::array<TRoundPage, 2> newPages = {page(newer, 0), page(newer, 1)};
+    TTimes decode;
+    std::array<TTimes, 2> compare;
+    std::array<std::string, 2> lines;
+    for (int round = 0; round < repeats; ++round) {
+        auto start = Clock::now();
+        double processor = ProcessorSeconds(RUSAGE_SELF);
+        DecodeMaster(older);
+        DecodeMaster(newer);
+        decode.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+        for (std::size_t i = 0; i < newPages.size(); ++i) {
+            start = Clock::now();
+            processor = ProcessorSeconds(RUSAGE_SELF);
+            lines[i] = ComparisonLine(CompareRoundPages(&oldPage, &newPages[i]));
+            compare[i].Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+        }
+    }
+    std::printf("master %u x %u pixels\n", oldPage.Width, oldPage.Height);
+    std::printf("decoding both masters on one thread %.2f s (processor %.2f s)\n", decode.Wall, decode.Processor);
+    const char* names[] = {"as they are", "every pixel looked at"};
+    for (std::size_t i = 0; i < newPages.size(); ++i)
+        std::printf("compare, %s: %.2f s (processor %.2f s), ratio %.3f; %.80s\n", names[i], compare[i].Wall,
+                    compare[i].Processor, compare[i].Wall / decode.Wall, lines[i].c_str());
+    std::printf("peak memory %.1f MB\n", PeakMemoryMiB());
+    return 0;
+}
+
 int main(int argc, char* argv[])
 {
     const std::string mode = argc > 1 ? argv[1] : "";
@@ -306,6 +361,8 @@ int main(int argc, char* argv[])
                               argc > 5 ? argv[5] : "01234");
     if (mode == "chain" && argc >= 3)
         return Chain(std::filesystem::absolute(argv[2]).string() + "/", argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
+    if (mode == "compare" && argc >= 4)
+        return CompareMasters(argv[2], argv[3], argc > 4 ? std::max(1, std::atoi(argv[4])) : 1);
     if (mode == "compression" && argc == 4)
         return Compression(argv[2], std::atoi(argv[3]));
     if (mode == "ours" && argc >= 4)
@@ -316,6 +373,7 @@ int main(int argc, char* argv[])
                          "       tiling_bench ours MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
                          "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
                          "       tiling_bench compression MASTER.tif RESOLUTION\n"
+                         "       tiling_bench compare OLD.tif NEW.tif [REPEATS]\n"
                          "       tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]\n");
     return 2;
 }

@@ -4,6 +4,7 @@
 #include "base/text/TerminalText.h"
 #include "cli/CliContext.h"
 #include "cli/CliStation.h"
+#include "cli/CompareCommand.h"
 #include "cli/CoverageCommand.h"
 #include "cli/DeliveryCommands.h"
 #include "cli/RepliesCommand.h"
@@ -65,6 +66,11 @@ const std::vector<TCliCommand>& Commands()
          "REF",
          "the page buffers now against the plates the proof was made from (\"page 1 same\", exit 1 on a change)",
          RunVerify},
+        {{"compare"},
+         "OLD NEW",
+         "two proof rounds page by page and plate by plate (\"page 2 changed: BLACK 70 px; area 20,30 to 29,36\")",
+         RunCompare,
+         TCliAccess::ReadsOnly},
         {{"replies"},
          "[REF]",
          "fetch and print the customers' answers of a job, or of every post-queue job (\"page 1 approve by ...\")",

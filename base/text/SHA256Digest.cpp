@@ -56,4 +56,33 @@ std::string FileSHA256(const std::string& path)
     return HexDigest(context);
 }
 
+struct TSHA256Stream::TState {
+    sha256_ctx Context;
+};
+
+TSHA256Stream::TSHA256Stream() : State(std::make_unique<TState>())
+{
+    sha256_init(&State->Context);
+}
+
+TSHA256Stream::~TSHA256Stream() = default;
+TSHA256Stream::TSHA256Stream(TSHA256Stream&&) noexcept = default;
+TSHA256Stream& TSHA256Stream::operator=(TSHA256Stream&&) noexcept = default;
+
+void TSHA256Stream::Update(const std::uint8_t* bytes, std::size_t count)
+{
+    sha256_update(&State->Context, count, bytes);
+}
+
+void TSHA256Stream::Update(const std::string& text)
+{
+    Update(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+std::string TSHA256Stream::HexDigest()
+{
+    // sha256_digest starts the context again.
+    return tavrin::HexDigest(State->Context);
+}
+
 }  // namespace tavrin

@@ -4,6 +4,7 @@
 #include "engines/imaging/MasterCheck.h"
 #include "engines/imaging/MasterStripWriter.h"
 #include "engines/imaging/OverviewPass.h"
+#include "engines/imaging/PlateRowDigest.h"
 #include "engines/imaging/SpotColor.h"
 #include "engines/imaging/StripReader.h"
 #include "engines/imaging/TiffErrorHandler.h"
@@ -150,6 +151,7 @@ void TProofImage::OpenWriter()
     SetColorMap();
     Strips = std::make_unique<TMasterStripWriter>(Handle, ImageWidth, ImageHeight, rowsPerStrip);
     LineBuffer.reset(new std::uint8_t[std::size_t(LineWords) * 32]);
+    Digests = std::make_unique<TPlateRowDigests>(ImageWidth, ImageHeight, MirrorLines, NegateBits, DigestedBits);
 }
 
 // The colour table's bytes as they are, widened to 16 bits without scaling.
@@ -198,6 +200,7 @@ void TProofImage::WriteBand(std::uint32_t firstLine, std::uint32_t lineCount, co
         Strips->CommitLine();
         ++ComposedLines;
     }
+    Digests->AddLines(planes, lineCount, lineBytes);
 }
 
 std::array<std::uint64_t, 8> TProofImage::InkedPixels() const
@@ -238,11 +241,13 @@ bool TProofImage::Complete()
     if (Strips) {
         // Lines no band reached read as a page without plates.
         const std::uint8_t absent = NegateBits ? 0xFF : 0x00;
+        const std::uint32_t absentBefore = AbsentLines;
         while (Strips->LinesCommitted() < ImageHeight) {
             std::memset(Strips->NextLine(), absent, ImageWidth);
             Strips->CommitLine();
             ++AbsentLines;
         }
+        Digests->AddAbsentLines(AbsentLines - absentBefore);
         complete = Strips->Finish();
         if (!complete)
             Failure = "Cannot write " + PartPath + ": " + Strips->Error();
@@ -264,6 +269,8 @@ bool TProofImage::Complete()
             Failure = "Cannot rename " + PartPath + " to " + Path + ": " + error.message();
     }
     const bool named = complete && !error;
+    if (named && Digests)
+        RowDigests = Digests->Finish();
     if (!named)
         std::filesystem::remove(PartPath, error);
     PartPath.clear();

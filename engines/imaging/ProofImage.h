@@ -14,6 +14,7 @@ struct tiff;
 namespace tavrin {
 
 class TMasterStripWriter;
+class TPlateRowDigests;
 
 // One page of a job in colour: the master image, an 8-bit palette TIFF whose
 // pixels are plate combination indexes and whose colour map is the colour
@@ -93,6 +94,14 @@ public:
     // Writer: the pixels of the lines written so far (lines × Width).
     std::uint64_t PixelsWritten() const { return std::uint64_t(ComposedLines + AbsentLines) * ImageWidth; }
 
+    // Writer: the plates whose row digests are taken, one bit per index bit
+    // (all eight unless told); call before the first WriteBand.
+    void DigestPlates(std::uint8_t indexBits) { DigestedBits = indexBits; }
+    // Writer, once Close has completed the master: the digest of each
+    // plate's rows in it by index bit (see TPlateRowDigests); empty texts
+    // before.
+    const std::array<std::string, 8>& PlateRowDigests() const { return RowDigests; }
+
     // Reader only: told the percentage done by the picture operations.
     std::function<void(int percentage)> OnProgress;
 
@@ -148,6 +157,9 @@ private:
     std::unique_ptr<TMasterStripWriter> Strips;
     std::unique_ptr<std::uint8_t[]> LineBuffer;
     TPlaneBitCounts SetPlateBits{};  // of the composed lines
+    std::unique_ptr<TPlateRowDigests> Digests;
+    std::array<std::string, 8> RowDigests;
+    std::uint8_t DigestedBits = 0xFF;
     std::uint32_t ComposedLines = 0;
     std::uint32_t AbsentLines = 0;  // written by Close as a page without plates
     bool Broken = false;

@@ -458,12 +458,15 @@ bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord
         OpenQuery(catalogue, rows, "delete from CoverageList where not CoverageListJobReference in (" + list + ")");
         OpenQuery(catalogue, rows,
                   "delete from FingerprintList where not FingerprintListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows,
+                  "delete from PlateDigestList where not PlateDigestListJobReference in (" + list + ")");
         OpenQuery(catalogue, rows, "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(catalogue, rows, "delete * from JobList");
         OpenQuery(catalogue, rows, "delete * from PlateList");
         OpenQuery(catalogue, rows, "delete * from CoverageList");
         OpenQuery(catalogue, rows, "delete * from FingerprintList");
+        OpenQuery(catalogue, rows, "delete * from PlateDigestList");
         OpenQuery(catalogue, rows, "delete * from AnswerList");
     }
     CloseQuery(rows);

@@ -4,6 +4,7 @@
 #include "base/catalogue/InkCoverage.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/PlateDigest.h"
 #include "base/catalogue/ProofFingerprint.h"
 #include "base/pagebuffer/PGBObject.h"
 #include "base/tasking/RoundedPercent.h"
@@ -67,6 +68,20 @@ std::vector<TPlateCoverage> PageCoverage(const TProofImage& image, const std::ar
         plate.InkedPixels = inked[static_cast<std::size_t>(plate.IndexBit)];
         plate.PagePixels = image.PixelsWritten();
         plates.push_back(std::move(plate));
+    }
+    return plates;
+}
+
+// The row digests of a written master: one row per plate in it, in plane order.
+std::vector<TPlateDigest> PageDigests(const TProofImage& image, const std::array<TPGBObject*, 8>& planes, int page)
+{
+    std::vector<TPlateDigest> plates;
+    for (std::size_t plane = 0; plane < planes.size(); ++plane) {
+        if (!planes[plane])
+            continue;
+        const int bit = PlaneIndexBit[plane];
+        plates.push_back({page, planes[plane]->ColorName, bit, image.Width(), image.Height(), image.XResolution(),
+                          image.YResolution(), image.PlateRowDigests()[static_cast<std::size_t>(bit)]});
     }
     return plates;
 }
@@ -235,6 +250,7 @@ void TMasteringThread::Run()
             RemovePageOutput(job.UniqueID, page);
             RemovePageCoverage(Catalogue, JobReference(), page);
             RemovePageFingerprints(Catalogue, JobReference(), page);
+            RemovePageDigests(Catalogue, JobReference(), page);
         }
         FailWith(problems);
         return;
@@ -244,11 +260,13 @@ void TMasteringThread::Run()
     //    rewrite a plate: each page's set is read and checked again.
     RemoveCoverageBeyondPages(Catalogue, JobReference(), job.PageCount);
     RemoveFingerprintsBeyondPages(Catalogue, JobReference(), job.PageCount);
+    RemoveDigestsBeyondPages(Catalogue, JobReference(), job.PageCount);
     for (int page = 1; page <= job.PageCount; ++page) {
         PostPage(page);
         RemovePageOutput(job.UniqueID, page);
         RemovePageCoverage(Catalogue, JobReference(), page);
         RemovePageFingerprints(Catalogue, JobReference(), page);
+        RemovePageDigests(Catalogue, JobReference(), page);
         std::vector<TPagePlate> read;
         problems = PageProblems(page, job.PageCount, geometry, &read);
         if (!problems.empty()) {
@@ -302,6 +320,13 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
                             ColorValue(spot, 3));
     }
 
+    // Only the page's own plates are digested.
+    std::uint8_t digested = 0;
+    for (std::size_t plane = 0; plane < planes.size(); ++plane)
+        if (planes[plane])
+            digested = static_cast<std::uint8_t>(digested | (1u << PlaneIndexBit[plane]));
+    image->DigestPlates(digested);
+
     // Hashed before and after: a plate file rewritten while the master was made
     // would leave a proof of bytes no digest describes.
     const std::vector<TPlateFingerprint> fingerprints = plates.Fingerprints(page, InputFolder);
@@ -325,6 +350,7 @@ void TMasteringThread::MasterPage(const TJobDetailRecord& job, int page, TPagePl
                                          std::to_string(page) + " was mastered");
         ReplacePageCoverage(Catalogue, JobReference(), page, PageCoverage(*image, planes));
         ReplacePageFingerprints(Catalogue, JobReference(), page, fingerprints);
+        ReplacePageDigests(Catalogue, JobReference(), page, PageDigests(*image, planes, page));
     } catch (...) {
         // A master without its figures and digests would pass for one made before they were kept.
         std::filesystem::remove(path, ignored);

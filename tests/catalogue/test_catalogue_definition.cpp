@@ -168,6 +168,10 @@ TEST_F(CatalogueDefinition, ShippedFileDefinesEveryColumnAndASecondRunChangesNot
         {"CoverageList",
          {"CoverageListID", "CoverageListJobReference", "CoverageListPageNumber", "CoverageListPlateColor",
           "CoverageListIndexBit", "CoverageListInkedPixels", "CoverageListPagePixels"}},
+        {"PlateDigestList",
+         {"PlateDigestListID", "PlateDigestListJobReference", "PlateDigestListPageNumber", "PlateDigestListPlateColor",
+          "PlateDigestListIndexBit", "PlateDigestListWidth", "PlateDigestListHeight", "PlateDigestListXResolution",
+          "PlateDigestListYResolution", "PlateDigestListSHA256"}},
     };
     for (const auto& [table, names] : columns)
         for (const std::string& name : names)

@@ -139,6 +139,11 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
         Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber, "
                         "CoverageListPlateColor) values (") +
             reference + ", 1, \"CYAN\")");
+    // And the digests of its rows, which outlive the masters but not the job.
+    for (const char* reference : {"1", "2", "3"})
+        Run(std::string(
+                "insert into PlateDigestList (PlateDigestListJobReference, PlateDigestListPageNumber) values (") +
+            reference + ", 1)");
 
     // Job 1 is queued, job 2 processed; all files vanish but job 3's.
     Run("insert into QueueList (QueueListJobReference, QueueListTasks) values (1, \"Master\")");
@@ -153,6 +158,9 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     EXPECT_EQ(references, (std::vector<std::string>{"1", "2", "4"}));
     EXPECT_EQ(Column("select * from PlateList", "PlateListJobReference").size(), 3u);
     EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(Column("select * from PlateDigestList", "PlateDigestListJobReference"),
+              (std::vector<std::string>{"1", "2"}));
+    Run("insert into PlateDigestList (PlateDigestListJobReference, PlateDigestListPageNumber) values (4, 1)");
     Run("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (4, 1)");
 
     // Nothing queued, no page buffers at all: the tables are empty.
@@ -163,6 +171,7 @@ TEST_F(FolderScan, PruningSparesQueuedAndProcessedJobsAndOnlyAnEmptyFolderEmptie
     EXPECT_TRUE(Column("select * from JobList", "JobListReference").empty());
     EXPECT_TRUE(Column("select * from PlateList", "PlateListJobReference").empty());
     EXPECT_TRUE(Column("select * from CoverageList", "CoverageListJobReference").empty());
+    EXPECT_TRUE(Column("select * from PlateDigestList", "PlateDigestListJobReference").empty());
 }
 
 TEST_F(FolderScan, FoldersThatGiveNoReferenceDeleteNothing)

@@ -36,6 +36,16 @@ TEST(SHA256DigestTest, TextsAndFilesGiveTheStandardDigests)
     }
 }
 
+TEST(SHA256DigestTest, AStreamGivesTheDigestOfItsPiecesAndThenStartsAgain)
+{
+    TSHA256Stream stream;
+    stream.Update("a");
+    const std::string bc = "bc";
+    stream.Update(reinterpret_cast<const std::uint8_t*>(bc.data()), bc.size());
+    EXPECT_EQ(stream.HexDigest(), DigestOfABC);
+    EXPECT_EQ(stream.HexDigest(), DigestOfNothing);
+}
+
 // Expected values computed apart from this code (Python's hashlib over the
 // texts the definitions describe).
 TEST(ProofFingerprintTest, PageAndJobFingerprintsFollowTheirDefinition)

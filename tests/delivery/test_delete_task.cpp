@@ -51,6 +51,8 @@ TEST_F(DeleteTask, KeepsTheAnswersThenEmptiesAndRemovesTheRemoteFolderThenTheLoc
     for (const char* reference : {"7", "8"})
         Run(std::string("insert into CoverageList (CoverageListJobReference, CoverageListPageNumber) values (") +
             reference + ", 1)");
+    // The digests of its plates' rows stay: a later round is compared with them.
+    Run("insert into PlateDigestList (PlateDigestListJobReference, PlateDigestListPageNumber) values (7, 1)");
 
     const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(7)));
     ASSERT_EQ(posted.Completions.size(), 1u);
@@ -97,6 +99,7 @@ TEST_F(DeleteTask, KeepsTheAnswersThenEmptiesAndRemovesTheRemoteFolderThenTheLoc
     EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
     EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
     EXPECT_EQ(Column("select * from CoverageList", "CoverageListJobReference"), std::vector<std::string>{"8"});
+    EXPECT_EQ(Column("select * from PlateDigestList", "PlateDigestListJobReference"), std::vector<std::string>{"7"});
     EXPECT_EQ(posted.Log.back(), std::make_pair(std::string("Done."), 100));
     EXPECT_NE(std::find(posted.TaskLog.begin(), posted.TaskLog.end(), std::make_pair(std::string(), 100)),
               posted.TaskLog.end());

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+class TCatalogueConnection;
+
+// One plate of a round's page: its name, its bit in the master's palette
+// index and the digest of its rows (TPlateRowDigests).
+struct TRoundPlate {
+    std::string ColorName;
+    int IndexBit = 0;
+    std::string SHA256;
+};
+
+// One page of a round as mastering recorded it.
+struct TRoundPage {
+    int Page = 0;
+    std::string MasterPath;
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    std::uint32_t XResolution = 0;
+    std::uint32_t YResolution = 0;
+    std::vector<TRoundPlate> Plates;  // in index-bit order
+};
+
+struct TPlateDifference {
+    enum class TKind { Changed, New, Gone };
+    std::string ColorName;
+    TKind Kind = TKind::Changed;
+    std::uint64_t Pixels = 0;  // whose inked state differs; 0 when compared by digests
+};
+
+// What changed on one page between two rounds.
+struct TPageComparison {
+    enum class TState { Same, Changed, New, Removed };
+    int Page = 0;
+    TState State = TState::Same;
+    // Another size or resolution: the page is changed as a whole.
+    bool SizeChanged = false;
+    bool ResolutionChanged = false;
+    std::uint32_t OldWidth = 0, OldHeight = 0, NewWidth = 0, NewHeight = 0;
+    std::uint32_t OldXResolution = 0, OldYResolution = 0, NewXResolution = 0, NewYResolution = 0;
+    // The newer round's plates in index-bit order, then the plates gone
+    // from the earlier one in its index-bit order; only those that differ.
+    std::vector<TPlateDifference> Plates;
+    // Compared by the recorded digests because a master no longer exists:
+    // which plates changed is known, where is not.
+    bool ByDigests = false;
+    // The rectangle holding every changed pixel of a plate in both rounds,
+    // in master pixels, both corners inside; only when pixels were compared
+    // and some differ.
+    bool HasArea = false;
+    std::uint32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// Compares one page of two rounds; either may be null (the page is new or
+// removed). Pages of one size and resolution are compared pixel by pixel
+// from their masters, strip by strip, plates matched by name (without regard
+// to case); where either master no longer exists, by the plates' digests.
+// Raises std::runtime_error naming the master when one cannot be read.
+TPageComparison CompareRoundPages(const TRoundPage* older, const TRoundPage* newer);
+
+// The pages of a job as mastering recorded them, in page order, each with
+// its master's path. Raises std::runtime_error when the job is not catalogued
+// or a page has no digests (mastered before they were kept, or not at all).
+std::vector<TRoundPage> LoadRoundPages(TCatalogueConnection& catalogue, std::uint32_t jobReference);
+
+// Every page of either round, in page order.
+std::vector<TPageComparison> CompareRounds(TCatalogueConnection& catalogue, std::uint32_t olderJob,
+                                           std::uint32_t newerJob);
+
+// The line tavrin-cli compare prints for a page:
+//   page 1 same
+//   page 2 changed: BLACK 70 px, CYAN 3 px; area 20,30 to 29,36
+//   page 3 new / page 4 removed
+//   page 5 changed: size 600x400 to 620x400 (and/or: resolution 600x600 to 1200x1200 dpi)
+//   page 6 changed: SPOT ORANGE (new), BLACK (gone)
+// Compared by digests, plates carry no count, a changed plate gives "area
+// unknown", and "; by plate digests" ends the line:
+//   page 1 same; by plate digests
+//   page 2 changed: BLACK, CYAN; area unknown; by plate digests
+std::string ComparisonLine(const TPageComparison& page);
+
+}  // namespace tavrin
