@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/catalogue/RoundChanges.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,36 +27,6 @@ struct TRoundPage {
     std::uint32_t XResolution = 0;
     std::uint32_t YResolution = 0;
     std::vector<TRoundPlate> Plates;  // in index-bit order
-};
-
-struct TPlateDifference {
-    enum class TKind { Changed, New, Gone };
-    std::string ColorName;
-    TKind Kind = TKind::Changed;
-    std::uint64_t Pixels = 0;  // whose inked state differs; 0 when compared by digests
-};
-
-// What changed on one page between two rounds.
-struct TPageComparison {
-    enum class TState { Same, Changed, New, Removed };
-    int Page = 0;
-    TState State = TState::Same;
-    // Another size or resolution: the page is changed as a whole.
-    bool SizeChanged = false;
-    bool ResolutionChanged = false;
-    std::uint32_t OldWidth = 0, OldHeight = 0, NewWidth = 0, NewHeight = 0;
-    std::uint32_t OldXResolution = 0, OldYResolution = 0, NewXResolution = 0, NewYResolution = 0;
-    // The newer round's plates in index-bit order, then the plates gone
-    // from the earlier one in its index-bit order; only those that differ.
-    std::vector<TPlateDifference> Plates;
-    // Compared by the recorded digests because a master no longer exists:
-    // which plates changed is known, where is not.
-    bool ByDigests = false;
-    // The rectangle holding every changed pixel of a plate in both rounds,
-    // in master pixels, both corners inside; only when pixels were compared
-    // and some differ.
-    bool HasArea = false;
-    std::uint32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
 
 // Compares one page of two rounds; either may be null (the page is new or
