@@ -315,23 +315,29 @@ std::string MailboxHeaderText(const TMailbox& mailbox)
     return name + " <" + mailbox.Address + ">";
 }
 
-std::string NotifyPlainText(const std::string& link)
+std::string NotifyPlainText(const std::string& link, const std::string& roundLine)
 {
-    return JoinedLines(
-        {"An online rendering of this print job has been generated.", "Please visit " + link + " to review this job"});
+    std::vector<std::string> lines = {"An online rendering of this print job has been generated.",
+                                      "Please visit " + link + " to review this job"};
+    if (!roundLine.empty())
+        lines.push_back(roundLine);
+    return JoinedLines(lines);
 }
 
-std::string NotifyHTMLText(const std::string& link, const std::string& jobName)
+std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const std::string& roundLine)
 {
-    return JoinedLines({"<html><head></head><body>",
-                        "An online rendering of this print job has been generated.<br><br>",
-                        "Please visit <a href=\"" + link + "\">" + link + "</a> to review this job<br><br>",
-                        "<img src=\"CID:" + OverviewFileName + "\"><br>",
-                        "<i>&nbsp;Page 1 of " + HTMLEncoded(jobName) + "</i>", "</body></html>"});
+    std::vector<std::string> lines = {
+        "<html><head></head><body>", "An online rendering of this print job has been generated.<br><br>",
+        "Please visit <a href=\"" + link + "\">" + link + "</a> to review this job<br><br>"};
+    if (!roundLine.empty())
+        lines.push_back(HTMLEncoded(roundLine) + "<br><br>");
+    lines.insert(lines.end(), {"<img src=\"CID:" + OverviewFileName + "\"><br>",
+                               "<i>&nbsp;Page 1 of " + HTMLEncoded(jobName) + "</i>", "</body></html>"});
+    return JoinedLines(lines);
 }
 
 TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
-                                const TSettingsRecord& settings)
+                                const TSettingsRecord& settings, const std::optional<TMailRound>& round)
 {
     TNotifyMessage message;
     message.From = MailboxFromText(settings.FromEmailName, settings.FromEmail);
@@ -341,9 +347,12 @@ TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& 
         message.Cc = MailboxFromText(settings.CCName, settings.CC);
     const std::string jobName = AsUTF8(job.Name);
     message.Subject = WithoutControls("Remote Proofing information for " + jobName);
+    if (round)
+        message.Subject += " (round " + std::to_string(round->Number) + ")";
     const std::string link = JobWebAddress(settings.WebRoot, job.UniqueID, job.Secret);
-    message.PlainText = NotifyPlainText(link);
-    message.HTMLText = NotifyHTMLText(link, jobName);
+    const std::string roundLine = round ? round->Line : std::string();
+    message.PlainText = NotifyPlainText(link, roundLine);
+    message.HTMLText = NotifyHTMLText(link, jobName, roundLine);
     message.OverviewPath = jobFolder.empty() ? std::string() : jobFolder + OverviewFileName;
     return message;
 }

@@ -58,19 +58,28 @@ std::string MailboxHeaderText(const TMailbox& mailbox);
 // name) is shortened so that the line stays within 76.
 std::string EncodedWords(const std::string& text, std::size_t firstColumn = 0);
 
-// The plain-text part: two lines naming the link.
-std::string NotifyPlainText(const std::string& link);
+// What the mail of a later proof round says of it: the round's number at
+// the end of the subject, " (round 2)", and a line after the text (see
+// RoundMailLine.h).
+struct TMailRound {
+    std::int32_t Number = 2;
+    std::string Line;
+};
+
+// The plain-text part: two lines naming the link, and a later round's line.
+std::string NotifyPlainText(const std::string& link, const std::string& roundLine = {});
 
 // The HTML part: six lines with the link, the inline overview and the job's
-// name, HTML-encoded.
-std::string NotifyHTMLText(const std::string& link, const std::string& jobName);
+// name, HTML-encoded; a later round's line, HTML-encoded, follows the link's.
+std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const std::string& roundLine = {});
 
 // The message of a job, To left empty: From, Reply-To and Cc from the
 // settings (Reply-To and Cc only when their address is set), the subject,
 // the two texts with the job's link, and the overview of page 1 in the job
-// folder (empty folder: empty path).
+// folder (empty folder: empty path). A later round's message names it in
+// the subject and the texts; a first proof's has no word of rounds.
 TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
-                                const TSettingsRecord& settings);
+                                const TSettingsRecord& settings, const std::optional<TMailRound>& round = {});
 
 // The whole message as it follows "DATA": header lines, then multipart/mixed
 // holding multipart/alternative (text/plain, text/html, quoted-printable) and

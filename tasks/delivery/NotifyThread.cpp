@@ -1,8 +1,14 @@
 #include "tasks/delivery/NotifyThread.h"
 
+#include "base/catalogue/CarriedAnswers.h"
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/ProofFingerprint.h"
+#include "base/catalogue/ProofRounds.h"
+#include "base/catalogue/RoundChanges.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/MailAddress.h"
+#include "engines/delivery/RoundMailLine.h"
 #include "engines/delivery/SMTPClient.h"
 
 #include <Poco/Environment.h>
@@ -35,6 +41,28 @@ std::string OneLine(std::string text)
 {
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
+}
+
+// What the mail says of the job's round: nothing for a first proof; for a
+// later one the stored compare with the round it is linked to now and the
+// answers its unchanged pages keep, or only its number where that compare
+// was never made (the proof was not built again since the link).
+std::optional<TMailRound> MailRoundOf(TCatalogueConnection& catalogue, std::uint32_t jobReference)
+{
+    const TProofRound round = LoadProofRound(catalogue, jobReference);
+    if (round.EarlierReference == 0)
+        return std::nullopt;
+    const std::optional<TRoundChanges> changes = LoadRoundChanges(catalogue, jobReference);
+    if (!changes || changes->EarlierReference != round.EarlierReference)
+        return TMailRound{round.Number, RoundWithoutCompareLine(round.Number)};
+    TCarriedAnswers carried = LoadCarriedAnswers(catalogue, jobReference);
+    // A page the customer answered again in this round goes by that answer, as the status does.
+    TJobDetailRecord job;
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
+    for (const auto& [page, answer] : LatestPageAnswers(LoadProofAnswers(catalogue, jobReference), job.PageCount,
+                                                        LoadJobFingerprint(catalogue, jobReference)))
+        carried.erase(page);
+    return TMailRound{round.Number, RoundChangesLine(round.Number, round.Number - 1, changes->Pages, carried)};
 }
 
 }  // namespace
@@ -179,7 +207,8 @@ void TNotifyThread::Run()
         return;
     }
     const TSettingsRecord& settings = Context.Settings();
-    TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(Context.Catalogue(), reference), settings);
+    TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(Context.Catalogue(), reference), settings,
+                                              MailRoundOf(Context.Catalogue(), JobReference()));
 
     const std::string recipients = QueuedRecipients();
     if (recipients.empty()) {

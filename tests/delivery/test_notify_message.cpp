@@ -1,10 +1,12 @@
 #include "engines/delivery/NotifyMessage.h"
+#include "engines/delivery/RoundMailLine.h"
 #include "engines/delivery/SMTPClient.h"
 #include "tests/support/ScratchProgramFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 namespace tavrin {
 namespace {
@@ -124,6 +126,104 @@ TEST(NotifyMessage, LoginIsOfferedOnlyInAnAuthLine)
     };
     for (const auto& [reply, listed] : cases)
         EXPECT_EQ(ListsLoginMechanism(reply), listed) << reply;
+}
+
+// A round's pages by state and the answers its unchanged pages keep.
+struct TRoundCase {
+    const char* Expected;
+    std::int32_t Round;
+    std::vector<std::pair<int, TPageComparison::TState>> Pages;
+    std::vector<std::tuple<int, const char*, std::int32_t>> Carried;  // page, decision, round that answered
+};
+
+TEST(RoundMailLine, TellsWhatChangedAndWhatKeepsItsAnswer)
+{
+    using enum TPageComparison::TState;
+    const TRoundCase cases[] = {
+        {"Round 2: pages 2 and 3 changed since round 1; page 1 is unchanged and stays approved.",
+         2,
+         {{1, Same}, {2, Changed}, {3, Changed}},
+         {{1, "approve", 1}}},
+        {"Round 2: page 2 changed since round 1; page 1 is unchanged.", 2, {{1, Same}, {2, Changed}}, {}},
+        {"Round 3: pages 2, 3 and 5 changed since round 2; page 4 is new; page 6 was removed.",
+         3,
+         {{2, Changed}, {3, Changed}, {4, New}, {5, Changed}, {6, Removed}},
+         {}},
+        {"Round 2: page 2 changed since round 1; pages 5 and 6 are new; pages 7 and 8 were removed; pages 1 and 3 "
+         "are unchanged and stay approved; page 4 is unchanged although changes were requested in round 1.",
+         2,
+         {{1, Same}, {2, Changed}, {3, Same}, {4, Same}, {5, New}, {6, New}, {7, Removed}, {8, Removed}},
+         {{1, "approve", 1}, {3, "approve", 1}, {4, "changes", 1}}},
+        // Nothing to look at again: said so, never an empty clause.
+        {"Round 2: no page changed since round 1; pages 1 to 4 are unchanged.",
+         2,
+         {{1, Same}, {2, Same}, {3, Same}, {4, Same}},
+         {}},
+        {"Round 2: no page changed since round 1; page 3 is new; pages 1 and 2 are unchanged and stay approved.",
+         2,
+         {{1, Same}, {2, Same}, {3, New}},
+         {{1, "approve", 1}, {2, "approve", 1}}},
+        // Runs of three or more by their ends, in page order whatever the compare's order.
+        {"Round 2: pages 1 to 4, 6, 8 and 9 changed since round 1; page 5 is unchanged and stays approved; page 7 "
+         "is unchanged.",
+         2,
+         {{9, Changed},
+          {8, Changed},
+          {1, Changed},
+          {2, Changed},
+          {3, Changed},
+          {4, Changed},
+          {5, Same},
+          {6, Changed},
+          {7, Same}},
+         {{5, "approve", 1}}},
+        // Requests kept from two rounds back and from the last one are told apart.
+        {"Round 3: page 4 changed since round 2; pages 1 and 2 are unchanged although changes were requested in "
+         "round 1; page 3 is unchanged although changes were requested in round 2.",
+         3,
+         {{1, Same}, {2, Same}, {3, Same}, {4, Changed}},
+         {{1, "changes", 1}, {2, "changes", 1}, {3, "changes", 2}}},
+        // An answer never stays with a page whose plates changed.
+        {"Round 2: page 1 changed since round 1; page 2 is new.",
+         2,
+         {{1, Changed}, {2, New}},
+         {{1, "approve", 1}, {2, "approve", 1}}},
+    };
+    for (const TRoundCase& c : cases) {
+        std::vector<TPageComparison> pages;
+        for (const auto& [page, state] : c.Pages) {
+            TPageComparison comparison;
+            comparison.Page = page;
+            comparison.State = state;
+            pages.push_back(comparison);
+        }
+        TCarriedAnswers carried;
+        for (const auto& [page, decision, round] : c.Carried) {
+            TProofAnswer answer;
+            answer.Page = page;
+            answer.Decision = decision;
+            carried[page] = {answer, round};
+        }
+        EXPECT_EQ(RoundChangesLine(c.Round, c.Round - 1, pages, carried), c.Expected);
+    }
+    EXPECT_EQ(RoundWithoutCompareLine(2), "Round 2 of this job.");
+}
+
+TEST(RoundMailLine, ALaterRoundsMessageNamesItsRoundInTheSubjectAndAfterBothTexts)
+{
+    TJobDetailRecord job;
+    job.Name = "A&B";
+    job.UniqueID = "20261210090000000";
+    TSettingsRecord settings;
+    settings.WebRoot = "http://proofs.example.com/";
+    const TNotifyMessage first = NotifyMessageFor(job, "", settings);
+    const TNotifyMessage later = NotifyMessageFor(job, "", settings, TMailRound{2, "Round 2: page 1 <changed>."});
+    EXPECT_EQ(later.Subject, first.Subject + " (round 2)");
+    EXPECT_EQ(later.PlainText, first.PlainText + "\r\nRound 2: page 1 <changed>.");
+    const std::string linkLine = " to review this job<br><br>\r\n";
+    std::string html = first.HTMLText;
+    html.insert(html.find(linkLine) + linkLine.size(), "Round 2: page 1 &lt;changed&gt;.<br><br>\r\n");
+    EXPECT_EQ(later.HTMLText, html);
 }
 
 }  // namespace

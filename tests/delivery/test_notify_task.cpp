@@ -1,4 +1,6 @@
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/RoundChanges.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "engines/delivery/SMTPClient.h"
 #include "tasks/delivery/NotifyThread.h"
@@ -7,6 +9,7 @@
 #include "tests/delivery/TestCertificate.h"
 #include "tests/support/TaskContexts.h"
 
+#include <functional>
 #include <iostream>
 
 namespace tavrin::testing {
@@ -150,6 +153,71 @@ TEST_F(NotifyTask, SendsTheMessageToTheRecipientsWithAnAddress)
                                         "Header block: ASCII\n" +
                                             ExpectedParts("A&amp;B"));
     EXPECT_EQ(FileBytes(received[0].string() + ".part1"), Overview);
+}
+
+// Job 7 as round 2 of job 5, whose customer approved page 1: the mail
+// says what changed and what stays approved, from the compare stored with
+// the proof; without that compare, only which round it is.
+TEST_F(NotifyTask, ALaterRoundsMailSaysWhatChangedSinceTheEarlierRound)
+{
+    Run("insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) values (5, "
+        "\"20240301080000000\", \"A&B\", 3)");
+    Run("update JobList set JobListPageCount = 3, JobListRound = 2, JobListRoundOf = 5, JobListRoundOfUniqueID = "
+        "\"20240301080000000\" where JobListReference = 7");
+    TProofAnswer approval;
+    approval.Job = "20240301080000000";
+    approval.Page = 1;
+    approval.Decision = "approve";
+    approval.Name = "Zoe Lang";
+    approval.Time = "2024-03-02T09:00:00Z";
+    approval.Source = "web";
+    AddProofAnswers(Catalogue, 5, {approval});
+    std::vector<TPageComparison> pages(3);
+    for (int page = 1; page <= 3; ++page) {
+        pages[page - 1].Page = page;
+        pages[page - 1].State = page == 1 ? TPageComparison::TState::Same : TPageComparison::TState::Changed;
+    }
+    SaveRoundChanges(Catalogue, 7, 5, pages);
+    Settings.Update([](TSettingsRecord& settings) { settings.CC = ""; });
+
+    // The message as a first proof's, but for the subject's end and the line after each text.
+    const auto expected = [](const std::string& line) {
+        std::string parts = ExpectedParts("A&amp;B");
+        const std::string plainEnd = " to review this job\"\n";
+        parts.insert(parts.find(plainEnd) + plainEnd.size() - 2, "\\r\\n" + line);
+        const std::string htmlLink = " to review this job<br><br>\\r\\n";
+        parts.insert(parts.find(htmlLink) + htmlLink.size(), line + "<br><br>\\r\\n");
+        return "From: Proof Desk <proofs@example.com>\n"
+               "Reply-To: Customer Service <service@example.com>\n"
+               "To: Ann Archer <ann@example.com>\n"
+               "Subject: Remote Proofing information for A&B (round 2)\n"
+               "Header block: ASCII\n" +
+               parts;
+    };
+    struct TCase {
+        const char* Name;
+        std::function<void()> Prepare;
+        const char* Line;
+    };
+    const TCase cases[] = {
+        {"compare stored", [] {},
+         "Round 2: pages 2 and 3 changed since round 1; page 1 is unchanged and stays approved."},
+        // A compare with the job it was linked to before is no compare with this round's.
+        {"compare with another job", [&] { SaveRoundChanges(Catalogue, 7, 6, pages); }, "Round 2 of this job."},
+        {"no compare", [&] { RemoveRoundChanges(Catalogue, 7); }, "Round 2 of this job."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove_all(Temporary.Path() / "mail");
+        StartMailServer();
+        c.Prepare();
+        const TPostedMessages posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+        const auto received = ReceivedMessages(Temporary);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(MailSummary(received[0]), expected(c.Line));
+    }
 }
 
 TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
