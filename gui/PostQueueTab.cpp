@@ -7,20 +7,63 @@
 #include "gui/ListWidgets.h"
 #include "station/JobAnswers.h"
 #include "station/QueueRunner.h"
+#include "station/RoundComparison.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
+#include <memory>
+#include <optional>
+
 namespace tavrin {
+
+namespace {
+
+// What a compare made on its own thread left for the window.
+struct TCompareOutcome {
+    std::optional<TRoundComparisonLines> Comparison;
+    std::string Failure;
+};
+
+QString JoinedLines(const std::vector<std::string>& lines)
+{
+    QStringList joined;
+    for (const std::string& line : lines)
+        joined << QString::fromStdString(line);
+    return joined.join('\n');
+}
+
+// The parts of the compare dialog that change once a compare made now ends.
+struct TCompareDialogParts {
+    QLabel* Heading = nullptr;
+    QPlainTextEdit* Text = nullptr;
+    QProgressBar* Busy = nullptr;
+    QPushButton* Copy = nullptr;
+};
+
+void ShowComparisonLines(const TCompareDialogParts& parts, const TRoundComparisonLines& comparison)
+{
+    parts.Heading->setText(QString::fromStdString(RoundComparisonHeading(comparison)));
+    parts.Text->setPlainText(JoinedLines(comparison.Lines));
+    parts.Busy->hide();
+    parts.Copy->setEnabled(true);
+}
+
+}  // namespace
 
 TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalogue, TStationLog& log, QWidget* parent)
     : QWidget(parent), OpenUrl(&QDesktopServices::openUrl), Runner(runner), Catalogue(catalogue), Log(log)
@@ -84,6 +127,15 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalog
     layout->addWidget(controls);
 }
 
+TPostQueueTab::~TPostQueueTab()
+{
+    for (const QPointer<QThread>& thread : CompareThreads)
+        if (thread) {
+            thread->wait();
+            delete thread.data();
+        }
+}
+
 void TPostQueueTab::ShowPostQueue()
 {
     const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
@@ -122,7 +174,8 @@ void TPostQueueTab::ShowAnswers()
     RunReportingErrors(window(), [&] {
         const TJobAnswers answers = LoadJobAnswers(Catalogue, rows[static_cast<std::size_t>(row)].JobReference);
         QString text = QString::fromStdString(AnswerStateWord(answers.Summary.State));
-        if (answers.Answers.empty())
+        // A page unchanged since an earlier round may keep an answer before this round has any.
+        if (answers.Answers.empty() && answers.Carried.empty())
             text += ": no answers yet.";
         for (const std::string& line : AnswerLines(answers))
             text += "\n" + QString::fromStdString(line);
@@ -194,7 +247,98 @@ QMenu* TPostQueueTab::NewRowMenu(int row)
     open->setObjectName("OpenItem");
     copy->setEnabled(!address.isEmpty());
     open->setEnabled(!address.isEmpty());
+    if (row >= 0 && row < static_cast<int>(rows.size())) {
+        const TPostQueueRow& finished = rows[static_cast<std::size_t>(row)];
+        if (finished.Round.EarlierReference != 0) {
+            const std::uint32_t job = finished.JobReference;
+            QAction* compare = menu->addAction("Compare with round " + QString::number(finished.Round.Number - 1), this,
+                                               [this, job] { ShowRoundComparison(job); });
+            compare->setObjectName("CompareRoundItem");
+        }
+    }
     return menu;
+}
+
+QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
+{
+    std::optional<TRoundComparisonLines> stored, link;
+    const bool read = RunReportingErrors(window(), [&] {
+        stored = StoredRoundComparison(Catalogue, jobReference);
+        link = stored ? stored : EarlierRoundOf(Catalogue, jobReference);
+    });
+    if (!read || !link)
+        return nullptr;
+
+    auto* dialog = new QDialog(window());
+    dialog->setObjectName("RoundCompareDlg");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle("Compare with round " + QString::number(link->EarlierRound));
+    TCompareDialogParts parts;
+    parts.Heading = new QLabel(dialog);
+    parts.Heading->setObjectName("RoundCompareHeading");
+    parts.Heading->setWordWrap(true);
+    // Selectable, so that the operator can copy a line or all of them.
+    parts.Text = new QPlainTextEdit(dialog);
+    parts.Text->setObjectName("RoundCompareText");
+    parts.Text->setReadOnly(true);
+    parts.Text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    parts.Text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    parts.Busy = new QProgressBar(dialog);
+    parts.Busy->setObjectName("RoundCompareBusy");
+    parts.Busy->setRange(0, 0);  // no end known: the bar only shows that it works
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    parts.Copy = buttons->addButton("Copy", QDialogButtonBox::ActionRole);
+    parts.Copy->setObjectName("CopyCompareBtn");
+    const QPlainTextEdit* text = parts.Text;
+    connect(parts.Copy, &QPushButton::clicked, dialog,
+            [text] { QApplication::clipboard()->setText(text->toPlainText()); });
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(parts.Heading);
+    layout->addWidget(parts.Text, 1);
+    layout->addWidget(parts.Busy);
+    layout->addWidget(buttons);
+    dialog->resize(640, 320);
+
+    if (stored) {
+        ShowComparisonLines(parts, *stored);
+        dialog->show();
+        return dialog;
+    }
+
+    // Decoding both rounds' masters takes a while: the window stays live meanwhile.
+    const std::string pair =
+        "job " + std::to_string(jobReference) + " with job " + std::to_string(link->EarlierReference);
+    parts.Heading->setText(QString::fromStdString("Comparing " + pair + " from both rounds' masters..."));
+    parts.Copy->setEnabled(false);
+    auto outcome = std::make_shared<TCompareOutcome>();
+    TCatalogueConnection& catalogue = Catalogue;
+    QThread* worker = QThread::create([&catalogue, jobReference, outcome] {
+        try {
+            outcome->Comparison = ComputeRoundComparison(catalogue, jobReference);
+        } catch (const std::exception& error) {
+            outcome->Failure = error.what();
+        }
+    });
+    std::erase_if(CompareThreads, [](const QPointer<QThread>& thread) { return thread.isNull(); });
+    CompareThreads.emplace_back(worker);
+    // The log hears of a failure even when the dialog was closed before the end.
+    connect(worker, &QThread::finished, this, [this, outcome, pair] {
+        if (!outcome->Comparison)
+            Log.Log("Cannot compare " + pair + ": " + outcome->Failure);
+    });
+    connect(worker, &QThread::finished, dialog, [parts, outcome] {
+        if (outcome->Comparison) {
+            ShowComparisonLines(parts, *outcome->Comparison);
+            return;
+        }
+        parts.Heading->setText(QString::fromStdString("The rounds could not be compared: " + outcome->Failure));
+        parts.Busy->hide();
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::IdlePriority);
+    dialog->show();
+    return dialog;
 }
 
 void TPostQueueTab::ShowRowMenu(const QPoint& position)

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
+class QDialog;
 class QMenu;
 class QPlainTextEdit;
+class QThread;
 class QTreeWidget;
 
 namespace tavrin {
@@ -32,18 +37,29 @@ enum TPostQueueColumn {
 // what their customers answered, with Delete (the job's files, locally and
 // on the web server), Browse (its web page in the desktop's browser),
 // "Refresh answers" and "Add answer from mail..."; a row's menu copies or
-// opens its address. The selected job's answers show as plain text below.
+// opens its address, and for a later proof round compares it with the
+// round before. The selected job's answers show as plain text below.
 class TPostQueueTab final : public QWidget {
     Q_OBJECT
 public:
     // The answers shown come from the catalogue.
     TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalogue, TStationLog& log, QWidget* parent = nullptr);
+    // Waits for a compare still running: it reads the catalogue.
+    ~TPostQueueTab() override;
 
     void ShowPostQueue();
 
-    // The menu of a row ("Copy Link", "Open"), owned by the tab; the caller
-    // shows it. Both are disabled for a job that was never transferred.
+    // The menu of a row ("Copy Link", "Open"; "Compare with round N" on a
+    // later round's row), owned by the tab; the caller shows it. Copy Link
+    // and Open are disabled for a job that was never transferred.
     QMenu* NewRowMenu(int row);
+
+    // Shows a later round's compare with its earlier round in a dialog of
+    // its own: the compare stored with its proof, or else one made now from
+    // both rounds' masters on a thread of its own while the dialog shows it
+    // is busy; a failure shows its reason there and in the log. Returns the
+    // dialog (deleted when closed), or null for a first proof.
+    QDialog* ShowRoundComparison(std::uint32_t jobReference);
 
     // Adds the answer blocks of a pasted mail; a box tells what was taken
     // and what was not, and why.
@@ -63,6 +79,7 @@ private:
     TStationLog& Log;
     QTreeWidget* PostQueueListView = nullptr;
     QPlainTextEdit* AnswersView = nullptr;
+    std::vector<QPointer<QThread>> CompareThreads;
 };
 
 }  // namespace tavrin
