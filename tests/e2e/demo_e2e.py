@@ -32,6 +32,7 @@ PGBWRITE = os.path.join(BUILD, "tools", "pgbwrite", "pgbwrite")
 SCREENSHOTS = os.path.join(BUILD, "tests", "e2e", "screenshots")
 MAIN_WINDOW = "Dranwick Tavrin Remote Proofing System"
 JOB = 101  # three pages in process colours and two spot colours
+ROUND_2 = 104  # job 101 with a line of type added on page 2, ripped again
 
 # The tasks on main: Master and Transfer. Set FULL_CHAIN once the runner
 # carries a job through Preview, Web and Notify as well; then the job runs
@@ -218,6 +219,7 @@ def walk_the_road(scratch, state):
             check("the proof opens in headless Chromium from the nginx address", lambda: open_proof(state))
             check("the notification e-mail is in the mail folder", lambda: read_mail(state))
             check("the customer's answers reach the station", lambda: answer_round_trip(state))
+            check("round 2 of the demo job is compared with round 1", lambda: second_round(state))
         else:
             print("# skipped until Preview, Web and Notify are on main: the browser and e-mail checks")
         if launch.process.poll() is None:
@@ -436,6 +438,45 @@ def answer_round_trip(state):
     expect(replies.stdout.count("    note at ") == 2, replies.stdout)
     postqueue = cli(state["station"], "postqueue", "list").stdout
     expect(re.search(r"^%d\t.*\tChanges requested$" % JOB, postqueue, re.MULTILINE), postqueue)
+
+
+def second_round(state):
+    """Job 104, job 101 corrected on page 2 and ripped again, carried through
+    the chain as round 2 of job 101: the compare names the changed page, and
+    the customer's mail says which round it is and what changed."""
+    station = state["station"]
+    name, unique_id = job_of_tree(station, ROUND_2)
+    expect(name == state["job"][0], "round 2 bears the name of round 1: %r" % name)
+    contact = re.search(r"^(\d+)\tDemo Customer\t", cli(station, "contacts", "list").stdout, re.MULTILINE).group(1)
+    run = cli(station, "queue", "add", str(ROUND_2), "--round-of", str(JOB), "then", "queue", "recipient", "add",
+              str(ROUND_2), contact, "then", "start", "--yes").stdout
+    for task in ("Master", "Preview", "Web files", "Transfer", "Notification"):
+        expect("%s for job %d complete." % (task, ROUND_2) in run, "%s ran:\n%s" % (task, run[-2000:]))
+    postqueue = cli(station, "postqueue", "list").stdout
+    expect(re.search(r"^%d\t.*\tround 2 of %d$" % (ROUND_2, JOB), postqueue, re.MULTILINE), postqueue)
+
+    compare = cli(station, "compare", str(JOB), str(ROUND_2), expect_status=1)
+    print("# tavrin-cli compare %d %d:\n# %s" % (JOB, ROUND_2, compare.stdout.rstrip().replace("\n", "\n# ")))
+    lines = compare.stdout.splitlines()
+    expect(len(lines) == 3 and lines[0] == "page 1 same" and lines[2] == "page 3 same" and
+           re.fullmatch(r"page 2 changed: BLACK \d+ px; area \d+,\d+ to \d+,\d+", lines[1]), compare.stdout)
+
+    folder = os.path.join(state["demo"], "mail")
+    messages = []
+    for file_name in sorted(os.listdir(folder)):
+        if file_name.endswith(".eml"):
+            with open(os.path.join(folder, file_name), "rb") as file:
+                messages.append(email.message_from_binary_file(file, policy=email.policy.default))
+    later = [m for m in messages if m["Subject"] == "Remote Proofing information for %s (round 2)" % name]
+    expect(len(later) == 1, "one mail of round 2: %s" % [m["Subject"] for m in messages])
+    plain = later[0].get_payload()[0].get_payload()[0].get_content()
+    # The line tells the changes once the Web task has stored the compare with the proof.
+    with sqlite3.connect("file:%s?mode=ro" % os.path.join(station, "tavrin.mdb"), uri=True) as catalogue:
+        stored = catalogue.execute("select count(*) from RoundChangeList where RoundChangeListJobReference = ?",
+                                   (ROUND_2,)).fetchone()[0]
+    line = ("Round 2: page 2 changed since round 1; page 1 is unchanged and stays approved; page 3 is unchanged."
+            if stored else "Round 2 of this job.")
+    expect(plain.splitlines()[-1] == line, "the round's line after the text:\n" + plain)
 
 
 def read_mail(state):

@@ -29,15 +29,49 @@ marker=$station/tavrin-demo.txt
 #    moved in whole, so that an interrupted run leaves no half job behind.
 render_jobs() {
   local scratch=$demo/pagebuffers.part
-  rm -rf "$scratch"
+  rm -rf "$scratch" "$demo/pagebuffers.old"
   echo "Rendering the demo jobs into $demo/pagebuffers/ ..."
   "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 101 -p "$root/tools/testpages/proof-job.ps" "$scratch" >/dev/null
   "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 102 -p "$root/tools/testpages/viewer-job.ps" "$scratch" >/dev/null
   "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 103 -p "$root/tools/testpages/proof-page.ps" "$scratch" >/dev/null
+  render_round2 "$scratch"
   rm -rf "$demo/pagebuffers"
   mv "$scratch" "$demo/pagebuffers"
 }
-compgen -G "$demo/pagebuffers/*.pgb" >/dev/null || render_jobs
+# Job 104 is job 101 corrected and ripped again, as a shop does once the
+# customer asked for changes: the same job name, one line of type added on
+# page 2, pages 1 and 3 as they were. Queued as round 2 of job 101 it shows
+# the compare of the two rounds.
+render_round2() {
+  local corrected
+  corrected=$(mktemp -d)
+  sed '/^40 60 515 30 rules$/i /Helvetica-Bold findfont 9 scalefont setfont\n40 140 moveto (Corrected in round 2: the price now reads 24.90 EUR.) show' \
+    "$root/tools/testpages/proof-job.ps" >"$corrected/proof-job.ps"
+  if ! grep -q "Corrected in round 2" "$corrected/proof-job.ps"; then
+    echo "Cannot make the corrected page of job 104: page 2 of tools/testpages/proof-job.ps has no line \"40 60 515 30 rules\"" >&2
+    rm -rf "$corrected"
+    return 1
+  fi
+  "$root/tools/render-testpage.sh" -r 300 -w "$pgbwrite" -j 104 -p "$corrected/proof-job.ps" "$1" >/dev/null
+  rm -rf "$corrected"
+}
+# A demo made before it had a round 2 gets job 104, in a copy of its page
+# buffer folder that replaces the folder whole.
+add_round2() {
+  local scratch=$demo/pagebuffers.part
+  rm -rf "$scratch" "$demo/pagebuffers.old"
+  echo "Rendering job 104, round 2 of job 101, into $demo/pagebuffers/ ..."
+  cp -a "$demo/pagebuffers" "$scratch"
+  render_round2 "$scratch"
+  mv "$demo/pagebuffers" "$demo/pagebuffers.old"
+  mv "$scratch" "$demo/pagebuffers"
+  rm -rf "$demo/pagebuffers.old"
+}
+if ! compgen -G "$demo/pagebuffers/*.pgb" >/dev/null; then
+  render_jobs
+elif ! compgen -G "$demo/pagebuffers/104-*.pgb" >/dev/null; then
+  add_round2
+fi
 mkdir -p "$demo/web" "$demo/mail" "$demo/logs" "$demo/run" "$demo/tls"
 # nginx may serve as another user: the web folder must be readable to all.
 chmod 755 "$demo" "$demo/web"
