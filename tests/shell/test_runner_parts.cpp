@@ -1,5 +1,6 @@
 #include "base/tasking/StationLog.h"
 #include "station/QueueLists.h"
+#include "station/RoundComparison.h"
 #include "station/RunnerTexts.h"
 #include "tests/catalogue/CatalogueFixture.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -170,6 +171,39 @@ TEST_F(QueueLists, SelectionsFollowTheirJobsAndEndWhenTheJobLeaves)
     // A selection past the end is none.
     Lists.SelectPostQueueRow(5);
     EXPECT_EQ(Lists.SelectedPostQueueJob(), std::nullopt);
+}
+
+// The window's "Compare with round N" is offered for a linked job only, and
+// compares only with the job the link names: a number the RIP gave out again
+// or an earlier job no longer catalogued is a reason, never another job's compare.
+TEST_F(QueueLists, ARoundIsComparedOnlyWithTheEarlierJobItsLinkNames)
+{
+    Run("update JobList set JobListUniqueID = \"20261210090000000\", JobListName = \"proof-job.ps\", "
+        "JobListPageCount = 1 where JobListReference = 1");
+    Run("update JobList set JobListUniqueID = \"20261211090000000\", JobListName = \"proof-job.ps\", "
+        "JobListPageCount = 1, JobListRound = 2, JobListRoundOf = 1, JobListRoundOfUniqueID = \"20261210090000000\" "
+        "where JobListReference = 2");
+    EXPECT_FALSE(EarlierRoundOf(Catalogue, 1).has_value());
+    const auto link = EarlierRoundOf(Catalogue, 2);
+    ASSERT_TRUE(link.has_value());
+    EXPECT_EQ(RoundComparisonHeading(*link), "Job 2 (round 2) against job 1 (round 1), compared now from both "
+                                             "rounds' masters:");
+
+    const auto reason = [&](std::uint32_t job) -> std::string {
+        try {
+            ComputeRoundComparison(Catalogue, job);
+        } catch (const ERoundComparisonError& error) {
+            return error.what();
+        }
+        return "compared";
+    };
+    EXPECT_EQ(reason(1), "job 1 is a first proof: it has no earlier round");
+    // Neither round was mastered: the compare itself gives the reason.
+    EXPECT_NE(reason(2), "compared");
+    Run("update JobList set JobListUniqueID = \"20261212090000000\" where JobListReference = 1");
+    EXPECT_EQ(reason(2), "job 1 in the catalogue now is another job than round 1");
+    Run("delete from JobList where JobListReference = 1");
+    EXPECT_EQ(reason(2), "job 1, round 1, is no longer in the catalogue");
 }
 
 }  // namespace
