@@ -80,6 +80,8 @@ exports.buildCompareView = function () {
     event.preventDefault();
   });
   view.append(this.leftBadge, this.rightBadge, this.divider, this.flipButton);
+  // Shown only while comparing.
+  view.hidden = true;
   this.compareView = view;
   return view;
 };

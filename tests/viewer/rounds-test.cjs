@@ -368,6 +368,28 @@ async function main() {
       assert.equal(await page.locator('#tv-carried').isVisible(), false, 'page 2 changed: nothing carried');
     });
 
+    await check('on a 390 x 844 touch screen the round, its changes and the swipe fit and can be touched', async () => {
+      const phone = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 2,
+                                                isMobile: true, hasTouch: true });
+      const mobile = await phone.newPage();
+      await open(mobile, second, '');
+      await mobile.waitForFunction(() => TavrinViewer.instance.round);
+      assert.ok(await mobile.locator('#tv-roundtitle').isVisible());
+      await mobile.getByRole('button', { name: 'Show the changes on page 2' }).tap();
+      await mobile.getByRole('button', { name: 'Show the earlier round left of a divider you drag' }).tap();
+      await mobile.waitForFunction(() => TavrinViewer.instance.compare === 'swipe');
+      const layout = await mobile.evaluate(() => ({
+        scrollWidth: document.documentElement.scrollWidth,
+        small: [...document.querySelectorAll('.tv-changelist button, .tv-comparebox button, .tv-divider, #tv-overlay')]
+          .map((node) => { const r = node.getBoundingClientRect(); return [node.textContent || node.id, r.width, r.height]; })
+          .filter(([, w, h]) => (w < 44 || h < 44) && w > 0),
+      }));
+      assert.equal(layout.scrollWidth, 390);
+      assert.deepEqual(layout.small.filter(([name]) => name !== 'tv-overlay'), [], 'touch targets of 44 px');
+      await mobile.screenshot({ path: path.join(screenshotDir, 'viewer-rounds-phone.png') });
+      await phone.close();
+    });
+
     await check('a rounds.js that is not to be trusted shows a first proof', async () => {
       const other = await context.newPage();
       const errors = [];
