@@ -44,6 +44,9 @@ exports.buildChanges = function () {
   swatch.setAttribute('aria-hidden', 'true');
   overlay.append(this.overlaySwitch, swatch, document.createTextNode('Show the changes on the page'));
   panel.append(overlay, this.buildCompareControls());
+  this.changeNote = element('p', 'tv-text');
+  this.changeNote.hidden = true;
+  panel.append(this.changeNote);
   this.changeList = element('ol', 'tv-changelist');
   this.changeList.setAttribute('aria-label', 'Pages');
   panel.append(this.changeList);
@@ -64,11 +67,15 @@ exports.roundLoaded = function (value) {
   if (counts.changed) parts.push(counts.changed + (counts.changed === 1 ? ' page' : ' pages') + ' changed');
   if (counts['new']) parts.push(counts['new'] + ' new');
   if (counts.removed) parts.push(counts.removed + ' removed');
-  this.roundSummary.textContent = (parts.length ? parts.join(', ') : 'nothing changed') + ' since round ' +
-                                  this.round.earlier.round;
+  var since = ' since round ' + rounds.earlierRound(this.round);
+  this.roundSummary.textContent = !this.round.known ? 'what changed' + since + ' is not known' :
+                                  (parts.length ? parts.join(', ') : 'nothing changed') + since;
+  this.changeNote.hidden = this.round.known;
+  this.changeNote.textContent = 'The station could not compare this round with round ' +
+                                rounds.earlierRound(this.round) + ': please check every page.';
   this.roundBar.hidden = false;
   this.changesTab.hidden = false;
-  this.compareLabel.textContent = 'Compare with round ' + this.round.earlier.round;
+  this.compareLabel.textContent = 'Compare with round ' + rounds.earlierRound(this.round);
   this.fillChanges();
   this.markThumbnails();
   this.selectTab(this.tabButtons.indexOf(this.changesTab));

@@ -136,19 +136,24 @@ exports.setCompare = function (mode) {
     this.compareStatus.textContent = this.notComparable(entry);
     return;
   }
+  // A round the station no longer keeps is no longer on the web host either.
+  if (!this.round.earlier) {
+    this.earlierOffline();
+    return;
+  }
   // A round that was not there before may be there now.
   Object.keys(this.roundDatabases).forEach(function (key) {
     if (self.roundDatabases[key].failed) delete self.roundDatabases[key];
   });
   var page = this.page, database = this.roundDatabase('earlier', page, 0);
-  this.compareStatus.textContent = 'Opening round ' + this.round.earlier.round + '\u2026';
+  this.compareStatus.textContent = 'Opening round ' + rounds.earlierRound(this.round) + '\u2026';
   database.ready.then(function () {
     if (self.compareWanted !== mode || self.page !== page) return;
     self.compare = mode;
     self.showEarlier = mode === 'flip';
-    self.compareStatus.textContent = mode === 'flip' ?
-      'Flip shows round ' + self.round.earlier.round + ' and round ' + self.round.round + ' in turn at the same view.' :
-      'Drag the divider: round ' + self.round.earlier.round + ' on its left, round ' + self.round.round + ' on its right.';
+    var earlier = 'round ' + rounds.earlierRound(self.round), later = 'round ' + self.round.round;
+    self.compareStatus.textContent = mode === 'flip' ? 'Flip shows ' + earlier + ' and ' + later + ' in turn at the same view.' :
+                                     'Drag the divider: ' + earlier + ' on its left, ' + later + ' on its right.';
     self.showCompare();
     self.requestDraw();
   }, function () {
@@ -159,7 +164,7 @@ exports.setCompare = function (mode) {
 exports.earlierOffline = function () {
   this.compare = '';
   this.compareWanted = '';
-  this.compareStatus.textContent = 'Round ' + this.round.earlier.round + ' is no longer online.';
+  this.compareStatus.textContent = 'Round ' + rounds.earlierRound(this.round) + ' is no longer online.';
   this.showCompare();
   this.requestDraw();
 };
@@ -191,7 +196,7 @@ exports.showCompare = function () {
   }
   this.overlaySwitch.checked = this.overlayWanted;
   this.compareView.hidden = !mode;
-  var earlier = 'Round ' + round.earlier.round, later = 'Round ' + round.round;
+  var earlier = 'Round ' + rounds.earlierRound(round), later = 'Round ' + round.round;
   this.flipButton.hidden = mode !== 'flip';
   this.divider.hidden = mode !== 'swipe';
   this.rightBadge.hidden = mode !== 'swipe';

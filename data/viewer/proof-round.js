@@ -53,14 +53,13 @@ function validPage(entry, round, pages) {
   if (entry.state !== 'removed' && entry.page > pages) return false;
   // An answer stays only with a page that did not change.
   if (entry.carried !== undefined && (entry.state !== 'same' || !validCarried(entry.carried, round))) return false;
+  // A page may say it was compared by the plates' digests, whatever it found.
+  if (entry.bydigests !== undefined && typeof entry.bydigests !== 'boolean') return false;
   if (entry.state !== 'changed')
-    return ['plates', 'area', 'size', 'resolution', 'bydigests', 'map'].every(function (key) {
-      return entry[key] === undefined;
-    });
+    return ['plates', 'area', 'size', 'resolution', 'map'].every(function (key) { return entry[key] === undefined; });
   if (!Array.isArray(entry.plates) || !entry.plates.every(validPlate)) return false;
   if (entry.size !== undefined && !numbers(entry.size, 4, 1)) return false;
   if (entry.resolution !== undefined && !numbers(entry.resolution, 4, 1)) return false;
-  if (entry.bydigests !== undefined && typeof entry.bydigests !== 'boolean') return false;
   if (entry.map !== undefined && typeof entry.map !== 'boolean') return false;
   if (entry.area !== undefined) {
     var area = entry.area;
@@ -74,24 +73,35 @@ function validPage(entry, round, pages) {
 }
 
 // The round of proofround (rounds.js) for a proof of pages pages:
-// {round, jobname, earlier: {round, directory}, pages} for a later round,
-// {round: 1} for a first proof, and null when it is anything else
-// (missing or malformed: the viewer then shows a first proof).
+// {round, jobname, earlier: {round, directory} or null, pages, known} for
+// a later round, {round: 1} for a first proof, and null when it is
+// anything else (missing or malformed: the viewer then shows a first
+// proof). A later round whose earlier job the station no longer keeps has
+// no earlier round to show; one the station could not compare has pages
+// null (known false).
 function validRound(value, pages) {
   if (!isObject(value) || !isCount(value.round, 1)) return null;
   if (value.round === 1) return { round: 1 };
   var earlier = value.earlier;
-  if (!isText(value.jobname) || !isObject(earlier) || !isCount(earlier.round, 1) ||
-      earlier.round >= value.round || !isDirectory(earlier.directory) || !Array.isArray(value.pages))
+  if (!isText(value.jobname) || (value.pages !== null && !Array.isArray(value.pages))) return null;
+  if (earlier !== undefined && (!isObject(earlier) || !isCount(earlier.round, 1) || earlier.round >= value.round ||
+                                !isDirectory(earlier.directory)))
     return null;
-  for (var i = 0; i < value.pages.length; i++) {
-    var entry = value.pages[i];
+  var list = value.pages || [];
+  for (var i = 0; i < list.length; i++) {
+    var entry = list[i];
     if (!validPage(entry, value.round, pages)) return null;
     // In page order, each page once.
-    if (i > 0 && entry.page <= value.pages[i - 1].page) return null;
+    if (i > 0 && entry.page <= list[i - 1].page) return null;
   }
-  return { round: value.round, jobname: value.jobname, earlier: { round: earlier.round, directory: earlier.directory },
-           pages: value.pages };
+  return { round: value.round, jobname: value.jobname,
+           earlier: earlier ? { round: earlier.round, directory: earlier.directory } : null, pages: list,
+           known: value.pages !== null };
+}
+
+// The number of the round this one follows.
+function earlierRound(round) {
+  return round.earlier ? round.earlier.round : round.round - 1;
 }
 
 // The entry of a page, or null.
@@ -150,8 +160,8 @@ function changeLines(entry) {
 function stateText(entry, round) {
   if (entry.state === 'same') return 'unchanged';
   if (entry.state === 'new') return 'new in round ' + round.round;
-  if (entry.state === 'removed') return 'removed since round ' + round.earlier.round;
-  return 'changed since round ' + round.earlier.round;
+  if (entry.state === 'removed') return 'removed since round ' + earlierRound(round);
+  return 'changed since round ' + earlierRound(round);
 }
 
 // Whether the earlier round's page can be shown in place of this one: it
@@ -163,6 +173,7 @@ function comparable(entry) {
 module.exports = {
   validRound: validRound,
   pageEntry: pageEntry,
+  earlierRound: earlierRound,
   roundTitle: roundTitle,
   carriedText: carriedText,
   plateText: plateText,

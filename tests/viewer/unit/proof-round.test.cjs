@@ -34,7 +34,19 @@ const example = () => ({
 
 test('a later round is taken as written; a first proof is round 1 with nothing more', () => {
   const round = rounds.validRound(example(), 9);
-  assert.deepEqual(round, example());
+  assert.deepEqual(round, { ...example(), known: true });
+  // The earlier job gone from the station: no earlier round to show.
+  const { earlier, ...orphan } = example();
+  assert.equal(rounds.validRound(orphan, 9).earlier, null);
+  assert.equal(rounds.earlierRound(rounds.validRound(orphan, 9)), 1);
+  assert.equal(earlier.round, rounds.earlierRound(round));
+  // No compare: the pages are not known.
+  assert.deepEqual(rounds.validRound({ ...example(), pages: null }, 9).pages, []);
+  assert.equal(rounds.validRound({ ...example(), pages: null }, 9).known, false);
+  // A page found the same by the plates' digests says so.
+  const digests = example();
+  digests.pages[0].bydigests = true;
+  assert.ok(rounds.validRound(digests, 9));
   assert.deepEqual(rounds.validRound({ round: 1 }, 3), { round: 1 });
   // A later station may add keys: they are left alone.
   assert.ok(rounds.validRound({ ...example(), note: 'x' }, 9));
@@ -54,7 +66,7 @@ test('anything malformed is a first proof', () => {
     ['a round as text', with_((v) => { v.round = '2'; })],
     ['no job name', with_((v) => { delete v.jobname; })],
     ['an empty job name', with_((v) => { v.jobname = ''; })],
-    ['no earlier round', with_((v) => { delete v.earlier; })],
+    ['an earlier round that is no object', with_((v) => { v.earlier = 1; })],
     ['an earlier round that is not earlier', with_((v) => { v.earlier.round = 2; })],
     ['a folder up from the base', with_((v) => { v.earlier.directory = '../secret/'; })],
     ['a folder from the root', with_((v) => { v.earlier.directory = '/etc/'; })],
@@ -62,6 +74,7 @@ test('anything malformed is a first proof', () => {
     ['a folder without its slash', with_((v) => { v.earlier.directory = '2026'; })],
     ['a folder with a dot segment', with_((v) => { v.earlier.directory = 'a/../b/'; })],
     ['no pages', with_((v) => { delete v.pages; })],
+    ['pages as an object', with_((v) => { v.pages = { 1: v.pages[0] }; })],
     ['pages out of order', with_((v) => { v.pages.reverse(); })],
     ['a page twice', with_((v) => { v.pages[1].page = 1; })],
     ['page 0', page(1, (p) => { p.page = 0; })],
