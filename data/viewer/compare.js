@@ -250,6 +250,16 @@ exports.drawChangeMap = function (context, place) {
   context.restore();
 };
 
+// The changed area on the whole page picture, where the view can be moved to it.
+exports.markNavigator = function (context, picture) {
+  var entry = rounds.pageEntry(this.round, this.page);
+  if (!entry || !entry.area || !this.overlayWanted) return;
+  var box = geometry.areaOutline({ k: picture.fit, x: picture.x, y: picture.y }, entry.area, 1, 6);
+  context.strokeStyle = CHANGE_COLOR;
+  context.lineWidth = 2;
+  context.strokeRect(box.x, box.y, box.width, box.height);
+};
+
 exports.drawOutline = function (context, place) {
   var entry = rounds.pageEntry(this.round, this.page);
   if (!entry || !entry.area || !this.overlayWanted) return;

@@ -298,6 +298,7 @@ exports.drawNavigator = function () {
   this.navRect = { x: x, y: y, w: w, h: h };
   context.imageSmoothingEnabled = true;
   context.drawImage(this.overview, x, y, w, h);
+  this.markNavigator(context, { x: x, y: y, fit: fit });
   context.strokeStyle = '#c00040';
   context.lineWidth = 2;
   var viewW = this.viewWidth / this.scale * fit, viewH = this.viewHeight / this.scale * fit;

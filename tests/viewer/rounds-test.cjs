@@ -286,6 +286,15 @@ async function main() {
       assert.deepEqual(outer, ring(around(area, 12), around(area, 8), plain));
       const outline = ring(around(area, 5), area, shown);
       assert.ok(outline.some(([r, g, b]) => r === 255 && g === 0 && b === 255), 'an outline in the change colour');
+      // The whole page picture marks the area too.
+      const marked = await page.evaluate(() => {
+        const canvas = TavrinViewer.instance.navigator;
+        const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+        let count = 0;
+        for (let i = 0; i < data.length; i += 4) if (data[i] === 255 && data[i + 1] === 0 && data[i + 2] === 255) count++;
+        return count;
+      });
+      assert.ok(marked > 20, `${marked} pixels of the change colour on the whole page picture`);
     });
 
     let earlier = null, view = null;
