@@ -297,6 +297,23 @@ async function main() {
       assert.ok(marked > 20, `${marked} pixels of the change colour on the whole page picture`);
     });
 
+    await check('on the whole page the change map tints the changed area and nothing far from it', async () => {
+      const whole = await context.newPage();
+      await open(whole, second, '#page=2');
+      await whole.waitForFunction(() => TavrinViewer.instance.round);
+      await settled(whole);
+      assert.equal(await whole.evaluate(() => map.zoom), 0);
+      const middle = [530, 320, 549, 339], far = [100, 700, 119, 719];
+      const on = [await masterPixels(whole, middle), await masterPixels(whole, far)];
+      await whole.getByRole('tab', { name: 'Changes' }).click();
+      await whole.locator('#tv-overlay').click();
+      await settled(whole);
+      const off = [await masterPixels(whole, middle), await masterPixels(whole, far)];
+      on[0].forEach((rgb, i) => assert.notDeepEqual(rgb, off[0][i], `pixel ${i} of the middle`));
+      assert.deepEqual(on[1], off[1]);
+      await whole.close();
+    });
+
     let earlier = null, view = null;
     await check('flip shows round 1\'s own pixels at the changed area, and round 2\'s again when flipped back', async () => {
       view = await viewerState(page);
