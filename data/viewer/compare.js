@@ -49,8 +49,6 @@ exports.buildCompareView = function () {
   this.flipButton = button('', '', function () { self.flip(); });
   this.flipButton.id = 'tv-flip';
   this.flipButton.className = 'tv-button tv-flip';
-  // A press on the button is not one on the page: the view neither pans nor takes the pointer.
-  this.flipButton.addEventListener('pointerdown', function (event) { event.stopPropagation(); });
   this.leftBadge = element('span', 'tv-roundbadge tv-leftbadge');
   this.rightBadge = element('span', 'tv-roundbadge tv-rightbadge');
   this.divider = element('div', 'tv-divider');
@@ -79,6 +77,11 @@ exports.buildCompareView = function () {
     else return;
     event.preventDefault();
   });
+  // Presses on these are not on the page: the view neither pans, zooms nor takes the pointer.
+  [this.flipButton, this.divider].forEach(function (control) {
+    control.addEventListener('dblclick', function (event) { event.stopPropagation(); });
+  });
+  this.flipButton.addEventListener('pointerdown', function (event) { event.stopPropagation(); });
   view.append(this.leftBadge, this.rightBadge, this.divider, this.flipButton);
   // Shown only while comparing.
   view.hidden = true;
@@ -148,7 +151,12 @@ exports.setCompare = function (mode) {
   var page = this.page, database = this.roundDatabase('earlier', page, 0);
   this.compareStatus.textContent = 'Opening round ' + rounds.earlierRound(this.round) + '\u2026';
   database.ready.then(function () {
-    if (self.compareWanted !== mode || self.page !== page) return;
+    if (self.compareWanted !== mode) return;
+    // Another page was opened meanwhile: compare that one.
+    if (self.page !== page) {
+      self.setCompare(mode);
+      return;
+    }
     self.compare = mode;
     self.showEarlier = mode === 'flip';
     var earlier = 'round ' + rounds.earlierRound(self.round), later = 'round ' + self.round.round;

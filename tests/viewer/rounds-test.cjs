@@ -339,6 +339,11 @@ async function main() {
       await page.keyboard.press('Enter');
       await settled(page);
       assert.deepEqual(await comparedPixels(page), earlier, 'the flip by keyboard');
+      // A quick double press flips twice and leaves the view alone.
+      await page.getByRole('button', { name: 'Show round 2' }).dblclick();
+      await settled(page);
+      assert.deepEqual(await viewerState(page), view);
+      assert.equal(await page.locator('.tv-leftbadge').textContent(), 'Round 1');
     });
 
     await check('swipe shows round 1 left of the divider and round 2 right of it; keys move the divider', async () => {
