@@ -1,5 +1,6 @@
 #include "station/JobAnswers.h"
 
+#include "base/catalogue/CarriedAnswers.h"
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/JobSecret.h"
@@ -79,29 +80,53 @@ TJobAnswers LoadJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobRef
     answers.Fingerprint = LoadProofFingerprint(catalogue, jobReference, job.PageCount).Job;
     answers.PageCount = job.PageCount;
     answers.Answers = LoadProofAnswers(catalogue, jobReference);
-    answers.Summary = SummariseAnswers(answers.Answers, job.PageCount, answers.Fingerprint);
+    answers.Carried = LoadCarriedAnswers(catalogue, jobReference);
+    // A page's own answer about this proof outweighs what it carries.
+    for (const auto& [page, answer] : LatestPageAnswers(answers.Answers, job.PageCount, answers.Fingerprint))
+        answers.Carried.erase(page);
+    answers.Summary = SummariseAnswers(answers.Answers, job.PageCount, answers.Fingerprint, answers.Carried);
     return answers;
 }
+
+namespace {
+
+// The answer's first line up to its marks: page, decision, reviewer, time, proof and source.
+std::string AnswerHeadLine(const TProofAnswer& answer)
+{
+    std::string line = "page " + std::to_string(answer.Page) + " " + answer.Decision + Reviewer(answer);
+    if (!answer.Time.empty())
+        line += " at " + answer.Time;
+    line += answer.Fingerprint.empty() ? ", no proof fingerprint" : ", proof " + answer.Fingerprint.substr(0, 12);
+    if (answer.Source == "mail")
+        line += ", by mail";
+    return line;
+}
+
+void AddAnswerText(std::vector<std::string>& lines, const TProofAnswer& answer)
+{
+    if (!answer.Comment.empty())
+        AddIndented(lines, "comment: ", answer.Comment);
+    for (const TAnswerNote& note : answer.Notes)
+        AddIndented(lines, "note at " + std::to_string(note.X) + ", " + std::to_string(note.Y) + ": ", note.Text);
+}
+
+}  // namespace
 
 std::vector<std::string> AnswerLines(const TJobAnswers& answers)
 {
     std::vector<std::string> lines;
     for (const TProofAnswer& answer : answers.Answers) {
-        std::string line = "page " + std::to_string(answer.Page) + " " + answer.Decision + Reviewer(answer);
-        if (!answer.Time.empty())
-            line += " at " + answer.Time;
-        line += answer.Fingerprint.empty() ? ", no proof fingerprint" : ", proof " + answer.Fingerprint.substr(0, 12);
-        if (answer.Source == "mail")
-            line += ", by mail";
+        std::string line = AnswerHeadLine(answer);
         if (IsAboutEarlierProof(answer, answers.Fingerprint))
             line += " (earlier proof)";
         else if (answer.Page > answers.PageCount)
             line += " (no such page now)";
         lines.push_back(line);
-        if (!answer.Comment.empty())
-            AddIndented(lines, "comment: ", answer.Comment);
-        for (const TAnswerNote& note : answer.Notes)
-            AddIndented(lines, "note at " + std::to_string(note.X) + ", " + std::to_string(note.Y) + ": ", note.Text);
+        AddAnswerText(lines, answer);
+    }
+    for (const auto& [page, carried] : answers.Carried) {
+        lines.push_back(AnswerHeadLine(carried.Answer) + " (round " + std::to_string(carried.Round) + ", unchanged)");
+        AddAnswerText(lines, carried.Answer);
     }
     return lines;
 }

@@ -15,6 +15,9 @@ struct TJobAnswers {
     std::int32_t PageCount = 0;
     TAnswerSummary Summary;
     std::vector<TProofAnswer> Answers;  // in the order they arrived
+    // The answers of earlier rounds that count for pages unchanged since,
+    // those pages having no answer of their own about the current proof.
+    TCarriedAnswers Carried;
 };
 
 // A job's stored answers and where it stands. Raises the catalogue's error.
@@ -26,6 +29,9 @@ TJobAnswers LoadJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobRef
 // followed by its comment and notes, each indented:
 //       comment: Move the logo
 //       note at 1200, 340: too close to the edge
+// then the carried answers that count, in page order, each marked with its
+// round:
+//   page 1 approve by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z, proof 2432e9d78a66 (round 1, unchanged)
 // Control characters of a text are shown as "?": the lines are safe to print.
 std::vector<std::string> AnswerLines(const TJobAnswers& answers);
 

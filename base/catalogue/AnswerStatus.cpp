@@ -19,29 +19,43 @@ bool IsAboutEarlierProof(const TProofAnswer& answer, const std::string& jobFinge
     return answer.Fingerprint != jobFingerprint;
 }
 
-TAnswerSummary SummariseAnswers(const std::vector<TProofAnswer>& answers, std::int32_t pageCount,
-                                const std::string& jobFingerprint)
+std::map<std::int32_t, TProofAnswer> LatestPageAnswers(const std::vector<TProofAnswer>& answers, std::int32_t pageCount,
+                                                       const std::string& jobFingerprint)
 {
-    TAnswerSummary summary;
-    summary.Answers = static_cast<int>(answers.size());
-    // The times are UTC in one fixed form, so they sort as text; of two
-    // answers with the same time the one that arrived later wins.
+    // The times are UTC in one fixed form, so they sort as text.
     std::map<std::int32_t, const TProofAnswer*> latest;
     for (const TProofAnswer& answer : answers) {
-        if (answer.Time > summary.LastAnswerTime)
-            summary.LastAnswerTime = answer.Time;
         if (IsAboutEarlierProof(answer, jobFingerprint) || answer.Page < 1 || answer.Page > pageCount)
             continue;
         const TProofAnswer*& page = latest[answer.Page];
         if (!page || page->Time <= answer.Time)
             page = &answer;
     }
+    std::map<std::int32_t, TProofAnswer> pages;
+    for (const auto& [page, answer] : latest)
+        pages.emplace(page, *answer);
+    return pages;
+}
+
+TAnswerSummary SummariseAnswers(const std::vector<TProofAnswer>& answers, std::int32_t pageCount,
+                                const std::string& jobFingerprint, const TCarriedAnswers& carried)
+{
+    TAnswerSummary summary;
+    summary.Answers = static_cast<int>(answers.size());
+    for (const TProofAnswer& answer : answers)
+        if (answer.Time > summary.LastAnswerTime)
+            summary.LastAnswerTime = answer.Time;
+    const std::map<std::int32_t, TProofAnswer> latest = LatestPageAnswers(answers, pageCount, jobFingerprint);
     bool everyPageApproved = pageCount > 0;
     for (std::int32_t page = 1; page <= pageCount; ++page) {
-        const auto found = latest.find(page);
-        if (found == latest.end()) {
+        const TProofAnswer* answer = nullptr;
+        if (const auto own = latest.find(page); own != latest.end())
+            answer = &own->second;
+        else if (const auto kept = carried.find(page); kept != carried.end())
+            answer = &kept->second.Answer;
+        if (!answer) {
             everyPageApproved = false;
-        } else if (found->second->Decision == "changes") {
+        } else if (answer->Decision == "changes") {
             summary.State = TAnswerState::ChangesRequested;
             return summary;
         }

@@ -461,6 +461,8 @@ bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord
         OpenQuery(catalogue, rows,
                   "delete from PlateDigestList where not PlateDigestListJobReference in (" + list + ")");
         OpenQuery(catalogue, rows, "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows,
+                  "delete from RoundChangeList where not RoundChangeListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(catalogue, rows, "delete * from JobList");
         OpenQuery(catalogue, rows, "delete * from PlateList");
@@ -468,6 +470,7 @@ bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord
         OpenQuery(catalogue, rows, "delete * from FingerprintList");
         OpenQuery(catalogue, rows, "delete * from PlateDigestList");
         OpenQuery(catalogue, rows, "delete * from AnswerList");
+        OpenQuery(catalogue, rows, "delete * from RoundChangeList");
     }
     CloseQuery(rows);
     return true;

@@ -213,5 +213,49 @@ TEST_F(RepliesCommand, AnswersPastedFromAMailJoinTheirJob)
     EXPECT_THAT(result.Output, HasSubstr("\tChanges requested\n"));
 }
 
+// Job 9 is round 2 of job 7: page 1 unchanged, page 2 changed. Round 1's
+// approval of page 1, pasted from a mail, counts for round 2 and is listed
+// with its round; nothing of round 1 counts for the changed page.
+TEST_F(RepliesCommand, AnApprovalOfAnUnchangedPageCountsInTheNextRound)
+{
+    const std::string detail = "{\"plates\":[],\"bydigests\":false,\"size\":[0,0,0,0],\"sizechanged\":false,"
+                               "\"resolution\":[0,0,0,0],\"resolutionchanged\":false}";
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
+    for (const std::string& statement : std::vector<std::string>{
+             "insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount, "
+             "JobListRound, JobListRoundOf, JobListRoundOfUniqueID) values (9, \"20240315080000000\", "
+             "\"Leaflet\", 2, 2, 7, " +
+                 QuoteText(JobID) + ")",
+             "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (9, "
+             "\"Master, Preview, Web, Transfer\")",
+             "insert into RoundChangeList (RoundChangeListJobReference, RoundChangeListPageNumber, "
+             "RoundChangeListEarlierJobReference, RoundChangeListState, RoundChangeListDetail) values "
+             "(9, 1, 7, \"same\", " +
+                 QuoteText(detail) + ")",
+             "insert into RoundChangeList (RoundChangeListJobReference, RoundChangeListPageNumber, "
+             "RoundChangeListEarlierJobReference, RoundChangeListState, RoundChangeListDetail) values "
+             "(9, 2, 7, \"changed\", " +
+                 QuoteText(detail) + ")"}) {
+        TRecordSet rows;
+        OpenQuery(catalogue, rows, statement);
+    }
+    catalogue.Close();
+    Folder.Write("answer.eml",
+                 "-----BEGIN TAVRIN ANSWER-----\r\n" + AnswerJson(Answer(1, "approve", "2026-12-10T11:00:00Z")) +
+                     "\r\n-----END TAVRIN ANSWER-----\r\n-----BEGIN TAVRIN ANSWER-----\r\n" +
+                     AnswerJson(Answer(2, "approve", "2026-12-10T11:00:00Z")) + "\r\n-----END TAVRIN ANSWER-----\r\n");
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("answer.eml").string()).ExitStatus, 0);
+
+    auto result = testing::RunProgram("tavrin-cli", "replies 9");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_EQ(result.Output, "page 1 approve by Zoe Lang <zoe@example.com> at 2026-12-10T11:00:00Z, proof " +
+                                 Fingerprint.substr(0, 12) + ", by mail (round 1, unchanged)\n");
+    result = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tApproved\n"));
+    EXPECT_THAT(result.Output,
+                HasSubstr("9\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tWaiting\tround 2 of 7\n"));
+}
+
 }  // namespace
 }  // namespace tavrin
