@@ -15,7 +15,6 @@ const os = require('node:os');
 const path = require('node:path');
 const { freePort, startNginx, launchChromium, checks, settled, viewerState } = require('./browser-support.cjs');
 const { PLATES, inksAt } = require('./station-jobs.cjs');
-const { writeChangeMaps } = require('./change-maps.cjs');
 
 const [sourceDir, buildDir, modulesDir, screenshotDir] = process.argv.slice(2);
 const { chromium } = require(path.join(modulesDir, 'playwright-core'));
@@ -116,39 +115,6 @@ function makeRounds(webAddress) {
   return { program, output, first, second };
 }
 
-// Until the Web task writes rounds.js and the change maps, the test writes
-// what it would from the rounds' own plates.
-function writeRoundData(output, first, second) {
-  const folder = path.join(output, second.uid);
-  if (fs.existsSync(path.join(folder, 'rounds.js'))) return false;
-  const pixels = (plates, name) => {
-    const entry = plates.find((candidate) => candidate.plate.name === name);
-    return entry ? entry.inked : () => false;
-  };
-  const before = roundPlates(1, 2), after = roundPlates(2, 2);
-  const names = after.map((entry) => entry.plate.name);
-  const changed = (x, y) => names.some((name) => pixels(before, name)(x, y) !== pixels(after, name)(x, y));
-  const count = (name) => {
-    let n = 0;
-    for (let y = 0; y < HEIGHT; y++)
-      for (let x = 0; x < WIDTH; x++) if (pixels(before, name)(x, y) !== pixels(after, name)(x, y)) n++;
-    return n;
-  };
-  const round = {
-    round: 2, jobname: 'proof-job.ps', earlier: { round: 1, directory: `${first.folder}/` },
-    pages: [
-      { page: 1, state: 'same', carried: { round: 1, decision: 'approve', name: 'Zoe Lang', time: '2026-12-10T09:31:00Z' } },
-      { page: 2, state: 'changed', plates: [{ name: 'BLACK', change: 'changed', pixels: count('BLACK') },
-                                            { name: SPOT.name, change: 'new', pixels: count(SPOT.name) }],
-        area: FLIPPED, map: true },
-      { page: 3, state: 'new' },
-    ],
-  };
-  fs.writeFileSync(path.join(folder, 'rounds.js'), `var proofround=${JSON.stringify(round)};\r\n`);
-  writeChangeMaps(folder, 2, WIDTH, HEIGHT, changed, FLIPPED);
-  return true;
-}
-
 // The colour at the centre of each master pixel of area [left, top,
 // right, bottom] as the canvas shows it, row by row.
 function masterPixels(page, area) {
@@ -210,7 +176,6 @@ async function main() {
   const port = await freePort();
   const { output, first, second } = makeRounds(`http://127.0.0.1:${port}/`);
   console.log(`# tavrin-cli compare 61 62:\n${second.compare.trim().replace(/^/gm, '#   ')}`);
-  if (writeRoundData(output, first, second)) console.log('# rounds.js and the change maps written by the test');
   for (const job of [first, second]) {
     job.port = port;
     fs.cpSync(path.join(output, job.uid), path.join(webRoot, 'tavrin', job.folder), { recursive: true });
@@ -232,6 +197,12 @@ async function main() {
       assert.match(lines[1], /^page 2 changed: BLACK 4800 px/);
       assert.match(lines[1], /; area 500,300 to 579,359$/);
       assert.equal(lines[2], 'page 3 new');
+      // What the Web task told each round's viewer.
+      const script = (job) => fs.readFileSync(path.join(output, job.uid, 'rounds.js'), 'latin1');
+      assert.equal(script(first), 'var proofround={"round":1};\r\n');
+      assert.match(script(second), /^var proofround=\{"round":2,"jobname":"proof-job\.ps","earlier":/);
+      for (let level = 0; level <= 4; level++)
+        assert.ok(fs.existsSync(path.join(output, second.uid, `change${level}-0002.tdb`)), `level ${level}`);
     });
 
     await check('round 2 says so at once, with the Changes panel open and the changed pages marked', async () => {
@@ -248,7 +219,7 @@ async function main() {
       assert.deepEqual(rows, [
         { page: 'Page 1: unchanged', lines: ['Approved in round 1, unchanged'] },
         { page: 'Page 2: changed since round 1',
-          lines: ['BLACK: 4800 pixels changed', 'PANTONE 151 C: new plate, 800 pixels', 'Area 500, 300 to 579, 359'] },
+          lines: ['BLACK: 4800 pixels changed', 'PANTONE 151 C: new plate', 'Area 500, 300 to 579, 359'] },
         { page: 'Page 3: new in round 2', lines: [] },
       ]);
       const thumbs = await page.locator('.tv-thumb').evaluateAll((items) => items.map((item) => [
