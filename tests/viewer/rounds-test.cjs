@@ -180,7 +180,8 @@ async function main() {
     job.port = port;
     fs.cpSync(path.join(output, job.uid), path.join(webRoot, 'tavrin', job.folder), { recursive: true });
   }
-  fs.cpSync(path.join(buildDir, 'station', 'scripts'), path.join(webRoot, 'tavrin', 'scripts'), { recursive: true });
+  for (const folder of ['scripts', 'images'])
+    fs.cpSync(path.join(buildDir, 'station', folder), path.join(webRoot, 'tavrin', folder), { recursive: true });
   nginx = await startNginx({ port, webRoot, accessLog: path.join(scratch, 'access.log'), temp: path.join(scratch, 'nginx') });
   fs.mkdirSync(screenshotDir, { recursive: true });
   const browser = await launchChromium(chromium);
@@ -227,6 +228,7 @@ async function main() {
         getComputedStyle(item.querySelector('.tv-thumbmark')).display !== 'none']));
       assert.deepEqual(thumbs, [['Page 1', '', false], ['Page 2, changed since round 1', 'changed', true],
                                 ['Page 3, new in round 2', 'new', true]]);
+      await page.mouse.move(5, 5);
       await page.screenshot({ path: path.join(screenshotDir, 'viewer-changes.png') });
     });
 
@@ -350,11 +352,23 @@ async function main() {
           if (x >= split) { assert.deepEqual(shown[i], plain[i], `${x}, ${y}`); right++; }
         }
       assert.ok(left > 100 && right > 100, `${left} / ${right}`);
-      await page.screenshot({ path: path.join(screenshotDir, 'viewer-compare.png') });
       await divider.focus();
       await page.keyboard.press('ArrowLeft');
       assert.equal(await divider.getAttribute('aria-valuenow'), String(at - 5));
       assert.deepEqual(await viewerState(page), view, 'the key moved the divider, not the view');
+      // For the picture: 400 %, the divider across the middle of the area.
+      await page.evaluate((area) => {
+        const viewer = TavrinViewer.instance;
+        viewer.setScale(4);
+        viewer.centerX = (area[0] + area[2] + 1) / 2;
+        viewer.centerY = (area[1] + area[3] + 1) / 2;
+        viewer.clampCenter();
+        viewer.viewChanged();
+        viewer.setSwipe(0.5);
+      }, area);
+      await settled(page);
+      await page.mouse.move(5, 5);
+      await page.screenshot({ path: path.join(screenshotDir, 'viewer-compare.png') });
       await page.getByRole('button', { name: 'Show this round only' }).click();
       assert.equal(await page.evaluate(() => TavrinViewer.instance.compare), '');
     });
