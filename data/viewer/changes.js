@@ -96,6 +96,8 @@ exports.fillChanges = function () {
       var go = button(label, entry.area ? 'Show the changes on page ' + entry.page : 'Show page ' + entry.page,
                       function () { self.goToChange(entry.page); });
       go.className = 'tv-button tv-changepage';
+      // Named as it reads; the tool tip says what it does.
+      go.setAttribute('aria-label', label);
       item.append(go);
     }
     var lines = rounds.changeLines(entry);

@@ -235,7 +235,7 @@ async function main() {
     const area = FLIPPED;
     let plain = null;
     await check('a click on page 2 brings its changed area into view with the change map over it', async () => {
-      await page.getByRole('button', { name: 'Show the changes on page 2' }).click();
+      await page.getByRole('button', { name: 'Page 2: changed since round 1' }).click();
       await settled(page);
       const state = await viewerState(page);
       assert.deepEqual([state.page, state.scale], [2, 1]);
@@ -374,7 +374,7 @@ async function main() {
     });
 
     await check('page 1 keeps round 1\'s approval; a new answer can still be sent', async () => {
-      await page.getByRole('button', { name: 'Show page 1' }).click();
+      await page.getByRole('button', { name: 'Page 1: unchanged' }).click();
       await page.getByRole('tab', { name: 'Reply' }).click();
       assert.match(await page.locator('#tv-carried').textContent(), /^Approved in round 1, unchanged/);
       assert.ok(await page.locator('#tv-carried').isVisible());
@@ -391,7 +391,7 @@ async function main() {
       await open(mobile, second, '');
       await mobile.waitForFunction(() => TavrinViewer.instance.round);
       assert.ok(await mobile.locator('#tv-roundtitle').isVisible());
-      await mobile.getByRole('button', { name: 'Show the changes on page 2' }).tap();
+      await mobile.getByRole('button', { name: 'Page 2: changed since round 1' }).tap();
       await mobile.getByRole('button', { name: 'Show the earlier round left of a divider you drag' }).tap();
       await mobile.waitForFunction(() => TavrinViewer.instance.compare === 'swipe');
       const layout = await mobile.evaluate(() => ({
