@@ -259,5 +259,83 @@ TEST_F(RoundWeb, ALaterRoundStoresItsCompareWritesItsRoundDataAndMapsExactlyTheC
     }
 }
 
+TEST_F(RoundWeb, ARunAfterTheEarlierMasterIsGoneComparesByDigestsAndLeavesNoMapOfThatPage)
+{
+    ASSERT_EQ(RunWeb(105).back().Text, "done");
+    ASSERT_TRUE(std::filesystem::exists(SecondFolder + ChangeMapDatabaseName(4, 2)));
+    std::filesystem::remove(MasterImagePath(UniqueID(101), 2));
+
+    const auto seen = RunWeb(105);
+    ASSERT_EQ(seen.back().Text, "done");
+    EXPECT_EQ(RoundLines(seen), (std::vector<std::string>{
+                                    "Comparing with round 1 (job 101)...",
+                                    "page 1 same",
+                                    "page 2 changed: BLACK, PANTONE 151 C (new); area unknown; by plate digests",
+                                    "page 3 new",
+                                }));
+    EXPECT_TRUE(FilesStarting(SecondFolder, "change").empty()) << "the first run's map is gone";
+    const std::string rounds = FileText(SecondFolder + "rounds.js");
+    EXPECT_NE(rounds.find("{\"page\":2,\"state\":\"changed\",\"plates\":[{\"name\":\"BLACK\",\"change\":"
+                          "\"changed\",\"pixels\":null},{\"name\":\"PANTONE 151 C\",\"change\":\"new\","
+                          "\"pixels\":null}],\"bydigests\":true},"),
+              std::string::npos)
+        << rounds;
+    // The unchanged page keeps its approval.
+    EXPECT_NE(rounds.find("{\"page\":1,\"state\":\"same\",\"carried\":"), std::string::npos) << rounds;
+    EXPECT_TRUE(LoadRoundChanges(Catalogue, 105)->Pages[1].ByDigests);
+}
+
+TEST_F(RoundWeb, ARoundThatCannotBeComparedIsBuiltWithItsNumberAndTheLogSaysWhy)
+{
+    struct TCase {
+        const char* Name;
+        const char* Damage;  // a statement on the catalogue
+        const char* Line;
+        bool EarlierListed;
+    };
+    // One after the other: the first run after a good one must also take its compare and map away.
+    const TCase cases[] = {
+        {"earlier round mastered before digests were kept",
+         "delete from PlateDigestList where PlateDigestListJobReference = 101",
+         "Not comparing with round 1 (job 101): Page 1 of job 101 has no plate digests: they are recorded when the "
+         "job is mastered",
+         true},
+        {"earlier job no longer catalogued", "delete from JobList where JobListReference = 101",
+         "Not comparing with round 1 (job 101): There is no job 101 in the catalogue", false},
+    };
+    const std::string earlier = "\"earlier\":{\"round\":1,\"directory\":\"" + EarlierDirectory() + "\"},";
+    ASSERT_EQ(RunWeb(105).back().Text, "done");
+    ASSERT_TRUE(LoadRoundChanges(Catalogue, 105));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Run(c.Damage);
+        const auto seen = RunWeb(105);
+        ASSERT_EQ(seen.back().Text, "done");
+        EXPECT_EQ(RoundLines(seen), std::vector<std::string>{c.Line});
+        EXPECT_EQ(FileText(SecondFolder + "rounds.js"), "var proofround={\"round\":2,\"jobname\":\"proof-job.ps\"," +
+                                                            (c.EarlierListed ? earlier : "") + "\"pages\":null};\r\n");
+        EXPECT_TRUE(FilesStarting(SecondFolder, "change").empty());
+        EXPECT_TRUE(std::filesystem::exists(SecondFolder + "index.html"));
+        // No compare is kept, so no answer is carried.
+        EXPECT_FALSE(LoadRoundChanges(Catalogue, 105));
+    }
+}
+
+TEST_F(RoundWeb, AMasterThatCannotBeReadFailsTheTaskAndLeavesNoChangeMap)
+{
+    ASSERT_EQ(RunWeb(105).back().Text, "done");
+    // Strips of 288 lines: the last one of the earlier page 2 is read after
+    // the changed rows have gone into the map.
+    const std::string master = MasterImagePath(UniqueID(101), 2);
+    SpoilStrip(master, 2);
+
+    const auto seen = RunWeb(105);
+    const std::string reason = "failed: Cannot read strip 2 of " + master;
+    EXPECT_EQ(seen.back().Text.substr(0, reason.size()), reason) << seen.back().Text;
+    EXPECT_TRUE(FilesStarting(SecondFolder, "change").empty());
+    EXPECT_FALSE(std::filesystem::exists(SecondFolder + "rounds.js"));
+    EXPECT_FALSE(std::filesystem::exists(SecondFolder + "index.html"));
+}
+
 }  // namespace
 }  // namespace tavrin::testing
