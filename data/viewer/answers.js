@@ -5,6 +5,7 @@
 var hostPage = require('./host-page');
 var dom = require('./dom');
 var form = require('./answer-form');
+var rounds = require('./proof-round');
 
 var proof = hostPage.proof;
 var element = dom.element, button = dom.button, textField = dom.textField;
@@ -55,6 +56,11 @@ exports.buildAnswer = function () {
   var self = this;
   var box = element('div', 'tv-answer');
   this.answerHeading = element('h2', 'tv-heading');
+  // The earlier round's answer that stays with an unchanged page.
+  this.carriedBox = element('div', 'tv-carried');
+  this.carriedBox.id = 'tv-carried';
+  this.carriedText = element('strong');
+  this.carriedBox.append(this.carriedText, element('span', '', 'You can still send a new answer for this page.'));
   var choice = element('div', 'tv-choice');
   choice.setAttribute('role', 'group');
   choice.setAttribute('aria-label', 'Your decision');
@@ -97,7 +103,7 @@ exports.buildAnswer = function () {
   this.mailBox.append(this.mailLink, element('p', '', 'or copy this into a mail to ' + proof.replyemail + ':'),
                       this.mailBlock);
   this.sentList = element('ul', 'tv-sent');
-  box.append(this.answerHeading, choice, comment.box, name.box, email.box, this.noteCount, this.sendButton,
+  box.append(this.answerHeading, this.carriedBox, choice, comment.box, name.box, email.box, this.noteCount, this.sendButton,
              this.answerStatus, this.mailBox, this.sentList);
   return box;
 };
@@ -134,6 +140,10 @@ exports.showAnswer = function () {
   if (!this.answerHeading) return;
   var draft = this.answerDraft(this.page);
   this.answerHeading.textContent = 'Your answer for page ' + this.page;
+  var carried = this.carriedFor(this.page);
+  this.carriedText.textContent = carried ? rounds.carriedText(carried) : '';
+  this.carriedBox.hidden = !carried;
+  this.carriedBox.classList.toggle('tv-carried-changes', !!carried && carried.decision === 'changes');
   this.approveButton.setAttribute('aria-pressed', draft.decision === 'approve' ? 'true' : 'false');
   this.changesButton.setAttribute('aria-pressed', draft.decision === 'changes' ? 'true' : 'false');
   this.commentField.value = draft.comment;

@@ -62,6 +62,38 @@ function usableLevels(job) {
   return levels.sort(function (a, b) { return job.factors[a] - job.factors[b]; });
 }
 
+// The view that shows a changed area (master pixels [left, top, right,
+// bottom], both corners inside) in a view of width x height screen pixels:
+// centred on it with room around it, never closer than 100 % (the
+// master's own pixels, where every changed pixel shows) nor farther than
+// the whole page.
+function areaView(area, width, height, fitScale) {
+  var areaWidth = area[2] - area[0] + 1, areaHeight = area[3] - area[1] + 1;
+  var scale = Math.min(width / (areaWidth * 1.5 + 16), height / (areaHeight * 1.5 + 16));
+  return {
+    scale: Math.max(fitScale, Math.min(1, scale)),
+    centerX: area[0] + areaWidth / 2,
+    centerY: area[1] + areaHeight / 2
+  };
+}
+
+// The outline drawn around a changed area on the canvas, in device
+// pixels: just outside the area's pixels (it hides none of them), and at
+// least minimum wide and high, so that a change of a few pixels shows on
+// the whole page too. place: {k, x, y} (device pixels per master pixel and
+// the page's origin).
+function areaOutline(place, area, gap, minimum) {
+  var left = place.x + area[0] * place.k - gap, right = place.x + (area[2] + 1) * place.k + gap;
+  var top = place.y + area[1] * place.k - gap, bottom = place.y + (area[3] + 1) * place.k + gap;
+  var grow = function (low, high) {
+    var missing = minimum - (high - low);
+    return missing > 0 ? [low - missing / 2, high + missing / 2] : [low, high];
+  };
+  var across = grow(left, right), down = grow(top, bottom);
+  return { x: Math.floor(across[0]), y: Math.floor(down[0]), width: Math.ceil(across[1]) - Math.floor(across[0]),
+           height: Math.ceil(down[1]) - Math.floor(down[0]) };
+}
+
 function percent(scale) {
   var value = scale * 100;
   return (value >= 10 ? Math.round(value) : Math.round(value * 10) / 10) + '\u00A0%';
@@ -76,5 +108,7 @@ module.exports = {
   fullLevel: fullLevel,
   offered: offered,
   usableLevels: usableLevels,
+  areaView: areaView,
+  areaOutline: areaOutline,
   percent: percent
 };

@@ -15,6 +15,9 @@ function initialize(containerId, x, y) {
     else if (x || y) invalidate(x, y, null);
     viewer.started = true;
     TavrinViewer.loadInks(viewer.dataURL('inks.js')).then(function (pages) { viewer.inksLoaded(pages); });
+    TavrinViewer.loadRound(viewer.dataURL('rounds.js')).then(function (round) {
+      viewer.roundLoaded(round);
+    });
     viewer.fingerprintReady = TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) {
       viewer.fingerprintLoaded(print);
     });

@@ -1,7 +1,7 @@
 // The job's data scripts beside the page: the pages' inks (inks.js) and the
 // proof's fingerprint (proof.js).
 'use strict';
-/* global pageinks, proofprint */
+/* global pageinks, proofprint, proofround */
 
 // Runs a data script beside the page; resolves with whether it loaded.
 function loadScript(url) {
@@ -34,6 +34,15 @@ function loadFingerprint(url) {
   });
 }
 
+// The proof round from rounds.js beside the page (written by the Web task):
+// var proofround={round, ...}, as it stands (see proof-round.js); null for
+// a proof made before rounds, which has no such file.
+function loadRound(url) {
+  return loadScript(url).then(function () {
+    return typeof proofround !== 'undefined' ? proofround : null;
+  });
+}
+
 // A page's colour table (var pageinks' "table": R, G, B of index 0..255 in
 // hex) as 768 bytes; null when the page has none or it is malformed.
 function colorTable(entry) {
@@ -53,4 +62,5 @@ function validInks(pages) {
   });
 }
 
-module.exports = { loadInks: loadInks, loadFingerprint: loadFingerprint, colorTable: colorTable, validInks: validInks };
+module.exports = { loadInks: loadInks, loadFingerprint: loadFingerprint, loadRound: loadRound, colorTable: colorTable,
+                   validInks: validInks };

@@ -40,6 +40,7 @@ module.exports = {
   decodePalettePng: require('./png').decodePalettePng,
   loadInks: ink.loadInks,
   loadFingerprint: ink.loadFingerprint,
+  loadRound: ink.loadRound,
   style: require('./style'),
   addStyles: addStyles,
   instance: null

@@ -212,7 +212,10 @@ exports.draw = function () {
   this.notice = '';
   var transform = this.inkTransform(), full = geometry.fullLevel(proof);
   map.zoom = this.viewLevel();
-  if (!transform) {
+  if (this.compare === 'flip' && this.showEarlier) {
+    // The earlier round in this round's place, as it was: every ink on.
+    this.drawEarlier(context, place);
+  } else if (!transform) {
     this.drawLevel(context, place, 0, null);
     if (map.zoom !== 0) this.drawLevel(context, place, map.zoom, null);
   } else if (transform === 'pending') {
@@ -228,7 +231,10 @@ exports.draw = function () {
     this.notice = 'With inks switched off the page shows from ' + geometry.percent(this.separationScale()) +
                   ' inward: zoom in, or switch every ink on.';
   }
+  if (this.compare === 'swipe') this.drawEarlier(context, place, Math.round(this.swipeAt * this.canvas.width));
+  this.drawChangeMap(context, place);
   context.restore();
+  this.drawOutline(context, place);
   this.message.textContent = this.failed;
   this.message.hidden = !this.failed;
   this.noticeBox.textContent = this.notice;
@@ -240,13 +246,23 @@ exports.draw = function () {
 };
 
 exports.drawLevel = function (context, place, level, transform) {
-  var database = this.database(this.page, level);
-  if (!database.index) return;
-  var grid = geometry.levelGrid(proof, level, database);
-  var size = grid.source * place.k;
   // The master's own pixels from 100 % inward are sharp squares; tiles
   // drawn smaller than their pixels are smoothed.
-  context.imageSmoothingEnabled = !(proof.factors[level] === 1 && place.k >= 1);
+  this.drawTiles(context, place, level, this.database(this.page, level), '', transform,
+                 !(proof.factors[level] === 1 && place.k >= 1));
+};
+
+// The tiles of a level's database in view, fetched when missing; prefix
+// keeps the keys of another round's or the change map's tiles apart.
+exports.drawTiles = function (context, place, level, database, prefix, transform, smooth) {
+  if (!database.index) {
+    // The view is not drawn until another round's database has opened or failed.
+    if (prefix && !database.failed) this.visibleKeys.add(prefix + this.page + '/' + level + '/opening');
+    return;
+  }
+  var grid = geometry.levelGrid(proof, level, database);
+  var size = grid.source * place.k;
+  context.imageSmoothingEnabled = smooth;
   var firstColumn = Math.max(0, Math.floor(-place.x / size));
   var lastColumn = Math.min(grid.columns - 1, Math.floor((this.canvas.width - place.x) / size));
   var suffix = transform ? '#' + transform.key : '';
@@ -255,7 +271,7 @@ exports.drawLevel = function (context, place, level, transform) {
     var top = place.y + rect.y * place.k;
     if (top > this.canvas.height || top + size < 0) continue;
     for (var column = firstColumn; column <= lastColumn; column++) {
-      var key = this.page + '/' + level + '/' + column + '/' + row + suffix;
+      var key = prefix + this.page + '/' + level + '/' + column + '/' + row + suffix;
       this.visibleKeys.add(key);
       var bitmap = this.bitmaps.get(key);
       if (bitmap === undefined) {
@@ -282,6 +298,7 @@ exports.drawNavigator = function () {
   this.navRect = { x: x, y: y, w: w, h: h };
   context.imageSmoothingEnabled = true;
   context.drawImage(this.overview, x, y, w, h);
+  this.markNavigator(context, { x: x, y: y, fit: fit });
   context.strokeStyle = '#c00040';
   context.lineWidth = 2;
   var viewW = this.viewWidth / this.scale * fit, viewH = this.viewHeight / this.scale * fit;

@@ -231,5 +231,6 @@ exports.openPage = function (page) {
   this.showZoom();
   // Level 0 is small and always drawn under the others while they load.
   this.database(page, 0);
+  this.showPageRound();
   this.requestDraw();
 };

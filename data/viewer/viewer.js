@@ -35,6 +35,12 @@ function Viewer(container) {
   this.draftNote = null;     // a note placed on the page whose text is being written
   this.placing = false;      // the next tap on the page places a note
   this.answers = {};         // page -> {decision, comment} not sent yet
+  this.round = null;         // a later round's changes once rounds.js is read
+  this.overlayWanted = true; // the changes drawn over a changed page
+  this.compare = '';         // '', 'flip' or 'swipe' while comparing with the earlier round
+  this.showEarlier = false;  // the flip shows the earlier round
+  this.swipeAt = 0.5;        // the swipe's divider, as a share of the view's width
+  this.roundDatabases = {};  // the earlier round's tiles and the change maps: key -> database
   this.build();
   this.bindInput();
   this.resize();
@@ -87,7 +93,7 @@ Viewer.prototype.build = function () {
   this.inspector.hidden = true;
   this.markers = element('div', 'tv-markers');
   this.markers.setAttribute('aria-hidden', 'true');
-  this.stage.append(this.canvas, this.markers, this.noticeBox, this.message, this.inspector);
+  this.stage.append(this.canvas, this.markers, this.buildCompareView(), this.noticeBox, this.message, this.inspector);
 
   var side = element('div', 'tv-side');
   side.append(this.buildNavigator(), this.buildTabs());
@@ -101,7 +107,7 @@ Viewer.prototype.build = function () {
   frame.addEventListener('load', function () { hostPage.dataFrameLoaded(); });
   frame.src = 'about:blank';
 
-  root.append(toolbar, body, frame);
+  root.append(this.buildRoundBar(), toolbar, body, frame);
   this.container.appendChild(root);
   this.root = root;
 
@@ -154,7 +160,7 @@ Viewer.prototype.thumbnail = function (page) {
   var picture = element('img');
   picture.alt = '';
   picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
-  item.append(picture, element('span', '', String(page)));
+  item.append(picture, element('span', '', String(page)), element('span', 'tv-thumbmark'));
   this.thumbnails.append(item);
 };
 
@@ -163,8 +169,9 @@ Viewer.prototype.buildTabs = function () {
   var list = element('div', 'tv-tablist');
   list.setAttribute('role', 'tablist');
   var panels = [];
-  var names = ['Inks', 'Details', 'Reply', 'Notes', 'Help'];
-  var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildHelp()];
+  var names = ['Inks', 'Details', 'Reply', 'Notes', 'Changes', 'Help'];
+  var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildChanges(),
+                  this.buildHelp()];
   var tabButtons = names.map(function (name, index) {
     var tab = button(name, name, function () { select(index); });
     tab.setAttribute('role', 'tab');
@@ -186,7 +193,10 @@ Viewer.prototype.buildTabs = function () {
   list.addEventListener('keydown', function (event) {
     var current = tabButtons.indexOf(document.activeElement);
     if (current < 0 || (event.key !== 'ArrowRight' && event.key !== 'ArrowLeft')) return;
-    var next = (current + (event.key === 'ArrowRight' ? 1 : tabButtons.length - 1)) % tabButtons.length;
+    var next = current;
+    // A tab this proof has no use for is hidden and skipped.
+    do next = (next + (event.key === 'ArrowRight' ? 1 : tabButtons.length - 1)) % tabButtons.length;
+    while (tabButtons[next].hidden && next !== current);
     select(next);
     tabButtons[next].focus();
     event.preventDefault();
@@ -195,6 +205,10 @@ Viewer.prototype.buildTabs = function () {
   panels.forEach(function (panel) { tabs.append(panel); });
   select(1);
   this.selectTab = select;
+  this.tabButtons = tabButtons;
+  // Only a later round has changes to show.
+  this.changesTab = tabButtons[names.indexOf('Changes')];
+  this.changesTab.hidden = true;
   return tabs;
 };
 
@@ -249,7 +263,9 @@ Viewer.prototype.buildHelp = function () {
    ['0 or Whole page', 'show the whole page'], ['Page Up, Page Down', 'previous and next page'],
    ['Whole page picture', 'click to jump to a place'],
    ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks'],
-   ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send']].forEach(function (pair) {
+   ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send'],
+   ['Changes', 'in a later round: what changed since the earlier round, shown on the page or compared with it']
+  ].forEach(function (pair) {
     var item = element('li');
     item.append(element('strong', '', pair[0]), document.createTextNode(': ' + pair[1]));
     keys.append(item);
@@ -259,7 +275,7 @@ Viewer.prototype.buildHelp = function () {
 };
 
 [require('./inks'), require('./input'), require('./view'), require('./tiles'), require('./answers'),
- require('./notes'), require('./print')].forEach(function (methods) {
+ require('./notes'), require('./print'), require('./changes'), require('./compare')].forEach(function (methods) {
   Object.keys(methods).forEach(function (name) {
     // A method two modules give would leave one of them unused without a word.
     if (Viewer.prototype[name]) throw new Error('Viewer.' + name + ' comes from two modules');

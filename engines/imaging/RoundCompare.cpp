@@ -22,6 +22,8 @@ namespace {
 // Strips decoded ahead of the compare on a thread of each master's own, so
 // both cores decode while the rows are compared.
 constexpr unsigned CompareReadAheadStrips = 2;
+// Rows between two progress reports to a sink.
+constexpr std::uint32_t CompareProgressRows = 1024;
 
 const TRoundPlate* FindPlate(const TRoundPage& page, const std::string& name)
 {
@@ -78,7 +80,7 @@ struct TCommonPlate {
 // Counts, plate by plate, the pixels whose inked state differs, and the
 // rectangle that holds them.
 void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::vector<TCommonPlate>& common,
-                   TPageComparison& result)
+                   TPageComparison& result, TCompareRowSink* sink)
 {
     TMasterRows oldRows(older.MasterPath);
     TMasterRows newRows(newer.MasterPath);
@@ -114,7 +116,12 @@ void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::
     std::array<std::array<std::uint64_t, 256>, 4> tally{};
     std::uint32_t left = width, right = 0, top = 0, bottom = 0;
     bool any = false;
-    for (std::uint32_t y = 0; y < newRows.Height(); ++y) {
+    const std::uint32_t height = newRows.Height();
+    if (sink)
+        sink->Begin(width, height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        if (sink && y % CompareProgressRows == 0 && y > 0)
+            sink->Compared(y, height);
         const std::uint8_t* a = oldRows.Row(y);
         const std::uint8_t* b = newRows.Row(y);
         if (sameBits) {
@@ -136,6 +143,8 @@ void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::
             --last;
         for (std::uint32_t x = first; x <= last; ++x)
             ++tally[x & 3][changed[x]];
+        if (sink)
+            sink->Changed(y, changed.data(), first, last);
         left = std::min(left, first);
         right = std::max(right, last);
         if (!any)
@@ -143,6 +152,8 @@ void ComparePixels(const TRoundPage& older, const TRoundPage& newer, const std::
         bottom = y;
         any = true;
     }
+    if (sink)
+        sink->Compared(height, height);
     std::array<std::uint64_t, 8> counts{};
     for (unsigned combination = 1; combination < 256; ++combination)
         for (unsigned bit = 0; bit < 8; ++bit)
@@ -174,7 +185,7 @@ std::string SizeText(std::uint32_t a, std::uint32_t b)
 
 }  // namespace
 
-TPageComparison CompareRoundPages(const TRoundPage* older, const TRoundPage* newer)
+TPageComparison CompareRoundPages(const TRoundPage* older, const TRoundPage* newer, TCompareRowSink* sink)
 {
     TPageComparison result;
     if (!older && !newer)
@@ -218,7 +229,7 @@ TPageComparison CompareRoundPages(const TRoundPage* older, const TRoundPage* new
         if (!FindPlate(*newer, plate.ColorName))
             result.Plates.push_back({plate.ColorName, TPlateDifference::TKind::Gone, 0});
     if (!result.ByDigests) {
-        ComparePixels(*older, *newer, common, result);
+        ComparePixels(*older, *newer, common, result, sink);
         if (result.SizeChanged) {
             // The masters are not of the size recorded: they are what the customer sees.
             result.Plates.clear();
@@ -240,7 +251,7 @@ std::vector<TRoundPage> LoadRoundPages(TCatalogueConnection& catalogue, std::uin
     LoadJobDetail(catalogue, static_cast<std::int32_t>(jobReference), job);
     const std::string name = "job " + std::to_string(jobReference);
     if (job.ID == 0)
-        throw std::runtime_error("There is no " + name + " in the catalogue");
+        throw ERoundNotComparable("There is no " + name + " in the catalogue");
     const std::vector<TPlateDigest> digests = LoadJobDigests(catalogue, jobReference);
     std::vector<TRoundPage> pages;
     for (int page = 1; page <= job.PageCount; ++page) {
@@ -257,8 +268,8 @@ std::vector<TRoundPage> LoadRoundPages(TCatalogueConnection& catalogue, std::uin
             round.Plates.push_back({plate.ColorName, plate.IndexBit, plate.SHA256});
         }
         if (round.Plates.empty())
-            throw std::runtime_error("Page " + std::to_string(page) + " of " + name +
-                                     " has no plate digests: they are recorded when the job is mastered");
+            throw ERoundNotComparable("Page " + std::to_string(page) + " of " + name +
+                                      " has no plate digests: they are recorded when the job is mastered");
         std::sort(round.Plates.begin(), round.Plates.end(),
                   [](const TRoundPlate& a, const TRoundPlate& b) { return a.IndexBit < b.IndexBit; });
         pages.push_back(std::move(round));

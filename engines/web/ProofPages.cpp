@@ -4,6 +4,7 @@
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
+#include "engines/imaging/ChangeMap.h"
 #include "engines/web/PageInks.h"
 #include "engines/web/ProofPrint.h"
 #include "engines/web/TextEncoders.h"
@@ -351,16 +352,29 @@ void RemoveJobProofPages(const std::string& jobFolder)
     RemoveOutputFile(jobFolder + "print.html");
     RemoveOutputFile(jobFolder + PageInksFileName);
     RemoveOutputFile(jobFolder + ProofPrintFileName);
+    RemoveOutputFile(jobFolder + ProofRoundFileName);
+    // The change maps belong to the round data: a run that compares no
+    // more must not leave those of an earlier run.
+    std::error_code error;
+    std::vector<std::string> maps;
+    for (std::filesystem::directory_iterator entry(jobFolder, error), end; !error && entry != end;
+         entry.increment(error))
+        if (IsChangeMapDatabaseName(entry->path().filename().string()))
+            maps.push_back(entry->path().string());
+    for (const std::string& map : maps)
+        RemoveOutputFile(map);
 }
 
 void WriteJobProofPages(TCatalogueConnection& catalogue, const TJobDetailRecord& job, const TSettingsRecord& settings,
-                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables)
+                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables,
+                        const TProofRoundData& round)
 {
     const THTMLJobRecord record = BuildHTMLJobRecord(catalogue, job, settings, noMasterDate);
     // The pages' ink data first: once the viewer page has its name, the whole proof is there.
     WritePageInks(jobFolder + PageInksFileName, BuildPageInks(catalogue, job, tables));
     WriteProofPrint(jobFolder + ProofPrintFileName,
                     LoadProofFingerprint(catalogue, static_cast<std::uint32_t>(job.Reference), job.PageCount));
+    WriteProofRound(jobFolder + ProofRoundFileName, round);
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

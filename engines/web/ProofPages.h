@@ -2,6 +2,7 @@
 
 #include "engines/web/HTMLJobRecord.h"
 #include "engines/web/PageInks.h"
+#include "engines/web/ProofRoundScript.h"
 
 #include <locale>
 #include <string>
@@ -23,7 +24,9 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
                      const std::string& imageDirectory, const std::string& dataDirectory);
 
 // The Web task's call: builds the record (BuildHTMLJobRecord), writes the
-// pages' ink data (inks.js, see PageInks.h) and then the pages into
+// pages' ink data (inks.js, see PageInks.h), the proof's fingerprint
+// (proof.js) and its round (rounds.js, see ProofRoundScript.h) and then the
+// pages into
 // jobFolder (with its trailing separator) with the title "Tavrin Remote
 // Proofing By Dranwick - " + job name, the base URL WebRoot + "tavrin/" and
 // the job's remote folder (RemoteJobFolderName) as data directory, where the
@@ -31,11 +34,12 @@ void WriteProofPages(const std::string& indexFileName, const std::string& pageTi
 // for the ink data. Errors as for the functions it calls, and
 // std::invalid_argument for a malformed secret.
 void WriteJobProofPages(TCatalogueConnection& catalogue, const TJobDetailRecord& job, const TSettingsRecord& settings,
-                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables = {});
+                        const std::string& jobFolder, TDateTime noMasterDate, const TPageColorTables& tables = {},
+                        const TProofRoundData& round = {});
 
-// Removes a job folder's proof pages and their ink data (the folder with its
-// trailing separator): they stand for the tile databases beside them. Raises
-// when one stays.
+// Removes a job folder's proof pages, their data scripts and the change map
+// databases (the folder with its trailing separator): they stand for the
+// tile databases beside them. Raises when one stays.
 void RemoveJobProofPages(const std::string& jobFolder);
 
 // The creation date as the page shows it: the locale's short date, a blank

@@ -1,19 +1,27 @@
 #include "tasks/imaging/TilingThread.h"
 
+#include "base/catalogue/CarriedAnswers.h"
 #include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofRounds.h"
+#include "base/catalogue/RoundChanges.h"
 #include "base/platform/LocalClock.h"
 #include "base/tasking/RoundedPercent.h"
+#include "engines/imaging/ChangeMap.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/MasterLayout.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
+#include "engines/imaging/RoundCompare.h"
 #include "engines/imaging/TileCutter.h"
 #include "engines/imaging/TileGrid.h"
 #include "engines/web/HTMLJobRecord.h"
 #include "engines/web/ProofPages.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 namespace tavrin {
@@ -32,6 +40,30 @@ void RemovePageTiles(const std::string& jobFolder, int page)
         RemoveOutputFile(jobFolder + TTilingThread::TileDatabaseName(level, page));
 }
 
+// Until the task is done, the round data and change maps it wrote are not
+// the proof's: a failed run leaves none of them.
+class TRoundOutputs {
+public:
+    explicit TRoundOutputs(const std::string& jobFolder) : JobFolder(jobFolder) {}
+    ~TRoundOutputs()
+    {
+        if (Kept)
+            return;
+        try {
+            RemoveJobProofPages(JobFolder);
+        } catch (...) {
+            // What stays has no viewer page: the next run removes it.
+        }
+    }
+    TRoundOutputs(const TRoundOutputs&) = delete;
+    TRoundOutputs& operator=(const TRoundOutputs&) = delete;
+    void Keep() { Kept = true; }
+
+private:
+    std::string JobFolder;
+    bool Kept = false;
+};
+
 }  // namespace
 
 TTilingThread::TTilingThread(TMessageTarget& target, const TTaskContext& context)
@@ -42,6 +74,57 @@ TTilingThread::TTilingThread(TMessageTarget& target, const TTaskContext& context
 std::string TTilingThread::TileDatabaseName(int level, int page)
 {
     return "tile" + std::to_string(level) + PageNumberText(page) + ".tdb";
+}
+
+std::optional<std::vector<TPageComparison>> TTilingThread::CompareWithEarlierRound(const TProofRound& round,
+                                                                                   const std::string& jobFolder,
+                                                                                   const std::vector<double>& factors,
+                                                                                   TProofRoundData& data)
+{
+    TCatalogueConnection& catalogue = Context.Catalogue();
+    TJobDetailRecord earlier;
+    LoadJobDetail(catalogue, static_cast<std::int32_t>(round.EarlierReference), earlier);
+    std::int32_t earlierNumber = std::max(round.Number - 1, 1);
+    if (earlier.ID != 0) {
+        earlierNumber = LoadProofRound(catalogue, round.EarlierReference).Number;
+        data.Earlier = TEarlierProof{earlierNumber, RemoteJobFolderName(earlier.UniqueID, earlier.Secret) + "/"};
+    }
+    const std::string earlierText =
+        "round " + std::to_string(earlierNumber) + " (job " + std::to_string(round.EarlierReference) + ")";
+    std::vector<TRoundPage> older, newer;
+    try {
+        older = LoadRoundPages(catalogue, round.EarlierReference);
+        newer = LoadRoundPages(catalogue, JobReference());
+    } catch (const ERoundNotComparable& reason) {
+        PostLogText("Not comparing with " + earlierText + ": " + reason.what());
+        return std::nullopt;
+    }
+    PostLogText("Comparing with " + earlierText + "...");
+    std::vector<TPageComparison> pages;
+    for (std::size_t i = 0; i < std::max(older.size(), newer.size()); ++i) {
+        const TRoundPage* before = i < older.size() ? &older[i] : nullptr;
+        const TRoundPage* now = i < newer.size() ? &newer[i] : nullptr;
+        const int page = now ? now->Page : before->Page;
+        std::optional<TChangeMapWriter> map;
+        if (before && now) {
+            PostPage(page);
+            std::vector<TPyramidLevel> levels;
+            for (int level = 0; level < LevelCount; ++level)
+                levels.push_back(
+                    {jobFolder + ChangeMapDatabaseName(level, page), factors[static_cast<std::size_t>(level)]});
+            map.emplace(std::move(levels), [this](int percentage) { PostTaskText("", percentage); });
+        }
+        // The changed pixels go into the map as the compare finds them: both
+        // masters are decoded once for both.
+        const TPageComparison comparison = CompareRoundPages(before, now, map ? &*map : nullptr);
+        if (map && comparison.HasArea) {
+            map->Finish();
+            data.Mapped.insert(page);
+        }
+        PostLogText(ComparisonLine(comparison));
+        pages.push_back(comparison);
+    }
+    return pages;
 }
 
 void TTilingThread::Run()
@@ -67,6 +150,16 @@ void TTilingThread::Run()
     }
     const std::vector<double> factors = ProofFactors(NonNegative(job.ImageWidth), NonNegative(job.ImageHeight),
                                                      NonNegative(job.XResolution), NonNegative(job.YResolution));
+
+    // 0. A later round is compared with its earlier one first: what changed,
+    //    and the change maps of its changed pages.
+    TRoundOutputs outputs(jobFolder);
+    const TProofRound round = LoadProofRound(Context.Catalogue(), JobReference());
+    TProofRoundData roundData;
+    roundData.Round = round.Number;
+    roundData.JobName = job.Name;
+    if (round.EarlierReference != 0)
+        roundData.Pages = CompareWithEarlierRound(round, jobFolder, factors, roundData);
 
     // 1. The pyramid of every page; a page that fails is left without tiles.
     //    The masters' colour tables go to the viewer's ink data.
@@ -111,8 +204,18 @@ void TTilingThread::Run()
         }
     }
 
-    // 2. The pages, with the settings the chain started with.
-    WriteJobProofPages(Context.Catalogue(), job, Context.Settings(), jobFolder, started, tables);
+    // 2. The compare is kept with the proof it was made for, and the pages
+    //    written with the settings the chain started with and the answers
+    //    the unchanged pages carry.
+    if (round.EarlierReference != 0) {
+        if (roundData.Pages)
+            SaveRoundChanges(Context.Catalogue(), JobReference(), round.EarlierReference, *roundData.Pages);
+        else
+            RemoveRoundChanges(Context.Catalogue(), JobReference());
+        roundData.Carried = LoadCarriedAnswers(Context.Catalogue(), JobReference());
+    }
+    WriteJobProofPages(Context.Catalogue(), job, Context.Settings(), jobFolder, started, tables, roundData);
+    outputs.Keep();
     PostLogText("", 100);
 }
 

@@ -3,14 +3,26 @@
 #include "base/tasking/TaskContext.h"
 #include "base/tasking/TaskThread.h"
 
+#include "base/catalogue/ProofRounds.h"
+#include "engines/web/ProofRoundScript.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrin {
 
-// The Web task: for each page 1 to the job's page count, a tile pyramid of
-// five zoom levels from its master, one tile database per level ("tile" +
-// level + "-NNNN.tdb" in the job folder); then the job's web proof pages.
+// The Web task: a later round is first compared with its earlier one page
+// by page (a log line per page as tavrin-cli compare prints it), and each
+// changed page with an area gets change map databases (ChangeMap.h); a round
+// that cannot be compared (its earlier job is no longer catalogued, or a
+// round was mastered before plate digests were kept) is built without a
+// compare, the log saying why. Then, for each page 1 to the job's page
+// count, a tile pyramid of five zoom levels from its master, one tile
+// database per level ("tile" + level + "-NNNN.tdb" in the job folder); then
+// the stored compare, and the job's web proof pages with their data scripts,
+// the round's (rounds.js) among them.
 // First it removes the job's proof pages and unfinished files; every file is
 // written under its unfinished name until whole. It fails, naming the page
 // or file and the reason, for a job not in the catalogue, a page without a
@@ -31,6 +43,11 @@ protected:
     void Run() override;
 
 private:
+    std::optional<std::vector<TPageComparison>> CompareWithEarlierRound(const TProofRound& round,
+                                                                        const std::string& jobFolder,
+                                                                        const std::vector<double>& factors,
+                                                                        TProofRoundData& data);
+
     const TTaskContext Context;
 };
 

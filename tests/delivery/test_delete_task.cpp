@@ -1,5 +1,6 @@
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/ProofRounds.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/support/TaskContexts.h"
@@ -321,6 +322,39 @@ TEST_F(DeleteTask, AJobNeverSentIsDeletedHereOnly)
     EXPECT_TRUE(posted.LogStartingWith("Remote Path: ").empty());
     EXPECT_FALSE(std::filesystem::exists(LocalJobFolder()));
     EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + JobID + "-0001.tif"));
+}
+
+// The viewer of round 2 shows round 1's tiles from round 1's own folder:
+// deleting round 2 must leave that folder online and its files here.
+TEST_F(DeleteTask, DeletingALaterRoundLeavesTheEarlierRoundsFolderOnline)
+{
+    const std::string laterID = "20240321101500000";
+    for (const std::string& id : {std::string(JobID), laterID})
+        for (const char* name : {"index.html", "rounds.js", "tile4-0001.tdb"})
+            WriteBytes(ServerRoot() / "www/tavrin" / id / name, name);
+    WriteBytes(ServerRoot() / "www/tavrin" / laterID / "change4-0001.tdb", "map");
+    StartServer();
+    UseServer("/www/");
+    AddJob(7, JobID);
+    AddJob(8, laterID);
+    LinkProofRound(Catalogue, 8, 7);
+    for (const char* reference : {"7", "8"})
+        Run(std::string("insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (") +
+            reference + ", \"Master, Preview, Web, Transfer\")");
+    for (const std::string& id : {std::string(JobID), laterID}) {
+        WriteBytes(Local("output/").string() + id + "/index.html", "page");
+        WriteBytes(Local("output/").string() + id + "-0001.tif", "master");
+    }
+
+    const auto posted = RunTask(new TDeleteThread(Messages, TaskContext(8)));
+    ASSERT_EQ(posted.Completions.size(), 1u);
+    EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    EXPECT_FALSE(std::filesystem::exists(ServerRoot() / "www/tavrin" / laterID));
+    EXPECT_FALSE(std::filesystem::exists(Local("output/").string() + laterID));
+    for (const char* name : {"index.html", "rounds.js", "tile4-0001.tdb"})
+        EXPECT_EQ(FileBytes(ServerRoot() / "www/tavrin" / JobID / name), name);
+    EXPECT_EQ(FileBytes(Local("output/").string() + JobID + "/index.html"), "page");
+    EXPECT_EQ(FileBytes(Local("output/").string() + JobID + "-0001.tif"), "master");
 }
 
 TEST_F(DeleteTask, ListedPathsAreNeverDeletedAndARefusalIsLoggedPassedByAndFailsTheTask)

@@ -120,7 +120,7 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 0, ""}), 2);
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 100, ""}), 2);
 
-    std::set<std::string> files = {"index.html", "print.html", "inks.js", "proof.js"};
+    std::set<std::string> files = {"index.html", "print.html", "inks.js", "proof.js", "rounds.js"};
     for (int page : {1, 2})
         for (int level = 0; level < 5; ++level)
             files.insert(TTilingThread::TileDatabaseName(level, page));

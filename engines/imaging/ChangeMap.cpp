@@ -1,0 +1,317 @@
+#include "engines/imaging/ChangeMap.h"
+
+#include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/ResampleSpans.h"
+#include "engines/imaging/TileDB.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <stdexcept>
+
+namespace tavrin {
+
+namespace {
+
+void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
+{
+    PutBig32(out, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, out.data() + start, static_cast<uInt>(out.size() - start));
+    PutBig32(out, static_cast<std::uint32_t>(crc));
+}
+
+// Sets bits from..to (both inside) of a row, the first pixel in the high bit.
+void SetBits(std::uint8_t* row, std::uint32_t from, std::uint32_t to)
+{
+    std::uint32_t byte = from / 8;
+    const std::uint32_t lastByte = to / 8;
+    const std::uint8_t head = static_cast<std::uint8_t>(0xFFu >> (from % 8));
+    const std::uint8_t tail = static_cast<std::uint8_t>(0xFFu << (7 - to % 8));
+    if (byte == lastByte) {
+        row[byte] |= head & tail;
+        return;
+    }
+    row[byte++] |= head;
+    if (byte < lastByte)
+        std::memset(row + byte, 0xFF, lastByte - byte);
+    row[lastByte] |= tail;
+}
+
+// Step 8 of a proof tile: a copy with a side of 0 draws nothing.
+bool CopiesRows(const TCopyRectangle& rect)
+{
+    return rect.DstH > 0 && rect.SrcH > 0 && SourceSizeAccepted(rect);
+}
+
+bool CopiesColumns(const TCopyRectangle& rect)
+{
+    return rect.DstW > 0 && rect.SrcW > 0 && SourceSizeAccepted(rect);
+}
+
+}  // namespace
+
+std::string ChangeMapDatabaseName(int level, int page)
+{
+    return "change" + std::to_string(level) + PageNumberText(page) + ".tdb";
+}
+
+bool IsChangeMapDatabaseName(const std::string& name)
+{
+    static const std::regex pattern("change[0-9]-[0-9]{4,}\\.tdb");
+    return std::regex_match(name, pattern);
+}
+
+std::vector<std::uint8_t> ChangeTilePng(const std::uint8_t* bits, std::uint32_t side, std::size_t stride)
+{
+    const std::size_t rowBytes = (std::size_t(side) + 7) / 8;
+    std::vector<std::uint8_t> raw;
+    raw.reserve((rowBytes + 1) * side);
+    for (std::uint32_t y = 0; y < side; ++y) {
+        raw.push_back(0);  // no filter
+        const std::uint8_t* row = bits + std::size_t(y) * stride;
+        raw.insert(raw.end(), row, row + rowBytes);
+        // Bits beyond the side's last pixel are 0, as PNG wants them.
+        if (side % 8)
+            raw.back() &= static_cast<std::uint8_t>(0xFFu << (8 - side % 8));
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<std::uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
+        throw std::runtime_error("Could not compress a change tile");
+    packed.resize(packedSize);
+
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<std::uint8_t> header;
+    PutBig32(header, side);
+    PutBig32(header, side);
+    // Bit depth 1, palette, deflate, adaptive filtering, no interlace.
+    header.insert(header.end(), {1, 3, 0, 0, 0});
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "PLTE", {0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF});
+    PutChunk(png, "tRNS", {0x00});
+    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
+TChangeMapWriter::TChangeMapWriter(std::vector<TPyramidLevel> levels, std::function<void(int)> onProgress,
+                                   std::uint32_t tileSize)
+    : Orders(std::move(levels)), OnProgress(std::move(onProgress)), TileSize(tileSize), Stride((tileSize + 7) / 8)
+{
+}
+
+TChangeMapWriter::~TChangeMapWriter()
+{
+    if (!Finished)
+        RemoveFiles();
+}
+
+void TChangeMapWriter::Begin(std::uint32_t width, std::uint32_t height)
+{
+    RemoveFiles();
+    Levels.clear();
+    Finished = false;
+    WrittenBytes = 0;
+    if (OnProgress)
+        OnProgress(0);
+    const std::int64_t lastRow = std::int64_t(height) - 1, lastColumn = std::int64_t(width) - 1;
+    for (const TPyramidLevel& order : Orders) {
+        // The pyramid writes no level for such a factor.
+        if (!(order.Factor > 0) || !std::isfinite(order.Factor))
+            continue;
+        TLevel& level = Levels.emplace_back();
+        level.Order = order;
+        level.Grid = TTileGrid::For(width, height, TileSize, order.Factor);
+        const TTileGrid& grid = level.Grid;
+        // The proof's copies, as its tiles take them (TTileGrid::Rectangle):
+        // every tile of a grid row reads the same master rows, every tile of
+        // a column the same master columns, each destination pixel the
+        // positions the averaging spans give, which never leave the master.
+        level.GridRowEnd.assign(grid.Rows, -1);
+        for (std::uint32_t i = 0; i < grid.Rows; ++i) {
+            const TCopyRectangle rect = grid.Rectangle(i, 0);
+            if (!CopiesRows(rect))
+                continue;
+            const auto spans = ResampleSpans(rect.SrcY, rect.SrcH, rect.DstH, 0, rect.DstH);
+            for (std::int32_t r = 0; r < rect.DstH; ++r) {
+                const TResampleSpan& span = spans[std::size_t(r)];
+                const std::int64_t first = std::clamp<std::int64_t>(span.First, 0, lastRow);
+                const std::int64_t last = std::clamp<std::int64_t>(span.First + span.Count - 1, 0, lastRow);
+                level.Rows.push_back({i * TileSize + std::uint32_t(rect.DstY + r), first, last});
+                level.GridRowEnd[i] = std::max(level.GridRowEnd[i], last);
+            }
+        }
+        for (std::uint32_t j = 0; j < grid.Columns; ++j) {
+            const TCopyRectangle rect = grid.Rectangle(0, j);
+            if (!CopiesColumns(rect))
+                continue;
+            const auto spans = ResampleSpans(rect.SrcX, rect.SrcW, rect.DstW, 0, rect.DstW);
+            for (std::int32_t c = 0; c < rect.DstW; ++c) {
+                const TResampleSpan& span = spans[std::size_t(c)];
+                level.Columns.push_back({j * TileSize + std::uint32_t(rect.DstX + c),
+                                         std::clamp<std::int64_t>(span.First, 0, lastColumn),
+                                         std::clamp<std::int64_t>(span.First + span.Count - 1, 0, lastColumn)});
+            }
+        }
+    }
+}
+
+void TChangeMapWriter::Changed(std::uint32_t y, const std::uint8_t* changed, std::uint32_t first, std::uint32_t last)
+{
+    for (TLevel& level : Levels) {
+        // Grid rows that read no row from here on are complete.
+        std::uint32_t complete = level.Written;
+        while (complete < level.Grid.Rows && level.GridRowEnd[complete] < std::int64_t(y))
+            ++complete;
+        WriteGridRows(level, complete);
+
+        while (level.NextRow < level.Rows.size() && level.Rows[level.NextRow].Last < std::int64_t(y))
+            ++level.NextRow;
+        if (level.NextRow == level.Rows.size() || level.Rows[level.NextRow].First > std::int64_t(y))
+            continue;
+
+        // The level's columns that read a changed pixel of the row, as ranges
+        // of Columns; both the runs and the columns' spans ascend.
+        Ranges.clear();
+        std::size_t column = 0;
+        for (std::uint32_t x = first; x <= last;) {
+            if (!changed[x]) {
+                ++x;
+                continue;
+            }
+            const std::uint32_t runStart = x;
+            while (x <= last && changed[x])
+                ++x;
+            const std::int64_t runEnd = std::int64_t(x) - 1;
+            while (column < level.Columns.size() && level.Columns[column].Last < runStart)
+                ++column;
+            std::size_t end = column;
+            while (end < level.Columns.size() && level.Columns[end].First <= runEnd)
+                ++end;
+            if (end == column)
+                continue;
+            if (!Ranges.empty() && Ranges.back().second >= column)
+                Ranges.back().second = std::max(Ranges.back().second, end);
+            else
+                Ranges.emplace_back(column, end);
+            // The run's last column may read the next run too.
+            column = end - 1;
+        }
+        if (Ranges.empty())
+            continue;
+
+        for (std::size_t row = level.NextRow; row < level.Rows.size() && level.Rows[row].First <= std::int64_t(y);
+             ++row) {
+            const std::uint32_t gridRow = level.Rows[row].Index / TileSize;
+            const std::uint32_t tileRow = level.Rows[row].Index % TileSize;
+            TBand& band = level.Bands[gridRow];
+            if (band.Bits.empty()) {
+                band.Bits.assign(std::size_t(level.Grid.Columns) * TileSize * Stride, 0);
+                band.Marked.assign(level.Grid.Columns, false);
+            }
+            for (const auto& [begin, end] : Ranges) {
+                // Pieces of consecutive pixels within one tile.
+                for (std::size_t k = begin; k < end;) {
+                    const std::uint32_t from = level.Columns[k].Index;
+                    const std::uint32_t tile = from / TileSize;
+                    std::size_t next = k + 1;
+                    while (next < end && level.Columns[next].Index == level.Columns[next - 1].Index + 1 &&
+                           level.Columns[next].Index / TileSize == tile)
+                        ++next;
+                    const std::uint32_t to = level.Columns[next - 1].Index;
+                    SetBits(band.Bits.data() + (std::size_t(tile) * TileSize + tileRow) * Stride, from % TileSize,
+                            to % TileSize);
+                    band.Marked[tile] = true;
+                    k = next;
+                }
+            }
+        }
+    }
+}
+
+void TChangeMapWriter::Compared(std::uint32_t rows, std::uint32_t height)
+{
+    if (OnProgress && height > 0)
+        OnProgress(static_cast<int>(std::uint64_t(rows) * 100 / height));
+}
+
+void TChangeMapWriter::OpenDatabase(TLevel& level)
+{
+    if (!level.Database)
+        level.Database =
+            std::make_unique<TTileDB>(UnfinishedName(level.Order.FileName), level.Grid.Columns, level.Grid.Rows);
+}
+
+void TChangeMapWriter::WriteGridRows(TLevel& level, std::uint32_t end)
+{
+    for (; level.Written < end; ++level.Written) {
+        const auto band = level.Bands.find(level.Written);
+        if (band == level.Bands.end())
+            continue;
+        OpenDatabase(level);
+        for (std::uint32_t j = 0; j < level.Grid.Columns; ++j) {
+            if (!band->second.Marked[j])
+                continue;
+            const std::vector<std::uint8_t> png =
+                ChangeTilePng(band->second.Bits.data() + std::size_t(j) * TileSize * Stride, TileSize, Stride);
+            // Grid rows count from the top, database rows from the bottom.
+            level.Database->AddTile(j, level.Grid.Rows - 1 - level.Written, png.data(),
+                                    static_cast<std::uint32_t>(png.size()));
+            WrittenBytes += png.size();
+        }
+        level.Bands.erase(band);
+    }
+}
+
+void TChangeMapWriter::Finish()
+{
+    try {
+        for (TLevel& level : Levels) {
+            WriteGridRows(level, level.Grid.Rows);
+            OpenDatabase(level);
+            level.Database->Close();
+        }
+        for (TLevel& level : Levels)
+            CompleteUnfinished(level.Order.FileName);
+        Finished = true;
+    } catch (...) {
+        // Some levels may have their names already.
+        Finished = true;
+        RemoveFiles();
+        Finished = false;
+        throw;
+    }
+}
+
+void TChangeMapWriter::Discard()
+{
+    RemoveFiles();
+    Finished = false;
+}
+
+void TChangeMapWriter::RemoveFiles()
+{
+    std::error_code ignored;
+    for (TLevel& level : Levels)
+        level.Database.reset();
+    for (const TPyramidLevel& order : Orders) {
+        std::filesystem::remove(UnfinishedName(order.FileName), ignored);
+        if (Finished)
+            std::filesystem::remove(order.FileName, ignored);
+    }
+}
+
+}  // namespace tavrin
