@@ -7,6 +7,7 @@
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
 #include "base/tasking/TaskSets.h"
+#include "engines/web/ProofPages.h"
 #include "station/JobAnswers.h"
 #include "station/OperatorDialogs.h"
 #include "station/RunnerTexts.h"
@@ -138,6 +139,19 @@ void TQueueLists::DropJobAskingRound(std::uint32_t jobReference)
 void TQueueLists::LinkRound(std::uint32_t later, std::uint32_t earlier)
 {
     LinkProofRound(Catalogue, later, earlier);
+    // Its proof pages show it as the round it was: without them the next
+    // start builds them again, with the compare, rather than sending them.
+    TJobDetailRecord job;
+    LoadJobDetail(Catalogue, static_cast<std::int32_t>(later), job);
+    if (IsUniqueID(job.UniqueID)) {
+        try {
+            RemoveJobProofPages(JobFolderPath(job.UniqueID));
+        } catch (const std::runtime_error& error) {
+            throw EProofRoundError("Job " + std::to_string(later) + " is now round " +
+                                   std::to_string(LoadProofRound(Catalogue, later).Number) +
+                                   ", but its proof pages, which show it as it was, stay: " + error.what());
+        }
+    }
     ReloadQueueList();
     ReloadPostQueueList();
 }

@@ -50,7 +50,8 @@ public:
     // makes the operator say whether it is that job's next round.
     void DropJobAskingRound(std::uint32_t jobReference);
     // Makes `later` the next round of `earlier` and shows both lists as they
-    // are; raises EProofRoundError with the reason when it cannot be.
+    // are; raises EProofRoundError with the reason when it cannot be. The
+    // later job's proof pages go, so that its next start builds them anew.
     void LinkRound(std::uint32_t later, std::uint32_t earlier);
     void RemoveQueueRow();
     int SelectQueueRow(int row);

@@ -19,6 +19,7 @@ protected:
     {
         ScratchStation::SetUp();
         CopyFromStation("tavrin.dbi");
+        CopyFromStation("tavrin.js");
         const std::filesystem::path pageBuffers = Folder.Path("pgb");
         std::filesystem::create_directories(pageBuffers);
         Folder.Write("tavrin.ini", "[Main]\nInputFolder=" + pageBuffers.string() + "\n");
@@ -55,6 +56,22 @@ TEST_F(QueueRounds, RoundOfLinksExplicitlyAndAPlainAddNeverDoes)
     ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
     EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\tWaiting\n"));
     EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\tWaiting\tround 2 of 101\n"));
+}
+
+// A job whose proof was built as a first proof and is then linked builds
+// its pages again at the next start: they must show the compare.
+TEST_F(QueueRounds, LinkingABuiltProofBuildsItsPagesAgainAtTheNextStart)
+{
+    auto result = testing::RunProgram("tavrin-cli", "queue add 105 then queue tasks 105 \"Master, Preview, Web\" then "
+                                                    "start");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_EQ(result.Errors.find("round 1 (job 101)"), std::string::npos);
+
+    result = testing::RunProgram(
+        "tavrin-cli", "queue add 105 --round-of 101 then queue tasks 105 \"Master, Preview, Web\" then start");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    EXPECT_THAT(result.Output + result.Errors, HasSubstr("Creating web site..."));
+    EXPECT_THAT(result.Output + result.Errors, HasSubstr("round 1 (job 101)"));
 }
 
 TEST_F(QueueRounds, ALinkThatCannotBeIsRefusedAndQueuesNothing)
