@@ -12,6 +12,7 @@
 //        tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]   (processor time on one thread)
 //        tiling_bench compression MASTER.tif RESOLUTION   (time and bytes of the tiles at each zlib level)
 //        tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]   (the Master, Preview and Web tasks of page 1)
+//        tiling_bench changes MASTER.tif RESOLUTION [REPEATS]   (the change map of a corrected rectangle)
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/platform/MessageQueue.h"
@@ -20,6 +21,7 @@
 #include "bench/BenchMeasures.h"
 #include "bench/BenchStation.h"
 #include "bench/TaskCompletion.h"
+#include "engines/imaging/ChangeMap.h"
 #include "engines/imaging/MasterImagePath.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
@@ -31,6 +33,8 @@
 #include "tasks/imaging/TilingThread.h"
 #include "tests/imaging/ReferenceCopies.h"
 #include "tests/support/TaskContexts.h"
+
+#include <tiffio.h>
 
 #include <algorithm>
 #include <array>
@@ -348,6 +352,152 @@ int CompareMasters(const std::string& older, const std::string& newer, int repea
     return 0;
 }
 
+// A copy of a master whose rectangle [left, right] x [top, bottom] is
+// corrected on the plate of index bit `bit`: with `removeInk`, the plate's
+// ink there is taken away (the changed pixels follow its screen), otherwise
+// every pixel of the plate is flipped there (all of them change).
+void WriteCorrectedMaster(const std::string& source, const std::string& target, std::uint32_t left, std::uint32_t top,
+                          std::uint32_t right, std::uint32_t bottom, int bit, bool removeInk)
+{
+    TIFF* in = TIFFOpen(source.c_str(), "r");
+    TIFF* out = TIFFOpen(target.c_str(), "w");
+    if (!in || !out)
+        throw std::runtime_error("Cannot copy " + source + " to " + target);
+    std::uint32_t width = 0, height = 0, rowsPerStrip = 0;
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(in, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetField(in, TIFFTAG_COLORMAP, &red, &green, &blue);
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(out, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(out, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(out, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    TIFFSetField(out, TIFFTAG_COLORMAP, red, green, blue);
+    std::vector<std::uint8_t> strip(TIFFStripSize(in));
+    const std::uint8_t mask = static_cast<std::uint8_t>(1u << bit);
+    for (tstrip_t s = 0; s < TIFFNumberOfStrips(in); ++s) {
+        const tmsize_t size = TIFFReadEncodedStrip(in, s, strip.data(), tmsize_t(strip.size()));
+        if (size < 0)
+            throw std::runtime_error("Cannot read strip " + std::to_string(s) + " of " + source);
+        for (std::uint32_t row = 0; row < std::uint32_t(size) / width; ++row) {
+            const std::uint32_t y = s * rowsPerStrip + row;
+            if (y < top || y > bottom)
+                continue;
+            std::uint8_t* line = strip.data() + std::size_t(row) * width;
+            for (std::uint32_t x = left; x <= right; ++x)
+                // A plate's bit is 0 where it is inked.
+                line[x] = static_cast<std::uint8_t>(removeInk ? line[x] | mask : line[x] ^ mask);
+        }
+        if (TIFFWriteEncodedStrip(out, s, strip.data(), size) < 0)
+            throw std::runtime_error("Cannot write " + target);
+    }
+    TIFFClose(in);
+    TIFFClose(out);
+}
+
+// The change map of a corrected rectangle of the page: the compare with and
+// without the map against decoding both masters, and the map's bytes against
+// those of the page's proof tiles.
+int ChangeMaps(const std::string& master, int resolution, int repeats)
+{
+    SetProcessIdlePriority();
+    SetCurrentThreadIdlePriority();
+    const auto folder = std::filesystem::temp_directory_path() / "tavrin-tiling-bench-changes";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "tiles");
+    auto image = TProofImage::CreateForRead(master);
+    const std::array<double, 5> factors = LevelFactors(*image, resolution);
+    const std::uint32_t width = image->Width(), height = image->Height();
+    image.reset();
+    // Two inches by half an inch in the middle of the page: a corrected paragraph.
+    const std::uint32_t left = width / 2 - resolution, top = height / 2 - resolution / 4;
+    const std::uint32_t right = left + 2 * resolution - 1, bottom = top + resolution / 2 - 1;
+
+    // The proof tiles of the page, which the map goes beside.
+    {
+        auto page = TProofImage::CreateForRead(master);
+        TPyramidOrder order;
+        for (std::size_t z = 0; z < factors.size(); ++z)
+            order.Levels.push_back(
+                {(folder / "tiles" / ("tile" + std::to_string(z) + "-0001.tdb")).string(), factors[z]});
+        for (const std::exception_ptr& error : CutPyramid(page->Tiff(), order, nullptr, DefaultTileWorkers()))
+            if (error)
+                std::rethrow_exception(error);
+    }
+    const std::uintmax_t tileBytes = FolderBytes(folder / "tiles");
+    std::printf("master %u x %u pixels; proof tiles %.1f MB; corrected rectangle %u,%u to %u,%u\n", width, height,
+                tileBytes / 1048576.0, left, top, right, bottom);
+
+    auto page = [&](const std::string& path) {
+        TRoundPage round{1, path, width, height, std::uint32_t(resolution), std::uint32_t(resolution), {}};
+        for (int bit = 0; bit < 8; ++bit)
+            round.Plates.push_back({"plate " + std::to_string(bit), bit, ""});
+        return round;
+    };
+    const TRoundPage older = page(master);
+    struct TCorrection {
+        const char* Name;
+        std::uint32_t Left, Top, Right, Bottom;
+        bool RemoveInk;
+    };
+    const TCorrection corrections[] = {
+        {"black taken away in the rectangle (the changes follow its screen)", left, top, right, bottom, true},
+        {"black flipped in the whole rectangle", left, top, right, bottom, false},
+        {"black taken away on the whole page (the worst case: a screened plate changed all over)", 0, 0, width - 1,
+         height - 1, true},
+    };
+    for (const TCorrection& correction : corrections) {
+        const std::string corrected = (folder / "corrected.tif").string();
+        WriteCorrectedMaster(master, corrected, correction.Left, correction.Top, correction.Right, correction.Bottom, 0,
+                             correction.RemoveInk);
+        const TRoundPage newer = page(corrected);
+        TTimes decode, compare, mapped;
+        std::string line;
+        std::uintmax_t mapBytes = 0;
+        for (int round = 0; round < repeats; ++round) {
+            auto start = Clock::now();
+            double processor = ProcessorSeconds(RUSAGE_SELF);
+            DecodeMaster(master);
+            DecodeMaster(corrected);
+            decode.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+
+            start = Clock::now();
+            processor = ProcessorSeconds(RUSAGE_SELF);
+            CompareRoundPages(&older, &newer);
+            compare.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+
+            std::filesystem::remove_all(folder / "map");
+            std::filesystem::create_directories(folder / "map");
+            start = Clock::now();
+            processor = ProcessorSeconds(RUSAGE_SELF);
+            std::vector<TPyramidLevel> levels;
+            for (std::size_t z = 0; z < factors.size(); ++z)
+                levels.push_back({(folder / "map" / ChangeMapDatabaseName(int(z), 1)).string(), factors[z]});
+            TChangeMapWriter writer(std::move(levels));
+            line = ComparisonLine(CompareRoundPages(&older, &newer, &writer));
+            writer.Finish();
+            mapped.Keep(Seconds(start), ProcessorSeconds(RUSAGE_SELF) - processor);
+            mapBytes = FolderBytes(folder / "map");
+        }
+        std::printf("== %s\n%.100s\n", correction.Name, line.c_str());
+        std::printf("decoding both masters on one thread %.2f s (processor %.2f s)\n", decode.Wall, decode.Processor);
+        std::printf("compare alone %.2f s (processor %.2f s); with the change map %.2f s (processor %.2f s), "
+                    "ratio to decoding %.3f\n",
+                    compare.Wall, compare.Processor, mapped.Wall, mapped.Processor, mapped.Wall / decode.Wall);
+        std::printf("change map %.1f KB in 5 databases, %.3f %% of the proof tiles' bytes\n", mapBytes / 1024.0,
+                    100.0 * double(mapBytes) / double(tileBytes));
+    }
+    std::printf("peak memory %.1f MB\n", PeakMemoryMiB());
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
 int main(int argc, char* argv[])
 {
     const std::string mode = argc > 1 ? argv[1] : "";
@@ -363,6 +513,8 @@ int main(int argc, char* argv[])
         return Chain(std::filesystem::absolute(argv[2]).string() + "/", argc > 3 ? std::max(1, std::atoi(argv[3])) : 1);
     if (mode == "compare" && argc >= 4)
         return CompareMasters(argv[2], argv[3], argc > 4 ? std::max(1, std::atoi(argv[4])) : 1);
+    if (mode == "changes" && argc >= 4)
+        return ChangeMaps(argv[2], std::atoi(argv[3]), argc > 4 ? std::max(1, std::atoi(argv[4])) : 1);
     if (mode == "compression" && argc == 4)
         return Compression(argv[2], std::atoi(argv[3]));
     if (mode == "ours" && argc >= 4)
@@ -374,6 +526,7 @@ int main(int argc, char* argv[])
                          "       tiling_bench single MASTER.tif RESOLUTION [REPEATS] [LEVELS]\n"
                          "       tiling_bench compression MASTER.tif RESOLUTION\n"
                          "       tiling_bench compare OLD.tif NEW.tif [REPEATS]\n"
+                         "       tiling_bench changes MASTER.tif RESOLUTION [REPEATS]\n"
                          "       tiling_bench chain PAGEBUFFER_FOLDER [REPEATS]\n");
     return 2;
 }

@@ -171,6 +171,18 @@ void TChangeMapWriter::Begin(std::uint32_t width, std::uint32_t height)
 
 void TChangeMapWriter::Changed(std::uint32_t y, const std::uint8_t* changed, std::uint32_t first, std::uint32_t last)
 {
+    // The row's runs of changed pixels, found once for every level.
+    Runs.clear();
+    for (std::uint32_t x = first; x <= last;) {
+        if (!changed[x]) {
+            ++x;
+            continue;
+        }
+        const std::uint32_t start = x;
+        while (x <= last && changed[x])
+            ++x;
+        Runs.emplace_back(start, x - 1);
+    }
     for (TLevel& level : Levels) {
         // Grid rows that read no row from here on are complete.
         std::uint32_t complete = level.Written;
@@ -187,15 +199,7 @@ void TChangeMapWriter::Changed(std::uint32_t y, const std::uint8_t* changed, std
         // of Columns; both the runs and the columns' spans ascend.
         Ranges.clear();
         std::size_t column = 0;
-        for (std::uint32_t x = first; x <= last;) {
-            if (!changed[x]) {
-                ++x;
-                continue;
-            }
-            const std::uint32_t runStart = x;
-            while (x <= last && changed[x])
-                ++x;
-            const std::int64_t runEnd = std::int64_t(x) - 1;
+        for (const auto& [runStart, runEnd] : Runs) {
             while (column < level.Columns.size() && level.Columns[column].Last < runStart)
                 ++column;
             std::size_t end = column;

@@ -97,6 +97,8 @@ private:
     const std::uint32_t TileSize;
     const std::size_t Stride;
     std::vector<TLevel> Levels;
+    // The changed pixels of the row being marked, first and last of each run.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Runs;
     // Dest positions of the row being marked, as ranges of one level's Columns.
     std::vector<std::pair<std::size_t, std::size_t>> Ranges;
     std::uint64_t WrittenBytes = 0;

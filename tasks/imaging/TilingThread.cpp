@@ -114,8 +114,8 @@ std::optional<std::vector<TPageComparison>> TTilingThread::CompareWithEarlierRou
                     {jobFolder + ChangeMapDatabaseName(level, page), factors[static_cast<std::size_t>(level)]});
             map.emplace(std::move(levels), [this](int percentage) { PostTaskText("", percentage); });
         }
-        // The changed pixels go into the map as the compare finds them: both
-        // masters are decoded once for both.
+        // The changed pixels go into the map as the compare finds them: the
+        // map costs no decode of the masters of its own.
         const TPageComparison comparison = CompareRoundPages(before, now, map ? &*map : nullptr);
         if (map && comparison.HasArea) {
             map->Finish();
