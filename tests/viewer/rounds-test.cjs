@@ -14,7 +14,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { freePort, startNginx, launchChromium, checks, settled, viewerState } = require('./browser-support.cjs');
-const { PLATES, inksAt } = require('./station-jobs.cjs');
+const { PLATES, inksAt, prepareProgram } = require('./station-jobs.cjs');
 
 const [sourceDir, buildDir, modulesDir, screenshotDir] = process.argv.slice(2);
 const { chromium } = require(path.join(modulesDir, 'playwright-core'));
@@ -65,16 +65,7 @@ function cli(program, ...args) {
 // approved from a mail; both laid out on the web root as the upload lays
 // them out.
 function makeRounds(webAddress) {
-  const station = path.join(buildDir, 'station');
-  const program = path.join(scratch, 'station');
-  const pageBuffers = path.join(scratch, 'pagebuffers');
-  fs.mkdirSync(program, { recursive: true });
-  fs.mkdirSync(pageBuffers, { recursive: true });
-  for (const name of ['tavrin-cli', 'tavrin.dbi', 'tavrin.js', 'help.txt', 'approval.txt'])
-    fs.copyFileSync(path.join(station, name), path.join(program, name));
-  fs.chmodSync(path.join(program, 'tavrin-cli'), 0o755);
-  fs.writeFileSync(path.join(program, 'tavrin.ini'),
-                   `[Main]\nInputFolder=${pageBuffers}/\nWebRoot=${webAddress}\nReplyEmail=proofs@example.com\n`);
+  const { program, pageBuffers } = prepareProgram({ buildDir, scratch, webAddress });
   const pgbwrite = path.join(buildDir, 'tools', 'pgbwrite', 'pgbwrite');
   const rounds = [{ number: 61, round: 1, pages: 2 }, { number: 62, round: 2, pages: 3 }];
   for (const job of rounds)

@@ -90,7 +90,9 @@ function readInksFile(file) {
 // web root; returns each job with its unique id, colour table and counts.
 // A job with a rendered page ({rendered: PS file}) comes from
 // tools/render-testpage.sh instead of a pattern.
-function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jobs }) {
+// A scratch program folder of the build's station whose page buffer folder
+// is scratch/pagebuffers and whose proofs are addressed at webAddress.
+function prepareProgram({ buildDir, scratch, webAddress }) {
   const station = path.join(buildDir, 'station');
   const program = path.join(scratch, 'station');
   const pageBuffers = path.join(scratch, 'pagebuffers');
@@ -101,6 +103,11 @@ function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jo
   fs.chmodSync(path.join(program, 'tavrin-cli'), 0o755);
   fs.writeFileSync(path.join(program, 'tavrin.ini'),
                    `[Main]\nInputFolder=${pageBuffers}/\nWebRoot=${webAddress}\nReplyEmail=proofs@example.com\n`);
+  return { station, program, pageBuffers };
+}
+
+function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jobs }) {
+  const { station, program, pageBuffers } = prepareProgram({ buildDir, scratch, webAddress });
   const pgbwrite = path.join(buildDir, 'tools', 'pgbwrite', 'pgbwrite');
   const pgbinfo = path.join(station, 'pgbinfo');
   for (const job of jobs.filter((candidate) => candidate.rendered))
@@ -150,4 +157,4 @@ function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jo
   return jobs;
 }
 
-module.exports = { PLATES, inksAt, indexOf, makeStationJobs };
+module.exports = { PLATES, inksAt, indexOf, prepareProgram, makeStationJobs };
