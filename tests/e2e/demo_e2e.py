@@ -470,12 +470,12 @@ def second_round(state):
     later = [m for m in messages if m["Subject"] == "Remote Proofing information for %s (round 2)" % name]
     expect(len(later) == 1, "one mail of round 2: %s" % [m["Subject"] for m in messages])
     plain = later[0].get_payload()[0].get_payload()[0].get_content()
-    # The line tells the changes once the Web task has stored the compare with the proof.
+    # The Web task stored the compare with the proof: the line tells the changes from it.
     with sqlite3.connect("file:%s?mode=ro" % os.path.join(station, "tavrin.mdb"), uri=True) as catalogue:
         stored = catalogue.execute("select count(*) from RoundChangeList where RoundChangeListJobReference = ?",
                                    (ROUND_2,)).fetchone()[0]
-    line = ("Round 2: page 2 changed since round 1; page 1 is unchanged and stays approved; page 3 is unchanged."
-            if stored else "Round 2 of this job.")
+    expect(stored == 3, "the compare of round 2's three pages is stored: %d rows" % stored)
+    line = "Round 2: page 2 changed since round 1; page 1 is unchanged and stays approved; page 3 is unchanged."
     expect(plain.splitlines()[-1] == line, "the round's line after the text:\n" + plain)
 
 
