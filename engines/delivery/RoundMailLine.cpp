@@ -56,14 +56,15 @@ std::string RoundChangesLine(std::int32_t round, std::int32_t earlierRound, cons
             added.push_back(page);
         } else if (state == TState::Removed) {
             removed.push_back(page);
-        } else if (const auto kept = carried.find(page); kept == carried.end()) {
-            unchanged.push_back(page);
-        } else if (kept->second.Answer.Decision == "approve") {
-            approved.push_back(page);
-        } else if (kept->second.Answer.Decision == "changes") {
-            requested[kept->second.Round].push_back(page);
         } else {
-            unchanged.push_back(page);
+            const auto kept = carried.find(page);
+            const std::string decision = kept == carried.end() ? std::string() : kept->second.Answer.Decision;
+            if (decision == "approve")
+                approved.push_back(page);
+            else if (decision == "changes")
+                requested[kept->second.Round].push_back(page);
+            else
+                unchanged.push_back(page);
         }
     }
 
