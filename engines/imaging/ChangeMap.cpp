@@ -10,12 +10,16 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <stdexcept>
 
 namespace tavrin {
 
 namespace {
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t value)
 {
@@ -70,8 +74,16 @@ std::string ChangeMapDatabaseName(int level, int page)
 
 bool IsChangeMapDatabaseName(const std::string& name)
 {
-    static const std::regex pattern("change[0-9]-[0-9]{4,}\\.tdb");
-    return std::regex_match(name, pattern);
+    // "change" digit "-" four digits or more ".tdb"
+    const std::string prefix = "change", suffix = ".tdb";
+    const std::size_t digitsAt = prefix.size() + 2;
+    if (name.size() < digitsAt + 4 + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        !IsDigit(name[prefix.size()]) || name[prefix.size() + 1] != '-' ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const auto first = name.begin() + static_cast<std::ptrdiff_t>(digitsAt);
+    const auto last = name.end() - static_cast<std::ptrdiff_t>(suffix.size());
+    return std::all_of(first, last, IsDigit);
 }
 
 std::vector<std::uint8_t> ChangeTilePng(const std::uint8_t* bits, std::uint32_t side, std::size_t stride)

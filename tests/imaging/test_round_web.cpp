@@ -337,5 +337,16 @@ TEST_F(RoundWeb, AMasterThatCannotBeReadFailsTheTaskAndLeavesNoChangeMap)
     EXPECT_FALSE(std::filesystem::exists(SecondFolder + "index.html"));
 }
 
+// Removing a proof's pages removes the change maps by their names, and
+// nothing else of the job folder.
+TEST(ChangeMapNames, OnlyTheMapsNamesAreTakenForMaps)
+{
+    for (const char* name : {"change0-0001.tdb", "change4-0002.tdb", "change3-12345.tdb"})
+        EXPECT_TRUE(IsChangeMapDatabaseName(name)) << name;
+    for (const char* name : {"tile4-0002.tdb", "change4-002.tdb", "change40002.tdb", "change4-0002.tdb.part",
+                             "change-0002.tdb", "changex-0002.tdb", "change4-00a2.tdb", "change4-0002.TDB", ""})
+        EXPECT_FALSE(IsChangeMapDatabaseName(name)) << name;
+}
+
 }  // namespace
 }  // namespace tavrin::testing
