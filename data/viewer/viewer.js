@@ -80,8 +80,11 @@ Viewer.prototype.build = function () {
     self.platePixels();
   });
   this.printButton = button('Print', 'Print the page', function () { self.print(); });
-  // Stays in view while any ink is off; a click opens the switches.
-  this.inksOffBadge = button('', 'Inks off', function () { self.selectTab(self.tabButtons.indexOf(self.inksTab)); });
+  // Stays in view while any ink is off; a click opens the switches (and a key press moves there).
+  this.inksOffBadge = button('', 'Inks off', function () {
+    self.selectTab(self.tabButtons.indexOf(self.inksTab));
+    self.inksTab.focus();
+  });
   this.inksOffBadge.classList.add('tv-inksoff');
   this.inksOffBadge.hidden = true;
   toolbar.append(this.previousButton, this.pageLabel, this.nextButton, element('span', 'tv-gap'),

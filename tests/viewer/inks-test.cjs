@@ -211,8 +211,10 @@ async function main() {
       await fresh.screenshot({ path: path.join(screenshotDir, 'viewer-inks-badge.png') });
       // From another tab the badge brings the switches back.
       await fresh.getByRole('tab', { name: 'Details' }).click();
-      await badge.click();
+      await badge.focus();
+      await fresh.keyboard.press('Enter');
       assert.equal(await fresh.getByRole('tab', { name: 'Inks' }).getAttribute('aria-selected'), 'true');
+      assert.equal(await fresh.evaluate(() => document.activeElement.id), 'tv-tab-inks');
       await fresh.getByRole('switch', { name: 'CYAN' }).click();
       await fresh.getByRole('switch', { name: 'BLACK' }).click();
       assert.equal(await badge.isVisible() || await mark.isVisible(), false, 'no badge with every ink on');
