@@ -116,12 +116,32 @@ exports.requestSwatches = function () {
   }, function () {});
 };
 
+// The inks switched off, in the panel's order (names from an address the
+// inks have not confirmed yet as written).
+exports.hiddenNames = function () {
+  var names = this.inkNames(), hidden = this.hidden;
+  var known = names.filter(function (name) { return hidden.has(name); });
+  return known.concat(Array.from(hidden).filter(function (name) { return names.indexOf(name) < 0; }));
+};
+
+// While any ink is off the toolbar and the whole-page picture (which shows
+// every ink) say which.
+exports.showInksOff = function () {
+  var names = this.hiddenNames();
+  var text = names.length ? 'Inks off: ' + names.join(', ') : '';
+  this.inksOffBadge.hidden = this.navigatorBadge.hidden = !text;
+  if (this.inksOffBadge.textContent === text) return;
+  this.inksOffBadge.textContent = this.navigatorBadge.textContent = text;
+  this.inksOffBadge.title = text + ': show the inks';
+  this.inksOffBadge.setAttribute('aria-label', text + '. Show the inks');
+};
+
 exports.showInkStatus = function () {
   if (this.inksState !== 'ready') return;
   var text = 'Switch an ink off to see the page without it.';
   if (this.noIndices) text = 'Separations are not available for this proof.';
   else if (this.notice) text = this.notice;
-  else if (this.hidden.size) text = 'Showing the page without ' + Array.from(this.hidden).join(', ') + '.';
+  else if (this.hidden.size) text = 'Showing the page without ' + this.hiddenNames().join(', ') + '.';
   this.inkStatus.textContent = text;
 };
 

@@ -5,6 +5,7 @@
 
 var hostPage = require('./host-page');
 var geometry = require('./geometry');
+var zoom = require('./zoom');
 var inkData = require('./ink-data');
 var png = require('./png');
 var TileDatabase = require('./tile-database').TileDatabase;
@@ -228,7 +229,8 @@ exports.draw = function () {
     map.zoom = full;
     this.drawLevel(context, place, full, transform);
   } else {
-    this.notice = 'With inks switched off the page shows from ' + geometry.percent(this.separationScale()) +
+    var from = zoom.printedShare(this.separationScale(), zoom.resolution(proof));
+    this.notice = 'With inks switched off the page shows from ' + geometry.percent(from) +
                   ' inward: zoom in, or switch every ink on.';
   }
   if (this.compare === 'swipe') this.drawEarlier(context, place, Math.round(this.swipeAt * this.canvas.width));

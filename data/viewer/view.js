@@ -5,6 +5,7 @@
 var hostPage = require('./host-page');
 var geometry = require('./geometry');
 var fragments = require('./fragment');
+var zoom = require('./zoom');
 
 var proof = hostPage.proof, map = hostPage.map;
 
@@ -66,8 +67,9 @@ exports.viewLevel = function () {
 
 exports.setScale = function (scale) {
   var fit = this.fitScale();
-  this.scale = Math.min(Math.max(scale, fit), Math.max(MAX_SCALE, fit));
-  this.fitted = this.scale <= fit * 1.0001;
+  this.scale = Math.min(Math.max(scale, zoom.minimumScale(fit, zoom.resolution(proof))), Math.max(MAX_SCALE, fit));
+  // Actual size may be smaller than the whole page: that view is not fitted.
+  this.fitted = Math.abs(this.scale - fit) <= fit * 0.0001;
   map.zoom = this.viewLevel();
 };
 
@@ -105,17 +107,15 @@ exports.naturalScale = function (level) {
   return level === 0 ? this.fitScale() : proof.factors[level] / (window.devicePixelRatio || 1);
 };
 
-// The zoom steps: each usable level at its own size, 100 % (one screen
-// pixel per plate pixel) and its doubles, so "+" always stops at 100 %.
+// The zoom steps: each usable level at its own size, actual size, 100 %
+// (one screen pixel per plate pixel) and its doubles, so "+" always stops
+// at both named stops.
 exports.zoomSteps = function () {
-  var fit = this.fitScale(), self = this;
-  var steps = geometry.usableLevels(proof).filter(function (level) { return level > 0; }).map(function (level) {
+  var self = this;
+  var levelScales = geometry.usableLevels(proof).filter(function (level) { return level > 0; }).map(function (level) {
     return self.naturalScale(level);
   });
-  for (var scale = 1; scale <= MAX_SCALE; scale *= 2) steps.push(scale);
-  steps = steps.filter(function (scale) { return scale > fit * 1.01; });
-  steps.push(fit);
-  return steps.sort(function (a, b) { return a - b; });
+  return zoom.zoomSteps(this.fitScale(), zoom.resolution(proof), levelScales, MAX_SCALE);
 };
 
 exports.zoomStep = function (direction) {
@@ -132,18 +132,26 @@ exports.fit = function () {
   hostPage.zoomMap(0);
 };
 
+// The named stops, about the middle of the view.
+exports.actualSize = function () {
+  this.zoomAt(zoom.actualScale(zoom.resolution(proof)), this.viewWidth / 2, this.viewHeight / 2);
+};
+
+exports.platePixels = function () {
+  this.zoomAt(1, this.viewWidth / 2, this.viewHeight / 2);
+};
+
 exports.showZoom = function () {
-  var print = this.scale * Math.max(proof.xresolution, proof.yresolution) / 96;
-  this.indicator.textContent = (this.fitted ? 'Whole page' : 'Level ' + map.zoom) + ' \u00B7 ' +
-                               geometry.percent(this.scale);
-  this.indicator.title = '100 % shows one screen pixel per plate pixel; the page now shows at ' +
-                         Math.round(print * 100) + ' % of its printed size';
+  var dpi = zoom.resolution(proof);
+  this.indicator.textContent = zoom.zoomLabel(this.scale, dpi);
+  this.indicator.title = zoom.zoomTitle(this.scale, dpi);
 };
 
 // Everything that follows a change of the view: the indicator, the
 // drawing, the address.
 exports.viewChanged = function () {
   this.showZoom();
+  this.showInksOff();
   this.requestDraw();
   this.scheduleFragment();
 };
@@ -171,6 +179,8 @@ exports.applyFragment = function (hash) {
   if (page !== this.page) this.openPage(page);
   if (asked.hide) {
     this.hidden = new Set(asked.hide);
+    // A link that hides inks is about them: their switches in front.
+    if (asked.hide.length) this.selectTab(this.tabButtons.indexOf(this.inksTab));
     if (this.inksState !== 'loading') this.inksLoaded(this.inks);
   } else if (this.hidden.size) {
     this.hidden = new Set();

@@ -75,9 +75,21 @@ Viewer.prototype.build = function () {
   this.indicator.id = 'zoomindicator';
   this.indicator.setAttribute('aria-live', 'polite');
   this.indicator.setZoomIndicator = function () { self.showZoom(); };
-  var print = button('Print', 'Print the page', function () { self.print(); });
+  this.actualButton = button('Actual size', 'Show the page at its printed size', function () { self.actualSize(); });
+  this.plateButton = button('Plate pixels 1:1', 'Show one screen pixel per plate pixel', function () {
+    self.platePixels();
+  });
+  this.printButton = button('Print', 'Print the page', function () { self.print(); });
+  // Stays in view while any ink is off; a click opens the switches (and a key press moves there).
+  this.inksOffBadge = button('', 'Inks off', function () {
+    self.selectTab(self.tabButtons.indexOf(self.inksTab));
+    self.inksTab.focus();
+  });
+  this.inksOffBadge.classList.add('tv-inksoff');
+  this.inksOffBadge.hidden = true;
   toolbar.append(this.previousButton, this.pageLabel, this.nextButton, element('span', 'tv-gap'),
-                 zoomOut, this.indicator, zoomIn, fit, element('span', 'tv-gap'), print);
+                 zoomOut, this.indicator, zoomIn, fit, this.actualButton, this.plateButton, element('span', 'tv-gap'),
+                 this.inksOffBadge, this.printButton);
 
   var body = element('div', 'tv-body');
   this.stage = element('div', 'tv-stage');
@@ -115,7 +127,8 @@ Viewer.prototype.build = function () {
   this.printBox = element('div', 'tv-print');
   this.printTitle = element('p');
   this.printPicture = element('img');
-  this.printBox.append(this.printTitle, this.printPicture);
+  this.printFoot = element('p', 'tv-printfoot');
+  this.printBox.append(this.printTitle, this.printPicture, this.printFoot);
   document.body.appendChild(this.printBox);
 };
 
@@ -146,7 +159,12 @@ Viewer.prototype.buildNavigator = function () {
   this.navigator.addEventListener('pointermove', function (event) {
     if (event.buttons) move(event);
   });
-  box.append(this.navigator);
+  // The picture is the overview with every ink: it says which are off in the view.
+  var picture = element('div', 'tv-navpicture');
+  this.navigatorBadge = element('span', 'tv-navbadge');
+  this.navigatorBadge.hidden = true;
+  picture.append(this.navigator, this.navigatorBadge);
+  box.append(picture);
   this.thumbnails = element('div', 'tv-thumbnails');
   for (var page = 1; proof.numberofpages > 1 && page <= proof.numberofpages; page++) this.thumbnail(page);
   box.append(this.thumbnails);
@@ -208,6 +226,7 @@ Viewer.prototype.buildTabs = function () {
   this.tabButtons = tabButtons;
   // Only a later round has changes to show.
   this.changesTab = tabButtons[names.indexOf('Changes')];
+  this.inksTab = tabButtons[names.indexOf('Inks')];
   this.changesTab.hidden = true;
   return tabs;
 };
@@ -260,9 +279,12 @@ Viewer.prototype.buildHelp = function () {
   if (proof.helptext) text.innerHTML = proof.helptext;
   var keys = element('ul', 'tv-keys');
   [['Drag, arrow keys', 'move around the page'], ['Wheel, + and \u2212, double click, pinch', 'zoom in and out'],
-   ['0 or Whole page', 'show the whole page'], ['Page Up, Page Down', 'previous and next page'],
+   ['0 or Whole page', 'show the whole page'],
+   ['Actual size', 'the page at its printed size; the zoom is a share of it (100\u00A0% is actual size)'],
+   ['Plate pixels 1:1', 'one screen pixel per plate pixel, the finest detail of the plates'],
+   ['Page Up, Page Down', 'previous and next page'],
    ['Whole page picture', 'click to jump to a place'],
-   ['Inks', 'switch plates off and on; from 100\u00A0% point at a pixel to see its inks'],
+   ['Inks', 'switch plates off and on; from Plate pixels 1:1 inward point at a pixel to see its inks'],
    ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send'],
    ['Changes', 'in a later round: what changed since the earlier round, shown on the page or compared with it']
   ].forEach(function (pair) {

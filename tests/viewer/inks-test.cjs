@@ -5,6 +5,7 @@
 // Usage: node inks-test.cjs SOURCE_DIR BUILD_DIR NODE_MODULES SCREENSHOT_DIR
 'use strict';
 const assert = require('node:assert/strict');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -86,20 +87,63 @@ async function main() {
     const page = await context.newPage();
     const pageErrors = [];
     page.on('pageerror', (error) => { pageErrors.push(String(error)); console.log('# page error: ' + error); });
+    // Another tab of the same browser, whose errors count too.
+    const newPage = async (owner = context) => {
+      const tab = await owner.newPage();
+      tab.on('pageerror', (error) => { pageErrors.push(String(error)); console.log('# page error: ' + error); });
+      return tab;
+    };
 
-    await check('"+" steps to 100 % and never draws the enlarged level of a 300 dpi job', async () => {
+    await check('"+" stops at actual size and plate pixels 1:1 and never draws the enlarged level of a 300 dpi job',
+                async () => {
       await open(page, low, '');
       const factors = await page.evaluate(() => factors);
       assert.ok(factors[3] > 1 && factors[4] === 1, `factors ${factors}`);
-      const seen = [];
+      // The whole page of this window is a little larger than actual size: "-" goes there.
+      await page.getByRole('button', { name: 'Zoom out' }).click();
+      const seen = [{ ...await viewerState(page), label: await page.locator('#zoomindicator').textContent() }];
       for (let i = 0; i < 6; i++) {
         await page.getByRole('button', { name: 'Zoom in' }).click();
-        seen.push(await viewerState(page));
+        seen.push({ ...await viewerState(page), label: await page.locator('#zoomindicator').textContent() });
       }
       assert.ok(seen.every((state) => state.zoom !== 3), JSON.stringify(seen));
-      assert.ok(seen.some((state) => Math.abs(state.scale - 1) < 1e-9 && state.zoom === 4), JSON.stringify(seen));
-      const indicator = await page.locator('#zoomindicator').textContent();
-      assert.match(indicator, /^Level 4 /);
+      // 96 / 300: the page at its printed size; then one screen pixel per plate pixel from level 4.
+      assert.ok(seen.some((state) => Math.abs(state.scale - 0.32) < 1e-9 && state.label === 'Actual size'),
+                JSON.stringify(seen));
+      assert.ok(seen.some((state) => Math.abs(state.scale - 1) < 1e-9 && state.zoom === 4 &&
+                                     state.label === 'Plate pixels 1:1'), JSON.stringify(seen));
+      // Any other zoom is a share of the printed size, never a level.
+      for (const state of seen.filter((one) => !/^(Actual size|Plate pixels 1:1)$/.test(one.label)))
+        assert.equal(state.label, `${Math.round(state.scale * 300 / 96 * 100)}\u00A0%`, JSON.stringify(state));
+    });
+
+    await check('the named stops of a 2400 dpi label: actual size smaller than the whole page, and back', async () => {
+      await open(page, high, '');
+      assert.match(await page.locator('#zoomindicator').textContent(), /^\d+\u00A0%$/);
+      await page.getByRole('button', { name: 'Show the page at its printed size' }).click();
+      await settled(page);
+      let state = await viewerState(page);
+      assert.equal(await page.locator('#zoomindicator').textContent(), 'Actual size');
+      // 1201 plate pixels at 2400 dpi are half an inch: 48 CSS pixels on the screen.
+      const shown = await page.evaluate(() => (TavrinViewer.instance.pageRect.right - TavrinViewer.instance.pageRect.left) /
+                                              (window.devicePixelRatio || 1));
+      assert.ok(Math.abs(shown - 1201 / 2400 * 96) <= 1, `${shown} px wide`);
+      assert.equal(state.fitted, false);
+      // The address keeps it; a copy opens at actual size again.
+      await page.waitForFunction(() => /zoom=0\.04&/.test(location.hash));
+      const copy = await newPage();
+      await open(copy, high, await page.evaluate(() => location.hash));
+      assert.equal(await copy.locator('#zoomindicator').textContent(), 'Actual size');
+      await copy.getByRole('button', { name: 'Zoom in' }).click();
+      state = await viewerState(copy);
+      assert.equal(state.fitted, true, 'the next step in is the whole page');
+      await copy.getByRole('button', { name: 'Zoom out' }).click();
+      assert.equal(await copy.locator('#zoomindicator').textContent(), 'Actual size');
+      await copy.getByRole('button', { name: 'Show one screen pixel per plate pixel' }).click();
+      state = await viewerState(copy);
+      assert.deepEqual([state.scale, state.zoom], [1, 4]);
+      assert.equal(await copy.locator('#zoomindicator').textContent(), 'Plate pixels 1:1');
+      await copy.close();
     });
 
     for (const job of [low, high]) {
@@ -141,6 +185,45 @@ async function main() {
       await page.getByRole('switch', { name: 'PANTONE 151 C' }).click();
       await settled(page);
       assert.deepEqual(await shownColors(page), all);
+    });
+
+    await check('a hidden ink is named in the toolbar and on the whole-page picture; its link opens on Inks', async () => {
+      const fresh = await newPage();
+      await open(fresh, low, '#page=1&hide=black');
+      assert.equal(await fresh.getByRole('tab', { name: 'Inks' }).getAttribute('aria-selected'), 'true');
+      const badge = fresh.locator('.tv-toolbar .tv-inksoff'), mark = fresh.locator('.tv-navbadge');
+      // The names as the panel lists them.
+      assert.equal(await badge.textContent(), 'Inks off: BLACK');
+      assert.equal(await mark.textContent(), 'Inks off: BLACK');
+      assert.ok(await badge.isVisible() && await mark.isVisible());
+      const [picture, onIt] = [await fresh.locator('.tv-navcanvas').boundingBox(), await mark.boundingBox()];
+      assert.ok(onIt.x >= picture.x && onIt.x + onIt.width <= picture.x + picture.width &&
+                onIt.y >= picture.y && onIt.y + onIt.height <= picture.y + picture.height,
+                `${JSON.stringify(onIt)} on ${JSON.stringify(picture)}`);
+      // Every ink off is named, in the panel's order, and stays named as the view and the page change.
+      await fresh.getByRole('switch', { name: 'CYAN' }).click();
+      await fresh.getByRole('button', { name: 'Next page' }).click();
+      await fresh.getByRole('button', { name: 'Zoom in' }).click();
+      await settled(fresh);
+      assert.equal(await badge.textContent(), 'Inks off: CYAN, BLACK');
+      assert.equal(await mark.textContent(), 'Inks off: CYAN, BLACK');
+      await fresh.mouse.move(10, 10);
+      await fresh.screenshot({ path: path.join(screenshotDir, 'viewer-inks-badge.png') });
+      // From another tab the badge brings the switches back.
+      await fresh.getByRole('tab', { name: 'Details' }).click();
+      await badge.focus();
+      await fresh.keyboard.press('Enter');
+      assert.equal(await fresh.getByRole('tab', { name: 'Inks' }).getAttribute('aria-selected'), 'true');
+      assert.equal(await fresh.evaluate(() => document.activeElement.id), 'tv-tab-inks');
+      await fresh.getByRole('switch', { name: 'CYAN' }).click();
+      await fresh.getByRole('switch', { name: 'BLACK' }).click();
+      assert.equal(await badge.isVisible() || await mark.isVisible(), false, 'no badge with every ink on');
+      // A link that hides nothing opens on Details.
+      const plain = await newPage();
+      await open(plain, low, '#page=1&zoom=1&x=100&y=100');
+      assert.equal(await plain.getByRole('tab', { name: 'Details' }).getAttribute('aria-selected'), 'true');
+      assert.equal(await plain.locator('.tv-inksoff').isVisible(), false);
+      await Promise.all([fresh.close(), plain.close()]);
     });
 
     await check('a rendered page at 100 % shows table entries only, without the inks switched off', async () => {
@@ -273,6 +356,21 @@ async function main() {
       await phone.close();
     });
 
+    await check('a phone has the named stops and the badge of a hidden ink', async () => {
+      const phone = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 2,
+                                                isMobile: true, hasTouch: true });
+      const mobile = await newPage(phone);
+      await open(mobile, low, '#page=1&hide=BLACK');
+      assert.equal(await mobile.getByRole('tab', { name: 'Inks' }).getAttribute('aria-selected'), 'true');
+      await mobile.getByRole('button', { name: 'Show the page at its printed size' }).tap();
+      await settled(mobile);
+      assert.equal(await mobile.locator('#zoomindicator').textContent(), 'Actual size');
+      assert.ok(await mobile.locator('.tv-toolbar .tv-inksoff').isVisible());
+      assert.equal(await mobile.evaluate(() => document.documentElement.scrollWidth), 390);
+      await mobile.screenshot({ path: path.join(screenshotDir, 'viewer-words-phone.png') });
+      await phone.close();
+    });
+
     await check('printing shows the page alone, fitted, from sharper tiles than the screen', async () => {
       await open(page, low, '#page=1&zoom=0.5&x=1200&y=900');
       await page.evaluate(() => { window.print = () => { window.printCalls = (window.printCalls || 0) + 1; }; });
@@ -305,10 +403,66 @@ async function main() {
         return count;
       }, shot.toString('base64'));
       assert.equal(grey, 0, 'no grey surround');
-      await page.emulateMedia({ media: 'screen' });
+      // Without emulation page.pdf prints with the print rules (screen emulation would print the viewer).
+      await page.emulateMedia({ media: null });
       const pdf = await page.pdf({ format: 'A4' });
       assert.equal((pdf.toString('latin1').match(/\/Type\s*\/Page\b/g) || []).length, 1, 'one page of paper');
     });
+    // A 300 dpi A4 page (140 plate tiles) and a 2400 dpi label, with an ink off.
+    for (const [job, ink, dpi] of [[proof, 'BLACK', 300], [high, 'CYAN', 2400]]) {
+      await check(`Print with ${ink} off at ${dpi} dpi: every plate pixel without it, the resolution at the foot`,
+                  async () => {
+        const sheet = await newPage();
+        // At 100 %: the whole page with an ink off is only paper and a notice.
+        await open(sheet, job, `#page=1&zoom=1&x=760&y=600&hide=${encodeURIComponent(ink)}`);
+        // A browser's print runs beforeprint while it prints.
+        await sheet.evaluate(() => {
+          window.print = () => {
+            window.dispatchEvent(new Event('beforeprint'));
+            window.printCalls = (window.printCalls || 0) + 1;
+          };
+        });
+        await sheet.getByRole('button', { name: 'Print the page' }).click();
+        await sheet.waitForFunction(() => window.printCalls === 1, null, { timeout: 60000 });
+        const printed = await sheet.evaluate(() => {
+          const image = document.querySelector('.tv-print img');
+          const canvas = document.createElement('canvas');
+          canvas.width = image.naturalWidth;
+          canvas.height = image.naturalHeight;
+          const context = canvas.getContext('2d');
+          context.drawImage(image, 0, 0);
+          const data = context.getImageData(0, 0, canvas.width, canvas.height).data;
+          const colors = new Set();
+          for (let i = 0; i < data.length; i += 4) colors.add(`${data[i]},${data[i + 1]},${data[i + 2]}`);
+          return { size: [canvas.width, canvas.height], master: [maxx, maxy], colors: [...colors],
+                   title: document.querySelector('.tv-print p').textContent,
+                   foot: document.querySelector('.tv-print .tv-printfoot').textContent };
+        });
+        assert.deepEqual(printed.size, printed.master, 'one picture pixel per plate pixel');
+        const bit = job.inks[0].plates.find((plate) => plate.name === ink).bit;
+        const allowed = new Set(job.table.filter((rgb, index) => index & (1 << bit)).map((rgb) => rgb.join(',')));
+        assert.ok(printed.colors.length > 1 && printed.colors.every((color) => allowed.has(color)),
+                  `${ink} not inked: ${printed.colors.join(' ')}`);
+        assert.equal(printed.foot, `Printed at ${dpi} dpi from the proof's plates`);
+        assert.match(printed.title, new RegExp(` \u2013 without ${ink}$`));
+        if (dpi === 300) {
+          await sheet.emulateMedia({ media: 'print' });
+          await sheet.screenshot({ path: path.join(screenshotDir, 'viewer-print-inks-off.png') });
+          // Back to no emulation: page.pdf prints with the print rules then.
+          await sheet.emulateMedia({ media: null });
+        }
+        const pdf = await sheet.pdf({ format: 'A4' });
+        assert.equal((pdf.toString('latin1').match(/\/Type\s*\/Page\b/g) || []).length, 1, 'one page of paper');
+        const file = path.join(scratch, `print-${dpi}.pdf`);
+        fs.writeFileSync(file, pdf);
+        const text = execFileSync('gs', ['-q', '-dNOPAUSE', '-dBATCH', '-sDEVICE=txtwrite', '-sOutputFile=-', file],
+                                  { encoding: 'utf8' }).normalize('NFKC').replace(/\s+/g, ' ');
+        assert.ok(text.includes(`Printed at ${dpi} dpi from the proof's plates`), text);
+        assert.ok(!text.includes('Print button'), text);
+        await sheet.close();
+      });
+    }
+
     assert.deepEqual(pageErrors, []);
   } finally {
     await browser.close();

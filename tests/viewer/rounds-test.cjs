@@ -223,6 +223,17 @@ async function main() {
       await page.screenshot({ path: path.join(screenshotDir, 'viewer-changes.png') });
     });
 
+    await check('a link into round 2 that hides an ink opens on Inks, with the round still said', async () => {
+      const linked = await context.newPage();
+      linked.on('pageerror', (error) => { pageErrors.push(String(error)); console.log('# page error: ' + error); });
+      await open(linked, second, '#page=2&zoom=1&x=540&y=330&hide=BLACK');
+      await linked.waitForFunction(() => TavrinViewer.instance.round);
+      assert.ok(await linked.locator('.tv-roundbar').isVisible());
+      assert.equal(await linked.getByRole('tab', { name: 'Inks' }).getAttribute('aria-selected'), 'true');
+      assert.equal(await linked.locator('.tv-toolbar .tv-inksoff').textContent(), 'Inks off: BLACK');
+      await linked.close();
+    });
+
     const area = FLIPPED;
     let plain = null;
     await check('a click on page 2 brings its changed area into view with the change map over it', async () => {
