@@ -7,7 +7,9 @@
 var hostPage = require('./host-page');
 var geometry = require('./geometry');
 var aperture = require('./aperture');
-var element = require('./dom').element;
+var dom = require('./dom');
+
+var element = dom.element;
 
 var proof = hostPage.proof;
 
@@ -22,14 +24,13 @@ exports.buildPlateTools = function () {
   this.apertureSize = 2;
   this.solo = '';            // the plate shown alone, '' for every plate
 
-  var box = element('div', 'tv-platetools');
+  var box = this.plateTools = element('div', 'tv-platetools');
   box.append(element('h2', 'tv-heading', 'Densitometer'));
-  var switchLabel = element('label', 'tv-ink');
-  this.densitySwitch = element('input');
-  this.densitySwitch.type = 'checkbox';
-  this.densitySwitch.setAttribute('role', 'switch');
-  this.densitySwitch.addEventListener('change', function () { self.setDensitometer(self.densitySwitch.checked); });
-  switchLabel.append(this.densitySwitch, document.createTextNode('Densitometer'));
+  // A toggle button, not a check box: the panel's check boxes are the inks' own switches.
+  this.densityButton = dom.button('Densitometer', 'Densitometer', function () {
+    self.setDensitometer(!self.densityOn);
+  });
+  this.densityButton.setAttribute('aria-pressed', 'false');
 
   var sizeLabel = element('label', 'tv-field');
   this.apertureChoice = element('select', 'tv-input');
@@ -48,7 +49,7 @@ exports.buildPlateTools = function () {
                      'total area coverage. From the keyboard the aperture stays in the middle of the view and ' +
                      'the arrow keys move the page under it.');
 
-  box.append(switchLabel, sizeLabel, hint, element('h2', 'tv-heading', 'One plate alone'));
+  box.append(this.densityButton, sizeLabel, hint, element('h2', 'tv-heading', 'One plate alone'));
   var soloLabel = element('label', 'tv-field');
   this.soloChoice = element('select', 'tv-input');
   this.soloChoice.addEventListener('change', function () {
@@ -74,10 +75,9 @@ exports.buildPlateTools = function () {
 // Once the inks are known: the plates to choose from, and whether the
 // plates can be read at all.
 exports.fillPlateTools = function () {
+  // Without the pages' inks there are no plates to read.
   var ready = this.inksState === 'ready';
-  this.densitySwitch.disabled = !ready;
-  this.apertureChoice.disabled = !ready;
-  this.soloChoice.disabled = !ready;
+  this.plateTools.hidden = !ready;
   this.soloChoice.textContent = '';
   var none = element('option', '', 'Off: every plate');
   none.value = '';
@@ -99,7 +99,7 @@ exports.fillPlateTools = function () {
 
 exports.setDensitometer = function (on) {
   this.densityOn = on;
-  this.densitySwitch.checked = on;
+  this.densityButton.setAttribute('aria-pressed', on ? 'true' : 'false');
   this.densityKey = '';
   if (on) this.inspector.hidden = true;
   this.requestDraw();
