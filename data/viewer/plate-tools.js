@@ -154,7 +154,9 @@ exports.measureDensity = function (page, x, y, mm, key) {
     this.showDensity(key, null, unavailable);
     return;
   }
+  // The last figures stay, dimmed, while the plate pixels for the new ones load.
   this.densityBox.classList.add('tv-measuring');
+  if (!this.densityReading) this.densityBox.textContent = 'Loading the plate pixels\u2026';
   var mask = aperture.apertureMask(mm, proof.xresolution, proof.yresolution);
   var database = this.database(page, full);
   database.ready.then(function () {
