@@ -6,6 +6,7 @@
 var hostPage = require('./host-page');
 var geometry = require('./geometry');
 var element = require('./dom').element;
+var plateTools = require('./plate-tools');
 
 var proof = hostPage.proof;
 
@@ -14,7 +15,7 @@ exports.buildInks = function () {
   panel.id = 'tv-inks';
   this.inkList = element('ul', 'tv-inks');
   this.inkStatus = element('p', 'tv-inkstatus', 'Loading the inks\u2026');
-  panel.append(this.inkList, this.inkStatus);
+  panel.append(this.inkList, this.inkStatus, this.buildPlateTools());
   return panel;
 };
 
@@ -46,6 +47,7 @@ exports.inksLoaded = function (pages) {
   });
   this.hidden = pages ? hidden : new Set();
   this.fillInks();
+  this.fillPlateTools();
   this.fillCoverage();
   this.requestSwatches();
   this.viewChanged();
@@ -141,6 +143,7 @@ exports.showInkStatus = function () {
   var text = 'Switch an ink off to see the page without it.';
   if (this.noIndices) text = 'Separations are not available for this proof.';
   else if (this.notice) text = this.notice;
+  else if (this.solo) text = 'Showing ' + this.solo + ' alone, black where its plate is inked.';
   else if (this.hidden.size) text = 'Showing the page without ' + this.hiddenNames().join(', ') + '.';
   this.inkStatus.textContent = text;
 };
@@ -179,3 +182,6 @@ exports.inkTransform = function () {
   if (!set && !clear) return null;
   return { set: set, clear: clear, key: set + '.' + clear };
 };
+
+// The densitometer and the solo view live in this panel: their methods come with it.
+Object.keys(plateTools).forEach(function (name) { exports[name] = plateTools[name]; });

@@ -25,7 +25,9 @@ exports.bindInput = function () {
   });
   stage.addEventListener('pointermove', function (event) {
     if (!self.pointers.has(event.pointerId)) {
-      if (event.pointerType === 'mouse') self.inspect(self.stagePoint(event));
+      if (event.pointerType !== 'mouse') return;
+      if (self.densityOn) self.pointDensitometer(self.stagePoint(event));
+      else self.inspect(self.stagePoint(event));
       return;
     }
     var point = self.stagePoint(event);
@@ -46,6 +48,7 @@ exports.bindInput = function () {
   var release = function (event) {
     if (self.tap && event.type === 'pointerup') {
       if (self.placing) self.placeNote(self.stagePoint(event));
+      else if (self.densityOn) self.pointDensitometer(self.stagePoint(event));
       else self.inspect(self.stagePoint(event));
     }
     self.tap = null;

@@ -86,9 +86,10 @@ exports.indexedTile = function (page, column, row) {
 
 // The tile with the hidden inks' bits set to "not inked": every pixel the
 // colour table's entry of its changed index.
+// A solo view's transform brings its own colours for every index.
 function separatedBitmap(tile, transform) {
-  var lookup = new Uint8Array(256 * 3);
-  for (var index = 0; index < 256; index++) {
+  var lookup = transform.colors || new Uint8Array(256 * 3);
+  for (var index = 0; !transform.colors && index < 256; index++) {
     var shown = (index | transform.set) & ~transform.clear;
     lookup[index * 3] = tile.palette[shown * 3];
     lookup[index * 3 + 1] = tile.palette[shown * 3 + 1];
@@ -211,7 +212,8 @@ exports.draw = function () {
   this.queue = [];
   this.visibleKeys = new Set();
   this.notice = '';
-  var transform = this.inkTransform(), full = geometry.fullLevel(proof);
+  // One plate alone comes before the inks switched off.
+  var transform = this.soloTransform() || this.inkTransform(), full = geometry.fullLevel(proof);
   map.zoom = this.viewLevel();
   if (this.compare === 'flip' && this.showEarlier) {
     // The earlier round in this round's place, as it was: every ink on.
@@ -221,6 +223,8 @@ exports.draw = function () {
     if (map.zoom !== 0) this.drawLevel(context, place, map.zoom, null);
   } else if (transform === 'pending') {
     // The inks are not known yet: paper rather than inks switched off.
+  } else if (transform.solo && (this.noIndices || full < 0 || transform.missing)) {
+    this.notice = 'A plate alone is not available for this proof.';
   } else if (this.noIndices || full < 0) {
     this.notice = 'Separations are not available for this proof: switch every ink on to see the page.';
   } else if (this.scale >= 0.999 || this.fullTilesAt(this.scale) <= MAX_SEPARATED) {
@@ -228,6 +232,9 @@ exports.draw = function () {
     // level stands in for them, not even while they load.
     map.zoom = full;
     this.drawLevel(context, place, full, transform);
+  } else if (transform.solo) {
+    this.notice = transform.solo + ' alone shows from ' + geometry.percent(this.separationScale()) +
+                  ' inward: zoom in.';
   } else {
     var from = zoom.printedShare(this.separationScale(), zoom.resolution(proof));
     this.notice = 'With inks switched off the page shows from ' + geometry.percent(from) +
@@ -244,6 +251,7 @@ exports.draw = function () {
   this.showInkStatus();
   this.drawNavigator();
   this.placeMarkers(place);
+  this.placeDensitometer();
   this.pump();
 };
 
