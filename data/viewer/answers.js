@@ -353,15 +353,21 @@ exports.answerSent = function (answer, pages) {
                      form.DECISIONS[answer.decision] + notes + ' \u2013 ' + new Date().toLocaleTimeString());
   if (answer.comment) item.append(element('span', 'tv-sentcomment', answer.comment));
   this.sentList.append(item);
-  this.confirmationText.textContent = 'You sent: ' + words + ' ' + form.DECISIONS[answer.decision] + notes +
+  this.confirmationText.textContent = 'You sent for ' + words + ': ' + form.DECISIONS[answer.decision] + notes +
                                       (answer.name ? ', as ' + answer.name : '') + '. Thank you.';
   if (answer.comment) this.confirmationText.append(element('span', 'tv-sentcomment', answer.comment));
   this.confirmation.classList.toggle('tv-confirmation-changes', answer.decision === 'changes');
   this.confirmation.hidden = false;
   this.showAnswer();
   this.fillNotes();
-  this.confirmation.scrollIntoView({ block: 'nearest' });
   this.confirmation.focus({ preventScroll: true });
+  this.confirmationInView();
+  // The stored answers that follow change the panel above it once more.
+  this.confirmationFresh = true;
+};
+
+exports.confirmationInView = function () {
+  this.confirmation.scrollIntoView({ block: 'nearest' });
 };
 
 exports.dismissConfirmation = function () {
@@ -391,6 +397,8 @@ exports.loadStoredAnswers = function () {
     self.fillNotes();
     self.showAnswer();
     self.requestDraw();
+    if (self.confirmationFresh && !self.confirmation.hidden) self.confirmationInView();
+    self.confirmationFresh = false;
   });
 };
 
