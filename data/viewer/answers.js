@@ -436,7 +436,8 @@ exports.markAnswered = function () {
     mark.textContent = decision ? (decision === 'approve' ? '\u2713 ' : '\u270E ') +
                                   (state ? state.name || '?' : 'round ' + carried.round) : '';
     mark.className = 'tv-thumbstate' + (decision ? ' tv-state-' + decision : '');
+    // Where the host keeps no answers, only an earlier round's say anything.
     item.querySelector('.tv-thumbwords').textContent =
-      state || !carried ? form.stateText(state) : rounds.carriedText(carried);
+      carried ? rounds.carriedText(carried) : self.stored ? form.stateText(state) : '';
   });
 };
