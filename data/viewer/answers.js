@@ -119,8 +119,12 @@ exports.buildAnswer = function () {
   this.confirmation.id = 'tv-confirmation';
   this.confirmation.tabIndex = -1;
   this.confirmation.hidden = true;
+  this.confirmation.setAttribute('role', 'group');
+  this.confirmation.setAttribute('aria-labelledby', 'tv-confirmationtitle');
   this.confirmationText = element('p', 'tv-confirmationtext');
-  this.confirmation.append(element('h3', 'tv-confirmationtitle', 'Answer received'), this.confirmationText,
+  var title = element('h3', 'tv-confirmationtitle', 'Answer received');
+  title.id = 'tv-confirmationtitle';
+  this.confirmation.append(title, this.confirmationText,
                            button('Dismiss', 'Dismiss the confirmation', function () { self.dismissConfirmation(); }));
   // The same answer as a mail, when the web host takes none.
   this.mailBox = element('div', 'tv-mailbox');
