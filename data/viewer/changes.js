@@ -78,6 +78,7 @@ exports.roundLoaded = function (value) {
   this.compareLabel.textContent = 'Compare with round ' + rounds.earlierRound(this.round);
   this.fillChanges();
   this.markThumbnails();
+  this.markAnswered();
   // A link that hides inks keeps their switches in front.
   if (!this.hidden.size) this.selectTab(this.tabButtons.indexOf(this.changesTab));
   this.showAnswer();

@@ -21,6 +21,7 @@ function initialize(containerId, x, y) {
     viewer.fingerprintReady = TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) {
       viewer.fingerprintLoaded(print);
     });
+    viewer.loadStoredAnswers();
     initialized = true;
   };
   TavrinViewer.addStyles(start);

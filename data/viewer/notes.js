@@ -1,5 +1,6 @@
 // The Notes panel: notes pinned to master pixels of a page, which go with
-// that page's answer, and their markers over the view.
+// that page's answer, and their markers over the view; beside them the
+// notes every reviewer has sent, with the author's name.
 'use strict';
 
 var hostPage = require('./host-page');
@@ -125,7 +126,24 @@ exports.fillNotes = function () {
       else item.append(button('Remove', 'Remove this note', function () { self.removeNote(note); }));
       self.noteList.append(item);
     });
+    self.otherNotes(page).forEach(function (note, index) {
+      var item = element('li', 'tv-note tv-storednote');
+      var fragment = '#page=' + note.page + '&zoom=1&x=' + note.x + '&y=' + note.y;
+      var link = element('a', 'tv-notelink', 'Page ' + note.page + ', note ' + (index + 1) + ' by ' + note.name);
+      link.href = fragment;
+      item.append(link, element('span', 'tv-notetext', note.text));
+      self.noteList.append(item);
+    });
   }
+};
+
+// The stored notes of a page but those sent from here, which this page
+// keeps with the view they were placed in.
+exports.otherNotes = function (page) {
+  var own = this.pageNotes(page, true);
+  return form.storedNotes(this.stored || [], page).filter(function (stored) {
+    return !own.some(function (note) { return note.x === stored.x && note.y === stored.y && note.text === stored.text; });
+  });
 };
 
 // Markers over the canvas at each note of the page, at every zoom.
@@ -133,15 +151,23 @@ exports.placeMarkers = function (place) {
   var ratio = window.devicePixelRatio || 1;
   var notes = this.pageNotes(this.page);
   if (this.draftNote && this.draftNote.page === this.page) notes = notes.concat([this.draftNote]);
+  var own = notes.length;
+  notes = notes.concat(this.otherNotes(this.page));
   var shown = this.markers.children;
   while (shown.length > notes.length) this.markers.removeChild(this.markers.lastChild);
   while (shown.length < notes.length) this.markers.append(element('div', 'tv-marker'));
   for (var i = 0; i < notes.length; i++) {
     var note = notes[i], marker = shown[i];
     var left = (place.x + (note.x + 0.5) * place.k) / ratio, top = (place.y + (note.y + 0.5) * place.k) / ratio;
-    marker.textContent = note === this.draftNote ? '+' : String(i + 1);
+    marker.textContent = note === this.draftNote ? '+' : String(i < own ? i + 1 : i - own + 1);
     marker.title = note.text;
     marker.className = 'tv-marker' + (note === this.draftNote ? ' tv-draft' : '') + (note.sent ? ' tv-sentnote' : '');
+    if (i >= own) {
+      // A sent note: its author's name beside it.
+      marker.className = 'tv-marker tv-storedmarker';
+      marker.title = note.name + ': ' + note.text;
+      marker.append(element('span', 'tv-markername', note.name));
+    }
     marker.style.left = left + 'px';
     marker.style.top = top + 'px';
     marker.hidden = left < -20 || top < -20 || left > this.viewWidth + 20 || top > this.viewHeight + 20;

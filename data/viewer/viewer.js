@@ -190,6 +190,9 @@ Viewer.prototype.buildTabs = function () {
   var names = ['Inks', 'Details', 'Reply', 'Notes', 'Changes', 'Help'];
   var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildChanges(),
                   this.buildHelp()];
+  // Every reviewer's answers, before Help.
+  names.splice(names.indexOf('Help'), 0, 'History');
+  contents.splice(contents.length - 1, 0, this.buildHistory());
   var tabButtons = names.map(function (name, index) {
     var tab = button(name, name, function () { select(index); });
     tab.setAttribute('role', 'tab');
@@ -265,7 +268,7 @@ Viewer.prototype.buildReply = function () {
   var panel = element('div', 'tv-panel');
   var text = element('div', 'tv-text');
   // The approval and help texts are the shop's own HTML.
-  text.innerHTML = proof.approvaltext || 'Please check every page and reply with your approval or your corrections.';
+  text.innerHTML = proof.approvaltext || 'Please check every page, then approve it or request changes below.';
   var link = element('a', 'tv-reply', 'Reply to ' + (proof.replyemailname || proof.replyemail));
   link.id = 'replylink';
   link.href = answerForm.mailAddress(proof.replyemail) + '?subject=' + encodeURIComponent('Proof: ' + proof.jobname);
@@ -286,6 +289,7 @@ Viewer.prototype.buildHelp = function () {
    ['Whole page picture', 'click to jump to a place'],
    ['Inks', 'switch plates off and on; from Plate pixels 1:1 inward point at a pixel to see its inks'],
    ['Reply, Notes', 'approve a page or request changes; place notes on the page, then send'],
+   ['History', 'every answer sent for this proof, by every reviewer'],
    ['Changes', 'in a later round: what changed since the earlier round, shown on the page or compared with it']
   ].forEach(function (pair) {
     var item = element('li');
@@ -297,7 +301,8 @@ Viewer.prototype.buildHelp = function () {
 };
 
 [require('./inks'), require('./input'), require('./view'), require('./tiles'), require('./answers'),
- require('./notes'), require('./print'), require('./changes'), require('./compare')].forEach(function (methods) {
+ require('./notes'), require('./print'), require('./changes'), require('./compare'),
+ require('./history')].forEach(function (methods) {
   Object.keys(methods).forEach(function (name) {
     // A method two modules give would leave one of them unused without a word.
     if (Viewer.prototype[name]) throw new Error('Viewer.' + name + ' comes from two modules');

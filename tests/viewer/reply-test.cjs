@@ -1,7 +1,8 @@
 // The answer endpoint scripts/reply.php under PHP's built-in server, on a
 // web folder laid out as on the web host: good answers stored as one JSON
 // line each, hostile ones refused with nothing written, the limits, and
-// answers sent together.
+// answers sent together; several pages in one answer, and the stored
+// answers read back without the reviewers' addresses.
 // Usage: node reply-test.cjs SOURCE_DIR BUILD_DIR
 'use strict';
 const assert = require('node:assert/strict');
@@ -96,6 +97,20 @@ const REFUSED = [
   ['page 01', { page: '01' }, /page/],
   ['page -1', { page: '-1' }, /page/],
   ['page with a blank', { page: ' 1' }, /page/],
+  ['a list with one page out of range', { page: '1,3' }, /page out of range/],
+  ['a list with a page twice', { page: '2,1,2' }, /listed twice/],
+  ['a list with an empty item', { page: '1,,2' }, /page/],
+  ['a list with a trailing comma', { page: '1,' }, /page/],
+  ['a list with a blank', { page: '1, 2' }, /page/],
+  ['"ALL"', { page: 'ALL' }, /page/],
+  ['all and a page', { page: 'all,1' }, /page/],
+  ['notes without their page on a list', { page: '1,2' }, /page, x, y and text/],
+  ['a note on a page not in the list', { page: '1,2', ...notes([{ page: 3, x: 1, y: 1, text: 'a' }]) },
+   /not for/],
+  ['a note with a page on one page', { page: '1', ...notes([{ page: 1, x: 1, y: 1, text: 'a' }]) }, /x, y and text/],
+  ['21 notes on one page of a list', { page: '1,2', ...notes(Array.from({ length: 21 },
+                                                                       (unused, i) => ({ page: 2, x: i, y: i, text: 'n' }))) },
+   /too many notes/],
   ['no page', { page: '' }, /page/],
   ['decision "approved"', { decision: 'approved' }, /decision/],
   ['decision "APPROVE"', { decision: 'APPROVE' }, /decision/],
@@ -131,7 +146,7 @@ const REFUSED_RAW = [
   ['a comment not in UTF-8', `job=${JOB}&page=1&decision=approve&comment=caf%E9`, {}, 400, /comment/],
   ['a JSON body', JSON.stringify(good()), { type: 'application/json' }, 400, /x-www-form-urlencoded/],
   ['a comment of 1 MB', new URLSearchParams({ ...good(), comment: 'z'.repeat(1 << 20) }).toString(), {}, 413, /large/],
-  ['a GET', '', { method: 'GET' }, 405, /POST/],
+  ['a GET without a job', '', { method: 'GET' }, 400, /job/],
   ['a PUT', '', { method: 'PUT' }, 405, /POST/],
 ];
 
@@ -210,6 +225,87 @@ async function main() {
     }
     assert.equal(repliesOf(JOB), stored);
     assert.deepEqual(allFiles(), files);
+  });
+
+  await check('a list and "all" store one line per page in one append, with the same time', async () => {
+    const job = '20261210210405131-00000000000000000000000000000000';
+    const folder = jobFolder(job, 3);
+    const cases = [
+      // page field, notes sent, the pages stored and each one's notes
+      ['3,1', [{ page: 3, x: 4, y: 5, text: 'here' }, { page: 1, x: 6, y: 7, text: 'there' }],
+       [[1, [note(6, 7, 'there')]], [3, [note(4, 5, 'here')]]]],
+      ['all', [], [[1, []], [2, []], [3, []]]],
+      ['2', [note(8, 9, 'one page as before')], [[2, [note(8, 9, 'one page as before')]]]],
+    ];
+    for (const [pageField, sentNotes, expected] of cases) {
+      // Every write to the file is watched: the lines of one answer come in one.
+      const before = repliesOf(job);
+      const sizes = [];
+      const watcher = fs.existsSync(path.join(folder, 'replies.jsonl'))
+        ? fs.watch(path.join(folder, 'replies.jsonl'), () => sizes.push(repliesOf(job).length)) : null;
+      const result = await post({ ...good(), job, page: pageField, notes: JSON.stringify(sentNotes) });
+      await new Promise((resolve) => setTimeout(resolve, 100));
+      if (watcher) watcher.close();
+      assert.deepEqual([result.status, result.text], [201, 'stored'], pageField);
+      const added = repliesOf(job).slice(before.length).split('\n').filter(Boolean).map((line) => JSON.parse(line));
+      assert.deepEqual(added.map((line) => [line.page, line.notes]), expected, pageField);
+      assert.ok(added.every((line) => line.time === added[0].time && line.decision === 'changes' &&
+                                      line.email === 'ann@example.com' && Object.keys(line).join() === KEYS.join()));
+      assert.ok(sizes.every((size) => size === before.length || size === repliesOf(job).length),
+                `${pageField}: a partial answer was seen: ${sizes}`);
+    }
+  });
+
+  await check('an answer for several pages that would pass 200 lines stores none of them', async () => {
+    const job = '20261210210405132-00000000000000000000000000000000';
+    const folder = jobFolder(job, 3);
+    const line = JSON.stringify({ job, page: 1, decision: 'approve', comment: '', name: '', email: '', fingerprint: '',
+                                  notes: [], time: '2026-12-10T21:04:05Z' }) + '\n';
+    fs.writeFileSync(path.join(folder, 'replies.jsonl'), line.repeat(198));
+    assert.deepEqual(Object.values(await post({ job, page: 'all', decision: 'approve' })).slice(0, 2),
+                     [400, 'too many answers for this job']);
+    assert.equal(lines(job).length, 198);
+    assert.equal((await post({ job, page: '1,2', decision: 'approve' })).status, 201, 'two still fit');
+    assert.equal(lines(job).length, 200);
+  });
+
+  await check('GET gives the stored answers oldest first without e-mail addresses', async () => {
+    const job = '20261210210405133-00000000000000000000000000000000';
+    const folder = jobFolder(job, 2);
+    const get = async (query) => {
+      const response = await fetch(`${endpoint}?${query}`);
+      return { status: response.status, text: await response.text(), type: response.headers.get('content-type'),
+               cache: response.headers.get('cache-control'), marked: response.headers.get('x-tavrin-reply') };
+    };
+    const empty = await get(`job=${job}`);
+    assert.deepEqual(empty, { status: 200, text: '[]', type: 'application/json; charset=utf-8', cache: 'no-store',
+                              marked: '1' });
+    assert.equal(fs.existsSync(path.join(folder, 'replies.jsonl')), false, 'reading creates no file');
+    await post({ ...good(), job, page: '2', name: 'Ann <b>', notes: JSON.stringify([note(1, 2, 'red & "blue"')]) });
+    await post({ job, page: 'all', decision: 'approve', name: 'Bob', email: 'bob@example.com' });
+    const stored = lines(job);
+    const result = await get(`job=${job}`);
+    assert.equal(result.status, 200);
+    assert.equal(result.cache, 'no-store');
+    assert.doesNotMatch(result.text, /example\.com|[<>&]/);
+    const answers = JSON.parse(result.text);
+    assert.deepEqual(answers, stored.map(({ email, ...rest }) => rest));
+    assert.deepEqual(answers.map((a) => [a.page, a.name, Object.keys(a).includes('email')]),
+                     [[2, 'Ann <b>', false], [1, 'Bob', false], [2, 'Bob', false]]);
+    const refused = [
+      ['a bad name', `job=../${job}`, 400, /job/],
+      ['the scripts folder', 'job=scripts', 400, /job/],
+      ['a job given as a list', `job[]=${job}`, 400, /job/],
+      ['no job', '', 400, /job/],
+      ['a folder that does not exist', 'job=20261210210405199-00000000000000000000000000000000', 404, /no such job/],
+      ['a folder without its page', 'job=20261210210405125-0123456789abcdef0123456789abcdef', 404, /no such job/],
+    ];
+    for (const [name, query, status, reason] of refused) {
+      const answer = await get(query);
+      assert.equal(answer.status, status, `${name}: ${answer.text}`);
+      assert.match(answer.text, reason, name);
+      assert.equal(answer.cache, 'no-store', name);
+    }
   });
 
   await check('the 201st answer is refused and leaves the file as it was', async () => {

@@ -382,6 +382,12 @@ async function main() {
       assert.ok(await page.locator('#tv-carried').isVisible());
       assert.ok(await page.locator('#tv-approve').isEnabled());
       assert.ok(await page.locator('#tv-send').isEnabled());
+      // Its page picture says so too, in words and with a mark.
+      assert.deepEqual(await page.evaluate(() => {
+        const thumb = document.querySelector('.tv-thumb');
+        return [document.getElementById(thumb.getAttribute('aria-describedby')).textContent,
+                thumb.querySelector('.tv-thumbstate').textContent];
+      }), ['Approved in round 1, unchanged', '\u2713 round 1']);
       await page.getByRole('button', { name: 'Next page' }).click();
       assert.equal(await page.locator('#tv-carried').isVisible(), false, 'page 2 changed: nothing carried');
     });

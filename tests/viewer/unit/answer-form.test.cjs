@@ -87,3 +87,79 @@ test('the job folder and the reply address', () => {
   assert.equal(form.mailAddress('proofs+jobs@shop.example'), 'mailto:proofs%2Bjobs@shop.example');
   assert.equal(form.mailAddress('a b?c@shop.example'), 'mailto:a%20b%3Fc@shop.example');
 });
+
+test('pages in words and as the endpoint\'s page field', () => {
+  const cases = [
+    // pages, of a proof of, in words, page field
+    [[2], 1, 'page 2', '2'],
+    [[1], 1, 'page 1', '1'],
+    [[3, 1], 4, 'pages 1, 3', '1,3'],
+    [[2, 1], 2, 'pages 1, 2', 'all'],
+    [[5, 1, 2, 3, 9, 8], 12, 'pages 1\u20133, 5, 8, 9', '1,2,3,5,8,9'],
+    [[4, 3, 2, 1], 4, 'pages 1\u20134', 'all'],
+  ];
+  for (const [pages, count, words, field] of cases) {
+    assert.equal(form.pagesWords(pages), words, String(pages));
+    assert.equal(form.pageField(pages, count), field, String(pages));
+  }
+});
+
+test('an answer for several pages mails as one block per page, each with its own notes', () => {
+  const several = { ...answer, page: '1,3', notes: [{ page: 3, x: 5, y: 6, text: 'three' },
+                                                     { page: 1, x: 7, y: 8, text: 'one' }] };
+  const pages = form.perPage(several, [3, 1]);
+  assert.deepEqual(pages.map((one) => [one.page, one.notes]),
+                   [[1, [{ x: 7, y: 8, text: 'one' }]], [3, [{ x: 5, y: 6, text: 'three' }]]]);
+  assert.deepEqual(Object.keys(pages[0]), Object.keys(answer), 'the keys of a one-page answer, in order');
+  const mail = form.answerMail(pages, 'Brochure', 'proofs@shop.example', new Date(Date.UTC(2026, 11, 11, 7, 5, 9)));
+  const blocks = [...mail.block.matchAll(/-----BEGIN TAVRIN ANSWER-----\r\n(.*)\r\n-----END TAVRIN ANSWER-----/g)]
+    .map((match) => JSON.parse(match[1]));
+  assert.deepEqual(blocks, pages.map((one) => ({ ...one, time: '2026-12-11T07:05:09Z' })));
+  assert.match(new URL(mail.href).searchParams.get('body'), /^My answer for pages 1, 3 of the proof "Brochure": changes/);
+});
+
+// Lines as the endpoint gives them by GET, oldest first.
+const stored = [
+  { job: 'j', page: 1, decision: 'changes', comment: 'bigger', name: 'Ann', fingerprint: 'f', time: '2026-12-11T07:00:00Z',
+    notes: [{ x: 1, y: 2, text: 'logo' }] },
+  { job: 'j', page: 1, decision: 'approve', comment: '', name: 'Bob', fingerprint: 'f', time: '2026-12-11T08:00:00Z',
+    notes: [] },
+  { job: 'j', page: 2, decision: 'approve', comment: '', name: 'Bob', fingerprint: 'f', time: '2026-12-11T08:00:00Z',
+    notes: [{ x: 3, y: 4, text: 'fine' }] },
+  { job: 'j', page: 3, decision: 'approve', comment: '', name: 'Bob', fingerprint: 'f', time: '2026-12-11T08:00:00Z',
+    notes: [] },
+  { job: 'j', page: 3, decision: 'changes', comment: '', name: '', fingerprint: 'f', time: '2026-12-11T08:00:00Z',
+    notes: [] },
+];
+
+test('stored answers: anything that is not one is left out', () => {
+  const bad = [null, 5, 'line', { ...stored[0], page: '1' }, { ...stored[0], page: 0 }, { ...stored[0], decision: 'ok' },
+               { ...stored[0], name: null }, { ...stored[0], notes: [{ x: 1, y: 2 }] }, { ...stored[0], time: 7 }];
+  assert.deepEqual(form.storedAnswers([...bad, ...stored]), stored);
+  assert.deepEqual(form.storedAnswers({ length: 1, 0: stored[0] }), []);
+});
+
+test('each page\'s state is its newest answer, whoever sent it', () => {
+  const states = form.pageStates(stored);
+  assert.deepEqual(Object.keys(states), ['1', '2', '3']);
+  assert.equal(form.stateText(states[1]), 'approved by Bob');
+  assert.equal(form.stateText(states[3]), 'changes requested by a reviewer without a name');
+  assert.equal(form.stateText(states[4]), 'waiting for an answer');
+});
+
+test('the history joins the lines of one send, newest first', () => {
+  assert.deepEqual(form.historyEntries(stored).map((entry) => [entry.pages, entry.name, entry.decision, entry.notes]), [
+    [[3], '', 'changes', 0],
+    [[1, 2, 3], 'Bob', 'approve', 1],
+    [[1], 'Ann', 'changes', 1],
+  ]);
+  // Two sends of the same page at the same second stay two.
+  const twice = [stored[1], { ...stored[1] }];
+  assert.equal(form.historyEntries(twice).length, 2);
+});
+
+test('a page\'s stored notes carry their author', () => {
+  assert.deepEqual(form.storedNotes(stored, 1), [{ page: 1, x: 1, y: 2, text: 'logo', name: 'Ann', time: stored[0].time }]);
+  assert.deepEqual(form.storedNotes(stored, 2).map((note) => note.name), ['Bob']);
+  assert.deepEqual(form.storedNotes(stored, 4), []);
+});
