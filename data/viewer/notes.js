@@ -63,7 +63,7 @@ exports.placeNote = function (point) {
   this.noteHint.textContent = 'Note at ' + x + ', ' + y + ' on page ' + this.page + ': write what should change.';
   this.noteEditor.hidden = false;
   this.noteField.value = '';
-  this.selectTab(3);
+  this.selectTab(this.tabButtons.indexOf(this.notesTab));
   this.noteField.focus();
   this.requestDraw();
 };

@@ -187,12 +187,9 @@ Viewer.prototype.buildTabs = function () {
   var list = element('div', 'tv-tablist');
   list.setAttribute('role', 'tablist');
   var panels = [];
-  var names = ['Inks', 'Details', 'Reply', 'Notes', 'Changes', 'Help'];
+  var names = ['Inks', 'Details', 'Reply', 'Notes', 'Changes', 'History', 'Help'];
   var contents = [this.buildInks(), this.buildDetails(), this.buildReply(), this.buildNotes(), this.buildChanges(),
-                  this.buildHelp()];
-  // Every reviewer's answers, before Help.
-  names.splice(names.indexOf('Help'), 0, 'History');
-  contents.splice(contents.length - 1, 0, this.buildHistory());
+                  this.buildHistory(), this.buildHelp()];
   var tabButtons = names.map(function (name, index) {
     var tab = button(name, name, function () { select(index); });
     tab.setAttribute('role', 'tab');
@@ -230,6 +227,7 @@ Viewer.prototype.buildTabs = function () {
   // Only a later round has changes to show.
   this.changesTab = tabButtons[names.indexOf('Changes')];
   this.inksTab = tabButtons[names.indexOf('Inks')];
+  this.notesTab = tabButtons[names.indexOf('Notes')];
   this.changesTab.hidden = true;
   return tabs;
 };
