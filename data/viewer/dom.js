@@ -8,11 +8,20 @@ function element(tag, className, text) {
   return node;
 }
 
+// What a screen reader says for a button: its title, which must begin with
+// or hold the words on the button, so that someone who says what they see
+// (voice control) finds it; a button of symbols only is named by its title.
+function buttonName(label, title) {
+  var words = label.replace(/[^\w\s]/g, ' ').replace(/\s+/g, ' ').trim().toLowerCase();
+  if (!words || title.toLowerCase().indexOf(words) >= 0) return title;
+  return label + ', ' + title.charAt(0).toLowerCase() + title.slice(1);
+}
+
 function button(label, title, action) {
   var node = element('button', 'tv-button', label);
   node.type = 'button';
   node.title = title;
-  node.setAttribute('aria-label', title);
+  node.setAttribute('aria-label', buttonName(label, title));
   node.addEventListener('click', action);
   return node;
 }

@@ -26,7 +26,7 @@ exports.buildNotes = function () {
   this.noteField = text.field;
   this.noteField.id = 'tv-notetext';
   this.noteField.rows = 3;
-  this.noteEditor.append(text.box, button('Keep note', 'Keep the note', function () { self.keepNote(); }),
+  this.noteEditor.append(text.box, button('Keep the note', 'Keep the note', function () { self.keepNote(); }),
                          button('Cancel', 'Do not keep the note', function () { self.cancelNote(); }));
   this.noteList = element('ol', 'tv-notelist');
   panel.append(this.placeButton, this.noteHint, this.noteEditor, this.noteList);

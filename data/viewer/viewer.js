@@ -60,6 +60,9 @@ Viewer.prototype.pageText = function (page) {
 Viewer.prototype.build = function () {
   var self = this;
   var root = element('div', 'tv-root');
+  // The viewer is what the page is for: one landmark a screen reader can jump to.
+  root.setAttribute('role', 'main');
+  root.setAttribute('aria-label', 'Proof viewer');
   var toolbar = element('div', 'tv-toolbar');
   toolbar.setAttribute('role', 'toolbar');
   toolbar.setAttribute('aria-label', 'Proof view');
@@ -116,6 +119,8 @@ Viewer.prototype.build = function () {
   frame.name = 'dataframe';
   frame.title = 'data';
   frame.setAttribute('aria-hidden', 'true');
+  // Out of the Tab order too: a keyboard's focus would vanish into it.
+  frame.tabIndex = -1;
   frame.addEventListener('load', function () { hostPage.dataFrameLoaded(); });
   frame.src = 'about:blank';
 
@@ -178,7 +183,8 @@ Viewer.prototype.thumbnail = function (page) {
   var picture = element('img');
   picture.alt = '';
   picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
-  item.append(picture, element('span', '', String(page)), element('span', 'tv-thumbmark'));
+  // The space keeps the number and the mark apart as words, as the label says them.
+  item.append(picture, element('span', '', String(page)), ' ', element('span', 'tv-thumbmark'));
   this.thumbnails.append(item);
 };
 
