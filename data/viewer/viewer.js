@@ -97,7 +97,9 @@ Viewer.prototype.build = function () {
   var body = element('div', 'tv-body');
   this.stage = element('div', 'tv-stage');
   this.stage.tabIndex = 0;
-  this.stage.setAttribute('role', 'img');
+  // It takes the arrow keys and + and - itself, and holds controls of its own
+  // while comparing rounds (a picture may hold none).
+  this.stage.setAttribute('role', 'application');
   this.stage.setAttribute('aria-label', 'Proof of ' + proof.jobname + '. Arrow keys pan, plus and minus zoom.');
   this.canvas = element('canvas', 'tv-canvas');
   this.message = element('div', 'tv-message');
