@@ -58,7 +58,8 @@ function makeRounds(webAddress) {
       }
   cli('tree');
   const output = path.join(program, 'output');
-  const made = () => new Set((fs.existsSync(output) ? fs.readdirSync(output) : []).filter((name) => /^\d{17}$/.test(name)));
+  const made = () => new Set((fs.existsSync(output) ? fs.readdirSync(output) : [])
+    .filter((name) => /^\d{17}$/.test(name)));
   for (const job of rounds) {
     if (job.round === 2) cli('queue', 'add', String(job.number), '--round-of', String(rounds[0].number));
     const before = made();
@@ -92,7 +93,9 @@ const EXCLUDED = [
 // answered thumbnail shows the reviewer's name (and a round's mark), which
 // its name ("Page 2") does not say: voice control cannot find it by what it
 // shows.
-const OPEN = [{ id: 'label-content-name-mismatch', node: /^\.tv-thumb|^button\[aria-current="page"\]|^\.tv-thumbnails/ }];
+const OPEN = [
+  { id: 'label-content-name-mismatch', node: /^\.tv-thumb|^button\[aria-current="page"\]|^\.tv-thumbnails/ },
+];
 const isOpen = (violation, node) => OPEN.some((entry) => entry.id === violation.id && entry.node.test(node));
 
 // axe-core over the page as it stands; resolves with its violations.
@@ -102,7 +105,8 @@ async function axe(page) {
     const result = await window.axe.run({ include: [['body']], exclude }, { resultTypes: ['violations'] });
     return result.violations.map((violation) => ({
       id: violation.id, impact: violation.impact, help: violation.help,
-      nodes: violation.nodes.map((node) => `${node.target.join(' ')}: ${node.failureSummary.split('\n').slice(1).join(' ')}`),
+      nodes: violation.nodes.map((node) => `${node.target.join(' ')}: ` +
+                                            node.failureSummary.split('\n').slice(1).join(' ')),
     }));
   }, EXCLUDED.map((entry) => entry.selector));
 }
@@ -144,10 +148,10 @@ const PANELS = [
     assert.ok(await page.locator('.tv-confirmation').isVisible());
   } },
   // Swiping against the earlier round: the divider and both rounds' badges on the page.
-  { tab: 'Changes', prepare: (page) => page.getByRole('button', { name: 'Show the earlier round left of a divider you drag' })
-    .click() },
-  { tab: 'History', prepare: (page) => page.waitForFunction(() => /Ann Reviewer/.test(document.querySelector('#tv-history')
-    .textContent)) },
+  { tab: 'Changes',
+    prepare: (page) => page.getByRole('button', { name: 'Show the earlier round left of a divider you drag' }).click() },
+  { tab: 'History',
+    prepare: (page) => page.waitForFunction(() => /Ann Reviewer/.test(document.querySelector('#tv-history').textContent)) },
   { tab: 'Help' },
 ];
 
@@ -207,7 +211,8 @@ async function main() {
                 serious.push(`${panel.tab}: ${violation.id} on ${closed.join('; ')}`);
             }
             if (panel.tab === 'Inks' || panel.tab === 'Reply')
-              await page.screenshot({ path: path.join(screenshotDir, `a11y-${window}-${panel.tab.toLowerCase()}.png`) });
+              await page.screenshot({ path: path.join(screenshotDir,
+                                                      `a11y-${window}-${panel.tab.toLowerCase()}.png`) });
           }
           assert.deepEqual(serious, []);
           assert.deepEqual(pageErrors, []);
@@ -233,7 +238,8 @@ async function main() {
         if (!stop) continue;
         if (stops.some((seen) => seen.name === stop.name && seen.classes === stop.classes)) break;
         stops.push(stop);
-        if (stop.name === 'Zoom in') await page.screenshot({ path: path.join(screenshotDir, 'a11y-keyboard-focus.png') });
+        if (stop.name === 'Zoom in')
+          await page.screenshot({ path: path.join(screenshotDir, 'a11y-keyboard-focus.png') });
       }
       const names = stops.map((stop) => stop.name);
       // (Previous page is off on page 1.)
@@ -280,7 +286,8 @@ async function main() {
       await page.locator('.tv-stage').focus();
       await page.keyboard.press('PageDown');
       await page.waitForFunction(() => TavrinViewer.instance.page === 2);
-      assert.ok((await liveTexts(page)).some((text) => /Page 2 of 2/.test(text)), JSON.stringify(await liveTexts(page)));
+      const said = await liveTexts(page);
+      assert.ok(said.some((text) => /Page 2 of 2/.test(text)), JSON.stringify(said));
       const zoomBefore = await page.locator('#zoomindicator').textContent();
       await page.keyboard.press('+');
       await page.waitForFunction((before) => document.querySelector('#zoomindicator').textContent !== before,
