@@ -428,20 +428,11 @@ exports.markAnswered = function () {
     var carried = state ? null : self.carriedFor(page);
     var decision = state ? state.decision : carried ? carried.decision : '';
     var mark = item.querySelector('.tv-thumbstate');
-    if (!mark) {
-      mark = element('span', 'tv-thumbstate');
-      mark.setAttribute('aria-hidden', 'true');
-      var words = element('span', 'tv-thumbwords');
-      words.id = 'tv-thumbwords-' + page;
-      words.hidden = true;
-      item.append(mark, words);
-      item.setAttribute('aria-describedby', words.id);
-    }
     mark.textContent = decision ? (decision === 'approve' ? '\u2713 ' : '\u270E ') +
                                   (state ? state.name || '?' : 'round ' + carried.round) : '';
     mark.className = 'tv-thumbstate' + (decision ? ' tv-state-' + decision : '');
     // Where the host keeps no answers, only an earlier round's say anything.
-    item.querySelector('.tv-thumbwords').textContent =
-      carried ? rounds.carriedText(carried) : self.stored ? form.stateText(state) : '';
+    item.dataset.answerWords = carried ? rounds.carriedText(carried) : self.stored ? form.stateText(state) : '';
+    self.nameThumbnail(item, page);
   });
 };

@@ -115,18 +115,15 @@ exports.fillChanges = function () {
 
 // Changed and new pages marked on the thumbnails, in words for a screen reader.
 exports.markThumbnails = function () {
-  var round = this.round;
+  var self = this, round = this.round;
   Array.prototype.forEach.call(this.thumbnails.children, function (item, index) {
     var entry = rounds.pageEntry(round, index + 1);
     var state = entry && (entry.state === 'changed' || entry.state === 'new') ? entry.state : '';
-    var label = 'Page ' + (index + 1) + (state ? ', ' + rounds.stateText(entry, round) : '');
     item.classList.toggle('tv-thumb-changed', state === 'changed');
     item.classList.toggle('tv-thumb-new', state === 'new');
-    item.title = label;
-    item.setAttribute('aria-label', label);
-    var mark = item.querySelector('.tv-thumbmark');
-    mark.textContent = state;
-    mark.setAttribute('aria-hidden', 'true');
+    item.querySelector('.tv-thumbmark').textContent = state;
+    item.dataset.roundWords = state ? rounds.stateText(entry, round) : '';
+    self.nameThumbnail(item, index + 1);
   });
 };
 

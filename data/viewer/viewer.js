@@ -185,9 +185,27 @@ Viewer.prototype.thumbnail = function (page) {
   var picture = element('img');
   picture.alt = '';
   picture.src = this.dataURL('overview' + this.pageText(page) + '.png');
-  // The space keeps the number and the mark apart as words, as the label says them.
-  item.append(picture, element('span', '', String(page)), ' ', element('span', 'tv-thumbmark'));
+  // The spaces keep the number and the marks apart as words, as the name says them.
+  var words = element('span', 'tv-thumbwords');
+  words.id = 'tv-thumbwords-' + page;
+  words.hidden = true;
+  item.append(picture, element('span', '', String(page)), ' ', element('span', 'tv-thumbmark'), ' ',
+              element('span', 'tv-thumbstate'), words);
+  item.setAttribute('aria-describedby', words.id);
   this.thumbnails.append(item);
+};
+
+// A page picture is named by what it shows, in that order ("Page 2 changed
+// \u2713 Ann"), so that someone who says what they see (voice control) finds
+// it; what its marks mean (the round's change, the answer) describes it.
+Viewer.prototype.nameThumbnail = function (item, page) {
+  var shown = Array.prototype.map.call(item.querySelectorAll('.tv-thumbmark, .tv-thumbstate'),
+                                       function (mark) { return mark.textContent; });
+  var name = ['Page ' + page].concat(shown).filter(Boolean).join(' ');
+  var meaning = [item.dataset.roundWords, item.dataset.answerWords].filter(Boolean).join('; ');
+  item.setAttribute('aria-label', name);
+  item.title = meaning ? name + ': ' + meaning : name;
+  item.querySelector('.tv-thumbwords').textContent = meaning;
 };
 
 Viewer.prototype.buildTabs = function () {

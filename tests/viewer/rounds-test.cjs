@@ -217,8 +217,12 @@ async function main() {
       const thumbs = await page.locator('.tv-thumb').evaluateAll((items) => items.map((item) => [
         item.getAttribute('aria-label'), item.querySelector('.tv-thumbmark').textContent,
         getComputedStyle(item.querySelector('.tv-thumbmark')).display !== 'none']));
-      assert.deepEqual(thumbs, [['Page 1', '', false], ['Page 2, changed since round 1', 'changed', true],
-                                ['Page 3, new in round 2', 'new', true]]);
+      // Named by what they show, described by what it means.
+      assert.deepEqual(thumbs, [['Page 1 \u2713 round 1', '', false], ['Page 2 changed', 'changed', true],
+                                ['Page 3 new', 'new', true]]);
+      assert.deepEqual(await page.locator('.tv-thumb').evaluateAll((items) => items.map((item) =>
+        document.getElementById(item.getAttribute('aria-describedby')).textContent)),
+      ['Approved in round 1, unchanged', 'changed since round 1', 'new in round 2']);
       await page.mouse.move(5, 5);
       await page.screenshot({ path: path.join(screenshotDir, 'viewer-changes.png') });
     });
