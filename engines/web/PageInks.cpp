@@ -6,6 +6,7 @@
 #include "base/catalogue/OutputLayout.h"
 #include "engines/imaging/ColorTableGenerator.h"
 #include "engines/imaging/PlateIndexBits.h"
+#include "engines/web/DataScript.h"
 #include "engines/web/TextEncoders.h"
 
 #include <algorithm>
@@ -96,14 +97,7 @@ std::string PageInksScript(const std::vector<TPageInks>& pages)
 
 void WritePageInks(const std::string& fileName, const std::vector<TPageInks>& pages)
 {
-    std::string script;
-    try {
-        script = PageInksScript(pages);
-    } catch (const std::exception& error) {
-        // An encoder that ran out of memory does not know the file.
-        throw std::runtime_error("Cannot write " + fileName + ": " + error.what());
-    }
-    WriteWholeFile(fileName, script.data(), script.size());
+    WriteDataScript(fileName, [&] { return PageInksScript(pages); });
 }
 
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #include "engines/web/ProofPrint.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "engines/web/DataScript.h"
 #include "engines/web/TextEncoders.h"
 
 #include <stdexcept>
@@ -24,14 +25,7 @@ std::string ProofPrintScript(const TProofFingerprint& proof)
 
 void WriteProofPrint(const std::string& fileName, const TProofFingerprint& proof)
 {
-    std::string script;
-    try {
-        script = ProofPrintScript(proof);
-    } catch (const std::exception& error) {
-        // An encoder that ran out of memory does not know the file.
-        throw std::runtime_error("Cannot write " + fileName + ": " + error.what());
-    }
-    WriteWholeFile(fileName, script.data(), script.size());
+    WriteDataScript(fileName, [&] { return ProofPrintScript(proof); });
 }
 
 }  // namespace tavrin

@@ -1,6 +1,7 @@
 #include "engines/web/ProofRoundScript.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "engines/web/DataScript.h"
 #include "engines/web/TextEncoders.h"
 
 #include <stdexcept>
@@ -97,14 +98,7 @@ std::string ProofRoundScript(const TProofRoundData& round)
 
 void WriteProofRound(const std::string& fileName, const TProofRoundData& round)
 {
-    std::string script;
-    try {
-        script = ProofRoundScript(round);
-    } catch (const std::exception& error) {
-        // An encoder that ran out of memory does not know the file.
-        throw std::runtime_error("Cannot write " + fileName + ": " + error.what());
-    }
-    WriteWholeFile(fileName, script.data(), script.size());
+    WriteDataScript(fileName, [&] { return ProofRoundScript(round); });
 }
 
 }  // namespace tavrin
