@@ -2,6 +2,7 @@
 
 #include "base/catalogue/ProofRounds.h"
 #include "base/platform/WorkerThread.h"
+#include "base/text/CalendarDate.h"
 #include "base/text/TerminalText.h"
 #include "cli/CliStation.h"
 #include "station/AddressBook.h"
@@ -51,6 +52,9 @@ void PrintQueue(const TQueueRunner& runner)
         std::cout << row.JobReference << "\t" << (row.Checked ? "[x] " : "[ ] ") << TerminalText(row.Caption) << "\t"
                   << TerminalText(row.Status) << "\t" << TerminalText(row.Tasks) << "\t"
                   << "recipients: " << TerminalText(row.Recipients);
+        if (row.DueDate)
+            std::cout << "\t"
+                      << "due: " << CalendarDateText(*row.DueDate);
         if (!row.FailureReason.empty())
             std::cout << "\t"
                       << "reason: " << TerminalText(row.FailureReason);
@@ -64,7 +68,9 @@ void PrintPostQueue(const TQueueRunner& runner, bool withAnswers)
     for (const TPostQueueRow& row : runner.PostQueueRows()) {
         std::cout << row.JobReference << "\t" << TerminalText(row.Caption) << "\t" << TerminalText(row.Status);
         if (withAnswers)
-            std::cout << "\t" << TerminalText(row.Tasks) << "\t" << TerminalText(row.AnswerStatus);
+            std::cout << "\t" << TerminalText(row.Tasks) << "\t"
+                      << (row.DueDate ? CalendarDateText(*row.DueDate) : std::string("-")) << "\t"
+                      << TerminalText(row.AnswerStatus);
         PrintLaterRound(row.Round);
         std::cout << "\n";
     }
@@ -202,6 +208,29 @@ int RunQueueTasks(TCliContext& context, const std::vector<std::string>& argument
         station.Runner.ChooseTaskLevel(level);
         return ExitDone;
     });
+}
+
+// A due date can be set or cleared ("-") for any catalogued job: a date
+// agreed after the proof went out belongs to it as much as one set before.
+int RunQueueDue(TCliContext& context, const std::vector<std::string>& arguments)
+{
+    constexpr const char* synopsis = "queue due REF YYYY-MM-DD|-";
+    if (arguments.size() != 2)
+        return Usage(synopsis);
+    const auto reference = ParseReference(arguments[0]);
+    if (!reference)
+        return ExitUsage;
+    const auto due = ParseCalendarDate(arguments[1]);
+    if (!due && arguments[1] != "-") {
+        std::cerr << "tavrin-cli: \"" << TerminalText(arguments[1])
+                  << "\" is not a date: give the day as YYYY-MM-DD, e.g. 2026-12-18, or - for none\n";
+        return ExitUsage;
+    }
+    TCliStation& station = PreparedStation(context);
+    if (!JobIsCatalogued(station, *reference) || !station.Runner.SetDueDate(*reference, due))
+        return ExitFailed;
+    PrintQueue(station.Runner);
+    return ExitDone;
 }
 
 int RunQueueTick(TCliContext& context, const std::vector<std::string>& arguments)

@@ -10,6 +10,7 @@ int RunStartupOperation(TCliContext& context, const std::vector<std::string>& ar
 int RunQueueList(TCliContext& context, const std::vector<std::string>& arguments);
 int RunQueueAdd(TCliContext& context, const std::vector<std::string>& arguments);
 int RunQueueTasks(TCliContext& context, const std::vector<std::string>& arguments);
+int RunQueueDue(TCliContext& context, const std::vector<std::string>& arguments);
 int RunQueueTick(TCliContext& context, const std::vector<std::string>& arguments);
 int RunQueueRemove(TCliContext& context, const std::vector<std::string>& arguments);
 int RunRecipientAdd(TCliContext& context, const std::vector<std::string>& arguments);

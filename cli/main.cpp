@@ -34,7 +34,8 @@ const std::vector<TCliCommand>& Commands()
         {{"tree"}, "", "scan the page buffer folder and print the job tree", RunTree},
         {{"queue", "list"},
          "",
-         "the queue: reference, tick, name, status, task set, recipients; a later proof round ends with its round",
+         "the queue: reference, tick, name, status, task set, recipients, a due date when set; a later proof round "
+         "ends with its round",
          RunQueueList,
          TCliAccess::ReadsOnly},
         {{"queue", "add"},
@@ -42,6 +43,10 @@ const std::vector<TCliCommand>& Commands()
          "add a catalogued job to the queue; --round-of makes it the next proof round of job OLD",
          RunQueueAdd},
         {{"queue", "tasks"}, "REF TEXT", "give a queued job a task set, e.g. \"Master, Preview\"", RunQueueTasks},
+        {{"queue", "due"},
+         "REF YYYY-MM-DD|-",
+         "ask the customer to answer job REF by that day (- for no date); the mail, the lists and the viewer show it",
+         RunQueueDue},
         {{"queue", "tick"}, "REF", "process from the first task this run (follow with: then start)", RunQueueTick},
         {{"queue", "remove"}, "REF", "remove a job from the queue", RunQueueRemove},
         {{"queue", "recipient", "add"}, "REF ID", "notify contact ID about a queued job", RunRecipientAdd},
@@ -49,7 +54,8 @@ const std::vector<TCliCommand>& Commands()
         {{"start"}, "[--yes|--no]", "start the queue and run until the runner is idle", RunStart},
         {{"postqueue", "list"},
          "",
-         "the post queue: reference, name, status, task set, answers (Approved, Changes requested, Waiting); a later "
+         "the post queue: reference, name, status, task set, due date (or -), answers (Approved, Changes requested, "
+         "Waiting); a later "
          "proof round ends with its round",
          RunPostQueueList,
          TCliAccess::ReadsOnly},

@@ -1,6 +1,7 @@
 #include "station/QueueLists.h"
 
 #include "base/catalogue/AnswerStatus.h"
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofRounds.h"
@@ -154,6 +155,15 @@ void TQueueLists::LinkRound(std::uint32_t later, std::uint32_t earlier)
     }
     ReloadQueueList();
     ReloadPostQueueList();
+}
+
+bool TQueueLists::SetDueDate(std::uint32_t jobReference, std::optional<TCalendarDate> due)
+{
+    if (!SaveDueDate(Catalogue, jobReference, due))
+        return false;
+    ReloadQueueList();
+    ReloadPostQueueList();
+    return true;
 }
 
 void TQueueLists::RemoveQueueRow()

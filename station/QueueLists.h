@@ -54,6 +54,9 @@ public:
     // later job's proof pages go, so that its next start builds them anew.
     void LinkRound(std::uint32_t later, std::uint32_t earlier);
     void RemoveQueueRow();
+    // Sets or clears a catalogued job's due date, wherever it is listed;
+    // false when the job is not catalogued.
+    bool SetDueDate(std::uint32_t jobReference, std::optional<TCalendarDate> due);
     int SelectQueueRow(int row);
     void ChooseTaskLevel(int level);
     void SetQueueRowChecked(int row, bool checked);

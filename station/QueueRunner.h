@@ -62,6 +62,10 @@ public:
     void DropJobAskingRound(std::uint32_t jobReference) { Lists.DropJobAskingRound(jobReference); }
     void LinkRound(std::uint32_t later, std::uint32_t earlier) { Lists.LinkRound(later, earlier); }
     void RemoveQueueRow() { Lists.RemoveQueueRow(); }
+    bool SetDueDate(std::uint32_t jobReference, std::optional<TCalendarDate> due)
+    {
+        return Lists.SetDueDate(jobReference, due);
+    }
     int SelectQueueRow(int row) { return Lists.SelectQueueRow(row); }
     void ChooseTaskLevel(int level) { Lists.ChooseTaskLevel(level); }
     void SetQueueRowChecked(int row, bool checked) { Lists.SetQueueRowChecked(row, checked); }

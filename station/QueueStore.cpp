@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/CatalogueTransaction.h"
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/tasking/TaskSets.h"
 #include "base/text/TextRules.h"
@@ -108,7 +109,7 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
                       static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
                       FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
                       ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-                      CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows)});
+                      CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows), DueDateOfRow(rows)});
     CloseQuery(rows);
     return queue;
 }
@@ -128,7 +129,7 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
             FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
             CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", "",
-            failure, ProofRoundOfRow(rows), FieldValue(rows, "PostQueueListSentTime")});
+            failure, ProofRoundOfRow(rows), FieldValue(rows, "PostQueueListSentTime"), DueDateOfRow(rows)});
     }
     CloseQuery(rows);
     return postQueue;

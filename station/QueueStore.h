@@ -1,9 +1,11 @@
 #pragma once
 
 #include "base/catalogue/ProofRounds.h"
+#include "base/text/CalendarDate.h"
 #include "base/platform/LocalClock.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +30,8 @@ struct TQueueRow {
     std::int32_t PageCount = 0;
     std::string CataloguedAt;
     TProofRound Round;
+    // By when the customer is asked to answer; nothing when no date was set.
+    std::optional<TCalendarDate> DueDate;
 };
 
 struct TPostQueueRow {
@@ -52,6 +56,7 @@ struct TPostQueueRow {
     // When the job entered the post queue: "2026-12-10 09:26:41"; empty for
     // a job finished before the station kept it.
     std::string SentTime;
+    std::optional<TCalendarDate> DueDate;
 };
 
 // The post-queue status of a job whose deletion failed.

@@ -54,8 +54,8 @@ TEST_F(QueueRounds, RoundOfLinksExplicitlyAndAPlainAddNeverDoes)
     // The link is the catalogue's and goes with the job into the post queue.
     result = testing::RunProgram("tavrin-cli", "queue tasks 105 Master then start then postqueue list");
     ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
-    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\tWaiting\n"));
-    EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\tWaiting\tround 2 of 101\n"));
+    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\t-\tWaiting\n"));
+    EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\t-\tWaiting\tround 2 of 101\n"));
 }
 
 // A job whose proof was built as a first proof and is then linked builds
@@ -103,6 +103,35 @@ TEST_F(QueueRounds, ALinkThatCannotBeIsRefusedAndQueuesNothing)
     EXPECT_EQ(loop.ExitStatus, 1);
     EXPECT_EQ(loop.Errors, "tavrin-cli: job 105 is a later round of job 101 already: linking them would make a loop\n");
     EXPECT_THAT(testing::RunProgram("tavrin-cli", "queue list").Output, Not(HasSubstr("101\t")));
+}
+
+// A due date follows its job from the queue into the post queue; a text that
+// is not a day, or a job that is not catalogued, changes nothing.
+TEST_F(QueueRounds, ADueDateIsKeptWithTheJobAndShownInBothLists)
+{
+    auto result = testing::RunProgram("tavrin-cli", "queue add 105 then queue due 105 2026-12-18");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("105\t[ ] proof-job.ps\tnew\tMaster, Preview, Web, Transfer, Notify\t"
+                                         "recipients: \tdue: 2026-12-18\n"));
+
+    for (const char* refused : {"queue due 105 2026-02-30", "queue due 105 18.12.2026", "queue due 105",
+                                "queue due 105 \"2026-12-18; drop table JobList\""}) {
+        result = testing::RunProgram("tavrin-cli", refused);
+        EXPECT_EQ(result.ExitStatus, 2) << refused;
+    }
+    result = testing::RunProgram("tavrin-cli", "queue due 999 2026-12-20");
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_THAT(result.Errors, HasSubstr("no job 999"));
+
+    result = testing::RunProgram("tavrin-cli", "queue due 101 2027-01-04 then queue tasks 105 Master then start then "
+                                               "postqueue list");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("101\tproof-job.ps\tcomplete\tMaster\t2027-01-04\tWaiting\n"));
+    EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\t2026-12-18\tWaiting\n"));
+
+    result = testing::RunProgram("tavrin-cli", "queue due 105 - then postqueue list");
+    ASSERT_EQ(result.ExitStatus, 0) << result.Errors;
+    EXPECT_THAT(result.Output, HasSubstr("105\tproof-job.ps\tcomplete\tMaster\t-\tWaiting\n"));
 }
 
 }  // namespace

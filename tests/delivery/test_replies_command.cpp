@@ -102,8 +102,8 @@ TEST_F(RepliesCommand, FetchesPrintsAndKeepsTheAnswersOnce)
     EXPECT_THAT(result.Errors, HasSubstr("Job 7: 3 answers on the server, 3 new."));
 
     result = testing::RunProgram("tavrin-cli", "postqueue list");
-    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tChanges requested\n"));
-    EXPECT_THAT(result.Output, HasSubstr("8\tPoster\tcomplete\tMaster, Preview, Web, Transfer\tWaiting\n"));
+    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\t-\tChanges requested\n"));
+    EXPECT_THAT(result.Output, HasSubstr("8\tPoster\tcomplete\tMaster, Preview, Web, Transfer\t-\tWaiting\n"));
 
     // Page 2 approved later: every page of the current proof is. Fetching
     // again adds only the new answer; job 8 has no replies file yet.
@@ -252,9 +252,9 @@ TEST_F(RepliesCommand, AnApprovalOfAnUnchangedPageCountsInTheNextRound)
     EXPECT_EQ(result.Output, "page 1 approve by Zoe Lang <zoe@example.com> at 2026-12-10T11:00:00Z, proof " +
                                  Fingerprint.substr(0, 12) + ", by mail (round 1, unchanged)\n");
     result = testing::RunProgram("tavrin-cli", "postqueue list");
-    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tApproved\n"));
+    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\t-\tApproved\n"));
     EXPECT_THAT(result.Output,
-                HasSubstr("9\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\tWaiting\tround 2 of 7\n"));
+                HasSubstr("9\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\t-\tWaiting\tround 2 of 7\n"));
 }
 
 }  // namespace
