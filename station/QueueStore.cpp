@@ -103,13 +103,13 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
         Catalogue, rows,
         "select * from QueueList inner join JobList on JobList.JobListReference = QueueList.QueueListJobReference");
     for (; !rows.Eof(); rows.MoveNext())
-        queue.push_back(
-            TQueueRow{ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
-                      ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"), FieldValue(rows, "QueueListTasks"),
-                      static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
-                      FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
-                      ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-                      CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows), DueDateOfRow(rows)});
+        queue.push_back(TQueueRow{
+            ValueAsText(FieldValue(rows, "JobListName"), "Unknown"),
+            ValueAsText(FieldValue(rows, "QueueListStatus"), "Unknown"), FieldValue(rows, "QueueListTasks"),
+            static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
+            FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
+            ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
+            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows), DueDateOfRow(rows)});
     CloseQuery(rows);
     return queue;
 }

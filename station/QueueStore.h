@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/catalogue/ProofRounds.h"
-#include "base/text/CalendarDate.h"
 #include "base/platform/LocalClock.h"
+#include "base/text/CalendarDate.h"
 
 #include <cstdint>
 #include <optional>

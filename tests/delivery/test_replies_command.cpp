@@ -102,7 +102,8 @@ TEST_F(RepliesCommand, FetchesPrintsAndKeepsTheAnswersOnce)
     EXPECT_THAT(result.Errors, HasSubstr("Job 7: 3 answers on the server, 3 new."));
 
     result = testing::RunProgram("tavrin-cli", "postqueue list");
-    EXPECT_THAT(result.Output, HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\t-\tChanges requested\n"));
+    EXPECT_THAT(result.Output,
+                HasSubstr("7\tLeaflet\tcomplete\tMaster, Preview, Web, Transfer\t-\tChanges requested\n"));
     EXPECT_THAT(result.Output, HasSubstr("8\tPoster\tcomplete\tMaster, Preview, Web, Transfer\t-\tWaiting\n"));
 
     // Page 2 approved later: every page of the current proof is. Fetching
