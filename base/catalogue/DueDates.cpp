@@ -21,8 +21,8 @@ std::optional<TCalendarDate> DueDateOfRow(const TRecordSet& row)
 
 std::optional<TCalendarDate> LoadDueDate(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
-    return ParseCalendarDate(
-        FirstFieldValue(catalogue, "select JobListDueDate from JobList" + JobCondition(jobReference), "JobListDueDate"));
+    return ParseCalendarDate(FirstFieldValue(
+        catalogue, "select JobListDueDate from JobList" + JobCondition(jobReference), "JobListDueDate"));
 }
 
 bool SaveDueDate(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::optional<TCalendarDate> due)

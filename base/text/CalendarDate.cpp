@@ -92,9 +92,9 @@ std::string EnglishLongDate(const TCalendarDate& date)
 {
     static constexpr std::array<const char*, 7> weekdays = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                                             "Friday", "Saturday", "Sunday"};
-    static constexpr std::array<const char*, 12> months = {"January", "February", "March",     "April",
-                                                           "May",     "June",     "July",      "August",
-                                                           "September", "October", "November", "December"};
+    static constexpr std::array<const char*, 12> months = {"January",   "February", "March",    "April",
+                                                           "May",       "June",     "July",     "August",
+                                                           "September", "October",  "November", "December"};
     return std::string(weekdays[static_cast<std::size_t>(Weekday(date))]) + ", " + std::to_string(date.Day) + " " +
            months[static_cast<std::size_t>(date.Month - 1)] + " " + std::to_string(date.Year);
 }

@@ -11,12 +11,12 @@ TEST(CalendarDate, OnlyARealDayInTheStationsFormIsADate)
         const char* Text;
         bool Valid;
     };
-    for (const TCase& c : {TCase{"2026-12-18", true}, TCase{"2028-02-29", true}, TCase{"2000-02-29", true},
-                           TCase{"2026-02-29", false}, TCase{"1900-02-29", false}, TCase{"2026-04-31", false},
-                           TCase{"2026-13-01", false}, TCase{"2026-00-10", false}, TCase{"2026-12-00", false},
-                           TCase{"2026-12-8", false}, TCase{"2026/12/18", false}, TCase{" 2026-12-18", false},
-                           TCase{"2026-12-18 ", false}, TCase{"1899-12-31", false}, TCase{"", false},
-                           TCase{"-", false}, TCase{"20a6-12-18", false}, TCase{"2026-1a-18", false}}) {
+    for (const TCase& c :
+         {TCase{"2026-12-18", true}, TCase{"2028-02-29", true}, TCase{"2000-02-29", true}, TCase{"2026-02-29", false},
+          TCase{"1900-02-29", false}, TCase{"2026-04-31", false}, TCase{"2026-13-01", false},
+          TCase{"2026-00-10", false}, TCase{"2026-12-00", false}, TCase{"2026-12-8", false}, TCase{"2026/12/18", false},
+          TCase{" 2026-12-18", false}, TCase{"2026-12-18 ", false}, TCase{"1899-12-31", false}, TCase{"", false},
+          TCase{"-", false}, TCase{"20a6-12-18", false}, TCase{"2026-1a-18", false}}) {
         const auto date = ParseCalendarDate(c.Text);
         EXPECT_EQ(date.has_value(), c.Valid) << c.Text;
         if (date) {
