@@ -1,5 +1,6 @@
 #include "gui/ListWidgets.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 
@@ -28,7 +29,34 @@ private:
     std::function<void()> Action;
 };
 
+// The row FillRowsQuietly gave an item, on its first column.
+constexpr int RowRole = Qt::UserRole + 2;
+
 }  // namespace
+
+bool TSortableItem::operator<(const QTreeWidgetItem& other) const
+{
+    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    const QVariant mine = data(column, SortRole);
+    const QVariant theirs = other.data(column, SortRole);
+    if (mine.isValid() != theirs.isValid())
+        return !mine.isValid();
+    if (mine.isValid())
+        return QVariant::compare(mine, theirs) == QPartialOrdering::Less;
+    return QTreeWidgetItem::operator<(other);
+}
+
+void MakeSortable(QTreeWidget& list)
+{
+    // No order of its own until the operator asks for one, and no room
+    // for the sort mark in every header until then.
+    list.header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list.setSortingEnabled(true);
+    list.header()->setSortIndicatorShown(false);
+    QHeaderView* header = list.header();
+    QObject::connect(header, &QHeaderView::sortIndicatorChanged, header,
+                     [header](int column) { header->setSortIndicatorShown(column >= 0); });
+}
 
 QTreeWidget* NewReportList(QWidget* parent, const QString& name, std::initializer_list<std::pair<QString, int>> columns,
                            const QString& hint)
@@ -50,16 +78,32 @@ QTreeWidget* NewReportList(QWidget* parent, const QString& name, std::initialize
     return list;
 }
 
+int RowOfItem(const QTreeWidgetItem* item)
+{
+    if (!item)
+        return -1;
+    const QVariant row = item->data(0, RowRole);
+    return row.isValid() ? row.toInt() : item->treeWidget()->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item));
+}
+
+QTreeWidgetItem* ItemOfRow(const QTreeWidget& list, int row)
+{
+    for (int index = 0; index < list.topLevelItemCount() && row >= 0; ++index)
+        if (RowOfItem(list.topLevelItem(index)) == row)
+            return list.topLevelItem(index);
+    return nullptr;
+}
+
 int SelectedRow(const QTreeWidget& list)
 {
     const QList<QTreeWidgetItem*> selected = list.selectedItems();
-    return selected.isEmpty() ? -1 : list.indexOfTopLevelItem(selected.front());
+    return selected.isEmpty() ? -1 : RowOfItem(selected.front());
 }
 
 void SelectRowQuietly(QTreeWidget& list, int row)
 {
     const QSignalBlocker blocker(list);
-    QTreeWidgetItem* item = row >= 0 ? list.topLevelItem(row) : nullptr;
+    QTreeWidgetItem* item = ItemOfRow(list, row);
     if (item) {
         list.setCurrentItem(item);
         item->setSelected(true);
@@ -72,12 +116,24 @@ void SelectRowQuietly(QTreeWidget& list, int row)
 void FillRowsQuietly(QTreeWidget& list, int count, const std::function<void(QTreeWidgetItem&, int)>& fill)
 {
     const QSignalBlocker blocker(list);
+    // Rows that moved while they are filled would be filled twice or not at all.
+    const bool sortable = list.isSortingEnabled();
+    const bool sortMarkShown = list.header()->isSortIndicatorShown();
+    if (sortable)
+        list.setSortingEnabled(false);
     while (list.topLevelItemCount() > count)
         delete list.takeTopLevelItem(list.topLevelItemCount() - 1);
     while (list.topLevelItemCount() < count)
-        list.addTopLevelItem(new QTreeWidgetItem);
-    for (int row = 0; row < count; ++row)
-        fill(*list.topLevelItem(row), row);
+        list.addTopLevelItem(new TSortableItem);
+    for (int row = 0; row < count; ++row) {
+        QTreeWidgetItem& item = *list.topLevelItem(row);
+        item.setData(0, RowRole, row);
+        fill(item, row);
+    }
+    if (sortable) {
+        list.setSortingEnabled(true);
+        list.header()->setSortIndicatorShown(sortMarkShown);
+    }
 }
 
 void FitColumnsToContents(QTreeWidget& list, std::initializer_list<int> columns)

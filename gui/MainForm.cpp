@@ -6,6 +6,7 @@
 #include "gui/AboutBox.h"
 #include "gui/ConfigDlg.h"
 #include "gui/ContactDlg.h"
+#include "gui/DesktopNotifier.h"
 #include "gui/ErrorBox.h"
 #include "gui/HintFilter.h"
 #include "gui/JobTreeWidget.h"
@@ -61,6 +62,7 @@ TMainForm::TMainForm(TQueueRunner& runner, TStartupOperation& startup, TStationL
     CreateMenus();
 
     Runner.Observer = this;
+    Notifier = NewDesktopNotifier();
     // The windows the main window opens, created once, in this order.
     ConfigDlg = new TConfigDlg(this);
     AboutBox = new TAboutBox(this);
@@ -127,6 +129,8 @@ QWidget* TMainForm::NewPageControls()
     connect(QueueTab, &TQueueTab::JobDropped, this, &TMainForm::DropJob);
     connect(QueueTab, &TQueueTab::AddRecipientClicked, this, &TMainForm::AddRecipient);
     connect(PreviewTab, &TPreviewTab::PageChanged, this, &TMainForm::DrawPreview);
+    connect(PostQueueTab, &TPostQueueTab::StatusText, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     connect(MainPageControl, &QTabWidget::currentChanged, this, [this] {
         if (MainPageControl->currentWidget() == PreviewTab)
             DrawPreview();
@@ -330,6 +334,21 @@ void TMainForm::ActivityChanged()
 void TMainForm::QueueControlsChanged()
 {
     QueueTab->ShowQueueControls();
+}
+
+void TMainForm::SetNotifier(std::unique_ptr<TDesktopNotifier> notifier)
+{
+    Notifier = std::move(notifier);
+}
+
+void TMainForm::AnswersArrived(const std::vector<TAnswerNews>& news)
+{
+    QStringList lines;
+    for (const TAnswerNews& job : news)
+        lines << QString::fromStdString(AnswerNewsText(job.JobReference, job.Count, job.AnswerStatus));
+    statusBar()->showMessage(lines.join("; "));
+    if (Notifier)
+        Notifier->Notify("New answers", lines.join('\n'));
 }
 
 void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QTabWidget;
@@ -15,6 +16,7 @@ namespace tavrin {
 class TAboutBox;
 class TConfigDlg;
 class TContactDlg;
+class TDesktopNotifier;
 class THintFilter;
 class TLogTab;
 class TMainPageControl;
@@ -57,6 +59,9 @@ public:
     // item is disabled while there is none.
     void SetCommonFilesTransfer(std::function<void()> transfer);
 
+    // What tells the operator of new answers on the desktop (the desktop's own unless set).
+    void SetNotifier(std::unique_ptr<TDesktopNotifier> notifier);
+
     void QueueChanged() override;
     void PostQueueChanged() override;
     void RecipientsChanged() override;
@@ -66,6 +71,8 @@ public:
     // One box per failed task; it does not wait for the operator, so the
     // queue goes on with the next job meanwhile.
     void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
+    // The status bar and a desktop notification tell of them.
+    void AnswersArrived(const std::vector<TAnswerNews>& news) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -104,6 +111,7 @@ private:
     QAction* TransferCommonFilesItem = nullptr;
     QAction* ShowHintsItem = nullptr;
     THintFilter* Hints = nullptr;
+    std::unique_ptr<TDesktopNotifier> Notifier;
 
     TConfigDlg* ConfigDlg = nullptr;
     TAboutBox* AboutBox = nullptr;

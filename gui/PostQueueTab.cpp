@@ -4,6 +4,7 @@
 #include "gui/AddressBox.h"
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
+#include "gui/ListTexts.h"
 #include "gui/ListWidgets.h"
 #include "station/JobAnswers.h"
 #include "station/QueueRunner.h"
@@ -17,12 +18,14 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -32,6 +35,10 @@
 namespace tavrin {
 
 namespace {
+
+// What an item of the answers panel points at: its page, and a note's point.
+constexpr int AnswerPageRole = Qt::UserRole + 1;
+constexpr int AnswerPointRole = Qt::UserRole + 2;
 
 // What a compare made on its own thread left for the window.
 struct TCompareOutcome {
@@ -72,29 +79,41 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalog
     PostQueueListView = NewReportList(listGroup, "PostQueueListView",
                                       {{"Job", 40},
                                        {"Name", 160},
+                                       {"Customer", 120},
                                        {"Pages", 40},
                                        {"Date", 100},
                                        {"Round", 60},
+                                       {"Sent", 110},
+                                       {"Due", 70},
                                        {"Status", 60},
                                        {"Answers", 110},
-                                       {"Last answer", 130},
-                                       {"Proof", 300}},
+                                       {"Last answer", 110}},
                                       "Displays items that have already been processed.");
+    MakeSortable(*PostQueueListView);
     PostQueueListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(PostQueueListView, &QWidget::customContextMenuRequested, this, &TPostQueueTab::ShowRowMenu);
     connect(PostQueueListView, &QTreeWidget::itemSelectionChanged, this, [this] {
         Runner.SelectPostQueueRow(SelectedRow(*PostQueueListView));
+        ShowNews();
         ShowAnswers();
     });
     connect(PostQueueListView, &QTreeWidget::itemDoubleClicked, this, &TPostQueueTab::OpenWebPage);
     const auto deleteJob = [this] { RunReportingErrors(window(), [&] { Runner.DeleteFromPostQueue(); }); };
     OnDeleteKey(*PostQueueListView, deleteJob);
-    // Plain text only: whatever a customer typed is shown as typed, never interpreted.
-    AnswersView = new QPlainTextEdit(listGroup);
+    // Plain text items only: whatever a customer typed is shown as typed, never interpreted.
+    AnswersView = new QTreeWidget(listGroup);
     AnswersView->setObjectName("PostQueueAnswersView");
-    AnswersView->setReadOnly(true);
-    AnswersView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    AnswersView->setPlaceholderText("The selected job's answers");
+    AnswersView->setHeaderHidden(true);
+    AnswersView->setColumnCount(1);
+    AnswersView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AnswersView->setExpandsOnDoubleClick(false);
+    AnswersView->setTextElideMode(Qt::ElideNone);
+    AnswersView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    AnswersView->header()->setStretchLastSection(false);
+    AnswersView->setToolTip("The selected job's answers. Double-click an answer to open the proof at its page, a "
+                            "note to open it at the note's spot.");
+    connect(AnswersView, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { OpenAnswerSpot(item); });
     auto* listLayout = new QVBoxLayout(listGroup);
     listLayout->addWidget(PostQueueListView, 2);
     listLayout->addWidget(AnswersView, 1);
@@ -139,48 +158,116 @@ TPostQueueTab::~TPostQueueTab()
 void TPostQueueTab::ShowPostQueue()
 {
     const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
+    const QDate today = QDate::currentDate();
     FillRowsQuietly(*PostQueueListView, static_cast<int>(rows.size()), [&](QTreeWidgetItem& item, int row) {
         const TPostQueueRow& finished = rows[static_cast<std::size_t>(row)];
+        // The proof's address is every plain column's hint: a column of its own would need scrolling.
+        const QString address =
+            finished.ProofAddress.empty() ? QString("not transferred") : QString::fromStdString(finished.ProofAddress);
+        for (int column = 0; column < PostQueueListView->columnCount(); ++column)
+            item.setToolTip(column, address);
         item.setText(PostJobColumn, QString::number(finished.JobReference));
+        item.setData(PostJobColumn, SortRole, static_cast<qlonglong>(finished.JobReference));
         item.setText(PostNameColumn, QString::fromStdString(finished.Caption));
-        item.setToolTip(PostNameColumn, QString::fromStdString(finished.Caption));
+        item.setToolTip(PostNameColumn, QString::fromStdString(finished.Caption) + "\n" + address);
+        item.setText(PostCustomerColumn, QString::fromStdString(finished.Customer));
         item.setText(PostPagesColumn, QString::number(finished.PageCount));
+        item.setData(PostPagesColumn, SortRole, finished.PageCount);
         item.setText(PostDateColumn, QString::fromStdString(finished.CataloguedAt));
         item.setText(PostRoundColumn, QString::fromStdString(ProofRoundText(finished.Round)));
+        item.setData(PostRoundColumn, SortRole, finished.Round.Number);
+        ShowMoment(item, PostSentColumn, SentMoment(finished.SentTime), finished.SentTime);
+        ShowDueDate(item, PostDueColumn, finished.DueDate, finished.AnswerStatus == "Approved", today);
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
         // A failed withdrawal's reason can be long: the column shows its beginning, the hint all of it.
         item.setToolTip(PostStatusColumn, QString::fromStdString(finished.Status));
         item.setText(PostAnswersColumn, QString::fromStdString(finished.AnswerStatus));
-        item.setText(PostLastAnswerColumn, QString::fromStdString(finished.LastAnswerTime));
-        item.setText(PostProofColumn, finished.ProofAddress.empty() ? QString("not transferred")
-                                                                    : QString::fromStdString(finished.ProofAddress));
+        ShowMoment(item, PostLastAnswerColumn, AnswerMoment(finished.LastAnswerTime), finished.LastAnswerTime);
     });
     FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostRoundColumn,
-                                              PostAnswersColumn, PostLastAnswerColumn, PostProofColumn});
+                                              PostSentColumn, PostDueColumn, PostAnswersColumn, PostLastAnswerColumn});
     FitNameColumn(*PostQueueListView, PostNameColumn, 160);
+    FitNameColumn(*PostQueueListView, PostCustomerColumn, 160);
     FitNameColumn(*PostQueueListView, PostStatusColumn, 240);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());
+    ShowNews();
     ShowAnswers();
+}
+
+// A job whose answers the operator has not seen yet is bold.
+void TPostQueueTab::ShowNews()
+{
+    const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
+    for (int index = 0; index < PostQueueListView->topLevelItemCount(); ++index) {
+        QTreeWidgetItem* item = PostQueueListView->topLevelItem(index);
+        const int row = RowOfItem(item);
+        QFont font = PostQueueListView->font();
+        font.setBold(row >= 0 && row < static_cast<int>(rows.size()) && rows[static_cast<std::size_t>(row)].NewAnswers);
+        for (int column = 0; column < PostQueueListView->columnCount(); ++column)
+            item->setFont(column, font);
+    }
 }
 
 void TPostQueueTab::ShowAnswers()
 {
     const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
     const int row = Runner.SelectedPostQueueRow();
-    if (row < 0 || row >= static_cast<int>(rows.size())) {
-        AnswersView->clear();
+    AnswersView->clear();
+    if (row < 0 || row >= static_cast<int>(rows.size()))
         return;
-    }
     RunReportingErrors(window(), [&] {
         const TJobAnswers answers = LoadJobAnswers(Catalogue, rows[static_cast<std::size_t>(row)].JobReference);
-        QString text = QString::fromStdString(AnswerStateWord(answers.Summary.State));
+        QString state = QString::fromStdString(AnswerStateWord(answers.Summary.State));
         // A page unchanged since an earlier round may keep an answer before this round has any.
         if (answers.Answers.empty() && answers.Carried.empty())
-            text += ": no answers yet.";
-        for (const std::string& line : AnswerLines(answers))
-            text += "\n" + QString::fromStdString(line);
-        AnswersView->setPlainText(text);
+            state += ": no answers yet.";
+        AnswersView->addTopLevelItem(new QTreeWidgetItem(QStringList(state)));
+        QTreeWidgetItem* answer = nullptr;
+        for (const TAnswerItem& line : AnswerItems(answers)) {
+            // Comments and notes sit under their answer: the tree indents them.
+            QString text = QString::fromStdString(line.Text);
+            if (!line.Heading)
+                text.replace(QRegularExpression("^    ", QRegularExpression::MultilineOption), QString());
+            auto* item = new QTreeWidgetItem(QStringList(text));
+            item->setData(0, AnswerPageRole, line.Page);
+            if (line.Note)
+                item->setData(0, AnswerPointRole,
+                              QPoint(static_cast<int>(line.Note->X), static_cast<int>(line.Note->Y)));
+            if (line.Heading || !answer) {
+                AnswersView->addTopLevelItem(item);
+                answer = item;
+            } else
+                answer->addChild(item);
+        }
+        AnswersView->expandAll();
     });
+}
+
+void TPostQueueTab::OpenAnswerSpot(const QTreeWidgetItem* item)
+{
+    const QVariant page = item ? item->data(0, AnswerPageRole) : QVariant();
+    const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
+    const int row = Runner.SelectedPostQueueRow();
+    if (!page.isValid() || row < 0 || row >= static_cast<int>(rows.size()))
+        return;
+    const TPostQueueRow& finished = rows[static_cast<std::size_t>(row)];
+    if (finished.ProofAddress.empty()) {
+        emit StatusText("Job " + QString::number(finished.JobReference) +
+                        " was never transferred: there is no proof on the web server to open.");
+        return;
+    }
+    // The viewer's own deep link: the page, and for a note its point at one plate pixel per screen pixel.
+    QString fragment = "page=" + QString::number(page.toInt());
+    const QVariant point = item->data(0, AnswerPointRole);
+    if (point.isValid())
+        fragment += "&zoom=1&x=" + QString::number(point.toPoint().x()) + "&y=" + QString::number(point.toPoint().y());
+    QUrl address(QString::fromStdString(finished.ProofAddress));
+    address.setFragment(fragment);
+    Log.Log("Opening " + address.toString().toStdString());
+    if (!OpenUrl(address)) {
+        Log.Log("The desktop could not open " + address.toString().toStdString());
+        ShowUnopenedAddress(window(), address.toString());
+    }
 }
 
 void TPostQueueTab::AskForMail()
@@ -346,8 +433,7 @@ void TPostQueueTab::ShowRowMenu(const QPoint& position)
     QTreeWidgetItem* item = PostQueueListView->itemAt(position);
     if (!item)
         return;
-    NewRowMenu(PostQueueListView->indexOfTopLevelItem(item))
-        ->popup(PostQueueListView->viewport()->mapToGlobal(position));
+    NewRowMenu(RowOfItem(item))->popup(PostQueueListView->viewport()->mapToGlobal(position));
 }
 
 void TPostQueueTab::OpenWebPage()

@@ -13,6 +13,7 @@ class QMenu;
 class QPlainTextEdit;
 class QThread;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tavrin {
 
@@ -20,25 +21,31 @@ class TCatalogueConnection;
 class TQueueRunner;
 class TStationLog;
 
-// The post queue's columns; Proof is the address the customer was sent.
+// The post queue's columns: Customer names the recipients, Sent is when the
+// mail went out, Last answer is in local time. The address the customer was
+// sent is the row's hint and in its menu.
 enum TPostQueueColumn {
     PostJobColumn,
     PostNameColumn,
+    PostCustomerColumn,
     PostPagesColumn,
     PostDateColumn,
     PostRoundColumn,
+    PostSentColumn,
+    PostDueColumn,
     PostStatusColumn,
     PostAnswersColumn,
-    PostLastAnswerColumn,
-    PostProofColumn
+    PostLastAnswerColumn
 };
 
-// The "Post Queue" tab: the finished jobs with their proof addresses and
-// what their customers answered, with Delete (the job's files, locally and
+// The "Post Queue" tab: the finished jobs, sortable by any column, with
+// what their customers answered (a job with answers the operator has not
+// seen yet in bold until its row is selected), with Delete (the job's files, locally and
 // on the web server), Browse (its web page in the desktop's browser),
 // "Refresh answers" and "Add answer from mail..."; a row's menu copies or
 // opens its address, and for a later proof round compares it with the
-// round before. The selected job's answers show as plain text below.
+// round before. The selected job's answers and their notes are listed
+// below; double-clicking one opens the proof at its page, a note at its point.
 class TPostQueueTab final : public QWidget {
     Q_OBJECT
 public:
@@ -68,8 +75,15 @@ public:
     // Opens an address in the desktop's browser; false when that failed.
     std::function<bool(const QUrl&)> OpenUrl;
 
+signals:
+    // A word for the window's status bar.
+    void StatusText(const QString& text);
+
 private:
     void OpenWebPage();
+    // Opens the selected job's proof where the answers panel's item points.
+    void OpenAnswerSpot(const QTreeWidgetItem* item);
+    void ShowNews();
     void ShowRowMenu(const QPoint& position);
     void ShowAnswers();
     void AskForMail();
@@ -78,7 +92,7 @@ private:
     TCatalogueConnection& Catalogue;
     TStationLog& Log;
     QTreeWidget* PostQueueListView = nullptr;
-    QPlainTextEdit* AnswersView = nullptr;
+    QTreeWidget* AnswersView = nullptr;
     std::vector<QPointer<QThread>> CompareThreads;
 };
 

@@ -4,18 +4,23 @@
 
 namespace tavrin {
 
-// The queue list's columns: the reference, pages and date tell jobs of one name apart.
+// The queue list's columns: the reference, pages and date tell jobs of one
+// name apart; Customer names the recipients, Due is when the customer is
+// asked to answer.
 enum TQueueColumn {
     QueueJobColumn,
     QueueNameColumn,
+    QueueCustomerColumn,
     QueuePagesColumn,
     QueueDateColumn,
     QueueRoundColumn,
+    QueueDueColumn,
     QueueStatusColumn,
     QueueTasksColumn
 };
 
-// The queue list (QueueListView): report style with check boxes; anything
+// The queue list (QueueListView): report style with check boxes, sortable
+// by any column; anything
 // dragged over it is accepted, and a job dropped from the job tree is
 // announced.
 class TQueueListWidget final : public QTreeWidget {

@@ -42,6 +42,13 @@ bool TAnswersRefresh::Begin(const std::vector<std::uint32_t>& jobReferences, boo
         Log.Log("Fetching answers is not available in this build.");
         return false;
     }
+    try {
+        CountsBefore = Lists.StoredAnswerCounts(jobReferences);
+    } catch (const std::exception& error) {
+        // Without the counts the fetch still brings the answers, only no news of them.
+        CountsBefore.clear();
+        Log.Log("Could not count the answers the station has: " + std::string(error.what()));
+    }
     Tasks.Running.Start(Tasks.Kinds.Answers(Tasks.Target, Tasks.NewContext(0), jobReferences));
     Refreshing = true;
     AnswersAsked = asked;
@@ -59,6 +66,33 @@ bool TAnswersRefresh::RefreshIfIdle()
     return !jobs.empty() && Begin(jobs, false);
 }
 
+void TAnswersRefresh::TellNews()
+{
+    std::vector<TAnswerNews> news;
+    try {
+        std::vector<std::uint32_t> jobs;
+        for (const auto& [job, count] : CountsBefore)
+            jobs.push_back(job);
+        for (const auto& [job, count] : Lists.StoredAnswerCounts(jobs))
+            if (count > CountsBefore[job]) {
+                news.push_back(TAnswerNews{job, count - CountsBefore[job], ""});
+                Lists.MarkNewAnswers(job);
+            }
+    } catch (const std::exception& error) {
+        Log.Log("Could not count the answers the fetch brought: " + std::string(error.what()));
+    }
+    CountsBefore.clear();
+    Lists.ReloadPostQueueList();
+    for (TAnswerNews& job : news) {
+        for (const TPostQueueRow& row : Lists.PostQueueRows())
+            if (row.JobReference == job.JobReference)
+                job.AnswerStatus = row.AnswerStatus;
+        Log.Log(AnswerNewsText(job.JobReference, job.Count, job.AnswerStatus));
+    }
+    if (!news.empty())
+        Notices.AnswersArrived(news);
+}
+
 bool TAnswersRefresh::HandleDone(const TTaskMessage& message)
 {
     Log.Log(CompletionLogText(message));
@@ -66,7 +100,7 @@ bool TAnswersRefresh::HandleDone(const TTaskMessage& message)
     // The bars were the fetch's: an idle station shows them empty (told while still the fetch's).
     Progress.ClearBars();
     Refreshing = false;
-    Lists.ReloadPostQueueList();
+    TellNews();
     if (message.Failed && AnswersAsked)
         Notices.TaskFailed(message.JobReference, "Fetching answers", message.FailureReason);
     Notices.Tell(&TRunnerObserver::ActivityChanged);

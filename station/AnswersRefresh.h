@@ -3,7 +3,9 @@
 #include "base/platform/MessageTarget.h"
 #include "station/RunnerObserver.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace tavrin {
@@ -34,11 +36,15 @@ public:
 
     // A Start came while the answers are fetched: the queue follows them.
     void HoldStart() { StartWaiting = true; }
-    // The fetch's completion: the post queue shows the answers. True when a
-    // held Start is now due.
+    // The fetch's completion: the post queue shows the answers; each job that
+    // got answers new to the catalogue gets a log line ("Job 101: 2 new
+    // answers (Changes requested)"), a bold row until the operator selects
+    // it, and the observer hears of them. True when a held Start is now due.
     bool HandleDone(const TTaskMessage& message);
 
 private:
+    // Tells of the answers the fetch added to what the jobs had before it.
+    void TellNews();
     // Starts the answers task; asked: an operator or a command wants to hear of its failure.
     bool Begin(const std::vector<std::uint32_t>& jobReferences, bool asked);
 
@@ -51,6 +57,8 @@ private:
     bool StartWaiting = false;
     // Whether an operator or a command asked for the running refresh, rather than the timer.
     bool AnswersAsked = false;
+    // How many answers each fetched job had when the fetch began.
+    std::map<std::uint32_t, std::size_t> CountsBefore;
 };
 
 }  // namespace tavrin

@@ -102,31 +102,51 @@ std::string AnswerHeadLine(const TProofAnswer& answer)
     return line;
 }
 
-void AddAnswerText(std::vector<std::string>& lines, const TProofAnswer& answer)
-{
-    if (!answer.Comment.empty())
-        AddIndented(lines, "comment: ", answer.Comment);
-    for (const TAnswerNote& note : answer.Notes)
-        AddIndented(lines, "note at " + std::to_string(note.X) + ", " + std::to_string(note.Y) + ": ", note.Text);
-}
-
 }  // namespace
 
-std::vector<std::string> AnswerLines(const TJobAnswers& answers)
+std::vector<TAnswerItem> AnswerItems(const TJobAnswers& answers)
 {
-    std::vector<std::string> lines;
+    std::vector<TAnswerItem> items;
+    const auto addAnswer = [&](const TProofAnswer& answer, const std::string& head) {
+        items.push_back(TAnswerItem{head, answer.Page, true, std::nullopt});
+        const auto addText = [&](const std::string& label, const std::string& text,
+                                 const std::optional<TAnswerNote>& note) {
+            std::vector<std::string> lines;
+            AddIndented(lines, label, text);
+            std::string joined;
+            for (const std::string& line : lines)
+                joined += (joined.empty() ? "" : "\n") + line;
+            items.push_back(TAnswerItem{joined, answer.Page, false, note});
+        };
+        if (!answer.Comment.empty())
+            addText("comment: ", answer.Comment, std::nullopt);
+        for (const TAnswerNote& note : answer.Notes)
+            addText("note at " + std::to_string(note.X) + ", " + std::to_string(note.Y) + ": ", note.Text, note);
+    };
     for (const TProofAnswer& answer : answers.Answers) {
         std::string line = AnswerHeadLine(answer);
         if (IsAboutEarlierProof(answer, answers.Fingerprint))
             line += " (earlier proof)";
         else if (answer.Page > answers.PageCount)
             line += " (no such page now)";
-        lines.push_back(line);
-        AddAnswerText(lines, answer);
+        addAnswer(answer, line);
     }
-    for (const auto& [page, carried] : answers.Carried) {
-        lines.push_back(AnswerHeadLine(carried.Answer) + " (round " + std::to_string(carried.Round) + ", unchanged)");
-        AddAnswerText(lines, carried.Answer);
+    for (const auto& [page, carried] : answers.Carried)
+        addAnswer(carried.Answer,
+                  AnswerHeadLine(carried.Answer) + " (round " + std::to_string(carried.Round) + ", unchanged)");
+    return items;
+}
+
+std::vector<std::string> AnswerLines(const TJobAnswers& answers)
+{
+    std::vector<std::string> lines;
+    for (const TAnswerItem& item : AnswerItems(answers)) {
+        std::size_t start = 0;
+        for (std::size_t end = item.Text.find('\n'); end != std::string::npos; end = item.Text.find('\n', start)) {
+            lines.push_back(item.Text.substr(start, end - start));
+            start = end + 1;
+        }
+        lines.push_back(item.Text.substr(start));
     }
     return lines;
 }

@@ -4,6 +4,7 @@
 #include "base/catalogue/ProofAnswers.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ TJobAnswers LoadJobAnswers(TCatalogueConnection& catalogue, std::uint32_t jobRef
 //   page 1 approve by Zoe Lang <zoe@example.com> at 2026-12-10T09:31:00Z, proof 2432e9d78a66 (round 1, unchanged)
 // Control characters of a text are shown as "?": the lines are safe to print.
 std::vector<std::string> AnswerLines(const TJobAnswers& answers);
+
+// The same lines grouped for a list: each answer's first line with the page
+// it is about, then its comment and each note, indented as above, a text of
+// several lines in one item. A note's item holds the note, whose point
+// (master pixels) it is about.
+struct TAnswerItem {
+    std::string Text;
+    std::int32_t Page = 0;
+    bool Heading = false;  // the answer's first line
+    std::optional<TAnswerNote> Note;
+};
+std::vector<TAnswerItem> AnswerItems(const TJobAnswers& answers);
 
 // What pasting a mail did.
 struct TMailAnswers {

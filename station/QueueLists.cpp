@@ -4,6 +4,7 @@
 #include "base/catalogue/DueDates.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/OutputLayout.h"
+#include "base/catalogue/ProofAnswers.h"
 #include "base/catalogue/ProofRounds.h"
 #include "base/settings/SharedSettings.h"
 #include "base/tasking/StationLog.h"
@@ -57,6 +58,10 @@ void TQueueLists::ReloadQueueList()
     const bool hadSelection = SelectedRow >= 0;
     const std::uint32_t selected = hadSelection ? Queue[static_cast<std::size_t>(SelectedRow)].JobReference : 0;
     Queue = Store.QueueRows();
+    for (TQueueRow& row : Queue) {
+        row.Customer = CustomerOf(row.Recipients);
+        SetUnsentProofAddress(row);
+    }
     SelectedRow = -1;
     for (std::size_t i = 0; i < Queue.size() && hadSelection; ++i)
         if (Queue[i].JobReference == selected) {
@@ -72,15 +77,12 @@ void TQueueLists::ReloadPostQueueList()
     // The operator's selection outlives a reload (the answers come in now and then) while its job is listed.
     const std::uint32_t selected = SelectedPostQueueJob().value_or(0);
     PostQueue = Store.PostQueueRows();
-    const std::string webRoot = Settings.Copy().WebRoot;
     for (TPostQueueRow& row : PostQueue) {
-        if (!TaskSetNames(row.Tasks, TransferTask) || !IsUniqueID(row.UniqueID))
-            continue;
-        try {
-            row.ProofAddress = JobWebAddress(webRoot, row.UniqueID, Store.SecretOf(row.JobReference)) + "index.html";
-        } catch (const std::invalid_argument&) {
-            // A damaged secret: no address rather than a guessable one; Browse says why.
-        }
+        row.Customer = CustomerOf(row.Recipients);
+        row.NewAnswers = UnseenAnswers.count(row.JobReference) > 0;
+        // Browse says why there is none.
+        if (TaskSetNames(row.Tasks, TransferTask))
+            row.ProofAddress = ProofAddressOf(row.JobReference, row.UniqueID);
     }
     for (TPostQueueRow& row : PostQueue) {
         try {
@@ -233,8 +235,37 @@ void TQueueLists::StoreRecipients(std::uint32_t jobReference, const std::string&
 {
     Store.SetRecipients(jobReference, recipients);
     for (TQueueRow& row : Queue)
-        if (row.JobReference == jobReference)
+        if (row.JobReference == jobReference) {
             row.Recipients = recipients;
+            row.Customer = CustomerOf(recipients);
+        }
+    Notices.Tell(&TRunnerObserver::QueueChanged);
+}
+
+std::string TQueueLists::CustomerOf(const std::string& recipients) const
+{
+    std::string names;
+    for (const TRecipientRow& contact : Store.RecipientRows(recipients))
+        names += (names.empty() ? "" : ", ") + contact.Name;
+    return names;
+}
+
+std::string TQueueLists::ProofAddressOf(std::uint32_t jobReference, const std::string& uniqueID) const
+{
+    if (!IsUniqueID(uniqueID))
+        return {};
+    try {
+        return JobWebAddress(Settings.Copy().WebRoot, uniqueID, Store.SecretOf(jobReference)) + "index.html";
+    } catch (const std::invalid_argument&) {
+        return {};
+    }
+}
+
+void TQueueLists::SetUnsentProofAddress(TQueueRow& row) const
+{
+    row.ProofAddress = row.Status == FailedStatus(NotifyTask) && TaskSetNames(row.Tasks, TransferTask)
+                           ? ProofAddressOf(row.JobReference, Store.UniqueIDOf(row.JobReference))
+                           : std::string();
 }
 
 // ---- What the chain changes ----------------------------------------------------
@@ -246,6 +277,7 @@ void TQueueLists::StoreStatus(std::uint32_t jobReference, const std::string& sta
         if (row.JobReference == jobReference) {
             row.Status = status;
             row.FailureReason = reason;
+            SetUnsentProofAddress(row);
         }
     Notices.Tell(&TRunnerObserver::QueueChanged);
 }
@@ -278,6 +310,25 @@ std::vector<std::uint32_t> TQueueLists::AnswerJobs() const
         if (TaskSetNames(row.Tasks, TransferTask))
             jobs.push_back(row.JobReference);
     return jobs;
+}
+
+void TQueueLists::SelectPostQueueRow(int row)
+{
+    SelectedPostRow = row;
+    if (row < 0 || row >= static_cast<int>(PostQueue.size()))
+        return;
+    TPostQueueRow& selected = PostQueue[static_cast<std::size_t>(row)];
+    UnseenAnswers.erase(selected.JobReference);
+    selected.NewAnswers = false;
+}
+
+std::map<std::uint32_t, std::size_t>
+TQueueLists::StoredAnswerCounts(const std::vector<std::uint32_t>& jobReferences) const
+{
+    std::map<std::uint32_t, std::size_t> counts;
+    for (const std::uint32_t job : jobReferences)
+        counts[job] = LoadProofAnswers(Catalogue, job).size();
+    return counts;
 }
 
 std::optional<std::uint32_t> TQueueLists::SelectedPostQueueJob() const

@@ -3,7 +3,9 @@
 #include "station/QueueStore.h"
 #include "station/RunnerObserver.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -62,7 +64,8 @@ public:
     void SetQueueRowChecked(int row, bool checked);
     void AddRecipient(std::int32_t addressID, const std::string& email);
     void RemoveRecipient();
-    void SelectPostQueueRow(int row) { SelectedPostRow = row; }
+    // Selecting a post-queue row: its job's new answers count as seen.
+    void SelectPostQueueRow(int row);
     void SelectRecipientRow(int row) { SelectedRecipient = row; }
 
     // What the chain does with the lists: keep a queued job's status (in the
@@ -76,6 +79,12 @@ public:
     // The selected post-queue row's job; nothing when no listed row is selected.
     std::optional<std::uint32_t> SelectedPostQueueJob() const;
 
+    // How many answers each of the jobs has in the catalogue. Raises catalogue errors.
+    std::map<std::uint32_t, std::size_t> StoredAnswerCounts(const std::vector<std::uint32_t>& jobReferences) const;
+    // The job got answers the operator has not seen: its post-queue row says
+    // so (NewAnswers), through reloads, until the operator selects it.
+    void MarkNewAnswers(std::uint32_t jobReference) { UnseenAnswers.insert(jobReference); }
+
     const std::vector<TQueueRow>& QueueRows() const { return Queue; }
     const std::vector<TPostQueueRow>& PostQueueRows() const { return PostQueue; }
     const std::vector<TRecipientRow>& RecipientRows() const { return Recipients; }
@@ -85,6 +94,14 @@ public:
 
 private:
     void StoreRecipients(std::uint32_t jobReference, const std::string& recipients);
+    // The names of a recipients text's contacts, "Zoe Lang, Ann Bell".
+    std::string CustomerOf(const std::string& recipients) const;
+    // The address of the job's web page; empty when it has none (no unique
+    // id, or a damaged secret: no address rather than a guessable one).
+    std::string ProofAddressOf(std::uint32_t jobReference, const std::string& uniqueID) const;
+    // A queued job that failed at Notify was uploaded: its row keeps the
+    // address, so that the operator can send it by hand.
+    void SetUnsentProofAddress(TQueueRow& row) const;
 
     TQueueStore& Store;
     TCatalogueConnection& Catalogue;
@@ -100,6 +117,7 @@ private:
     int SelectedRow = -1;
     int SelectedPostRow = -1;
     int SelectedRecipient = -1;
+    std::set<std::uint32_t> UnseenAnswers;
 };
 
 }  // namespace tavrin

@@ -109,7 +109,7 @@ std::vector<TQueueRow> TQueueStore::QueueRows() const
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "QueueListJobReference"), 0)), false,
             FieldValue(rows, "QueueListFailureReason"), FieldValue(rows, "QueueListRecipients"),
             ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
-            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows), DueDateOfRow(rows)});
+            CataloguedAtText(FieldValue(rows, "JobListUniqueID")), ProofRoundOfRow(rows), DueDateOfRow(rows), "", ""});
     CloseQuery(rows);
     return queue;
 }
@@ -129,7 +129,8 @@ std::vector<TPostQueueRow> TQueueStore::PostQueueRows() const
             static_cast<std::uint32_t>(ValueAsInteger(FieldValue(rows, "PostQueueListJobReference"), 0)),
             FieldValue(rows, "PostQueueListTasks"), ValueAsInteger(FieldValue(rows, "JobListPageCount"), 0),
             CataloguedAtText(FieldValue(rows, "JobListUniqueID")), FieldValue(rows, "JobListUniqueID"), "", "", "",
-            failure, ProofRoundOfRow(rows), FieldValue(rows, "PostQueueListSentTime"), DueDateOfRow(rows)});
+            failure, ProofRoundOfRow(rows), FieldValue(rows, "PostQueueListSentTime"), DueDateOfRow(rows),
+            FieldValue(rows, "PostQueueListRecipients"), "", false});
     }
     CloseQuery(rows);
     return postQueue;
@@ -189,6 +190,7 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
     const std::string reference = Decimal(jobReference);
     const std::string taskSet =
         FirstFieldValue(Catalogue, "select * from QueueList" + EntryCondition(jobReference), "QueueListTasks");
+    const std::string recipients = Recipients(jobReference);
     QuietlyInTransaction(Catalogue, [&] {
         ExecuteStatement(Catalogue, "delete from QueueList" + EntryCondition(jobReference));
         if (!StatementReturnsRows(Catalogue,
@@ -199,6 +201,12 @@ void TQueueStore::MoveToPostQueue(std::uint32_t jobReference)
         else
             ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListTasks = " + QuoteText(taskSet) +
                                             " where PostQueueListJobReference = " + reference);
+    });
+    // Who it went to: the queue entry that held them is gone. Apart from the
+    // move, like the time below.
+    QuietlyInTransaction(Catalogue, [&] {
+        ExecuteStatement(Catalogue, "update PostQueueList set PostQueueListRecipients = " + QuoteText(recipients) +
+                                        " where PostQueueListJobReference = " + reference);
     });
     // When it was sent, for the question about a later round; apart from the
     // move too (without it the question dates the job by its cataloguing).

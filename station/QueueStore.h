@@ -32,6 +32,11 @@ struct TQueueRow {
     TProofRound Round;
     // By when the customer is asked to answer; nothing when no date was set.
     std::optional<TCalendarDate> DueDate;
+    // The recipients' names from the address book: "Zoe Lang, Ann Bell" (the lists fill it in).
+    std::string Customer;
+    // The proof's address while the job waits after its upload with its mail
+    // failed (the lists fill it in); empty otherwise.
+    std::string ProofAddress;
 };
 
 struct TPostQueueRow {
@@ -57,6 +62,13 @@ struct TPostQueueRow {
     // a job finished before the station kept it.
     std::string SentTime;
     std::optional<TCalendarDate> DueDate;
+    // The recipients the job had when it left the queue (address book ids);
+    // empty for a job finished before the station kept them.
+    std::string Recipients;
+    // Their names, as the queue shows them (the lists fill it in).
+    std::string Customer;
+    // A fetch brought answers the operator has not looked at yet (the lists fill it in).
+    bool NewAnswers = false;
 };
 
 // The post-queue status of a job whose deletion failed.
@@ -97,7 +109,7 @@ public:
     void Remove(std::uint32_t jobReference);
     // The entry's status and the reason for it.
     void SetStatus(std::uint32_t jobReference, const std::string& status, const std::string& reason);
-    // Moves the entry to the post queue with its task set and the time,
+    // Moves the entry to the post queue with its task set, its recipients and the time,
     // replacing an earlier post-queue entry of the job.
     void MoveToPostQueue(std::uint32_t jobReference);
     void RemoveFromPostQueue(std::uint32_t jobReference);

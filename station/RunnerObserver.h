@@ -1,9 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrin {
+
+// A fetch brought a job answers the catalogue did not have before.
+struct TAnswerNews {
+    std::uint32_t JobReference = 0;
+    std::size_t Count = 0;     // the new answer records
+    std::string AnswerStatus;  // the job's status word after the fetch: "Changes requested"
+};
 
 // Told when something the windows show has changed.
 class TRunnerObserver {
@@ -22,6 +31,8 @@ public:
     virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
     {
     }
+    // A fetch of answers brought news, one entry per job (the log has a line for each already).
+    virtual void AnswersArrived(const std::vector<TAnswerNews>& /*news*/) {}
 };
 
 // How the runner's parts reach the observer a front end set on the runner:
@@ -40,6 +51,12 @@ public:
     {
         if (Observer)
             Observer->TaskFailed(jobReference, task, reason);
+    }
+
+    void AnswersArrived(const std::vector<TAnswerNews>& news) const
+    {
+        if (Observer)
+            Observer->AnswersArrived(news);
     }
 
 private:

@@ -86,4 +86,11 @@ std::string ProofRoundQuestion(std::uint32_t jobReference, const std::string& jo
            " of job " + std::to_string(earlierReference) + ", sent " + sentAt + "?";
 }
 
+std::string AnswerNewsText(std::uint32_t jobReference, std::size_t count, const std::string& answerStatus)
+{
+    // A job outside the post queue has no status word to add.
+    return "Job " + std::to_string(jobReference) + ": " + std::to_string(count) +
+           (count == 1 ? " new answer" : " new answers") + (answerStatus.empty() ? "" : " (" + answerStatus + ")");
+}
+
 }  // namespace tavrin

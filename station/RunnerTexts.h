@@ -3,6 +3,7 @@
 #include "base/platform/MessageTarget.h"
 #include "base/tasking/TaskSets.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ extern const std::string DeletingStatus;
 // The question Start asks when a job would notify nobody.
 extern const std::string NotifyWithoutRecipientsCaption;
 extern const std::string NotifyWithoutRecipientsQuestion;
+
+// What a fetch brought a job: "Job 101: 2 new answers (Changes requested)".
+std::string AnswerNewsText(std::uint32_t jobReference, std::size_t count, const std::string& answerStatus);
 
 // The question the window asks when a job added to the queue may be the
 // next round of an earlier one: "Is job 105 (proof-job.ps) round 2 of job

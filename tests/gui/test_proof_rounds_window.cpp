@@ -199,9 +199,12 @@ TEST_F(ProofRoundsWindow, TheAnswersPanelShowsAnAnswerKeptFromTheEarlierRound)
 
     PostQueue->setCurrentItem(PostQueue->topLevelItem(PostRow(42)));
     EXPECT_EQ(PostQueue->topLevelItem(PostRow(42))->text(PostAnswersColumn), "Approved");
-    EXPECT_EQ(Child<QPlainTextEdit>("PostQueueAnswersView")->toPlainText().toStdString(),
-              "Approved\npage 1 approve by Zoe Lang at 2026-12-10T09:31:00Z, proof " +
-                  approval.Fingerprint.substr(0, 12) + " (round 1, unchanged)");
+    auto* answers = Child<QTreeWidget>("PostQueueAnswersView");
+    ASSERT_EQ(answers->topLevelItemCount(), 2);
+    EXPECT_EQ(answers->topLevelItem(0)->text(0), "Approved");
+    EXPECT_EQ(answers->topLevelItem(1)->text(0).toStdString(),
+              "page 1 approve by Zoe Lang at 2026-12-10T09:31:00Z, proof " + approval.Fingerprint.substr(0, 12) +
+                  " (round 1, unchanged)");
 }
 
 }  // namespace
