@@ -48,8 +48,8 @@ void ShowDueDate(QTreeWidgetItem& item, int column, const std::optional<TCalenda
     item.setData(column, SortRole, due ? QVariant(ToQDate(*due)) : QVariant());
     const bool overdue = !settled && IsOverdue(due, FromQDate(today));
     item.setForeground(column, overdue ? QBrush(Qt::red) : QBrush());
-    item.setToolTip(column, overdue ? "Overdue since " + locale.toString(ToQDate(*due).addDays(1), QLocale::ShortFormat)
-                                    : QString());
+    if (overdue)
+        item.setToolTip(column, "Overdue since " + locale.toString(ToQDate(*due).addDays(1), QLocale::ShortFormat));
 }
 
 }  // namespace tavrin

@@ -34,7 +34,7 @@ void ShowMoment(QTreeWidgetItem& item, int column, const QDateTime& moment, cons
 // Shows the due date in the column in the desktop's short date format,
 // sorting by the date; empty when there is none. Unless the job is settled,
 // a date whose next day has begun is red, with the hint "Overdue since
-// DATE" (that next day).
+// DATE" (that next day); other hints are left as they are.
 void ShowDueDate(QTreeWidgetItem& item, int column, const std::optional<TCalendarDate>& due, bool settled,
                  const QDate& today);
 

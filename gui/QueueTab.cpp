@@ -53,6 +53,7 @@ TQueueTab::TQueueTab(TQueueRunner& runner, QWidget* parent)
     layout->addWidget(queueGroup, 3);
     layout->addWidget(NewActionsGroup());
     layout->addLayout(lower, 2);
+    ShowDueField();
 }
 
 QGroupBox* TQueueTab::NewActionsGroup()
