@@ -177,7 +177,8 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostRoundColumn, QString::fromStdString(ProofRoundText(finished.Round)));
         item.setData(PostRoundColumn, SortRole, finished.Round.Number);
         ShowMoment(item, PostSentColumn, SentMoment(finished.SentTime), finished.SentTime);
-        ShowDueDate(item, PostDueColumn, finished.DueDate, finished.AnswerStatus == "Approved", today);
+        ShowDueDate(item, PostDueColumn, finished.DueDate,
+                    finished.AnswerStatus == AnswerStateWord(TAnswerState::Approved), today);
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
         // A failed withdrawal's reason can be long: the column shows its beginning, the hint all of it.
         item.setToolTip(PostStatusColumn, QString::fromStdString(finished.Status));

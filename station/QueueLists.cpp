@@ -77,6 +77,11 @@ void TQueueLists::ReloadPostQueueList()
     // The operator's selection outlives a reload (the answers come in now and then) while its job is listed.
     const std::uint32_t selected = SelectedPostQueueJob().value_or(0);
     PostQueue = Store.PostQueueRows();
+    // News of a job that left the post queue goes with it.
+    std::erase_if(UnseenAnswers, [&](std::uint32_t job) {
+        return std::none_of(PostQueue.begin(), PostQueue.end(),
+                            [job](const TPostQueueRow& row) { return row.JobReference == job; });
+    });
     for (TPostQueueRow& row : PostQueue) {
         row.Customer = CustomerOf(row.Recipients);
         row.NewAnswers = UnseenAnswers.count(row.JobReference) > 0;
