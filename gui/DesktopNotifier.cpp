@@ -5,6 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QStyle>
 #include <QSystemTrayIcon>
 
 namespace tavrin {
@@ -30,7 +31,13 @@ public:
 
 class TTrayNotifier final : public TDesktopNotifier {
 public:
-    TTrayNotifier() : Icon(QApplication::windowIcon()) { Icon.show(); }
+    TTrayNotifier()
+        : Icon(QApplication::windowIcon().isNull()
+                   ? QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                   : QApplication::windowIcon())
+    {
+        Icon.show();
+    }
     void Notify(const QString& title, const QString& text) override { Icon.showMessage(title, text); }
 
 private:

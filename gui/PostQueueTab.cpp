@@ -80,14 +80,14 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalog
                                       {{"Job", 40},
                                        {"Name", 160},
                                        {"Customer", 120},
-                                       {"Pages", 40},
-                                       {"Date", 100},
-                                       {"Round", 60},
-                                       {"Sent", 110},
                                        {"Due", 70},
                                        {"Status", 60},
                                        {"Answers", 110},
-                                       {"Last answer", 110}},
+                                       {"Last answer", 110},
+                                       {"Sent", 110},
+                                       {"Round", 60},
+                                       {"Pages", 40},
+                                       {"Date", 100}},
                                       "Displays items that have already been processed.");
     MakeSortable(*PostQueueListView);
     PostQueueListView->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -24,18 +24,19 @@ class TStationLog;
 // The post queue's columns: Customer names the recipients, Sent is when the
 // mail went out, Last answer is in local time. The address the customer was
 // sent is the row's hint and in its menu.
+// What the operator follows up comes first: the list may be wider than its pane.
 enum TPostQueueColumn {
     PostJobColumn,
     PostNameColumn,
     PostCustomerColumn,
-    PostPagesColumn,
-    PostDateColumn,
-    PostRoundColumn,
-    PostSentColumn,
     PostDueColumn,
     PostStatusColumn,
     PostAnswersColumn,
-    PostLastAnswerColumn
+    PostLastAnswerColumn,
+    PostSentColumn,
+    PostRoundColumn,
+    PostPagesColumn,
+    PostDateColumn
 };
 
 // The "Post Queue" tab: the finished jobs, sortable by any column, with

@@ -404,8 +404,8 @@ TEST_F(MainWindow, ThePostQueueShowsEachJobsProofAddressToCopyOrOpen)
     QStringList headers;
     for (int column = 0; column < finished->columnCount(); ++column)
         headers << finished->headerItem()->text(column);
-    EXPECT_EQ(headers, QStringList({"Job", "Name", "Customer", "Pages", "Date", "Round", "Sent", "Due", "Status",
-                                    "Answers", "Last answer"}));
+    EXPECT_EQ(headers, QStringList({"Job", "Name", "Customer", "Due", "Status", "Answers", "Last answer", "Sent",
+                                    "Round", "Pages", "Date"}));
 
     auto* tab = Form->findChild<TPostQueueTab*>();
     std::vector<QUrl> opened;
