@@ -2,6 +2,7 @@
 
 #include "base/catalogue/CarriedAnswers.h"
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/ProofAnswers.h"
 #include "base/catalogue/ProofFingerprint.h"
 #include "base/catalogue/ProofRounds.h"
@@ -208,7 +209,8 @@ void TNotifyThread::Run()
     }
     const TSettingsRecord& settings = Context.Settings();
     TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(Context.Catalogue(), reference), settings,
-                                              MailRoundOf(Context.Catalogue(), JobReference()));
+                                              MailRoundOf(Context.Catalogue(), JobReference()),
+                                              LoadDueDate(Context.Catalogue(), JobReference()));
 
     const std::string recipients = QueuedRecipients();
     if (recipients.empty()) {
