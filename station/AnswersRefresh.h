@@ -37,6 +37,12 @@ public:
     // The fetch's completion: the post queue shows the answers. True when a
     // held Start is now due.
     bool HandleDone(const TTaskMessage& message);
+    // Whether an operator or a command asked for the last fetch.
+    bool Asked() const { return AnswersAsked; }
+    // A task that follows a fetch (the reminders) counts as part of it: a
+    // Start waits for it too. EndFollowUp is true when a held Start is now due.
+    void BeginFollowUp();
+    bool EndFollowUp();
 
 private:
     // Starts the answers task; asked: an operator or a command wants to hear of its failure.

@@ -1,6 +1,7 @@
 #include "base/catalogue/DueDates.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/Reminders.h"
 #include "base/catalogue/RoundChanges.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "engines/delivery/SMTPClient.h"
@@ -476,6 +477,7 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(Temporary.Path() / "mail");
+        SaveNotifiedRecipients(Catalogue, 7, {});
         std::vector<std::string> options;
         for (const std::string& refusal : c.Refusals)
             options.insert(options.end(), {"--refuse-rcpt-to", refusal});
@@ -494,6 +496,13 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
         EXPECT_EQ(posted.LogTexts(), expectedLog);
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_EQ(posted.Completions[0].Failed, fails);
+        // The reminders go to those the mail reached, and to nobody when it went nowhere.
+        std::vector<std::int32_t> reached;
+        for (const auto& [id, address] :
+             {std::pair{3, "ann@example.com"}, {9, "bare@example.com"}, {11, "carl@example.com"}})
+            if (std::count(c.Delivered.begin(), c.Delivered.end(), address))
+                reached.push_back(id);
+        EXPECT_EQ(LoadNotifiedRecipients(Catalogue, 7), reached);
         const auto received = ReceivedMessages(Temporary);
         const auto commands = Commands();
         if (fails) {
