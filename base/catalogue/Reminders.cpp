@@ -49,10 +49,9 @@ void SaveNotifiedRecipients(TCatalogueConnection& catalogue, std::uint32_t jobRe
 
 std::vector<std::int32_t> LoadNotifiedRecipients(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
-    return IDsOfText(FirstFieldValue(catalogue,
-                                     "select JobListNotifiedRecipients from JobList where JobListReference = " +
-                                         Decimal(jobReference),
-                                     "JobListNotifiedRecipients"));
+    return IDsOfText(FirstFieldValue(
+        catalogue, "select JobListNotifiedRecipients from JobList where JobListReference = " + Decimal(jobReference),
+        "JobListNotifiedRecipients"));
 }
 
 void RecordReminder(TCatalogueConnection& catalogue, std::uint32_t jobReference, std::int32_t addressID,
@@ -61,8 +60,8 @@ void RecordReminder(TCatalogueConnection& catalogue, std::uint32_t jobReference,
     ExecuteStatement(catalogue,
                      "insert into ReminderList (ReminderListJobReference, ReminderListAddressID, ReminderListDueDate) "
                      "values (" +
-                         Decimal(jobReference) + ", " + Decimal(addressID) + ", " +
-                         QuoteText(CalendarDateText(due)) + ")");
+                         Decimal(jobReference) + ", " + Decimal(addressID) + ", " + QuoteText(CalendarDateText(due)) +
+                         ")");
 }
 
 std::vector<std::int32_t> RecipientsToRemind(TCatalogueConnection& catalogue, std::uint32_t jobReference,

@@ -31,7 +31,8 @@ TReminderThread::TReminderThread(TMessageTarget& target, const TTaskContext& con
 std::optional<TMailbox> TReminderThread::ContactMailbox(std::int32_t addressID)
 {
     TRecordSet rows;
-    OpenQuery(Context.Catalogue(), rows, "select * from AddressList where AddressListID = " + std::to_string(addressID));
+    OpenQuery(Context.Catalogue(), rows,
+              "select * from AddressList where AddressListID = " + std::to_string(addressID));
     std::optional<TMailbox> mailbox;
     if (!rows.Eof()) {
         TMailbox found = MailboxFromText(FieldValue(rows, "AddressListName"), FieldValue(rows, "AddressListEmail"));
