@@ -130,11 +130,10 @@ void TEmailPage::AddTextGroup()
     ReminderDays->setObjectName("ReminderDays");
     ReminderDays->setRange(0, MaxReminderDays);
     ReminderDays->setSpecialValueText("Off");
-    ReminderDays->setSuffix(" days before");
     ReminderDays->setToolTip("While a proof with a due date waits for its customer's answer, each recipient gets one "
                              "reminder this many days before the due date (sent after the answers are fetched). Off "
                              "sends no reminders.");
-    form->addRow(new QLabel("Reminder", group), ReminderDays);
+    form->addRow(new QLabel("Reminder (days before the due date)", group), ReminderDays);
     layout()->addWidget(group);
 }
 
