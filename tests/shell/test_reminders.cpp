@@ -160,6 +160,12 @@ TEST_F(Reminders, EachRecipientIsRemindedOnceInTheDaysBeforeTheDueDate)
               0u)
         << facts.at("plain");
     EXPECT_NE(facts.at("plain").find("Please answer by Friday, 18 December 2026."), std::string::npos);
+    EXPECT_EQ(facts.at("html").rfind("<html><head></head><body>\r\nThis is a reminder: the proof below is still "
+                                     "waiting for your answer.<br><br>\r\nAn online rendering",
+                                     0),
+              0u)
+        << facts.at("html");
+    EXPECT_NE(facts.at("html").find("Please answer by Friday, 18 December 2026.<br><br>"), std::string::npos);
     EXPECT_EQ(facts.at("tree"), "multipart/alternative text/plain multipart/related text/html image/png");
 
     EXPECT_EQ(FetchOn({2026, 12, 16, 9}), std::vector<std::string>{"Fetching the answers complete."});
