@@ -220,10 +220,13 @@ Poco::Net::MessageHeader PartHeader(const std::string& type, MailMessage::Conten
 }
 
 // A multipart content type with a boundary of its own, and the boundary.
-std::pair<std::string, std::string> MultipartType(const std::string& type)
+std::pair<std::string, std::string> MultipartType(const std::string& type, const std::string& rootType = {})
 {
     const std::string boundary = Poco::Net::MultipartWriter::createBoundary();
     Poco::Net::MediaType media(type);
+    // multipart/related names the type of its first part, the one shown.
+    if (!rootType.empty())
+        media.setParameter("type", rootType);
     media.setParameter("boundary", boundary);
     return {media.toString(), boundary};
 }
@@ -246,7 +249,7 @@ void WriteBody(const TNotifyMessage& message, const std::string& alternativeBoun
     Poco::Net::MultipartWriter alternative(out, alternativeBoundary);
     alternative.nextPart(PartHeader("text/plain; charset=UTF-8", MailMessage::ENCODING_QUOTED_PRINTABLE, {InlineText}));
     WriteText(out, message.PlainText);
-    const auto [relatedType, relatedBoundary] = MultipartType("multipart/related");
+    const auto [relatedType, relatedBoundary] = MultipartType("multipart/related", "text/html");
     Poco::Net::MessageHeader relatedHeader;
     relatedHeader.set(MailMessage::HEADER_CONTENT_TYPE, relatedType);
     alternative.nextPart(relatedHeader);

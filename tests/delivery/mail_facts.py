@@ -7,6 +7,7 @@ would, and prints what the notification tests check, one fact a line:
   tree: the content types of msg.walk(), separated by blanks
   html-cid: the part the HTML's "cid:" names (case-insensitive)
   image-id: the picture's Content-ID without its angle brackets
+  related-type: the type parameter of multipart/related (its root's type)
 The decoded text parts are written beside the message as FILE.plain and
 FILE.html."""
 
@@ -41,6 +42,8 @@ def main():
                 text.write(html)
             found = re.search(r'src="cid:([^"]*)"', html, re.IGNORECASE)
             print("html-cid: %s" % (found.group(1) if found else ""))
+        elif part.get_content_type() == "multipart/related":
+            print("related-type: %s" % part.get_param("type"))
         elif part.get_content_maintype() == "image":
             print("image-id: %s" % part.get("Content-ID", "").strip("<>"))
 

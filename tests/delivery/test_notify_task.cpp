@@ -250,6 +250,7 @@ TEST_F(NotifyTask, TheMailCarriesItsIdentityTheShopsLinesAndTheDueDateAsMailProg
         EXPECT_EQ(facts.at("date"), "yes");
         EXPECT_EQ(facts.at("tree"), "multipart/alternative text/plain multipart/related text/html image/png");
         EXPECT_EQ(facts.at("html-cid"), facts.at("image-id"));
+        EXPECT_EQ(facts.at("related-type"), "text/html");
         EXPECT_EQ(facts.at("image-id"), "overview-0001.png");
     }
     EXPECT_NE(first.at("message-id"), second.at("message-id"));
