@@ -1,5 +1,6 @@
 #include "gui/EmailPage.h"
 
+#include "base/settings/SettingsFile.h"
 #include "base/settings/SettingsRecord.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "gui/ConnectionTestButton.h"
@@ -9,7 +10,10 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -26,6 +30,18 @@ std::string Text(const QLineEdit* edit)
     return edit->text().toStdString();
 }
 
+// A field for a few lines of plain text, named after its setting.
+QPlainTextEdit* AddLinesRow(QFormLayout* form, const QString& name, const QString& label, const QString& hint)
+{
+    auto* edit = new QPlainTextEdit(form->parentWidget());
+    edit->setObjectName(name);
+    edit->setToolTip(hint);
+    edit->setTabChangesFocus(true);
+    edit->setFixedHeight(edit->fontMetrics().lineSpacing() * 3 + 2 * edit->frameWidth() + 8);
+    form->addRow(new QLabel(label, form->parentWidget()), edit);
+    return edit;
+}
+
 }  // namespace
 
 TEmailPage::TEmailPage(QWidget* parent) : QWidget(parent)
@@ -33,6 +49,7 @@ TEmailPage::TEmailPage(QWidget* parent) : QWidget(parent)
     new QVBoxLayout(this);
     AddServerGroup();
     AddMessageGroup();
+    AddTextGroup();
     static_cast<QVBoxLayout*>(layout())->addStretch();
 }
 
@@ -98,6 +115,28 @@ void TEmailPage::AddMessageGroup()
     layout()->addWidget(group);
 }
 
+void TEmailPage::AddTextGroup()
+{
+    auto* group = new QGroupBox("Notification Text", this);
+    QFormLayout* form = NewFormLayout(group);
+    NotifyIntroduction =
+        AddLinesRow(form, "NotifyIntroduction", "Introduction",
+                    "Plain text the notification begins with, before the link to the proof, for example a greeting "
+                    "or who sends the proof. Leave empty for none.");
+    NotifySignature = AddLinesRow(form, "NotifySignature", "Signature",
+                                  "Plain text the notification ends with, after the link, the picture and the due "
+                                  "date, for example the shop's name and telephone number. Leave empty for none.");
+    ReminderDays = new QSpinBox(group);
+    ReminderDays->setObjectName("ReminderDays");
+    ReminderDays->setRange(0, MaxReminderDays);
+    ReminderDays->setSpecialValueText("Off");
+    ReminderDays->setToolTip("While a proof with a due date waits for its customer's answer, each recipient gets one "
+                             "reminder this many days before the due date (sent after the answers are fetched). Off "
+                             "sends no reminders.");
+    form->addRow(new QLabel("Reminder (days before the due date)", group), ReminderDays);
+    layout()->addWidget(group);
+}
+
 void TEmailPage::ApplyAuthenticationRule()
 {
     SMTPUsername->setEnabled(AuthenticationRequired->isChecked());
@@ -120,6 +159,11 @@ void TEmailPage::Load(const TSettingsRecord& settings)
     ReplyEmail->setText(Text(settings.ReplyEmail));
     CCName->setText(Text(settings.CCName));
     CC->setText(Text(settings.CC));
+    NotifyIntroduction->setPlainText(Text(settings.NotifyIntroduction));
+    NotifySignature->setPlainText(Text(settings.NotifySignature));
+    // A value from outside the range (a hand-edited file) shows as Off, as the station reads it.
+    ReminderDays->setValue(
+        settings.ReminderDays >= 0 && settings.ReminderDays <= MaxReminderDays ? settings.ReminderDays : 0);
 }
 
 void TEmailPage::Store(TSettingsRecord& settings) const
@@ -137,6 +181,9 @@ void TEmailPage::Store(TSettingsRecord& settings) const
     settings.ReplyEmail = Text(ReplyEmail);
     settings.CCName = Text(CCName);
     settings.CC = Text(CC);
+    settings.NotifyIntroduction = NotifyIntroduction->toPlainText().toStdString();
+    settings.NotifySignature = NotifySignature->toPlainText().toStdString();
+    settings.ReminderDays = ReminderDays->value();
 }
 
 }  // namespace tavrin

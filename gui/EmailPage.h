@@ -7,11 +7,14 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPlainTextEdit;
+class QSpinBox;
 
 namespace tavrin {
 
 // The configuration dialog's "EMail" tab: the mail server with its login,
-// and the sender, reply and copy addresses of the notification.
+// the sender, reply and copy addresses of the notification, the shop's own
+// lines in it and the days before a due date that a reminder goes.
 class TEmailPage final : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +31,7 @@ public:
 private:
     void AddServerGroup();
     void AddMessageGroup();
+    void AddTextGroup();
 
     TSettingsRecord Loaded;
     QLineEdit* SMTPHost = nullptr;
@@ -43,6 +47,9 @@ private:
     QLineEdit* ReplyEmail = nullptr;
     QLineEdit* CCName = nullptr;
     QLineEdit* CC = nullptr;
+    QPlainTextEdit* NotifyIntroduction = nullptr;
+    QPlainTextEdit* NotifySignature = nullptr;
+    QSpinBox* ReminderDays = nullptr;
 };
 
 }  // namespace tavrin

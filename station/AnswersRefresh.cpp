@@ -110,4 +110,20 @@ bool TAnswersRefresh::HandleDone(const TTaskMessage& message)
     return true;
 }
 
+void TAnswersRefresh::BeginFollowUp()
+{
+    Refreshing = true;
+    Notices.Tell(&TRunnerObserver::ActivityChanged);
+}
+
+bool TAnswersRefresh::EndFollowUp()
+{
+    Refreshing = false;
+    Notices.Tell(&TRunnerObserver::ActivityChanged);
+    if (!StartWaiting || Tasks.Closing)
+        return false;
+    StartWaiting = false;
+    return true;
+}
+
 }  // namespace tavrin

@@ -41,6 +41,12 @@ public:
     // answers (Changes requested)"), a bold row until the operator selects
     // it, and the observer hears of them. True when a held Start is now due.
     bool HandleDone(const TTaskMessage& message);
+    // Whether an operator or a command asked for the last fetch.
+    bool Asked() const { return AnswersAsked; }
+    // A task that follows a fetch (the reminders) counts as part of it: a
+    // Start waits for it too. EndFollowUp is true when a held Start is now due.
+    void BeginFollowUp();
+    bool EndFollowUp();
 
 private:
     // Tells of the answers the fetch added to what the jobs had before it.

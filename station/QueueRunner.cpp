@@ -6,10 +6,11 @@ namespace tavrin {
 
 TQueueRunner::TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
                            TTaskContextMaker newContext, TCatalogueConnection& catalogue,
-                           const TSharedSettings& settings)
-    : Log(log), Store(catalogue), Tasks(target, std::move(kinds), std::move(newContext), catalogue, settings),
+                           const TSharedSettings& settings, TLocalClock clock)
+    : Log(log), Store(catalogue, clock), Tasks(target, std::move(kinds), std::move(newContext), catalogue, settings),
       Progress(log, Notices), Lists(Store, catalogue, settings, log, dialogs, Notices, Tasks.Deleting),
-      Answers(Tasks, Lists, Progress, log, Notices), PostQueue(Tasks, Lists, Store, Answers, log, dialogs, Notices),
+      Answers(Tasks, Lists, Progress, log, Notices), Reminders(Tasks, Lists, Progress, log, Notices, std::move(clock)),
+      PostQueue(Tasks, Lists, Store, Answers, log, dialogs, Notices),
       Chain(Tasks, Lists, Store, Progress, Answers, log, dialogs, Notices)
 {
 }
@@ -25,6 +26,13 @@ void TQueueRunner::HandleMessage(TTaskMessage message)
     case WM_ANSWERS_DONE:
         if (Answers.HandleDone(message))
             Chain.StartNext();  // the Start that waited for the answers
+        else if (!message.Failed && Reminders.Begin(Answers.Asked()))
+            Answers.BeginFollowUp();  // never to a customer whose answer could not be read
+        break;
+    case WM_REMINDERS_DONE:
+        Reminders.HandleDone(message);
+        if (Answers.EndFollowUp())
+            Chain.StartNext();
         break;
     default:
         if (message.IsCompletion())

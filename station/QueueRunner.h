@@ -7,6 +7,7 @@
 #include "station/PostQueueActions.h"
 #include "station/QueueLists.h"
 #include "station/QueueStore.h"
+#include "station/ReminderSchedule.h"
 #include "station/RunnerObserver.h"
 #include "station/RunnerProgress.h"
 #include "station/RunnerTasks.h"
@@ -35,9 +36,11 @@ class TQueueRunner final : public TMessageHandler {
 public:
     // The target is where the tasks post; it must deliver to HandleMessage.
     // Each chain, deletion and fetch gets one context from newContext; the
-    // lists come from the catalogue, the proof addresses from the settings.
+    // lists come from the catalogue, the proof addresses from the settings;
+    // the clock tells the day for the reminders and the sent times.
     TQueueRunner(TMessageTarget& target, TStationLog& log, TOperatorDialogs& dialogs, TTaskKinds kinds,
-                 TTaskContextMaker newContext, TCatalogueConnection& catalogue, const TSharedSettings& settings);
+                 TTaskContextMaker newContext, TCatalogueConnection& catalogue, const TSharedSettings& settings,
+                 TLocalClock clock = LocalNow);
     // Waits for every task still running and releases it.
     ~TQueueRunner() override;
     TQueueRunner(const TQueueRunner&) = delete;
@@ -121,6 +124,7 @@ private:
     TRunnerProgress Progress;
     TQueueLists Lists;
     TAnswersRefresh Answers;
+    TReminderSchedule Reminders;
     TPostQueueActions PostQueue;
     TTaskChain Chain;
 };

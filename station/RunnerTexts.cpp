@@ -23,6 +23,7 @@ std::string CompletionLogText(TMessageNumber number, std::uint32_t jobReference)
     case WM_ANSWERS_DONE:
         return jobReference ? "Fetching the answers of job " + Decimal(jobReference) + " complete."
                             : "Fetching the answers complete.";
+    case WM_REMINDERS_DONE: return "Sending reminders complete.";
     default: break;
     }
     return prefix + Decimal(jobReference) + " complete.";

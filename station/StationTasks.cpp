@@ -2,6 +2,7 @@
 #include "tasks/delivery/AnswersThread.h"
 #include "tasks/delivery/DeleteThread.h"
 #include "tasks/delivery/NotifyThread.h"
+#include "tasks/delivery/ReminderThread.h"
 #include "tasks/delivery/TransferThread.h"
 #include "tasks/imaging/MasteringThread.h"
 #include "tasks/imaging/PreviewThread.h"
@@ -31,6 +32,9 @@ TTaskKinds StationTaskKinds()
     kinds.Deletion = FactoryOf<TDeleteThread>();
     kinds.Answers = [](TMessageTarget& target, const TTaskContext& context, const std::vector<std::uint32_t>& jobs) {
         return std::make_unique<TAnswersThread>(target, context, jobs);
+    };
+    kinds.Reminders = [](TMessageTarget& target, const TTaskContext& context, const std::vector<std::uint32_t>& jobs) {
+        return std::make_unique<TReminderThread>(target, context, jobs);
     };
     return kinds;
 }

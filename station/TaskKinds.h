@@ -20,17 +20,22 @@ using TTaskFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& 
 using TAnswersFactory = std::function<std::unique_ptr<TTaskThread>(TMessageTarget& target, const TTaskContext& context,
                                                                    const std::vector<std::uint32_t>& jobs)>;
 
+// Makes the thread that sends the reminders of these jobs.
+using TRemindersFactory = TAnswersFactory;
+
 // Makes the context of a chain, a deletion or a fetch about the job (0 for
 // several jobs): the settings as they are now and the station's catalogue.
 using TTaskContextMaker = std::function<TTaskContext(std::uint32_t jobReference)>;
 
 // The table through which the runner creates tasks: one factory per task of
-// the chain, one for the deletion task and one for fetching answers. A
+// the chain, one for the deletion task, one for fetching answers and one for
+// sending reminders. A
 // missing factory means that this build cannot run the task.
 struct TTaskKinds {
     std::array<TTaskFactory, TaskCount> Chain;
     TTaskFactory Deletion;
     TAnswersFactory Answers;
+    TRemindersFactory Reminders;
 };
 
 // The station's own tasks.

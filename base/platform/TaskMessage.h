@@ -20,6 +20,7 @@ enum TMessageNumber : unsigned {
     WM_NOTIFY_DONE = WM_USER + 106,
     WM_DELETE_DONE = WM_USER + 107,
     WM_ANSWERS_DONE = WM_USER + 108,
+    WM_REMINDERS_DONE = WM_USER + 109,
 };
 
 // One posted message. The two parameters keep their meaning per number:
@@ -31,10 +32,10 @@ struct TTaskMessage {
     TMessageNumber Number = WM_TOTAL_PROGRESS;
     int Position = -1;                // 1124, 1125: 0..100, or -1 for no change
     std::optional<std::string> Text;  // 1124, 1125: empty optional stands for a null lParam
-    TWorkerThread* Thread = nullptr;  // 1126..1132: the thread object to release
-    std::uint32_t JobReference = 0;   // 1126..1132
-    bool Failed = false;              // 1126..1132: the task did not do its whole work
-    std::string FailureReason;        // 1126..1132: why, when it failed
+    TWorkerThread* Thread = nullptr;  // 1126..1133: the thread object to release
+    std::uint32_t JobReference = 0;   // 1126..1133
+    bool Failed = false;              // 1126..1133: the task did not do its whole work
+    std::string FailureReason;        // 1126..1133: why, when it failed
     int Page = 0;                     // 1125: the page the task now works on (from 1), or 0 when not told
 
     static TTaskMessage Progress(TMessageNumber number, int position, std::optional<std::string> text)
@@ -58,7 +59,7 @@ struct TTaskMessage {
         return message;
     }
 
-    bool IsCompletion() const { return Number >= WM_MASTER_DONE && Number <= WM_ANSWERS_DONE; }
+    bool IsCompletion() const { return Number >= WM_MASTER_DONE && Number <= WM_REMINDERS_DONE; }
 };
 
 }  // namespace tavrin

@@ -21,7 +21,7 @@ namespace {
 
 constexpr const char* Section = "Main";
 
-enum class TKind { Text, Enciphered, Boolean, Seconds };
+enum class TKind { Text, Enciphered, Boolean, Seconds, Lines, Days };
 
 struct TKey {
     const char* Name;
@@ -29,6 +29,7 @@ struct TKey {
     std::string TSettingsRecord::*Text;
     bool TSettingsRecord::*Flag;
     std::chrono::seconds TSettingsRecord::*Duration;
+    int TSettingsRecord::*Number = nullptr;
 };
 
 constexpr TKey TextKey(const char* name, std::string TSettingsRecord::*field, TKind kind = TKind::Text)
@@ -46,8 +47,13 @@ constexpr TKey SecondsKey(const char* name, std::chrono::seconds TSettingsRecord
     return {name, TKind::Seconds, nullptr, nullptr, field};
 }
 
+constexpr TKey DaysKey(const char* name, int TSettingsRecord::*field)
+{
+    return {name, TKind::Days, nullptr, nullptr, nullptr, field};
+}
+
 // The keys in the order in which they are read and written.
-constexpr std::array<TKey, 29> Keys = {{
+constexpr std::array<TKey, 32> Keys = {{
     TextKey("InputFolder", &TSettingsRecord::InputFolder),
     TextKey("FTPServer", &TSettingsRecord::FTPServer),
     TextKey("FTPUserName", &TSettingsRecord::FTPUserName, TKind::Enciphered),
@@ -77,6 +83,9 @@ constexpr std::array<TKey, 29> Keys = {{
     TextKey("FTPServerFingerprint", &TSettingsRecord::FTPServerFingerprint),
     TextKey("SMTPSecurity", &TSettingsRecord::SMTPSecurity),
     TextKey("SMTPServerFingerprint", &TSettingsRecord::SMTPServerFingerprint),
+    TextKey("NotifyIntroduction", &TSettingsRecord::NotifyIntroduction, TKind::Lines),
+    TextKey("NotifySignature", &TSettingsRecord::NotifySignature, TKind::Lines),
+    DaysKey("ReminderDays", &TSettingsRecord::ReminderDays),
 }};
 
 // The settings file as it stands; a missing or unreadable one reads as empty.
@@ -115,6 +124,46 @@ std::chrono::seconds ReadSeconds(const char* value, std::chrono::seconds fallbac
     return (value && TryParseInt32(Trimmed(value), number) && number > 0) ? std::chrono::seconds(number) : fallback;
 }
 
+// A number of days from 0 to MaxReminderDays; anything else reads as 0.
+int ReadDays(const char* value)
+{
+    std::int32_t number = 0;
+    return (value && TryParseInt32(Trimmed(value), number) && number >= 0 && number <= MaxReminderDays) ? number : 0;
+}
+
+// A text of several lines on the file's one line: a line break as "\n", a
+// backslash as "\\".
+std::string EscapedLines(const std::string& text)
+{
+    std::string escaped;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\')
+            escaped += "\\\\";
+        else if (text[at] == '\r' || text[at] == '\n') {
+            if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')
+                ++at;
+            escaped += "\\n";
+        } else
+            escaped += text[at];
+    }
+    return escaped;
+}
+
+// The text back from its line: "\n" a line break (LF), "\\" a backslash; any
+// other backslash, as a hand-edited file may have it, stays as it is.
+std::string UnescapedLines(const std::string& value)
+{
+    std::string text;
+    for (std::size_t at = 0; at < value.size(); ++at) {
+        if (value[at] == '\\' && at + 1 < value.size() && (value[at + 1] == 'n' || value[at + 1] == '\\')) {
+            text += value[at + 1] == 'n' ? '\n' : '\\';
+            ++at;
+        } else
+            text += value[at];
+    }
+    return text;
+}
+
 int ReadInteger(const TIniFile& file, const char* key)
 {
     std::int32_t number = -1;
@@ -141,6 +190,8 @@ void ReadKeys(const TIniFile& file, TSettingsRecord& record)
         case TKind::Enciphered: record.*key.Text = value ? DecipherText(value) : defaults.*key.Text; break;
         case TKind::Boolean: record.*key.Flag = value ? std::string(value) == "True" : defaults.*key.Flag; break;
         case TKind::Seconds: record.*key.Duration = ReadSeconds(value, defaults.*key.Duration); break;
+        case TKind::Lines: record.*key.Text = value ? UnescapedLines(value) : defaults.*key.Text; break;
+        case TKind::Days: record.*key.Number = ReadDays(value); break;
         }
     }
     // Plate paths are the folder and a name joined as they stand.
@@ -168,6 +219,8 @@ void SaveSettings(const TSettingsRecord& record)
         case TKind::Enciphered: file.Set(key.Name, EncipherText(record.*key.Text)); break;
         case TKind::Boolean: file.Set(key.Name, record.*key.Flag ? "True" : "False"); break;
         case TKind::Seconds: file.Set(key.Name, std::to_string((record.*key.Duration).count())); break;
+        case TKind::Lines: file.Set(key.Name, EscapedLines(record.*key.Text)); break;
+        case TKind::Days: file.Set(key.Name, std::to_string(record.*key.Number)); break;
         }
     }
     file.Save();

@@ -43,6 +43,13 @@ struct TSettingsRecord {
     std::string FTPServerFingerprint;
     std::string SMTPSecurity = "None";
     std::string SMTPServerFingerprint;
+    // The shop's own lines in the notification, plain text of any number of
+    // lines: an introduction before the mail's text, a signature after it.
+    std::string NotifyIntroduction;
+    std::string NotifySignature;
+    // How many days before a proof's due date its recipients are reminded
+    // while it waits for their answer; 0 sends no reminders.
+    int ReminderDays = 0;
 
     // Not in the file: lasts until the process ends.
     std::string ApprovalText = "approval.txt";

@@ -1,22 +1,28 @@
 #include "engines/delivery/NotifyMessage.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "base/platform/SecureRandom.h"
 #include "base/text/UTF8Text.h"
 #include "engines/web/TextEncoders.h"
 
 #include <Poco/Base64Encoder.h>
+#include <Poco/DateTimeFormatter.h>
 #include <Poco/Exception.h>
+#include <Poco/LocalDateTime.h>
 #include <Poco/Net/FilePartSource.h>
 #include <Poco/Net/MailMessage.h>
 #include <Poco/Net/MediaType.h>
+#include <Poco/Net/MessageHeader.h>
 #include <Poco/Net/MultipartWriter.h>
 #include <Poco/Net/QuotedPrintableEncoder.h>
-#include <Poco/Net/StringPartSource.h>
 #include <Poco/StreamCopier.h>
+#include <Poco/Timestamp.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sstream>
 
 namespace tavrin {
@@ -188,31 +194,6 @@ void WriteEncoded(std::istream& content, std::ostream& out, MailMessage::Content
     }
 }
 
-// The message's parts in one multipart body. MailMessage::write would give
-// every inline part a bare "inline" disposition; this keeps a part's own
-// Content-Disposition (the overview's file name) and otherwise writes the
-// library's layout.
-void WriteMultipartBody(const MailMessage& message, std::ostream& out)
-{
-    Poco::Net::MessageHeader header(message);
-    const std::string boundary = Poco::Net::MultipartWriter::createBoundary();
-    Poco::Net::MediaType type(message.getContentType());
-    type.setParameter("boundary", boundary);
-    header.set(MailMessage::HEADER_CONTENT_TYPE, type.toString());
-    header.set(MailMessage::HEADER_MIME_VERSION, "1.0");
-    header.write(out);
-    out << "\r\n";
-    Poco::Net::MultipartWriter writer(out, boundary);
-    for (const MailMessage::Part& part : message.parts()) {
-        Poco::Net::MessageHeader partHeader(part.pSource->headers());
-        partHeader.set(MailMessage::HEADER_CONTENT_TYPE, part.pSource->mediaType());
-        partHeader.set(MailMessage::HEADER_CONTENT_TRANSFER_ENCODING, TransferEncodingName(part.encoding));
-        writer.nextPart(partHeader);
-        WriteEncoded(part.pSource->stream(), out, part.encoding);
-    }
-    writer.close();
-}
-
 // The overview of page 1 as an inline picture the HTML part refers to.
 Poco::Net::PartSource* OverviewPart(const std::string& path)
 {
@@ -225,15 +206,64 @@ Poco::Net::PartSource* OverviewPart(const std::string& path)
     return source;
 }
 
-// The text parts, plain text first, as multipart/alternative.
-Poco::Net::PartSource* AlternativePart(const TNotifyMessage& message)
+// A part's header lines: its content type and transfer encoding, and the
+// extra lines given (disposition, content ID).
+Poco::Net::MessageHeader PartHeader(const std::string& type, MailMessage::ContentTransferEncoding encoding,
+                                    const std::vector<std::pair<std::string, std::string>>& extra = {})
 {
-    auto* alternative = new Poco::Net::MultipartSource("multipart/alternative");
-    alternative->addPart("", new Poco::Net::StringPartSource(message.PlainText, "text/plain; charset=UTF-8"),
-                         MailMessage::CONTENT_INLINE, MailMessage::ENCODING_QUOTED_PRINTABLE);
-    alternative->addPart("", new Poco::Net::StringPartSource(message.HTMLText, "text/html; charset=UTF-8"),
-                         MailMessage::CONTENT_INLINE, MailMessage::ENCODING_QUOTED_PRINTABLE);
-    return alternative;
+    Poco::Net::MessageHeader header;
+    header.set(MailMessage::HEADER_CONTENT_TYPE, type);
+    header.set(MailMessage::HEADER_CONTENT_TRANSFER_ENCODING, TransferEncodingName(encoding));
+    for (const auto& [name, value] : extra)
+        header.set(name, value);
+    return header;
+}
+
+// A multipart content type with a boundary of its own, and the boundary.
+std::pair<std::string, std::string> MultipartType(const std::string& type, const std::string& rootType = {})
+{
+    const std::string boundary = Poco::Net::MultipartWriter::createBoundary();
+    Poco::Net::MediaType media(type);
+    // multipart/related names the type of its first part, the one shown.
+    if (!rootType.empty())
+        media.setParameter("type", rootType);
+    media.setParameter("boundary", boundary);
+    return {media.toString(), boundary};
+}
+
+void WriteText(std::ostream& out, const std::string& text)
+{
+    std::istringstream content(text);
+    WriteEncoded(content, out, MailMessage::ENCODING_QUOTED_PRINTABLE);
+}
+
+const std::pair<std::string, std::string> InlineText{MailMessage::HEADER_CONTENT_DISPOSITION, "inline"};
+
+// The body after the message's header lines: the plain text, then the HTML
+// related to the picture it shows, so that mail programs show the picture in
+// the HTML rather than as an attachment.
+void WriteBody(const TNotifyMessage& message, const std::string& alternativeBoundary, std::ostream& out)
+{
+    // Opened first: a missing overview fails the message before a byte is written.
+    std::unique_ptr<Poco::Net::PartSource> overview(OverviewPart(message.OverviewPath));
+    Poco::Net::MultipartWriter alternative(out, alternativeBoundary);
+    alternative.nextPart(PartHeader("text/plain; charset=UTF-8", MailMessage::ENCODING_QUOTED_PRINTABLE, {InlineText}));
+    WriteText(out, message.PlainText);
+    const auto [relatedType, relatedBoundary] = MultipartType("multipart/related", "text/html");
+    Poco::Net::MessageHeader relatedHeader;
+    relatedHeader.set(MailMessage::HEADER_CONTENT_TYPE, relatedType);
+    alternative.nextPart(relatedHeader);
+    Poco::Net::MultipartWriter related(out, relatedBoundary);
+    related.nextPart(PartHeader("text/html; charset=UTF-8", MailMessage::ENCODING_QUOTED_PRINTABLE, {InlineText}));
+    WriteText(out, message.HTMLText);
+    Poco::Net::MessageHeader pictureHeader(overview->headers());
+    pictureHeader.set(MailMessage::HEADER_CONTENT_TYPE, overview->mediaType());
+    pictureHeader.set(MailMessage::HEADER_CONTENT_TRANSFER_ENCODING,
+                      TransferEncodingName(MailMessage::ENCODING_BASE64));
+    related.nextPart(pictureHeader);
+    WriteEncoded(overview->stream(), out, MailMessage::ENCODING_BASE64);
+    related.close();
+    alternative.close();
 }
 
 void SetAddressHeaders(MailMessage& mail, const TNotifyMessage& message)
@@ -315,29 +345,70 @@ std::string MailboxHeaderText(const TMailbox& mailbox)
     return name + " <" + mailbox.Address + ">";
 }
 
-std::string NotifyPlainText(const std::string& link, const std::string& roundLine)
+namespace {
+
+// The shop's text as lines: CR LF, LF and CR each end a line; empty lines at
+// its end are dropped, so that a text ending in a line break adds no gap.
+std::vector<std::string> TextLines(const std::string& text)
 {
-    std::vector<std::string> lines = {"An online rendering of this print job has been generated.",
-                                      "Please visit " + link + " to review this job"};
-    if (!roundLine.empty())
-        lines.push_back(roundLine);
-    return JoinedLines(lines);
+    std::vector<std::string> lines(1);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\r' || text[at] == '\n') {
+            if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n')
+                ++at;
+            lines.emplace_back();
+        } else {
+            lines.back() += text[at];
+        }
+    }
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    return lines;
 }
 
-std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const std::string& roundLine)
+// The text HTML-encoded, its lines joined by "<br>".
+std::string HTMLLines(const std::string& text)
 {
-    std::vector<std::string> lines = {
-        "<html><head></head><body>", "An online rendering of this print job has been generated.<br><br>",
-        "Please visit <a href=\"" + link + "\">" + link + "</a> to review this job<br><br>"};
-    if (!roundLine.empty())
-        lines.push_back(HTMLEncoded(roundLine) + "<br><br>");
-    lines.insert(lines.end(), {"<img src=\"CID:" + OverviewFileName + "\"><br>",
-                               "<i>&nbsp;Page 1 of " + HTMLEncoded(jobName) + "</i>", "</body></html>"});
-    return JoinedLines(lines);
+    std::string html;
+    for (const std::string& line : TextLines(text))
+        html += (html.empty() ? "" : "<br>") + HTMLEncoded(AsUTF8(line));
+    return html;
 }
 
-TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
-                                const TSettingsRecord& settings, const std::optional<TMailRound>& round)
+void AddLines(std::vector<std::string>& lines, const std::string& text)
+{
+    for (const std::string& line : TextLines(text))
+        lines.push_back(AsUTF8(line));
+}
+
+// The Date header's value: "Fri, 11 Dec 2026 11:54:36 +0100", local time
+// with the zone's offset.
+std::string MailDateText(const Poco::Timestamp& moment)
+{
+    const Poco::LocalDateTime local(moment);
+    const int offset = local.tzd() / 60;
+    const int minutes = offset < 0 ? -offset : offset;
+    char zone[8];
+    std::snprintf(zone, sizeof zone, "%c%02d%02d", offset < 0 ? '-' : '+', minutes / 60 % 100, minutes % 60);
+    return Poco::DateTimeFormatter::format(local, "%w, %e %b %Y %H:%M:%S ") + zone;
+}
+
+// A Message-ID no other mail has: the time and 16 random bytes, at the domain.
+std::string NewMessageID(const std::string& fromAddress, const Poco::Timestamp& moment)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string random;
+    for (const char byte : SecureRandomBytes(16)) {
+        random += digits[static_cast<unsigned char>(byte) >> 4];
+        random += digits[static_cast<unsigned char>(byte) & 15];
+    }
+    return "<" + Poco::DateTimeFormatter::format(moment, "%Y%m%d%H%M%S") + "." + random + "@" +
+           MessageIDDomain(fromAddress) + ">";
+}
+
+TNotifyMessage MessageFor(const TJobDetailRecord& job, const std::string& jobFolder, const TSettingsRecord& settings,
+                          const std::optional<TMailRound>& round, const std::optional<TCalendarDate>& due,
+                          bool reminder)
 {
     TNotifyMessage message;
     message.From = MailboxFromText(settings.FromEmailName, settings.FromEmail);
@@ -346,15 +417,92 @@ TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& 
     if (!settings.CC.empty())
         message.Cc = MailboxFromText(settings.CCName, settings.CC);
     const std::string jobName = AsUTF8(job.Name);
-    message.Subject = WithoutControls("Remote Proofing information for " + jobName);
+    message.Subject = WithoutControls((reminder ? "Reminder: " : "") + ("Remote Proofing information for " + jobName));
     if (round)
         message.Subject += " (round " + std::to_string(round->Number) + ")";
     const std::string link = JobWebAddress(settings.WebRoot, job.UniqueID, job.Secret);
-    const std::string roundLine = round ? round->Line : std::string();
-    message.PlainText = NotifyPlainText(link, roundLine);
-    message.HTMLText = NotifyHTMLText(link, jobName, roundLine);
+    TMailAdditions additions;
+    additions.Reminder = reminder ? ReminderLine : std::string();
+    additions.Introduction = settings.NotifyIntroduction;
+    additions.RoundLine = round ? round->Line : std::string();
+    additions.DueLine = due ? DueDateLine(*due) : std::string();
+    additions.Signature = settings.NotifySignature;
+    message.PlainText = NotifyPlainText(link, additions);
+    message.HTMLText = NotifyHTMLText(link, jobName, additions);
     message.OverviewPath = jobFolder.empty() ? std::string() : jobFolder + OverviewFileName;
     return message;
+}
+
+}  // namespace
+
+std::string NotifyPlainText(const std::string& link, const TMailAdditions& additions)
+{
+    std::vector<std::string> lines;
+    if (!additions.Reminder.empty())
+        lines.push_back(additions.Reminder);
+    AddLines(lines, additions.Introduction);
+    if (!TextLines(additions.Introduction).empty())
+        lines.emplace_back();
+    lines.insert(lines.end(), {"An online rendering of this print job has been generated.",
+                               "Please visit " + link + " to review this job"});
+    if (!additions.RoundLine.empty())
+        lines.push_back(additions.RoundLine);
+    if (!additions.DueLine.empty())
+        lines.push_back(additions.DueLine);
+    if (!TextLines(additions.Signature).empty())
+        lines.emplace_back();
+    AddLines(lines, additions.Signature);
+    return JoinedLines(lines);
+}
+
+std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const TMailAdditions& additions)
+{
+    std::vector<std::string> lines = {"<html><head></head><body>"};
+    for (const std::string& text : {additions.Reminder, additions.Introduction})
+        if (!HTMLLines(text).empty())
+            lines.push_back(HTMLLines(text) + "<br><br>");
+    lines.insert(lines.end(), {"An online rendering of this print job has been generated.<br><br>",
+                               "Please visit <a href=\"" + link + "\">" + link + "</a> to review this job<br><br>"});
+    for (const std::string& text : {additions.RoundLine, additions.DueLine})
+        if (!HTMLLines(text).empty())
+            lines.push_back(HTMLLines(text) + "<br><br>");
+    lines.insert(lines.end(), {"<img src=\"CID:" + OverviewFileName + "\"><br>",
+                               "<i>&nbsp;Page 1 of " + HTMLEncoded(jobName) + "</i>"});
+    if (!HTMLLines(additions.Signature).empty())
+        lines.push_back("<br><br>" + HTMLLines(additions.Signature));
+    lines.push_back("</body></html>");
+    return JoinedLines(lines);
+}
+
+std::string DueDateLine(const TCalendarDate& due)
+{
+    return "Please answer by " + EnglishLongDate(due) + ".";
+}
+
+TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
+                                const TSettingsRecord& settings, const std::optional<TMailRound>& round,
+                                const std::optional<TCalendarDate>& due)
+{
+    return MessageFor(job, jobFolder, settings, round, due, false);
+}
+
+TNotifyMessage ReminderMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
+                                  const TSettingsRecord& settings, const std::optional<TMailRound>& round,
+                                  const TCalendarDate& due)
+{
+    return MessageFor(job, jobFolder, settings, round, due, true);
+}
+
+std::string MessageIDDomain(const std::string& fromAddress)
+{
+    const std::size_t at = fromAddress.rfind('@');
+    const std::string domain = at == std::string::npos ? std::string() : fromAddress.substr(at + 1);
+    const bool plain = !domain.empty() && domain.size() <= 253 && domain.front() != '.' && domain.back() != '.' &&
+                       domain.front() != '-' && domain.find("..") == std::string::npos &&
+                       std::all_of(domain.begin(), domain.end(), [](char c) {
+                           return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+                       });
+    return plain ? domain : "tavrin.invalid";
 }
 
 std::string ComposedMessage(const TNotifyMessage& message)
@@ -363,10 +511,17 @@ std::string ComposedMessage(const TNotifyMessage& message)
         MailMessage mail;
         SetAddressHeaders(mail, message);
         mail.setSubject(HeaderWordText(message.Subject, MailMessage::HEADER_SUBJECT.size()));
-        mail.addPart("", AlternativePart(message), MailMessage::CONTENT_INLINE, MailMessage::ENCODING_7BIT);
-        mail.addPart("", OverviewPart(message.OverviewPath), MailMessage::CONTENT_INLINE, MailMessage::ENCODING_BASE64);
+        const Poco::Timestamp now;
+        mail.set(MailMessage::HEADER_DATE, MailDateText(now));
+        mail.set("Message-ID", NewMessageID(message.From.Address, now));
+        const auto [type, boundary] = MultipartType("multipart/alternative");
+        Poco::Net::MessageHeader header(mail);
+        header.set(MailMessage::HEADER_CONTENT_TYPE, type);
+        header.set(MailMessage::HEADER_MIME_VERSION, "1.0");
         std::ostringstream text;
-        WriteMultipartBody(mail, text);
+        header.write(text);
+        text << "\r\n";
+        WriteBody(message, boundary, text);
         return text.str();
     } catch (const Poco::Exception& error) {
         throw std::runtime_error(error.displayText());

@@ -2,6 +2,7 @@
 
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/settings/SettingsRecord.h"
+#include "base/text/CalendarDate.h"
 
 #include <cstdint>
 #include <optional>
@@ -66,25 +67,59 @@ struct TMailRound {
     std::string Line;
 };
 
-// The plain-text part: two lines naming the link, and a later round's line.
-std::string NotifyPlainText(const std::string& link, const std::string& roundLine = {});
+// What the shop and the job add around the two lines that name the link.
+// Each is left out when empty.
+struct TMailAdditions {
+    std::string Reminder;      // the first line of a reminder
+    std::string Introduction;  // the shop's lines before the text (NotifyIntroduction)
+    std::string RoundLine;     // a later round's line, after the link's
+    std::string DueLine;       // "Please answer by ...", after the round line
+    std::string Signature;     // the shop's lines after everything else (NotifySignature)
+};
+
+// The plain-text part: two lines naming the link, and around them the
+// additions in the order of TMailAdditions; the introduction and the
+// signature are set apart from the rest by an empty line.
+std::string NotifyPlainText(const std::string& link, const TMailAdditions& additions = {});
 
 // The HTML part: six lines with the link, the inline overview and the job's
-// name, HTML-encoded; a later round's line, HTML-encoded, follows the link's.
-std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const std::string& roundLine = {});
+// name, HTML-encoded; each addition HTML-encoded, its line breaks "<br>",
+// followed by "<br><br>" (the signature, after the picture's caption, is
+// preceded by them instead).
+std::string NotifyHTMLText(const std::string& link, const std::string& jobName, const TMailAdditions& additions = {});
+
+// "Please answer by Friday, 18 December 2026."
+std::string DueDateLine(const TCalendarDate& due);
+
+// The first line of a reminder.
+inline const std::string ReminderLine = "This is a reminder: the proof below is still waiting for your answer.";
 
 // The message of a job, To left empty: From, Reply-To and Cc from the
 // settings (Reply-To and Cc only when their address is set), the subject,
-// the two texts with the job's link, and the overview of page 1 in the job
-// folder (empty folder: empty path). A later round's message names it in
-// the subject and the texts; a first proof's has no word of rounds.
+// the two texts with the job's link, the shop's introduction and signature,
+// the due date's line when the job has one, and the overview of page 1 in
+// the job folder (empty folder: empty path). A later round's message names
+// it in the subject and the texts; a first proof's has no word of rounds.
 TNotifyMessage NotifyMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
-                                const TSettingsRecord& settings, const std::optional<TMailRound>& round = {});
+                                const TSettingsRecord& settings, const std::optional<TMailRound>& round = {},
+                                const std::optional<TCalendarDate>& due = {});
 
-// The whole message as it follows "DATA": header lines, then multipart/mixed
-// holding multipart/alternative (text/plain, text/html, quoted-printable) and
-// the overview inline (image/png, base64, content ID "overview-0001.png").
-// Lines end in CR LF. Reads the overview now; raises std::runtime_error with
+// The reminder of a job whose proof still waits: the notification with
+// "Reminder: " before its subject and ReminderLine before its texts.
+TNotifyMessage ReminderMessageFor(const TJobDetailRecord& job, const std::string& jobFolder,
+                                  const TSettingsRecord& settings, const std::optional<TMailRound>& round,
+                                  const TCalendarDate& due);
+
+// The domain a Message-ID names: the From address's, when it is a plain
+// domain (letters, digits, hyphens and dots), or "tavrin.invalid".
+std::string MessageIDDomain(const std::string& fromAddress);
+
+// The whole message as it follows "DATA": header lines with a new
+// Message-ID (random, in MessageIDDomain) and the Date in local time with
+// its zone offset, then multipart/alternative holding text/plain and
+// multipart/related, which holds text/html and the overview inline
+// (image/png, base64, content ID "overview-0001.png"); the text parts in
+// quoted-printable. Lines end in CR LF. Reads the overview now; raises std::runtime_error with
 // the file's error text when it cannot be read.
 std::string ComposedMessage(const TNotifyMessage& message);
 

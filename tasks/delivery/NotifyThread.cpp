@@ -2,9 +2,11 @@
 
 #include "base/catalogue/CarriedAnswers.h"
 #include "base/catalogue/CatalogueAccess.h"
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/ProofAnswers.h"
 #include "base/catalogue/ProofFingerprint.h"
 #include "base/catalogue/ProofRounds.h"
+#include "base/catalogue/Reminders.h"
 #include "base/catalogue/RoundChanges.h"
 #include "engines/delivery/ConfiguredSessions.h"
 #include "engines/delivery/MailAddress.h"
@@ -43,10 +45,8 @@ std::string OneLine(std::string text)
     return text;
 }
 
-// What the mail says of the job's round: nothing for a first proof; for a
-// later one the stored compare with the round it is linked to now and the
-// answers its unchanged pages keep, or only its number where that compare
-// was never made (the proof was not built again since the link).
+}  // namespace
+
 std::optional<TMailRound> MailRoundOf(TCatalogueConnection& catalogue, std::uint32_t jobReference)
 {
     const TProofRound round = LoadProofRound(catalogue, jobReference);
@@ -64,8 +64,6 @@ std::optional<TMailRound> MailRoundOf(TCatalogueConnection& catalogue, std::uint
         carried.erase(page);
     return TMailRound{round.Number, RoundChangesLine(round.Number, round.Number - 1, changes->Pages, carried)};
 }
-
-}  // namespace
 
 TNotifyThread::TNotifyThread(TMessageTarget& target, const TTaskContext& context)
     : TTaskThread(target, context.JobReference(), WM_NOTIFY_DONE), Context(context)
@@ -102,9 +100,10 @@ std::vector<TMailbox> TNotifyThread::RecipientMailboxes(const std::string& recip
         if (mailbox.Address.empty())
             continue;
         // Contacts are checked when saved, but an older catalogue may hold anything.
-        if (IsMailAddress(mailbox.Address))
+        if (IsMailAddress(mailbox.Address)) {
+            AddressIDs[mailbox.Address] = ValueAsInteger(FieldValue(rows, "AddressListID"), 0);
             mailboxes.push_back(std::move(mailbox));
-        else
+        } else
             PostLog("Contact " + FieldValue(rows, "AddressListID") + " (" + MailboxDisplayText(mailbox) +
                         ") skipped: not a mail address",
                     -1);
@@ -208,7 +207,8 @@ void TNotifyThread::Run()
     }
     const TSettingsRecord& settings = Context.Settings();
     TNotifyMessage message = NotifyMessageFor(job, JobOutputFolder(Context.Catalogue(), reference), settings,
-                                              MailRoundOf(Context.Catalogue(), JobReference()));
+                                              MailRoundOf(Context.Catalogue(), JobReference()),
+                                              LoadDueDate(Context.Catalogue(), JobReference()));
 
     const std::string recipients = QueuedRecipients();
     if (recipients.empty()) {
@@ -233,10 +233,28 @@ void TNotifyThread::Run()
     PostTaskLog("Sending email to " + toText, 0);
     std::vector<TMailbox> delivered;
     const std::optional<std::string> failure = Send(message, settings, delivered);
-    if (failure)
+    if (failure) {
         Fail("The e-mail to " + toText + " was not sent: " + *failure);
-    else
-        PostTaskLog("Done sending email to " + MailboxListText(delivered), 0);
+        return;
+    }
+    PostTaskLog("Done sending email to " + MailboxListText(delivered), 0);
+    RememberRecipients(delivered);
+}
+
+void TNotifyThread::RememberRecipients(const std::vector<TMailbox>& delivered)
+{
+    std::vector<std::int32_t> ids;
+    for (const TMailbox& mailbox : delivered)
+        if (const auto id = AddressIDs.find(mailbox.Address); id != AddressIDs.end() && id->second > 0)
+            ids.push_back(id->second);
+    try {
+        SaveNotifiedRecipients(Context.Catalogue(), JobReference(), ids);
+    } catch (const std::exception& error) {
+        // The mail went out all the same; only its reminders are lost.
+        PostLog("Job " + std::to_string(JobReference()) +
+                    ": who was notified could not be kept for reminders: " + error.what(),
+                -1);
+    }
 }
 
 }  // namespace tavrin

@@ -5,12 +5,20 @@
 #include "engines/delivery/NotifyMessage.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
 namespace tavrin {
 
 class TSMTPClient;
+class TCatalogueConnection;
+
+// What the mail says of the job's round: nothing for a first proof; for a
+// later one the stored compare with the round it is linked to now and the
+// answers its unchanged pages keep, or only its number where that compare
+// was never made (the proof was not built again since the link).
+std::optional<TMailRound> MailRoundOf(TCatalogueConnection& catalogue, std::uint32_t jobReference);
 
 // The notification task: one e-mail to the recipients chosen for a queued
 // job, with the link to its web proof and the overview of page 1 inline.
@@ -18,7 +26,8 @@ class TSMTPClient;
 // It fails when the job is not catalogued, has no recipient with a mail
 // address, the server accepted none of the To recipients (the Cc alone is the
 // shop's own copy) or did not accept the message; the error is a log line
-// and the reason. The completion WM_NOTIFY_DONE always follows.
+// and the reason. The contacts the mail reached are kept with the job for
+// its reminders. The completion WM_NOTIFY_DONE always follows.
 class TNotifyThread final : public TTaskThread {
 public:
     TNotifyThread(TMessageTarget& target, const TTaskContext& context);
@@ -56,6 +65,11 @@ private:
     // line with it.
     std::optional<std::string> Send(const TNotifyMessage& message, const TSettingsRecord& settings,
                                     std::vector<TMailbox>& delivered);
+    // Keeps the contacts of the delivered mailboxes with the job; a failure is a log line.
+    void RememberRecipients(const std::vector<TMailbox>& delivered);
+
+    // The contact of each recipient's address.
+    std::map<std::string, std::int32_t> AddressIDs;
 };
 
 }  // namespace tavrin

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -69,6 +70,35 @@ inline std::string MailSummary(const std::filesystem::path& message)
     if (pclose(pipe) != 0)
         throw std::runtime_error("mail_summary.py failed on " + message.string());
     return summary;
+}
+
+// What tests/delivery/mail_facts.py reads in a received message, by the
+// name of each fact ("message-id", "date", "tree", "html-cid", "image-id"),
+// and its decoded text parts under "plain" and "html".
+inline std::map<std::string, std::string> MailFacts(const std::filesystem::path& message)
+{
+    const std::string command =
+        "/usr/bin/python3 " + SourcePath("tests/delivery/mail_facts.py") + " '" + message.string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("Cannot run mail_facts.py");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t read; (read = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, read);
+    if (pclose(pipe) != 0)
+        throw std::runtime_error("mail_facts.py failed on " + message.string());
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos)
+            facts[line.substr(0, colon)] = line.substr(colon + 2);
+    }
+    for (const char* part : {"plain", "html"})
+        if (std::filesystem::exists(message.string() + "." + part))
+            facts[part] = FileBytes(message.string() + "." + part);
+    return facts;
 }
 
 // The name this machine gives itself, which the client sends with "EHLO".

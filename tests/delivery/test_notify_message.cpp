@@ -101,6 +101,26 @@ TEST(NotifyMessage, EncodedWordsAreShortAndHoldWholeCharacters)
     EXPECT_EQ(inner, "Zo");
 }
 
+// A From address without a plain domain still gives a well-formed Message-ID.
+TEST(NotifyMessage, TheMessageIDNamesTheSendersDomainOrTavrinInvalid)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"proofs@example.com", "example.com"},
+        {"a@b@mail.example.co.uk", "mail.example.co.uk"},
+        {"proofs@xn--mller-kva.de", "xn--mller-kva.de"},
+        {"", "tavrin.invalid"},
+        {"proofs", "tavrin.invalid"},
+        {"proofs@", "tavrin.invalid"},
+        {"proofs@[127.0.0.1]", "tavrin.invalid"},
+        {"proofs@exa mple.com", "tavrin.invalid"},
+        {"proofs@example..com", "tavrin.invalid"},
+        {"proofs@.example.com", "tavrin.invalid"},
+        {"proofs@example.com>", "tavrin.invalid"},
+    };
+    for (const auto& [address, domain] : cases)
+        EXPECT_EQ(MessageIDDomain(address), domain) << address;
+}
+
 TEST(NotifyMessage, PortIsTheSettingReadAsADecimalNumberOr25)
 {
     const std::pair<const char*, int> cases[] = {

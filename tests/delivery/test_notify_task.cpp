@@ -1,5 +1,7 @@
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/Reminders.h"
 #include "base/catalogue/RoundChanges.h"
 #include "engines/delivery/ConnectionTest.h"
 #include "engines/delivery/SMTPClient.h"
@@ -11,6 +13,7 @@
 
 #include <functional>
 #include <iostream>
+#include <regex>
 
 namespace tavrin::testing {
 namespace {
@@ -21,16 +24,17 @@ const std::string Link = std::string("http://proofs.example.com/tavrin/") + JobI
 using TLines = std::vector<std::pair<std::string, int>>;
 
 // The parts of the message that stay the same whatever the settings: the
-// structure, the texts and the inline overview, for a job of the given
+// structure (the plain text beside the HTML, which holds the overview it
+// shows), the texts and the inline overview, for a job of the given
 // HTML-encoded name.
 std::string ExpectedParts(const std::string& encodedName)
 {
-    return "multipart/mixed\n"
-           "  multipart/alternative 7bit\n"
-           "    text/plain quoted-printable inline\n"
-           "      \"An online rendering of this print job has been generated.\\r\\nPlease visit " +
+    return "multipart/alternative\n"
+           "  text/plain quoted-printable inline\n"
+           "    \"An online rendering of this print job has been generated.\\r\\nPlease visit " +
            Link +
            " to review this job\"\n"
+           "  multipart/related\n"
            "    text/html quoted-printable inline\n"
            "      \"<html><head></head><body>\\r\\n"
            "An online rendering of this print job has been generated.<br><br>\\r\\n"
@@ -42,7 +46,7 @@ std::string ExpectedParts(const std::string& encodedName)
            encodedName +
            "</i>\\r\\n"
            "</body></html>\"\n"
-           "  image/png base64 inline filename=overview-0001.png id=<overview-0001.png>\n";
+           "    image/png base64 inline filename=overview-0001.png id=<overview-0001.png>\n";
 }
 
 class NotifyTask : public DeliveryFixture {
@@ -218,6 +222,57 @@ TEST_F(NotifyTask, ALaterRoundsMailSaysWhatChangedSinceTheEarlierRound)
         ASSERT_EQ(received.size(), 1u);
         EXPECT_EQ(MailSummary(received[0]), expected(c.Line));
     }
+}
+
+// The mail as a mail program reads it: a Message-ID of its own in the
+// sender's domain and a Date; the plain text beside the HTML, which holds
+// the picture it names; the shop's lines and the due date in both parts.
+TEST_F(NotifyTask, TheMailCarriesItsIdentityTheShopsLinesAndTheDueDateAsMailProgramsExpect)
+{
+    ASSERT_TRUE(SaveDueDate(Catalogue, 7, ParseCalendarDate("2026-12-18")));
+    Settings.Update([](TSettingsRecord& settings) {
+        settings.NotifyIntroduction = "Dear Ann,\nyour proof from <b>Smith & Co</b>:\n";
+        settings.NotifySignature = "Regards\r\n<b>&</b> the Proof Desk";
+    });
+    StartMailServer();
+    for (int mail = 0; mail < 2; ++mail) {
+        const TPostedMessages posted = RunNotify();
+        ASSERT_EQ(posted.Completions.size(), 1u);
+        EXPECT_FALSE(posted.Completions[0].Failed) << posted.Completions[0].FailureReason;
+    }
+    const auto received = ReceivedMessages(Temporary);
+    ASSERT_EQ(received.size(), 2u);
+    const auto first = MailFacts(received[0]);
+    const auto second = MailFacts(received[1]);
+    for (const auto& facts : {first, second}) {
+        EXPECT_TRUE(std::regex_match(facts.at("message-id"), std::regex("<[^<>@ ]+@example\\.com>")))
+            << facts.at("message-id");
+        EXPECT_EQ(facts.at("date"), "yes");
+        EXPECT_EQ(facts.at("tree"), "multipart/alternative text/plain multipart/related text/html image/png");
+        EXPECT_EQ(facts.at("html-cid"), facts.at("image-id"));
+        EXPECT_EQ(facts.at("related-type"), "text/html");
+        EXPECT_EQ(facts.at("image-id"), "overview-0001.png");
+    }
+    EXPECT_NE(first.at("message-id"), second.at("message-id"));
+
+    EXPECT_EQ(first.at("plain"), "Dear Ann,\r\nyour proof from <b>Smith & Co</b>:\r\n\r\n"
+                                 "An online rendering of this print job has been generated.\r\n"
+                                 "Please visit " +
+                                     Link +
+                                     " to review this job\r\n"
+                                     "Please answer by Friday, 18 December 2026.\r\n\r\n"
+                                     "Regards\r\n<b>&</b> the Proof Desk");
+    EXPECT_EQ(first.at("html"), "<html><head></head><body>\r\n"
+                                "Dear Ann,<br>your proof from &lt;b&gt;Smith &amp; Co&lt;/b&gt;:<br><br>\r\n"
+                                "An online rendering of this print job has been generated.<br><br>\r\n"
+                                "Please visit <a href=\"" +
+                                    Link + "\">" + Link +
+                                    "</a> to review this job<br><br>\r\n"
+                                    "Please answer by Friday, 18 December 2026.<br><br>\r\n"
+                                    "<img src=\"CID:overview-0001.png\"><br>\r\n"
+                                    "<i>&nbsp;Page 1 of A&amp;B</i>\r\n"
+                                    "<br><br>Regards<br>&lt;b&gt;&amp;&lt;/b&gt; the Proof Desk\r\n"
+                                    "</body></html>");
 }
 
 TEST_F(NotifyTask, ConversationFollowsTheSettingsAndTheServer)
@@ -423,6 +478,7 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         std::filesystem::remove_all(Temporary.Path() / "mail");
+        SaveNotifiedRecipients(Catalogue, 7, {});
         std::vector<std::string> options;
         for (const std::string& refusal : c.Refusals)
             options.insert(options.end(), {"--refuse-rcpt-to", refusal});
@@ -441,6 +497,13 @@ TEST_F(NotifyTask, ARefusedRecipientCostsTheOthersNothingButTheCustomerMustBeAmo
         EXPECT_EQ(posted.LogTexts(), expectedLog);
         ASSERT_EQ(posted.Completions.size(), 1u);
         EXPECT_EQ(posted.Completions[0].Failed, fails);
+        // The reminders go to those the mail reached, and to nobody when it went nowhere.
+        std::vector<std::int32_t> reached;
+        for (const auto& [id, address] :
+             {std::pair{3, "ann@example.com"}, {9, "bare@example.com"}, {11, "carl@example.com"}})
+            if (std::count(c.Delivered.begin(), c.Delivered.end(), address))
+                reached.push_back(id);
+        EXPECT_EQ(LoadNotifiedRecipients(Catalogue, 7), reached);
         const auto received = ReceivedMessages(Temporary);
         const auto commands = Commands();
         if (fails) {

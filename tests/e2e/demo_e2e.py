@@ -469,7 +469,7 @@ def second_round(state):
                 messages.append(email.message_from_binary_file(file, policy=email.policy.default))
     later = [m for m in messages if m["Subject"] == "Remote Proofing information for %s (round 2)" % name]
     expect(len(later) == 1, "one mail of round 2: %s" % [m["Subject"] for m in messages])
-    plain = later[0].get_payload()[0].get_payload()[0].get_content()
+    plain = later[0].get_payload()[0].get_content()
     # The Web task stored the compare with the proof: the line tells the changes from it.
     with sqlite3.connect("file:%s?mode=ro" % os.path.join(station, "tavrin.mdb"), uri=True) as catalogue:
         stored = catalogue.execute("select count(*) from RoundChangeList where RoundChangeListJobReference = ?",
@@ -490,11 +490,14 @@ def read_mail(state):
     expect(message["Subject"] == "Remote Proofing information for " + name, message["Subject"])
     expect(message["From"].addresses[0].addr_spec == "proofs@demo-prepress.example", message["From"])
     expect([a.addr_spec for a in message["To"].addresses] == ["customer@demo-customer.example"], message["To"])
-    expect(message.get_content_type() == "multipart/mixed", message.get_content_type())
-    alternative, picture = message.get_payload()
-    expect(alternative.get_content_type() == "multipart/alternative", alternative.get_content_type())
-    plain, html = alternative.get_payload()
+    # The plain text beside the HTML, which travels with the picture it shows.
+    expect(message.get_content_type() == "multipart/alternative", message.get_content_type())
+    plain, related = message.get_payload()
+    expect(related.get_content_type() == "multipart/related", related.get_content_type())
+    html, picture = related.get_payload()
     expect(plain.get_content_type() == "text/plain" and html.get_content_type() == "text/html", "text parts")
+    expect(re.fullmatch(r"<[^<>@\s]+@demo-prepress\.example>", message["Message-ID"] or ""), message["Message-ID"])
+    expect(message["Date"] is not None and message["Date"].datetime.tzinfo is not None, message["Date"])
     expect("Please visit %s to review this job" % link in plain.get_content(), plain.get_content())
     expect('<a href="%s">' % link in html.get_content(), html.get_content())
     expect('<img src="CID:overview-0001.png">' in html.get_content(), html.get_content())

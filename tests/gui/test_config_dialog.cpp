@@ -11,7 +11,9 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -83,6 +85,38 @@ TEST(ConfigDialog, SecurityChoicesAndFingerprintsAreLoadedAndStoredAsTheyStand)
     fresh.Load(TSettingsRecord());
     EXPECT_EQ(fresh.Settings().FTPSecurity, "None");
     EXPECT_EQ(fresh.Settings().SMTPSecurity, "None");
+}
+
+// The shop's lines keep their line breaks through the dialog; the reminder
+// days take only a day count, and a stored one out of range shows as Off.
+TEST(ConfigDialog, TheShopsLinesAndTheReminderDaysAreLoadedAndStored)
+{
+    TOffscreenApplication application;
+    TConfigDlg dialog;
+    TSettingsRecord settings;
+    settings.NotifyIntroduction = "Dear customer,\nyour proof:";
+    settings.NotifySignature = "Regards\n<b>Proof Desk</b> & Co";
+    settings.ReminderDays = 4;
+    dialog.Load(settings);
+    auto* introduction = dialog.findChild<QPlainTextEdit*>("NotifyIntroduction");
+    auto* signature = dialog.findChild<QPlainTextEdit*>("NotifySignature");
+    auto* days = dialog.findChild<QSpinBox*>("ReminderDays");
+    ASSERT_TRUE(introduction && signature && days);
+    EXPECT_EQ(signature->toPlainText().toStdString(), settings.NotifySignature);
+    EXPECT_EQ(days->value(), 4);
+    EXPECT_EQ(dialog.Settings().NotifyIntroduction, settings.NotifyIntroduction);
+
+    introduction->setPlainText("Hello,\nhere it is.");
+    days->setValue(400);  // beyond the longest lead a reminder may have
+    const TSettingsRecord stored = dialog.Settings();
+    EXPECT_EQ(stored.NotifyIntroduction, "Hello,\nhere it is.");
+    EXPECT_EQ(stored.NotifySignature, settings.NotifySignature);
+    EXPECT_EQ(stored.ReminderDays, 365);
+
+    settings.ReminderDays = -3;
+    dialog.Load(settings);
+    EXPECT_EQ(days->text().toStdString(), "Off");
+    EXPECT_EQ(dialog.Settings().ReminderDays, 0);
 }
 
 // "Test connection" logs on with what the dialog shows, off the window's

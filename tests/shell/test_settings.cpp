@@ -24,7 +24,8 @@ std::string Describe(const TSettingsRecord& r)
            r.WebRoot + "|" + r.SourceColorProfile + "|" + r.DestinationColorProfile + "|" + flag(r.ShowHint) + "|" +
            std::to_string(r.FTPReplyTimeout.count()) + "|" + std::to_string(r.FTPStallTimeout.count()) + "|" +
            std::to_string(r.SMTPReplyTimeout.count()) + "|" + r.FTPSecurity + "|" + r.FTPServerFingerprint + "|" +
-           r.SMTPSecurity + "|" + r.SMTPServerFingerprint + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
+           r.SMTPSecurity + "|" + r.SMTPServerFingerprint + "|" + r.NotifyIntroduction + "|" + r.NotifySignature + "|" +
+           std::to_string(r.ReminderDays) + "|" + r.ApprovalText + "|" + flag(r.ProfilesValid);
 }
 
 TSettingsRecord FullRecord()
@@ -59,6 +60,9 @@ TSettingsRecord FullRecord()
     r.FTPServerFingerprint = "AB:CD";
     r.SMTPSecurity = "STARTTLS";
     r.SMTPServerFingerprint = "ef01";
+    r.NotifyIntroduction = "Dear customer,\nC:\\proofs\\new = \\n";
+    r.NotifySignature = "Regards\nThe Desk";
+    r.ReminderDays = 3;
     return r;
 }
 
@@ -118,7 +122,10 @@ TEST(Settings, SavedFileHoldsEveryKeyInOrderWithAccountsEnciphered)
                           "FTPSecurity=TLS",
                           "FTPServerFingerprint=AB:CD",
                           "SMTPSecurity=STARTTLS",
-                          "SMTPServerFingerprint=ef01"};
+                          "SMTPServerFingerprint=ef01",
+                          "NotifyIntroduction=Dear customer,\\nC:\\\\proofs\\\\new = \\\\n\n",
+                          "NotifySignature=Regards\\nThe Desk\n",
+                          "ReminderDays=3"};
     std::size_t position = text.find("[Main]");
     ASSERT_NE(position, std::string::npos) << text;
     for (const char* key : keys) {
@@ -166,6 +173,34 @@ TEST(Settings, StoredTextsReadByTheFileRules)
         EXPECT_EQ(record.AuthenticationRequired, c.Authentication) << c.Lines;
         EXPECT_EQ(record.FTPPassword, c.FTPPassword) << c.Lines;
     }
+}
+
+// The shop's texts keep their lines on the file's one line each; a hand
+// edit's lone backslash stays. Reminder days outside 0 to 365 count as 0.
+TEST(Settings, ShopTextsKeepTheirLinesAndReminderDaysAreADayCountOrZero)
+{
+    const std::pair<const char*, int> days[] = {
+        {"", 0}, {"abc", 0}, {"-1", 0}, {"0", 0}, {"1", 1}, {" 7 ", 7}, {"365", 365}, {"366", 0}, {"2.5", 0},
+    };
+    TScratchProgramFolder folder;
+    for (const auto& [text, expected] : days) {
+        folder.Write("tavrin.ini", std::string("[Main]\nReminderDays=") + text + "\n");
+        TSettingsRecord record;
+        record.ReminderDays = 9;
+        LoadSettings(record);
+        EXPECT_EQ(record.ReminderDays, expected) << text;
+    }
+    folder.Write("tavrin.ini", "[Main]\nNotifySignature=Line 1\\nC:\\temp\\\\x\\n\n");
+    TSettingsRecord record;
+    LoadSettings(record);
+    EXPECT_EQ(record.NotifySignature, "Line 1\nC:\\temp\\x\n");
+    EXPECT_EQ(record.NotifyIntroduction, "");
+    record.NotifyIntroduction = "one\r\ntwo\rthree";
+    SaveSettings(record);
+    TSettingsRecord loaded;
+    LoadSettings(loaded);
+    EXPECT_EQ(loaded.NotifyIntroduction, "one\ntwo\nthree");
+    EXPECT_EQ(loaded.NotifySignature, record.NotifySignature);
 }
 
 TEST(Settings, TimeOutsArePositiveWholeSecondsOrTheDefault)
