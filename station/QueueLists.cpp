@@ -11,6 +11,7 @@
 #include "engines/web/ProofPages.h"
 #include "station/JobAnswers.h"
 #include "station/OperatorDialogs.h"
+#include "station/PlateVerification.h"
 #include "station/RunnerTexts.h"
 
 #include <algorithm>
@@ -73,6 +74,7 @@ void TQueueLists::ReloadPostQueueList()
     const std::uint32_t selected = SelectedPostQueueJob().value_or(0);
     PostQueue = Store.PostQueueRows();
     const std::string webRoot = Settings.Copy().WebRoot;
+    const std::string inputFolder = Settings.Copy().InputFolder;
     for (TPostQueueRow& row : PostQueue) {
         if (!TaskSetNames(row.Tasks, TransferTask) || !IsUniqueID(row.UniqueID))
             continue;
@@ -86,6 +88,10 @@ void TQueueLists::ReloadPostQueueList()
         try {
             const TAnswerSummary answers = LoadJobAnswers(Catalogue, row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
+            // The recorded plate check, not a new one: listing hashes nothing.
+            if (answers.State == TAnswerState::Approved &&
+                PlatesStillVerified(Catalogue, row.JobReference, inputFolder))
+                row.AnswerStatus = ReadyForPlatesStatus;
             row.LastAnswerTime = answers.LastAnswerTime;
         } catch (const std::exception& error) {
             Log.Log("Could not read the answers of job " + std::to_string(row.JobReference) + ": " + error.what());
