@@ -116,6 +116,7 @@ QWidget* TMainForm::NewPageControls()
     MainPageControl = new TMainPageControl(PageControlArea);
     QueueTab = new TQueueTab(Runner, MainPageControl);
     PostQueueTab = new TPostQueueTab(Runner, Startup.Catalogue(), Log, MainPageControl);
+    PostQueueTab->PageBufferFolder = [this] { return Startup.Settings().Copy().InputFolder; };
     PreviewTab = new TPreviewTab(Startup.Catalogue(), MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");
