@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <vector>
 
 class QAction;
 class QTabWidget;
@@ -66,6 +67,10 @@ public:
     // One box per failed task; it does not wait for the operator, so the
     // queue goes on with the next job meanwhile.
     void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
+    // The failures of one Start are gathered while its chain runs and shown
+    // in one box, naming every failed job, when the chain stops.
+    void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
+    void ChainStopped() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -111,6 +116,8 @@ private:
 
     // The operator asked to close while a task ran: the window waits, disabled, for it to end.
     bool CloseWhenIdle = false;
+    // The running chain's failures not shown yet: "Master failed for job 12:\nREASON".
+    std::vector<std::string> ChainFailures;
 };
 
 }  // namespace tavrin

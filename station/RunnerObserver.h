@@ -22,6 +22,14 @@ public:
     virtual void TaskFailed(std::uint32_t /*jobReference*/, const std::string& /*task*/, const std::string& /*reason*/)
     {
     }
+    // A task of the chain failed; the chain goes on with the next queued job.
+    // Told as TaskFailed unless a front end gathers a Start's failures.
+    virtual void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+    {
+        TaskFailed(jobReference, task, reason);
+    }
+    // The chain has no further job to run: what a Start set going has ended.
+    virtual void ChainStopped() {}
 };
 
 // How the runner's parts reach the observer a front end set on the runner:
@@ -40,6 +48,12 @@ public:
     {
         if (Observer)
             Observer->TaskFailed(jobReference, task, reason);
+    }
+
+    void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) const
+    {
+        if (Observer)
+            Observer->ChainTaskFailed(jobReference, task, reason);
     }
 
 private:

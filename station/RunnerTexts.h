@@ -28,6 +28,10 @@ extern const std::string DeletingStatus;
 extern const std::string NotifyWithoutRecipientsCaption;
 extern const std::string NotifyWithoutRecipientsQuestion;
 
+// The log line of a job that ends without its mail because the operator
+// agreed at Start to notify nobody: "Job 101: uploaded; no mail sent (no recipients)"
+std::string NotifiedNobodyLogText(std::uint32_t jobReference);
+
 // The question the window asks when a job added to the queue may be the
 // next round of an earlier one: "Is job 105 (proof-job.ps) round 2 of job
 // 101, sent 2026-12-10 09:26?"
