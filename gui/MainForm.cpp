@@ -117,6 +117,10 @@ QWidget* TMainForm::NewPageControls()
     QueueTab = new TQueueTab(Runner, MainPageControl);
     PostQueueTab = new TPostQueueTab(Runner, Startup.Catalogue(), Log, MainPageControl);
     PostQueueTab->PageBufferFolder = [this] { return Startup.Settings().Copy().InputFolder; };
+    PostQueueTab->RescanPageBuffers = [this] {
+        Startup.RebuildJobTree();
+        ShowJobTree();
+    };
     PreviewTab = new TPreviewTab(Startup.Catalogue(), MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");

@@ -354,6 +354,8 @@ QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
 
 QDialog* TPostQueueTab::ShowPlateVerification(std::uint32_t jobReference)
 {
+    if (RescanPageBuffers && !RunReportingErrors(window(), RescanPageBuffers))
+        return nullptr;
     auto* dialog = new QDialog(window());
     dialog->setObjectName("VerifyPlatesDlg");
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -71,8 +71,11 @@ public:
     // (deleted when closed).
     QDialog* ShowPlateVerification(std::uint32_t jobReference);
 
-    // The page buffer folder the plates are read from (the window sets it).
+    // The page buffer folder the plates are read from, and the folder scan
+    // that runs before a check so that plates added or removed since count
+    // (the window sets both).
     std::function<std::string()> PageBufferFolder;
+    std::function<void()> RescanPageBuffers;
 
     // Adds the answer blocks of a pasted mail; a box tells what was taken
     // and what was not, and why.

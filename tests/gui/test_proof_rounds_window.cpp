@@ -259,6 +259,20 @@ TEST_F(ProofRoundsWindow, VerifyShowsThePagesAndMakesAnApprovedJobReadyForPlates
               "Job 41's page buffers are not the plates its proof was made from:");
     EXPECT_EQ(dialog->findChild<QPlainTextEdit*>("VerifyPlatesText")->toPlainText(), "page 1 changed: BLACK (differs)");
     EXPECT_EQ(PostQueue->topLevelItem(PostRow(41))->text(PostAnswersColumn), "Approved");
+    dialog->close();
+    QTRY_VERIFY(!Form->findChild<QDialog*>("VerifyPlatesDlg"));
+
+    // A plate the folder gained since its last scan: Verify scans first, so it counts.
+    TBitmap blank{64, 40, std::vector<std::uint8_t>(8 * 40, 0)};
+    TPlateOptions cyan;
+    cyan.JobNumber = 41;
+    cyan.ColorName = "CYAN";
+    cyan.JobName = "41.proof-job.ps";
+    WriteFileBytes(Folder.Path("pagebuffers").string() + "/41-CYAN.pgb", PageBufferBytes(PlateLayout(blank, cyan)));
+    dialog = verify();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>("VerifyPlatesText")->toPlainText(),
+              "page 1 changed: BLACK (differs), CYAN (new)");
 }
 
 }  // namespace
