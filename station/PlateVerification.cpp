@@ -127,9 +127,11 @@ TPlateVerification VerifyJobPlates(TCatalogueConnection& catalogue, std::uint32_
             }
             now.erase(found);
         }
-        for (const auto& [colorName, source] : now)
-            if (std::filesystem::exists(inputFolder + source))
+        for (const auto& [colorName, source] : now) {
+            std::error_code error;
+            if (std::filesystem::exists(inputFolder + source, error))
                 checked.Changes.push_back(colorName + " (new)");
+        }
     }
     return result;
 }
@@ -144,21 +146,25 @@ bool PlatesVerifiedSame(const TPlateVerification& verification)
 TPlateVerification VerifyAndRecordJobPlates(TCatalogueConnection& catalogue, std::uint32_t jobReference,
                                             const std::string& inputFolder, const std::string& verifiedAt)
 {
-    const TPlateVerification verification = VerifyJobPlates(catalogue, jobReference, inputFolder);
-    std::map<std::int32_t, const TPageVerification*> pages;
-    for (const TPageVerification& page : verification.Pages)
-        pages[page.Page] = &page;
+    // Each file's size and time before it is hashed: a file rewritten while
+    // the check runs then no longer matches what is recorded for it.
     std::vector<TVerifiedPlate> rows;
     for (const auto& [page, source] : JobPlateFiles(catalogue, jobReference, inputFolder)) {
         TVerifiedPlate& row = rows.emplace_back();
         row.Page = page;
         row.Source = source;
         std::tie(row.Size, row.Modified) = FileIdentity(inputFolder + source);
-        const auto found = pages.find(page);
+        row.VerifiedAt = verifiedAt;
+    }
+    const TPlateVerification verification = VerifyJobPlates(catalogue, jobReference, inputFolder);
+    std::map<std::int32_t, const TPageVerification*> pages;
+    for (const TPageVerification& page : verification.Pages)
+        pages[page.Page] = &page;
+    for (TVerifiedPlate& row : rows) {
+        const auto found = pages.find(row.Page);
         row.Result = found == pages.end()             ? "not checked"
                      : found->second->Changes.empty() ? VerifiedSame
                                                       : "page changed";
-        row.VerifiedAt = verifiedAt;
     }
     // Findings no file stands for: a plate gone, a set the master would refuse.
     const auto finding = [&](std::int32_t page, std::string result) {

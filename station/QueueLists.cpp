@@ -88,11 +88,11 @@ void TQueueLists::ReloadPostQueueList()
         try {
             const TAnswerSummary answers = LoadJobAnswers(Catalogue, row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
+            row.LastAnswerTime = answers.LastAnswerTime;
             // The recorded plate check, not a new one: listing hashes nothing.
             if (answers.State == TAnswerState::Approved &&
                 PlatesStillVerified(Catalogue, row.JobReference, inputFolder))
                 row.AnswerStatus = ReadyForPlatesStatus;
-            row.LastAnswerTime = answers.LastAnswerTime;
         } catch (const std::exception& error) {
             Log.Log("Could not read the answers of job " + std::to_string(row.JobReference) + ": " + error.what());
         }
