@@ -118,6 +118,11 @@ QWidget* TMainForm::NewPageControls()
     MainPageControl = new TMainPageControl(PageControlArea);
     QueueTab = new TQueueTab(Runner, MainPageControl);
     PostQueueTab = new TPostQueueTab(Runner, Startup.Catalogue(), Log, MainPageControl);
+    PostQueueTab->PageBufferFolder = [this] { return Startup.Settings().Copy().InputFolder; };
+    PostQueueTab->RescanPageBuffers = [this] {
+        Startup.RebuildJobTree();
+        ShowJobTree();
+    };
     PreviewTab = new TPreviewTab(Startup.Catalogue(), MainPageControl);
     LogTab = new TLogTab(Log, MainPageControl);
     MainPageControl->addTab(QueueTab, "Queue");
@@ -351,16 +356,43 @@ void TMainForm::AnswersArrived(const std::vector<TAnswerNews>& news)
         Notifier->Notify("New answers", lines.join('\n'));
 }
 
-void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+namespace {
+
+std::string FailureText(std::uint32_t jobReference, const std::string& task, const std::string& reason)
 {
-    auto* box = new QMessageBox(
-        QMessageBox::Warning, "Error",
-        QString::fromStdString(task + " failed" + (jobReference ? " for job " + std::to_string(jobReference) : "") +
-                               ":\n" + reason),
-        QMessageBox::Ok, this);
+    return task + " failed" + (jobReference ? " for job " + std::to_string(jobReference) : "") + ":\n" + reason;
+}
+
+void OpenFailureBox(QWidget* owner, const std::string& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, "Error", QString::fromStdString(text), QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName("TaskFailedBox");
     box->open();
+}
+
+}  // namespace
+
+void TMainForm::TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+{
+    OpenFailureBox(this, FailureText(jobReference, task, reason));
+}
+
+void TMainForm::ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+{
+    ChainFailures.push_back(FailureText(jobReference, task, reason));
+}
+
+void TMainForm::ChainStopped()
+{
+    if (ChainFailures.empty())
+        return;
+    std::string text =
+        ChainFailures.size() == 1 ? std::string() : std::to_string(ChainFailures.size()) + " jobs failed:\n\n";
+    for (std::size_t i = 0; i < ChainFailures.size(); ++i)
+        text += (i ? "\n\n" : "") + ChainFailures[i];
+    ChainFailures.clear();
+    OpenFailureBox(this, text);
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QTabWidget;
@@ -73,6 +74,10 @@ public:
     void TaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
     // The status bar and a desktop notification tell of them.
     void AnswersArrived(const std::vector<TAnswerNews>& news) override;
+    // The failures of one Start are gathered while its chain runs and shown
+    // in one box, naming every failed job, when the chain stops.
+    void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) override;
+    void ChainStopped() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -119,6 +124,8 @@ private:
 
     // The operator asked to close while a task ran: the window waits, disabled, for it to end.
     bool CloseWhenIdle = false;
+    // The running chain's failures not shown yet: "Master failed for job 12:\nREASON".
+    std::vector<std::string> ChainFailures;
 };
 
 }  // namespace tavrin

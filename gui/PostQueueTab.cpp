@@ -7,6 +7,7 @@
 #include "gui/ListTexts.h"
 #include "gui/ListWidgets.h"
 #include "station/JobAnswers.h"
+#include "station/PlateVerification.h"
 #include "station/QueueRunner.h"
 #include "station/RoundComparison.h"
 
@@ -134,11 +135,21 @@ TPostQueueTab::TPostQueueTab(TQueueRunner& runner, TCatalogueConnection& catalog
     QPushButton* mail = NewButton(controls, "AddMailAnswerBtn", "Add answer from mail...",
                                   "Click to paste a customer's e-mail that holds an answer to a proof.");
     connect(mail, &QPushButton::clicked, this, &TPostQueueTab::AskForMail);
+    QPushButton* verify =
+        NewButton(controls, "VerifyPlatesBtn", "Verify",
+                  "Click to check that the selected job's page buffers are still the plates its proof was made from.");
+    connect(verify, &QPushButton::clicked, this, [this] {
+        const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
+        const int row = Runner.SelectedPostQueueRow();
+        if (row >= 0 && row < static_cast<int>(rows.size()))
+            ShowPlateVerification(rows[static_cast<std::size_t>(row)].JobReference);
+    });
     auto* controlsLayout = new QHBoxLayout(controls);
     controlsLayout->addWidget(remove);
     controlsLayout->addWidget(browse);
     controlsLayout->addWidget(refresh);
     controlsLayout->addWidget(mail);
+    controlsLayout->addWidget(verify);
     controlsLayout->addStretch();
 
     auto* layout = new QVBoxLayout(this);
@@ -177,8 +188,10 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostRoundColumn, QString::fromStdString(ProofRoundText(finished.Round)));
         item.setData(PostRoundColumn, SortRole, finished.Round.Number);
         ShowMoment(item, PostSentColumn, SentMoment(finished.SentTime), finished.SentTime);
-        ShowDueDate(item, PostDueColumn, finished.DueDate,
-                    finished.AnswerStatus == AnswerStateWord(TAnswerState::Approved), today);
+        // Ready for plates is approved and more: neither is overdue.
+        const bool approved = finished.AnswerStatus == AnswerStateWord(TAnswerState::Approved) ||
+                              finished.AnswerStatus == ReadyForPlatesStatus;
+        ShowDueDate(item, PostDueColumn, finished.DueDate, approved, today);
         item.setText(PostStatusColumn, QString::fromStdString(finished.Status));
         // A failed withdrawal's reason can be long: the column shows its beginning, the hint all of it.
         item.setToolTip(PostStatusColumn, QString::fromStdString(finished.Status));
@@ -422,6 +435,90 @@ QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
         }
         parts.Heading->setText(QString::fromStdString("The rounds could not be compared: " + outcome->Failure));
         parts.Busy->hide();
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::IdlePriority);
+    dialog->show();
+    return dialog;
+}
+
+QDialog* TPostQueueTab::ShowPlateVerification(std::uint32_t jobReference)
+{
+    if (RescanPageBuffers && !RunReportingErrors(window(), RescanPageBuffers))
+        return nullptr;
+    auto* dialog = new QDialog(window());
+    dialog->setObjectName("VerifyPlatesDlg");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle("Verify job " + QString::number(jobReference));
+    TCompareDialogParts parts;
+    parts.Heading = new QLabel("Checking the plates of job " + QString::number(jobReference) + "...", dialog);
+    parts.Heading->setObjectName("VerifyPlatesHeading");
+    parts.Heading->setWordWrap(true);
+    parts.Text = new QPlainTextEdit(dialog);
+    parts.Text->setObjectName("VerifyPlatesText");
+    parts.Text->setReadOnly(true);
+    parts.Text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    parts.Text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    parts.Busy = new QProgressBar(dialog);
+    parts.Busy->setObjectName("VerifyPlatesBusy");
+    parts.Busy->setRange(0, 0);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    parts.Copy = buttons->addButton("Copy", QDialogButtonBox::ActionRole);
+    parts.Copy->setObjectName("CopyVerifyBtn");
+    parts.Copy->setEnabled(false);
+    const QPlainTextEdit* text = parts.Text;
+    connect(parts.Copy, &QPushButton::clicked, dialog,
+            [text] { QApplication::clipboard()->setText(text->toPlainText()); });
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(parts.Heading);
+    layout->addWidget(parts.Text, 1);
+    layout->addWidget(parts.Busy);
+    layout->addWidget(buttons);
+    dialog->resize(640, 320);
+
+    // Hashing every plate of a large job takes a while: the window stays live meanwhile.
+    struct TOutcome {
+        std::optional<TPlateVerification> Verification;
+        std::string Failure;
+    };
+    auto outcome = std::make_shared<TOutcome>();
+    TCatalogueConnection& catalogue = Catalogue;
+    const std::string folder = PageBufferFolder ? PageBufferFolder() : std::string();
+    QThread* worker = QThread::create([&catalogue, jobReference, folder, outcome] {
+        try {
+            outcome->Verification = VerifyAndRecordJobPlates(catalogue, jobReference, folder, SentTimeText(LocalNow()));
+        } catch (const std::exception& error) {
+            outcome->Failure = error.what();
+        }
+    });
+    std::erase_if(CompareThreads, [](const QPointer<QThread>& thread) { return thread.isNull(); });
+    CompareThreads.emplace_back(worker);
+    const std::string job = "Job " + std::to_string(jobReference);
+    // The log and the post queue hear of the result even when the dialog was closed before the end.
+    auto lines = std::make_shared<std::vector<std::string>>();
+    connect(worker, &QThread::finished, this, [this, outcome, job, jobReference, lines] {
+        if (!outcome->Verification) {
+            Log.Log("Cannot verify the plates of job " + std::to_string(jobReference) + ": " + outcome->Failure);
+            return;
+        }
+        *lines = PlateVerificationLines(jobReference, *outcome->Verification);
+        for (const std::string& line : *lines)
+            Log.Log(job + ": " + line);
+        RunReportingErrors(window(), [&] { Runner.ReloadPostQueueList(); });
+    });
+    connect(worker, &QThread::finished, dialog, [parts, outcome, job, lines] {
+        parts.Busy->hide();
+        if (!outcome->Verification) {
+            parts.Heading->setText(QString::fromStdString("The plates could not be checked: " + outcome->Failure));
+            return;
+        }
+        parts.Heading->setText(
+            QString::fromStdString(PlatesVerifiedSame(*outcome->Verification)
+                                       ? job + "'s page buffers are the plates its proof was made from:"
+                                       : job + "'s page buffers are not the plates its proof was made from:"));
+        parts.Text->setPlainText(JoinedLines(*lines));
+        parts.Copy->setEnabled(true);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start(QThread::IdlePriority);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QDialog;
@@ -68,6 +69,21 @@ public:
     // is busy; a failure shows its reason there and in the log. Returns the
     // dialog (deleted when closed), or null for a first proof.
     QDialog* ShowRoundComparison(std::uint32_t jobReference);
+
+    // Checks the job's plates against those its proof was made from, on a
+    // thread of its own while a dialog shows it is busy, then shows there
+    // page by page whether each is the same, and the problems, for the
+    // operator to read or copy; the log gets the same lines, the catalogue
+    // the result, and the post queue is reloaded (an approved job whose
+    // plates are the same is "Ready for plates"). Returns the dialog
+    // (deleted when closed).
+    QDialog* ShowPlateVerification(std::uint32_t jobReference);
+
+    // The page buffer folder the plates are read from, and the folder scan
+    // that runs before a check so that plates added or removed since count
+    // (the window sets both).
+    std::function<std::string()> PageBufferFolder;
+    std::function<void()> RescanPageBuffers;
 
     // Adds the answer blocks of a pasted mail; a box tells what was taken
     // and what was not, and why.

@@ -34,4 +34,30 @@ struct TPlateVerification {
 TPlateVerification VerifyJobPlates(TCatalogueConnection& catalogue, std::uint32_t jobReference,
                                    const std::string& inputFolder);
 
+// VerifyJobPlates, and the result kept in the catalogue with each plate
+// file's size and modification time as they are now, replacing what an
+// earlier check kept; verifiedAt is the local time of the check
+// ("2026-12-10 09:26:41"). Raises the catalogue's error.
+TPlateVerification VerifyAndRecordJobPlates(TCatalogueConnection& catalogue, std::uint32_t jobReference,
+                                            const std::string& inputFolder, const std::string& verifiedAt);
+
+// Whether the job's last recorded check found every page the same and no
+// problem, and still holds without hashing anything: every plate file it
+// checked has the size and modification time it had then, and the
+// catalogue lists no plate of the job it did not check. Raises the
+// catalogue's error.
+bool PlatesStillVerified(TCatalogueConnection& catalogue, std::uint32_t jobReference, const std::string& inputFolder);
+
+// The check as the operator reads it, one line each: "page 1 same",
+// "page 2 changed: Cyan (differs)", then "refused: PROBLEM" for each problem;
+// a job without a proof fingerprint gets one line saying so instead of pages.
+std::vector<std::string> PlateVerificationLines(std::uint32_t jobReference, const TPlateVerification& verification);
+
+// The answer status of a post-queue job whose every page is approved and
+// whose plates still verify the same.
+inline const std::string ReadyForPlatesStatus = "Ready for plates";
+
+// Whether the check found every page the same and no problem.
+bool PlatesVerifiedSame(const TPlateVerification& verification);
+
 }  // namespace tavrin

@@ -12,6 +12,7 @@
 #include "engines/web/ProofPages.h"
 #include "station/JobAnswers.h"
 #include "station/OperatorDialogs.h"
+#include "station/PlateVerification.h"
 #include "station/RunnerTexts.h"
 
 #include <algorithm>
@@ -82,6 +83,7 @@ void TQueueLists::ReloadPostQueueList()
         return std::none_of(PostQueue.begin(), PostQueue.end(),
                             [job](const TPostQueueRow& row) { return row.JobReference == job; });
     });
+    const std::string inputFolder = Settings.Copy().InputFolder;
     for (TPostQueueRow& row : PostQueue) {
         row.Customer = CustomerOf(row.Recipients);
         row.NewAnswers = UnseenAnswers.count(row.JobReference) > 0;
@@ -94,6 +96,10 @@ void TQueueLists::ReloadPostQueueList()
             const TAnswerSummary answers = LoadJobAnswers(Catalogue, row.JobReference).Summary;
             row.AnswerStatus = AnswerStateWord(answers.State);
             row.LastAnswerTime = answers.LastAnswerTime;
+            // The recorded plate check, not a new one: listing hashes nothing.
+            if (answers.State == TAnswerState::Approved &&
+                PlatesStillVerified(Catalogue, row.JobReference, inputFolder))
+                row.AnswerStatus = ReadyForPlatesStatus;
         } catch (const std::exception& error) {
             Log.Log("Could not read the answers of job " + std::to_string(row.JobReference) + ": " + error.what());
         }

@@ -33,6 +33,14 @@ public:
     }
     // A fetch of answers brought news, one entry per job (the log has a line for each already).
     virtual void AnswersArrived(const std::vector<TAnswerNews>& /*news*/) {}
+    // A task of the chain failed; the chain goes on with the next queued job.
+    // Told as TaskFailed unless a front end gathers a Start's failures.
+    virtual void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason)
+    {
+        TaskFailed(jobReference, task, reason);
+    }
+    // The chain has no further job to run: what a Start set going has ended.
+    virtual void ChainStopped() {}
 };
 
 // How the runner's parts reach the observer a front end set on the runner:
@@ -57,6 +65,11 @@ public:
     {
         if (Observer)
             Observer->AnswersArrived(news);
+    }
+    void ChainTaskFailed(std::uint32_t jobReference, const std::string& task, const std::string& reason) const
+    {
+        if (Observer)
+            Observer->ChainTaskFailed(jobReference, task, reason);
     }
 
 private:

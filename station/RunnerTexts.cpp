@@ -54,6 +54,11 @@ const std::string NotifyWithoutRecipientsQuestion =
     "One or more jobs has notification selected,\r\nbut does not have any recipients listed.\r\nWould you like to "
     "continue?";
 
+std::string NotifiedNobodyLogText(std::uint32_t jobReference)
+{
+    return "Job " + std::to_string(jobReference) + ": uploaded; no mail sent (no recipients)";
+}
+
 std::string ActivityText(const TRunnerActivity& activity)
 {
     std::string text = TaskWords[static_cast<std::size_t>(activity.Task)];

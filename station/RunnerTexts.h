@@ -32,6 +32,10 @@ extern const std::string NotifyWithoutRecipientsQuestion;
 // What a fetch brought a job: "Job 101: 2 new answers (Changes requested)".
 std::string AnswerNewsText(std::uint32_t jobReference, std::size_t count, const std::string& answerStatus);
 
+// The log line of a job that ends without its mail because the operator
+// agreed at Start to notify nobody: "Job 101: uploaded; no mail sent (no recipients)"
+std::string NotifiedNobodyLogText(std::uint32_t jobReference);
+
 // The question the window asks when a job added to the queue may be the
 // next round of an earlier one: "Is job 105 (proof-job.ps) round 2 of job
 // 101, sent 2026-12-10 09:26?"

@@ -64,7 +64,8 @@ std::vector<TPlateCoverage> TStation::InkCoverage(std::uint32_t jobReference) co
 
 TPlateVerification TStation::VerifyPlates(std::uint32_t jobReference) const
 {
-    return VerifyJobPlates(Connection, jobReference, SharedSettings.Copy().InputFolder);
+    return VerifyAndRecordJobPlates(Connection, jobReference, SharedSettings.Copy().InputFolder,
+                                    SentTimeText(LocalNow()));
 }
 
 TJobAnswers TStation::Answers(std::uint32_t jobReference) const

@@ -54,7 +54,8 @@ public:
     std::vector<TPlateCoverage> InkCoverage(std::uint32_t jobReference) const;
 
     // The job's plates in the page buffer folder now against those its proof
-    // was made from (the folder as the catalogue last scanned it).
+    // was made from (the folder as the catalogue last scanned it); the result
+    // is kept for the post queue's "Ready for plates".
     TPlateVerification VerifyPlates(std::uint32_t jobReference) const;
 
     // The customers' answers of a job as stored, against its current proof.

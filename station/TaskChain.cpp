@@ -31,13 +31,28 @@ void TTaskChain::SetControlsEnabled(bool enabled)
 
 bool TTaskChain::NotificationCheckPassed()
 {
-    return !Store.SomeJobNotifiesNobody() ||
-           Dialogs.AskYesNo(NotifyWithoutRecipientsCaption, NotifyWithoutRecipientsQuestion, TDialogIcon::Warning);
+    if (!Store.SomeJobNotifiesNobody())
+        return true;
+    NotifyingNobodyAgreed =
+        Dialogs.AskYesNo(NotifyWithoutRecipientsCaption, NotifyWithoutRecipientsQuestion, TDialogIcon::Warning);
+    return NotifyingNobodyAgreed;
+}
+
+void TTaskChain::Stopped()
+{
+    Notices.Tell(&TRunnerObserver::ChainStopped);
 }
 
 void TTaskChain::Start()
 {
     FailedSinceStart.clear();
+    NotifyingNobodyAgreed = false;
+    // Asked here and only here: the chain's own continuation, or a start
+    // held for the answers, would otherwise ask again, over a box left open.
+    if (!NotificationCheckPassed()) {
+        Stopped();
+        return;
+    }
     if (Answers.Fetching())
         Log.Log("The queue starts once the answers are fetched.");
     StartNext();
@@ -52,19 +67,21 @@ void TTaskChain::StartNext()
         Answers.HoldStart();
         return;
     }
-    if (!NotificationCheckPassed())
-        return;
     const std::vector<TQueueRow>& queue = Lists.QueueRows();
     const auto next = std::find_if(queue.begin(), queue.end(),
                                    [&](const TQueueRow& row) { return !FailedSinceStart.count(row.JobReference); });
-    if (next == queue.end())
+    if (next == queue.end()) {
+        Stopped();
         return;
+    }
     // Taken out of the row: the lists change under it from here on.
     const std::uint32_t job = next->JobReference;
     const bool failedBefore = IsFailedStatus(next->Status);
     const int first = FirstTaskOf(Tasks.Catalogue, job, next->Checked);
-    if (first > TaskSetLevel(next->Tasks))
+    if (first > TaskSetLevel(next->Tasks)) {
+        Stopped();
         return;  // stays until ticked, given more tasks or removed
+    }
     if (failedBefore)
         Lists.StoreStatus(job, "new", "");
     SetControlsEnabled(false);
@@ -107,7 +124,7 @@ void TTaskChain::HandleFailure(const TTaskMessage& message, std::uint32_t jobRef
 {
     FailedSinceStart.insert(jobReference);
     Lists.StoreStatus(jobReference, FailedStatus(task), message.FailureReason);
-    Notices.TaskFailed(jobReference, TaskWords[static_cast<std::size_t>(task)], message.FailureReason);
+    Notices.ChainTaskFailed(jobReference, TaskWords[static_cast<std::size_t>(task)], message.FailureReason);
     SetControlsEnabled(true);
     if (!Tasks.Closing)
         StartNext();
@@ -122,6 +139,12 @@ void TTaskChain::CreateTask(int task, std::uint32_t jobReference)
         // The chain cannot go further in this build: the job is done as far as it can be.
         Log.Log("The " + TaskWords[static_cast<std::size_t>(task)] + " task is not available; job " +
                 std::to_string(jobReference) + " ends here.");
+        FinishJob(jobReference);
+        return;
+    }
+    if (task == NotifyTask && NotifyingNobodyAgreed && Store.Recipients(jobReference).empty()) {
+        // The operator chose this at Start: the proof is on line, and a mail to nobody is no failure.
+        Log.Log(NotifiedNobodyLogText(jobReference));
         FinishJob(jobReference);
         return;
     }

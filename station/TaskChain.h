@@ -26,7 +26,10 @@ struct TRunnerTasks;
 // starts the next. A failed task stops its job's chain: the job stays queued
 // as "Failed at TASK" with the reason, and the chain goes on with the next
 // queued job that has not failed since the operator's last Start. While the
-// answers are fetched, a start waits for them.
+// answers are fetched, a start waits for them. The question about jobs that
+// would notify nobody is asked once, at the operator's Start: after a Yes,
+// such a job ends in the post queue without its Notify task, as uploaded
+// and not mailed; the continuation after each job never asks again.
 class TTaskChain {
 public:
     TTaskChain(TRunnerTasks& tasks, TQueueLists& lists, TQueueStore& store, TRunnerProgress& progress,
@@ -45,6 +48,7 @@ public:
 private:
     void HandleFailure(const TTaskMessage& message, std::uint32_t jobReference, TTaskIndex task);
     bool NotificationCheckPassed();
+    void Stopped();
     void CreateTask(int task, std::uint32_t jobReference);
     void BeginActivity(TTaskIndex task, std::uint32_t jobReference);
     void SetControlsEnabled(bool enabled);
@@ -64,6 +68,8 @@ private:
     // Jobs that failed since the operator last pressed Start: the automatic
     // continuation passes over them, so it never loops on one.
     std::set<std::uint32_t> FailedSinceStart;
+    // The operator said Yes at the last Start to jobs that notify nobody.
+    bool NotifyingNobodyAgreed = false;
 };
 
 }  // namespace tavrin

@@ -8,6 +8,8 @@ build_and_run=(
   qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev libssl-dev nettle-dev libsimpleini-dev
   zlib1g-dev
   xvfb xauth fonts-dejavu-core
+  # import takes a screenshot of the virtual display a station without a display runs on.
+  imagemagick
   # The demo of a first run (tools/demo/): test pages, FTP web host (TLS through python3-openssl), web
   # server, mail server, and the certificate it makes with openssl; PHP serves the customers' answers.
   ghostscript python3-pyftpdlib python3-openssl python3-aiosmtpd nginx openssl php-cli

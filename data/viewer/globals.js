@@ -18,6 +18,7 @@ function initialize(containerId, x, y) {
     TavrinViewer.loadRound(viewer.dataURL('rounds.js')).then(function (round) {
       viewer.roundLoaded(round);
     });
+    TavrinViewer.loadDue(viewer.dataURL('due.js')).then(function (due) { viewer.dueLoaded(due); });
     viewer.fingerprintReady = TavrinViewer.loadFingerprint(viewer.dataURL('proof.js')).then(function (print) {
       viewer.fingerprintLoaded(print);
     });

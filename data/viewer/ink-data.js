@@ -1,7 +1,7 @@
 // The job's data scripts beside the page: the pages' inks (inks.js) and the
 // proof's fingerprint (proof.js).
 'use strict';
-/* global pageinks, proofprint, proofround */
+/* global pageinks, proofprint, proofround, proofdue */
 
 // Runs a data script beside the page; resolves with whether it loaded.
 function loadScript(url) {
@@ -43,6 +43,15 @@ function loadRound(url) {
   });
 }
 
+// The day by which the customer is asked to answer, from due.js beside the
+// page (written by the Web task): var proofdue="YYYY-MM-DD" or null, as it
+// stands (see due-date.js); null for a proof made before, which has no file.
+function loadDue(url) {
+  return loadScript(url).then(function () {
+    return typeof proofdue !== 'undefined' ? proofdue : null;
+  });
+}
+
 // A page's colour table (var pageinks' "table": R, G, B of index 0..255 in
 // hex) as 768 bytes; null when the page has none or it is malformed.
 function colorTable(entry) {
@@ -62,5 +71,5 @@ function validInks(pages) {
   });
 }
 
-module.exports = { loadInks: loadInks, loadFingerprint: loadFingerprint, loadRound: loadRound, colorTable: colorTable,
-                   validInks: validInks };
+module.exports = { loadInks: loadInks, loadFingerprint: loadFingerprint, loadRound: loadRound, loadDue: loadDue,
+                   colorTable: colorTable, validInks: validInks };

@@ -41,6 +41,7 @@ module.exports = {
   loadInks: ink.loadInks,
   loadFingerprint: ink.loadFingerprint,
   loadRound: ink.loadRound,
+  loadDue: ink.loadDue,
   style: require('./style'),
   addStyles: addStyles,
   instance: null

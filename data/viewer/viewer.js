@@ -126,7 +126,7 @@ Viewer.prototype.build = function () {
   frame.addEventListener('load', function () { hostPage.dataFrameLoaded(); });
   frame.src = 'about:blank';
 
-  root.append(this.buildRoundBar(), toolbar, body, frame);
+  root.append(this.buildDueBar(), this.buildRoundBar(), toolbar, body, frame);
   this.container.appendChild(root);
   this.root = root;
 
@@ -326,7 +326,7 @@ Viewer.prototype.buildHelp = function () {
 
 [require('./inks'), require('./input'), require('./view'), require('./tiles'), require('./answers'),
  require('./notes'), require('./print'), require('./changes'), require('./compare'),
- require('./history')].forEach(function (methods) {
+ require('./history'), require('./due-bar')].forEach(function (methods) {
   Object.keys(methods).forEach(function (name) {
     // A method two modules give would leave one of them unused without a word.
     if (Viewer.prototype[name]) throw new Error('Viewer.' + name + ' comes from two modules');

@@ -1,11 +1,13 @@
 #include "engines/web/ProofPages.h"
 
+#include "base/catalogue/DueDates.h"
 #include "base/catalogue/JobDetailRecord.h"
 #include "base/catalogue/JobSecret.h"
 #include "base/catalogue/OutputLayout.h"
 #include "base/settings/SettingsRecord.h"
 #include "engines/imaging/ChangeMap.h"
 #include "engines/web/PageInks.h"
+#include "engines/web/ProofDue.h"
 #include "engines/web/ProofPrint.h"
 #include "engines/web/TextEncoders.h"
 #include "engines/web/TextFileLines.h"
@@ -353,6 +355,7 @@ void RemoveJobProofPages(const std::string& jobFolder)
     RemoveOutputFile(jobFolder + PageInksFileName);
     RemoveOutputFile(jobFolder + ProofPrintFileName);
     RemoveOutputFile(jobFolder + ProofRoundFileName);
+    RemoveOutputFile(jobFolder + ProofDueFileName);
     // The change maps belong to the round data: a run that compares no
     // more must not leave those of an earlier run.
     std::error_code error;
@@ -375,6 +378,7 @@ void WriteJobProofPages(TCatalogueConnection& catalogue, const TJobDetailRecord&
     WriteProofPrint(jobFolder + ProofPrintFileName,
                     LoadProofFingerprint(catalogue, static_cast<std::uint32_t>(job.Reference), job.PageCount));
     WriteProofRound(jobFolder + ProofRoundFileName, round);
+    WriteProofDue(jobFolder + ProofDueFileName, LoadDueDate(catalogue, static_cast<std::uint32_t>(job.Reference)));
     WriteProofPages(jobFolder + "index.html", "Tavrin Remote Proofing By Dranwick - " + record.JobName,
                     settings.WebRoot + "tavrin/", record, "scripts/", "images/",
                     RemoteJobFolderName(job.UniqueID, job.Secret) + "/");

@@ -463,6 +463,8 @@ bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord
         OpenQuery(catalogue, rows, "delete from AnswerList where not AnswerListJobReference in (" + list + ")");
         OpenQuery(catalogue, rows,
                   "delete from RoundChangeList where not RoundChangeListJobReference in (" + list + ")");
+        OpenQuery(catalogue, rows,
+                  "delete from VerifiedPlateList where not VerifiedPlateListJobReference in (" + list + ")");
     } else if (listing.Names.empty()) {
         OpenQuery(catalogue, rows, "delete * from JobList");
         OpenQuery(catalogue, rows, "delete * from PlateList");
@@ -471,6 +473,7 @@ bool ScanPageBufferFolder(TCatalogueConnection& catalogue, const TSettingsRecord
         OpenQuery(catalogue, rows, "delete * from PlateDigestList");
         OpenQuery(catalogue, rows, "delete * from AnswerList");
         OpenQuery(catalogue, rows, "delete * from RoundChangeList");
+        OpenQuery(catalogue, rows, "delete * from VerifiedPlateList");
     }
     CloseQuery(rows);
     return true;

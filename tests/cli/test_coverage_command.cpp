@@ -1,3 +1,7 @@
+#include "base/catalogue/CatalogueConnection.h"
+#include "base/catalogue/JobSecret.h"
+#include "base/catalogue/ProofAnswers.h"
+#include "base/catalogue/RecordSet.h"
 #include "base/platform/StationLock.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ScratchStation.h"
@@ -9,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <gmock/gmock.h>
 
 namespace tavrin {
 namespace {
@@ -147,6 +152,109 @@ TEST_F(CoverageCommand, VerifyNamesThePagesAndPlatesThatChangedSinceTheProof)
     const auto unknown = testing::RunProgram("tavrin-cli", "verify 99");
     EXPECT_EQ(unknown.ExitStatus, 1);
     EXPECT_NE(unknown.Errors.find("no job 99"), std::string::npos) << unknown.Errors;
+}
+
+// Job 7 mastered and in the post queue; its customer approves by mail.
+class ReadyForPlates : public CoverageCommand {
+protected:
+    void SetUp() override
+    {
+        CoverageCommand::SetUp();
+        WritePlate(1, "Cyan", [](int x, int) { return x < 5; });
+        WritePlate(1, "Black", [](int, int y) { return y < 5; });
+        WritePlate(2, "Black", [](int x, int y) { return x == y; });
+        ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+        ASSERT_EQ(testing::RunProgram("tavrin-cli", "task master 7").ExitStatus, 0);
+        TCatalogueConnection catalogue;
+        OpenCatalogueConnection(catalogue, CatalogueFilePath());
+        const std::string job = "select * from JobList where JobListReference = 7";
+        WebFolder = RemoteJobFolderName(FirstFieldValue(catalogue, job, "JobListUniqueID"),
+                                        FirstFieldValue(catalogue, job, "JobListSecret"));
+        TRecordSet rows;
+        OpenQuery(catalogue, rows,
+                  "insert into PostQueueList (PostQueueListJobReference, PostQueueListTasks) values (7, "
+                  "\"Master, Preview, Web, Transfer\")");
+        catalogue.Close();
+        const auto verified = testing::RunProgram("tavrin-cli", "verify 7");
+        ASSERT_EQ(verified.ExitStatus, 0) << verified.Output << verified.Errors;
+        Fingerprint = verified.Output.substr(std::string("fingerprint ").size(), 64);
+    }
+
+    void Approve(int page) const
+    {
+        TProofAnswer answer;
+        answer.Job = WebFolder;
+        answer.Page = page;
+        answer.Decision = "approve";
+        answer.Name = "Zoe Lang";
+        answer.Email = "zoe@example.com";
+        answer.Fingerprint = Fingerprint;
+        answer.Time = "2026-12-10T09:3" + std::to_string(page) + ":00Z";
+        Folder.Write("answer.eml",
+                     "-----BEGIN TAVRIN ANSWER-----\r\n" + AnswerJson(answer) + "\r\n-----END TAVRIN ANSWER-----\r\n");
+        const auto pasted = testing::RunProgram("tavrin-cli", "replies mail " + Folder.Path("answer.eml").string());
+        ASSERT_EQ(pasted.ExitStatus, 0) << pasted.Errors;
+    }
+
+    // The answer status word of job 7 as postqueue list prints it last.
+    static std::string Status()
+    {
+        const auto listed = testing::RunProgram("tavrin-cli", "postqueue list");
+        EXPECT_EQ(listed.ExitStatus, 0) << listed.Errors;
+        const std::string row = listed.Output.substr(0, listed.Output.find('\n'));
+        return row.substr(row.rfind('\t') + 1);
+    }
+
+    // A plate rewritten in place: its size kept, its content and time not.
+    void Rewrite(const std::string& name, const std::string& bytes) const
+    {
+        const std::string path = PageBuffers + name;
+        const auto before = std::filesystem::last_write_time(path);
+        WriteFileBytes(path, bytes);
+        std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+    }
+
+    std::string WebFolder;
+    std::string Fingerprint;
+};
+
+TEST_F(ReadyForPlates, OnlyWhileEveryPageIsApprovedAndThePlatesAreTheVerifiedOnes)
+{
+    EXPECT_EQ(Status(), "Waiting");
+    Approve(1);
+    EXPECT_EQ(Status(), "Waiting") << "page 2 still waits";
+    Approve(2);
+    EXPECT_EQ(Status(), "Ready for plates");
+    const auto full = testing::RunProgram("tavrin-cli", "postqueue list");
+    EXPECT_EQ(full.Output, "7\tFlyer.ps\tcomplete\tMaster, Preview, Web, Transfer\t-\tReady for plates\n");
+
+    // Same size, other bytes, a later time: no longer what was checked; a new check says how.
+    const std::string original = Folder.Read("pgb/1Black.pgb");
+    std::string changed = original;
+    changed.back() = static_cast<char>(changed.back() ^ 0x01);
+    Rewrite("1Black.pgb", changed);
+    EXPECT_EQ(Status(), "Approved");
+    const auto differs = testing::RunProgram("tavrin-cli", "verify 7");
+    EXPECT_THAT(differs.Output, ::testing::HasSubstr("page 1 changed: Black (differs)\n"));
+    EXPECT_EQ(Status(), "Approved") << "a check that found a change keeps the job back";
+
+    // The plate put back and checked again: ready once more.
+    Rewrite("1Black.pgb", original);
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "verify 7").ExitStatus, 0);
+    EXPECT_EQ(Status(), "Ready for plates");
+
+    // A new plate of the job, once the folder scan has it, was never checked.
+    WritePlate(2, "Cyan", [](int x, int) { return x < 3; });
+    ASSERT_EQ(testing::RunProgram("tavrin-cli", "tree").ExitStatus, 0);
+    EXPECT_EQ(Status(), "Approved");
+    std::filesystem::remove(PageBuffers + "2Cyan.pgb");
+    const auto again = testing::RunProgram("tavrin-cli", "verify 7");
+    ASSERT_EQ(again.ExitStatus, 0) << again.Output << again.Errors;
+    EXPECT_EQ(Status(), "Ready for plates");
+
+    // A plate removed, before any scan notices: back at once.
+    std::filesystem::remove(PageBuffers + "2Black.pgb");
+    EXPECT_EQ(Status(), "Approved");
 }
 
 }  // namespace

@@ -139,16 +139,17 @@ TEST_F(TaskMasterCommand, MastersARenderedJobThatOtherToolsRead)
     }
 
     // The Preview and Web tasks carry the job on: three overviews, fifteen tile databases, the pages, their ink
-    // data, the proof's fingerprint and its round.
+    // data, the proof's fingerprint, its round and its due date.
     const auto proof = testing::RunProgram("tavrin-cli", "task preview 7 then task web 7");
     ASSERT_EQ(proof.ExitStatus, 0) << proof.Errors;
     EXPECT_NE(proof.Output.find("Created preview for page 3"), std::string::npos) << proof.Output;
     EXPECT_NE(proof.Output.find("Finished creating page 3 zoom level 4"), std::string::npos) << proof.Output;
     const auto jobFolder = Folder.Path("output") / masters[0].filename().string().substr(0, 17);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 5) << proof.Output;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(jobFolder), {}), 3 + 15 + 6) << proof.Output;
     EXPECT_TRUE(std::filesystem::exists(jobFolder / "index.html"));
     EXPECT_TRUE(std::filesystem::exists(jobFolder / "inks.js"));
     EXPECT_TRUE(std::filesystem::exists(jobFolder / "rounds.js"));
+    EXPECT_TRUE(std::filesystem::exists(jobFolder / "due.js"));
     const TPreviewBitmap overview = LoadPreviewBitmap((jobFolder / "overview-0002.png").string());
     EXPECT_EQ(std::make_pair(overview.Width, overview.Height), std::make_pair(204u, 288u));
 }

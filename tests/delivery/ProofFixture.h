@@ -80,16 +80,16 @@ inline std::vector<std::string> WriteWebProof(const TTaskContext& context, const
 }
 
 // The files WriteWebProof leaves, with their sizes in bytes: two pages, the
-// pages' ink and round data, an overview and five tile databases, the deepest ones
+// pages' ink, round and due date data, an overview and five tile databases, the deepest ones
 // several megabytes.
 struct TProofFile {
     const char* Name;
     std::size_t Size;
 };
 inline constexpr TProofFile WebProofFiles[] = {
-    {"index.html", 94718},         {"print.html", 802},         {"inks.js", 1597},          {"proof.js", 39},
+    {"index.html", 192985},        {"print.html", 802},         {"inks.js", 1597},          {"proof.js", 39},
     {"overview-0001.png", 105789}, {"tile0-0001.tdb", 488564},  {"tile1-0001.tdb", 922564}, {"tile2-0001.tdb", 4181716},
-    {"tile3-0001.tdb", 18011732},  {"tile4-0001.tdb", 4076596}, {"rounds.js", 29},
+    {"tile3-0001.tdb", 18011732},  {"tile4-0001.tdb", 4076596}, {"rounds.js", 29},          {"due.js", 20},
 };
 
 // A job folder that stands in for WriteWebProof's without rendering: the

@@ -1,3 +1,5 @@
+#include "base/catalogue/CatalogueConnection.h"
+#include "base/catalogue/RecordSet.h"
 #include "base/catalogue/SettingsCipher.h"
 #include "tests/delivery/DeliveryFixture.h"
 #include "tests/delivery/MailFixture.h"
@@ -138,6 +140,49 @@ TEST_F(NotifyCommands, ARefusedLogOnStopsTheChainAtTransferAndNoMailIsSent)
     EXPECT_TRUE(testing::ReceivedMessages(MailFolder).empty());
     EXPECT_EQ(FileBytes(MailFolder.Path() / "commands.log"), "") << "no connection to the mail server at all";
     EXPECT_FALSE(std::filesystem::exists(FTPFolder.Path() / "root/tavrin"));
+}
+
+// Three queued jobs notify nobody: start --yes asks once, uploads each and
+// mails none, and none of them counts as failed.
+TEST_F(NotifyCommands, StartYesAsksOnceAndCarriesJobsWithoutRecipientsToThePostQueueUnmailed)
+{
+    TCatalogueConnection catalogue;
+    OpenCatalogueConnection(catalogue, CatalogueFilePath());
+    for (const int job : {8, 9}) {
+        const std::string id = "2024031409265312" + std::to_string(job);
+        TRecordSet rows;
+        OpenQuery(catalogue, rows,
+                  "insert into JobList (JobListReference, JobListUniqueID, JobListName, JobListPageCount) values (" +
+                      std::to_string(job) + ", " + QuoteText(id) + ", \"Leaflet " + std::to_string(job) + "\", 1)");
+        OpenQuery(catalogue, rows,
+                  "insert into QueueList (QueueListJobReference, QueueListTasks, QueueListStatus, "
+                  "QueueListRecipients) values (" +
+                      std::to_string(job) + ", \"Master, Preview, Web, Transfer, Notify\", \"new\", \"\")");
+        WriteBytes(Folder.Path("output/" + id + "-0001.tif"), "master");
+        WriteBytes(Folder.Path("output/" + id + "/index.html"), "<html></html>\n");
+        WriteBytes(Folder.Path("output/" + id + "/overview-0001.png"), Overview);
+    }
+    catalogue.Close();
+
+    const auto result =
+        testing::RunProgram("tavrin-cli", "queue recipient remove 7 3 then start --yes then postqueue list");
+    EXPECT_EQ(result.ExitStatus, 0) << result.Output << result.Errors;
+    const std::string question = "Notify without recipients?: ";
+    EXPECT_NE(result.Errors.find(question), std::string::npos) << result.Errors;
+    EXPECT_EQ(result.Errors.find(question), result.Errors.rfind(question)) << result.Errors;
+    const std::vector<std::string> texts = Texts(result.Output);
+    for (const int job : {7, 8, 9}) {
+        const std::string reference = std::to_string(job);
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "Transfer for job " + reference + " complete."), 1);
+        EXPECT_EQ(
+            std::count(texts.begin(), texts.end(), "Job " + reference + ": uploaded; no mail sent (no recipients)"), 1)
+            << result.Output;
+        EXPECT_NE(result.Output.find("\n" + reference + "\tLeaflet"), std::string::npos) << result.Output;
+    }
+    for (const std::string& text : texts)
+        EXPECT_EQ(text.find("failed"), std::string::npos) << text;
+    EXPECT_TRUE(testing::ReceivedMessages(MailFolder).empty());
+    EXPECT_EQ(FileBytes(FTPFolder.Path() / "root/tavrin" / JobID / "overview-0001.png"), Overview);
 }
 
 TEST_F(NotifyCommands, TaskNotifyExitsWithOneWhenNoRecipientAcceptedTheMessage)

@@ -562,6 +562,45 @@ TEST_F(MainWindow, AFailedTaskShowsInItsRowInRedWithTheReasonAndInOneBox)
     boxes[0]->accept();
 }
 
+// Every Master fails at once.
+class FailingMastersWindow : public StationWindow {
+protected:
+    FailingMastersWindow() : StationWindow(FailingMasters()) {}
+
+    static TTaskKinds FailingMasters()
+    {
+        TTaskKinds kinds;
+        kinds.Chain[MasterTask] = [](TMessageTarget& target, const TTaskContext& context) {
+            return std::make_unique<TFailingMaster>(target, context.JobReference());
+        };
+        return kinds;
+    }
+};
+
+// Two queued jobs fail in one Start: one question before it (neither has
+// recipients) and one box after it, naming both.
+TEST_F(FailingMastersWindow, OneStartAsksOnceAndShowsItsFailuresInOneBox)
+{
+    OpenWindow();
+    Runner.AddToQueue(7);
+    Runner.AddToQueue(30);
+    Runner.ReloadQueueList();
+    Dialogs.Answers = {true};
+    QTest::mouseClick(Child<QAbstractButton>("StartBtn"), Qt::LeftButton);
+    QTRY_VERIFY(!Runner.HasRunningTasks() && Runner.QueueControlsEnabled());
+    QApplication::processEvents();
+
+    EXPECT_EQ(Dialogs.Asked.size(), 1u);
+    ASSERT_EQ(Runner.QueueRows().size(), 2u);
+    for (const TQueueRow& row : Runner.QueueRows())
+        EXPECT_EQ(row.Status, "Failed at Master") << row.JobReference;
+    const auto boxes = Form->findChildren<QMessageBox*>("TaskFailedBox");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "2 jobs failed:\n\nMaster failed for job 7:\nCannot open file 12-CYAN.pgb\n\n"
+                                "Master failed for job 30:\nCannot open file 12-CYAN.pgb");
+    boxes[0]->accept();
+}
+
 TEST_F(MainWindow, TheLogKeepsItsLast201LinesAndProgressMovesTheBars)
 {
     for (int i = 0; i < 250; ++i)

@@ -207,5 +207,76 @@ TEST_F(ProofRoundsWindow, TheAnswersPanelShowsAnAnswerKeptFromTheEarlierRound)
                   " (round 1, unchanged)");
 }
 
+// Verify in the post queue: the check runs off the window's thread, its
+// lines shown for copying and logged, and an approved job whose plates are
+// the same reads "Ready for plates" until a plate is rewritten.
+TEST_F(ProofRoundsWindow, VerifyShowsThePagesAndMakesAnApprovedJobReadyForPlates)
+{
+    MasterBothRounds();
+    TProofAnswer approval;
+    approval.Job = Column("select * from JobList where JobListReference = 41", "JobListUniqueID")[0];
+    approval.Page = 1;
+    approval.Decision = "approve";
+    approval.Name = "Zoe Lang";
+    approval.Time = "2026-12-10T09:31:00Z";
+    approval.Fingerprint = LoadJobFingerprint(Catalogue, 41);
+    approval.Source = "web";
+    AddProofAnswers(Catalogue, 41, {approval});
+    Runner.ReloadPostQueueList();
+    EXPECT_EQ(PostQueue->topLevelItem(PostRow(41))->text(PostAnswersColumn), "Approved");
+
+    const auto verify = [&]() -> QDialog* {
+        PostQueue->setCurrentItem(PostQueue->topLevelItem(PostRow(41)));
+        QTest::mouseClick(Child<QAbstractButton>("VerifyPlatesBtn"), Qt::LeftButton);
+        auto* dialog = Form->findChild<QDialog*>("VerifyPlatesDlg");
+        if (dialog &&
+            !QTest::qWaitFor([&] { return !dialog->findChild<QProgressBar*>("VerifyPlatesBusy")->isVisible(); }, 20000))
+            ADD_FAILURE() << "the check did not end";
+        return dialog;
+    };
+    QDialog* dialog = verify();
+    ASSERT_NE(dialog, nullptr);
+    auto* text = dialog->findChild<QPlainTextEdit*>("VerifyPlatesText");
+    EXPECT_EQ(dialog->findChild<QLabel*>("VerifyPlatesHeading")->text(),
+              "Job 41's page buffers are the plates its proof was made from:");
+    EXPECT_EQ(text->toPlainText(), "page 1 same");
+    QApplication::clipboard()->clear();
+    dialog->findChild<QPushButton*>("CopyVerifyBtn")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), "page 1 same");
+    EXPECT_NE(Log.Lines().back().find("]: Job 41: page 1 same"), std::string::npos) << Log.Lines().back();
+    EXPECT_EQ(PostQueue->topLevelItem(PostRow(41))->text(PostAnswersColumn), "Ready for plates");
+    EXPECT_EQ(PostQueue->topLevelItem(PostRow(42))->text(PostAnswersColumn), "Waiting");
+    dialog->close();
+    QTRY_VERIFY(!Form->findChild<QDialog*>("VerifyPlatesDlg"));
+
+    // The plate ripped again differently: the next reload turns the job back, Verify says how.
+    const std::string plate = Folder.Path("pagebuffers").string() + "/41-BLACK.pgb";
+    const auto before = std::filesystem::last_write_time(plate);
+    WriteRound(Folder.Path("pagebuffers").string() + "/", 41, true);
+    std::filesystem::last_write_time(plate, before + std::chrono::seconds(2));
+    Runner.ReloadPostQueueList();
+    EXPECT_EQ(PostQueue->topLevelItem(PostRow(41))->text(PostAnswersColumn), "Approved");
+    dialog = verify();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QLabel*>("VerifyPlatesHeading")->text(),
+              "Job 41's page buffers are not the plates its proof was made from:");
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>("VerifyPlatesText")->toPlainText(), "page 1 changed: BLACK (differs)");
+    EXPECT_EQ(PostQueue->topLevelItem(PostRow(41))->text(PostAnswersColumn), "Approved");
+    dialog->close();
+    QTRY_VERIFY(!Form->findChild<QDialog*>("VerifyPlatesDlg"));
+
+    // A plate the folder gained since its last scan: Verify scans first, so it counts.
+    TBitmap blank{64, 40, std::vector<std::uint8_t>(8 * 40, 0)};
+    TPlateOptions cyan;
+    cyan.JobNumber = 41;
+    cyan.ColorName = "CYAN";
+    cyan.JobName = "41.proof-job.ps";
+    WriteFileBytes(Folder.Path("pagebuffers").string() + "/41-CYAN.pgb", PageBufferBytes(PlateLayout(blank, cyan)));
+    dialog = verify();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QPlainTextEdit*>("VerifyPlatesText")->toPlainText(),
+              "page 1 changed: BLACK (differs), CYAN (new)");
+}
+
 }  // namespace
 }  // namespace tavrin::testing

@@ -120,11 +120,14 @@ TEST_F(ProofTasks, WebWritesFiveTileDatabasesPerPageThenThePages)
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 0, ""}), 2);
     EXPECT_EQ(std::count(task.begin(), task.end(), TSeen{WM_TASK_PROGRESS, 100, ""}), 2);
 
-    std::set<std::string> files = {"index.html", "print.html", "inks.js", "proof.js", "rounds.js"};
+    std::set<std::string> files = {"index.html", "print.html", "inks.js", "proof.js", "rounds.js", "due.js"};
     for (int page : {1, 2})
         for (int level = 0; level < 5; ++level)
             files.insert(TTilingThread::TileDatabaseName(level, page));
     EXPECT_EQ(FolderNames(JobFolder), files);
+    // No due date given: the viewer is told so, and its header shows none.
+    std::ifstream due(JobFolder + "due.js", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(due), {}), "var proofdue=null;\r\n");
     EXPECT_EQ(TTilingThread::TileDatabaseName(4, 12), "tile4-0012.tdb");
 }
 

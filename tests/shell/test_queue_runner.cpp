@@ -243,28 +243,50 @@ TEST_F(QueueRunner, EveryTaskOfAChainWorksWithTheSettingsOfItsStart)
                                         "2 Preview http://after.example/"}));
 }
 
-TEST_F(QueueRunner, EveryStartAsksAboutMissingRecipientsAndNoLeavesTheQueueIdle)
+// Three jobs notify nobody and one has recipients: Start asks once, and
+// not again as the chain takes each next job. After Yes, a job without
+// recipients ends in the post queue unmailed, as no failure; after No the
+// queue stays idle with its controls enabled.
+TEST_F(QueueRunner, AStartAsksOnceAboutMissingRecipientsAndNoLeavesTheQueueIdle)
 {
-    AddJob(1, ID(1), 1);
-    AddJob(2, ID(2), 1);
-    Queue(1, "Master", "");
-    Queue(2, "Master, Preview, Web, Transfer, Notify", "");
-    Dialogs.Answers = {true, false};
+    const std::string question = "Notify without recipients?: One or more jobs has notification selected,\r\nbut "
+                                 "does not have any recipients listed.\r\nWould you like to continue?";
+    const std::string full = "Master, Preview, Web, Transfer, Notify";
+    for (int job = 1; job <= 4; ++job) {
+        AddJob(job, ID(job), 1);
+        Queue(job, full, job == 3 ? "1" : "");
+    }
+    TFailureObserver observer;
+    Runner.Observer = &observer;
 
+    Dialogs.Answers = {false};
+    Runner.Start();
+    RunUntilIdle();
+    EXPECT_EQ(Dialogs.Asked, std::vector<std::string>{question});
+    EXPECT_TRUE(Runner.QueueControlsEnabled());
+    EXPECT_EQ(Runner.QueueRows().size(), 4u);
+    EXPECT_TRUE(Ran().empty());
+
+    Dialogs.Asked.clear();
+    Dialogs.Answers = {true};
     Runner.Start();
     EXPECT_FALSE(Runner.QueueControlsEnabled());
     RunUntilIdle();
-
-    // Asked at Start and again at the automatic Start after job 1 finished.
-    ASSERT_EQ(Dialogs.Asked.size(), 2u);
-    EXPECT_EQ(Dialogs.Asked[0],
-              "Notify without recipients?: One or more jobs has notification selected,\r\nbut does not have any "
-              "recipients listed.\r\nWould you like to continue?");
-    EXPECT_EQ(Dialogs.Asked[1], Dialogs.Asked[0]);
+    EXPECT_EQ(Dialogs.Asked, std::vector<std::string>{question});
+    EXPECT_TRUE(observer.Failures.empty()) << observer.Failures.front();
     EXPECT_TRUE(Runner.QueueControlsEnabled());
-    ASSERT_EQ(Runner.QueueRows().size(), 1u);
-    EXPECT_EQ(Runner.QueueRows()[0].JobReference, 2u);
-    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"), std::vector<std::string>{"1"});
+    EXPECT_TRUE(Runner.QueueRows().empty());
+    EXPECT_EQ(Column("select * from PostQueueList", "PostQueueListJobReference"),
+              (std::vector<std::string>{"1", "2", "3", "4"}));
+    // Only the job with recipients ran its Notify task; the others say why they have no mail.
+    const std::vector<std::string> ran = Ran();
+    for (int job = 1; job <= 4; ++job) {
+        const std::string notified = "Notify ran for job " + std::to_string(job);
+        const std::string unmailed = "Job " + std::to_string(job) + ": uploaded; no mail sent (no recipients)";
+        EXPECT_EQ(std::count(ran.begin(), ran.end(), notified), job == 3 ? 1 : 0) << job;
+        EXPECT_EQ(std::count(ran.begin(), ran.end(), unmailed), job == 3 ? 0 : 1) << job;
+    }
+    Runner.Observer = nullptr;
 }
 
 TEST_F(QueueRunner, ProgressMessagesMoveTheirBarAndLogNonEmptyTexts)

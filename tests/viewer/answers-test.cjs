@@ -22,7 +22,7 @@ fs.chmodSync(scratch, 0o755);
 const webRoot = path.join(scratch, 'www');
 const { check, run } = checks();
 const servers = { nginx: null, php: null };
-const job = { number: 41, name: 'answer-job', dpi: 300, width: 1201, height: 901, pages: 2 };
+const job = { number: 41, name: 'answer-job', dpi: 300, width: 1201, height: 901, pages: 2, due: '2099-12-18' };
 const HOSTILE = '<img src=x onerror="window.hacked=1">';
 const KEYS = ['job', 'page', 'decision', 'comment', 'name', 'email', 'fingerprint', 'notes', 'time'];
 
@@ -304,6 +304,34 @@ async function main() {
         assert.equal(replies().length, before);
       });
     }
+    await check('the header asks for an answer by the due date, marks a day gone by and shows none without one',
+                async () => {
+      const bar = page.locator('#tv-duebar');
+      const dueFile = path.join(webRoot, 'tavrin', job.folder, 'due.js');
+      // A route bypasses the browser's cache: each reload reads the file as rewritten here.
+      await page.route('**/due.js', (route) => route.continue());
+      assert.equal(fs.readFileSync(dueFile, 'latin1'), 'var proofdue="2099-12-18";\r\n');
+      await page.goto(address);
+      await settled(page);
+      await bar.waitFor();
+      assert.match(await bar.textContent(), /^Please answer by Friday,? 18 December 2099$/);
+      assert.equal(await bar.evaluate((element) => element.classList.contains('tv-duepast')), false);
+      await page.screenshot({ path: path.join(screenshotDir, 'viewer-due.png') });
+
+      fs.writeFileSync(dueFile, 'var proofdue="2020-03-02";\r\n');
+      await page.reload();
+      await settled(page);
+      await page.waitForFunction(() => /2020/.test(document.querySelector('#tv-duebar').textContent));
+      assert.match(await bar.textContent(), /^Please answer by Monday,? 2 March 2020 \(this date has passed\)$/);
+      assert.equal(await bar.evaluate((element) => element.classList.contains('tv-duepast')), true);
+
+      for (const script of ['var proofdue=null;\r\n', 'var proofdue="2099-02-30";\r\n']) {
+        fs.writeFileSync(dueFile, script);
+        await Promise.all([page.waitForResponse((response) => response.url().endsWith('/due.js')), page.reload()]);
+        await settled(page);
+        assert.equal(await bar.isVisible(), false, script);
+      }
+    });
     assert.deepEqual(pageErrors, []);
   } finally {
     await browser.close();

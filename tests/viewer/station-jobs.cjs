@@ -126,6 +126,9 @@ function makeStationJobs({ sourceDir, buildDir, scratch, webRoot, webAddress, jo
       }
   const cli = path.join(program, 'tavrin-cli');
   execFileSync(cli, ['tree'], { stdio: ['ignore', 'ignore', 'inherit'] });
+  // A due date the operator gave before the Web task ran: the viewer's header shows it.
+  for (const job of jobs.filter((candidate) => candidate.due))
+    execFileSync(cli, ['queue', 'due', String(job.number), job.due], { stdio: ['ignore', 'ignore', 'inherit'] });
   for (const job of jobs)
     execFileSync(cli, ['task', 'master', String(job.number), 'then', 'task', 'preview', String(job.number), 'then',
                        'task', 'web', String(job.number)], { stdio: ['ignore', 'ignore', 'inherit'] });

@@ -31,12 +31,30 @@ setting() {
   sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]]*//p" "$settings" | tail -1 | tr -d '\r'
 }
 
+# The first X display number from 99 on that no server holds (its lock file
+# or socket); a server that takes it meanwhile makes xvfb-run fail, saying so.
+free_display() {
+  local number
+  for number in $(seq 99 199); do
+    [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] || { echo "$number"; return; }
+  done
+  echo "No free X display number from :99 to :199." >&2
+  return 1
+}
+
 run_station() {
   if [ $# -gt 0 ]; then
     "$@"
   elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: the station runs on a virtual X display (Xvfb)."
-    xvfb-run -a -s "-screen 0 1280x800x24" "$station/tavrin"
+    local number auth status=0
+    number=$(free_display)
+    # The display admits only clients with its cookie: kept where the screenshot command can name it.
+    auth=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-display.XXXXXX")/Xauthority
+    echo "No display found: the station runs on the virtual X display :$number (Xvfb)."
+    echo "To take a screenshot of it: DISPLAY=:$number XAUTHORITY=$auth import -window root station.png"
+    xvfb-run -n "$number" -f "$auth" -s "-screen 0 1280x800x24" "$station/tavrin" || status=$?
+    rm -rf "$(dirname "$auth")"
+    return $status
   else
     "$station/tavrin"
   fi
