@@ -1,0 +1,178 @@
+#include "engines/imaging/LZWEncoder.h"
+
+#include <algorithm>
+
+namespace tavrin {
+
+namespace {
+
+constexpr unsigned BitsMin = 9;
+constexpr unsigned BitsMax = 12;
+constexpr std::uint32_t CodeClear = 256;
+constexpr std::uint32_t CodeEOI = 257;
+constexpr std::uint32_t CodeFirst = 258;
+// libtiff clears once the entry before this one is made, so 4093 is the last code used.
+constexpr std::uint32_t CodeLimit = (1u << BitsMax) - 2;
+constexpr std::int64_t CheckGap = 10000;
+constexpr std::uint32_t NoKey = 0xFFFFFFFFu;
+// Input is taken in pieces so that the output needs room for one piece only.
+constexpr std::size_t Piece = 1 << 16;
+// At most two codes of 12 bits (a code and a CLEAR) per input byte.
+constexpr std::size_t MaxBytesPerInput = 3;
+// Bits still pending (under 32) and the last code, a CLEAR and EOI.
+constexpr std::size_t TailBytes = 16;
+
+constexpr std::uint32_t MaxCode(unsigned bits)
+{
+    return (1u << bits) - 1;
+}
+
+// Codes most significant bit first, as libtiff packs them.
+struct TBitSink {
+    std::uint64_t Pending = 0;
+    unsigned Bits = 0;
+    std::uint8_t* Out = nullptr;
+
+    void Put(std::uint32_t code, unsigned width)
+    {
+        Pending = (Pending << width) | code;
+        Bits += width;
+        if (Bits >= 32) {
+            Bits -= 32;
+            const auto word = static_cast<std::uint32_t>(Pending >> Bits);
+            Out[0] = static_cast<std::uint8_t>(word >> 24);
+            Out[1] = static_cast<std::uint8_t>(word >> 16);
+            Out[2] = static_cast<std::uint8_t>(word >> 8);
+            Out[3] = static_cast<std::uint8_t>(word);
+            Out += 4;
+        }
+    }
+
+    // The last bits, with zero bits to the byte.
+    void Flush()
+    {
+        while (Bits >= 8) {
+            Bits -= 8;
+            *Out++ = static_cast<std::uint8_t>(Pending >> Bits);
+        }
+        if (Bits > 0)
+            *Out++ = static_cast<std::uint8_t>(Pending << (8 - Bits));
+        Bits = 0;
+    }
+};
+
+// Makes room for count more bytes after the sink's position.
+void Reserve(std::vector<std::uint8_t>& out, TBitSink& sink, std::size_t count)
+{
+    const std::size_t used = static_cast<std::size_t>(sink.Out - out.data());
+    if (out.size() - used < count) {
+        out.resize(std::max(used + count, out.size() + out.size() / 2));
+        sink.Out = out.data() + used;
+    }
+}
+
+}  // namespace
+
+TLZWEncoder::TLZWEncoder() : Child(std::size_t(TableCodes) * 256, 0)
+{
+    Key.fill(NoKey);
+}
+
+void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
+{
+    // Roughly what a palette strip needs; Reserve grows it when not.
+    out.assign(std::min<std::size_t>(size, size / 8 + 4096) + TailBytes, 0);
+    TBitSink sink;
+    sink.Out = out.data();
+    Key.fill(NoKey);
+
+    unsigned nbits = BitsMin;
+    std::uint32_t maxcode = MaxCode(BitsMin);
+    std::uint32_t freeEnt = CodeFirst;
+    // libtiff's compression ratio check: input bytes since the last CLEAR are
+    // (index of the byte + 1 - origin), output bits since it outcount.
+    std::size_t origin = 0;
+    std::int64_t outcount = 0;
+    std::int64_t checkpoint = CheckGap;
+    std::int64_t ratio = 0;
+    std::uint32_t ent = 0;
+
+    const auto clearTable = [&](std::size_t index) {
+        std::fill(Key.begin() + CodeFirst, Key.begin() + freeEnt, NoKey);
+        freeEnt = CodeFirst;
+        ratio = 0;
+        origin = index + 1;
+        // The CLEAR still has the old width.
+        sink.Put(CodeClear, nbits);
+        outcount = nbits;
+        nbits = BitsMin;
+        maxcode = MaxCode(BitsMin);
+    };
+
+    if (size > 0) {
+        sink.Put(CodeClear, nbits);
+        outcount += nbits;
+        ent = data[0];
+    }
+    std::size_t i = 1;
+    while (i < size) {
+        const std::size_t end = std::min(size, i + Piece);
+        Reserve(out, sink, (end - i) * MaxBytesPerInput + TailBytes);
+        for (; i < end; ++i) {
+            const std::uint32_t c = data[i];
+            const std::uint32_t key = ent << 8 | c;
+            const std::uint32_t next = Child[key];
+            if (Key[next] == key) {
+                ent = next;
+                continue;
+            }
+            sink.Put(ent, nbits);
+            outcount += nbits;
+            ent = c;
+            Child[key] = static_cast<std::uint16_t>(freeEnt);
+            Key[freeEnt] = key;
+            ++freeEnt;
+            if (freeEnt == CodeLimit) {
+                clearTable(i);
+            } else if (freeEnt > maxcode) {
+                ++nbits;
+                maxcode = MaxCode(nbits);
+            } else {
+                const auto incount = static_cast<std::int64_t>(i + 1 - origin);
+                if (incount >= checkpoint) {
+                    // A 24.8 fixed-point ratio; libtiff guards the shift the same way.
+                    checkpoint = incount + CheckGap;
+                    std::int64_t rat;
+                    if (incount > 0x007fffff) {
+                        rat = outcount >> 8;
+                        rat = rat == 0 ? 0x7fffffff : incount / rat;
+                    } else {
+                        rat = (incount << 8) / outcount;
+                    }
+                    if (rat <= ratio)
+                        clearTable(i);
+                    else
+                        ratio = rat;
+                }
+            }
+        }
+    }
+
+    Reserve(out, sink, TailBytes);
+    if (size > 0) {
+        // The last string counts as an entry for the width of what follows.
+        sink.Put(ent, nbits);
+        ++freeEnt;
+        if (freeEnt == CodeLimit) {
+            sink.Put(CodeClear, nbits);
+            nbits = BitsMin;
+        } else if (freeEnt > maxcode) {
+            ++nbits;
+        }
+    }
+    sink.Put(CodeEOI, nbits);
+    sink.Flush();
+    out.resize(static_cast<std::size_t>(sink.Out - out.data()));
+}
+
+}  // namespace tavrin
