@@ -1,6 +1,9 @@
 #include "engines/imaging/LZWEncoder.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace tavrin {
 
@@ -14,7 +17,8 @@ constexpr std::uint32_t CodeFirst = 258;
 // libtiff clears once the entry before this one is made, so 4093 is the last code used.
 constexpr std::uint32_t CodeLimit = (1u << BitsMax) - 2;
 constexpr std::int64_t CheckGap = 10000;
-constexpr std::uint32_t NoKey = 0xFFFFFFFFu;
+// Entries for every code and any of the 256 byte values.
+constexpr std::size_t TableEntries = std::size_t(1) << (BitsMax + 8);
 // Input is taken in pieces so that the output needs room for one piece only.
 constexpr std::size_t Piece = 1 << 16;
 // At most two codes of 12 bits (a code and a CLEAR) per input byte.
@@ -73,9 +77,25 @@ void Reserve(std::vector<std::uint8_t>& out, TBitSink& sink, std::size_t count)
 
 }  // namespace
 
-TLZWEncoder::TLZWEncoder() : Child(std::size_t(TableCodes) * 256, 0)
+TLZWEncoder::TLZWEncoder()
 {
-    Key.fill(NoKey);
+    // calloc: pages of the table that no strip's values reach are never touched.
+    Child = static_cast<std::uint32_t*>(std::calloc(TableEntries, sizeof(std::uint32_t)));
+    if (!Child)
+        throw std::bad_alloc();
+}
+
+TLZWEncoder::~TLZWEncoder()
+{
+    std::free(Child);
+}
+
+void TLZWEncoder::NewTable()
+{
+    if (++Table == 0x10000) {
+        std::memset(Child, 0, TableEntries * sizeof(std::uint32_t));
+        Table = 1;
+    }
 }
 
 void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
@@ -84,7 +104,20 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
     out.assign(std::min<std::size_t>(size, size / 8 + 4096) + TailBytes, 0);
     TBitSink sink;
     sink.Out = out.data();
-    Key.fill(NoKey);
+
+    // Number the values the strip holds; the table's rows are that wide.
+    std::array<bool, 256> present{};
+    for (std::size_t i = 0; i < size; ++i)
+        present[data[i]] = true;
+    unsigned values = 0;
+    for (unsigned v = 0; v < 256; ++v)
+        if (present[v])
+            Slot[v] = static_cast<std::uint8_t>(values++);
+    unsigned slotBits = 0;
+    while ((1u << slotBits) < values)
+        ++slotBits;
+    NewTable();
+    std::uint32_t tag = Table << 16;
 
     unsigned nbits = BitsMin;
     std::uint32_t maxcode = MaxCode(BitsMin);
@@ -98,7 +131,8 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
     std::uint32_t ent = 0;
 
     const auto clearTable = [&](std::size_t index) {
-        std::fill(Key.begin() + CodeFirst, Key.begin() + freeEnt, NoKey);
+        NewTable();
+        tag = Table << 16;
         freeEnt = CodeFirst;
         ratio = 0;
         origin = index + 1;
@@ -120,17 +154,16 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
         Reserve(out, sink, (end - i) * MaxBytesPerInput + TailBytes);
         for (; i < end; ++i) {
             const std::uint32_t c = data[i];
-            const std::uint32_t key = ent << 8 | c;
-            const std::uint32_t next = Child[key];
-            if (Key[next] == key) {
+            const std::size_t entry = std::size_t(ent) << slotBits | Slot[c];
+            const std::uint32_t next = Child[entry] ^ tag;
+            if (next < 0x10000) {
                 ent = next;
                 continue;
             }
             sink.Put(ent, nbits);
             outcount += nbits;
             ent = c;
-            Child[key] = static_cast<std::uint16_t>(freeEnt);
-            Key[freeEnt] = key;
+            Child[entry] = tag | freeEnt;
             ++freeEnt;
             if (freeEnt == CodeLimit) {
                 clearTable(i);

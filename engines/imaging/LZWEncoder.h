@@ -16,25 +16,32 @@ namespace tavrin {
 // stays byte for byte what libtiff writes.
 //
 // Instead of libtiff's hash table the string table is looked up directly by
-// (code, next byte): one load per input byte, and palette rows touch only
-// the few cache lines of the values they hold. An encoder keeps its 2 MB
-// table between strips; use one per thread.
+// (code, next byte): one load per input byte. The bytes are first numbered
+// by the values a strip holds, so a palette strip of 16 values uses a table
+// of 4096 x 16 entries that stays in the processor's cache; entries carry
+// the number of the table they belong to, so a CLEAR costs nothing. An
+// encoder keeps its table (at most 4 MB, as much as the strips' values
+// need) between strips; use one per thread.
 class TLZWEncoder {
 public:
     TLZWEncoder();
+    ~TLZWEncoder();
+    TLZWEncoder(const TLZWEncoder&) = delete;
+    TLZWEncoder& operator=(const TLZWEncoder&) = delete;
 
     // Replaces out's contents with the stream of size bytes. Raises only
     // std::bad_alloc.
     void EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 
 private:
-    static constexpr unsigned TableCodes = 4096;
+    void NewTable();
 
-    // The code of the string (code, byte), valid only while Key of that code
-    // still names this pair: entries of earlier tables are never cleared.
-    std::vector<std::uint16_t> Child;
-    // Per code its (prefix code << 8 | byte); an impossible value for free codes.
-    std::array<std::uint32_t, TableCodes> Key;
+    // Per (code << SlotBits | slot of the byte): Table << 16 | the code of
+    // that string, valid only when Table is the current one.
+    std::uint32_t* Child = nullptr;
+    std::uint32_t Table = 0;
+    // The slot of each byte value in the strip being encoded.
+    std::array<std::uint8_t, 256> Slot{};
 };
 
 }  // namespace tavrin
