@@ -79,8 +79,8 @@ void Reserve(std::vector<std::uint8_t>& out, TBitSink& sink, std::size_t count)
 
 TLZWEncoder::TLZWEncoder()
 {
-    // calloc: pages of the table that no strip's values reach are never touched.
-    Child = static_cast<std::uint32_t*>(std::calloc(TableEntries, sizeof(std::uint32_t)));
+    // calloc: rows that no strip's values reach are never touched.
+    Child = static_cast<std::uint16_t*>(std::calloc(TableEntries, sizeof(std::uint16_t)));
     if (!Child)
         throw std::bad_alloc();
 }
@@ -88,14 +88,6 @@ TLZWEncoder::TLZWEncoder()
 TLZWEncoder::~TLZWEncoder()
 {
     std::free(Child);
-}
-
-void TLZWEncoder::NewTable()
-{
-    if (++Table == 0x10000) {
-        std::memset(Child, 0, TableEntries * sizeof(std::uint32_t));
-        Table = 1;
-    }
 }
 
 void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
@@ -116,8 +108,10 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
     unsigned slotBits = 0;
     while ((1u << slotBits) < values)
         ++slotBits;
-    NewTable();
-    std::uint32_t tag = Table << 16;
+    const std::size_t rowWidth = std::size_t(1) << slotBits;
+    // A new code's row is emptied when the code is made; the single bytes' rows at each table.
+    const auto emptyRoots = [&] { std::fill(Child, Child + 256 * rowWidth, std::uint16_t(0)); };
+    emptyRoots();
 
     unsigned nbits = BitsMin;
     std::uint32_t maxcode = MaxCode(BitsMin);
@@ -131,8 +125,7 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
     std::uint32_t ent = 0;
 
     const auto clearTable = [&](std::size_t index) {
-        NewTable();
-        tag = Table << 16;
+        emptyRoots();
         freeEnt = CodeFirst;
         ratio = 0;
         origin = index + 1;
@@ -155,15 +148,16 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
         for (; i < end; ++i) {
             const std::uint32_t c = data[i];
             const std::size_t entry = std::size_t(ent) << slotBits | Slot[c];
-            const std::uint32_t next = Child[entry] ^ tag;
-            if (next < 0x10000) {
+            const std::uint32_t next = Child[entry];
+            if (next != 0) {
                 ent = next;
                 continue;
             }
             sink.Put(ent, nbits);
             outcount += nbits;
             ent = c;
-            Child[entry] = tag | freeEnt;
+            Child[entry] = static_cast<std::uint16_t>(freeEnt);
+            std::fill_n(Child + freeEnt * rowWidth, rowWidth, std::uint16_t(0));
             ++freeEnt;
             if (freeEnt == CodeLimit) {
                 clearTable(i);

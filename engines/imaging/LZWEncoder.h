@@ -18,10 +18,10 @@ namespace tavrin {
 // Instead of libtiff's hash table the string table is looked up directly by
 // (code, next byte): one load per input byte. The bytes are first numbered
 // by the values a strip holds, so a palette strip of 16 values uses a table
-// of 4096 x 16 entries that stays in the processor's cache; entries carry
-// the number of the table they belong to, so a CLEAR costs nothing. An
-// encoder keeps its table (at most 4 MB, as much as the strips' values
-// need) between strips; use one per thread.
+// of 4096 x 16 two-byte entries that stays in the processor's cache. A new
+// code's row is emptied when the code is made, and a CLEAR empties only the
+// rows of the 256 single bytes. An encoder keeps its table (at most 2 MB,
+// as much as the strips' values need) between strips; use one per thread.
 class TLZWEncoder {
 public:
     TLZWEncoder();
@@ -34,12 +34,8 @@ public:
     void EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
 
 private:
-    void NewTable();
-
-    // Per (code << SlotBits | slot of the byte): Table << 16 | the code of
-    // that string, valid only when Table is the current one.
-    std::uint32_t* Child = nullptr;
-    std::uint32_t Table = 0;
+    // Per (code << bits of the slot count | slot of the byte): the code of that string, 0 for none.
+    std::uint16_t* Child = nullptr;
     // The slot of each byte value in the strip being encoded.
     std::array<std::uint8_t, 256> Slot{};
 };
