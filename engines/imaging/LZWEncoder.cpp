@@ -1,6 +1,7 @@
 #include "engines/imaging/LZWEncoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -29,6 +30,22 @@ constexpr std::size_t TailBytes = 16;
 constexpr std::uint32_t MaxCode(unsigned bits)
 {
     return (1u << bits) - 1;
+}
+
+// How many of the first limit bytes at data equal value.
+std::size_t RunLength(const std::uint8_t* data, std::size_t limit, std::uint8_t value)
+{
+    const std::uint64_t pattern = 0x0101010101010101ull * value;
+    std::size_t n = 0;
+    for (; n + 8 <= limit; n += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + n, 8);
+        if (const std::uint64_t differ = word ^ pattern)
+            return n + static_cast<std::size_t>(std::countr_zero(differ)) / 8;
+    }
+    while (n < limit && data[n] == value)
+        ++n;
+    return n;
 }
 
 // Codes most significant bit first, as libtiff packs them.
@@ -81,13 +98,18 @@ TLZWEncoder::TLZWEncoder()
 {
     // calloc: rows that no strip's values reach are never touched.
     Child = static_cast<std::uint16_t*>(std::calloc(TableEntries, sizeof(std::uint16_t)));
-    if (!Child)
+    RunCodes = static_cast<std::uint16_t*>(std::calloc(TableEntries, sizeof(std::uint16_t)));
+    if (!Child || !RunCodes) {
+        std::free(Child);
+        std::free(RunCodes);
         throw std::bad_alloc();
+    }
 }
 
 TLZWEncoder::~TLZWEncoder()
 {
     std::free(Child);
+    std::free(RunCodes);
 }
 
 void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out)
@@ -99,8 +121,20 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
 
     // Number the values the strip holds; the table's rows are that wide.
     std::array<bool, 256> present{};
-    for (std::size_t i = 0; i < size; ++i)
-        present[data[i]] = true;
+    // Eight bytes at a time; a word like the one before adds no value.
+    std::uint64_t last = 0;
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + at, 8);
+        if (word == last && at > 0)
+            continue;
+        last = word;
+        for (int k = 0; k < 8; ++k)
+            present[(word >> (8 * k)) & 0xFF] = true;
+    }
+    for (; at < size; ++at)
+        present[data[at]] = true;
     unsigned values = 0;
     for (unsigned v = 0; v < 256; ++v)
         if (present[v])
@@ -110,7 +144,15 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
         ++slotBits;
     const std::size_t rowWidth = std::size_t(1) << slotBits;
     // A new code's row is emptied when the code is made; the single bytes' rows at each table.
-    const auto emptyRoots = [&] { std::fill(Child, Child + 256 * rowWidth, std::uint16_t(0)); };
+    // Each value's run codes start with the value itself.
+    const auto emptyRoots = [&] {
+        std::fill(Child, Child + 256 * rowWidth, std::uint16_t(0));
+        for (unsigned v = 0; v < 256; ++v)
+            if (present[v]) {
+                RunCodes[std::size_t(Slot[v]) << BitsMax | 1] = static_cast<std::uint16_t>(v);
+                RunLongest[Slot[v]] = 1;
+            }
+    };
     emptyRoots();
 
     unsigned nbits = BitsMin;
@@ -155,6 +197,10 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
             }
             sink.Put(ent, nbits);
             outcount += nbits;
+            std::uint16_t* const runCodes = RunCodes + (std::size_t(Slot[c]) << BitsMax);
+            std::uint16_t& longest = RunLongest[Slot[c]];
+            if (ent == runCodes[longest])
+                runCodes[++longest] = static_cast<std::uint16_t>(freeEnt);
             ent = c;
             Child[entry] = static_cast<std::uint16_t>(freeEnt);
             std::fill_n(Child + freeEnt * rowWidth, rowWidth, std::uint16_t(0));
@@ -181,6 +227,15 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
                     else
                         ratio = rat;
                 }
+            }
+            // The string is now the single byte c. Along a run of c it walks
+            // the codes of c repeated, known without looking them up; a
+            // lookup takes over where the run or those codes end.
+            if (i + 1 < end && data[i + 1] == c && longest > 1) {
+                const std::size_t along = RunLength(data + i + 1, std::min<std::size_t>(end - i - 1, longest - 1),
+                                                    static_cast<std::uint8_t>(c));
+                ent = runCodes[1 + along];
+                i += along;
             }
         }
     }

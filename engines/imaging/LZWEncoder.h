@@ -38,6 +38,10 @@ private:
     std::uint16_t* Child = nullptr;
     // The slot of each byte value in the strip being encoded.
     std::array<std::uint8_t, 256> Slot{};
+    // Per (slot << 12 | n): the code of that slot's byte repeated n times,
+    // for n up to RunLongest of the slot.
+    std::uint16_t* RunCodes = nullptr;
+    std::array<std::uint16_t, 256> RunLongest{};
 };
 
 }  // namespace tavrin
