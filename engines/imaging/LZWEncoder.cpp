@@ -135,23 +135,26 @@ void TLZWEncoder::EncodeStrip(const std::uint8_t* data, std::size_t size, std::v
     }
     for (; at < size; ++at)
         present[data[at]] = true;
+    std::array<std::uint8_t, 256> held;
     unsigned values = 0;
     for (unsigned v = 0; v < 256; ++v)
-        if (present[v])
+        if (present[v]) {
+            held[values] = static_cast<std::uint8_t>(v);
             Slot[v] = static_cast<std::uint8_t>(values++);
+        }
     unsigned slotBits = 0;
     while ((1u << slotBits) < values)
         ++slotBits;
     const std::size_t rowWidth = std::size_t(1) << slotBits;
-    // A new code's row is emptied when the code is made; the single bytes' rows at each table.
-    // Each value's run codes start with the value itself.
+    // A new code's row is emptied when the code is made, the rows of the
+    // single bytes the strip holds at each table; each value's run codes
+    // start with the value itself.
     const auto emptyRoots = [&] {
-        std::fill(Child, Child + 256 * rowWidth, std::uint16_t(0));
-        for (unsigned v = 0; v < 256; ++v)
-            if (present[v]) {
-                RunCodes[std::size_t(Slot[v]) << BitsMax | 1] = static_cast<std::uint16_t>(v);
-                RunLongest[Slot[v]] = 1;
-            }
+        for (unsigned slot = 0; slot < values; ++slot) {
+            std::fill_n(Child + held[slot] * rowWidth, rowWidth, std::uint16_t(0));
+            RunCodes[std::size_t(slot) << BitsMax | 1] = held[slot];
+            RunLongest[slot] = 1;
+        }
     };
     emptyRoots();
 
