@@ -20,8 +20,11 @@ namespace tavrin {
 // by the values a strip holds, so a palette strip of 16 values uses a table
 // of 4096 x 16 two-byte entries that stays in the processor's cache. A new
 // code's row is emptied when the code is made, and a CLEAR empties only the
-// rows of the 256 single bytes. An encoder keeps its table (at most 2 MB,
-// as much as the strips' values need) between strips; use one per thread.
+// rows of the single bytes. After each code it writes, the encoder follows
+// a run of one byte along the codes of that byte repeated, which it keeps
+// per value, without a lookup per byte. An encoder keeps its tables (at
+// most 4 MB, touched only as far as the strips' values need) between
+// strips; use one per thread.
 class TLZWEncoder {
 public:
     TLZWEncoder();
