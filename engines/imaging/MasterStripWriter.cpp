@@ -1,11 +1,12 @@
 #include "engines/imaging/MasterStripWriter.h"
 
+#include "engines/imaging/LZWEncoder.h"
 #include "engines/imaging/TiffErrorHandler.h"
 
 #include <tiffio.h>
 
 #include <algorithm>
-#include <cstring>
+#include <new>
 
 namespace tavrin {
 
@@ -14,58 +15,6 @@ namespace {
 // Strip buffers together stay below this, whatever the page size.
 constexpr std::uint64_t StripBufferBudget = 40ull << 20;
 constexpr unsigned MaxWorkers = 4;
-
-// A growing file in memory for libtiff's client interface.
-struct TMemoryFile {
-    std::vector<std::uint8_t> Bytes;
-    std::uint64_t Position = 0;
-};
-
-tmsize_t MemoryRead(thandle_t handle, void* data, tmsize_t size)
-{
-    auto& file = *static_cast<TMemoryFile*>(handle);
-    const std::uint64_t available = file.Position < file.Bytes.size() ? file.Bytes.size() - file.Position : 0;
-    const std::uint64_t count = std::min<std::uint64_t>(available, static_cast<std::uint64_t>(size));
-    std::memcpy(data, file.Bytes.data() + file.Position, count);
-    file.Position += count;
-    return static_cast<tmsize_t>(count);
-}
-
-tmsize_t MemoryWrite(thandle_t handle, void* data, tmsize_t size)
-{
-    auto& file = *static_cast<TMemoryFile*>(handle);
-    const std::uint64_t end = file.Position + static_cast<std::uint64_t>(size);
-    if (end > file.Bytes.size())
-        file.Bytes.resize(end);
-    std::memcpy(file.Bytes.data() + file.Position, data, static_cast<std::size_t>(size));
-    file.Position = end;
-    return size;
-}
-
-toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
-{
-    auto& file = *static_cast<TMemoryFile*>(handle);
-    if (whence == SEEK_CUR)
-        offset += file.Position;
-    else if (whence == SEEK_END)
-        offset += file.Bytes.size();
-    file.Position = offset;
-    return offset;
-}
-
-int MemoryClose(thandle_t)
-{
-    return 0;
-}
-toff_t MemorySize(thandle_t handle)
-{
-    return static_cast<TMemoryFile*>(handle)->Bytes.size();
-}
-int MemoryMap(thandle_t, void**, toff_t*)
-{
-    return 0;
-}
-void MemoryUnmap(thandle_t, void*, toff_t) {}
 
 }  // namespace
 
@@ -162,8 +111,8 @@ bool TMasterStripWriter::WriteFinishedStrips(bool waitForOne)
             Failure = "strip " + std::to_string(strip.Index) + " could not be encoded: " + strip.Error;
         } else {
             ClearLastTiffError();
-            if (TIFFWriteRawStrip(File, strip.Index, strip.Encoded.data() + strip.EncodedOffset,
-                                  static_cast<tmsize_t>(strip.EncodedSize)) < 0) {
+            if (TIFFWriteRawStrip(File, strip.Index, strip.Encoded.data(),
+                                  static_cast<tmsize_t>(strip.Encoded.size())) < 0) {
                 WriteFailed = true;
                 Failure = LastTiffFailure();
             }
@@ -187,6 +136,8 @@ bool TMasterStripWriter::Finish()
 
 void TMasterStripWriter::WorkerLoop()
 {
+    // Made at the first strip, kept for the others: its table is large.
+    std::unique_ptr<TLZWEncoder> encoder;
     for (;;) {
         TStrip* strip = nullptr;
         {
@@ -197,7 +148,7 @@ void TMasterStripWriter::WorkerLoop()
             strip = ToEncode.front();
             ToEncode.pop_front();
         }
-        EncodeStrip(*strip);
+        EncodeStrip(*strip, encoder);
         {
             std::lock_guard lock(Mutex);
             strip->Done = true;
@@ -206,45 +157,18 @@ void TMasterStripWriter::WorkerLoop()
     }
 }
 
-// Encodes the strip as the only strip of a TIFF in memory, with the tags
-// that shape LZW output, and keeps where its stream lies in that file.
-void TMasterStripWriter::EncodeStrip(TStrip& strip) const
+void TMasterStripWriter::EncodeStrip(TStrip& strip, std::unique_ptr<TLZWEncoder>& encoder) const
 {
-    TMemoryFile memory;
-    memory.Bytes.reserve(std::size_t(strip.Rows) * Width / 4 + 4096);
-    // libtiff keeps its reason per thread: this worker's is taken along.
-    ClearLastTiffError();
     strip.Error.clear();
-    TIFF* encoder = TIFFClientOpen("strip", "w", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
-                                   MemoryMap, MemoryUnmap);
-    if (!encoder) {
-        strip.Error = LastTiffFailure();
-        return;
+    try {
+        if (!encoder)
+            encoder = std::make_unique<TLZWEncoder>();
+        encoder->EncodeStrip(strip.Pixels.get(), std::size_t(strip.Rows) * Width, strip.Encoded);
+        strip.Ok = true;
+    } catch (const std::bad_alloc&) {
+        strip.Encoded = {};
+        strip.Error = "not enough memory";
     }
-    TIFFSetField(encoder, TIFFTAG_IMAGEWIDTH, Width);
-    TIFFSetField(encoder, TIFFTAG_IMAGELENGTH, strip.Rows);
-    TIFFSetField(encoder, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(encoder, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(encoder, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(encoder, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(encoder, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(encoder, TIFFTAG_ROWSPERSTRIP, strip.Rows);
-    const tmsize_t size = static_cast<tmsize_t>(std::size_t(strip.Rows) * Width);
-    std::uint64_t* offsets = nullptr;
-    std::uint64_t* counts = nullptr;
-    const bool ok = TIFFWriteEncodedStrip(encoder, 0, strip.Pixels.get(), size) == size &&
-                    TIFFGetField(encoder, TIFFTAG_STRIPOFFSETS, &offsets) && offsets &&
-                    TIFFGetField(encoder, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts;
-    if (ok) {
-        strip.EncodedOffset = offsets[0];
-        strip.EncodedSize = counts[0];
-    }
-    // Closing writes a small directory into memory after the strip; it is not used.
-    TIFFClose(encoder);
-    strip.Ok = ok && strip.EncodedOffset + strip.EncodedSize <= memory.Bytes.size();
-    if (!strip.Ok)
-        strip.Error = LastTiffFailure();
-    strip.Encoded = std::move(memory.Bytes);
 }
 
 }  // namespace tavrin

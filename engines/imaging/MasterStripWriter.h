@@ -13,11 +13,14 @@ struct tiff;
 
 namespace tavrin {
 
+class TLZWEncoder;
+
 // Fills the strips of an open LZW master line by line, encodes full strips
-// on worker threads with libtiff's own codec and writes the finished strips
-// raw, in strip order, on the calling thread. Each strip is an LZW stream of
-// its own, so the file is byte for byte what TIFFWriteScanline of the same
-// lines gives. Memory: a few strip buffers, never the whole page.
+// on worker threads with the station's LZW encoder (libtiff's code stream,
+// found faster) and writes the finished strips raw, in strip order, on the
+// calling thread. Each strip is an LZW stream of its own, so the file is
+// byte for byte what TIFFWriteScanline of the same lines gives. Memory: a
+// few strip buffers and one encoder table per worker, never the whole page.
 class TMasterStripWriter {
 public:
     // The file must have its tags set; it stays the caller's.
@@ -43,19 +46,17 @@ private:
         std::uint32_t Index = 0;
         std::uint32_t Rows = 0;
         std::unique_ptr<std::uint8_t[]> Pixels;
-        std::vector<std::uint8_t> Encoded;  // an in-memory TIFF holding the strip
-        std::uint64_t EncodedOffset = 0;
-        std::uint64_t EncodedSize = 0;
+        std::vector<std::uint8_t> Encoded;  // the strip's LZW stream
         bool Done = false;
         bool Ok = false;
-        std::string Error;  // libtiff's reason when it is not Ok
+        std::string Error;  // the reason when it is not Ok
     };
 
     void StartStrip();
     void SubmitStrip();
     bool WriteFinishedStrips(bool waitForOne);
     void WorkerLoop();
-    void EncodeStrip(TStrip& strip) const;
+    void EncodeStrip(TStrip& strip, std::unique_ptr<TLZWEncoder>& encoder) const;
 
     tiff* File;
     const std::uint32_t Width;

@@ -2,6 +2,7 @@
 
 #include "base/platform/MessageBox.h"
 #include "engines/imaging/TiffErrorHandler.h"
+#include "tests/imaging/LibtiffLZW.h"
 
 #include <tiffio.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -44,6 +46,7 @@ inline std::string RaisedText(const std::function<void()>& call)
 
 // A master image as libtiff reads it back: tags and every pixel.
 struct TMasterContents {
+    // False also when a strip is not what libtiff's own encoder makes of its lines.
     bool Opened = false;
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
@@ -55,6 +58,23 @@ struct TMasterContents {
 
     std::uint8_t At(std::uint32_t x, std::uint32_t y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
+
+// The first strip that is not the very LZW stream libtiff's own encoder
+// writes for the strip's lines, as a text; empty when every strip is.
+inline std::string StripNotLibtiffs(TIFF* tiff, const TMasterContents& master)
+{
+    const std::uint32_t rowsPerStrip = std::max<std::uint32_t>(1, std::min(master.RowsPerStrip, master.Height));
+    for (std::uint32_t strip = 0; strip < TIFFNumberOfStrips(tiff); ++strip) {
+        const std::uint32_t first = strip * rowsPerStrip;
+        const std::uint32_t rows = std::min(rowsPerStrip, master.Height - first);
+        std::vector<std::uint8_t> raw(TIFFGetStrileByteCount(tiff, strip));
+        const tmsize_t read = TIFFReadRawStrip(tiff, strip, raw.data(), tmsize_t(raw.size()));
+        if (read != tmsize_t(raw.size()) ||
+            raw != LibtiffLZWStrip(master.Pixels.data() + std::size_t(first) * master.Width, master.Width, rows))
+            return "strip " + std::to_string(strip) + " is not libtiff's LZW stream of its lines";
+    }
+    return {};
+}
 
 inline TMasterContents ReadMaster(const std::string& path)
 {
@@ -76,6 +96,17 @@ inline TMasterContents ReadMaster(const std::string& path)
     for (std::uint32_t y = 0; y < master.Height; ++y)
         if (TIFFReadScanline(tiff, master.Pixels.data() + std::size_t(y) * master.Width, y, 0) < 0)
             master.Opened = false;
+    std::uint16_t predictor = PREDICTOR_NONE;
+    TIFFGetField(tiff, TIFFTAG_PREDICTOR, &predictor);
+    // Every master a test reads must be what libtiff writes of its pixels;
+    // one that is not counts as unreadable, and says why.
+    if (master.Opened && master.Compression == COMPRESSION_LZW && predictor == PREDICTOR_NONE) {
+        const std::string fault = StripNotLibtiffs(tiff, master);
+        if (!fault.empty()) {
+            std::cerr << path << ": " << fault << "\n";
+            master.Opened = false;
+        }
+    }
     TIFFClose(tiff);
     return master;
 }
