@@ -198,13 +198,14 @@ void TPostQueueTab::ShowPostQueue()
         item.setText(PostAnswersColumn, QString::fromStdString(finished.AnswerStatus));
         ShowMoment(item, PostLastAnswerColumn, AnswerMoment(finished.LastAnswerTime), finished.LastAnswerTime);
     });
+    // Bold first: the columns must fit a row's bold text, not cut it short.
+    ShowNews();
     FitColumnsToContents(*PostQueueListView, {PostJobColumn, PostPagesColumn, PostDateColumn, PostRoundColumn,
                                               PostSentColumn, PostDueColumn, PostAnswersColumn, PostLastAnswerColumn});
     FitNameColumn(*PostQueueListView, PostNameColumn, 160);
     FitNameColumn(*PostQueueListView, PostCustomerColumn, 160);
     FitNameColumn(*PostQueueListView, PostStatusColumn, 240);
     SelectRowQuietly(*PostQueueListView, Runner.SelectedPostQueueRow());
-    ShowNews();
     ShowAnswers();
 }
 

@@ -31,8 +31,8 @@ rm -f "$station/tavrin.ini" "$station/tavrin.mdb"
 rm -rf "$station/output"
 cli=$station/tavrin-cli
 
-# 2. Three jobs of rendered test pages in the page buffer folder.
-for job in 12 17 23; do
+# 2. Four jobs of rendered test pages in the page buffer folder.
+for job in 12 17 23 31; do
   "$root/tools/render-testpage.sh" -r 150 -j "$job" "$scratch/pagebuffers" >/dev/null
 done
 
@@ -65,37 +65,56 @@ FromEmail=proofs@example.com
 FromEmailName=Example Prepress
 WebRoot=http://proofs.example.com/
 ShowHint=True
+NotifyIntroduction=Dear customer,\nyour proof is ready: please check every page.
+NotifySignature=Example Prepress, proof desk\n+44 20 7946 0000
+ReminderDays=2
 INI
 
-# 4. Contacts; job 12 carried through the queue to the post queue; 17 and 23 waiting.
+# 4. Contacts, and the jobs.
 "$cli" startup >/dev/null
 "$cli" contacts save "Lena Hart" lena.hart@example.com >/dev/null
 "$cli" contacts save "Erik Moss" erik@moss-print.example.com >/dev/null
 "$cli" contacts save "Carla Ortiz" carla@ortiz.example.com >/dev/null
-"$cli" queue add 12 then queue recipient add 12 1 then start --yes
-# The customer's answers to job 12, as the answer endpoint stores them, fetched by the station.
-/usr/bin/python3 - "$scratch/web/tavrin" <<'PY'
+# Job 12 (Lena Hart, due in a week) and job 23 (Erik Moss, due two days ago)
+# carried through the queue to the post queue, one after the other; 17 and
+# 31 waiting.
+due() { date -d "$1" +%Y-%m-%d; }
+# The customer's answers to the job just sent (the one web folder without
+# answers yet), as the answer endpoint stores them.
+answer() {
+  /usr/bin/python3 - "$scratch/web/tavrin" "$1" "$(date -u -d '-40 minutes' +%Y-%m-%dT%H:%M:%SZ)" <<'PY'
 import json, os, re, sys
-root = sys.argv[1]
-folder = next(n for n in os.listdir(root) if re.fullmatch(r"[0-9]{17}-[0-9a-f]{32}", n))
+root, who, recent = sys.argv[1:4]
+answers = {
+    "Lena Hart": [
+        dict(page=1, decision="approve", comment="", notes=[], time="2026-12-10T09:30:12Z"),
+        dict(page=1, decision="changes", comment="The headline one point larger, please.",
+             notes=[dict(x=420, y=310, text="Too close to the trim."),
+                    dict(x=900, y=1210, text="Is this the new logo?")],
+             time=recent),
+    ],
+    "Erik Moss": [dict(page=1, decision="approve", comment="Good to print.", notes=[], time="2026-12-10T11:02:40Z")],
+}
+emails = {"Lena Hart": "lena.hart@example.com", "Erik Moss": "erik@moss-print.example.com"}
+folder = next(n for n in os.listdir(root) if re.fullmatch(r"[0-9]{17}-[0-9a-f]{32}", n)
+              and not os.path.exists(os.path.join(root, n, "replies.jsonl")))
 with open(os.path.join(root, folder, "proof.js")) as file:
     fingerprint = json.loads(re.match(r"var proofprint=(.*);\s*$", file.read(), re.S).group(1))["job"]
-answers = [
-    dict(page=1, decision="approve", comment="", notes=[], time="2026-12-10T09:30:12Z"),
-    dict(page=1, decision="changes", comment="The headline one point larger, please.",
-         notes=[dict(x=420, y=310, text="Too close to the trim."), dict(x=900, y=1210, text="Is this the new logo?")],
-         time="2026-12-10T09:34:51Z"),
-]
 with open(os.path.join(root, folder, "replies.jsonl"), "w") as file:
-    for answer in answers:
+    for answer in answers[who]:
         line = dict(job=folder, page=answer["page"], decision=answer["decision"], comment=answer["comment"],
-                    name="Lena Hart", email="lena.hart@example.com", fingerprint=fingerprint,
-                    notes=answer["notes"], time=answer["time"])
+                    name=who, email=emails[who], fingerprint=fingerprint, notes=answer["notes"], time=answer["time"])
         file.write(json.dumps(line, separators=(",", ":")) + "\n")
 PY
-"$cli" replies 12 >/dev/null
-"$cli" queue add 17 then queue recipient add 17 1 then queue recipient add 17 3 >/dev/null
-"$cli" queue add 23 then queue tasks 23 "Master, Preview" >/dev/null
+}
+"$cli" queue add 23 then queue recipient add 23 2 then queue due 23 "$(due '-2 days')" then start --yes >/dev/null
+answer "Erik Moss"
+"$cli" replies 23 then verify 23 >/dev/null
+"$cli" queue add 12 then queue recipient add 12 1 then queue due 12 "$(due '+7 days')" then start --yes >/dev/null
+answer "Lena Hart"
+"$cli" queue add 17 then queue recipient add 17 1 then queue recipient add 17 3 then \
+  queue due 17 "$(due '+3 days')" >/dev/null
+"$cli" queue add 31 then queue tasks 31 "Master, Preview" >/dev/null
 
 # 5. The station, with a window manager.
 openbox >/dev/null 2>&1 &
@@ -127,11 +146,13 @@ click 140 80                  # and selects it
 click $((pages + 122)) 125    # the first queue row
 shoot "Dranwick Tavrin" main-queue.png
 click $((pages + 121)) 48     # Post Queue
-click $((pages + 122)) 125
+click $((pages + 122)) 125    # job 23, Ready for plates
+click $((pages + 249)) 556    # Refresh answers: job 12's come in as news
+sleep 3
 shoot "Dranwick Tavrin" main-post-queue.png
 click $((pages + 203)) 48     # Preview of job 12
 shoot "Dranwick Tavrin" main-preview.png
-click $((pages + 42)) 48      # the queue again: Start carries jobs 17 and 23 through their tasks
+click $((pages + 42)) 48      # the queue again: Start carries jobs 17 and 31 through their tasks
 click $((WIDTH - 65)) 528
 click $((pages + 261)) 48     # Log
 shoot "Dranwick Tavrin" main-log.png

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMenu>
@@ -377,6 +378,12 @@ TEST_F(JobLists, NewAnswersAreBoldUntilSelectedAndToldOncePerJob)
     EXPECT_TRUE(ItemOf(*PostQueue, 12)->font(PostNameColumn).bold());
     EXPECT_TRUE(ItemOf(*PostQueue, 30)->font(PostStatusColumn).bold());
     EXPECT_FALSE(ItemOf(*PostQueue, 7)->font(PostNameColumn).bold());
+    // The columns fit the bold text: "Changes requested" is not cut short.
+    const QTreeWidgetItem* news = ItemOf(*PostQueue, 12);
+    for (const int column : {PostAnswersColumn, PostLastAnswerColumn, PostDueColumn})
+        EXPECT_GE(PostQueue->columnWidth(column),
+                  QFontMetrics(news->font(column)).horizontalAdvance(news->text(column)))
+            << news->text(column).toStdString();
     const std::vector<std::string> lines(Log.Lines().end() - 2, Log.Lines().end());
     EXPECT_TRUE(lines[0].ends_with("]: Job 12: 2 new answers (Changes requested)")) << lines[0];
     EXPECT_TRUE(lines[1].ends_with("]: Job 30: 1 new answer (Approved)")) << lines[1];
