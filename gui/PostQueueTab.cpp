@@ -4,6 +4,7 @@
 #include "gui/AddressBox.h"
 #include "gui/ErrorBox.h"
 #include "gui/FormFields.h"
+#include "gui/LinesDialog.h"
 #include "gui/ListTexts.h"
 #include "gui/ListWidgets.h"
 #include "station/JobAnswers.h"
@@ -16,7 +17,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,7 +24,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QThread>
@@ -55,20 +54,9 @@ QString JoinedLines(const std::vector<std::string>& lines)
     return joined.join('\n');
 }
 
-// The parts of the compare dialog that change once a compare made now ends.
-struct TCompareDialogParts {
-    QLabel* Heading = nullptr;
-    QPlainTextEdit* Text = nullptr;
-    QProgressBar* Busy = nullptr;
-    QPushButton* Copy = nullptr;
-};
-
-void ShowComparisonLines(const TCompareDialogParts& parts, const TRoundComparisonLines& comparison)
+void ShowComparisonLines(const TLinesDialog& parts, const TRoundComparisonLines& comparison)
 {
-    parts.Heading->setText(QString::fromStdString(RoundComparisonHeading(comparison)));
-    parts.Text->setPlainText(JoinedLines(comparison.Lines));
-    parts.Busy->hide();
-    parts.Copy->setEnabled(true);
+    parts.ShowResult(QString::fromStdString(RoundComparisonHeading(comparison)), JoinedLines(comparison.Lines));
 }
 
 }  // namespace
@@ -371,37 +359,9 @@ QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
     if (!read || !link)
         return nullptr;
 
-    auto* dialog = new QDialog(window());
-    dialog->setObjectName("RoundCompareDlg");
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle("Compare with round " + QString::number(link->EarlierRound));
-    TCompareDialogParts parts;
-    parts.Heading = new QLabel(dialog);
-    parts.Heading->setObjectName("RoundCompareHeading");
-    parts.Heading->setWordWrap(true);
-    // Selectable, so that the operator can copy a line or all of them.
-    parts.Text = new QPlainTextEdit(dialog);
-    parts.Text->setObjectName("RoundCompareText");
-    parts.Text->setReadOnly(true);
-    parts.Text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    parts.Text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    parts.Busy = new QProgressBar(dialog);
-    parts.Busy->setObjectName("RoundCompareBusy");
-    parts.Busy->setRange(0, 0);  // no end known: the bar only shows that it works
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    parts.Copy = buttons->addButton("Copy", QDialogButtonBox::ActionRole);
-    parts.Copy->setObjectName("CopyCompareBtn");
-    const QPlainTextEdit* text = parts.Text;
-    connect(parts.Copy, &QPushButton::clicked, dialog,
-            [text] { QApplication::clipboard()->setText(text->toPlainText()); });
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(parts.Heading);
-    layout->addWidget(parts.Text, 1);
-    layout->addWidget(parts.Busy);
-    layout->addWidget(buttons);
-    dialog->resize(640, 320);
-
+    const TLinesDialog parts = NewLinesDialog(window(), "Compare with round " + QString::number(link->EarlierRound),
+                                              "RoundCompare", "CopyCompareBtn");
+    QDialog* dialog = parts.Dialog;
     if (stored) {
         ShowComparisonLines(parts, *stored);
         dialog->show();
@@ -412,7 +372,6 @@ QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
     const std::string pair =
         "job " + std::to_string(jobReference) + " with job " + std::to_string(link->EarlierReference);
     parts.Heading->setText(QString::fromStdString("Comparing " + pair + " from both rounds' masters..."));
-    parts.Copy->setEnabled(false);
     auto outcome = std::make_shared<TCompareOutcome>();
     TCatalogueConnection& catalogue = Catalogue;
     QThread* worker = QThread::create([&catalogue, jobReference, outcome] {
@@ -434,8 +393,7 @@ QDialog* TPostQueueTab::ShowRoundComparison(std::uint32_t jobReference)
             ShowComparisonLines(parts, *outcome->Comparison);
             return;
         }
-        parts.Heading->setText(QString::fromStdString("The rounds could not be compared: " + outcome->Failure));
-        parts.Busy->hide();
+        parts.ShowFailure(QString::fromStdString("The rounds could not be compared: " + outcome->Failure));
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start(QThread::IdlePriority);
@@ -447,36 +405,10 @@ QDialog* TPostQueueTab::ShowPlateVerification(std::uint32_t jobReference)
 {
     if (RescanPageBuffers && !RunReportingErrors(window(), RescanPageBuffers))
         return nullptr;
-    auto* dialog = new QDialog(window());
-    dialog->setObjectName("VerifyPlatesDlg");
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle("Verify job " + QString::number(jobReference));
-    TCompareDialogParts parts;
-    parts.Heading = new QLabel("Checking the plates of job " + QString::number(jobReference) + "...", dialog);
-    parts.Heading->setObjectName("VerifyPlatesHeading");
-    parts.Heading->setWordWrap(true);
-    parts.Text = new QPlainTextEdit(dialog);
-    parts.Text->setObjectName("VerifyPlatesText");
-    parts.Text->setReadOnly(true);
-    parts.Text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    parts.Text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    parts.Busy = new QProgressBar(dialog);
-    parts.Busy->setObjectName("VerifyPlatesBusy");
-    parts.Busy->setRange(0, 0);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-    parts.Copy = buttons->addButton("Copy", QDialogButtonBox::ActionRole);
-    parts.Copy->setObjectName("CopyVerifyBtn");
-    parts.Copy->setEnabled(false);
-    const QPlainTextEdit* text = parts.Text;
-    connect(parts.Copy, &QPushButton::clicked, dialog,
-            [text] { QApplication::clipboard()->setText(text->toPlainText()); });
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(parts.Heading);
-    layout->addWidget(parts.Text, 1);
-    layout->addWidget(parts.Busy);
-    layout->addWidget(buttons);
-    dialog->resize(640, 320);
+    const TLinesDialog parts =
+        NewLinesDialog(window(), "Verify job " + QString::number(jobReference), "VerifyPlates", "CopyVerifyBtn");
+    QDialog* dialog = parts.Dialog;
+    parts.Heading->setText("Checking the plates of job " + QString::number(jobReference) + "...");
 
     // Hashing every plate of a large job takes a while: the window stays live meanwhile.
     struct TOutcome {
@@ -509,17 +441,15 @@ QDialog* TPostQueueTab::ShowPlateVerification(std::uint32_t jobReference)
         RunReportingErrors(window(), [&] { Runner.ReloadPostQueueList(); });
     });
     connect(worker, &QThread::finished, dialog, [parts, outcome, job, lines] {
-        parts.Busy->hide();
         if (!outcome->Verification) {
-            parts.Heading->setText(QString::fromStdString("The plates could not be checked: " + outcome->Failure));
+            parts.ShowFailure(QString::fromStdString("The plates could not be checked: " + outcome->Failure));
             return;
         }
-        parts.Heading->setText(
+        parts.ShowResult(
             QString::fromStdString(PlatesVerifiedSame(*outcome->Verification)
                                        ? job + "'s page buffers are the plates its proof was made from:"
-                                       : job + "'s page buffers are not the plates its proof was made from:"));
-        parts.Text->setPlainText(JoinedLines(*lines));
-        parts.Copy->setEnabled(true);
+                                       : job + "'s page buffers are not the plates its proof was made from:"),
+            JoinedLines(*lines));
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start(QThread::IdlePriority);
