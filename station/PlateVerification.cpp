@@ -156,7 +156,7 @@ TPlateVerification VerifyAndRecordJobPlates(TCatalogueConnection& catalogue, std
         std::tie(row.Size, row.Modified) = FileIdentity(inputFolder + source);
         row.VerifiedAt = verifiedAt;
     }
-    const TPlateVerification verification = VerifyJobPlates(catalogue, jobReference, inputFolder);
+    TPlateVerification verification = VerifyJobPlates(catalogue, jobReference, inputFolder);
     std::map<std::int32_t, const TPageVerification*> pages;
     for (const TPageVerification& page : verification.Pages)
         pages[page.Page] = &page;
