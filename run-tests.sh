@@ -44,7 +44,7 @@ threaded_suites=(
   ColorTableGeneratorThreads ProofImage MasterResamplerTest
   MasteringTask InkCoverageTask ProofTasks TilePyramidTest OnePassPyramid SharedStrips
   TransferTask DeleteTask NotifyTask VsftpdUpload VsftpdTLS
-  TaskMasterCommand TaskFailureCommands DeliveryCommands NotifyCommands RepliesCommand
+  TaskMasterCommand TaskFailureCommands DeliveryCommands NotifyCommands RepliesCommand Reminders
 )
 echo "== Threaded suites under the thread sanitizer"
 tools/configure-build.sh build-tsan -DTAVRIN_BUILD_GUI=OFF -DTAVRIN_BUILD_BENCHMARKS=OFF -DTAVRIN_SANITIZE=thread
