@@ -87,15 +87,7 @@ TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile, const TPaletteIndic
     const std::uint64_t hash = MixBytes(Mix(HashOf(tile.get()), indices.size()), indices.data(), indices.size());
     if (TBytes png = Find(hash, tile.get(), indices))
         return png;
-    int size = 0;
-    void* data = gdImagePngPtrEx(tile.get(), &size, CompressionLevel);
-    if (!data)
-        throw std::runtime_error("Could not encode a tile as PNG");
-    const std::unique_ptr<void, decltype(&gdFree)> owned(data, gdFree);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    auto png = std::make_shared<const std::vector<std::uint8_t>>(
-        indices.empty() ? std::vector<std::uint8_t>(bytes, bytes + size)
-                        : WithIndexChunk(bytes, static_cast<std::size_t>(size), indices));
+    auto png = std::make_shared<const std::vector<std::uint8_t>>(Writer.Write(tile.get(), indices));
     Remember(hash, tile, indices, png);
     return png;
 }
