@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -74,24 +75,67 @@ std::uint8_t PngAlpha(int gdAlpha)
     return static_cast<std::uint8_t>(255 - ((gdAlpha << 1) + (gdAlpha >> 6)));
 }
 
+std::uint8_t Paeth(int a, int b, int c)
+{
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// Filters a row with one of the five filters (no Adaptive); previous null
+// for the first row.
+void FilterWith(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* previous, std::size_t size,
+                std::size_t bpp, TPngFilter filter)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        const int a = i >= bpp ? row[i - bpp] : 0, b = previous ? previous[i] : 0;
+        const int c = previous && i >= bpp ? previous[i - bpp] : 0;
+        int predicted = 0;
+        switch (filter) {
+        case TPngFilter::Sub: predicted = a; break;
+        case TPngFilter::Up: predicted = b; break;
+        case TPngFilter::Average: predicted = (a + b) / 2; break;
+        case TPngFilter::Paeth: predicted = Paeth(a, b, c); break;
+        default: break;
+        }
+        out[i] = static_cast<std::uint8_t>(row[i] - predicted);
+    }
+}
+
+std::uint64_t SignedSum(const std::uint8_t* bytes, std::size_t size)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        sum += static_cast<std::uint64_t>(std::abs(static_cast<int>(static_cast<std::int8_t>(bytes[i]))));
+    return sum;
+}
+
 // Writes a row's filter byte and its filtered bytes; bpp is the bytes of a
 // pixel (1 for packed palette rows).
 void FilterRow(std::uint8_t* out, const std::uint8_t* row, const std::uint8_t* previous, std::size_t size,
                std::size_t bpp, TPngFilter filter)
 {
-    if (filter == TPngFilter::Up && !previous)
-        filter = TPngFilter::None;  // Up over the first row is None spelled longer
-    *out++ = static_cast<std::uint8_t>(filter);
-    switch (filter) {
-    case TPngFilter::None: std::memcpy(out, row, size); break;
-    case TPngFilter::Sub:
-        for (std::size_t i = 0; i < size; ++i)
-            out[i] = static_cast<std::uint8_t>(row[i] - (i >= bpp ? row[i - bpp] : 0));
-        break;
-    case TPngFilter::Up:
-        for (std::size_t i = 0; i < size; ++i)
-            out[i] = static_cast<std::uint8_t>(row[i] - previous[i]);
-        break;
+    if (filter == TPngFilter::None) {
+        *out = 0;
+        std::memcpy(out + 1, row, size);
+        return;
+    }
+    if (filter != TPngFilter::Adaptive) {
+        *out = static_cast<std::uint8_t>(filter);
+        FilterWith(out + 1, row, previous, size, bpp, filter);
+        return;
+    }
+    std::vector<std::uint8_t> trial(size);
+    std::uint64_t best = SignedSum(row, size);
+    *out = 0;
+    std::memcpy(out + 1, row, size);
+    for (TPngFilter candidate : {TPngFilter::Sub, TPngFilter::Up, TPngFilter::Average, TPngFilter::Paeth}) {
+        FilterWith(trial.data(), row, previous, size, bpp, candidate);
+        const std::uint64_t sum = SignedSum(trial.data(), size);
+        if (sum < best) {
+            best = sum;
+            *out = static_cast<std::uint8_t>(candidate);
+            std::memcpy(out + 1, trial.data(), size);
+        }
     }
 }
 

@@ -10,8 +10,9 @@
 
 namespace tavrin {
 
-// The filter every row of a written PNG gets.
-enum class TPngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2 };
+// The filter every row of a written PNG gets; Adaptive picks per row the
+// one of the five whose bytes, taken as signed, sum smallest (libpng's way).
+enum class TPngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4, Adaptive = 5 };
 
 // The palette of a palette PNG: three bytes (red, green, blue) per entry,
 // and the alpha of the first entries when any is not opaque (tRNS).

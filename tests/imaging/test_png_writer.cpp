@@ -226,7 +226,6 @@ TEST(PngWriter, EveryTileKindDecodesToItsOwnIndicesPaletteAndRecord)
          },
          8, false},
     };
-    const TPngWriter writer;
     for (const TTileCase& tileCase : cases) {
         SCOPED_TRACE(tileCase.Name);
         const TImage tile = tileCase.Make();
@@ -234,25 +233,31 @@ TEST(PngWriter, EveryTileKindDecodesToItsOwnIndicesPaletteAndRecord)
         if (tileCase.WithRecord)
             for (int i = 0; i < tile->colorsTotal; ++i)
                 record.push_back(std::uint8_t(255 - 3 * i));
-        const TDecoded decoded = Decode(writer.Write(tile.get(), record));
-        EXPECT_EQ(decoded.Width, std::uint32_t(tile->sx));
-        EXPECT_EQ(decoded.Height, std::uint32_t(tile->sy));
-        EXPECT_EQ(decoded.BitDepth, tileCase.BitDepth);
-        EXPECT_TRUE(decoded.Pixels == PixelsOf(tile.get()));
-        EXPECT_EQ(decoded.Palette, PaletteOf(tile.get()));
-        EXPECT_EQ(decoded.HasRecord, tileCase.WithRecord);
-        EXPECT_EQ(decoded.Record, record);
-        if (!tile->trueColor)
-            EXPECT_EQ(decoded.Alpha,
-                      tile->transparent < 0 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>{0});
-        else
-            EXPECT_EQ(decoded.ColorType, tile->saveAlphaFlag ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
-        // What libgd wrote before, for the opaque kinds the station writes.
-        if (tile->transparent < 0 && !tile->saveAlphaFlag) {
-            const TDecoded before = Decode(GdPng(tile.get()));
-            EXPECT_TRUE(before.Pixels == decoded.Pixels);
-            EXPECT_EQ(before.Palette, decoded.Palette);
-            EXPECT_EQ(before.BitDepth, decoded.BitDepth);
+        // The tiles' own filters, and every other a row may take.
+        for (const TPngFilter filter : {TPngFilter::None, TPngFilter::Sub, TPngFilter::Up, TPngFilter::Average,
+                                        TPngFilter::Paeth, TPngFilter::Adaptive}) {
+            SCOPED_TRACE(int(filter));
+            const TDecoded decoded =
+                Decode(TPngWriter(TPngWriter::DefaultLevel, filter, filter).Write(tile.get(), record));
+            EXPECT_EQ(decoded.Width, std::uint32_t(tile->sx));
+            EXPECT_EQ(decoded.Height, std::uint32_t(tile->sy));
+            EXPECT_EQ(decoded.BitDepth, tileCase.BitDepth);
+            EXPECT_TRUE(decoded.Pixels == PixelsOf(tile.get()));
+            EXPECT_EQ(decoded.Palette, PaletteOf(tile.get()));
+            EXPECT_EQ(decoded.HasRecord, tileCase.WithRecord);
+            EXPECT_EQ(decoded.Record, record);
+            if (!tile->trueColor)
+                EXPECT_EQ(decoded.Alpha,
+                          tile->transparent < 0 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>{0});
+            else
+                EXPECT_EQ(decoded.ColorType, tile->saveAlphaFlag ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
+            // What libgd wrote before, for the opaque kinds the station writes.
+            if (tile->transparent < 0 && !tile->saveAlphaFlag) {
+                const TDecoded before = Decode(GdPng(tile.get()));
+                EXPECT_TRUE(before.Pixels == decoded.Pixels);
+                EXPECT_EQ(before.Palette, decoded.Palette);
+                EXPECT_EQ(before.BitDepth, decoded.BitDepth);
+            }
         }
     }
 }
