@@ -250,8 +250,7 @@ std::vector<std::uint8_t> TPngWriter::PaletteRows(std::uint32_t width, std::uint
         throw std::runtime_error("Cannot add plate indices to a tile: the palette has " +
                                  std::to_string(palette.Rgb.size() / 3) + " entries, the record " +
                                  std::to_string(indices.size()));
-    // Palette rows are written unfiltered: on the screened page's tiles no
-    // filter pays (see the measurement at TPngWriter).
+    // The filter by measurement (see TPngWriter).
     const std::size_t rowBytes = (std::size_t(width) * std::size_t(bitDepth) + 7) / 8;
     std::vector<std::uint8_t> filtered((rowBytes + 1) * height);
     const unsigned spare = unsigned(std::size_t(width) * std::size_t(bitDepth) % 8);
