@@ -82,12 +82,20 @@ bool SameImage(gdImagePtr a, gdImagePtr b)
 
 }  // namespace
 
+TTileEncoder::TTileEncoder(bool tryFilters) : TryFilters(tryFilters) {}
+
 TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile, const TPaletteIndices& indices)
 {
     const std::uint64_t hash = MixBytes(Mix(HashOf(tile.get()), indices.size()), indices.data(), indices.size());
     if (TBytes png = Find(hash, tile.get(), indices))
         return png;
-    auto png = std::make_shared<const std::vector<std::uint8_t>>(Writer.Write(tile.get(), indices));
+    std::vector<std::uint8_t> bytes = Writer.Write(tile.get(), indices);
+    if (TryFilters && tile->trueColor) {
+        std::vector<std::uint8_t> filtered = FilteringWriter.Write(tile.get(), indices);
+        if (filtered.size() < bytes.size())
+            bytes.swap(filtered);
+    }
+    auto png = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
     Remember(hash, tile, indices, png);
     return png;
 }
