@@ -15,6 +15,7 @@
 //        tiling_bench changes MASTER.tif RESOLUTION [REPEATS]   (the change map of a corrected rectangle)
 #include "base/catalogue/CatalogueAccess.h"
 #include "base/catalogue/JobDetailRecord.h"
+#include "base/catalogue/OutputLayout.h"
 #include "base/platform/MessageQueue.h"
 #include "base/platform/ProcessPriority.h"
 #include "base/platform/ProgramPath.h"
@@ -23,6 +24,7 @@
 #include "bench/TaskCompletion.h"
 #include "engines/imaging/ChangeMap.h"
 #include "engines/imaging/MasterImagePath.h"
+#include "engines/imaging/PngWriter.h"
 #include "engines/imaging/ProofImage.h"
 #include "engines/imaging/PyramidCutter.h"
 #include "engines/imaging/RoundCompare.h"
@@ -207,6 +209,71 @@ int SingleThreaded(const std::string& master, int resolution, int repeats, const
     return 0;
 }
 
+// The bytes a proof puts on the uplink: per zoom level, the whole job folder
+// the Transfer task sends (every finished file), and what a customer's
+// browser fetches for the first view of page 1: the page with its inlined
+// script, the shared stylesheet, the data scripts it loads at opening, the
+// page's overview, and the whole page fitted from level 0 (its database's
+// header and index by range, then every tile). "before": the same tiles
+// as libgd wrote them at zlib level 1, the index chunk added.
+void BytesReport(const std::filesystem::path& jobFolder)
+{
+    std::uintmax_t whole = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(jobFolder))
+        if (entry.is_regular_file() && !IsUnfinishedName(entry.path().filename().string()))
+            whole += entry.file_size();
+    std::uintmax_t tilesNow = 0, tilesBefore = 0, firstNow = 0, firstBefore = 0;
+    std::printf("level  tiles  MB now  MB before (libgd, zlib 1)\n");
+    for (int level = 0; level < 5; ++level) {
+        const auto path = jobFolder / ("tile" + std::to_string(level) + "-0001.tdb");
+        if (!std::filesystem::exists(path))
+            continue;
+        const testing::TTileFile file = testing::TTileFile::Read(path.string());
+        std::uintmax_t now = 0, before = 0;
+        for (const auto& [position, png] : file.Tiles) {
+            now += png.size();
+            const std::shared_ptr<gdImage> tile(gdImageCreateFromPngPtr(int(png.size()), const_cast<char*>(png.data())),
+                                                gdImageDestroy);
+            int size = 0;
+            void* old = gdImagePngPtrEx(tile.get(), &size, 1);
+            gdFree(old);
+            before += std::uintmax_t(size);
+            for (const auto& [type, data] : testing::PngChunks(png))
+                if (type == IndexChunkType)
+                    before += 12 + data.size();
+        }
+        // The database's size is the tiles in blocks plus header and index.
+        const std::uintmax_t fileBytes = std::filesystem::file_size(path);
+        tilesNow += fileBytes;
+        tilesBefore += fileBytes - now + before;
+        std::printf("%5d  %5zu  %6.2f  %6.2f (tile data only)\n", level, file.Tiles.size(), now / 1048576.0,
+                    before / 1048576.0);
+        if (level == 0) {
+            const std::uintmax_t indexBytes = 20 + std::uintmax_t(file.Columns) * file.Rows * 8;
+            firstNow += indexBytes + now;
+            firstBefore += indexBytes + before;
+        }
+    }
+    std::uintmax_t pageBytes = 0;
+    const std::filesystem::path program = testing::BuiltProgramFolder();
+    // The page inlines the viewer's script; without the page (the bench's
+    // program folder holds no script), the script alone.
+    const std::filesystem::path page =
+        std::filesystem::exists(jobFolder / "index.html") ? jobFolder / "index.html" : program / "tavrin.js";
+    for (const auto& path : {page, program / "scripts" / "tavrin.css", jobFolder / "inks.js", jobFolder / "rounds.js",
+                             jobFolder / "due.js", jobFolder / "proof.js", jobFolder / OverviewName(1)})
+        if (std::filesystem::exists(path))
+            pageBytes += std::filesystem::file_size(path);
+        else
+            std::printf("(not in the proof: %s)\n", path.filename().c_str());
+    std::printf("tile databases: %.1f MB now, %.1f MB before; whole job folder: %.1f MB now, %.1f MB before\n",
+                tilesNow / 1048576.0, tilesBefore / 1048576.0, whole / 1048576.0,
+                (whole - tilesNow + tilesBefore) / 1048576.0);
+    std::printf("first view of page 1: %.1f KB now, %.1f KB before (of which page, stylesheet, data scripts and "
+                "overview %.1f KB)\n",
+                (firstNow + pageBytes) / 1024.0, (firstBefore + pageBytes) / 1024.0, pageBytes / 1024.0);
+}
+
 // Master, Preview and Web of page 1 of a rendered job, one task after the
 // other as the station runs them (each on its worker thread at idle
 // priority): wall and processor seconds of each, best of the repeats.
@@ -249,6 +316,7 @@ int Chain(const std::string& inputFolder, int repeats)
     std::printf("together %.2f s (processor %.2f s), best round of %d; peak memory %.1f MB\n", total.Wall,
                 total.Processor, repeats, PeakMemoryMiB());
     std::printf("load after: %s\n", LoadAverage().c_str());
+    BytesReport(JobFolderPath(job.UniqueID));
     catalogue.Close();
     std::filesystem::remove_all(folder);
     return 0;
@@ -283,17 +351,42 @@ int Compression(const std::string& master, int resolution)
     std::filesystem::remove_all(folder);
     std::printf("%zu tiles, %.1f MB as stored\n", tiles.size(), stored / 1048576.0);
     std::printf("zlib level  processor s  MB\n");
-    for (int level : {-1, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+    for (int level : {1, 6}) {
         const double processor = ProcessorSeconds(RUSAGE_SELF);
-        std::uintmax_t bytes = 0;
+        std::uintmax_t bytes = 0, palette = 0;
         for (const auto& tile : tiles) {
             int size = 0;
             void* png = gdImagePngPtrEx(tile.get(), &size, level);
             bytes += std::uintmax_t(size);
+            palette += tile->trueColor ? 0 : std::uintmax_t(size);
             gdFree(png);
         }
-        std::printf("%10d  %11.2f  %.1f\n", level, ProcessorSeconds(RUSAGE_SELF) - processor, bytes / 1048576.0);
+        std::printf("%10d  %11.2f  %.1f (palette tiles %.1f)\n", level, ProcessorSeconds(RUSAGE_SELF) - processor,
+                    bytes / 1048576.0, palette / 1048576.0);
     }
+    // The station's own writer over libdeflate at each level and row filter,
+    // the palette tiles (level 4) and the truecolor ones (levels 0 to 3)
+    // apart; libgd filters palette rows with None, truecolor ones adaptively.
+    std::printf("libdeflate level  filter    palette s  MB  truecolor s  MB\n");
+    const std::pair<TPngFilter, const char*> filters[] = {{TPngFilter::None, "none"},
+                                                          {TPngFilter::Sub, "sub"},
+                                                          {TPngFilter::Up, "up"},
+                                                          {TPngFilter::Paeth, "paeth"},
+                                                          {TPngFilter::Adaptive, "adaptive"}};
+    for (int level : {1, 2, 3, 4, 6})
+        for (const auto& [filter, name] : filters) {
+            const TPngWriter writer(level, filter, filter);
+            double seconds[2] = {0, 0};
+            std::uintmax_t bytes[2] = {0, 0};
+            for (const auto& tile : tiles) {
+                const int kind = tile->trueColor ? 1 : 0;
+                const double processor = ProcessorSeconds(RUSAGE_SELF);
+                bytes[kind] += writer.Write(tile.get()).size();
+                seconds[kind] += ProcessorSeconds(RUSAGE_SELF) - processor;
+            }
+            std::printf("%16d  %8s  %9.2f  %5.1f  %11.2f  %5.1f\n", level, name, seconds[0], bytes[0] / 1048576.0,
+                        seconds[1], bytes[1] / 1048576.0);
+        }
     return 0;
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 build_and_run=(
   cmake g++ pkg-config ninja-build ccache
   qt6-base-dev libsqlite3-dev libtiff-dev libgd-dev liblcms2-dev libpoco-dev libssl-dev nettle-dev libsimpleini-dev
-  zlib1g-dev
+  zlib1g-dev libdeflate-dev
   xvfb xauth fonts-dejavu-core
   # import takes a screenshot of the virtual display a station without a display runs on.
   imagemagick

@@ -1,10 +1,9 @@
 #include "engines/imaging/ChangeMap.h"
 
 #include "base/catalogue/OutputLayout.h"
+#include "engines/imaging/PngWriter.h"
 #include "engines/imaging/ResampleSpans.h"
 #include "engines/imaging/TileDB.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,21 +20,8 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
-{
-    PutBig32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const uLong crc = crc32(0, out.data() + start, static_cast<uInt>(out.size() - start));
-    PutBig32(out, static_cast<std::uint32_t>(crc));
-}
+// libdeflate's strongest level: change tiles are few and mostly empty.
+constexpr int ChangeTileLevel = 12;
 
 // Sets bits from..to (both inside) of a row, the first pixel in the high bit.
 void SetBits(std::uint8_t* row, std::uint32_t from, std::uint32_t to)
@@ -88,35 +74,9 @@ bool IsChangeMapDatabaseName(const std::string& name)
 
 std::vector<std::uint8_t> ChangeTilePng(const std::uint8_t* bits, std::uint32_t side, std::size_t stride)
 {
-    const std::size_t rowBytes = (std::size_t(side) + 7) / 8;
-    std::vector<std::uint8_t> raw;
-    raw.reserve((rowBytes + 1) * side);
-    for (std::uint32_t y = 0; y < side; ++y) {
-        raw.push_back(0);  // no filter
-        const std::uint8_t* row = bits + std::size_t(y) * stride;
-        raw.insert(raw.end(), row, row + rowBytes);
-        // Bits beyond the side's last pixel are 0, as PNG wants them.
-        if (side % 8)
-            raw.back() &= static_cast<std::uint8_t>(0xFFu << (8 - side % 8));
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<std::uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
-        throw std::runtime_error("Could not compress a change tile");
-    packed.resize(packedSize);
-
-    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<std::uint8_t> header;
-    PutBig32(header, side);
-    PutBig32(header, side);
-    // Bit depth 1, palette, deflate, adaptive filtering, no interlace.
-    header.insert(header.end(), {1, 3, 0, 0, 0});
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "PLTE", {0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF});
-    PutChunk(png, "tRNS", {0x00});
-    PutChunk(png, "IDAT", packed);
-    PutChunk(png, "IEND", {});
-    return png;
+    static const TPngWriter writer(ChangeTileLevel);
+    const TPngPalette palette{{0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF}, {0x00}};
+    return writer.WritePalette(side, side, 1, bits, stride, palette);
 }
 
 TChangeMapWriter::TChangeMapWriter(std::vector<TPyramidLevel> levels, std::function<void(int)> onProgress,

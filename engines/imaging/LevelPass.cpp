@@ -47,6 +47,9 @@ int RowProgress(std::uint32_t i, std::uint32_t rows)
 
 using TTileImage = TTileEncoder::TTile;
 
+// Levels of at most this many tiles try a row filter on their tiles.
+constexpr std::uint64_t FilterTriedTiles = 32;
+
 // Plate combination index of the border's white: no plate inked.
 constexpr std::uint8_t BorderIndex = 255;
 
@@ -100,7 +103,9 @@ bool Copied(const TCopyRectangle& rect)
 TLevelPass::TLevelPass(const TMasterLayout& layout, const TTileGrid& grid, double factor, TTileDB& db,
                        std::function<void(int)> onProgress, unsigned workers, std::uint32_t rowsInWork)
     : Grid(grid), Database(db), OnProgress(std::move(onProgress)), Workers(workers), RowsInWork(rowsInWork),
-      Layout(layout), Colors(Layout), Scaled(factor != 1.0), Pool(workers)
+      Layout(layout), Colors(Layout), Scaled(factor != 1.0),
+      // The levels a first view fetches whole.
+      Encoder(std::uint64_t(grid.Columns) * grid.Rows <= FilterTriedTiles), Pool(workers)
 {
 }
 

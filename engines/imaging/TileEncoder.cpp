@@ -82,20 +82,20 @@ bool SameImage(gdImagePtr a, gdImagePtr b)
 
 }  // namespace
 
+TTileEncoder::TTileEncoder(bool tryFilters) : TryFilters(tryFilters) {}
+
 TTileEncoder::TBytes TTileEncoder::Encode(const TTile& tile, const TPaletteIndices& indices)
 {
     const std::uint64_t hash = MixBytes(Mix(HashOf(tile.get()), indices.size()), indices.data(), indices.size());
     if (TBytes png = Find(hash, tile.get(), indices))
         return png;
-    int size = 0;
-    void* data = gdImagePngPtrEx(tile.get(), &size, CompressionLevel);
-    if (!data)
-        throw std::runtime_error("Could not encode a tile as PNG");
-    const std::unique_ptr<void, decltype(&gdFree)> owned(data, gdFree);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    auto png = std::make_shared<const std::vector<std::uint8_t>>(
-        indices.empty() ? std::vector<std::uint8_t>(bytes, bytes + size)
-                        : WithIndexChunk(bytes, static_cast<std::size_t>(size), indices));
+    std::vector<std::uint8_t> bytes = Writer.Write(tile.get(), indices);
+    if (TryFilters && tile->trueColor) {
+        std::vector<std::uint8_t> filtered = FilteringWriter.Write(tile.get(), indices);
+        if (filtered.size() < bytes.size())
+            bytes.swap(filtered);
+    }
+    auto png = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
     Remember(hash, tile, indices, png);
     return png;
 }
