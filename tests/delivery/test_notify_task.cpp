@@ -13,10 +13,19 @@
 
 #include <functional>
 #include <iostream>
-#include <regex>
 
 namespace tavrin::testing {
 namespace {
+
+// "<local@domain>" with a local part of at least one character and none of "<>@ ".
+bool IsMessageIDIn(const std::string& id, const std::string& domain)
+{
+    const std::string tail = "@" + domain + ">";
+    if (id.size() < tail.size() + 2 || id.front() != '<' || !id.ends_with(tail))
+        return false;
+    const std::string local = id.substr(1, id.size() - 1 - tail.size());
+    return local.find_first_of("<>@ ") == std::string::npos;
+}
 
 constexpr const char* JobID = "20240314092653120";
 const std::string Link = std::string("http://proofs.example.com/tavrin/") + JobID + "/";
@@ -245,8 +254,7 @@ TEST_F(NotifyTask, TheMailCarriesItsIdentityTheShopsLinesAndTheDueDateAsMailProg
     const auto first = MailFacts(received[0]);
     const auto second = MailFacts(received[1]);
     for (const auto& facts : {first, second}) {
-        EXPECT_TRUE(std::regex_match(facts.at("message-id"), std::regex("<[^<>@ ]+@example\\.com>")))
-            << facts.at("message-id");
+        EXPECT_TRUE(IsMessageIDIn(facts.at("message-id"), "example.com")) << facts.at("message-id");
         EXPECT_EQ(facts.at("date"), "yes");
         EXPECT_EQ(facts.at("tree"), "multipart/alternative text/plain multipart/related text/html image/png");
         EXPECT_EQ(facts.at("html-cid"), facts.at("image-id"));
