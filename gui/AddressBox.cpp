@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -24,6 +25,20 @@ void ShowUnopenedAddress(QWidget* owner, const QString& address)
 void CopyAddress(const QString& address)
 {
     QGuiApplication::clipboard()->setText(address);
+}
+
+QMenu* NewLinkMenu(QWidget* owner, const QString& name, const QString& address, const std::function<void()>& open)
+{
+    auto* menu = new QMenu(owner);
+    menu->setObjectName(name);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* copy = menu->addAction("Copy Link", menu, [address] { CopyAddress(address); });
+    copy->setObjectName("CopyLinkItem");
+    QAction* opening = menu->addAction("Open", menu, open);
+    opening->setObjectName("OpenItem");
+    copy->setEnabled(!address.isEmpty());
+    opening->setEnabled(!address.isEmpty());
+    return menu;
 }
 
 }  // namespace tavrin

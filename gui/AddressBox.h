@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+
+class QMenu;
 class QWidget;
 
 namespace tavrin {
@@ -13,5 +16,10 @@ void ShowUnopenedAddress(QWidget* owner, const QString& address);
 
 // Puts an address on the clipboard.
 void CopyAddress(const QString& address);
+
+// A row's menu with "Copy Link" (the address to the clipboard) and "Open"
+// (the given action), both disabled without an address; owned by owner,
+// deleted when closed.
+QMenu* NewLinkMenu(QWidget* owner, const QString& name, const QString& address, const std::function<void()>& open);
 
 }  // namespace tavrin

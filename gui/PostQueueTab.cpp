@@ -320,23 +320,15 @@ void TPostQueueTab::AddAnswersFromMail(const QString& mailText)
 
 QMenu* TPostQueueTab::NewRowMenu(int row)
 {
-    auto* menu = new QMenu(this);
-    menu->setObjectName("PostQueueRowMenu");
-    menu->setAttribute(Qt::WA_DeleteOnClose);
     const std::vector<TPostQueueRow>& rows = Runner.PostQueueRows();
     const QString address = row >= 0 && row < static_cast<int>(rows.size())
                                 ? QString::fromStdString(rows[static_cast<std::size_t>(row)].ProofAddress)
                                 : QString();
-    QAction* copy = menu->addAction("Copy Link", this, [address] { CopyAddress(address); });
-    copy->setObjectName("CopyLinkItem");
-    QAction* open = menu->addAction("Open", this, [this, row] {
+    QMenu* menu = NewLinkMenu(this, "PostQueueRowMenu", address, [this, row] {
         Runner.SelectPostQueueRow(row);
         SelectRowQuietly(*PostQueueListView, row);
         OpenWebPage();
     });
-    open->setObjectName("OpenItem");
-    copy->setEnabled(!address.isEmpty());
-    open->setEnabled(!address.isEmpty());
     if (row >= 0 && row < static_cast<int>(rows.size())) {
         const TPostQueueRow& finished = rows[static_cast<std::size_t>(row)];
         if (finished.Round.EarlierReference != 0) {

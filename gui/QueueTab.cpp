@@ -259,24 +259,15 @@ void TQueueTab::StoreDueDate()
 
 QMenu* TQueueTab::NewRowMenu(int row)
 {
-    auto* menu = new QMenu(this);
-    menu->setObjectName("QueueRowMenu");
-    menu->setAttribute(Qt::WA_DeleteOnClose);
     const std::vector<TQueueRow>& rows = Runner.QueueRows();
     const QString address = row >= 0 && row < static_cast<int>(rows.size())
                                 ? QString::fromStdString(rows[static_cast<std::size_t>(row)].ProofAddress)
                                 : QString();
-    QAction* copy = menu->addAction("Copy Link", this, [address] { CopyAddress(address); });
-    copy->setObjectName("CopyLinkItem");
-    QAction* open = menu->addAction("Open", this, [this, address] {
+    return NewLinkMenu(this, "QueueRowMenu", address, [this, address] {
         // The desktop does not say why it failed; the operator can still paste the address by hand.
         if (!OpenUrl(QUrl(address)))
             ShowUnopenedAddress(window(), address);
     });
-    open->setObjectName("OpenItem");
-    copy->setEnabled(!address.isEmpty());
-    open->setEnabled(!address.isEmpty());
-    return menu;
 }
 
 void TQueueTab::ShowRowMenu(const QPoint& position)
